@@ -1,0 +1,82 @@
+#pragma once
+// The protocol: the registry that binds descriptor keys to codecs, and the packet frame
+// (header, null map, value stream, zlib compression).
+#include "codec/codec.h"
+#include "codec/codec_info.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zeq {
+
+// The exception type of this layer that the exporter's error handling recognises.
+class ProtocolException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class IProtocol {
+public:
+    virtual ~IProtocol() = default;
+    virtual void registerCodec(const ICodecInfo& descriptor, ICodec* codec) = 0;
+    virtual ICodec* getCodec(const ICodecInfo& descriptor) = 0;
+    virtual std::unique_ptr<TypeCodecInfo> makeTypeInfo(const std::string& typeName) = 0;
+    virtual void encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) = 0;
+    virtual bool decodePacket(ByteBuffer& in, ProtocolBuffer& pb) = 0;
+};
+
+// Why the last decodePacket returned false.
+enum class PacketError {
+    None,
+    TooShort,        // fewer bytes than the header needs
+    Truncated,       // the declared body runs past the end of the input
+    Corrupted,       // the zlib stream is damaged or ends early
+    TooLarge,        // inflation would exceed kMaxInflatedSize
+};
+const char* packetErrorText(PacketError error);  // "corrupted compressed data", ...
+
+class Protocol : public IProtocol {
+public:
+    // The largest packet body that decodePacket inflates (1 GiB).
+    static constexpr int64_t kMaxInflatedSize = int64_t(1) << 30;
+
+    // Registers the primitive codecs and their optional forms.
+    Protocol();
+    ~Protocol() override;
+    Protocol(const Protocol&) = delete;
+    Protocol& operator=(const Protocol&) = delete;
+
+    void registerCodec(const ICodecInfo& descriptor, ICodec* codec) override;
+    ICodec* getCodec(const ICodecInfo& descriptor) override;
+    ICodec* getCodec(const std::string& key) const;
+    std::unique_ptr<TypeCodecInfo> makeTypeInfo(const std::string& typeName) override;
+    void encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) override;
+    bool decodePacket(ByteBuffer& in, ProtocolBuffer& pb) override;
+
+    // Hands a codec to the protocol, which keeps it alive until it is destroyed.
+    ICodec* adopt(std::unique_ptr<ICodec> codec);
+    template <class C, class... Args>
+    C* make(Args&&... args) {
+        auto codec = std::make_unique<C>(std::forward<Args>(args)...);
+        C* raw = codec.get();
+        adopt(std::move(codec));
+        return raw;
+    }
+
+    // Changes whenever a codec is registered; codecs that cache lookups compare it.
+    uint64_t generation() const { return generation_; }
+    PacketError lastPacketError() const { return lastError_; }
+    const std::map<std::string, ICodec*>& registry() const { return registry_; }
+
+private:
+    std::map<std::string, ICodec*> registry_;
+    std::vector<std::unique_ptr<ICodec>> owned_;
+    uint64_t generation_ = 0;
+    PacketError lastError_ = PacketError::None;
+};
+
+}  // namespace zeq

@@ -1,0 +1,76 @@
+// zeq: the command-line front end of the headless host. Verbs register themselves (command.h);
+// this file parses the command line, runs the chosen verb and turns failures into one line on
+// stderr with the documented exit status (0 success, 1 bad input or failed command, 2 usage).
+#include "tools/zeq/command.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+namespace zeq::cli {
+
+namespace {
+GlobalOptions gOptions;
+}
+
+const GlobalOptions& globalOptions() { return gOptions; }
+
+std::vector<Command>& commands() {
+    static std::vector<Command> list;
+    return list;
+}
+
+}  // namespace zeq::cli
+
+int main(int argc, char** argv) {
+    using namespace zeq::cli;
+    CLI::App app{"zeq: export, import and inspect Zeq scene files with the headless host", "zeq"};
+    app.require_subcommand(1);
+    app.set_version_flag("--version", "zeq 2.5.1");
+    gOptions.argv0 = argc > 0 ? argv[0] : "zeq";
+    app.add_option("--plugins", gOptions.pluginDir,
+                   "Folder of the plug-in libraries (default: $ZEQ_PLUGIN_PATH, else the folder of zeq)")
+        ->type_name("DIR");
+
+    auto& list = commands();
+    std::stable_sort(list.begin(), list.end(), [](const Command& a, const Command& b) { return a.order < b.order; });
+    std::vector<std::function<int()>> runners;
+    std::vector<CLI::App*> subs;
+    for (auto& command : list) {
+        const std::size_t before = app.get_subcommands({}).size();
+        runners.push_back(command.setup(app));
+        auto all = app.get_subcommands({});
+        subs.push_back(all.size() > before ? all.back() : nullptr);
+    }
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "zeq: %s\n", e.what());
+        std::fprintf(stderr, "Run 'zeq --help' for the verbs and their options.\n");
+        return 2;
+    }
+
+    try {
+        for (std::size_t i = 0; i < subs.size(); ++i)
+            if (subs[i] && subs[i]->parsed()) return runners[i]();
+        std::fprintf(stderr, "zeq: no verb given; run 'zeq --help'\n");
+        return 2;
+    } catch (const CommandError& e) {
+        std::fprintf(stderr, "zeq: %s: %s\n", e.subject().c_str(), e.what());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zeq: %s\n", e.what());
+    } catch (const char* text) {
+        std::fprintf(stderr, "zeq: %s\n", text);
+    } catch (...) {
+        std::fprintf(stderr, "zeq: unexpected failure\n");
+    }
+    return 1;
+}
