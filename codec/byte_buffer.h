@@ -1,8 +1,13 @@
 #pragma once
 // Growable byte block with a read cursor: what codecs write to and read from, what the exporter
 // writes to a file and what the importer fills from one.
+//
+// The per-value paths (appendBytes, readInto, readView) are defined inline below: every number the
+// codecs write or read goes through them, so their common case is a bounds check and a copy, with
+// growth and failures kept out of line.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace zeq {
@@ -50,8 +55,25 @@ public:
     void clear();                 // length and position 0, keeps the block
     void reserve(int32_t bytes);  // capacity at least `bytes`
 
+    // Makes room for n more bytes at the end, counts them as written and returns where they start;
+    // the caller fills them. Grows only when the block is too small (to at least twice its size),
+    // so a producer that writes straight into the buffer (inflation) avoids a copy per chunk.
+    uint8_t* extend(int32_t n);
+    // Drops written bytes from the end: length becomes newLength (no effect when not shorter).
+    void truncate(int32_t newLength);
+    // Removes the first n bytes; the rest moves to the front. The cursor moves back with the data
+    // (to 0 when it pointed into the removed part).
+    void dropFront(int32_t n);
+
 private:
     void growTo(int32_t newCapacity);
+    // Growth of appendBytes; returns `source`, moved along when it pointed into this buffer's own block.
+    const void* growForAppend(const void* source, int32_t n);
+    // The failures of a read of n bytes at the cursor; returns normally only for a valid zero-byte read.
+    void checkReadSlow(int32_t n) const;
+    // Whether n bytes can be read at the cursor: the common case of every read.
+    bool canReadFast(int32_t n) const { return n > 0 && position >= 0 && n <= length_ - position; }
+    static void copyReversed(uint8_t* destination, const uint8_t* source, int32_t n);
 
     uint8_t* data_ = nullptr;
     int32_t length_ = 0;
@@ -59,5 +81,71 @@ private:
 };
 
 bool operator==(const ByteBuffer& a, const ByteBuffer& b);  // same bytes, cursor ignored
+
+// Byte reversal of the fixed widths the codecs use, one instruction each; other sizes byte by byte.
+inline void ByteBuffer::copyReversed(uint8_t* destination, const uint8_t* source, int32_t n) {
+    switch (n) {
+    case 1:
+        destination[0] = source[0];
+        return;
+    case 2: {
+        uint16_t v;
+        std::memcpy(&v, source, 2);
+        v = __builtin_bswap16(v);
+        std::memcpy(destination, &v, 2);
+        return;
+    }
+    case 4: {
+        uint32_t v;
+        std::memcpy(&v, source, 4);
+        v = __builtin_bswap32(v);
+        std::memcpy(destination, &v, 4);
+        return;
+    }
+    case 8: {
+        uint64_t v;
+        std::memcpy(&v, source, 8);
+        v = __builtin_bswap64(v);
+        std::memcpy(destination, &v, 8);
+        return;
+    }
+    default:
+        for (int32_t i = 0; i < n; ++i) destination[i] = source[n - 1 - i];
+    }
+}
+
+inline void ByteBuffer::appendBytes(const void* source, int32_t n, bool reverse) {
+    if (n <= 0) return;
+    if (int64_t(length_) + n >= capacity_) source = growForAppend(source, n);
+    uint8_t* destination = data_ + length_;
+    if (reverse)
+        copyReversed(destination, static_cast<const uint8_t*>(source), n);
+    else
+        std::memcpy(destination, source, static_cast<size_t>(n));
+    length_ += n;
+}
+
+inline void ByteBuffer::readInto(void* destination, int32_t n, bool reverse) {
+    if (!canReadFast(n)) {
+        checkReadSlow(n);
+        return;  // a valid zero-byte read
+    }
+    const uint8_t* source = data_ + position;
+    if (reverse)
+        copyReversed(static_cast<uint8_t*>(destination), source, n);
+    else
+        std::memcpy(destination, source, static_cast<size_t>(n));
+    position += n;
+}
+
+inline const uint8_t* ByteBuffer::readView(int32_t n) {
+    if (!canReadFast(n)) {
+        checkReadSlow(n);
+        return data_ ? data_ + position : data_;  // a valid zero-byte read
+    }
+    const uint8_t* view = data_ + position;
+    position += n;
+    return view;
+}
 
 }  // namespace zeq

@@ -3,6 +3,7 @@
 // key() is what the protocol registry looks codecs up by.
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace zeq {
 

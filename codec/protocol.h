@@ -50,11 +50,21 @@ public:
     Protocol(const Protocol&) = delete;
     Protocol& operator=(const Protocol&) = delete;
 
+    // Binds descriptor.key() to `codec` (replacing an earlier binding). The codec is not taken
+    // over: hand it to adopt() or create it with make<>() so that it lives as long as the protocol.
     void registerCodec(const ICodecInfo& descriptor, ICodec* codec) override;
+    // The codec registered under the key; null when there is none.
     ICodec* getCodec(const ICodecInfo& descriptor) override;
     ICodec* getCodec(const std::string& key) const;
     std::unique_ptr<TypeCodecInfo> makeTypeInfo(const std::string& typeName) override;
+    // Frames pb as one packet appended to `out`: header, then the null map and the value bytes,
+    // zlib-compressed when `compress` is set. An uncompressed body must be shorter than 16384 bytes
+    // (only the two-byte header can mark a body as stored); a longer one throws ProtocolException.
     void encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) override;
+    // Reads the packet at the start of `in` into pb. Returns false, leaving pb as it was, when the
+    // packet is cut short, its compressed body is damaged or inflates beyond maxInflatedSize();
+    // lastPacketError() tells which. A body too short for its null map fails with the
+    // std::out_of_range of the read.
     bool decodePacket(ByteBuffer& in, ProtocolBuffer& pb) override;
 
     // Hands a codec to the protocol, which keeps it alive until it is destroyed.
@@ -70,6 +80,9 @@ public:
     // Changes whenever a codec is registered; codecs that cache lookups compare it.
     uint64_t generation() const { return generation_; }
     PacketError lastPacketError() const { return lastError_; }
+    // The inflation limit of decodePacket: kMaxInflatedSize unless lowered (tests of the limit).
+    int64_t maxInflatedSize() const { return maxInflatedSize_; }
+    void setMaxInflatedSize(int64_t bytes) { maxInflatedSize_ = bytes; }
     const std::map<std::string, ICodec*>& registry() const { return registry_; }
 
 private:
@@ -77,6 +90,7 @@ private:
     std::vector<std::unique_ptr<ICodec>> owned_;
     uint64_t generation_ = 0;
     PacketError lastError_ = PacketError::None;
+    int64_t maxInflatedSize_ = kMaxInflatedSize;
 };
 
 }  // namespace zeq

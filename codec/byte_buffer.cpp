@@ -1,0 +1,163 @@
+// ByteBuffer: the heap block, its growth, and the out-of-line parts of reading.
+#include "codec/byte_buffer.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+namespace zeq {
+
+namespace {
+
+constexpr int64_t kMaxCapacity = std::numeric_limits<int32_t>::max();
+
+// Lengths and capacities are 32-bit signed: a buffer that would pass 2 GiB cannot be represented.
+[[noreturn]] void throwTooLarge() { throw std::length_error("ByteBuffer: size exceeds 2 GiB"); }
+
+}  // namespace
+
+ByteBuffer::ByteBuffer(const ByteBuffer& other) : position(other.position) {
+    if (other.length_ > 0) {
+        growTo(other.length_);
+        std::memcpy(data_, other.data_, static_cast<size_t>(other.length_));
+        length_ = other.length_;
+    }
+}
+
+ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
+    : position(other.position), data_(other.data_), length_(other.length_), capacity_(other.capacity_) {
+    other.data_ = nullptr;
+    other.length_ = other.capacity_ = other.position = 0;
+}
+
+ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other) {
+    if (this != &other) {
+        ByteBuffer copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
+    if (this != &other) {
+        std::free(data_);
+        data_ = other.data_;
+        length_ = other.length_;
+        capacity_ = other.capacity_;
+        position = other.position;
+        other.data_ = nullptr;
+        other.length_ = other.capacity_ = other.position = 0;
+    }
+    return *this;
+}
+
+ByteBuffer::~ByteBuffer() { std::free(data_); }
+
+void ByteBuffer::growTo(int32_t newCapacity) {
+    if (newCapacity <= capacity_) return;
+    void* block = std::realloc(data_, static_cast<size_t>(newCapacity));
+    if (!block) throw std::bad_alloc();
+    data_ = static_cast<uint8_t*>(block);
+    capacity_ = newCapacity;
+}
+
+const void* ByteBuffer::growForAppend(const void* source, int32_t n) {
+    const int64_t needed = int64_t(length_) + n;
+    if (needed > kMaxCapacity) throwTooLarge();
+    // capacity + length + n: roughly doubles under repeated appends. Clamped to the largest
+    // representable block, which still holds the bytes being appended.
+    const int64_t wanted = std::min(int64_t(capacity_) + needed, kMaxCapacity);
+    // The source may be this buffer's own block, which the reallocation moves.
+    const auto* bytes = static_cast<const uint8_t*>(source);
+    const bool inside = data_ && bytes >= data_ && bytes < data_ + capacity_;
+    const std::ptrdiff_t offset = inside ? bytes - data_ : 0;
+    growTo(static_cast<int32_t>(wanted));
+    return inside ? data_ + offset : source;
+}
+
+void ByteBuffer::appendByte(uint8_t b) {
+    if (capacity_ == length_) {
+        if (int64_t(capacity_) + 1 > kMaxCapacity) throwTooLarge();
+        growTo(static_cast<int32_t>(std::min(int64_t(capacity_) + 256, kMaxCapacity)));
+    }
+    data_[length_++] = b;
+}
+
+void ByteBuffer::appendFrom(const ByteBuffer& other, int32_t offset, int32_t n) {
+    // Only bytes that exist in `other` at and after `offset` are taken.
+    if (offset < 0 || offset > other.length_) return;
+    const int32_t count = std::min(n, other.length_ - offset);
+    if (count <= 0) return;
+    const int64_t needed = int64_t(length_) + count;
+    if (needed > kMaxCapacity) throwTooLarge();
+    if (needed > capacity_) growTo(static_cast<int32_t>(needed));
+    // Read other.data_ only now: when other is this buffer, growing has moved its block.
+    std::memmove(data_ + length_, other.data_ + offset, static_cast<size_t>(count));
+    length_ += count;
+}
+
+void ByteBuffer::checkReadSlow(int32_t n) const {
+    if (n < 0) throw std::out_of_range("position + length");
+    if (position < 0 || position > length_) throw std::out_of_range("position");
+    // A zero-byte read succeeds anywhere inside the data and at its very end, so that an empty
+    // string or byte array can be the last value of a stream.
+    if (n == 0) return;
+    if (position == length_) throw std::out_of_range("position");
+    throw std::out_of_range("position + length");
+}
+
+std::vector<uint8_t> ByteBuffer::readBytes(int32_t n, bool reverse) {
+    // Checked before allocating, so a declared length never allocates more than is present.
+    const uint8_t* source = readView(n);
+    std::vector<uint8_t> block(static_cast<size_t>(n));
+    if (n > 0) {
+        if (reverse)
+            copyReversed(block.data(), source, n);
+        else
+            std::memcpy(block.data(), source, static_cast<size_t>(n));
+    }
+    return block;
+}
+
+std::vector<uint8_t> ByteBuffer::takeAll() {
+    position = length_;
+    return std::vector<uint8_t>(data_, data_ + length_);
+}
+
+void ByteBuffer::clear() {
+    length_ = 0;
+    position = 0;
+}
+
+void ByteBuffer::reserve(int32_t bytes) { growTo(bytes); }
+
+uint8_t* ByteBuffer::extend(int32_t n) {
+    if (n < 0) n = 0;
+    const int64_t needed = int64_t(length_) + n;
+    if (needed > kMaxCapacity) throwTooLarge();
+    if (needed > capacity_)
+        growTo(static_cast<int32_t>(std::min(std::max(needed, int64_t(capacity_) * 2), kMaxCapacity)));
+    uint8_t* start = data_ + length_;
+    length_ += n;
+    return start;
+}
+
+void ByteBuffer::truncate(int32_t newLength) {
+    if (newLength >= 0 && newLength < length_) length_ = newLength;
+}
+
+void ByteBuffer::dropFront(int32_t n) {
+    n = std::min(n, length_);
+    if (n <= 0) return;
+    std::memmove(data_, data_ + n, static_cast<size_t>(length_ - n));
+    length_ -= n;
+    position = position > n ? position - n : 0;
+}
+
+bool operator==(const ByteBuffer& a, const ByteBuffer& b) {
+    return a.length() == b.length() &&
+           (a.length() == 0 || std::memcmp(a.data(), b.data(), static_cast<size_t>(a.length())) == 0);
+}
+
+}  // namespace zeq

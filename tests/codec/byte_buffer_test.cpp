@@ -1,0 +1,116 @@
+#include "codec/byte_buffer.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+namespace zeq {
+namespace {
+
+using test::bytes;
+using test::hex;
+
+TEST(ByteBuffer, GrowsByTheAppendRules) {
+    ByteBuffer b;
+    const uint32_t word = 0;
+    int32_t seen[3];
+    for (int32_t& capacity : seen) {
+        b.appendBytes(&word, 4, false);
+        capacity = b.capacity();
+    }
+    // capacity + length + n whenever length + n reaches the capacity.
+    EXPECT_EQ(seen[0], 4);
+    EXPECT_EQ(seen[1], 12);
+    EXPECT_EQ(seen[2], 24);
+
+    ByteBuffer single;
+    single.appendByte(1);
+    EXPECT_EQ(single.capacity(), 256);
+}
+
+TEST(ByteBuffer, ReverseAppendAndReadOfEveryWidth) {
+    const uint8_t source[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    for (int32_t n = 1; n <= 9; ++n) {
+        ByteBuffer b;
+        b.appendBytes(source, n, true);
+        for (int32_t i = 0; i < n; ++i) ASSERT_EQ(b.data()[i], source[n - 1 - i]) << "width " << n;
+        uint8_t back[9] = {};
+        b.readInto(back, n, true);
+        EXPECT_EQ(0, std::memcmp(back, source, n));
+    }
+}
+
+TEST(ByteBuffer, AppendingFromItselfSurvivesGrowth) {
+    ByteBuffer b = bytes({1, 2, 3, 4});
+    b.appendBytes(b.data(), 4, false);  // length + n reaches the capacity: the block moves
+    b.appendFrom(b, 2, 100);            // clamped to the bytes after offset 2
+    EXPECT_EQ(hex(b), "01 02 03 04 01 02 03 04 03 04 01 02 03 04");
+}
+
+TEST(ByteBuffer, AppendFromTakesOnlyBytesPresentAfterTheOffset) {
+    const ByteBuffer other = bytes({9, 8, 7});
+    ByteBuffer b;
+    b.appendFrom(other, 1, 10);
+    b.appendFrom(other, 3, 1);
+    b.appendFrom(other, 4, 1);
+    b.appendFrom(other, -1, 2);
+    b.appendFrom(other, 0, 0);
+    EXPECT_EQ(hex(b), "08 07");
+    EXPECT_EQ(b.capacity(), 2);  // grown to exactly what was needed
+}
+
+TEST(ByteBuffer, ReadFailuresLeaveTheCursorAlone) {
+    ByteBuffer b = bytes({1, 2, 3});
+    b.position = 1;
+    try {
+        b.readBytes(3, false);
+        FAIL();
+    } catch (const std::out_of_range& e) {
+        EXPECT_STREQ(e.what(), "position + length");
+    }
+    EXPECT_EQ(b.position, 1);
+    EXPECT_THROW(b.readView(-1), std::out_of_range);
+    EXPECT_EQ(b.readBytes(2, true), (std::vector<uint8_t>{3, 2}));
+    try {
+        b.readBytes(1, false);
+        FAIL();
+    } catch (const std::out_of_range& e) {
+        EXPECT_STREQ(e.what(), "position");
+    }
+    EXPECT_EQ(b.position, 3);
+}
+
+TEST(ByteBuffer, ZeroByteReadsSucceedUpToTheVeryEnd) {
+    ByteBuffer b = bytes({1});
+    EXPECT_TRUE(b.readBytes(0, false).empty());
+    b.position = 1;
+    EXPECT_TRUE(b.readBytes(0, false).empty());
+    EXPECT_EQ(b.position, 1);
+    ByteBuffer empty;
+    EXPECT_TRUE(empty.readBytes(0, false).empty());
+    b.position = 2;  // beyond the data
+    EXPECT_THROW(b.readBytes(0, false), std::out_of_range);
+}
+
+TEST(ByteBuffer, CopiesMovesAndTakeAll) {
+    ByteBuffer a = bytes({5, 6, 7});
+    a.position = 2;
+    ByteBuffer copy = a;
+    EXPECT_EQ(copy.position, 2);
+    EXPECT_EQ(copy, a);
+    ByteBuffer moved = std::move(copy);
+    EXPECT_EQ(hex(moved), "05 06 07");
+    EXPECT_EQ(copy.length(), 0);
+    moved.position = 0;
+    EXPECT_EQ(moved, a);  // the cursor does not take part in equality
+    EXPECT_EQ(a.takeAll(), (std::vector<uint8_t>{5, 6, 7}));
+    EXPECT_EQ(a.position, 3);
+
+    moved.dropFront(1);
+    EXPECT_EQ(hex(moved), "06 07");
+    moved.dropFront(5);
+    EXPECT_EQ(moved.length(), 0);
+}
+
+}  // namespace
+}  // namespace zeq

@@ -1,0 +1,213 @@
+#include "codec/protocol.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+#include <random>
+#include <stdexcept>
+#include <zlib.h>
+
+namespace zeq {
+namespace {
+
+using test::bytes;
+using test::hex;
+
+TEST(Protocol, RegistersThePrimitiveCodecs) {
+    Protocol p;
+    EXPECT_EQ(p.getCodec("ULong"), p.getCodec("Uint"));
+    EXPECT_NE(p.getCodec("Uint"), nullptr);
+    EXPECT_EQ(p.getCodec("ULong Optional"), nullptr);
+    EXPECT_EQ(p.getCodec("UInt"), nullptr);  // keys match character for character
+    for (const char* name : {"Int", "Short", "Byte", "UShort", "Uint", "Number", "Float", "Bool", "Long", "String",
+                             "ByteArray"}) {
+        auto* optional = dynamic_cast<OptionalCodecDecorator*>(p.getCodec(TypeCodecInfo(name, true)));
+        ASSERT_NE(optional, nullptr) << name;
+        EXPECT_EQ(optional->inner(), p.getCodec(name)) << name;
+    }
+    EXPECT_EQ(p.registry().size(), 23u);
+
+    const uint64_t before = p.generation();
+    ICodec* replacement = p.make<IntCodec>();
+    p.registerCodec(TypeCodecInfo("Int", false), replacement);
+    EXPECT_NE(p.generation(), before);
+    EXPECT_EQ(p.getCodec("Int"), replacement);
+}
+
+// A value stream of n bytes: k of them random 4-bit symbols, the rest zeros, which deflate
+// compresses by an amount that grows with k.
+ProtocolBuffer bodyOf(int32_t n, int32_t k) {
+    ProtocolBuffer pb;
+    std::mt19937 random(1);
+    for (int32_t i = 0; i < n; ++i) pb.buffer.appendByte(i < k ? random() & 0x0F : 0);
+    return pb;
+}
+
+// Finds a value stream whose packet body (one null-map byte plus n - 1 values) compresses to
+// exactly `target` bytes, and returns the packet header. The compressed size grows with k, so a
+// binary search finds the first k that reaches the target and a short scan the exact hit.
+std::string headerForCompressedSize(int32_t uncompressed, int32_t target) {
+    auto packetFor = [&](int32_t k) {
+        ProtocolBuffer pb = bodyOf(uncompressed - 1, k);
+        ByteBuffer out;
+        Protocol().encodePacket(out, pb, true);
+        return out;
+    };
+    auto stored = [](const ByteBuffer& packet) { return packet.length() - (packet.data()[0] & 0x80 ? 4 : 2); };
+    int32_t low = 0, high = uncompressed;
+    while (low < high) {
+        const int32_t mid = (low + high) / 2;
+        if (stored(packetFor(mid)) < target) low = mid + 1; else high = mid;
+    }
+    for (int32_t k = std::max(low - 8, 0); k < std::min(low + 32, uncompressed); ++k) {
+        const ByteBuffer packet = packetFor(k);
+        if (stored(packet) == target) return hex(packet).substr(0, (packet.length() - target) * 3 - 1);
+    }
+    return "no body compresses to the target size";
+}
+
+TEST(Packet, HeaderForms) {
+    EXPECT_EQ(headerForCompressedSize(1000, 300), "41 2C");
+    EXPECT_EQ(headerForCompressedSize(20000, 3000), "80 00 0B B8");  // long form chosen by the body size
+}
+
+TEST(Packet, RoundTripsAfterWhatTheOutputHolds) {
+    Protocol p;
+    ProtocolBuffer pb;
+    const std::string name = "scene";
+    const int64_t id = 1234567890123;
+    p.getCodec("String Optional")->encode(pb, &name);
+    p.getCodec("Long Optional")->encode(pb, nullptr);
+    p.getCodec("Long")->encode(pb, &id);
+    pb.buffer.position = 3;
+    for (bool compress : {true, false}) {
+        ByteBuffer out = bytes({0xAA});
+        p.encodePacket(out, pb, compress);
+        EXPECT_EQ(pb.buffer.position, 0);
+        EXPECT_EQ(out.data()[0], 0xAA);
+        EXPECT_EQ(out.data()[1] & 0xC0, compress ? 0x40 : 0x00);
+
+        ByteBuffer in;
+        in.appendFrom(out, 1, out.length());
+        ProtocolBuffer back;
+        ASSERT_TRUE(p.decodePacket(in, back));
+        EXPECT_EQ(back.buffer, pb.buffer);
+        std::string n;
+        int64_t v = 0;
+        EXPECT_TRUE(p.getCodec("String Optional")->decode(back, &n));
+        EXPECT_FALSE(p.getCodec("Long Optional")->decode(back, &v));
+        p.getCodec("Long")->decode(back, &v);
+        EXPECT_EQ(n, name);
+        EXPECT_EQ(v, id);
+    }
+}
+
+TEST(Packet, StoredBodies) {
+    Protocol p;
+    ProtocolBuffer pb;
+    ByteBuffer in = bytes({0x00, 0x03, 0x00, 0xAA, 0xBB});  // bit 6 clear: stored as is
+    ASSERT_TRUE(p.decodePacket(in, pb));
+    EXPECT_EQ(hex(pb.buffer), "AA BB");
+    EXPECT_EQ(pb.nullMap.bitCount, 5);
+
+    ProtocolBuffer large = bodyOf(16383, 0);  // with its null-map byte the body reaches 16384
+    ByteBuffer out = bytes({1});
+    EXPECT_THROW(p.encodePacket(out, large, false), ProtocolException);
+    EXPECT_EQ(out.length(), 1);
+
+    // A declared body of 0 bytes has no null map.
+    ByteBuffer empty = bytes({0x00, 0x00});
+    EXPECT_THROW(p.decodePacket(empty, pb), std::out_of_range);
+    EXPECT_EQ(hex(pb.buffer), "AA BB");
+}
+
+// Asserts that decoding fails with `error` and leaves the destination untouched.
+void expectRejected(Protocol& p, ByteBuffer in, PacketError error) {
+    ProtocolBuffer pb;
+    pb.buffer = bytes({0x42});
+    EXPECT_FALSE(p.decodePacket(in, pb));
+    EXPECT_EQ(p.lastPacketError(), error);
+    EXPECT_EQ(hex(pb.buffer), "42");
+}
+
+TEST(Packet, ShortAndTruncatedInput) {
+    Protocol p;
+    expectRejected(p, bytes({0x40}), PacketError::TooShort);
+    expectRejected(p, bytes({0x80, 0x00, 0x00}), PacketError::TooShort);
+    expectRejected(p, bytes({0x40, 0x05, 0x78, 0x9C}), PacketError::Truncated);
+    expectRejected(p, bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x00}), PacketError::Truncated);
+
+    ProtocolBuffer pb = bodyOf(200, 200);
+    ByteBuffer packet;
+    p.encodePacket(packet, pb, true);
+    for (int32_t cut = 0; cut < packet.length(); ++cut) {
+        ByteBuffer in;
+        in.appendFrom(packet, 0, cut);
+        expectRejected(p, in, cut < 2 ? PacketError::TooShort : PacketError::Truncated);
+    }
+}
+
+TEST(Packet, StoredBodiesCutAnywhereFailCleanly) {
+    Protocol p;
+    ProtocolBuffer pb;
+    const std::string name = "node";
+    const int32_t count = 3;
+    p.getCodec("String Optional")->encode(pb, &name);
+    p.getCodec("Int")->encode(pb, &count);
+    ByteBuffer full;
+    p.encodePacket(full, pb, false);
+    // Every shorter body, framed with a header that declares it, fails with a read error.
+    for (int32_t length = 0; length < full.length() - 2; ++length) {
+        ByteBuffer in = bytes({0x00, static_cast<uint8_t>(length)});
+        in.appendFrom(full, 2, length);
+        try {
+            ProtocolBuffer back;
+            ASSERT_TRUE(p.decodePacket(in, back));
+            std::string n;
+            int32_t c;
+            p.getCodec("String Optional")->decode(back, &n);
+            p.getCodec("Int")->decode(back, &c);
+            ADD_FAILURE() << length;
+        } catch (const std::out_of_range&) {
+        }
+    }
+}
+
+TEST(Packet, DamagedCompressedData) {
+    Protocol p;
+    ProtocolBuffer pb = bodyOf(5000, 5000);
+    ByteBuffer packet;
+    p.encodePacket(packet, pb, true);
+    ASSERT_EQ(packet.data()[0] & 0x80, 0x00);  // short form: the body starts at byte 2
+
+    ByteBuffer flipped = packet;
+    flipped.data()[2 + (packet.length() - 2) / 2] ^= 0x55;
+    expectRejected(p, flipped, PacketError::Corrupted);
+    ByteBuffer badChecksum = packet;
+    badChecksum.data()[packet.length() - 1] ^= 1;
+    expectRejected(p, badChecksum, PacketError::Corrupted);
+    // The stream cut short, with a header that declares the shorter body.
+    ByteBuffer cut = bytes({static_cast<uint8_t>(0x40 + (100 >> 8)), 100});
+    cut.appendFrom(packet, 2, 100);
+    expectRejected(p, cut, PacketError::Corrupted);
+    expectRejected(p, bytes({0x40, 0x00}), PacketError::Corrupted);
+    EXPECT_STREQ(packetErrorText(PacketError::Corrupted), "corrupted compressed data");
+}
+
+TEST(Packet, InflationStopsAtTheLimit) {
+    Protocol p;
+    ProtocolBuffer zeros = bodyOf(1 << 20, 0);
+    ByteBuffer packet;
+    p.encodePacket(packet, zeros, true);
+    EXPECT_LT(packet.length(), 2000);
+
+    p.setMaxInflatedSize(64 * 1024);
+    expectRejected(p, packet, PacketError::TooLarge);
+    p.setMaxInflatedSize((1 << 20) + 1);  // the body inflates to exactly the limit
+    ProtocolBuffer back;
+    EXPECT_TRUE(p.decodePacket(packet, back));
+    EXPECT_EQ(back.buffer.length(), 1 << 20);
+    EXPECT_EQ(Protocol::kMaxInflatedSize, int64_t(1) << 30);
+}
+
+}  // namespace
+}  // namespace zeq
