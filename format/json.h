@@ -1,0 +1,208 @@
+#pragma once
+// JSON form of every record, built from the field tables: an object with every field in wire
+// order. Texts are converted from the active code page to UTF-8 (and back by fromJson); an
+// absent optional field is null, a byte array a lower-case hex string, a vertex
+// attribute its name ("TEXCOORDS"), an "Id" its number, a non-finite float one of the strings
+// "NaN", "Infinity", "-Infinity". fromJson reads the same form back; it names the offending
+// field in its std::invalid_argument ("Zeq2Mesh.surfaces[1].indexBegin: expected an integer").
+#include "codec/code_page.h"
+#include "format/records.h"
+#include "format/scene_file.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+
+namespace zeq {
+
+using Json = nlohmann::ordered_json;
+
+std::string toHex(const ByteBuffer& bytes);
+// Accepts upper- and lower-case digits; std::invalid_argument for odd lengths or other characters.
+ByteBuffer fromHex(const std::string& hex);
+
+namespace json_detail {
+
+[[noreturn]] inline void fail(const std::string& where, const std::string& what) {
+    throw std::invalid_argument(where + ": " + what);
+}
+
+template <class T>
+Json valueToJson(const T& value);
+
+template <Record R>
+Json recordToJson(const R& record) {
+    Json object = Json::object();
+    forEachField<R>([&](const auto& f) { object[std::string(f.name)] = valueToJson(record.*(f.member)); });
+    return object;
+}
+
+template <class T>
+Json valueToJson(const T& value) {
+    if constexpr (Record<T>) {
+        return recordToJson(value);
+    } else if constexpr (IsOptional<T>::value) {
+        return value ? valueToJson(*value) : Json(nullptr);
+    } else if constexpr (IsArray<T>::value) {
+        Json array = Json::array();
+        for (const auto& item : value) array.push_back(valueToJson(item));
+        return array;
+    } else if constexpr (std::is_same_v<T, ByteBuffer>) {
+        return toHex(value);
+    } else if constexpr (std::is_same_v<T, Zeq2VertexAttributes>) {
+        const char* name = vertexAttributeName(value);
+        return name ? Json(name) : Json(static_cast<int32_t>(value));
+    } else if constexpr (std::is_same_v<T, ZeqId>) {
+        return value.value;
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        return activeToUtf8(value);  // record texts are in the active code page, JSON is UTF-8
+    } else if constexpr (std::is_same_v<T, bool>) {
+        return value;
+    } else if constexpr (std::is_floating_point_v<T>) {
+        if (std::isnan(value)) return "NaN";
+        if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+        return static_cast<double>(value);
+    } else {
+        static_assert(std::is_integral_v<T>, "no JSON form for this value type");
+        return static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(value);
+    }
+}
+
+template <class T>
+void valueFromJson(const Json& json, T& value, const std::string& where);
+
+template <Record R>
+void recordFromJson(const Json& json, R& record, const std::string& where) {
+    if (!json.is_object()) fail(where, "expected an object");
+    std::size_t known = 0;
+    forEachField<R>([&](const auto& f) {
+        const std::string name(f.name);
+        const std::string path = where + "." + name;
+        auto& member = record.*(f.member);
+        const auto it = json.find(name);
+        if (it != json.end()) ++known;
+        if constexpr (IsOptional<std::remove_cvref_t<decltype(member)>>::value) {
+            if (it == json.end() || it->is_null()) {
+                member.reset();
+            } else {
+                member.emplace();
+                valueFromJson(*it, *member, path);
+            }
+        } else {
+            if (it == json.end() || it->is_null()) fail(path, "missing required field");
+            valueFromJson(*it, member, path);
+        }
+    });
+    if (known != json.size()) {
+        for (const auto& item : json.items()) {
+            bool isField = false;
+            forEachField<R>([&](const auto& f) { isField = isField || item.key() == f.name; });
+            if (!isField) fail(where, "unknown field \"" + item.key() + "\"");
+        }
+    }
+}
+
+template <class T>
+void integerFromJson(const Json& json, T& value, const std::string& where) {
+    const auto range = [&] {
+        return "expected an integer from " + std::to_string(std::numeric_limits<T>::min()) + " to " +
+               std::to_string(std::numeric_limits<T>::max());
+    };
+    if (json.is_number_unsigned()) {
+        const auto number = json.get<uint64_t>();
+        if (number > static_cast<uint64_t>(std::numeric_limits<T>::max())) fail(where, range());
+        value = static_cast<T>(number);
+    } else if (json.is_number_integer()) {
+        const auto number = json.get<int64_t>();
+        if (number < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
+            (number > 0 && static_cast<uint64_t>(number) > static_cast<uint64_t>(std::numeric_limits<T>::max()))) {
+            fail(where, range());
+        }
+        value = static_cast<T>(number);
+    } else {
+        fail(where, range());
+    }
+}
+
+template <class T>
+void valueFromJson(const Json& json, T& value, const std::string& where) {
+    if constexpr (Record<T>) {
+        recordFromJson(json, value, where);
+    } else if constexpr (IsArray<T>::value) {
+        if (!json.is_array()) fail(where, "expected an array");
+        value.items.clear();
+        value.items.reserve(json.size());
+        for (std::size_t i = 0; i < json.size(); ++i) {
+            value.items.emplace_back();
+            valueFromJson(json[i], value.items.back(), where + "[" + std::to_string(i) + "]");
+        }
+    } else if constexpr (std::is_same_v<T, ByteBuffer>) {
+        if (!json.is_string()) fail(where, "expected a hex string");
+        try {
+            value = fromHex(json.get<std::string>());
+        } catch (const std::invalid_argument& e) {
+            fail(where, e.what());
+        }
+    } else if constexpr (std::is_same_v<T, Zeq2VertexAttributes>) {
+        if (json.is_string()) {
+            const auto kind = vertexAttributeFromName(json.get<std::string>());
+            if (!kind) fail(where, "unknown vertex attribute \"" + json.get<std::string>() + "\"");
+            value = *kind;
+        } else {
+            int32_t number = 0;
+            integerFromJson(json, number, where);
+            value = static_cast<Zeq2VertexAttributes>(number);
+        }
+    } else if constexpr (std::is_same_v<T, ZeqId>) {
+        integerFromJson(json, value.value, where);
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        if (!json.is_string()) fail(where, "expected a string");
+        value = utf8ToActive(json.get<std::string>());
+    } else if constexpr (std::is_same_v<T, bool>) {
+        if (!json.is_boolean()) fail(where, "expected true or false");
+        value = json.get<bool>();
+    } else if constexpr (std::is_floating_point_v<T>) {
+        if (json.is_number()) {
+            const double number = json.get<double>();
+            if (std::fabs(number) > static_cast<double>(std::numeric_limits<T>::max())) {
+                fail(where, "number out of range");
+            }
+            value = static_cast<T>(number);
+        } else if (json == "NaN") {
+            value = std::numeric_limits<T>::quiet_NaN();
+        } else if (json == "Infinity") {
+            value = std::numeric_limits<T>::infinity();
+        } else if (json == "-Infinity") {
+            value = -std::numeric_limits<T>::infinity();
+        } else {
+            fail(where, "expected a number");
+        }
+    } else {
+        static_assert(std::is_integral_v<T>, "no JSON form for this value type");
+        integerFromJson(json, value, where);
+    }
+}
+
+}  // namespace json_detail
+
+template <Record R>
+Json toJson(const R& record) {
+    return json_detail::recordToJson(record);
+}
+
+template <Record R>
+R fromJson(const Json& json) {
+    R record;
+    json_detail::recordFromJson(json, record, std::string(RecordTraits<R>::typeName));
+    return record;
+}
+
+// {"majorVersion": 2, "minorVersion": 5, "Zeq2": {...}, "Zeq2Extra1": {...}, "Zeq2Extra2": {...}}
+Json sceneFileToJson(const SceneFile& file);
+SceneFile sceneFileFromJson(const Json& json);
+
+}  // namespace zeq

@@ -1,0 +1,101 @@
+// The JSON form of records: the shapes of particular values and the errors of reading it back.
+#include "format/json.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace zeq::test {
+namespace {
+
+TEST(RecordJson, FieldsInWireOrderWithTheirValueForms) {
+    Zeq2VertexBuffer buffer;
+    buffer.attributes = {Zeq2VertexAttributes::POSITION, Zeq2VertexAttributes::TEXCOORDS,
+                         static_cast<Zeq2VertexAttributes>(12)};
+    buffer.byteBuffer = bufferOf({0x00, 0xAB, 0x7F});
+    buffer.id = -3;
+    buffer.vertexCount = 65535;
+    EXPECT_EQ(toJson(buffer).dump(),
+              R"({"attributes":["POSITION","TEXCOORDS",12],"byteBuffer":"00ab7f","id":-3,"vertexCount":65535})");
+
+    Zeq2Layer layer;
+    layer.id = 1;
+    layer.objectIds = TArray<int64_t>{INT64_MIN};
+    EXPECT_EQ(toJson(layer).dump(), R"({"id":1,"name":null,"objectIds":[-9223372036854775808]})");
+
+    ZeqObject object;
+    object.parentId = ZeqId{4294967295u};
+    EXPECT_EQ(toJson(object)["parentId"], 4294967295u);
+}
+
+TEST(RecordJson, NonFiniteFloatsAreStrings) {
+    Zeq2Box box;
+    box.box = {INFINITY, -INFINITY, NAN, 0.5f};
+    const Json json = toJson(box);
+    EXPECT_EQ(json["box"].dump(), R"(["Infinity","-Infinity","NaN",0.5])");
+    const Zeq2Box back = fromJson<Zeq2Box>(json);
+    EXPECT_TRUE(std::isinf(back.box.get(0)) && back.box.get(0) > 0);
+    EXPECT_TRUE(std::isnan(back.box.get(2)));
+}
+
+TEST(RecordJson, SceneFileForm) {
+    const SceneFile file = sampleScene();
+    const Json json = sceneFileToJson(file);
+    EXPECT_EQ(json["majorVersion"], 2);
+    EXPECT_EQ(json["minorVersion"], 5);
+    EXPECT_EQ(json["Zeq2"]["meshes"][0]["name"], "Teapot");
+    EXPECT_EQ(json["Zeq2"]["images"][0]["url"], "maps/br\xC3\xBC" "cke.png");
+    EXPECT_EQ(sceneFileFromJson(Json::parse(json.dump())), file);
+}
+
+TEST(RecordJson, ReadingBackNamesTheFaultyField) {
+    const auto message = [](const std::string& text) -> std::string {
+        try {
+            fromJson<Zeq2Mesh>(Json::parse(text));
+        } catch (const std::invalid_argument& e) {
+            return e.what();
+        }
+        return "accepted";
+    };
+    const std::string valid = R"("id":1,"indexBufferId":2,"surfaces":[],"vertexBufferIds":[],"visible":true)";
+    EXPECT_EQ(message("{" + valid + "}"), "accepted");
+    EXPECT_EQ(message(R"({"id":1})"), "Zeq2Mesh.indexBufferId: missing required field");
+    EXPECT_EQ(message("{" + valid + R"(,"colour":1})"), "Zeq2Mesh: unknown field \"colour\"");
+    EXPECT_EQ(message(R"({"id":1,"indexBufferId":2,"surfaces":[{"indexBegin":"x"}],"vertexBufferIds":[],"visible":true})"),
+              "Zeq2Mesh.surfaces[0].indexBegin: expected an integer from -2147483648 to 2147483647");
+    EXPECT_EQ(message(R"({"id":1,"indexBufferId":2147483648,"surfaces":[],"vertexBufferIds":[],"visible":true})"),
+              "Zeq2Mesh.indexBufferId: expected an integer from -2147483648 to 2147483647");
+    EXPECT_EQ(message(R"({"id":1,"indexBufferId":2,"surfaces":[],"vertexBufferIds":[],"visible":1})"),
+              "Zeq2Mesh.visible: expected true or false");
+    EXPECT_EQ(message("[]"), "Zeq2Mesh: expected an object");
+
+    EXPECT_THROW(fromJson<Zeq2IndexBuffer>(Json::parse(R"({"byteBuffer":"abc","id":1,"indexCount":0})")),
+                 std::invalid_argument);
+    EXPECT_THROW(fromJson<Zeq2IndexBuffer>(Json::parse(R"({"byteBuffer":"zz","id":1,"indexCount":0})")),
+                 std::invalid_argument);
+    EXPECT_THROW(fromJson<Zeq2Map>(Json::parse(R"({"channel":65536,"id":1,"imageId":0})")), std::invalid_argument);
+    EXPECT_THROW(fromJson<Zeq2Box>(Json::parse(R"({"box":[1e300],"id":1})")), std::invalid_argument);
+    EXPECT_THROW(fromJson<Zeq2VertexBuffer>(Json::parse(
+                     R"({"attributes":["COLOR"],"byteBuffer":"","id":1,"vertexCount":0})")),
+                 std::invalid_argument);
+}
+
+TEST(RecordJson, TextsAreUtf8WhateverTheCodePage) {
+    setActiveCodePage(CodePage::Windows1252);
+    Zeq2Image image{1, "caf\xE9.png"};  // "café.png" in Windows-1252
+    const Json json = toJson(image);
+    const Zeq2Image back = fromJson<Zeq2Image>(json);
+    setActiveCodePage(CodePage::Utf8);
+    EXPECT_EQ(json["url"], "caf\xC3\xA9.png");
+    EXPECT_EQ(back, image);
+}
+
+TEST(RecordJson, HexAcceptsBothCases) {
+    EXPECT_EQ(bytesOf(fromHex("aBcD")), (std::vector<uint8_t>{0xAB, 0xCD}));
+    EXPECT_EQ(toHex(bufferOf({0xAB, 0xCD, 0x01})), "abcd01");
+    EXPECT_EQ(toHex(ByteBuffer()), "");
+}
+
+}  // namespace
+}  // namespace zeq::test
