@@ -1,0 +1,133 @@
+#pragma once
+// The headless host: a complete modelling host living in memory. Constructing a Host installs it as
+// the running host (GetCOREInterface() and every host function then reach it); destroying it frees
+// its scene and restores the host installed before.
+//
+//     headless::Host host;
+//     headless::PluginRegistry plugins;
+//     plugins.loadFolder(headless::DefaultPluginFolder("", argv0));
+//     host.setPlugins(&plugins);
+//     host.ui().queueDialog({headless::DialogStep::click(1003)});
+//     int result = host.exportFile("out.zeq");
+//
+// Scene settings start as a new scene of the host has them: 30 frames per second (160 ticks per
+// frame), animation range frames 0 to 100, time 0, black ambient light, 640 × 480 render size.
+#include "host/host_services.h"
+#include "headless/import_interface.h"
+#include "headless/lights.h"
+#include "headless/materials.h"
+#include "headless/objects.h"
+#include "headless/param_block.h"
+#include "headless/plugin_loader.h"
+#include "headless/scene.h"
+#include "headless/scene_node.h"
+#include "headless/skin_modifier.h"
+#include "headless/ui_services.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace headless {
+
+// A change notice sent by a scene item (ReferenceTarget::NotifyDependents).
+struct Notification {
+    ReferenceTarget* target = nullptr;
+    PartID part = 0;
+    RefMessage message = 0;
+};
+
+class Host : public HostServices, public Interface {
+public:
+    Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+    ~Host() override;
+
+    Scene& scene() { return *scene_; }
+    UiServices& ui() { return ui_; }
+    // Replaces the scene by a new, empty one (settings stay).
+    void newScene();
+
+    // Plug-in classes the host can create (CreateInstance) and run (exportFile, importFile).
+    void setPlugins(PluginRegistry* plugins) { plugins_ = plugins; }
+    PluginRegistry* plugins() const { return plugins_; }
+
+    // Runs the export command of the exporter registered for the file's extension (or of the given
+    // class): creates the exporter, calls DoExport and destroys it. Returns its result, or -1 when no
+    // exporter is found.
+    int exportFile(const std::string& path, bool suppressPrompts = false, uint32_t options = 0);
+    int exportFile(ClassDesc* exporter, const std::string& path, bool suppressPrompts = false, uint32_t options = 0);
+    // The same for the import command.
+    int importFile(const std::string& path, bool suppressPrompts = false);
+    int importFile(ClassDesc* importer, const std::string& path, bool suppressPrompts = false);
+
+    // What tests read back.
+    int redrawCount() const { return redraws_; }
+    const std::vector<Notification>& notifications() const { return notifications_; }
+    void clearNotifications() { notifications_.clear(); }
+
+    // ---- HostServices ----
+    Interface* CoreInterface() override { return this; }
+    TriObject* NewTriObject() override;
+    StdMat* NewStdMat() override;
+    MultiMtl* NewMultiMtl() override;
+    BitmapTex* NewBitmapTex() override;
+    IParamBlock2* NewParamBlock2(const ParamBlockDesc2& desc, ReferenceMaker* owner) override;
+    void TargetDeleted(Animatable* target) override;
+    void DependentsNotified(ReferenceTarget* target, Interval changeInterval, PartID partID,
+                            RefMessage message) override;
+    intptr_t RunDialog(ModuleHandle module, const DialogTemplate& dialog, WindowHandle parent, DialogProc proc,
+                       intptr_t initParam) override;
+    int ShowMessageBox(WindowHandle parent, const char* text, const char* caption, uint32_t type) override;
+    WindowHandle ActiveWindow() override;
+
+    // ---- Interface ----
+    INode* GetRootNode() override;
+    INode* GetINodeByName(const char* name) override;
+    INode* CreateObjectNode(Object* obj) override;
+    void* CreateInstance(SClass_ID superClassID, Class_ID classID) override;
+    int GetSelNodeCount() override { return static_cast<int>(selection_.size()); }
+    INode* GetSelNode(int i) override;
+    void SelectNode(INode* node, bool clearSelection = true) override;
+    void DeselectNode(INode* node) override;
+    void ClearNodeSelection() override;
+    TimeValue GetTime() override { return time_; }
+    void SetTime(TimeValue t) override { time_ = t; }
+    Interval GetAnimRange() override { return animRange_; }
+    void SetAnimRange(Interval range) override { animRange_ = range; }
+    int GetTicksPerFrame() override { return ticksPerFrame_; }
+    // Ticks per frame must be positive; other values are ignored.
+    void SetTicksPerFrame(int ticks) override;
+    Point3 GetAmbient(TimeValue t, Interval* valid = nullptr) override;
+    void SetAmbient(TimeValue, const Point3& color) override { ambient_ = color; }
+    int GetRendWidth() override { return renderWidth_; }
+    int GetRendHeight() override { return renderHeight_; }
+    void SetRendWidth(int width) override { renderWidth_ = width; }
+    void SetRendHeight(int height) override { renderHeight_ = height; }
+    WindowHandle GetMainWindow() override { return &mainWindow_; }
+    void RedrawViews(TimeValue) override { ++redraws_; }
+    void ForceCompleteRedraw() override { ++redraws_; }
+    void ProgressStart(const char* title, bool showBar, ProgressFn fn, void* arg) override;
+    void ProgressUpdate(int percent, bool showPercent = true, const char* title = nullptr) override;
+    void ProgressEnd() override;
+    bool GetCancel() override { return false; }
+
+private:
+    HostServices* previous_ = nullptr;
+    std::unique_ptr<Scene> scene_;
+    UiServices ui_;
+    PluginRegistry* plugins_ = nullptr;
+    std::vector<Node*> selection_;
+    TimeValue time_ = 0;
+    Interval animRange_{0, 100 * (TIME_TICKSPERSEC / 30)};
+    int ticksPerFrame_ = TIME_TICKSPERSEC / 30;
+    Point3 ambient_;
+    int renderWidth_ = 640;
+    int renderHeight_ = 480;
+    int redraws_ = 0;
+    int mainWindow_ = 0;  // its address is the main window's handle
+    std::vector<Notification> notifications_;
+};
+
+}  // namespace headless

@@ -1,0 +1,246 @@
+#include "headless/scene_node.h"
+
+#include "headless/host.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <sstream>
+
+namespace headless {
+
+namespace {
+
+std::string trim(const std::string& text) {
+    size_t begin = text.find_first_not_of(" \t\r\n");
+    if (begin == std::string::npos) return {};
+    size_t end = text.find_last_not_of(" \t\r\n");
+    return text.substr(begin, end - begin + 1);
+}
+
+}  // namespace
+
+Node::Node(Scene& scene, std::string name, bool isRoot) : scene_(scene), name_(std::move(name)), isRoot_(isRoot) {}
+
+Node::~Node() { scene_.nodeDestroyed(this); }
+
+void Node::setLocalTM(const Matrix3& local) { track_.SetStatic(local); }
+
+void Node::addKey(TimeValue t, const Matrix3& local) { track_.SetKey(t, local); }
+
+void Node::setTMControllerClass(Class_ID classID) {
+    if (!controller_) {
+        controller_ = new TransformController(classID);
+        scene_.adopt(controller_);
+        scene_.noteReference(controller_);
+    } else {
+        controller_->setClassID(classID);
+    }
+}
+
+INode* Node::GetChildNode(int i) {
+    if (i < 0 || i >= NumberOfChildren()) return nullptr;
+    return children_[i];
+}
+
+bool Node::isAncestorOf(const Node* node) const {
+    for (const Node* p = node; p; p = p->parent_)
+        if (p == this) return true;
+    return false;
+}
+
+void Node::removeChild(Node* child) {
+    std::erase(children_, child);
+    child->parent_ = nullptr;
+}
+
+void Node::AttachChild(INode* childNode, bool keepPos) {
+    auto* child = dynamic_cast<Node*>(childNode);
+    // Refuse foreign nodes, the root, and attachments that would make a cycle.
+    if (!child || &child->scene_ != &scene_ || child->isRoot_ || child->isAncestorOf(this)) return;
+    if (keepPos) {
+        // Every key keeps its world transform: local' = world(t) × newParentWorld(t)⁻¹.
+        Node* oldParent = child->parent_;
+        child->track_.Transform([&](TimeValue t, const Matrix3& local) {
+            Matrix3 world = oldParent ? local * oldParent->GetNodeTM(t) : local;
+            return world * Inverse(GetNodeTM(t));
+        });
+    }
+    if (child->parent_) child->parent_->removeChild(child);
+    child->parent_ = this;
+    children_.push_back(child);
+}
+
+void Node::Detach(TimeValue, bool keepPos) {
+    if (isRoot_) return;
+    scene_.root()->AttachChild(this, keepPos);
+}
+
+Matrix3 Node::GetNodeTM(TimeValue t, Interval* valid) {
+    if (isRoot_) {
+        if (valid) *valid = FOREVER;
+        return Matrix3();
+    }
+    Matrix3 world = track_.At(t);
+    Interval validity = track_.Validity(t);
+    for (Node* p = parent_; p && !p->isRoot_; p = p->parent_) {
+        world = world * p->track_.At(t);
+        validity &= p->track_.Validity(t);
+    }
+    if (valid) *valid &= validity;
+    return world;
+}
+
+void Node::SetNodeTM(TimeValue t, const Matrix3& tm) {
+    if (isRoot_) return;
+    Matrix3 local = parent_ ? tm * Inverse(parent_->GetNodeTM(t)) : tm;
+    if (track_.IsAnimated()) track_.SetKey(t, local);
+    else track_.SetStatic(local);
+}
+
+Matrix3 Node::GetParentTM(TimeValue t) { return parent_ ? parent_->GetNodeTM(t) : Matrix3(); }
+
+Matrix3 Node::GetObjectTM(TimeValue t, Interval* valid) { return objectOffset_ * GetNodeTM(t, valid); }
+
+Control* Node::GetTMController() {
+    if (!controller_ && !isRoot_) setTMControllerClass(PRS_CONTROL_CLASS_ID);
+    return controller_;
+}
+
+void Node::SetObjectRef(Object* obj) {
+    object_ = obj;
+    scene_.adopt(obj);
+    scene_.noteReference(obj);
+}
+
+ObjectState Node::EvalWorldState(TimeValue t) { return object_ ? object_->Eval(t) : ObjectState(); }
+
+void Node::SetMtl(Mtl* mtl) {
+    mtl_ = mtl;
+    scene_.adopt(mtl);
+    scene_.noteReference(mtl);
+}
+
+float Node::GetVisibility(TimeValue, Interval* valid) {
+    if (valid) *valid = FOREVER;
+    return visibility_;
+}
+
+void Node::SetVisibility(TimeValue, float visibility) { visibility_ = visibility; }
+
+std::string* Node::findUserProp(const std::string& key) {
+    for (auto& [k, v] : userProps_)
+        if (k == key) return &v;
+    return nullptr;
+}
+
+bool Node::UserPropExists(const std::string& key) { return findUserProp(key) != nullptr; }
+
+bool Node::GetUserPropString(const std::string& key, std::string& value) {
+    const std::string* found = findUserProp(key);
+    if (!found) return false;
+    value = *found;
+    return true;
+}
+
+void Node::SetUserPropString(const std::string& key, const std::string& value) {
+    std::string k = trim(key);
+    if (std::string* found = findUserProp(k)) *found = value;
+    else userProps_.emplace_back(k, value);
+}
+
+bool Node::GetUserPropFloat(const std::string& key, float& value) {
+    const std::string* found = findUserProp(key);
+    if (!found) return false;
+    std::string text = trim(*found);
+    if (text.empty()) return false;
+    char* end = nullptr;
+    float parsed = std::strtof(text.c_str(), &end);
+    if (end != text.c_str() + text.size()) return false;
+    value = parsed;
+    return true;
+}
+
+void Node::SetUserPropFloat(const std::string& key, float value) {
+    // The shortest text that reads back as the same float.
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    SetUserPropString(key, std::string(buffer, result.ptr));
+}
+
+bool Node::GetUserPropInt(const std::string& key, int& value) {
+    const std::string* found = findUserProp(key);
+    if (!found) return false;
+    std::string text = trim(*found);
+    int parsed = 0;
+    auto result = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size()) return false;
+    value = parsed;
+    return true;
+}
+
+void Node::SetUserPropInt(const std::string& key, int value) { SetUserPropString(key, std::to_string(value)); }
+
+bool Node::GetUserPropBool(const std::string& key, bool& value) {
+    const std::string* found = findUserProp(key);
+    if (!found) return false;
+    std::string text = trim(*found);
+    if (text == "true" || text == "1") value = true;
+    else if (text == "false" || text == "0") value = false;
+    else return false;
+    return true;
+}
+
+void Node::SetUserPropBool(const std::string& key, bool value) { SetUserPropString(key, value ? "true" : "false"); }
+
+void Node::GetUserPropBuffer(std::string& buffer) {
+    buffer.clear();
+    for (const auto& [k, v] : userProps_) buffer += k + " = " + v + "\r\n";
+}
+
+void Node::SetUserPropBuffer(const std::string& buffer) {
+    userProps_.clear();
+    std::istringstream in(buffer);
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = trim(line.substr(0, eq));
+        if (key.empty()) continue;
+        SetUserPropString(key, trim(line.substr(eq + 1)));
+    }
+}
+
+void Node::SetLayer(ILayer* layer) {
+    layer_ = layer;
+    scene_.adopt(layer);
+    scene_.noteReference(layer);
+}
+
+ReferenceTarget* Node::GetReference(int i) {
+    switch (i) {
+    case NODE_TM_REF: return GetTMController();
+    case NODE_OBJECT_REF: return object_;
+    case NODE_MATERIAL_REF: return mtl_;
+    case NODE_LAYER_REF: return layer_;
+    default: return nullptr;
+    }
+}
+
+void Node::SetReference(int i, ReferenceTarget* target) {
+    switch (i) {
+    case NODE_OBJECT_REF: SetObjectRef(dynamic_cast<Object*>(target)); break;
+    case NODE_MATERIAL_REF: SetMtl(dynamic_cast<Mtl*>(target)); break;
+    case NODE_LAYER_REF: SetLayer(dynamic_cast<ILayer*>(target)); break;
+    default: break;
+    }
+}
+
+void Node::ForgetTarget(Animatable* target) {
+    if (static_cast<Animatable*>(object_) == target) object_ = nullptr;
+    if (static_cast<Animatable*>(mtl_) == target) mtl_ = nullptr;
+    if (static_cast<Animatable*>(layer_) == target) layer_ = nullptr;
+    if (static_cast<Animatable*>(controller_) == target) controller_ = nullptr;
+}
+
+}  // namespace headless

@@ -1,0 +1,89 @@
+#include "headless/skin_modifier.h"
+
+#include "headless/objects.h"
+
+namespace headless {
+
+int SkinModifier::addBone(INode* node, const Matrix3& initTM) {
+    bones_.push_back({node, initTM});
+    scene_.noteReference(node);
+    return static_cast<int>(bones_.size()) - 1;
+}
+
+void SkinModifier::setNumPoints(int n) { vertices_.resize(n > 0 ? static_cast<size_t>(n) : 0); }
+
+void SkinModifier::addWeight(int vertex, int bone, float weight) {
+    if (vertex < 0) return;
+    if (vertex >= GetNumPoints()) setNumPoints(vertex + 1);
+    vertices_[vertex].push_back({bone, weight});
+}
+
+void SkinModifier::setWeights(int vertex, std::vector<Assignment> assignments) {
+    if (vertex < 0) return;
+    if (vertex >= GetNumPoints()) setNumPoints(vertex + 1);
+    vertices_[vertex] = std::move(assignments);
+}
+
+void* SkinModifier::GetInterface(uint32_t id) {
+    if (id == I_SKIN) return static_cast<ISkin*>(this);
+    return Modifier::GetInterface(id);
+}
+
+INode* SkinModifier::GetBone(int index) {
+    if (index < 0 || index >= GetNumBones()) return nullptr;
+    return bones_[index].node;
+}
+
+int SkinModifier::GetBoneInitTM(INode* bone, Matrix3& tm, bool) {
+    for (const auto& b : bones_) {
+        if (b.node && b.node == bone) {
+            tm = b.initTM;
+            return SKIN_OK;
+        }
+    }
+    return SKIN_INVALID_NODE_PASSED;
+}
+
+int SkinModifier::GetSkinInitTM(INode* node, Matrix3& tm, bool) {
+    if (!isOn(node)) return SKIN_INVALID_NODE_PASSED;
+    tm = skinInitTM_;
+    return SKIN_OK;
+}
+
+ISkinContextData* SkinModifier::GetContextInterface(INode* node) { return isOn(node) ? this : nullptr; }
+
+bool SkinModifier::isOn(INode* node) {
+    if (!node) return false;
+    Object* obj = node->GetObjectRef();
+    // Walk down nested modifier stacks looking for this modifier.
+    while (obj && IsDerivedObjectSuperClass(obj->SuperClassID())) {
+        auto* stack = dynamic_cast<IDerivedObject*>(obj);
+        if (!stack) return false;
+        for (int i = 0; i < stack->NumModifiers(); ++i)
+            if (stack->GetModifier(i) == this) return true;
+        obj = stack->GetObjRef();
+    }
+    return false;
+}
+
+int SkinModifier::GetNumAssignedBones(int vertex) {
+    if (vertex < 0 || vertex >= GetNumPoints()) return 0;
+    return static_cast<int>(vertices_[vertex].size());
+}
+
+int SkinModifier::GetAssignedBone(int vertex, int assignment) {
+    if (assignment < 0 || assignment >= GetNumAssignedBones(vertex)) return -1;
+    return vertices_[vertex][assignment].bone;
+}
+
+float SkinModifier::GetBoneWeight(int vertex, int assignment) {
+    if (assignment < 0 || assignment >= GetNumAssignedBones(vertex)) return 0.0f;
+    return vertices_[vertex][assignment].weight;
+}
+
+void SkinModifier::ForgetTarget(Animatable* target) {
+    for (auto& bone : bones_)
+        if (static_cast<Animatable*>(bone.node) == target) bone.node = nullptr;
+}
+
+}  // namespace headless

@@ -1,0 +1,63 @@
+#include "host/animatable.h"
+
+#include "host/host_services.h"
+
+#include <cstdlib>
+
+void* HostAlloc(size_t size) { return std::malloc(size > 0 ? size : 1); }
+void HostFree(void* block) { std::free(block); }
+
+Animatable::~Animatable() {
+    for (auto& chunk : appData_) HostFree(chunk.data);
+    appData_.clear();
+    if (HostServices* host = InstalledHostServices()) host->TargetDeleted(this);
+}
+
+void* Animatable::GetInterface(uint32_t) { return nullptr; }
+BaseInterface* Animatable::GetInterface(Interface_ID) { return nullptr; }
+
+void Animatable::AddAppDataChunk(Class_ID cid, SClass_ID sid, uint32_t subID, uint32_t length, void* data) {
+    for (auto& chunk : appData_) {
+        if (chunk.classID == cid && chunk.superClassID == sid && chunk.subID == subID) {
+            if (chunk.data != data) HostFree(chunk.data);
+            chunk.length = length;
+            chunk.data = data;
+            return;
+        }
+    }
+    appData_.push_back({cid, sid, subID, length, data});
+}
+
+AppDataChunk* Animatable::GetAppDataChunk(Class_ID cid, SClass_ID sid, uint32_t subID) {
+    for (auto& chunk : appData_)
+        if (chunk.classID == cid && chunk.superClassID == sid && chunk.subID == subID) return &chunk;
+    return nullptr;
+}
+
+bool Animatable::RemoveAppDataChunk(Class_ID cid, SClass_ID sid, uint32_t subID) {
+    for (auto it = appData_.begin(); it != appData_.end(); ++it) {
+        if (it->classID == cid && it->superClassID == sid && it->subID == subID) {
+            HostFree(it->data);
+            appData_.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Animatable::ClearAllAppData() {
+    for (auto& chunk : appData_) HostFree(chunk.data);
+    appData_.clear();
+}
+
+AppDataChunk* Animatable::GetAppDataChunkByIndex(int i) {
+    if (i < 0 || i >= NumAppDataChunks()) return nullptr;
+    return &appData_[i];
+}
+
+ReferenceTarget* ReferenceMaker::GetReference(int) { return nullptr; }
+void ReferenceMaker::SetReference(int, ReferenceTarget*) {}
+
+void ReferenceTarget::NotifyDependents(Interval changeInterval, PartID partID, RefMessage message) {
+    if (HostServices* host = InstalledHostServices()) host->DependentsNotified(this, changeInterval, partID, message);
+}

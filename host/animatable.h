@@ -1,0 +1,86 @@
+#pragma once
+// Root classes of everything the host keeps in a scene: Animatable (identity, interface queries,
+// application-data chunks, deletion), ReferenceMaker (the numbered references an object holds) and
+// ReferenceTarget (what can be referenced and notifies its dependents of changes).
+#include "host/types.h"
+
+#include <cstddef>
+#include <vector>
+
+// Memory handed to the host (application-data payloads) comes from, and goes back to, the host's
+// allocator.
+void* HostAlloc(size_t size);
+void HostFree(void* block);
+
+// Base of function-published interfaces returned by GetInterface(Interface_ID).
+class BaseInterface {
+public:
+    virtual ~BaseInterface() = default;
+    virtual Interface_ID GetID() = 0;
+};
+
+// One application-data chunk: a payload keyed by (class id, super class id, sub id) that the host
+// keeps with an object or node. The host owns the payload (allocated with HostAlloc).
+struct AppDataChunk {
+    Class_ID classID;
+    SClass_ID superClassID = 0;
+    uint32_t subID = 0;
+    uint32_t length = 0;
+    void* data = nullptr;
+};
+
+class Animatable {
+public:
+    Animatable() = default;
+    Animatable(const Animatable&) = delete;
+    Animatable& operator=(const Animatable&) = delete;
+    // Frees the application data and tells the running host that this object is gone, so that the
+    // host forgets every reference it keeps to it.
+    virtual ~Animatable();
+
+    virtual Class_ID ClassID() { return Class_ID(0, 0); }
+    virtual SClass_ID SuperClassID() { return 0; }
+    // Destroys the object; the host calls this instead of delete so that the right heap is used.
+    virtual void DeleteThis() { delete this; }
+
+    // Interface queries: by 32-bit id (for example I_SKIN) and by two-word id. Null when the object
+    // does not offer the interface.
+    virtual void* GetInterface(uint32_t id);
+    virtual BaseInterface* GetInterface(Interface_ID id);
+
+    // Application data. AddAppDataChunk takes ownership of data (allocated with HostAlloc) and
+    // replaces a chunk with the same key; the replaced payload is freed.
+    void AddAppDataChunk(Class_ID cid, SClass_ID sid, uint32_t subID, uint32_t length, void* data);
+    // The chunk with that key, or null. The chunk stays owned by the object.
+    AppDataChunk* GetAppDataChunk(Class_ID cid, SClass_ID sid, uint32_t subID);
+    // Removes and frees the chunk; false when there was none.
+    bool RemoveAppDataChunk(Class_ID cid, SClass_ID sid, uint32_t subID);
+    void ClearAllAppData();
+    int NumAppDataChunks() const { return static_cast<int>(appData_.size()); }
+    // Chunk by position (in order of addition), for hosts that save them; null outside the range.
+    AppDataChunk* GetAppDataChunkByIndex(int i);
+
+private:
+    std::vector<AppDataChunk> appData_;
+};
+
+class ReferenceTarget;
+
+class ReferenceMaker : public Animatable {
+public:
+    // Numbered references this object holds; a plug-in object states what each index means.
+    virtual int NumRefs() { return 0; }
+    virtual ReferenceTarget* GetReference(int i);
+    // Makes reference i point at target (null clears it). The host does not delete the old target.
+    void ReplaceReference(int i, ReferenceTarget* target) { SetReference(i, target); }
+
+protected:
+    virtual void SetReference(int i, ReferenceTarget* target);
+};
+
+class ReferenceTarget : public ReferenceMaker {
+public:
+    // Tells the host that this target changed; the host passes the notice on to whatever depends
+    // on the target (the headless host records it).
+    virtual void NotifyDependents(Interval changeInterval, PartID partID, RefMessage message);
+};

@@ -1,0 +1,171 @@
+#include "host/mesh_normals.h"
+
+#include "host/ids.h"
+#include "host/mesh.h"
+
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+// Union-find over the faces around one vertex.
+int findRoot(std::vector<int>& parent, int i) {
+    while (parent[i] != i) {
+        parent[i] = parent[parent[i]];
+        i = parent[i];
+    }
+    return i;
+}
+
+}  // namespace
+
+bool MeshNormalSpec::SetNumFaces(int n) {
+    faces_.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return true;
+}
+
+bool MeshNormalSpec::SetNumNormals(int n) {
+    size_t count = n > 0 ? static_cast<size_t>(n) : 0;
+    normals_.resize(count);
+    explicit_.resize(count, false);
+    return true;
+}
+
+Point3 MeshNormalSpec::GetNormal(int face, int corner) const {
+    if (face < 0 || face >= GetNumFaces() || corner < 0 || corner > 2) return {};
+    int id = faces_[face].GetNormalID(corner);
+    if (id < 0 || id >= GetNumNormals()) return {};
+    return normals_[id];
+}
+
+void MeshNormalSpec::SetNormal(int face, int corner, const Point3& normal) {
+    if (face < 0 || face >= GetNumFaces() || corner < 0 || corner > 2) return;
+    MeshNormalFace& f = faces_[face];
+    int id = f.GetNormalID(corner);
+    if (id < 0 || id >= GetNumNormals()) {
+        id = GetNumNormals();
+        SetNumNormals(id + 1);
+        f.SetNormalID(corner, id);
+    }
+    f.SpecifyNormalID(corner, true);
+    normals_[id] = normal;
+    explicit_[id] = true;
+}
+
+void MeshNormalSpec::SetNormalExplicit(int id, bool value) {
+    if (id >= 0 && id < GetNumNormals()) explicit_[id] = value;
+}
+
+void MeshNormalSpec::BuildNormals() {
+    if (!parent_) return;
+    const Mesh& mesh = *parent_;
+    const int numFaces = mesh.getNumFaces();
+    const int numVerts = mesh.getNumVerts();
+
+    bool anySpecified = false;
+    if (GetNumFaces() == numFaces) {
+        for (const auto& f : faces_)
+            for (int k = 0; k < 3; ++k) anySpecified = anySpecified || f.GetSpecified(k);
+    }
+    if (!anySpecified) {
+        faces_.assign(numFaces, MeshNormalFace());
+        normals_.clear();
+        explicit_.clear();
+    } else {
+        SetNumFaces(numFaces);
+    }
+
+    // Faces around each vertex (corners naming a vertex outside the mesh are left without normal).
+    std::vector<std::vector<int>> facesAt(numVerts);
+    for (int fi = 0; fi < numFaces; ++fi)
+        for (uint32_t v : mesh.faces[fi].v)
+            if (v < static_cast<uint32_t>(numVerts) &&
+                (facesAt[v].empty() || facesAt[v].back() != fi))
+                facesAt[v].push_back(fi);
+
+    // Per vertex, cluster its faces: faces sharing a smoothing bit join one cluster.
+    // clusterOf[v][j] = cluster index of facesAt[v][j].
+    std::vector<std::vector<int>> clusterOf(numVerts);
+    for (int v = 0; v < numVerts; ++v) {
+        const auto& around = facesAt[v];
+        std::vector<int> parent(around.size());
+        std::iota(parent.begin(), parent.end(), 0);
+        for (size_t a = 0; a < around.size(); ++a) {
+            uint32_t smA = mesh.faces[around[a]].smGroup;
+            if (smA == 0) continue;
+            for (size_t b = a + 1; b < around.size(); ++b) {
+                if (smA & mesh.faces[around[b]].smGroup)
+                    parent[findRoot(parent, static_cast<int>(b))] = findRoot(parent, static_cast<int>(a));
+            }
+        }
+        clusterOf[v].resize(around.size());
+        for (size_t a = 0; a < around.size(); ++a) clusterOf[v][a] = findRoot(parent, static_cast<int>(a));
+    }
+
+    // Hand out normal ids in face order: a corner takes its cluster's id, made on first use.
+    std::vector<std::vector<int>> clusterId(numVerts);
+    for (int v = 0; v < numVerts; ++v) clusterId[v].assign(facesAt[v].size(), -1);
+    for (int fi = 0; fi < numFaces; ++fi) {
+        MeshNormalFace& nf = faces_[fi];
+        for (int k = 0; k < 3; ++k) {
+            if (nf.GetSpecified(k)) continue;
+            uint32_t v = mesh.faces[fi].v[k];
+            if (v >= static_cast<uint32_t>(numVerts)) {
+                nf.SetNormalID(k, -1);
+                continue;
+            }
+            const auto& around = facesAt[v];
+            size_t j = 0;
+            while (around[j] != fi) ++j;
+            int& id = clusterId[v][clusterOf[v][j]];
+            if (id < 0) {
+                id = GetNumNormals();
+                SetNumNormals(id + 1);
+            }
+            nf.SetNormalID(k, id);
+        }
+    }
+    SetFlag(MESH_NORMAL_NORMALS_BUILT);
+    ClearFlag(MESH_NORMAL_NORMALS_COMPUTED);
+}
+
+void MeshNormalSpec::ComputeNormals() {
+    if (!parent_) return;
+    const Mesh& mesh = *parent_;
+    std::vector<Point3> sum(normals_.size());
+    const int numFaces = std::min(GetNumFaces(), mesh.getNumFaces());
+    for (int fi = 0; fi < numFaces; ++fi) {
+        const ::Face& f = mesh.faces[fi];
+        bool valid = true;
+        for (uint32_t v : f.v) valid = valid && v < mesh.verts.size();
+        if (!valid) continue;
+        Point3 n = mesh.FaceNormal(fi, true);
+        for (int k = 0; k < 3; ++k) {
+            int id = faces_[fi].GetNormalID(k);
+            if (id < 0 || id >= GetNumNormals()) continue;
+            // Weight by the angle of the face at this corner, so that subdividing a face does not
+            // change the normals around it.
+            Point3 e1 = (mesh.verts[f.v[(k + 1) % 3]] - mesh.verts[f.v[k]]).Normalize();
+            Point3 e2 = (mesh.verts[f.v[(k + 2) % 3]] - mesh.verts[f.v[k]]).Normalize();
+            float cosine = std::fmax(-1.0f, std::fmin(1.0f, e1 % e2));
+            sum[id] += n * std::acos(cosine);
+        }
+    }
+    for (size_t id = 0; id < normals_.size(); ++id)
+        if (!explicit_[id]) normals_[id] = sum[id].Normalize();
+    SetFlag(MESH_NORMAL_NORMALS_COMPUTED);
+}
+
+void MeshNormalSpec::CheckNormals() {
+    if (!parent_) return;
+    if (!GetFlag(MESH_NORMAL_NORMALS_BUILT) || GetNumFaces() != parent_->getNumFaces()) BuildNormals();
+    if (!GetFlag(MESH_NORMAL_NORMALS_COMPUTED)) ComputeNormals();
+}
+
+void MeshNormalSpec::ClearAndFree() {
+    normals_.clear();
+    explicit_.clear();
+    faces_.clear();
+    flags_ &= ~(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED);
+}

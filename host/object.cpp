@@ -1,0 +1,43 @@
+#include "host/object.h"
+
+#include "host/host_services.h"
+#include "host/node.h"
+
+#include <stdexcept>
+
+ObjectState Object::Eval(TimeValue) { return ObjectState(this); }
+
+int Object::CanConvertToType(Class_ID obtype) { return obtype == ClassID() ? 1 : 0; }
+
+Object* Object::ConvertToType(TimeValue, Class_ID obtype) { return obtype == ClassID() ? this : nullptr; }
+
+Interval Object::ObjectValidity(TimeValue) { return FOREVER; }
+
+IParamBlock2* Object::GetParamBlock(int) { return nullptr; }
+
+IParamBlock2* Object::GetParamBlockByID(BlockID id) {
+    for (int i = 0; i < NumParamBlocks(); ++i) {
+        IParamBlock2* block = GetParamBlock(i);
+        if (block && block->ID() == id) return block;
+    }
+    return nullptr;
+}
+
+void Object::GetLocalBoundBox(TimeValue, INode*, Box3& box) { box.Init(); }
+
+void Object::GetWorldBoundBox(TimeValue t, INode* node, Box3& box) {
+    Box3 local;
+    GetLocalBoundBox(t, node, local);
+    box = node ? local * node->GetObjectTM(t) : local;
+}
+
+void TriObject::GetLocalBoundBox(TimeValue, INode*, Box3& box) {
+    mesh.buildBoundingBox();
+    box = mesh.getBoundingBox();
+}
+
+TriObject* CreateNewTriObject() {
+    HostServices* host = InstalledHostServices();
+    if (!host) throw std::logic_error("CreateNewTriObject: no host is running");
+    return host->NewTriObject();
+}
