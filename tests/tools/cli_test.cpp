@@ -1,0 +1,354 @@
+// The inspection verbs through the built binary: their output on sound files, and one clear line
+// with exit status 1 for every kind of bad file, never a crash or a hang.
+#include "codec/protocol.h"
+#include "format/json.h"
+#include "format/record_codec.h"
+#include "format/register.h"
+#include "support.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace zeq::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+// Frames an already built body (null map encoding followed by the data stream) as a compressed
+// packet, so that tests can put anything inside a well-formed frame.
+std::vector<uint8_t> compressedPacket(const std::vector<uint8_t>& body) {
+    uLongf size = compressBound(static_cast<uLong>(body.size()));
+    std::vector<uint8_t> compressed(size);
+    if (compress(compressed.data(), &size, body.data(), static_cast<uLong>(body.size())) != Z_OK) {
+        throw std::runtime_error("compress failed");
+    }
+    compressed.resize(size);
+    std::vector<uint8_t> packet = {static_cast<uint8_t>(0x80 | (size >> 24)), static_cast<uint8_t>(size >> 16),
+                                   static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)};
+    packet.insert(packet.end(), compressed.begin(), compressed.end());
+    return packet;
+}
+
+// The body of a scene file: its presence bits and data stream, with `extra` bytes appended to the
+// data stream.
+std::vector<uint8_t> sceneBody(const SceneFile& file, const std::vector<uint8_t>& extra = {}) {
+    Protocol protocol;
+    registerFormatTypes(protocol);
+    ProtocolBuffer pb;
+    const uint8_t version[4] = {0, 2, 0, static_cast<uint8_t>(file.minorVersion)};
+    pb.buffer.appendBytes(version, 4, false);
+    encodeRecord(protocol, pb, file.root);
+    encodeRecord(protocol, pb, file.extra1);
+    encodeRecord(protocol, pb, file.extra2);
+    if (!extra.empty()) pb.buffer.appendBytes(extra.data(), static_cast<int32_t>(extra.size()), false);
+    ByteBuffer body;
+    pb.nullMap.encode(body);
+    body.appendFrom(pb.buffer, 0, pb.buffer.length());
+    return bytesOf(body);
+}
+
+class ZeqCommand : public ::testing::Test {
+protected:
+    // Writes `file` encoded as a scene file and returns its path.
+    std::string sceneFile(const SceneFile& file, const std::string& name = "scene.zeq") {
+        const std::string path = scratch.file(name);
+        writeBytes(path, encodeSceneFile(file));
+        return path;
+    }
+
+    // Runs every inspection verb on a bad file and expects exactly one line naming the file and
+    // the problem, exit status 1, and nothing on standard output.
+    void expectRejected(const std::string& path, const std::string& problem) {
+        for (const char* verb : {"dump", "info", "validate"}) {
+            SCOPED_TRACE(verb);
+            const RunResult result = runZeq(std::string(verb) + " " + quoted(path), scratch);
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(result.err, "zeq: " + path + ": " + problem + "\n");
+            EXPECT_EQ(result.out, "");
+        }
+    }
+
+    // Like expectRejected for one verb, where only the start of the problem is fixed.
+    void expectRejectedStartingWith(const std::string& path, const std::string& start) {
+        const RunResult result = runZeq("info " + quoted(path), scratch);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_THAT(result.err, StartsWith("zeq: " + path + ": " + start));
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+
+    ScratchDir scratch;
+};
+
+TEST_F(ZeqCommand, HelpDescribesEveryInspectionVerb) {
+    const RunResult help = runZeq("--help", scratch);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, HasSubstr("dump"));
+    EXPECT_THAT(help.out, HasSubstr("info"));
+    EXPECT_THAT(help.out, HasSubstr("validate"));
+
+    const RunResult dump = runZeq("dump --help", scratch);
+    EXPECT_EQ(dump.status, 0);
+    EXPECT_THAT(dump.out, HasSubstr("--raw"));
+    EXPECT_THAT(dump.out, HasSubstr("FILE"));
+}
+
+TEST_F(ZeqCommand, WrongUsageExitsWith2) {
+    EXPECT_EQ(runZeq("dump", scratch).status, 2);
+    EXPECT_EQ(runZeq("info a.zeq b.zeq", scratch).status, 2);
+    EXPECT_EQ(runZeq("validate --frobnicate a.zeq", scratch).status, 2);
+}
+
+TEST_F(ZeqCommand, DumpPrintsTheDecodedFileAsJson) {
+    const std::string path = sceneFile(validScene());
+    const RunResult result = runZeq("dump " + quoted(path), scratch);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const nlohmann::json json = nlohmann::json::parse(result.out);
+    EXPECT_EQ(json["minorVersion"], 5);
+    EXPECT_EQ(json["Zeq2"]["vertexBuffers"][0]["byteBuffer"]["positions"][1], nlohmann::json::parse("[1, 0, 0]"));
+    EXPECT_EQ(json["Zeq2"]["indexBuffers"][1]["byteBuffer"], nlohmann::json::parse("[0, 1, 2]"));
+    EXPECT_EQ(json["Zeq2Extra1"]["layers"][0]["objectIds"], nlohmann::json::parse("[100, 101, 104]"));
+}
+
+TEST_F(ZeqCommand, RawDumpReadsBackIntoTheSameFile) {
+    SceneFile file = validScene();
+    file.minorVersion = kMinorVersionHalf;
+    const RunResult result = runZeq("dump --raw " + quoted(sceneFile(file)), scratch);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(sceneFileFromJson(Json::parse(result.out)), file);
+}
+
+TEST_F(ZeqCommand, FailedOutputIsAnErrorNotASuccess) {
+    const std::string path = sceneFile(validScene());
+    for (const char* verb : {"dump", "info", "validate"}) {
+        SCOPED_TRACE(verb);
+        const RunResult result = runZeq(std::string(verb) + " " + quoted(path), scratch, "/dev/full");
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "zeq: standard output: write failed\n");
+    }
+}
+
+TEST_F(ZeqCommand, InfoSummarisesTheFile) {
+    const SceneFile file = validScene();
+    const std::string path = sceneFile(file);
+    PacketInfo packet;
+    decodeSceneFile(encodeSceneFile(file), &packet);
+    const RunResult result = runZeq("info " + quoted(path), scratch);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_THAT(result.out, StartsWith(path + "\n  version    2.5 (32-bit float vertex data)\n  packet     " +
+                                       std::to_string(std::filesystem::file_size(path)) + " bytes, inflated " +
+                                       std::to_string(packet.inflatedBytes) + " bytes\n"
+                                       "  vertices   7 in 2 vertex buffers\n"
+                                       "  triangles  3 in 2 index buffers\n"
+                                       "  records\n"));
+    EXPECT_THAT(result.out, HasSubstr("    Zeq2Keyframe            3\n"));
+}
+
+TEST_F(ZeqCommand, ValidatePassesASoundFile) {
+    const std::string path = sceneFile(validScene());
+    const RunResult result = runZeq("validate " + quoted(path), scratch);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, path + ": 0 errors, 0 warnings\n");
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(ZeqCommand, ValidateListsFindingsAndFailsOnErrors) {
+    SceneFile file = validScene();
+    file.root.meshes->items[0].indexBufferId = 4;
+    file.root.meshes->items[0].parentId = 999;
+    const std::string path = sceneFile(file);
+    const RunResult result = runZeq("validate " + quoted(path), scratch);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "warning: meshes[0] (id 101): parentId 999 names no scene node in this file (it loads as a root)\n"
+                          "error: meshes[0] (id 101): indexBufferId 4 names no index buffer\n" +
+                              path + ": 1 error, 1 warning\n");
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(ZeqCommand, ValidateWithOnlyWarningsSucceeds) {
+    SceneFile file = validScene();
+    file.root.objects->items[0].parentId = 5;  // selected-only exports write such parents
+    const RunResult result = runZeq("validate " + quoted(sceneFile(file)), scratch);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_THAT(result.out, HasSubstr(": 0 errors, 1 warning\n"));
+}
+
+TEST_F(ZeqCommand, LargeGeometryFile) {
+    using A = Zeq2VertexAttributes;
+    SceneFile file;
+    Zeq2VertexBuffer vertices;
+    vertices.id = 1;
+    vertices.attributes = {A::POSITION, A::TEXCOORDS};
+    vertices.vertexCount = 65535;
+    for (int v = 0; v < 65535; ++v) {
+        const float values[5] = {static_cast<float>(v), 0, 0, 0.5f, 0.25f};
+        vertices.byteBuffer.appendBytes(values, sizeof values, false);
+    }
+    Zeq2IndexBuffer indices;
+    indices.id = 1;
+    for (uint16_t i = 0; i < 65535 - 2; ++i) {
+        const uint16_t triangle[3] = {i, static_cast<uint16_t>(i + 1), static_cast<uint16_t>(i + 2)};
+        indices.byteBuffer.appendBytes(triangle, sizeof triangle, false);
+        indices.indexCount += 3;
+    }
+    Zeq2Mesh mesh;
+    mesh.id = 1;
+    mesh.indexBufferId = 1;
+    mesh.vertexBufferIds = {1};
+    mesh.surfaces = {Zeq2Surface{0, std::nullopt, indices.indexCount / 3}};
+    file.root.vertexBuffers = TArray<Zeq2VertexBuffer>{vertices};
+    file.root.indexBuffers = TArray<Zeq2IndexBuffer>{indices};
+    file.root.meshes = TArray<Zeq2Mesh>{mesh};
+    const std::string path = sceneFile(file);
+
+    const RunResult validate = runZeq("validate " + quoted(path), scratch);
+    EXPECT_EQ(validate.status, 0) << validate.out;
+    const RunResult info = runZeq("info " + quoted(path), scratch);
+    EXPECT_THAT(info.out, HasSubstr("  vertices   65535 in 1 vertex buffer\n  triangles  65533 in 1 index buffer\n"));
+    const RunResult dump = runZeq("dump " + quoted(path), scratch);
+    ASSERT_EQ(dump.status, 0);
+    const nlohmann::json json = nlohmann::json::parse(dump.out);
+    EXPECT_EQ(json["Zeq2"]["vertexBuffers"][0]["byteBuffer"]["positions"][65534][0], 65534);
+    EXPECT_EQ(json["Zeq2"]["indexBuffers"][0]["byteBuffer"].size(), 3u * 65533u);
+}
+
+TEST_F(ZeqCommand, MissingFileAndDirectory) {
+    expectRejected(scratch.file("nothing-here.zeq"), "No such file or directory");
+    const std::string folder = scratch.file("folder.zeq");
+    std::filesystem::create_directory(folder);
+    expectRejected(folder, "Is a directory");
+}
+
+TEST_F(ZeqCommand, FilesThatAreNotZeqFiles) {
+    const std::string empty = scratch.file("empty.zeq");
+    writeBytes(empty, std::vector<uint8_t>{});
+    expectRejected(empty, "not a Zeq file: empty");
+
+    const std::string text = scratch.file("text.zeq");
+    const std::string hello = "hello, world\n";
+    writeBytes(text, std::vector<uint8_t>(hello.begin(), hello.end()));
+    expectRejected(text, "not a Zeq file (no zlib stream after the packet header)");
+
+    const std::string stored = scratch.file("stored.zeq");
+    const std::string letters("\x00\x10" "abcdefghijklmnop", 18);
+    writeBytes(stored, std::vector<uint8_t>(letters.begin(), letters.end()));
+    expectRejected(stored, "not a Zeq file (no version 2 data after the packet header)");
+
+    const std::string one = scratch.file("one.zeq");
+    writeBytes(one, std::vector<uint8_t>{0x41});
+    expectRejected(one, "not a Zeq file: too short");
+
+    SceneFile future = validScene();
+    future.majorVersion = 3;
+    expectRejected(sceneFile(future, "future.zeq"), "unsupported major version 3");
+}
+
+TEST_F(ZeqCommand, TruncatedFiles) {
+    const std::vector<uint8_t> whole = bytesOf(encodeSceneFile(validScene()));
+    const std::size_t header = (whole[0] & 0x80) ? 4 : 2;
+    const std::size_t body = whole.size() - header;
+    for (const std::size_t keep : {std::size_t(1), header + 1, header + 6, whole.size() / 2, whole.size() - 1}) {
+        SCOPED_TRACE(keep);
+        const std::string path = scratch.file("cut" + std::to_string(keep) + ".zeq");
+        writeBytes(path, std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(keep)));
+        if (keep < header) {
+            expectRejected(path, "not a Zeq file: too short");
+        } else {
+            expectRejected(path, "truncated: the packet declares " + std::to_string(body) + " body bytes, the file holds " +
+                                     std::to_string(keep - header));
+        }
+    }
+}
+
+TEST_F(ZeqCommand, DamagedCompressedData) {
+    std::vector<uint8_t> bytes = bytesOf(encodeSceneFile(validScene()));
+    for (std::size_t i = bytes.size() / 3; i < bytes.size() / 3 + 8; ++i) bytes[i] ^= 0x5A;
+    const std::string path = scratch.file("damaged.zeq");
+    writeBytes(path, bytes);
+    expectRejected(path, "corrupted compressed data");
+
+    // A stream cut short inside a well-formed frame.
+    std::vector<uint8_t> compressed = compressedPacket(sceneBody(validScene()));
+    std::vector<uint8_t> cut(compressed.begin(), compressed.end() - 10);
+    const uint32_t length = static_cast<uint32_t>(cut.size() - 4);
+    cut[0] = static_cast<uint8_t>(0x80 | (length >> 24));
+    cut[1] = static_cast<uint8_t>(length >> 16);
+    cut[2] = static_cast<uint8_t>(length >> 8);
+    cut[3] = static_cast<uint8_t>(length);
+    const std::string cutPath = scratch.file("cut-stream.zeq");
+    writeBytes(cutPath, cut);
+    expectRejected(cutPath, "corrupted compressed data");
+}
+
+TEST_F(ZeqCommand, DeclaredLengthsBeyondTheData) {
+    // One vertex buffer whose byte array declares 4194303 bytes of which three are present.
+    NullMap map;
+    for (int i = 0; i < 18; ++i) map.appendBit(true);  // Zeq2 lists before vertexBuffers: absent
+    map.appendBit(false);                              // vertexBuffers: present
+    for (int i = 0; i < 3; ++i) map.appendBit(true);   // layers, cameras, lods: absent
+    ByteBuffer body;
+    map.encode(body);
+    const uint8_t data[] = {0, 2, 0, 5, /* one buffer */ 1, /* no attributes */ 0, 0xFF, 0xFF, 0xFF, 1, 2, 3};
+    body.appendBytes(data, sizeof data, false);
+    const std::string path = scratch.file("long-array.zeq");
+    writeBytes(path, compressedPacket(bytesOf(body)));
+    expectRejected(path, "truncated data (position + length)");
+
+    // A data stream cut inside the roots.
+    std::vector<uint8_t> shortBody = sceneBody(validScene());
+    shortBody.resize(shortBody.size() - 40);
+    const std::string cutPath = scratch.file("cut-data.zeq");
+    writeBytes(cutPath, compressedPacket(shortBody));
+    expectRejectedStartingWith(cutPath, "truncated data (");
+}
+
+TEST_F(ZeqCommand, TrailingBytes) {
+    const std::string afterRoots = scratch.file("after-roots.zeq");
+    writeBytes(afterRoots, compressedPacket(sceneBody(validScene(), {1, 2, 3})));
+    expectRejected(afterRoots, "trailing bytes after the roots (3 bytes)");
+
+    std::vector<uint8_t> bytes = bytesOf(encodeSceneFile(validScene()));
+    bytes.push_back(0);
+    bytes.push_back(0);
+    const std::string afterPacket = scratch.file("after-packet.zeq");
+    writeBytes(afterPacket, bytes);
+    expectRejected(afterPacket, "trailing bytes after the packet (2 bytes)");
+}
+
+// A small file whose zlib stream inflates to more than 1 GiB of zeros: one flushed deflate block
+// sequence of 1 MiB, repeated, then a final empty block. Inflation must stop at the limit.
+TEST_F(ZeqCommand, InflationBomb) {
+    std::vector<uint8_t> zeros(1 << 20, 0);
+    z_stream zs{};
+    ASSERT_EQ(deflateInit2(&zs, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY), Z_OK);
+    std::vector<uint8_t> chunk(compressBound(static_cast<uLong>(zeros.size())) + 64);
+    zs.next_in = zeros.data();
+    zs.avail_in = static_cast<uInt>(zeros.size());
+    zs.next_out = chunk.data();
+    zs.avail_out = static_cast<uInt>(chunk.size());
+    ASSERT_EQ(deflate(&zs, Z_FULL_FLUSH), Z_OK);
+    chunk.resize(chunk.size() - zs.avail_out);
+    deflateEnd(&zs);
+
+    std::vector<uint8_t> stream = {0x78, 0xDA};
+    for (int i = 0; i < 1100; ++i) stream.insert(stream.end(), chunk.begin(), chunk.end());
+    stream.insert(stream.end(), {0x03, 0x00, 0, 0, 0, 0});  // final empty block, a checksum never reached
+    const uint32_t length = static_cast<uint32_t>(stream.size());
+    std::vector<uint8_t> packet = {static_cast<uint8_t>(0x80 | (length >> 24)), static_cast<uint8_t>(length >> 16),
+                                   static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+    packet.insert(packet.end(), stream.begin(), stream.end());
+    const std::string path = scratch.file("bomb.zeq");
+    writeBytes(path, packet);
+
+    const RunResult result = runZeq("info " + quoted(path), scratch);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "zeq: " + path + ": inflated size exceeds the 1 GiB limit\n");
+}
+
+}  // namespace
+}  // namespace zeq::test

@@ -1,0 +1,34 @@
+// `zeq validate FILE.zeq`: checks the references, ids and buffer sizes a loader relies on. One
+// finding per line, then the counts; exit status 1 when there is an error.
+#include "tools/zeq/command.h"
+#include "tools/zeq/inspect_load.h"
+#include "tools/zeq/inspect_validate.h"
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace {
+
+ZEQ_COMMAND(60, [](CLI::App& app) {
+    auto file = std::make_shared<std::string>();
+    CLI::App* sub = app.add_subcommand(
+        "validate",
+        "Check a Zeq file: references resolve, ids are unique, vertex and index data match their counts, surfaces "
+        "and skins are consistent. Prints one finding per line (\"error: ...\" or \"warning: ...\") and a count "
+        "line; exit status 1 when there are errors");
+    sub->add_option("FILE", *file, "The Zeq file to read")->required();
+    return [file] {
+        const zeq::inspect::LoadedScene scene = zeq::inspect::loadScene(*file);
+        const zeq::inspect::ValidationReport report = zeq::inspect::validateScene(scene.file);
+        for (const zeq::inspect::Finding& finding : report.findings) {
+            std::cout << zeq::inspect::formatFinding(finding) << '\n';
+        }
+        std::cout << *file << ": " << zeq::inspect::formatCounts(report) << '\n';
+        std::cout.flush();
+        if (!std::cout) throw zeq::cli::CommandError("standard output", "write failed");
+        return report.errors > 0 ? 1 : 0;
+    };
+});
+
+}  // namespace
