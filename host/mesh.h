@@ -2,7 +2,7 @@
 // The host's triangle mesh: vertices, faces (three vertex indices, smoothing groups, flags holding
 // edge visibility and, in the upper 16 bits, the material id), map channels with their own vertices
 // and faces (channel 0 vertex colours, 1 and up texture coordinates), an optional explicit normal
-// specification, a bounding box and an edge list.
+// set, a bounding box and an edge list.
 //
 // Arrays are public std::vectors so that callers write vertices, faces and channel data directly,
 // as the host's mesh allows. The set* functions resize them; "keep" preserves existing entries.
@@ -97,7 +97,7 @@ public:
     Point3& getVert(int i) { return verts.at(i); }
     const Point3& getVert(int i) const { return verts.at(i); }
 
-    // Faces. With synchronize, the face lists of used map channels and of the normal specification
+    // Faces. With synchronize, the face lists of used map channels and of the normal set
     // follow the new count.
     bool setNumFaces(int n, bool keep = false, bool synchronize = false);
     int getNumFaces() const { return static_cast<int>(faces.size()); }
@@ -127,7 +127,7 @@ public:
     bool setNumTVFaces(int n, bool keep = false);
     int getNumTVFaces() const { return getNumMaps() > 1 ? maps_[1].getNumFaces() : 0; }
 
-    // Explicit normals. SpecifyNormals attaches an empty specification when the mesh has none.
+    // Explicit normals. SpecifyNormals attaches an empty normal set when the mesh has none.
     void SpecifyNormals();
     MeshNormalSpec* GetSpecifiedNormals() { return normalSpec_.get(); }
     const MeshNormalSpec* GetSpecifiedNormals() const { return normalSpec_.get(); }

@@ -26,10 +26,10 @@ Mesh Cube(uint32_t (*smoothing)(int side)) {
     return mesh;
 }
 
-int DistinctNormalIds(const MeshNormalSpec& spec) {
+int DistinctNormalIds(const MeshNormalSpec& normalSpec) {
     std::set<int> ids;
-    for (int f = 0; f < spec.GetNumFaces(); ++f)
-        for (int k = 0; k < 3; ++k) ids.insert(spec.Face(f).GetNormalID(k));
+    for (int f = 0; f < normalSpec.GetNumFaces(); ++f)
+        for (int k = 0; k < 3; ++k) ids.insert(normalSpec.Face(f).GetNormalID(k));
     return static_cast<int>(ids.size());
 }
 
@@ -125,13 +125,13 @@ TEST(MeshNormals, SmoothingGroupsDecideSharedNormals) {
     // One smoothing group: one normal per cube corner.
     Mesh smooth = Cube([](int) { return 1u; });
     smooth.SpecifyNormals();
-    MeshNormalSpec* spec = smooth.GetSpecifiedNormals();
-    spec->CheckNormals();
-    EXPECT_EQ(spec->GetNumFaces(), 12);
-    EXPECT_EQ(spec->GetNumNormals(), 8);
-    EXPECT_EQ(DistinctNormalIds(*spec), 8);
+    MeshNormalSpec* normalSpec = smooth.GetSpecifiedNormals();
+    normalSpec->CheckNormals();
+    EXPECT_EQ(normalSpec->GetNumFaces(), 12);
+    EXPECT_EQ(normalSpec->GetNumNormals(), 8);
+    EXPECT_EQ(DistinctNormalIds(*normalSpec), 8);
     // A corner normal points away from the cube's centre, along its diagonal.
-    Point3 n = spec->GetNormal(0, 0);  // vertex 0 at the origin
+    Point3 n = normalSpec->GetNormal(0, 0);  // vertex 0 at the origin
     EXPECT_NEAR(n.x, -0.57735f, 1e-4f);
     EXPECT_NEAR(n.y, -0.57735f, 1e-4f);
     EXPECT_NEAR(n.z, -0.57735f, 1e-4f);
@@ -153,14 +153,14 @@ TEST(MeshNormals, SmoothingGroupsDecideSharedNormals) {
 TEST(MeshNormals, ExplicitNormalsSurviveRecomputationAndCopies) {
     Mesh mesh = Cube([](int) { return 0u; });
     mesh.SpecifyNormals();
-    MeshNormalSpec* spec = mesh.GetSpecifiedNormals();
-    spec->BuildNormals();
-    spec->SetFlag(MESH_NORMAL_MODIFIER_SUPPORT);
+    MeshNormalSpec* normalSpec = mesh.GetSpecifiedNormals();
+    normalSpec->BuildNormals();
+    normalSpec->SetFlag(MESH_NORMAL_MODIFIER_SUPPORT);
     for (int f = 0; f < 12; ++f)
-        for (int k = 0; k < 3; ++k) spec->SetNormal(f, k, {0.0f, 0.0f, 2.0f});
-    spec->ComputeNormals();
-    EXPECT_EQ(spec->GetNormal(5, 1), Point3(0.0f, 0.0f, 2.0f));  // stored as given, not normalised
-    EXPECT_EQ(spec->GetNumNormals(), 36);
+        for (int k = 0; k < 3; ++k) normalSpec->SetNormal(f, k, {0.0f, 0.0f, 2.0f});
+    normalSpec->ComputeNormals();
+    EXPECT_EQ(normalSpec->GetNormal(5, 1), Point3(0.0f, 0.0f, 2.0f));  // stored as given, not normalised
+    EXPECT_EQ(normalSpec->GetNumNormals(), 36);
 
     Mesh copy = mesh;
     ASSERT_NE(copy.GetSpecifiedNormals(), nullptr);
@@ -169,9 +169,9 @@ TEST(MeshNormals, ExplicitNormalsSurviveRecomputationAndCopies) {
     EXPECT_EQ(copy.GetSpecifiedNormals()->GetNormal(5, 1), Point3(0.0f, 0.0f, 2.0f));
 
     // Reads outside the arrays give zero instead of touching memory.
-    EXPECT_EQ(spec->GetNormal(99, 0), Point3());
-    EXPECT_EQ(spec->GetNormal(0, 7), Point3());
-    EXPECT_THROW(spec->Normal(1000), std::out_of_range);
+    EXPECT_EQ(normalSpec->GetNormal(99, 0), Point3());
+    EXPECT_EQ(normalSpec->GetNormal(0, 7), Point3());
+    EXPECT_THROW(normalSpec->Normal(1000), std::out_of_range);
 }
 
 TEST(MeshNormals, CheckNormalsOnAnEmptySpecificationCoversTheMesh) {

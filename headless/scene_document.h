@@ -1,0 +1,44 @@
+#pragma once
+// Scene documents: a headless scene written as JSON (docs/scene-format.md describes the format).
+//
+//     headless::Host host;
+//     headless::loadSceneDocumentFile(host, "scene.json");   // builds the scene
+//     ...                                                     // export, edit, import ...
+//     headless::saveSceneDocumentFile(host, "out.json");     // writes what the scene holds
+//
+// Loading checks the whole document before it touches the scene: a bad document throws
+// SceneDocumentError naming the JSON path and the problem, and leaves the scene as it was. A loaded
+// document adds its layers, maps, materials, objects and nodes to the host's scene and sets the
+// scene settings it names (frame rate, animation range, ambient colour, render size, time).
+//
+// Saving writes every node under the scene root and everything they use. Saving a loaded document
+// and loading the result again gives the same scene.
+#include <nlohmann/json.hpp>
+
+#include <stdexcept>
+#include <string>
+
+namespace headless {
+
+class Host;
+
+// A bad document. what() is "<JSON path>: <problem>", for example
+// nodes[3].object: no object "Box02"
+class SceneDocumentError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+void loadSceneDocument(Host& host, const nlohmann::json& document);
+// Reads and parses the file first; an unreadable file or invalid JSON is a SceneDocumentError too.
+void loadSceneDocumentFile(Host& host, const std::string& path);
+
+nlohmann::json saveSceneDocument(Host& host);
+// Writes the document (indented) to a temporary file beside path and renames it over path, so a
+// failed save never leaves a partial file. Throws std::runtime_error when the file cannot be written.
+void saveSceneDocumentFile(Host& host, const std::string& path);
+
+// Checks a document without building it (what loadSceneDocument checks first).
+void checkSceneDocument(const nlohmann::json& document);
+
+}  // namespace headless

@@ -1,0 +1,142 @@
+// Names and number formats that scene-document reading and writing share.
+#include "headless/scene_document_model.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace headless::document {
+
+namespace {
+
+struct TypeName {
+    ParamType2 type;
+    const char* name;
+};
+
+constexpr TypeName kParamTypes[] = {
+    {TYPE_FLOAT, "float"},   {TYPE_INT, "int"},           {TYPE_BOOL, "bool"},       {TYPE_POINT3, "point3"},
+    {TYPE_RGBA, "color"},    {TYPE_ANGLE, "angle"},       {TYPE_PCNT_FRAC, "percent"}, {TYPE_WORLD, "world"},
+    {TYPE_STRING, "string"}, {TYPE_FILENAME, "filename"}, {TYPE_INODE, "node"},      {TYPE_MTL, "material"},
+    {TYPE_TEXMAP, "map"},
+};
+
+constexpr const char* kSlotNames[STD_NUM_TEXMAPS] = {
+    "ambient", "diffuse", "specular", "glossiness", "specularLevel", "selfIllumination",
+    "opacity", "filter",  "bump",     "reflection", "refraction",    "displacement",
+};
+
+struct LightName {
+    int type;
+    const char* name;
+};
+
+constexpr LightName kLightNames[] = {
+    {OMNI_LIGHT, "omni"},
+    {TSPOT_LIGHT, "targetSpot"},
+    {DIR_LIGHT, "directional"},
+    {FSPOT_LIGHT, "spot"},
+    {TDIR_LIGHT, "targetDirectional"},
+};
+
+struct SuperName {
+    SClass_ID id;
+    const char* name;
+};
+
+constexpr SuperName kSuperNames[] = {
+    {GEOMOBJECT_CLASS_ID, "geometry"}, {CAMERA_CLASS_ID, "camera"}, {LIGHT_CLASS_ID, "light"},
+    {SHAPE_CLASS_ID, "shape"},         {HELPER_CLASS_ID, "helper"},
+};
+
+}  // namespace
+
+const std::vector<LightSwitch>& lightSwitches() {
+    static const std::vector<LightSwitch> switches = {
+        {"on", &GenLight::GetUseLight, &GenLight::SetUseLight, true},
+        {"useAttenuation", &GenLight::GetUseAtten, &GenLight::SetUseAtten, true},
+        {"showAttenuation", &GenLight::GetAttenDisplay, &GenLight::SetAttenDisplay, true},
+        {"showCone", &GenLight::GetConeDisplay, &GenLight::SetConeDisplay, true},
+        {"shadow", &GenLight::GetShadow, &GenLight::SetShadow, true},
+        {"affectDiffuse", &GenLight::GetAffectDiffuse, &GenLight::SetAffectDiffuse, true},
+        {"affectSpecular", &GenLight::GetAffectSpecular, &GenLight::SetAffectSpecular, true},
+        {"ambientOnly", &GenLight::GetAmbientOnly, &GenLight::SetAmbientOnly, true},
+        {"overshoot", &GenLight::GetOvershoot, &GenLight::SetOvershoot, true},
+        {"useGlobalShadows", &GenLight::GetUseGlobal, &GenLight::SetUseGlobal, true},
+        {"decayType", &GenLight::GetDecayType, &GenLight::SetDecayType, false},
+    };
+    return switches;
+}
+
+std::string paramTypeName(ParamType2 type) {
+    const ParamType2 base = ParamBaseType(type);
+    for (const auto& entry : kParamTypes) {
+        if (entry.type == base) return std::string(entry.name) + (IsParamTable(type) ? "[]" : "");
+    }
+    return {};
+}
+
+std::optional<ParamType2> paramTypeFromName(const std::string& name) {
+    std::string base = name;
+    bool table = false;
+    if (base.size() > 2 && base.compare(base.size() - 2, 2, "[]") == 0) {
+        base.resize(base.size() - 2);
+        table = true;
+    }
+    for (const auto& entry : kParamTypes) {
+        if (base == entry.name) return table ? static_cast<ParamType2>(entry.type | TYPE_TAB) : entry.type;
+    }
+    return std::nullopt;
+}
+
+const char* mapSlotName(int slot) { return slot >= 0 && slot < STD_NUM_TEXMAPS ? kSlotNames[slot] : ""; }
+
+int mapSlotFromName(const std::string& name) {
+    for (int i = 0; i < STD_NUM_TEXMAPS; ++i)
+        if (name == kSlotNames[i]) return i;
+    return -1;
+}
+
+const char* lightTypeName(int type) {
+    for (const auto& entry : kLightNames)
+        if (entry.type == type) return entry.name;
+    return "omni";
+}
+
+int lightTypeFromName(const std::string& name) {
+    for (const auto& entry : kLightNames)
+        if (name == entry.name) return entry.type;
+    return -1;
+}
+
+std::string superClassName(SClass_ID id) {
+    for (const auto& entry : kSuperNames)
+        if (entry.id == id) return entry.name;
+    return {};
+}
+
+std::optional<SClass_ID> superClassFromName(const std::string& name) {
+    for (const auto& entry : kSuperNames)
+        if (name == entry.name) return entry.id;
+    return std::nullopt;
+}
+
+nlohmann::json floatJson(float value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    // The shortest decimal text of the float, read back as a double: the JSON writer prints that
+    // double with the same short text.
+    char text[32];
+    auto result = std::to_chars(text, text + sizeof(text) - 1, value);
+    *result.ptr = '\0';
+    return std::strtod(text, nullptr);
+}
+
+std::string hexId(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+}  // namespace headless::document

@@ -1,0 +1,1 @@
+set(ZEQ_TEST_LIBS zeq_headless)
