@@ -1,0 +1,159 @@
+// Export benchmark: a scene of 50 meshes of 20,000 triangles each, with normals, tangents and two
+// texture channels. Measures the export's own work (scene walk, mesh conversion and encoding of
+// the roots: everything but compression and the file write) against zlib's `compress` of the same
+// encoded body, and prints the ratio of the two (target: at most 0.3).
+#include "codec/protocol.h"
+#include "export/context.h"
+#include "export/geometry.h"
+#include "export/options.h"
+#include "format/register.h"
+#include "headless/host.h"
+
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int kMeshCount = 50;
+constexpr int kGridQuads = 100;  // 100 x 100 quads = 20,000 triangles, 10,201 vertices
+
+// A gently curved grid with texture channels 1 and 2 (the second at another scale).
+Mesh gridMesh(int seed) {
+    const int side = kGridQuads + 1;
+    Mesh mesh;
+    mesh.setNumVerts(side * side);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            mesh.verts[y * side + x] = Point3(float(x), float(y), std::sin(0.1f * float(x + seed)) * std::cos(0.1f * float(y)));
+    mesh.setNumFaces(2 * kGridQuads * kGridQuads);
+    for (int y = 0; y < kGridQuads; ++y) {
+        for (int x = 0; x < kGridQuads; ++x) {
+            const uint32_t a = uint32_t(y * side + x), b = a + 1, c = a + uint32_t(side) + 1, d = a + uint32_t(side);
+            Face& first = mesh.faces[2 * (y * kGridQuads + x)];
+            Face& second = mesh.faces[2 * (y * kGridQuads + x) + 1];
+            first.setVerts(a, b, c);
+            second.setVerts(a, c, d);
+            first.setSmGroup(1);
+            second.setSmGroup(1);
+        }
+    }
+    for (int channel = 1; channel <= 2; ++channel) {
+        mesh.setMapSupport(channel);
+        MeshMap& map = mesh.Map(channel);
+        map.setNumVerts(side * side);
+        const float scale = channel == 1 ? 1.0f / float(kGridQuads) : 4.0f / float(kGridQuads);
+        for (int v = 0; v < side * side; ++v)
+            map.tv[v] = Point3(float(v % side) * scale, float(v / side) * scale, 0.0f);
+        for (int f = 0; f < mesh.getNumFaces(); ++f)
+            map.tf[f].setTVerts(mesh.faces[f].v[0], mesh.faces[f].v[1], mesh.faces[f].v[2]);
+    }
+    return mesh;
+}
+
+struct BenchScene {
+    BenchScene() {
+        headless::Scene& scene = host.scene();
+        headless::StandardMaterial* material = scene.newStdMat("Ground");
+        material->SetSubTexmap(ID_DI, scene.newBitmapTex("C:\\maps\\ground.png"));
+        material->SetSubTexmap(ID_BU, scene.newBitmapTex("C:\\maps\\ground_normal.png", 2));
+        for (int i = 0; i < kMeshCount; ++i) {
+            headless::Node* node = scene.createNode("Grid" + std::to_string(i));
+            node->SetObjectRef(scene.newTriObject(gridMesh(i)));
+            node->setLocalTM(TransMatrix(Point3(float(i) * 120.0f, 0.0f, 0.0f)));
+            node->SetMtl(material);
+        }
+        zeq::ExportOptions& options = zeq::exportOptions();
+        options = zeq::ExportOptions{};
+        options.normals = true;
+        options.tangents = true;
+        // One export up front: the host builds the meshes' normals once, as it would keep them.
+        body = encodeScene();
+    }
+
+    // Walk, conversion and encoding of one export; returns the packet body that zlib would get.
+    zeq::ByteBuffer encodeScene() {
+        zeq::Protocol protocol;
+        zeq::registerFormatTypes(protocol);
+        zeq::ProtocolBuffer pb;
+        zeq::Zeq2 root;
+        zeq::Zeq2Extra1 extra1;
+        zeq::Zeq2Extra2 extra2;
+        {
+            zeq::ExportContext context(&host);
+            context.convertScene(root, extra1, extra2);
+        }
+        protocol.getCodec(std::string("Zeq2"))->encode(pb, &root);
+        protocol.getCodec(std::string("Zeq2Extra1"))->encode(pb, &extra1);
+        protocol.getCodec(std::string("Zeq2Extra2"))->encode(pb, &extra2);
+        zeq::ByteBuffer out;
+        pb.nullMap.encode(out);
+        out.appendFrom(pb.buffer, 0, pb.buffer.length());
+        return out;
+    }
+
+    headless::Host host;
+    zeq::ByteBuffer body;
+};
+
+BenchScene& benchScene() {
+    static BenchScene scene;
+    return scene;
+}
+
+void BM_ExportWork(benchmark::State& state) {
+    BenchScene& scene = benchScene();
+    for (auto _ : state) {
+        zeq::ByteBuffer body = scene.encodeScene();
+        benchmark::DoNotOptimize(body.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * scene.body.length());
+}
+BENCHMARK(BM_ExportWork)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ZlibCompressBody(benchmark::State& state) {
+    BenchScene& scene = benchScene();
+    const uLong length = static_cast<uLong>(scene.body.length());
+    std::unique_ptr<Bytef[]> out(new Bytef[compressBound(length)]);
+    for (auto _ : state) {
+        uLongf outLength = compressBound(length);
+        if (compress(out.get(), &outLength, scene.body.data(), length) != Z_OK) state.SkipWithError("compress failed");
+        benchmark::DoNotOptimize(out.get());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * scene.body.length());
+}
+BENCHMARK(BM_ZlibCompressBody)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Keeps the mean real time per iteration of every benchmark for the ratio line.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !run.error_occurred)
+                seconds[run.benchmark_name()] = run.real_accumulated_time / double(run.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> seconds;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto exportTime = reporter.seconds.find("BM_ExportWork/real_time");
+    const auto zlibTime = reporter.seconds.find("BM_ZlibCompressBody/real_time");
+    if (exportTime != reporter.seconds.end() && zlibTime != reporter.seconds.end() && zlibTime->second > 0) {
+        std::printf("body %d bytes; export work / zlib compress = %.3f (target <= 0.3)\n",
+                    benchScene().body.length(), exportTime->second / zlibTime->second);
+    }
+    benchmark::Shutdown();
+    return 0;
+}

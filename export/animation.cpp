@@ -1,0 +1,52 @@
+#include "export/animation.h"
+
+#include "export/transformation.h"
+#include "host/host.h"
+
+#include <cstdint>
+
+namespace zeq {
+
+Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame) {
+    Zeq2Track track;
+    track.objectName = node->GetName() ? node->GetName() : "";
+    // Computed in 64 bits so that a range ending at the largest tick neither overflows nor loops.
+    const int64_t start = range.Start();
+    const int64_t end = range.End();
+    if (end + 1 <= start) return track;
+    // A non-positive frame length would never advance; such a range is sampled at its start only.
+    const int64_t step = ticksPerFrame > 0 ? ticksPerFrame : end - start + 1;
+
+    Matrix3 previous;  // the identity
+    for (int64_t tick = start; tick <= end; tick += step) {
+        const TimeValue t = static_cast<TimeValue>(tick);
+        const Matrix3 world = node->GetNodeTM(t);
+        if (world.Equals(previous, 1e-6f)) continue;
+        previous = world;
+
+        INode* parent = node->GetParentNode();
+        const Matrix3 local =
+            parent && !parent->IsRootNode() ? world * Inverse(parent->GetNodeTM(t)) : world;
+        Zeq2Keyframe keyframe;
+        keyframe.time = static_cast<float>(t) * kSecondsPerTick;
+        keyframe.transform = TransformationFactory::createTransformation(local);
+        track.keyframes.add(keyframe);
+    }
+    return track;
+}
+
+void TrackList::recordTrack(INode* node) {
+    Zeq2Track track = sampleTrack(node, ip_->GetAnimRange(), ip_->GetTicksPerFrame());
+    // A node that never moves gives one keyframe at most: nothing to animate.
+    if (track.keyframes.size() < 2) return;
+    track.id = nextId_++;
+    tracks_.add(std::move(track));
+}
+
+TArray<Zeq2Track> TrackList::takeTracks() {
+    TArray<Zeq2Track> out = std::move(tracks_);
+    tracks_ = {};
+    return out;
+}
+
+}  // namespace zeq

@@ -1,0 +1,41 @@
+#pragma once
+// Transform tracks: each visited node's transform sampled once per frame over the animation range,
+// keeping a keyframe only where the world matrix changes.
+#include "format/records.h"
+#include "host/types.h"
+
+class INode;
+class Interface;
+
+namespace zeq {
+
+// Seconds per tick as a 32-bit float (1 / 4800).
+inline constexpr float kSecondsPerTick = 0.00020833334f;
+
+// Samples the node at start, start + ticksPerFrame, ... up to end. A keyframe is written where the
+// world matrix differs (beyond 0.000001) from the last keyed one, which starts as the identity. The
+// keyframe transform is relative to the parent unless the parent is the scene root. The track's id
+// is left 0; no keyframes for an empty range.
+Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame);
+
+// The tracks of one export, in creation order, with their own 32-bit id counter.
+class TrackList {
+public:
+    // Range and frame length come from the host interface `ip`.
+    explicit TrackList(Interface* ip) : ip_(ip) {}
+
+    // Samples the node over the host's animation range and keeps the track when it has at least two
+    // keyframes; only kept tracks take an id.
+    void recordTrack(INode* node);
+
+    const TArray<Zeq2Track>& tracks() const { return tracks_; }
+    // Hands the list over and empties it.
+    TArray<Zeq2Track> takeTracks();
+
+private:
+    Interface* ip_;
+    TArray<Zeq2Track> tracks_;
+    int32_t nextId_ = 0;
+};
+
+}  // namespace zeq

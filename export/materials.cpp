@@ -1,0 +1,136 @@
+// The material, map, cube-map and image factories.
+#include "export/materials.h"
+
+#include "export/options.h"
+#include "host/material.h"
+#include "host/texmap.h"
+
+namespace zeq {
+
+namespace {
+
+// Standard-material slots and the record field each bitmap texture fills.
+constexpr int kSlotDiffuse = 1;
+constexpr int kSlotSpecular = 2;
+constexpr int kSlotGlossiness = 3;
+constexpr int kSlotSelfIllumination = 5;
+constexpr int kSlotOpacity = 6;
+constexpr int kSlotBump = 8;
+constexpr int kSlotReflection = 9;
+
+// Cube-map face images 0..5 go to these image fields.
+constexpr std::optional<int32_t> Zeq2CubeMap::*kFaceFields[6] = {
+    nullptr, &Zeq2CubeMap::imageId2, &Zeq2CubeMap::imageId4,
+    &Zeq2CubeMap::imageId5, &Zeq2CubeMap::imageId3, &Zeq2CubeMap::imageId1};  // face 0: imageId6
+
+// Cube-map parameter blocks must have at least this many parameters to hold the face names.
+constexpr int kMinCubeMapParams = 10;
+
+BitmapTex* asBitmap(Texmap* texture) {
+    if (texture == nullptr || texture->ClassID() != BMTEX_CLASS_ID) return nullptr;
+    return dynamic_cast<BitmapTex*>(texture);
+}
+
+std::string mapName(BitmapTex* texture) {
+    const char* name = texture->GetMapName();
+    return name != nullptr ? name : "";
+}
+
+}  // namespace
+
+// ---- ImageFactory ----
+
+std::string imageUrl(const std::string& fileName, bool atf) {
+    std::string url = fileName;
+    if (atf) {
+        const std::size_t dot = url.rfind('.');
+        if (dot != std::string::npos) url.resize(dot);
+        url += ".atf";
+    }
+    const std::size_t slash = url.rfind('\\');
+    if (slash != std::string::npos) url.erase(0, slash + 1);
+    return url;
+}
+
+std::optional<Zeq2Image> ImageFactory::create(const std::string& fileName) {
+    Zeq2Image image;
+    image.id = nextId();
+    image.url = imageUrl(fileName, exportOptions().atfExtensions);
+    return image;
+}
+
+// ---- MapFactory ----
+
+std::optional<Zeq2Map> MapFactory::create(BitmapTex* const& texture) {
+    if (texture == nullptr) throw std::invalid_argument("Error! MapFactory::create(object == NULL)\n");
+    Zeq2Map map;
+    map.id = nextId();
+    map.imageId = images_.getID(mapName(texture));
+    map.channel = static_cast<uint16_t>(texture->GetMapChannel());
+    return map;
+}
+
+// ---- CubeMapFactory ----
+
+std::optional<Zeq2CubeMap> CubeMapFactory::create(Texmap* const& texture) {
+    Zeq2CubeMap cube;
+    cube.id = nextId();
+    if (texture == nullptr) return cube;
+    if (BitmapTex* bitmap = asBitmap(texture)) {
+        cube.imageId6 = images_.getID(mapName(bitmap));
+        return cube;
+    }
+    if (texture->ClassID() == ACUBIC_CLASS_ID) {
+        IParamBlock2* block = texture->GetParamBlock(0);
+        if (block == nullptr || block->NumParams() < kMinCubeMapParams) return std::nullopt;
+        for (int face = 0; face < 6; ++face) {
+            const char* name = nullptr;
+            Interval valid = FOREVER;
+            if (!block->GetValue(ACUBIC_BITMAP_NAMES_PARAM, 0, name, valid, face) || name == nullptr || *name == '\0')
+                continue;
+            const int32_t imageId = images_.getID(name);
+            if (face == 0) cube.imageId6 = imageId;
+            else cube.*kFaceFields[face] = imageId;
+        }
+    }
+    return cube;
+}
+
+// ---- MaterialFactory ----
+
+std::optional<Zeq2Material> MaterialFactory::create(Mtl* const& material) {
+    Zeq2Material record;
+    record.id = nextId();
+    if (material == nullptr) return record;
+
+    const int slots = material->NumSubTexmaps();
+    for (int slot = 0; slot < slots; ++slot) {
+        Texmap* texture = material->GetSubTexmap(slot);
+        if (texture == nullptr) continue;
+        if (BitmapTex* bitmap = asBitmap(texture)) {
+            switch (slot) {
+            case kSlotDiffuse: record.diffuseMapId = maps_.getID(bitmap); break;
+            case kSlotSpecular: record.specularMapId = maps_.getID(bitmap); break;
+            case kSlotGlossiness: record.glossinessMapId = maps_.getID(bitmap); break;
+            case kSlotSelfIllumination: record.lightMapId = maps_.getID(bitmap); break;
+            case kSlotOpacity: record.opacityMapId = maps_.getID(bitmap); break;
+            case kSlotBump: record.normalMapId = maps_.getID(bitmap); break;
+            case kSlotReflection: record.reflectionCubeMapId = cubeMaps_.getID(texture); break;
+            default: break;
+            }
+        } else if (slot == kSlotBump) {
+            // A bump texture wrapping bitmaps (a normal-map texture, for example): the last bitmap
+            // among its own slots is the normal map.
+            const int inner = texture->NumSubTexmaps();
+            for (int i = 0; i < inner; ++i)
+                if (BitmapTex* innerBitmap = asBitmap(texture->GetSubTexmap(i)))
+                    record.normalMapId = maps_.getID(innerBitmap);
+        } else if (slot == kSlotReflection) {
+            const int32_t cubeId = cubeMaps_.getID(texture);
+            if (cubeId >= 0) record.reflectionCubeMapId = cubeId;
+        }
+    }
+    return record;
+}
+
+}  // namespace zeq

@@ -1,0 +1,252 @@
+// Conversion of one host mesh into an interleaved vertex buffer, a 16-bit index buffer and the
+// index ranges of its material ids.
+#include "export/geometry.h"
+#include "export/options.h"
+#include "export/tangents.h"
+#include "host/mesh.h"
+#include "host/mesh_normals.h"
+#include "host/ui.h"
+
+#include <bit>
+#include <cstring>
+
+namespace zeq {
+
+namespace {
+
+// Key value of a texture coordinate whose channel has no face for the corner.
+constexpr uint32_t kNoTextureVertex = 0xFFFFFFFFu;
+
+// Host map channels 1 .. count-1 that carry faces; channel 0 (vertex colours) is never exported.
+std::vector<int> usedTextureChannels(const Mesh& mesh) {
+    std::vector<int> channels;
+    for (int channel = 1; channel < mesh.getNumMaps(); ++channel)
+        if (mesh.mapSupport(channel) && mesh.Map(channel).getNumFaces() > 0) channels.push_back(channel);
+    return channels;
+}
+
+// Makes sure the mesh has explicit normals for every face, letting the host build them when
+// missing.
+MeshNormalSpec* prepareNormals(Mesh& mesh) {
+    MeshNormalSpec* specified = mesh.GetSpecifiedNormals();
+    if (specified == nullptr || specified->GetNumFaces() == 0) {
+        mesh.SpecifyNormals();
+        specified = mesh.GetSpecifiedNormals();
+    }
+    // A new set covers no faces yet, and a set left from an earlier topology covers the wrong
+    // faces: attach it to the mesh and let the host (re)build and compute it.
+    if (specified != nullptr && specified->GetNumFaces() != mesh.getNumFaces()) {
+        specified->SetParent(&mesh);
+        specified->CheckNormals();
+    }
+    return specified;
+}
+
+// The welded output vertices. Corners weld when host vertex, normal id and every texture-vertex
+// index are equal; the candidates for a corner are the output vertices made from its host vertex,
+// chained per host vertex, so that a lookup touches only those. An output index is the number of
+// vertices that existed when its key first appeared, which makes the output independent of the
+// lookup structure.
+struct WeldedVertices {
+    int keyWidth = 1;                  // normal id + one texture-vertex index per used channel
+    std::vector<int32_t> firstOfHost;  // host vertex -> most recent output vertex made from it, or -1
+    std::vector<int32_t> nextOfHost;   // output vertex -> previous output vertex of the same host vertex
+    std::vector<uint32_t> keys;        // keyWidth values per output vertex
+
+    std::vector<Point3> positions;
+    std::vector<Point3> normals;
+    std::vector<Point2> texCoords;  // channels values per output vertex
+    std::vector<TangentSum> tangents;
+    std::vector<int32_t> hostVertex;
+
+    std::size_t size() const { return positions.size(); }
+
+    // The output index of a corner key, or -1 when the key is new.
+    int32_t find(uint32_t host, const uint32_t* key) const {
+        for (int32_t v = firstOfHost[host]; v >= 0; v = nextOfHost[v])
+            if (std::memcmp(&keys[std::size_t(v) * keyWidth], key, sizeof(uint32_t) * keyWidth) == 0) return v;
+        return -1;
+    }
+
+    int32_t add(uint32_t host, const uint32_t* key) {
+        const auto index = static_cast<int32_t>(size());
+        nextOfHost.push_back(firstOfHost[host]);
+        firstOfHost[host] = index;
+        keys.insert(keys.end(), key, key + keyWidth);
+        hostVertex.push_back(static_cast<int32_t>(host));
+        return index;
+    }
+};
+
+void appendFloats(ByteBuffer& out, const std::vector<float>& values) {
+    if (values.empty()) return;
+    if constexpr (std::endian::native == std::endian::little) {
+        out.appendBytes(values.data(), static_cast<int32_t>(values.size() * sizeof(float)), false);
+    } else {
+        for (float value : values) out.appendBytes(&value, sizeof(float), true);
+    }
+}
+
+}  // namespace
+
+ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOptions& options) {
+    const int faceCount = mesh.getNumFaces();
+    const int hostVertexCount = mesh.getNumVerts();
+
+    ConvertedGeometry geometry;
+    geometry.triangleCount = faceCount;
+
+    Zeq2VertexBuffer vertexBuffer;
+    vertexBuffer.id = lists.nextVertexBufferId++;
+    Zeq2IndexBuffer indexBuffer;
+    indexBuffer.id = lists.nextIndexBufferId++;
+    indexBuffer.indexCount = faceCount * 3;
+
+    const std::vector<int> channels = usedTextureChannels(mesh);
+    const std::size_t channelCount = channels.size();
+
+    vertexBuffer.attributes.add(Zeq2VertexAttributes::POSITION);
+    if (options.normals) vertexBuffer.attributes.add(Zeq2VertexAttributes::NORMAL);
+    for (std::size_t c = 0; c < channelCount; ++c) vertexBuffer.attributes.add(Zeq2VertexAttributes::TEXCOORDS);
+    if (options.tangents) vertexBuffer.attributes.add(Zeq2VertexAttributes::TANGENT4);
+
+    const MeshNormalSpec* normalSpec = options.normals ? prepareNormals(mesh) : nullptr;
+
+    WeldedVertices welded;
+    welded.keyWidth = 1 + static_cast<int>(channelCount);
+    welded.firstOfHost.assign(static_cast<std::size_t>(hostVertexCount), -1);
+    const std::size_t expected = std::min<std::size_t>(0x10000, std::size_t(faceCount) * 3);
+    welded.positions.reserve(expected);
+    welded.normals.reserve(expected);
+    welded.texCoords.reserve(expected * channelCount);
+    welded.tangents.reserve(expected);
+    welded.hostVertex.reserve(expected);
+    welded.nextOfHost.reserve(expected);
+    welded.keys.reserve(expected * welded.keyWidth);
+
+    // Index lists per material id, ascending.
+    std::map<uint16_t, std::vector<uint32_t>> indicesByMaterial;
+    std::vector<uint32_t>* currentList = nullptr;
+    uint16_t currentMaterial = 0;
+
+    bool warnedNoChannel = false;
+    std::vector<uint32_t> key(static_cast<std::size_t>(welded.keyWidth));
+    std::vector<Point2> cornerCoords(channelCount * 3);
+
+    for (int f = 0; f < faceCount; ++f) {
+        const Face& face = mesh.faces[static_cast<std::size_t>(f)];
+        const uint16_t material = face.getMatID();
+        if (currentList == nullptr || material != currentMaterial) {
+            currentList = &indicesByMaterial[material];
+            currentMaterial = material;
+        }
+
+        uint32_t out[3];
+        for (int corner = 0; corner < 3; ++corner) {
+            const uint32_t host = face.v[corner];
+            if (host >= static_cast<uint32_t>(hostVertexCount))
+                throw std::out_of_range("Mesh face names a missing vertex");
+
+            Point3 normal(0.0f, 0.0f, 1.0f);
+            key[0] = 0;
+            if (normalSpec != nullptr) {
+                normal = normalSpec->GetNormal(f, corner).Normalize();
+                key[0] = static_cast<uint32_t>(normalSpec->Face(f).GetNormalID(corner));
+            }
+            for (std::size_t c = 0; c < channelCount; ++c) {
+                const MeshMap& map = mesh.Map(channels[c]);
+                uint32_t tv = kNoTextureVertex;
+                Point2 st(0.0f, 1.0f);
+                if (static_cast<std::size_t>(f) < map.tf.size()) {
+                    tv = map.tf[static_cast<std::size_t>(f)].t[corner];
+                    // Bounds-checked: a channel may name more vertices than it holds.
+                    if (tv < map.tv.size()) st = Point2(map.tv[tv].x, 1.0f - map.tv[tv].y);
+                }
+                key[1 + c] = tv;
+                cornerCoords[std::size_t(corner) * channelCount + c] = st;
+            }
+
+            int32_t index = welded.find(host, key.data());
+            if (index < 0) {
+                index = welded.add(host, key.data());
+                welded.positions.push_back(mesh.verts[host]);
+                welded.normals.push_back(normal);
+                for (std::size_t c = 0; c < channelCount; ++c)
+                    welded.texCoords.push_back(cornerCoords[std::size_t(corner) * channelCount + c]);
+                welded.tangents.emplace_back();
+            }
+            out[corner] = static_cast<uint32_t>(index);
+        }
+
+        if (options.tangents) {
+            if (channelCount > 0) {
+                const Point3 p[3] = {mesh.verts[face.v[0]], mesh.verts[face.v[1]], mesh.verts[face.v[2]]};
+                const Point2 st[3] = {cornerCoords[0], cornerCoords[channelCount], cornerCoords[2 * channelCount]};
+                Point3 tangent;
+                if (faceTangent(p, st, tangent))
+                    for (uint32_t v : out) addTangent(welded.tangents[v], welded.normals[v], tangent);
+            } else if (!warnedNoChannel) {
+                warnedNoChannel = true;
+                MessageBox(GetActiveWindow(), "Model don't have uv channel, unable to calculate TBN", "ZeqExport",
+                           MB_OK | MB_ICONWARNING);
+            }
+        }
+
+        currentList->insert(currentList->end(), out, out + 3);
+    }
+
+    // Index buffer and ranges, material ids ascending.
+    std::size_t written = 0;
+    indexBuffer.byteBuffer.reserve(static_cast<int32_t>(std::min<std::size_t>(std::size_t(faceCount) * 3, kMaxMeshIndices) * 2));
+    for (const auto& [material, indices] : indicesByMaterial) {
+        IndexRange range;
+        range.indexBegin = static_cast<int32_t>(written);
+        range.numTriangles = static_cast<int32_t>(indices.size() / 3);
+        geometry.materialRanges.emplace(material, range);
+        // The limit is tested after each material; testing before writing its indices gives the
+        // same outcome without growing the buffer past it.
+        written += indices.size();
+        if (written > kMaxMeshIndices) throw IndexBufferException();
+        uint8_t* bytes = indexBuffer.byteBuffer.extend(static_cast<int32_t>(indices.size() * 2));
+        for (uint32_t index : indices) {
+            *bytes++ = static_cast<uint8_t>(index & 0xFF);
+            *bytes++ = static_cast<uint8_t>((index >> 8) & 0xFF);
+        }
+    }
+
+    // Every output index must fit 16 bits, and so must vertexCount: 65536 vertices are too many.
+    const std::size_t vertexCount = welded.size();
+    if (vertexCount > kMaxMeshVertices) throw VertexBufferException(vertexCount);
+
+    vertexBuffer.vertexCount = static_cast<uint16_t>(vertexCount);
+    const std::size_t floatsPerVertex = 3 + (options.normals ? 3 : 0) + 2 * channelCount + (options.tangents ? 4 : 0);
+    std::vector<float> data;
+    data.reserve(vertexCount * floatsPerVertex);
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        const Point3& p = welded.positions[v];
+        const Point3& n = welded.normals[v];
+        data.insert(data.end(), {p.x, p.y, p.z});
+        if (options.normals) data.insert(data.end(), {n.x, n.y, n.z});
+        for (std::size_t c = 0; c < channelCount; ++c) {
+            const Point2& st = welded.texCoords[v * channelCount + c];
+            data.insert(data.end(), {st.x, st.y});
+        }
+        if (options.tangents) {
+            Point3 tangent;
+            float handedness = 1.0f;
+            finishTangent(welded.tangents[v], n, tangent, handedness);
+            data.insert(data.end(), {tangent.x, tangent.y, tangent.z, handedness});
+        }
+    }
+    appendFloats(vertexBuffer.byteBuffer, data);
+
+    geometry.hostVertexOf = std::move(welded.hostVertex);
+    geometry.vertexBufferIds.add(vertexBuffer.id);
+    geometry.indexBufferId = indexBuffer.id;
+    geometry.vertexBufferIndex = lists.vertexBuffers.size();
+    lists.vertexBuffers.add(std::move(vertexBuffer));
+    lists.indexBuffers.add(std::move(indexBuffer));
+    return geometry;
+}
+
+}  // namespace zeq

@@ -1,0 +1,264 @@
+#include "export/walker.h"
+
+#include "export/animation.h"
+#include "export/geometry.h"
+#include "export/id_registry.h"
+#include "export/lights.h"
+#include "export/options.h"
+#include "export/skin.h"
+#include "export/sprite_export.h"
+#include "export/transformation.h"
+#include "host/host.h"
+#include "host/plugin_classes.h"
+
+#include <climits>
+#include <vector>
+
+namespace zeq {
+namespace {
+
+constexpr const char* kLodNameWarning =
+    "Wrong object name use pattern: XXXX@DIST_XXXXX, where X - any symbol, DIST = distance of LOD";
+
+INode* exportedParent(INode* node) {
+    INode* parent = node->GetParentNode();
+    return parent && !parent->IsRootNode() ? parent : nullptr;
+}
+
+// Visits top and every node below it, depth first, children in host order, parents first.
+template <class Visit>
+void visitPreOrder(INode* top, Visit&& visit) {
+    std::vector<INode*> pending{top};
+    while (!pending.empty()) {
+        INode* node = pending.back();
+        pending.pop_back();
+        if (!node) continue;
+        visit(node);
+        for (int i = node->NumberOfChildren() - 1; i >= 0; --i) pending.push_back(node->GetChildNode(i));
+    }
+}
+
+bool isSpaceForAtoi(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+}  // namespace
+
+NodeRecordFields nodeRecordFields(INode* node, bool pivotOffset) {
+    IdRegistry& ids = IdRegistry::instance();
+    const TimeValue t = exportOptions().exportTime;
+    NodeRecordFields fields;
+    fields.visible = !node->IsHidden();
+    fields.name = node->GetName() ? node->GetName() : "";
+    if (pivotOffset) {
+        // The content record hangs below the node's own Zeq2Object, offset by the pivot offset.
+        fields.id = ids.idFor(nullptr);
+        fields.parentId = ids.idFor(node);
+        const Matrix3 world = node->GetNodeTM(t);
+        fields.transform = TransformationFactory::createTransformation(node->GetObjectTM(t) * Inverse(world));
+        return fields;
+    }
+    fields.id = ids.idFor(node);
+    const Matrix3 world = node->GetNodeTM(t);
+    if (INode* parent = exportedParent(node)) {
+        fields.parentId = ids.idFor(parent);
+        fields.transform = TransformationFactory::createTransformation(world * Inverse(parent->GetNodeTM(t)));
+    } else {
+        fields.transform = TransformationFactory::createTransformation(world);
+    }
+    return fields;
+}
+
+bool hasPivotOffset(INode* node, NodeKind kind) {
+    if (kind == NodeKind::Joint || kind == NodeKind::Helper || kind == NodeKind::Object) return false;
+    return !node->GetNodeTM(0).Equals(node->GetObjectTM(0), 1e-6f);
+}
+
+int parseLeadingInt(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && isSpaceForAtoi(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        // Stop growing once past the int range; the sign is applied and the result clamped below.
+        if (value <= static_cast<long long>(INT_MAX) + 1) value = value * 10 + (text[i] - '0');
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+float lodDistanceFromName(std::string_view name, bool& hasAt) {
+    const std::size_t at = name.find('@');
+    hasAt = at != std::string_view::npos;
+    if (!hasAt) return static_cast<float>(parseLeadingInt(name));
+    std::string_view rest = name.substr(at + 1);
+    rest = rest.substr(0, rest.find('_'));
+    return static_cast<float>(parseLeadingInt(rest));
+}
+
+// ---- LayerCollector ---------------------------------------------------------------------------
+
+Zeq2Layer* LayerCollector::layerOf(INode* node) {
+    ReferenceTarget* layer = node->GetReference(NODE_LAYER_REF);
+    if (!layer) return nullptr;
+    auto [it, inserted] = index_.try_emplace(layer, layers_.size());
+    if (inserted) {
+        Zeq2Layer record;
+        record.id = nextId_++;
+        if (auto* named = dynamic_cast<ILayer*>(layer); named && named->GetName()) record.name = named->GetName();
+        record.objectIds = TArray<int64_t>{};
+        layers_.add(std::move(record));
+    }
+    return &layers_.items[it->second];
+}
+
+void LayerCollector::addNode(INode* node) {
+    if (Zeq2Layer* layer = layerOf(node)) layer->objectIds->add(IdRegistry::instance().idFor(node));
+}
+
+void LayerCollector::addRecord(INode* node, int64_t id) {
+    if (Zeq2Layer* layer = layerOf(node)) layer->objectIds->add(id);
+}
+
+TArray<Zeq2Layer> LayerCollector::takeLayers() {
+    TArray<Zeq2Layer> out = std::move(layers_);
+    layers_ = {};
+    index_.clear();
+    nextId_ = 0;
+    return out;
+}
+
+// ---- SceneWalker ------------------------------------------------------------------------------
+
+SceneWalker::SceneWalker(Interface* ip, TrackList& tracks, GeometryConverter& geometry, SurfaceBuilder& surfaces,
+                         MaterialFactory& materials)
+    : ip_(ip), tracks_(tracks), geometry_(geometry), surfaces_(surfaces), materials_(materials) {}
+
+void SceneWalker::bonesPass() {
+    auto walkBones = [this](INode* node) {
+        ISkin* skin = findSkin(node);
+        if (!skin) return;
+        const int count = skin->GetNumBones();
+        for (int b = 0; b < count; ++b) walk(skin->GetBone(b), kNoParentOverride, NodeKind::Joint);
+    };
+    if (exportOptions().selectedOnly) {
+        const int selected = ip_->GetSelNodeCount();
+        for (int i = 0; i < selected; ++i) visitPreOrder(ip_->GetSelNode(i), walkBones);
+    } else {
+        visitPreOrder(ip_->GetRootNode(), walkBones);
+    }
+}
+
+void SceneWalker::mainPass() {
+    if (exportOptions().selectedOnly) {
+        const int selected = ip_->GetSelNodeCount();
+        for (int i = 0; i < selected; ++i) {
+            INode* node = ip_->GetSelNode(i);
+            if (node) walk(node, kNoParentOverride, classify(node));
+        }
+        return;
+    }
+    INode* root = ip_->GetRootNode();
+    if (!root) return;
+    const int count = root->NumberOfChildren();
+    for (int i = 0; i < count; ++i) {
+        visitPreOrder(root->GetChildNode(i), [this](INode* node) {
+            if (!visited_.count(node)) walk(node, kNoParentOverride, classify(node));
+        });
+    }
+}
+
+void SceneWalker::walk(INode* node, int64_t parentOverride, NodeKind kind) {
+    // The scene root is never converted; every other node once per export.
+    if (!node || node->IsRootNode()) return;
+    if (!visited_.insert(node).second) return;
+
+    const ExportOptions& options = exportOptions();
+    const bool pivotOffset = hasPivotOffset(node, kind);
+    if (options.animation) tracks_.recordTrack(node);
+    if (options.animationOnly) return;
+
+    layers_.addNode(node);
+    // A node whose object sits away from its pivot first gets a plain object of its own; the
+    // content record then hangs below it.
+    if (pivotOffset) lists_.objects.add(makeNodeRecord<Zeq2Object>(node, false));
+    const int64_t id = createRecord(node, kind, pivotOffset, parentOverride);
+    if (pivotOffset) layers_.addRecord(node, id);
+}
+
+int64_t SceneWalker::createRecord(INode* node, NodeKind kind, bool pivotOffset, int64_t parentOverride) {
+    auto append = [parentOverride](auto& list, auto record) {
+        if (parentOverride >= 0) record.parentId = parentOverride;
+        const int64_t id = record.id;
+        list.add(std::move(record));
+        return id;
+    };
+    switch (kind) {
+    case NodeKind::Mesh: {
+        auto mesh = makeNodeRecord<Zeq2Mesh>(node, pivotOffset);
+        if (!fillMeshRecord(geometry_, surfaces_, node, mesh)) missingGeometry_ = true;
+        return append(lists_.meshes, std::move(mesh));
+    }
+    case NodeKind::Skin: {
+        auto skin = makeNodeRecord<Zeq2Skin>(node, pivotOffset);
+        if (!fillSkinRecord(geometry_, surfaces_, node, skin)) missingGeometry_ = true;
+        return append(lists_.skins, std::move(skin));
+    }
+    case NodeKind::Joint:
+        return append(lists_.joints, makeNodeRecord<Zeq2Joint>(node, pivotOffset));
+    case NodeKind::DirectionalLight:
+        return append(lists_.directionalLights, makeDirectionalLight(node, pivotOffset));
+    case NodeKind::OmniLight:
+        return append(lists_.omniLights, makeOmniLight(node, pivotOffset));
+    case NodeKind::SpotLight:
+        return append(lists_.spotLights, makeSpotLight(node, pivotOffset));
+    case NodeKind::LodObject:
+        return append(lists_.lods, createLodFromObject(node, pivotOffset));
+    case NodeKind::LodGroup:
+        return append(lists_.lods, createLodFromNames(node, pivotOffset));
+    case NodeKind::Sprite:
+        return append(lists_.sprites, makeSpriteRecord(node, pivotOffset, materials_));
+    case NodeKind::Helper:
+    case NodeKind::Object:
+        break;
+    }
+    return append(lists_.objects, makeNodeRecord<Zeq2Object>(node, pivotOffset));
+}
+
+Zeq2LOD SceneWalker::createLodFromObject(INode* node, bool pivotOffset) {
+    Zeq2LOD lod = makeNodeRecord<Zeq2LOD>(node, pivotOffset);
+    Object* object = classifiedObject(node);
+    IParamBlock2* block = object ? object->GetParamBlock(0) : nullptr;
+    if (!block) return lod;
+    const int count = block->Count(LOD_PARAM_NODES_LIST);
+    for (int i = 0; i < count; ++i) {
+        // An entry whose node was deleted from the scene holds no node: it is no level.
+        INode* level = block->GetINode(LOD_PARAM_NODES_LIST, 0, i);
+        if (!level) continue;
+        walk(level, lod.id, NodeKind::Object);
+        float distance = 0.0f;
+        if (!level->GetUserPropFloat(LOD_DISTANCE_PROPERTY, distance)) distance = 0.0f;
+        lod.objectIds.add(IdRegistry::instance().idFor(level));
+        lod.distances.add(distance);
+    }
+    return lod;
+}
+
+Zeq2LOD SceneWalker::createLodFromNames(INode* node, bool pivotOffset) {
+    Zeq2LOD lod = makeNodeRecord<Zeq2LOD>(node, pivotOffset);
+    const int count = node->NumberOfChildren();
+    for (int i = 0; i < count; ++i) {
+        INode* child = node->GetChildNode(i);
+        if (!child) continue;
+        walk(child, lod.id, NodeKind::Object);
+        bool hasAt = false;
+        const float distance = lodDistanceFromName(child->GetName() ? child->GetName() : "", hasAt);
+        if (!hasAt) MessageBox(GetActiveWindow(), kLodNameWarning, "WARNING", MB_OK);
+        lod.objectIds.add(IdRegistry::instance().idFor(child));
+        lod.distances.add(distance);
+    }
+    return lod;
+}
+
+}  // namespace zeq

@@ -1,0 +1,120 @@
+// Level-of-detail groups: the LOD helper object's level list and the "@LOD" naming rule.
+#include "export/walker.h"
+#include "walk_support.h"
+
+namespace zeq::walktest {
+namespace {
+
+using LodTest = ExportTest;
+
+constexpr const char* kWarning =
+    "Wrong object name use pattern: XXXX@DIST_XXXXX, where X - any symbol, DIST = distance of LOD";
+
+TEST(LodNameTest, DistanceIsParsedTheWayAtoiParses) {
+    struct Case {
+        const char* name;
+        float distance;
+        bool hasAt;
+    };
+    const Case cases[] = {
+        {"a@50_x", 50, true},      {"b@200", 200, true},        {"c", 0, false},
+        {"12abc", 12, false},      {"x@ 7_y", 7, true},         {"x@-30_y", -30, true},
+        {"x@+4", 4, true},         {"x@_5", 0, true},           {"x@abc", 0, true},
+        {"x@12.5_y", 12, true},    {"x@3@4", 3, true},          {"a_b@60", 60, true},
+        {"x@99999999999", 2147483647.0f, true}, {"x@-99999999999", -2147483648.0f, true},
+    };
+    for (const Case& c : cases) {
+        bool hasAt = !c.hasAt;
+        EXPECT_EQ(lodDistanceFromName(c.name, hasAt), c.distance) << c.name;
+        EXPECT_EQ(hasAt, c.hasAt) << c.name;
+    }
+    EXPECT_EQ(parseLeadingInt(" \t\n-0042z"), -42);
+    EXPECT_EQ(parseLeadingInt("- 5"), 0);
+    EXPECT_EQ(parseLeadingInt(""), 0);
+}
+
+TEST_F(LodTest, NamedGroupExportsItsChildrenAsPlainObjectsWithTheirDistances) {
+    headless::Node* tree = scene().createNode("tree@LOD");
+    tree->SetObjectRef(scene().newObject(HELPER_CLASS_ID, DUMMY_CLASS_ID));
+    headless::Node* a = meshNode("a@50_x", tree);
+    helperNode("b@200", tree);
+    helperNode("c", tree);
+    helperNode("under a", a);
+
+    const Roots roots = convert();
+    ASSERT_EQ(roots.root.objects->size(), 4u);
+    EXPECT_TRUE(roots.root.meshes->empty()) << "a mesh level is a plain object without geometry";
+    ASSERT_EQ(roots.extra2.lods->size(), 1u);
+    const Zeq2LOD& lod = roots.extra2.lods->get(0);
+    EXPECT_EQ(lod.name, "tree@LOD");
+    EXPECT_EQ(lod.distances, (TArray<float>{50, 200, 0}));
+    ASSERT_EQ(lod.objectIds.size(), 3u);
+    for (const char* name : {"a@50_x", "b@200", "c"}) {
+        const Zeq2Object* level = findByName(roots.root.objects, name);
+        ASSERT_TRUE(level) << name;
+        EXPECT_EQ(level->parentId, lod.id) << name;
+    }
+    EXPECT_EQ(lod.objectIds.get(0), findByName(roots.root.objects, "a@50_x")->id);
+    // The level's own children keep the level as their parent.
+    EXPECT_EQ(findByName(roots.root.objects, "under a")->parentId, lod.objectIds.get(0));
+
+    const auto warnings = boxes("WARNING");
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].text, kWarning);
+    EXPECT_EQ(warnings[0].type, MB_OK);
+}
+
+TEST_F(LodTest, HelperObjectListsItsLevelsWithTheirDistanceProperty) {
+    headless::Node* holder = scene().createNode("Detail");
+    headless::GenericObject* lodObject = scene().newObject(GEOMOBJECT_CLASS_ID, LOD_OBJECT_CLASS_ID, "ZeqLOD");
+    headless::ParamBlock* block = lodObject->addParamBlock(LOD_PARAM_BLOCK_ID, "LODObjectParamBlock");
+    block->addParam(LOD_PARAM_NODES_LIST, "Nodes list", TYPE_INODE_TAB);
+    holder->SetObjectRef(lodObject);
+
+    headless::Node* near = meshNode("Near", holder);
+    near->SetUserPropFloat(LOD_DISTANCE_PROPERTY, 10.5f);
+    headless::Node* far = helperNode("Far", holder);
+    far->SetUserPropFloat(LOD_DISTANCE_PROPERTY, 80.0f);
+    headless::Node* unset = helperNode("Unset");
+    INode* levels[] = {far, near, unset};
+    block->Append(LOD_PARAM_NODES_LIST, 3, levels);
+
+    const Roots roots = convert();
+    ASSERT_EQ(roots.extra2.lods->size(), 1u);
+    const Zeq2LOD& lod = roots.extra2.lods->get(0);
+    EXPECT_EQ(lod.name, "Detail");
+    // List order, not child order; a level without the property gets distance 0.
+    EXPECT_EQ(lod.distances, (TArray<float>{80.0f, 10.5f, 0.0f}));
+    EXPECT_EQ(lod.objectIds, (TArray<int64_t>{findByName(roots.root.objects, "Far")->id,
+                                              findByName(roots.root.objects, "Near")->id,
+                                              findByName(roots.root.objects, "Unset")->id}));
+    for (const char* name : {"Far", "Near", "Unset"}) EXPECT_EQ(findByName(roots.root.objects, name)->parentId, lod.id);
+    EXPECT_TRUE(roots.root.meshes->empty());
+    EXPECT_TRUE(boxes("WARNING").empty());
+}
+
+TEST_F(LodTest, HelperObjectWithoutBlockOrWithDeletedLevelsStillExports) {
+    headless::Node* bare = scene().createNode("Bare");
+    bare->SetObjectRef(scene().newObject(GEOMOBJECT_CLASS_ID, LOD_OBJECT_CLASS_ID, "ZeqLOD"));
+
+    headless::Node* holder = scene().createNode("Holder");
+    headless::GenericObject* lodObject = scene().newObject(GEOMOBJECT_CLASS_ID, LOD_OBJECT_CLASS_ID, "ZeqLOD");
+    headless::ParamBlock* block = lodObject->addParamBlock(LOD_PARAM_BLOCK_ID);
+    block->addParam(LOD_PARAM_NODES_LIST, "Nodes list", TYPE_INODE_TAB);
+    holder->SetObjectRef(lodObject);
+    headless::Node* gone = helperNode("Gone", holder);
+    headless::Node* kept = helperNode("Kept", holder);
+    INode* levels[] = {gone, kept};
+    block->Append(LOD_PARAM_NODES_LIST, 2, levels);
+    gone->DeleteThis();
+
+    const Roots roots = convert();
+    ASSERT_EQ(roots.extra2.lods->size(), 2u);
+    EXPECT_TRUE(findByName(roots.extra2.lods, "Bare")->objectIds.empty());
+    const Zeq2LOD* lod = findByName(roots.extra2.lods, "Holder");
+    EXPECT_EQ(lod->objectIds, TArray<int64_t>{findByName(roots.root.objects, "Kept")->id});
+    EXPECT_EQ(lod->distances.size(), 1u);
+}
+
+}  // namespace
+}  // namespace zeq::walktest
