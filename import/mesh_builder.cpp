@@ -1,0 +1,218 @@
+// Mesh reconstruction: checking a mesh's buffers, then building its triangle object.
+#include "import/mesh_builder.h"
+
+#include "host/mesh_normals.h"
+#include "host/object.h"
+
+#include <algorithm>
+
+namespace zeq {
+namespace {
+
+using Kind = Zeq2VertexAttributes;
+
+uint32_t readIndex(const uint8_t* bytes, int64_t i) {
+    return uint32_t(bytes[2 * i]) | (uint32_t(bytes[2 * i + 1]) << 8);
+}
+
+std::string bufferName(const char* kind, int32_t id) { return std::string(kind) + " " + std::to_string(id); }
+
+}  // namespace
+
+GeometryLibrary::GeometryLibrary(const TArray<Zeq2IndexBuffer>* indexBuffers,
+                                 const TArray<Zeq2VertexBuffer>* vertexBuffers) {
+    if (indexBuffers)
+        for (const Zeq2IndexBuffer& buffer : *indexBuffers) indexBuffers_[buffer.id] = &buffer;
+    if (vertexBuffers)
+        for (const Zeq2VertexBuffer& buffer : *vertexBuffers) vertexBuffers_[buffer.id] = &buffer;
+}
+
+const Zeq2IndexBuffer* GeometryLibrary::indexBuffer(int32_t id) const {
+    auto it = indexBuffers_.find(id);
+    return it == indexBuffers_.end() ? nullptr : it->second;
+}
+
+const Zeq2VertexBuffer* GeometryLibrary::vertexBuffer(int32_t id) const {
+    auto it = vertexBuffers_.find(id);
+    return it == vertexBuffers_.end() ? nullptr : it->second;
+}
+
+std::vector<int32_t> meshKey(const Zeq2Mesh& mesh) {
+    std::vector<int32_t> key;
+    key.reserve(mesh.vertexBufferIds.size() + 1);
+    key.push_back(mesh.indexBufferId);
+    key.insert(key.end(), mesh.vertexBufferIds.begin(), mesh.vertexBufferIds.end());
+    return key;
+}
+
+MeshBuilder::MeshBuilder(const GeometryLibrary& library, uint16_t minorVersion)
+    : library_(library), minorVersion_(minorVersion) {}
+
+MeshCacheEntry& MeshBuilder::entryFor(const Zeq2Mesh& mesh) {
+    auto [it, inserted] = cache_.try_emplace(meshKey(mesh));
+    if (inserted) checkEntry(mesh, it->second);
+    return it->second;
+}
+
+const MeshCacheEntry& MeshBuilder::check(const Zeq2Mesh& mesh) { return entryFor(mesh); }
+
+TriObject* MeshBuilder::buildTriObject(const Zeq2Mesh& mesh) {
+    MeshCacheEntry& entry = entryFor(mesh);
+    if (!entry.problem.empty()) return nullptr;
+    if (!entry.object) build(entry);
+    return entry.object;
+}
+
+void MeshBuilder::checkEntry(const Zeq2Mesh& mesh, MeshCacheEntry& entry) const {
+    VertexLayout& layout = entry.layout;
+    layout.minorVersion = minorVersion_;
+
+    entry.indices = library_.indexBuffer(mesh.indexBufferId);
+    if (!entry.indices) {
+        entry.problem = bufferName("index buffer", mesh.indexBufferId) + " does not exist";
+        return;
+    }
+    for (int32_t id : mesh.vertexBufferIds) {
+        const Zeq2VertexBuffer* buffer = library_.vertexBuffer(id);
+        if (!buffer) {
+            entry.problem = bufferName("vertex buffer", id) + " does not exist";
+            return;
+        }
+        if (!addVertexBuffer(layout, *buffer)) {
+            entry.problem = bufferName("vertex buffer", id) + " has an attribute kind outside POSITION..TEXCOORDS";
+            return;
+        }
+    }
+    const int32_t n = layout.vertexCount;
+
+    const Zeq2IndexBuffer& indices = *entry.indices;
+    if (indices.indexCount < 0) {
+        entry.problem = bufferName("index buffer", indices.id) + " has a negative index count";
+        return;
+    }
+    const int32_t f = indices.indexCount / 3;
+    if (int64_t(f) * 6 > indices.byteBuffer.length()) {
+        entry.problem = bufferName("index buffer", indices.id) + " holds fewer indices (" +
+                        std::to_string(indices.byteBuffer.length() / 2) + ") than its index count (" +
+                        std::to_string(indices.indexCount) + ")";
+        return;
+    }
+    entry.faceCount = f;
+
+    if (n > 0 && layout.of(Kind::POSITION).empty()) {
+        entry.problem = "its vertex buffers carry no POSITION attribute";
+        return;
+    }
+    const auto& texcoords = layout.of(Kind::TEXCOORDS);
+    entry.textureChannels = std::min<int32_t>(static_cast<int32_t>(texcoords.size()), kMaxTextureChannels);
+    entry.droppedChannels = static_cast<int32_t>(texcoords.size()) - entry.textureChannels;
+
+    // Every occurrence that is read must hold n vertices inside its byte array.
+    std::vector<std::pair<AttributeSlot, Kind>> read;
+    if (n > 0) {
+        read.push_back({layout.of(Kind::POSITION).front(), Kind::POSITION});
+        if (layout.hasNormals) read.push_back({layout.of(Kind::NORMAL).front(), Kind::NORMAL});
+        for (int32_t c = 0; c < entry.textureChannels; ++c) read.push_back({texcoords[c], Kind::TEXCOORDS});
+    }
+    for (const auto& [slot, kind] : read) {
+        const Zeq2VertexBuffer& buffer = *slot.buffer;
+        if (buffer.vertexCount < n) {
+            entry.problem = bufferName("vertex buffer", buffer.id) + " holds " + std::to_string(buffer.vertexCount) +
+                            " vertices, fewer than the mesh's " + std::to_string(n);
+            return;
+        }
+        if (!slotFits(slot, vertexAttributeSize(kind, minorVersion_), n)) {
+            entry.problem = bufferName("vertex buffer", buffer.id) + " is too short for its attributes (" +
+                            std::to_string(buffer.byteBuffer.length()) + " bytes for " +
+                            std::to_string(buffer.vertexCount) + " vertices)";
+            return;
+        }
+    }
+
+    const uint8_t* bytes = indices.byteBuffer.data();
+    for (int64_t i = 0; i < int64_t(f) * 3; ++i) {
+        const uint32_t vertex = readIndex(bytes, i);
+        if (vertex >= static_cast<uint32_t>(n)) {
+            entry.problem = bufferName("index buffer", indices.id) + " names vertex " + std::to_string(vertex) +
+                            " (index " + std::to_string(i) + "), but the mesh has " + std::to_string(n) +
+                            " vertices";
+            return;
+        }
+    }
+}
+
+void MeshBuilder::build(MeshCacheEntry& entry) const {
+    const VertexLayout& layout = entry.layout;
+    const int32_t n = layout.vertexCount;
+    const int32_t f = entry.faceCount;
+    const int32_t channels = entry.textureChannels;
+    const uint8_t* indexBytes = entry.indices->byteBuffer.data();
+
+    TriObject* tri = CreateNewTriObject();
+    Mesh& mesh = tri->GetMesh();
+
+    // Positions, as stored: no axis, scale or sign change.
+    mesh.setNumVerts(n, false, true);
+    if (n > 0) {
+        const AttributeReader positions(layout.of(Kind::POSITION).front(), layout.minorVersion);
+        for (int32_t i = 0; i < n; ++i) mesh.verts[i] = positions.point3(i);
+    }
+
+    // Texture channels 1..t, one per TEXCOORDS occurrence. The file stores v flipped (1 - v) for
+    // the engine; flipping it back makes export, import and export again give the same values.
+    if (layout.hasTexcoords) {
+        mesh.setNumMaps(channels + 1, false);
+        for (int32_t c = 1; c <= channels; ++c) {
+            MeshMap& map = mesh.Map(c);
+            map.setNumVerts(n, false);
+            map.setNumFaces(f, false);
+            map.SetFlag(MESHMAP_USED | MESHMAP_TEXTURE);
+            if (n == 0) continue;
+            const AttributeReader uv(layout.of(Kind::TEXCOORDS)[c - 1], layout.minorVersion);
+            for (int32_t i = 0; i < n; ++i) map.tv[i] = UVVert(uv.component(i, 0), 1.0f - uv.component(i, 1), 0.0f);
+        }
+    }
+
+    // Faces, with the same corners in every texture channel. Only a mesh with texture coordinates
+    // gets texture faces: channel 1 with faces but no vertices would name coordinates that do not
+    // exist.
+    mesh.setNumFaces(f, false, true);
+    if (layout.hasTexcoords) mesh.setNumTVFaces(f, false);
+    std::vector<TVFace*> channelFaces;
+    for (int32_t ch = 1; ch <= channels; ++ch) channelFaces.push_back(mesh.Map(ch).tf.data());
+    for (int32_t j = 0; j < f; ++j) {
+        const uint32_t a = readIndex(indexBytes, 3 * int64_t(j));
+        const uint32_t b = readIndex(indexBytes, 3 * int64_t(j) + 1);
+        const uint32_t c = readIndex(indexBytes, 3 * int64_t(j) + 2);
+        mesh.faces[j].setVerts(a, b, c);
+        for (TVFace* faces : channelFaces) faces[j].setTVerts(a, b, c);
+    }
+
+    // Explicit normals as stored (not normalised). Each file vertex becomes one explicit normal that
+    // every corner using the vertex shares, so corners that were one vertex in the file stay one
+    // vertex when the mesh is exported again.
+    if (layout.hasNormals) {
+        mesh.SpecifyNormals();
+        MeshNormalSpec& normals = *mesh.GetSpecifiedNormals();
+        normals.SetNumFaces(f);
+        normals.SetNumNormals(n);
+        if (n > 0) {
+            const AttributeReader reader(layout.of(Kind::NORMAL).front(), layout.minorVersion);
+            for (int32_t i = 0; i < n; ++i) {
+                normals.Normal(i) = reader.point3(i);
+                normals.SetNormalExplicit(i, true);
+            }
+        }
+        for (int32_t j = 0; j < f; ++j) {
+            MeshNormalFace& face = normals.Face(j);
+            for (int k = 0; k < 3; ++k) face.SetNormalID(k, static_cast<int>(mesh.faces[j].v[k]));
+            face.SpecifyAll();
+        }
+        normals.SetFlag(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED | MESH_NORMAL_MODIFIER_SUPPORT);
+    }
+
+    mesh.BuildStripsAndEdges();
+    entry.object = tri;
+}
+
+}  // namespace zeq

@@ -1,0 +1,292 @@
+// Mesh reconstruction: layouts and strides, texture channels, faces, normals, shared triangle
+// objects, half-precision data, and meshes whose buffers cannot be read.
+#include "host/mesh_normals.h"
+#include "import/mesh_builder.h"
+#include "import/vertex_layout.h"
+#include "support.h"
+
+#include <cmath>
+#include <functional>
+
+namespace zeq::test {
+namespace {
+
+class MeshImport : public ImportTest {};
+
+TEST_F(MeshImport, SameBuffersShareATriangleObjectAndAnotherOrderDoesNot) {
+    Zeq2 root = emptyRoot();
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION}, 3, floatBytes({0, 0, 0, 1, 0, 0, 0, 1, 0})));
+    root.vertexBuffers->add(vertexBuffer(2, {A::TEXCOORDS}, 3, floatBytes({0, 0, 1, 0, 0, 1})));
+    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
+    root.meshes->add(meshRecord(1, "A", 1, {1, 2}));
+    root.meshes->add(meshRecord(2, "B", 1, {1, 2}));
+    root.meshes->add(meshRecord(3, "C", 1, {2, 1}));
+    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
+
+    ASSERT_NE(triOf("A"), nullptr);
+    EXPECT_EQ(triOf("A"), triOf("B"));
+    EXPECT_NE(triOf("A"), triOf("C"));
+    EXPECT_EQ(triOf("C")->GetMesh().getNumVerts(), 3);
+}
+
+TEST_F(MeshImport, FortyByteStrideGivesNormalsAndTwoChannels) {
+    Zeq2 root = emptyRoot();
+    // Vertex i: position (i, 10 + i, 20 + i), normal (0, 0, 1), channel 1 (0.25 i, 0.5), channel 2 (0.75, 0.125 i).
+    ByteBuffer bytes;
+    for (int i = 0; i < 3; ++i) {
+        const float f = static_cast<float>(i);
+        ByteBuffer vertex = floatBytes({f, 10 + f, 20 + f, 0, 0, 1, 0.25f * f, 0.5f, 0.75f, 0.125f * f});
+        bytes.appendBytes(vertex.data(), vertex.length(), false);
+    }
+    ASSERT_EQ(bytes.length(), 3 * 40);
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::NORMAL, A::TEXCOORDS, A::TEXCOORDS}, 3, bytes));
+    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
+    root.meshes->add(meshRecord(1, "M", 1, {1}));
+    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
+
+    const Mesh& mesh = triOf("M")->GetMesh();
+    ASSERT_EQ(mesh.getNumMaps(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const float f = static_cast<float>(i);
+        EXPECT_EQ(mesh.verts[i], Point3(f, 10 + f, 20 + f));
+        // v comes back as 1 - v: the file holds the engine's flipped coordinate.
+        EXPECT_EQ(mesh.Map(1).tv[i], Point3(0.25f * f, 0.5f, 0.0f));
+        EXPECT_EQ(mesh.Map(2).tv[i], Point3(0.75f, 1.0f - 0.125f * f, 0.0f));
+    }
+    for (int ch = 1; ch <= 2; ++ch) {
+        EXPECT_TRUE(mesh.Map(ch).GetFlag(MESHMAP_USED));
+        EXPECT_TRUE(mesh.Map(ch).GetFlag(MESHMAP_TEXTURE));
+        ASSERT_EQ(mesh.Map(ch).getNumFaces(), 1);
+        EXPECT_EQ(mesh.Map(ch).tf[0].t[2], 2u);
+    }
+    const MeshNormalSpec* normals = mesh.GetSpecifiedNormals();
+    ASSERT_NE(normals, nullptr);
+    EXPECT_TRUE(normals->GetFlag(MESH_NORMAL_MODIFIER_SUPPORT));
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(normals->GetNormal(0, k), Point3(0.0f, 0.0f, 1.0f));
+}
+
+TEST_F(MeshImport, LongerStrideSkipsTheBytesAfterTheAttributes) {
+    Zeq2 root = emptyRoot();
+    // 16 bytes per vertex: a position and one float of padding (99).
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION}, 3, floatBytes({0, 0, 0, 99, 1, 2, 3, 99, 4, 5, 6, 99})));
+    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
+    root.meshes->add(meshRecord(1, "M", 1, {1}));
+    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
+    const Mesh& mesh = triOf("M")->GetMesh();
+    EXPECT_EQ(mesh.verts[1], Point3(1.0f, 2.0f, 3.0f));
+    EXPECT_EQ(mesh.verts[2], Point3(4.0f, 5.0f, 6.0f));
+}
+
+TEST_F(MeshImport, AttributesSplitOverTwoBuffersReadEachWithItsOwnStride) {
+    Zeq2 root = emptyRoot();
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::NORMAL}, 3,
+                                         floatBytes({0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1})));
+    root.vertexBuffers->add(vertexBuffer(2, {A::TEXCOORDS}, 3, floatBytes({0.5f, 0, 0.5f, 0.25f, 0.5f, 0.75f})));
+    root.indexBuffers->add(indexBuffer(1, {2, 1, 0}));
+    root.meshes->add(meshRecord(1, "M", 1, {1, 2}));
+    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
+
+    const Mesh& mesh = triOf("M")->GetMesh();
+    EXPECT_EQ(mesh.verts[2], Point3(0.0f, 1.0f, 0.0f));
+    EXPECT_EQ(mesh.Map(1).tv[2], Point3(0.5f, 0.25f, 0.0f));
+    // Faces keep their winding; corner k of the face uses vertex k of the index triple.
+    EXPECT_EQ(mesh.faces[0].v[0], 2u);
+    EXPECT_EQ(mesh.GetSpecifiedNormals()->GetNormal(0, 0), Point3(0.0f, 0.0f, 1.0f));
+    EXPECT_EQ(mesh.GetSpecifiedNormals()->GetNormal(0, 2), Point3(1.0f, 0.0f, 0.0f));
+}
+
+TEST_F(MeshImport, OneKindInTwoBuffersIsReadFromEachBuffer) {
+    Zeq2 root = emptyRoot();
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::TEXCOORDS}, 3,
+                                         floatBytes({0, 0, 0, 0.1f, 0.2f, 1, 0, 0, 0.3f, 0.4f, 0, 1, 0, 0.5f, 0.6f})));
+    root.vertexBuffers->add(vertexBuffer(2, {A::TEXCOORDS}, 3, floatBytes({0.7f, 0.75f, 0.8f, 0.875f, 0.9f, 1})));
+    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
+    root.meshes->add(meshRecord(1, "M", 1, {1, 2}));
+    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
+    const Mesh& mesh = triOf("M")->GetMesh();
+    ASSERT_EQ(mesh.getNumMaps(), 3);
+    EXPECT_FLOAT_EQ(mesh.Map(1).tv[1].x, 0.3f);
+    EXPECT_FLOAT_EQ(mesh.Map(2).tv[1].x, 0.8f);
+    EXPECT_FLOAT_EQ(mesh.Map(2).tv[1].y, 0.125f);
+}
+
+TEST_F(MeshImport, IndexCountOfSevenGivesTwoFaces) {
+    Zeq2 root = emptyRoot();
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION}, 4, floatBytes({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0})));
+    root.indexBuffers->add(indexBuffer(1, {0, 1, 2, 0, 2, 3, 3}));
+    root.meshes->add(meshRecord(1, "M", 1, {1}));
+    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
+    const Mesh& mesh = triOf("M")->GetMesh();
+    ASSERT_EQ(mesh.getNumFaces(), 2);
+    EXPECT_EQ(mesh.faces[1].v[2], 3u);
+    EXPECT_FALSE(mesh.GetEdges().empty());
+}
+
+TEST_F(MeshImport, WithoutNormalsOrTexcoordsTheDefaultChannelsStay) {
+    Zeq2 root = emptyRoot();
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::TANGENT4}, 3,
+                                         floatBytes({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 1, -1, 0, 0, 1, 0, 0, 1})));
+    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
+    root.meshes->add(meshRecord(1, "M", 1, {1}));
+    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
+    const Mesh& mesh = triOf("M")->GetMesh();
+    EXPECT_EQ(mesh.GetSpecifiedNormals(), nullptr);
+    EXPECT_EQ(mesh.getNumMaps(), 2);
+    EXPECT_FALSE(mesh.mapSupport(1));  // no texture faces naming coordinates that do not exist
+    EXPECT_EQ(mesh.verts[2], Point3(-1.0f, 0.0f, 0.0f));  // the tangent of each vertex is skipped
+}
+
+TEST_F(MeshImport, NormalsAreSharedByTheCornersOfOneVertex) {
+    Zeq2 root = emptyRoot();
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::NORMAL}, 4,
+                                         floatBytes({0, 0, 0, 0, 0, 2, 1, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1})));
+    root.indexBuffers->add(indexBuffer(1, {0, 1, 2, 0, 2, 3}));
+    root.meshes->add(meshRecord(1, "M", 1, {1}));
+    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
+    const MeshNormalSpec& normals = *triOf("M")->GetMesh().GetSpecifiedNormals();
+    EXPECT_EQ(normals.GetNumNormals(), 4);
+    EXPECT_EQ(normals.Face(0).GetNormalID(0), normals.Face(1).GetNormalID(0));
+    EXPECT_EQ(normals.GetNormal(1, 0), Point3(0.0f, 0.0f, 2.0f));  // as stored, not normalised
+}
+
+TEST_F(MeshImport, HalfPrecisionFilesAreReadAsSixteenBitBigEndian) {
+    auto half = [](std::initializer_list<uint16_t> values) {
+        ByteBuffer bytes;
+        for (uint16_t v : values) {
+            bytes.appendByte(static_cast<uint8_t>(v >> 8));
+            bytes.appendByte(static_cast<uint8_t>(v & 0xFF));
+        }
+        return bytes;
+    };
+    Zeq2 root = emptyRoot();
+    // 1.0 = 3C00, 2.0 = 4000, -0.5 = B800, 0.25 = 3400; vertex: position, texcoord (10 bytes).
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::TEXCOORDS}, 3,
+                                         half({0x3C00, 0x4000, 0xB800, 0x3400, 0x3400,  //
+                                               0x0000, 0x0000, 0x0000, 0x0000, 0x0000,  //
+                                               0x0000, 0x3C00, 0x0000, 0x3C00, 0x3C00})));
+    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
+    root.meshes->add(meshRecord(1, "M", 1, {1}));
+    ASSERT_EQ(importRoot(root, kMinorVersionHalf), IMPEXP_SUCCESS);
+    const Mesh& mesh = triOf("M")->GetMesh();
+    EXPECT_EQ(mesh.verts[0], Point3(1.0f, 2.0f, -0.5f));
+    EXPECT_EQ(mesh.Map(1).tv[0], Point3(0.25f, 0.75f, 0.0f));
+    EXPECT_EQ(mesh.verts[2], Point3(0.0f, 1.0f, 0.0f));
+}
+
+TEST(HalfToFloat, SpecialValues) {
+    EXPECT_EQ(halfToFloat(0x3C00), 1.0f);
+    EXPECT_EQ(halfToFloat(0xC000), -2.0f);
+    EXPECT_EQ(halfToFloat(0x7BFF), 65504.0f);
+    EXPECT_EQ(halfToFloat(0x0001), std::ldexp(1.0f, -24));  // smallest subnormal
+    EXPECT_EQ(halfToFloat(0x03FF), std::ldexp(1023.0f, -24));
+    EXPECT_EQ(halfToFloat(0x0400), std::ldexp(1.0f, -14));  // smallest normal
+    EXPECT_TRUE(std::signbit(halfToFloat(0x8000)));
+    EXPECT_TRUE(std::isinf(halfToFloat(0x7C00)));
+    EXPECT_TRUE(std::isnan(halfToFloat(0x7C01)));
+}
+
+// Each bad mesh is skipped with a line naming it; the good mesh beside it is built.
+struct BadMesh {
+    const char* label;
+    std::function<void(Zeq2&)> spoil;
+    const char* expected;
+};
+
+class BadMeshImport : public MeshImport, public ::testing::WithParamInterface<BadMesh> {};
+
+TEST_P(BadMeshImport, IsSkippedAndReported) {
+    Zeq2 root = emptyRoot();
+    addTriangleGeometry(root);
+    root.meshes->add(meshRecord(1, "Good", 1, {1}));
+    Zeq2Mesh bad = meshRecord(2, "Bad", 2, {2});
+    root.meshes->add(bad);
+    root.objects->add(objectRecord(3, "ChildOfBad", 2));
+    GetParam().spoil(root);
+    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
+
+    EXPECT_NE(triOf("Good"), nullptr);
+    EXPECT_EQ(node("Bad"), nullptr);
+    // The child of a skipped mesh stays at the scene root.
+    ASSERT_NE(node("ChildOfBad"), nullptr);
+    EXPECT_TRUE(node("ChildOfBad")->GetParentNode()->IsRootNode());
+    const std::string text = warnings();
+    EXPECT_NE(text.find("mesh \"Bad\" (id 2) skipped"), std::string::npos) << text;
+    EXPECT_NE(text.find(GetParam().expected), std::string::npos) << text;
+    EXPECT_EQ(boxes().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadMeshImport,
+    ::testing::Values(
+        BadMesh{"UnknownIndexBuffer",
+                [](Zeq2& r) { r.vertexBuffers->add(vertexBuffer(2, {A::POSITION}, 3, floatBytes({0, 0, 0, 1, 0, 0, 0, 1, 0}))); },
+                "index buffer 2 does not exist"},
+        BadMesh{"UnknownVertexBuffer", [](Zeq2& r) { r.indexBuffers->add(indexBuffer(2, {0, 1, 2})); },
+                "vertex buffer 2 does not exist"},
+        BadMesh{"UnknownAttributeKind",
+                [](Zeq2& r) {
+                    r.indexBuffers->add(indexBuffer(2, {0, 1, 2}));
+                    r.vertexBuffers->add(vertexBuffer(2, {A::POSITION, static_cast<A>(9)}, 3, ByteBuffer()));
+                },
+                "attribute kind outside"},
+        BadMesh{"NoPosition",
+                [](Zeq2& r) {
+                    r.indexBuffers->add(indexBuffer(2, {0, 1, 2}));
+                    r.vertexBuffers->add(vertexBuffer(2, {A::NORMAL}, 3, floatBytes({0, 0, 1, 0, 0, 1, 0, 0, 1})));
+                },
+                "no POSITION"},
+        BadMesh{"IndexBeyondTheVertices",
+                [](Zeq2& r) {
+                    r.indexBuffers->add(indexBuffer(2, {0, 1, 3}));
+                    r.vertexBuffers->add(vertexBuffer(2, {A::POSITION}, 3, floatBytes({0, 0, 0, 1, 0, 0, 0, 1, 0})));
+                },
+                "names vertex 3"},
+        BadMesh{"IndexCountBeyondTheIndexBytes",
+                [](Zeq2& r) {
+                    Zeq2IndexBuffer indices = indexBuffer(2, {0, 1, 2});
+                    indices.indexCount = 6;
+                    r.indexBuffers->add(indices);
+                    r.vertexBuffers->add(vertexBuffer(2, {A::POSITION}, 3, floatBytes({0, 0, 0, 1, 0, 0, 0, 1, 0})));
+                },
+                "fewer indices"},
+        BadMesh{"NegativeIndexCount",
+                [](Zeq2& r) {
+                    Zeq2IndexBuffer indices = indexBuffer(2, {0, 1, 2});
+                    indices.indexCount = -3;
+                    r.indexBuffers->add(indices);
+                    r.vertexBuffers->add(vertexBuffer(2, {A::POSITION}, 3, floatBytes({0, 0, 0, 1, 0, 0, 0, 1, 0})));
+                },
+                "negative index count"},
+        BadMesh{"VertexBytesTooShort",
+                [](Zeq2& r) {
+                    r.indexBuffers->add(indexBuffer(2, {0, 1, 2}));
+                    r.vertexBuffers->add(vertexBuffer(2, {A::POSITION, A::NORMAL}, 3, floatBytes({0, 0, 0, 1, 0, 0, 0, 1, 0})));
+                },
+                "too short for its attributes"},
+        BadMesh{"BuffersWithFewerVertices",
+                [](Zeq2& r) {
+                    // The last buffer sets the mesh's vertex count (3); the positions hold only 1.
+                    r.indexBuffers->add(indexBuffer(2, {0, 1, 2}));
+                    r.vertexBuffers->add(vertexBuffer(2, {A::POSITION}, 1, floatBytes({0, 0, 0})));
+                    r.vertexBuffers->add(vertexBuffer(3, {A::TEXCOORDS}, 3, floatBytes({0, 0, 0, 0, 0, 0})));
+                    r.meshes->items[1].vertexBufferIds = TArray<int32_t>{2, 3};
+                },
+                "holds 1 vertices, fewer than the mesh's 3"}),
+    [](const ::testing::TestParamInfo<BadMesh>& info) { return std::string(info.param.label); });
+
+TEST_F(MeshImport, BuffersAreCheckedOncePerKey) {
+    Zeq2 root = emptyRoot();
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION}, 3, floatBytes({0, 0, 0, 1, 0, 0, 0, 1, 0})));
+    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
+    GeometryLibrary library(&*root.indexBuffers, &*root.vertexBuffers);
+    MeshBuilder builder(library, kMinorVersionFloat32);
+    const Zeq2Mesh a = meshRecord(1, "A", 1, {1});
+    const Zeq2Mesh b = meshRecord(2, "B", 1, {1, 1});
+    EXPECT_TRUE(builder.check(a).problem.empty());
+    EXPECT_TRUE(builder.check(b).problem.empty());
+    EXPECT_EQ(builder.cache().size(), 2u);
+    EXPECT_EQ(builder.check(a).object, nullptr);  // checking builds nothing
+}
+
+}  // namespace
+}  // namespace zeq::test

@@ -1,0 +1,151 @@
+// The import command: progress steps, files that cannot be imported, and imports in a row.
+#include "codec/protocol.h"
+#include "format/register.h"
+#include "support.h"
+
+#include <fstream>
+
+namespace zeq::test {
+namespace {
+
+using Kind = headless::ProgressEvent::Kind;
+
+class Pipeline : public ImportTest {
+protected:
+    SceneFile sceneWithOneObject() {
+        SceneFile file;
+        file.root = emptyRoot();
+        file.root.objects->add(objectRecord(1, "Box"));
+        return file;
+    }
+
+    // Expects the import of `file` to fail with one "Error" box containing `expected`, an ended
+    // progress display and an untouched scene.
+    void expectFailure(const std::string& file, const std::string& expected) {
+        const std::size_t owned = host_.scene().ownedCount();
+        EXPECT_EQ(importFile(file), IMPEXP_FAIL);
+        ASSERT_EQ(boxes().size(), 1u);
+        EXPECT_EQ(boxes()[0].caption, "Error");
+        EXPECT_EQ(boxes()[0].type, MB_OK | MB_ICONERROR);
+        EXPECT_NE(boxes()[0].text.find(expected), std::string::npos) << boxes()[0].text;
+        EXPECT_FALSE(host_.ui().progressActive());
+        ASSERT_FALSE(host_.ui().progressEvents().empty());
+        EXPECT_EQ(host_.ui().progressEvents().back().kind, Kind::End);
+        EXPECT_EQ(host_.scene().ownedCount(), owned);
+        EXPECT_EQ(host_.redrawCount(), 0);
+    }
+};
+
+TEST_F(Pipeline, ProgressStepsOfASuccessfulImport) {
+    ASSERT_EQ(importFile(writeScene(sceneWithOneObject())), IMPEXP_SUCCESS);
+    const auto& events = host_.ui().progressEvents();
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[0].kind, Kind::Start);
+    EXPECT_EQ(events[0].title, "Importing Zeq...");
+    EXPECT_EQ(events[1].percent, 25);
+    EXPECT_EQ(events[2].percent, 50);
+    EXPECT_EQ(events[3].percent, 75);
+    EXPECT_EQ(events[4].kind, Kind::End);
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_NE(node("Box"), nullptr);
+}
+
+TEST_F(Pipeline, FilesThatCannotBeImported) {
+    expectFailure(path("missing.zeq"), "Cannot open the file: No such file or directory");
+}
+
+TEST_F(Pipeline, EmptyFile) { expectFailure(writeBytes(ByteBuffer()), "Not a Zeq file: the file is empty"); }
+
+TEST_F(Pipeline, FileShorterThanAPacketHeader) {
+    ByteBuffer one;
+    one.appendByte(0x41);
+    expectFailure(writeBytes(one), "Not a Zeq file: the file is too short");
+}
+
+TEST_F(Pipeline, FileCutInsideItsPacket) {
+    ByteBuffer bytes = encodeSceneFile(sceneWithOneObject());
+    bytes.truncate(bytes.length() - 3);
+    expectFailure(writeBytes(bytes), "it ends before its data do");
+}
+
+TEST_F(Pipeline, CompressedDataThatDoNotInflate) {
+    ByteBuffer bytes = encodeSceneFile(sceneWithOneObject());
+    const int header = (bytes.data()[0] & 0x80) ? 4 : 2;
+    for (int i = header; i < bytes.length(); ++i) bytes.data()[i] = 0xFF;
+    expectFailure(writeBytes(bytes), "its compressed data cannot be inflated");
+}
+
+TEST_F(Pipeline, RecordsThatDoNotDecode) {
+    // A packet holding only the version pair: the Zeq2 root runs out of presence bits at once.
+    Protocol protocol;
+    registerFormatTypes(protocol);
+    ProtocolBuffer pb;
+    const uint8_t version[] = {0, 2, 0, 5, 0x01};
+    pb.buffer.appendBytes(version, 5, false);
+    ByteBuffer bytes;
+    protocol.encodePacket(bytes, pb, true);
+    expectFailure(writeBytes(bytes), "The file is damaged");
+}
+
+TEST_F(Pipeline, OtherMajorVersionsAreRefused) {
+    SceneFile file = sceneWithOneObject();
+    file.majorVersion = 3;
+    expectFailure(writeScene(file), "Unsupported Zeq file version 3.5: this importer reads version 2 files");
+}
+
+TEST_F(Pipeline, AFolderIsNoFile) { expectFailure(dir_.string(), "Cannot open the file"); }
+
+TEST_F(Pipeline, UnknownMinorVersionsReadThirtyTwoBitData) {
+    Zeq2 root = emptyRoot();
+    addTriangleGeometry(root);
+    root.meshes->add(meshRecord(1, "M", 1, {1}));
+    ASSERT_EQ(importRoot(root, 7), IMPEXP_SUCCESS);
+    EXPECT_EQ(triOf("M")->GetMesh().verts[1], Point3(1.0f, 0.0f, 0.0f));
+}
+
+TEST_F(Pipeline, RecordsAfterTheFirstRootAreNotRead) {
+    // Damage after the Zeq2 root (the layer and LOD roots) does not stop the import.
+    SceneFile file = sceneWithOneObject();
+    Zeq2Layer layer;
+    layer.id = 1;
+    layer.name = "Props";
+    layer.objectIds = TArray<int64_t>{1};
+    file.extra1.layers.emplace().add(layer);
+    Protocol protocol;
+    registerFormatTypes(protocol);
+    ByteBuffer packet = encodeSceneFile(protocol, file);
+    ProtocolBuffer pb;
+    ASSERT_TRUE(protocol.decodePacket(packet, pb));
+    pb.buffer.truncate(pb.buffer.length() - 5);  // into the layer's object ids
+    ByteBuffer damaged;
+    protocol.encodePacket(damaged, pb, true);
+    ASSERT_EQ(importFile(writeBytes(damaged)), IMPEXP_SUCCESS);
+    EXPECT_NE(node("Box"), nullptr);
+}
+
+TEST_F(Pipeline, TwoImportsInARowShareNothing) {
+    SceneFile first = sceneWithOneObject();
+    ASSERT_EQ(importFile(writeScene(first, "first.zeq")), IMPEXP_SUCCESS);
+    SceneFile second;
+    second.root = emptyRoot();
+    second.root.objects->add(objectRecord(2, "Child", 1));
+    ASSERT_EQ(importFile(writeScene(second, "second.zeq")), IMPEXP_SUCCESS);
+    // Id 1 of the first file means nothing to the second.
+    EXPECT_TRUE(node("Child")->GetParentNode()->IsRootNode());
+    EXPECT_EQ(node("Box")->NumberOfChildren(), 0);
+}
+
+TEST_F(Pipeline, DecodeSceneReportsTheVersionPair) {
+    SceneFile file = sceneWithOneObject();
+    file.minorVersion = kMinorVersionHalf;
+    ByteBuffer bytes = encodeSceneFile(file);
+    int unpacked = 0;
+    const DecodedScene scene = decodeScene(bytes, [&] { ++unpacked; });
+    EXPECT_EQ(unpacked, 1);
+    EXPECT_EQ(scene.majorVersion, 2);
+    EXPECT_EQ(scene.minorVersion, kMinorVersionHalf);
+    EXPECT_EQ(scene.root, file.root);
+}
+
+}  // namespace
+}  // namespace zeq::test

@@ -1,0 +1,385 @@
+// Scene reconstruction: hierarchy and transforms, lights and the ambient colour, materials and
+// textures, user properties, and records the builder skips.
+#include "host/plugin_classes.h"
+#include "support.h"
+
+#include <cmath>
+#include <set>
+
+namespace zeq::test {
+namespace {
+
+class SceneImport : public ImportTest {
+protected:
+    // Imports the root through the importer and expects success.
+    void import(const Zeq2& root) { ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS); }
+    INode* parentOf(const std::string& name) { return node(name)->GetParentNode(); }
+};
+
+TEST(MatrixConversion, RecordRowsBecomeHostColumns) {
+    const Matrix3 tm = toMatrix3(transformOf({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(tm.GetRow(0), Point3(1.0f, 5.0f, 9.0f));
+    EXPECT_EQ(tm.GetRow(2), Point3(3.0f, 7.0f, 11.0f));
+    EXPECT_EQ(tm.GetTrans(), Point3(4.0f, 8.0f, 12.0f));
+}
+
+TEST_F(SceneImport, MissingParentLeavesTheNodeAtTheRootWithItsOwnTransform) {
+    Zeq2 root = emptyRoot();
+    root.objects->add(objectRecord(1, "Orphan", 7, moveTo(1, 2, 3)));
+    import(root);
+    EXPECT_TRUE(parentOf("Orphan")->IsRootNode());
+    EXPECT_TRUE(matricesNear(node("Orphan")->GetNodeTM(0), TransMatrix({1.0f, 2.0f, 3.0f})));
+    EXPECT_TRUE(warnings().empty()) << warnings();  // a parent outside the file is not an error
+}
+
+TEST_F(SceneImport, TheLaterOfTwoRecordsWithOneIdReceivesTheChildren) {
+    Zeq2 root = emptyRoot();
+    root.objects->add(objectRecord(1, "First", std::nullopt, moveTo(5, 0, 0)));
+    root.objects->add(objectRecord(1, "Second", std::nullopt, moveTo(0, 5, 0)));
+    root.objects->add(objectRecord(2, "Child", 1, moveTo(1, 0, 0)));
+    import(root);
+    ASSERT_NE(node("First"), nullptr);
+    EXPECT_TRUE(parentOf("First")->IsRootNode());
+    EXPECT_EQ(parentOf("Child"), node("Second"));
+    EXPECT_TRUE(matricesNear(node("Child")->GetNodeTM(0), TransMatrix({1.0f, 5.0f, 0.0f})));
+}
+
+TEST_F(SceneImport, ChildBeforeParentStillLinks) {
+    Zeq2 root = emptyRoot();
+    addTriangleGeometry(root);
+    Zeq2Mesh child = meshRecord(5, "Child", 1, {1});
+    child.parentId = 6;
+    root.meshes->add(child);
+    root.meshes->add(meshRecord(6, "Parent", 1, {1}));
+    import(root);
+    EXPECT_EQ(parentOf("Child"), node("Parent"));
+}
+
+TEST_F(SceneImport, WorldTransformIsTheRecordTimesTheParentsWorld) {
+    Zeq2 root = emptyRoot();
+    // Grandparent moved and turned a quarter about Z, parent moved, child moved and scaled.
+    root.objects->add(objectRecord(1, "Grand", std::nullopt, transformOf({0, -1, 0, 10, 1, 0, 0, 0, 0, 0, 1, 0})));
+    root.objects->add(objectRecord(2, "Parent", 1, moveTo(0, 2, 0)));
+    root.objects->add(objectRecord(3, "Child", 2, transformOf({2, 0, 0, 1, 0, 2, 0, 0, 0, 0, 2, 0})));
+    root.objects->add(objectRecord(4, "Plain", 2));  // no transform: identity relative to the parent
+    import(root);
+
+    const Matrix3 grand = toMatrix3(transformOf({0, -1, 0, 10, 1, 0, 0, 0, 0, 0, 1, 0}));
+    const Matrix3 parent = TransMatrix({0.0f, 2.0f, 0.0f}) * grand;
+    const Matrix3 child = toMatrix3(transformOf({2, 0, 0, 1, 0, 2, 0, 0, 0, 0, 2, 0})) * parent;
+    EXPECT_TRUE(matricesNear(node("Parent")->GetNodeTM(0), parent));
+    EXPECT_TRUE(matricesNear(node("Child")->GetNodeTM(0), child));
+    EXPECT_TRUE(matricesNear(node("Plain")->GetNodeTM(0), parent));
+    // Relative to its parent the child holds exactly its record's transform again.
+    EXPECT_TRUE(matricesNear(node("Child")->localTM(0), toMatrix3(transformOf({2, 0, 0, 1, 0, 2, 0, 0, 0, 0, 2, 0}))));
+    EXPECT_EQ(node("Child")->GetNodeTM(0).GetTrans().x, child.GetTrans().x);
+}
+
+TEST_F(SceneImport, LinksThatWouldMakeACycleAreSkipped) {
+    Zeq2 root = emptyRoot();
+    root.objects->add(objectRecord(1, "A", 2, moveTo(1, 0, 0)));
+    root.objects->add(objectRecord(2, "B", 1, moveTo(0, 1, 0)));
+    root.objects->add(objectRecord(3, "Self", 3));
+    import(root);
+    // Ascending child id: 1 joins 2; then 2 under 1 would close the loop.
+    EXPECT_EQ(parentOf("A"), node("B"));
+    EXPECT_TRUE(parentOf("B")->IsRootNode());
+    EXPECT_TRUE(parentOf("Self")->IsRootNode());
+    EXPECT_TRUE(matricesNear(node("A")->GetNodeTM(0), TransMatrix({1.0f, 1.0f, 0.0f})));
+    EXPECT_NE(warnings().find("node id 2: parent 1 would make it its own ancestor"), std::string::npos) << warnings();
+    EXPECT_NE(warnings().find("node id 3"), std::string::npos);
+}
+
+TEST_F(SceneImport, ChildrenAreAttachedInAscendingId) {
+    Zeq2 root = emptyRoot();
+    root.objects->add(objectRecord(1, "Parent"));
+    root.objects->add(objectRecord(9, "Nine", 1));
+    root.objects->add(objectRecord(4, "Four", 1));
+    import(root);
+    ASSERT_EQ(node("Parent")->NumberOfChildren(), 2);
+    EXPECT_EQ(node("Parent")->GetChildNode(0), node("Four"));
+}
+
+TEST_F(SceneImport, ObjectsGetEmptyTriangleObjectsAndProtocolIds) {
+    Zeq2 root = emptyRoot();
+    addTriangleGeometry(root);
+    root.objects->add(objectRecord(-5, "Negative"));
+    root.meshes->add(meshRecord(1234567890123, "Mesh", 1, {1}));
+    import(root);
+    std::string value;
+    ASSERT_TRUE(node("Negative")->GetUserPropString(PROTOCOL_ID_PROPERTY, value));
+    EXPECT_EQ(value, "-5");
+    ASSERT_TRUE(node("Mesh")->GetUserPropString(PROTOCOL_ID_PROPERTY, value));
+    EXPECT_EQ(value, "1234567890123");
+    ASSERT_NE(triOf("Negative"), nullptr);
+    EXPECT_EQ(triOf("Negative")->GetMesh().getNumVerts(), 0);
+}
+
+TEST_F(SceneImport, TwoAmbientLightsAreSummedAndNoneGivesBlack) {
+    Zeq2 root = emptyRoot();
+    Zeq2AmbientLight grey;
+    grey.color = 0x808080;
+    grey.intensity = 7;  // ignored
+    root.ambientLights->add(grey);
+    root.ambientLights->add(grey);
+    import(root);
+    const Point3 sum = host_.GetAmbient(0);
+    EXPECT_NEAR(sum.x, 1.004f, 1e-3f);
+    EXPECT_NEAR(sum.z, 1.004f, 1e-3f);
+    EXPECT_EQ(sceneNodeCount(), 0u);  // ambient lights make no nodes
+
+    ASSERT_EQ(importRoot(emptyRoot()), IMPEXP_SUCCESS);
+    EXPECT_EQ(host_.GetAmbient(0), Point3());
+}
+
+TEST_F(SceneImport, LightsKeepTheirValuesAndTurnAboutX) {
+    Zeq2 root = emptyRoot();
+    Zeq2SpotLight spot;
+    spot.id = 10;
+    spot.name = "Spot";
+    spot.color = 0xFF8000;
+    spot.intensity = 2.5f;
+    spot.hotspot = 0.5f;
+    spot.falloff = 1.0f;
+    spot.attenuationBegin = 3;
+    spot.attenuationEnd = 30;
+    spot.transform = moveTo(1, 2, 3);
+    root.spotLights->add(spot);
+    Zeq2OmniLight omni;
+    omni.id = 11;
+    omni.name = "Omni";
+    omni.attenuationBegin = 5;
+    omni.attenuationEnd = 50;
+    omni.parentId = 10;
+    omni.transform = moveTo(0, 0, 4);
+    root.omniLights->add(omni);
+    Zeq2DirectionalLight sun;
+    sun.id = 12;
+    sun.name = "Sun";
+    sun.color = 0x0000FF;
+    root.directionalLights->add(sun);
+    import(root);
+
+    auto* spotLight = dynamic_cast<GenLight*>(node("Spot")->GetObjectRef());
+    ASSERT_NE(spotLight, nullptr);
+    EXPECT_EQ(spotLight->Type(), FSPOT_LIGHT);
+    EXPECT_NEAR(spotLight->GetHotspot(0), 28.65f, 0.01f);
+    EXPECT_NEAR(spotLight->GetFallsize(0), 57.30f, 0.01f);
+    EXPECT_FLOAT_EQ(spotLight->GetAtten(0, ATTEN_START), 3.0f);
+    EXPECT_FLOAT_EQ(spotLight->GetAtten(0, ATTEN_END), 30.0f);
+    EXPECT_FLOAT_EQ(spotLight->GetIntensity(0), 2.5f);
+    EXPECT_NEAR(spotLight->GetRGBColor(0).y, 128.0f / 255.0f, 1e-6f);
+    EXPECT_EQ(spotLight->GetUseLight(), 1);
+    EXPECT_EQ(spotLight->GetUseAtten(), 1);
+
+    // −π about the light's own X axis, before its placement.
+    Matrix3 turned = TransMatrix({1.0f, 2.0f, 3.0f});
+    turned.PreRotateX(kLightRotationX);
+    EXPECT_TRUE(matricesNear(node("Spot")->GetNodeTM(0), turned));
+    EXPECT_NEAR(node("Spot")->GetNodeTM(0).GetRow(1).y, -1.0f, 1e-6f);
+    // A light's child is placed relative to the light's record, not to the turn.
+    EXPECT_EQ(parentOf("Omni"), node("Spot"));
+    Matrix3 omniWorld = TransMatrix({1.0f, 2.0f, 7.0f});
+    omniWorld.PreRotateX(kLightRotationX);
+    EXPECT_TRUE(matricesNear(node("Omni")->GetNodeTM(0), omniWorld));
+
+    auto* omniLight = dynamic_cast<GenLight*>(node("Omni")->GetObjectRef());
+    EXPECT_EQ(omniLight->Type(), OMNI_LIGHT);
+    EXPECT_FLOAT_EQ(omniLight->GetAtten(0, ATTEN_END), 50.0f);
+
+    auto* sunLight = dynamic_cast<GenLight*>(node("Sun")->GetObjectRef());
+    EXPECT_EQ(sunLight->Type(), DIR_LIGHT);
+    EXPECT_EQ(sunLight->GetOvershoot(), 1);
+    EXPECT_EQ(sunLight->GetRGBColor(0), Point3(0.0f, 0.0f, 255 * 0.003921569f));
+    EXPECT_TRUE(node("Sun")->GetNodeTM(0).IsIdentity());  // no transform: no turn either
+    EXPECT_FALSE(node("Sun")->UserPropExists(PROTOCOL_ID_PROPERTY));
+}
+
+// Materials: record 1 has only a diffuse map, record 2 every map; maps and images as named.
+Zeq2 materialScene() {
+    Zeq2 root = emptyRoot();
+    addTriangleGeometry(root);
+    root.images->add({1, "textures/wood.png"});
+    root.images->add({2, "C:\\maps\\bump.tga"});
+    root.maps->add({2, 10, 1});
+    root.maps->add({1, 11, 2});
+    Zeq2Material diffuseOnly;
+    diffuseOnly.id = 1;
+    diffuseOnly.diffuseMapId = 10;
+    root.materials->add(diffuseOnly);
+    Zeq2Material all;
+    all.id = 2;
+    all.diffuseMapId = all.normalMapId = all.glossinessMapId = all.specularMapId = all.opacityMapId =
+        all.lightMapId = 11;
+    all.reflectionCubeMapId = 99;  // not read
+    root.materials->add(all);
+    return root;
+}
+
+TEST_F(SceneImport, MaterialWithOnlyADiffuseMap) {
+    Zeq2 root = materialScene();
+    Zeq2Mesh mesh = meshRecord(1, "M", 1, {1});
+    mesh.surfaces.add({0, 1, 1});
+    root.meshes->add(mesh);
+    import(root);
+
+    auto* mtl = dynamic_cast<StdMat*>(node("M")->GetMtl());
+    ASSERT_NE(mtl, nullptr);
+    EXPECT_STREQ(mtl->GetName(), "Material");
+    auto* diffuse = dynamic_cast<BitmapTex*>(mtl->GetSubTexmap(ID_DI));
+    ASSERT_NE(diffuse, nullptr);
+    EXPECT_STREQ(diffuse->GetMapName(), "textures/wood.png");
+    EXPECT_EQ(diffuse->GetTheUVGen()->GetMapChannel(), 2);
+    EXPECT_EQ(mtl->GetActiveTexmap(), diffuse);
+    EXPECT_TRUE(mtl->TestMtlFlag(MTL_TEX_DISPLAY_ENABLED));
+    for (int slot = 0; slot < mtl->NumSubTexmaps(); ++slot) {
+        if (slot == ID_DI) continue;
+        EXPECT_EQ(mtl->GetSubTexmap(slot), nullptr) << slot;
+    }
+    bool notified = false;
+    for (const auto& n : host_.notifications()) notified |= n.target == mtl && n.message == REFMSG_CHANGE;
+    EXPECT_TRUE(notified);
+    EXPECT_TRUE(warnings().empty()) << warnings();
+}
+
+TEST_F(SceneImport, EveryMapGetsItsOwnTextureInItsSlot) {
+    Zeq2 root = materialScene();
+    Zeq2Mesh mesh = meshRecord(1, "M", 1, {1});
+    mesh.surfaces.add({0, 2, 1});
+    root.meshes->add(mesh);
+    import(root);
+    auto* mtl = dynamic_cast<StdMat*>(node("M")->GetMtl());
+    ASSERT_NE(mtl, nullptr);
+    std::set<Texmap*> textures;
+    for (int slot : {ID_DI, ID_BU, ID_SH, ID_SP, ID_OP, ID_SI}) {
+        auto* texture = dynamic_cast<BitmapTex*>(mtl->GetSubTexmap(slot));
+        ASSERT_NE(texture, nullptr) << slot;
+        EXPECT_STREQ(texture->GetMapName(), "C:\\maps\\bump.tga");
+        textures.insert(texture);
+    }
+    EXPECT_EQ(textures.size(), 6u);
+    EXPECT_EQ(mtl->GetSubTexmap(ID_RL), nullptr);
+}
+
+TEST_F(SceneImport, SeveralSurfacesMakeAMultiMaterialAndFaceIds) {
+    Zeq2 root = materialScene();
+    root.vertexBuffers->add(vertexBuffer(2, {A::POSITION}, 4, floatBytes({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0})));
+    root.indexBuffers->add(indexBuffer(2, {0, 1, 2, 0, 2, 3, 1, 2, 3}));
+    Zeq2Mesh mesh = meshRecord(1, "Quad", 2, {2});
+    mesh.surfaces.add({0, 1, 1});              // triangle 0: material 1
+    mesh.surfaces.add({3, 9, 1});              // triangle 1: no such material
+    mesh.surfaces.add({6, std::nullopt, 1});   // triangle 2: no material at all
+    root.meshes->add(mesh);
+    import(root);
+
+    auto* multi = dynamic_cast<MultiMtl*>(node("Quad")->GetMtl());
+    ASSERT_NE(multi, nullptr);
+    ASSERT_EQ(multi->NumSubMtls(), 3);
+    ASSERT_NE(multi->GetSubMtl(0), nullptr);
+    EXPECT_STREQ(multi->GetSubMtl(0)->GetName(), "Material");
+    EXPECT_EQ(multi->GetSubMtlSlotName(0), "Quad_surface0");
+    EXPECT_EQ(multi->GetSubMtl(1), nullptr);
+    EXPECT_EQ(multi->GetSubMtl(2), nullptr);
+    const Mesh& faces = triOf("Quad")->GetMesh();
+    EXPECT_EQ(faces.faces[0].getMatID(), 0);
+    EXPECT_EQ(faces.faces[1].getMatID(), 1);
+    EXPECT_EQ(faces.faces[2].getMatID(), 2);
+    EXPECT_NE(warnings().find("mesh \"Quad\" (id 1): material 9 does not exist"), std::string::npos) << warnings();
+}
+
+TEST_F(SceneImport, SurfacesOutsideTheTrianglesAreClipped) {
+    Zeq2 root = materialScene();
+    Zeq2Mesh mesh = meshRecord(1, "M", 1, {1});
+    mesh.surfaces.add({0, 1, 1});
+    mesh.surfaces.add({-300, 1, 2000000000});
+    root.meshes->add(mesh);
+    import(root);
+    EXPECT_EQ(triOf("M")->GetMesh().faces[0].getMatID(), 1);
+    EXPECT_NE(warnings().find("surface 1 covers triangles outside"), std::string::npos) << warnings();
+}
+
+TEST_F(SceneImport, OneMaterialIdOnTwoMeshesGivesTwoMaterials) {
+    Zeq2 root = materialScene();
+    for (int64_t id : {1, 2}) {
+        Zeq2Mesh mesh = meshRecord(id, "M" + std::to_string(id), 1, {1});
+        mesh.surfaces.add({0, 1, 1});
+        root.meshes->add(mesh);
+    }
+    import(root);
+    ASSERT_NE(node("M1")->GetMtl(), nullptr);
+    EXPECT_NE(node("M1")->GetMtl(), node("M2")->GetMtl());
+    EXPECT_EQ(triOf("M1"), triOf("M2"));
+}
+
+TEST_F(SceneImport, MissingMapsAndImagesAreSkippedAndReported) {
+    Zeq2 root = materialScene();
+    root.maps->add({1, 12, 77});  // image 77 does not exist
+    Zeq2Material broken;
+    broken.id = 3;
+    broken.diffuseMapId = 55;  // no such map
+    broken.normalMapId = 12;
+    broken.opacityMapId = 10;
+    root.materials->add(broken);
+    Zeq2Mesh mesh = meshRecord(1, "M", 1, {1});
+    mesh.surfaces.add({0, 3, 1});
+    root.meshes->add(mesh);
+    import(root);
+
+    auto* mtl = dynamic_cast<StdMat*>(node("M")->GetMtl());
+    ASSERT_NE(mtl, nullptr);
+    EXPECT_EQ(mtl->GetSubTexmap(ID_DI), nullptr);
+    EXPECT_EQ(mtl->GetSubTexmap(ID_BU), nullptr);
+    EXPECT_NE(mtl->GetSubTexmap(ID_OP), nullptr);
+    EXPECT_FALSE(mtl->TestMtlFlag(MTL_TEX_DISPLAY_ENABLED));
+    const std::string text = warnings();
+    EXPECT_NE(text.find("material 3: map 55 does not exist"), std::string::npos) << text;
+    EXPECT_NE(text.find("map 12 names image 77, which does not exist"), std::string::npos) << text;
+    EXPECT_EQ(boxes().size(), 1u);
+}
+
+TEST_F(SceneImport, RecordsWithoutANameAreImportedUnnamed) {
+    Zeq2 root = emptyRoot();
+    Zeq2Object object = objectRecord(3, "");
+    object.name.reset();
+    root.objects->add(object);
+    import(root);
+    ASSERT_EQ(sceneNodeCount(), 1u);
+    EXPECT_STREQ(host_.scene().nodes().front()->GetName(), "");
+    EXPECT_NE(warnings().find("object (id 3): no name"), std::string::npos) << warnings();
+}
+
+TEST_F(SceneImport, EmptyListsCreateNothingButSetTheAmbientAndRedraw) {
+    host_.SetAmbient(0, Point3(0.5f, 0.5f, 0.5f));
+    import(emptyRoot());
+    EXPECT_EQ(sceneNodeCount(), 0u);
+    EXPECT_EQ(host_.GetAmbient(0), Point3());
+    EXPECT_EQ(host_.redrawCount(), 1);
+    EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(SceneImport, AbsentListsReadAsEmptyWithOneWarning) {
+    Zeq2 root;  // an animation-only export: no list at all
+    root.tracks.emplace();
+    import(root);
+    EXPECT_EQ(sceneNodeCount(), 0u);
+    EXPECT_EQ(host_.redrawCount(), 1);
+    const std::string text = warnings();
+    EXPECT_NE(text.find("the file has no objects, meshes, indexBuffers, vertexBuffers, directionalLights, "
+                        "omniLights, spotLights, ambientLights list"),
+              std::string::npos)
+        << text;
+}
+
+TEST(ImportReportText, ListsAtMostTwentyLinesAndCountsTheRest) {
+    ImportReport report;
+    for (int i = 0; i < 25; ++i) report.skip("line " + std::to_string(i));
+    report.skip("line 3");  // the same problem twice is one line
+    EXPECT_EQ(report.lines().size(), 25u);
+    const std::string text = report.message();
+    EXPECT_NE(text.find("- line 19"), std::string::npos);
+    EXPECT_EQ(text.find("- line 20"), std::string::npos);
+    EXPECT_NE(text.find("... and 5 more"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zeq::test
