@@ -6,5 +6,5 @@ cd "$root"
 bash scripts/setup.sh
 bash scripts/build.sh build
 mkdir -p out
-build/bin/zeq export -o out/demo.zeq
+build/bin/zeq export -o out/demo.zeq --normals --tangents --animation
 build/bin/zeq info out/demo.zeq
