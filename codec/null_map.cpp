@@ -73,6 +73,15 @@ void NullMap::encode(ByteBuffer& out) const {
     }
 }
 
+int64_t NullMap::encodedLength(const uint8_t* head, int64_t n) {
+    if (n < 1) return 1;
+    const uint8_t first = head[0];
+    if (!(first & 0x80)) return 1 + (first >> 5);
+    if (!(first & 0x40)) return 1 + (first & 0x3F);
+    if (n < 3) return 3;
+    return 3 + ((int64_t(first & 0x3F) << 16) | (int64_t(head[1]) << 8) | head[2]);
+}
+
 int32_t NullMap::decode(ByteBuffer& in) {
     const int32_t start = in.position;
     uint8_t first = 0;

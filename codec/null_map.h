@@ -29,6 +29,10 @@ public:
     // Replaces this map by the one encoded at in.position; returns the number of bytes consumed.
     // Read failures are the std::out_of_range of ByteBuffer::readBytes.
     int32_t decode(ByteBuffer& in);
+    // The number of bytes decode consumes for a map whose encoding starts with the n bytes at
+    // `head`. Up to three leading bytes decide it: while n is too small to tell, the result is the
+    // count of leading bytes still needed to tell (always more than n).
+    static int64_t encodedLength(const uint8_t* head, int64_t n);
 };
 
 constexpr uint32_t kMaxLength = 4194303;

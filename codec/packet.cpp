@@ -24,10 +24,13 @@ struct InflateStream {
     }
 };
 
-// Inflates source[0 .. n) into body in 8192-byte steps, written straight into the buffer's free
-// space. The body grows by doubling but never beyond limit + one step, so a stream that inflates
-// without end (or merely far) stops at the limit instead of exhausting memory.
-PacketError inflateBody(const uint8_t* source, int32_t n, int64_t limit, ByteBuffer& body) {
+// Inflates source[0 .. n): the encoded null map that leads the body into `map`, the value bytes
+// after it into `values`, so the values never have to be moved down once the map is known. When the
+// stream ends inside the null map, everything it held is in `map` and `values` stays empty.
+// Output is written straight into the buffers' free space. The values grow by doubling but never
+// beyond limit + 8192 bytes, so a stream that inflates without end (or merely far) stops at the
+// limit (counted over both buffers) instead of exhausting memory.
+PacketError inflateBody(const uint8_t* source, int32_t n, int64_t limit, ByteBuffer& map, ByteBuffer& values) {
     limit = std::min<int64_t>(limit, std::numeric_limits<int32_t>::max() - kInflateChunk);
     InflateStream stream;
     const int init = inflateInit(&stream.zs);
@@ -38,17 +41,32 @@ PacketError inflateBody(const uint8_t* source, int32_t n, int64_t limit, ByteBuf
     stream.zs.avail_in = static_cast<uInt>(n);
 
     // A first guess of four times the stored size saves most regrowth on typical scene data.
-    body.reserve(static_cast<int32_t>(std::min<int64_t>(int64_t(n) * 4 + kInflateChunk, limit + kInflateChunk)));
+    values.reserve(static_cast<int32_t>(std::min<int64_t>(int64_t(n) * 4 + kInflateChunk, limit + kInflateChunk)));
     for (;;) {
-        if (body.capacity() - body.length() < kInflateChunk) {
-            const int64_t grown = std::max<int64_t>(int64_t(body.capacity()) * 2, int64_t(body.length()) + kInflateChunk);
-            body.reserve(static_cast<int32_t>(std::min<int64_t>(grown, limit + kInflateChunk)));
+        // The null map's length is known from its first bytes; until they are all in, output goes to `map`.
+        const int64_t mapWanted = NullMap::encodedLength(map.data(), map.length());
+        ByteBuffer* target = &values;
+        int32_t step = kInflateChunk;
+        if (map.length() < mapWanted) {
+            target = &map;
+            step = static_cast<int32_t>(std::min<int64_t>(mapWanted - map.length(), kInflateChunk));
+        } else {
+            if (values.capacity() - values.length() < kInflateChunk) {
+                const int64_t grown =
+                    std::max<int64_t>(int64_t(values.capacity()) * 2, int64_t(values.length()) + kInflateChunk);
+                values.reserve(static_cast<int32_t>(std::min<int64_t>(grown, limit + kInflateChunk)));
+            }
+            // All the free space at once (fewer, longer inflate calls), but never more than one
+            // byte past the limit, which is enough to tell that the stream goes beyond it.
+            const int64_t space = values.capacity() - values.length();
+            const int64_t room = limit + 1 - (int64_t(map.length()) + values.length());
+            step = static_cast<int32_t>(std::max<int64_t>(std::min(space, room), 1));
         }
-        stream.zs.next_out = body.extend(kInflateChunk);
-        stream.zs.avail_out = kInflateChunk;
+        stream.zs.next_out = target->extend(step);
+        stream.zs.avail_out = static_cast<uInt>(step);
         const int result = inflate(&stream.zs, Z_NO_FLUSH);
-        body.truncate(body.length() - static_cast<int32_t>(stream.zs.avail_out));
-        if (body.length() > limit) return PacketError::TooLarge;
+        target->truncate(target->length() - static_cast<int32_t>(stream.zs.avail_out));
+        if (int64_t(map.length()) + values.length() > limit) return PacketError::TooLarge;
         if (result == Z_STREAM_END) return PacketError::None;
         if (result == Z_OK) continue;
         if (result == Z_MEM_ERROR) throw std::bad_alloc();
@@ -139,18 +157,18 @@ bool Protocol::decodePacket(ByteBuffer& in, ProtocolBuffer& pb) {
     if (length > in.remaining()) return fail(PacketError::Truncated);
 
     const auto stored = static_cast<int32_t>(length);
+    // The null map leads the body; the value stream is what follows it, read from position 0.
     ByteBuffer body;
+    NullMap map;
     if (compressed) {
-        const PacketError error = inflateBody(in.data() + in.position, stored, maxInflatedSize_, body);
+        ByteBuffer mapBytes;
+        const PacketError error = inflateBody(in.data() + in.position, stored, maxInflatedSize_, mapBytes, body);
         if (error != PacketError::None) return fail(error);
+        map.decode(mapBytes);
     } else {
         body.appendFrom(in, in.position, stored);
+        body.dropFront(map.decode(body));
     }
-
-    // The null map leads the body; the value stream is what follows it, read from position 0.
-    NullMap map;
-    const int32_t mapLength = map.decode(body);
-    body.dropFront(mapLength);
     body.position = 0;
     pb.nullMap = std::move(map);
     pb.buffer = std::move(body);

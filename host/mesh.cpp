@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -174,24 +174,79 @@ Box3 Mesh::getBoundingBox(const Matrix3* tm) const {
 
 void Mesh::BuildStripsAndEdges() {
     edges_.clear();
-    std::map<std::pair<uint32_t, uint32_t>, size_t> index;
-    for (int fi = 0; fi < getNumFaces(); ++fi) {
-        const Face& f = faces[fi];
-        for (int e = 0; e < 3; ++e) {
-            uint32_t a = f.v[e], b = f.v[(e + 1) % 3];
-            auto key = std::minmax(a, b);
-            auto [it, inserted] = index.try_emplace({key.first, key.second}, edges_.size());
-            if (inserted) {
-                MeshEdge edge;
-                edge.v[0] = key.first;
-                edge.v[1] = key.second;
-                edge.f[0] = fi;
-                edge.visible = f.getEdgeVis(e);
-                edges_.push_back(edge);
-            } else if (edges_[it->second].f[1] < 0) {
-                edges_[it->second].f[1] = fi;
+    const size_t faceCount = faces.size();
+    if (faceCount == 0) return;
+    // Edges appear in the order their first corner appears (face by face, corner by corner); the
+    // face of the edge's second corner, when there is one, is its other face.
+    //
+    // The corners are bucketed by their lower vertex (a counting sort, which keeps the corner
+    // order inside each bucket), and each bucket is then ordered by vertex pair; the first corner
+    // of each run of equal pairs creates the edge. Lower vertices that name no vertex of the mesh
+    // share one last bucket, so faces naming missing vertices are handled like any other.
+    const size_t corners = faceCount * 3;
+    const uint32_t missing =
+        static_cast<uint32_t>(std::min<size_t>(verts.size(), std::numeric_limits<uint32_t>::max() - 1));
+    auto bucketOf = [missing](uint32_t lo) { return lo < missing ? lo : missing; };
+    auto cornerPair = [this](size_t corner) {
+        const Face& f = faces[corner / 3];
+        const int e = static_cast<int>(corner % 3);
+        return std::minmax(f.v[e], f.v[(e + 1) % 3]);
+    };
+
+    std::vector<uint32_t> start(size_t(missing) + 2, 0);
+    for (size_t c = 0; c < corners; ++c) ++start[bucketOf(cornerPair(c).first) + 1];
+    for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+
+    struct Corner {
+        uint32_t lo, hi, index;
+    };
+    std::vector<Corner> sorted(corners);
+    {
+        std::vector<uint32_t> next(start.begin(), start.end() - 1);
+        for (size_t c = 0; c < corners; ++c) {
+            const auto [lo, hi] = cornerPair(c);
+            sorted[next[bucketOf(lo)]++] = {lo, hi, static_cast<uint32_t>(c)};
+        }
+    }
+
+    // For the first corner of each edge, the face of its second corner (-1 when none); kLater
+    // for every other corner.
+    constexpr int kLater = -2;
+    std::vector<int> otherFace(corners, kLater);
+    auto pairLess = [](const Corner& a, const Corner& b) { return a.lo != b.lo ? a.lo < b.lo : a.hi < b.hi; };
+    size_t edgeCount = 0;
+    for (size_t b = 0; b + 1 < start.size(); ++b) {
+        Corner* first = sorted.data() + start[b];
+        Corner* last = sorted.data() + start[b + 1];
+        if (last - first > 1) {
+            // Stable, so equal pairs stay in corner order. Buckets are tiny on ordinary meshes.
+            if (last - first <= 16) {
+                for (Corner* i = first + 1; i < last; ++i)
+                    for (Corner* j = i; j > first && pairLess(*j, *(j - 1)); --j) std::swap(*j, *(j - 1));
+            } else {
+                std::stable_sort(first, last, pairLess);
             }
         }
+        for (Corner* run = first; run < last;) {
+            Corner* end = run + 1;
+            while (end < last && end->lo == run->lo && end->hi == run->hi) ++end;
+            otherFace[run->index] = end - run > 1 ? static_cast<int>(run[1].index / 3) : -1;
+            ++edgeCount;
+            run = end;
+        }
+    }
+
+    edges_.reserve(edgeCount);
+    for (size_t c = 0; c < corners; ++c) {
+        if (otherFace[c] == kLater) continue;
+        const auto [lo, hi] = cornerPair(c);
+        MeshEdge edge;
+        edge.v[0] = lo;
+        edge.v[1] = hi;
+        edge.f[0] = static_cast<int>(c / 3);
+        edge.f[1] = otherFace[c];
+        edge.visible = faces[c / 3].getEdgeVis(static_cast<int>(c % 3));
+        edges_.push_back(edge);
     }
 }
 

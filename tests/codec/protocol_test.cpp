@@ -193,6 +193,38 @@ TEST(Packet, DamagedCompressedData) {
     EXPECT_STREQ(packetErrorText(PacketError::Corrupted), "corrupted compressed data");
 }
 
+TEST(Packet, CompressedBodiesWithLargeNullMaps) {
+    Protocol p;
+    for (int32_t bits : {3, 400, 6000}) {  // short, one-byte and three-byte map headers
+        ProtocolBuffer pb = bodyOf(20000, 300);
+        for (int32_t i = 0; i < bits; ++i) pb.nullMap.appendBit(i % 3 == 0);
+        ByteBuffer packet;
+        p.encodePacket(packet, pb, true);
+        ProtocolBuffer back;
+        ASSERT_TRUE(p.decodePacket(packet, back)) << bits;
+        EXPECT_EQ(back.buffer.position, 0);
+        EXPECT_EQ(back.buffer, pb.buffer) << bits;
+        EXPECT_EQ(back.nullMap.bytes, pb.nullMap.bytes) << bits;
+    }
+
+    // A complete stream that ends inside its null map fails like a stored body cut there.
+    ByteBuffer map;
+    NullMap big;
+    for (int32_t i = 0; i < 6000; ++i) big.appendBit(true);
+    big.encode(map);
+    for (int32_t length : {0, 2, 500}) {
+        uLongf area = compressBound(static_cast<uLong>(length)) + 16;
+        std::vector<uint8_t> deflated(area);
+        ASSERT_EQ(compress(deflated.data(), &area, map.data(), static_cast<uLong>(length)), Z_OK);
+        ByteBuffer in = bytes({static_cast<uint8_t>(0x40 + (area >> 8)), static_cast<uint8_t>(area & 0xFF)});
+        in.appendBytes(deflated.data(), static_cast<int32_t>(area), false);
+        ProtocolBuffer back;
+        back.buffer = bytes({0x42});
+        EXPECT_THROW(p.decodePacket(in, back), std::out_of_range) << length;
+        EXPECT_EQ(hex(back.buffer), "42");
+    }
+}
+
 TEST(Packet, InflationStopsAtTheLimit) {
     Protocol p;
     ProtocolBuffer zeros = bodyOf(1 << 20, 0);

@@ -121,6 +121,50 @@ TEST(MeshGeometry, BoundsAndEdges) {
     EXPECT_EQ(shared, 1);
 }
 
+TEST(MeshGeometry, EdgesInFirstUseOrder) {
+    // Edges come in the order of their first corner; the second face using an edge is its other
+    // face, a third is ignored. Faces may name vertices the mesh does not have.
+    Mesh mesh;
+    mesh.setNumVerts(4);
+    mesh.setNumFaces(4);
+    mesh.faces[0].setVerts(2, 1, 0);
+    mesh.faces[1].setVerts(0, 2, 3);
+    mesh.faces[2].setVerts(3, 0, 1);
+    mesh.faces[3].setVerts(4000000000u, 2, 4000000000u);
+    for (Face& f : mesh.faces) f.setEdgeVisFlags(false, false, false);
+    mesh.faces[0].setEdgeVisFlags(true, false, true);
+    mesh.BuildStripsAndEdges();
+    struct Want {
+        uint32_t v0, v1;
+        int f0, f1;
+        bool visible;
+    };
+    const Want want[] = {{1, 2, 0, -1, true},  {0, 1, 0, 2, false}, {0, 2, 0, 1, true},
+                         {2, 3, 1, -1, false}, {0, 3, 1, 2, false}, {1, 3, 2, -1, false}, {2, 4000000000u, 3, 3, false},
+                         {4000000000u, 4000000000u, 3, -1, false}};
+    ASSERT_EQ(mesh.GetEdges().size(), std::size(want));
+    for (size_t i = 0; i < std::size(want); ++i) {
+        const MeshEdge& e = mesh.GetEdges()[i];
+        EXPECT_EQ(e.v[0], want[i].v0) << i;
+        EXPECT_EQ(e.v[1], want[i].v1) << i;
+        EXPECT_EQ(e.f[0], want[i].f0) << i;
+        EXPECT_EQ(e.f[1], want[i].f1) << i;
+        EXPECT_EQ(e.visible, want[i].visible) << i;
+    }
+
+    // A fan of many faces around one vertex: every spoke is shared by two neighbours.
+    Mesh fan;
+    const int n = 300;
+    fan.setNumVerts(n + 1);
+    fan.setNumFaces(n);
+    for (int i = 0; i < n; ++i) fan.faces[i].setVerts(0, 1 + i, 1 + (i + 1) % n);
+    fan.BuildStripsAndEdges();
+    ASSERT_EQ(fan.GetEdges().size(), size_t(2 * n));
+    EXPECT_EQ(fan.GetEdges()[0].v[1], 1u);
+    EXPECT_EQ(fan.GetEdges()[0].f[1], n - 1);
+    for (const MeshEdge& e : fan.GetEdges()) EXPECT_EQ(e.f[1] >= 0, e.v[0] == 0);
+}
+
 TEST(MeshNormals, SmoothingGroupsDecideSharedNormals) {
     // One smoothing group: one normal per cube corner.
     Mesh smooth = Cube([](int) { return 1u; });
