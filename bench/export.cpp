@@ -2,6 +2,7 @@
 // texture channels. Measures the export's own work (scene walk, mesh conversion and encoding of
 // the roots: everything but compression and the file write) against zlib's `compress` of the same
 // encoded body, and prints the ratio of the two (target: at most 0.3).
+#include "bench/ratio_reporter.h"
 #include "codec/protocol.h"
 #include "export/context.h"
 #include "export/geometry.h"
@@ -129,30 +130,16 @@ void BM_ZlibCompressBody(benchmark::State& state) {
 }
 BENCHMARK(BM_ZlibCompressBody)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Keeps the mean real time per iteration of every benchmark for the ratio line.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !run.error_occurred)
-                seconds[run.benchmark_name()] = run.real_accumulated_time / double(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
+    zeq::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto exportTime = reporter.seconds.find("BM_ExportWork/real_time");
-    const auto zlibTime = reporter.seconds.find("BM_ZlibCompressBody/real_time");
-    if (exportTime != reporter.seconds.end() && zlibTime != reporter.seconds.end() && zlibTime->second > 0) {
+    if (const auto r = reporter.ratio("BM_ExportWork/real_time", "BM_ZlibCompressBody/real_time")) {
         std::printf("body %d bytes; export work / zlib compress = %.3f (target <= 0.3)\n",
-                    benchScene().body.length(), exportTime->second / zlibTime->second);
+                    benchScene().body.length(), *r);
     }
     benchmark::Shutdown();
     return 0;

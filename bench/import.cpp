@@ -3,6 +3,7 @@
 // whole import into a fresh headless host (reading the file, unpacking, decoding, building meshes,
 // materials and nodes) against zlib's inflation of the same packet body, and prints the ratio of
 // the two (target: at most 2).
+#include "bench/ratio_reporter.h"
 #include "format/scene_file.h"
 #include "headless/host.h"
 #include "import/zeq_import.h"
@@ -142,29 +143,15 @@ void BM_ZlibInflatePacket(benchmark::State& state) {
 }
 BENCHMARK(BM_ZlibInflatePacket)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Keeps the mean real time per iteration of every benchmark for the ratio line.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !run.error_occurred)
-                seconds[run.benchmark_name()] = run.real_accumulated_time / double(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
+    zeq::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto import = reporter.seconds.find("BM_ImportFile/real_time");
-    const auto inflate = reporter.seconds.find("BM_ZlibInflatePacket/real_time");
-    if (import != reporter.seconds.end() && inflate != reporter.seconds.end() && inflate->second > 0) {
-        std::printf("import / inflate of the same packet: %.2f (target: at most 2.00)\n", import->second / inflate->second);
+    if (const auto r = reporter.ratio("BM_ImportFile/real_time", "BM_ZlibInflatePacket/real_time")) {
+        std::printf("import / inflate of the same packet: %.2f (target: at most 2.00)\n", *r);
     }
     benchmark::Shutdown();
     return 0;
