@@ -34,6 +34,8 @@ Mesh::Mesh(const Mesh& other)
       maps_(other.maps_),
       vertexNormals_(other.vertexNormals_),
       edges_(other.edges_),
+      edgesWanted_(other.edgesWanted_),
+      edgesBuilt_(other.edgesBuilt_),
       bounds_(other.bounds_) {
     if (other.normalSpec_) {
         normalSpec_ = std::make_unique<MeshNormalSpec>(*other.normalSpec_);
@@ -48,6 +50,8 @@ Mesh::Mesh(Mesh&& other) noexcept
       normalSpec_(std::move(other.normalSpec_)),
       vertexNormals_(std::move(other.vertexNormals_)),
       edges_(std::move(other.edges_)),
+      edgesWanted_(other.edgesWanted_),
+      edgesBuilt_(other.edgesBuilt_),
       bounds_(other.bounds_) {
     if (normalSpec_) normalSpec_->SetParent(this);
 }
@@ -68,6 +72,8 @@ Mesh& Mesh::operator=(Mesh&& other) noexcept {
         normalSpec_ = std::move(other.normalSpec_);
         vertexNormals_ = std::move(other.vertexNormals_);
         edges_ = std::move(other.edges_);
+        edgesWanted_ = other.edgesWanted_;
+        edgesBuilt_ = other.edgesBuilt_;
         bounds_ = other.bounds_;
         if (normalSpec_) normalSpec_->SetParent(this);
     }
@@ -90,6 +96,7 @@ bool Mesh::setNumFaces(int n, bool keep, bool synchronize) {
         if (normalSpec_ && normalSpec_->GetNumFaces() > 0) normalSpec_->SetNumFaces(n);
     }
     edges_.clear();
+    edgesWanted_ = edgesBuilt_ = false;
     return true;
 }
 
@@ -174,6 +181,18 @@ Box3 Mesh::getBoundingBox(const Matrix3* tm) const {
 
 void Mesh::BuildStripsAndEdges() {
     edges_.clear();
+    edgesWanted_ = true;
+    edgesBuilt_ = false;
+}
+
+const std::vector<MeshEdge>& Mesh::GetEdges() const {
+    if (edgesWanted_ && !edgesBuilt_) buildEdges();
+    return edges_;
+}
+
+void Mesh::buildEdges() const {
+    edges_.clear();
+    edgesBuilt_ = true;
     const size_t faceCount = faces.size();
     if (faceCount == 0) return;
     // Edges appear in the order their first corner appears (face by face, corner by corner); the
@@ -257,6 +276,7 @@ void Mesh::InvalidateGeomCache() {
 
 void Mesh::InvalidateTopologyCache() {
     edges_.clear();
+    edgesWanted_ = edgesBuilt_ = false;
     vertexNormals_.clear();
 }
 

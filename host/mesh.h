@@ -144,9 +144,12 @@ public:
     void buildBoundingBox();
     Box3 getBoundingBox(const Matrix3* tm = nullptr) const;
 
-    // Builds the edge list (and the display structures the host derives from it).
+    // Builds the edge list (and the display structures the host derives from it). With no display
+    // to feed, the list is derived from the faces when GetEdges first reads it; until the mesh's
+    // topology changes (setNumFaces, InvalidateTopologyCache) it is then kept. GetEdges is empty
+    // until BuildStripsAndEdges has been called.
     void BuildStripsAndEdges();
-    const std::vector<MeshEdge>& GetEdges() const { return edges_; }
+    const std::vector<MeshEdge>& GetEdges() const;
 
     // Drops derived data after the caller changed vertices or faces.
     void InvalidateGeomCache();
@@ -160,6 +163,10 @@ private:
     std::vector<MeshMap> maps_;
     std::unique_ptr<MeshNormalSpec> normalSpec_;
     std::vector<Point3> vertexNormals_;
-    std::vector<MeshEdge> edges_;
+    // Edges derived on first read; see BuildStripsAndEdges.
+    mutable std::vector<MeshEdge> edges_;
+    bool edgesWanted_ = false;
+    mutable bool edgesBuilt_ = false;
+    void buildEdges() const;
     Box3 bounds_;
 };

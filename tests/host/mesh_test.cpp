@@ -165,6 +165,29 @@ TEST(MeshGeometry, EdgesInFirstUseOrder) {
     for (const MeshEdge& e : fan.GetEdges()) EXPECT_EQ(e.f[1] >= 0, e.v[0] == 0);
 }
 
+TEST(MeshGeometry, EdgeListLifetime) {
+    // No edges before they are asked for; a copy carries them; changing the face count or the
+    // topology drops them until the next BuildStripsAndEdges, which sees the faces of that time.
+    Mesh mesh;
+    mesh.setNumVerts(4);
+    mesh.setNumFaces(1);
+    mesh.faces[0].setVerts(0, 1, 2);
+    EXPECT_TRUE(mesh.GetEdges().empty());
+    mesh.BuildStripsAndEdges();
+    const Mesh copy = mesh;
+    EXPECT_EQ(copy.GetEdges().size(), 3u);
+    EXPECT_EQ(mesh.GetEdges().size(), 3u);
+
+    mesh.setNumFaces(2, true);
+    EXPECT_TRUE(mesh.GetEdges().empty());
+    mesh.faces[1].setVerts(0, 2, 3);
+    mesh.BuildStripsAndEdges();
+    EXPECT_EQ(mesh.GetEdges().size(), 5u);
+    mesh.InvalidateTopologyCache();
+    EXPECT_TRUE(mesh.GetEdges().empty());
+    EXPECT_EQ(copy.GetEdges().size(), 3u);
+}
+
 TEST(MeshNormals, SmoothingGroupsDecideSharedNormals) {
     // One smoothing group: one normal per cube corner.
     Mesh smooth = Cube([](int) { return 1u; });
