@@ -180,4 +180,13 @@ void Host::ProgressUpdate(int percent, bool showPercent, const char* title) {
 
 void Host::ProgressEnd() { ui_.progressEnd(); }
 
+WindowHandle Host::AddRollupPage(ModuleHandle module, int templateId, DialogProc proc, const char* title,
+                                 IParamBlock2* block, uint32_t) {
+    const DialogTemplate* dialog = FindDialogTemplate(module, templateId);
+    if (!dialog) return nullptr;
+    return ui_.openRollupPage(*dialog, title ? title : "", block, proc);
+}
+
+void Host::DeleteRollupPage(WindowHandle page) { ui_.closeRollupPage(page); }
+
 }  // namespace headless

@@ -13,16 +13,20 @@
 // Scene settings start as a new scene of the host has them: 30 frames per second (160 ticks per
 // frame), animation range frames 0 to 100, time 0, black ambient light, 640 × 480 render size.
 #include "host/host_services.h"
+#include "headless/creation.h"
 #include "headless/import_interface.h"
 #include "headless/lights.h"
 #include "headless/materials.h"
 #include "headless/objects.h"
 #include "headless/param_block.h"
 #include "headless/plugin_loader.h"
+#include "headless/remap_table.h"
+#include "headless/rollup_page.h"
 #include "headless/scene.h"
 #include "headless/scene_node.h"
 #include "headless/skin_modifier.h"
 #include "headless/ui_services.h"
+#include "headless/viewport.h"
 
 #include <memory>
 #include <string>
@@ -37,7 +41,7 @@ struct Notification {
     RefMessage message = 0;
 };
 
-class Host : public HostServices, public Interface {
+class Host : public HostServices, public IObjParam {
 public:
     Host();
     Host(const Host&) = delete;
@@ -112,6 +116,11 @@ public:
     void ProgressUpdate(int percent, bool showPercent = true, const char* title = nullptr) override;
     void ProgressEnd() override;
     bool GetCancel() override { return false; }
+
+    // ---- IObjParam: rollup pages, kept by the UI services (ui().rollupPages()) ----
+    WindowHandle AddRollupPage(ModuleHandle module, int templateId, DialogProc proc, const char* title,
+                               IParamBlock2* block = nullptr, uint32_t rollupFlags = 0) override;
+    void DeleteRollupPage(WindowHandle page) override;
 
 private:
     HostServices* previous_ = nullptr;

@@ -263,4 +263,19 @@ void ParamBlock::forgetTarget(Animatable* target) {
             if (static_cast<Animatable*>(value.ref) == target) value.ref = nullptr;
 }
 
+ReferenceTarget* ParamBlock::Clone(RemapDir& remap) {
+    auto* copy = new ParamBlock(scene_, id_, localName_);
+    copy->desc_ = desc_;
+    copy->params_ = params_;
+    for (auto& param : copy->params_) {
+        for (auto& value : param.values) {
+            if (!value.ref) continue;
+            if (ReferenceTarget* mapped = remap.FindMapping(value.ref)) value.ref = mapped;
+            if (scene_) scene_->noteReference(value.ref);
+        }
+    }
+    BaseClone(this, copy, remap);
+    return copy;
+}
+
 }  // namespace headless

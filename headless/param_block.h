@@ -77,6 +77,10 @@ public:
 
     const ParamBlockDesc2* GetDesc() override { return desc_; }
 
+    // A copy of the block (same description, parameters and values) in the same scene; node,
+    // material and map values point at their clones when remap has them. The caller owns the copy.
+    ReferenceTarget* Clone(RemapDir& remap) override;
+
     // Clears node, material and map values that point at a deleted item.
     void forgetTarget(Animatable* target);
 

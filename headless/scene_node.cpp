@@ -121,6 +121,41 @@ void Node::SetMtl(Mtl* mtl) {
     scene_.noteReference(mtl);
 }
 
+void Node::buildDisplayMtls() {
+    auto fromMtl = [this](Mtl* mtl) {
+        Material m;
+        if (!mtl) {
+            m.Ka = m.Kd = wireColor_;
+        } else if (mtl->ClassID() == DMTL_CLASS_ID) {
+            auto* standard = static_cast<StdMat*>(mtl);
+            m.Ka = standard->GetAmbient(0);
+            m.Kd = standard->GetDiffuse(0);
+            m.Ks = standard->GetSpecular(0);
+            m.opacity = standard->GetOpacity(0);
+        }
+        return m;
+    };
+    displayMtls_.clear();
+    if (mtl_ && mtl_->IsMultiMtl() && mtl_->NumSubMtls() > 0) {
+        for (int i = 0; i < mtl_->NumSubMtls(); ++i) {
+            Mtl* sub = mtl_->GetSubMtl(i);
+            displayMtls_.push_back(sub ? fromMtl(sub) : Material{});
+        }
+    } else {
+        displayMtls_.push_back(fromMtl(mtl_));
+    }
+}
+
+Material* Node::Mtls() {
+    buildDisplayMtls();
+    return displayMtls_.data();
+}
+
+int Node::NumMtls() {
+    buildDisplayMtls();
+    return static_cast<int>(displayMtls_.size());
+}
+
 float Node::GetVisibility(TimeValue, Interval* valid) {
     if (valid) *valid = FOREVER;
     return visibility_;

@@ -86,6 +86,12 @@ public:
     ObjectState EvalWorldState(TimeValue t) override;
     Mtl* GetMtl() override { return mtl_; }
     void SetMtl(Mtl* mtl) override;
+    // Display materials made from the material each time they are asked for: the diffuse colour
+    // and opacity of a standard material, one per slot of a multi material (grey for empty or
+    // non-standard slots), one in the wire colour without a material.
+    Material* Mtls() override;
+    int NumMtls() override;
+    void setWireColor(const Color& color) { wireColor_ = color; }
 
     bool IsHidden() override { return hidden_; }
     void Hide(bool hide) override { hidden_ = hide; }
@@ -149,6 +155,9 @@ private:
     float visibility_ = 1.0f;
     bool inheritVisibility_ = true;
     std::vector<std::pair<std::string, std::string>> userProps_;
+    Color wireColor_{0.6f, 0.6f, 0.6f};
+    std::vector<Material> displayMtls_;
+    void buildDisplayMtls();
 };
 
 }  // namespace headless

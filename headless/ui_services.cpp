@@ -222,4 +222,31 @@ void UiServices::drawProgress() {
     std::fflush(progressStream_);
 }
 
+// ---- Rollup pages ----
+
+WindowHandle UiServices::openRollupPage(const DialogTemplate& dialog, const std::string& title, IParamBlock2* block,
+                                        DialogProc proc) {
+    rollups_.push_back(std::make_unique<RollupPage>(dialog, title, block, proc));
+    RollupPage& page = *rollups_.back();
+    page.send(WM_INITDIALOG, 0, 0);
+    return page.Handle();
+}
+
+bool UiServices::closeRollupPage(WindowHandle handle) {
+    for (auto& page : rollups_) {
+        if (page->Handle() != handle || !page->isOpen()) continue;
+        page->send(WM_CLOSE, 0, 0);
+        page->setClosed();
+        return true;
+    }
+    return false;
+}
+
+std::vector<const RollupPage*> UiServices::openRollupPages() const {
+    std::vector<const RollupPage*> open;
+    for (const auto& page : rollups_)
+        if (page->isOpen()) open.push_back(page.get());
+    return open;
+}
+
 }  // namespace headless

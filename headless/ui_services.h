@@ -10,11 +10,13 @@
 // (WM_CLOSE, then the cancel command when the procedure ignores that, as the platform does); a
 // dialog still open after that fails with -1. A dialog opened with no driver queued cannot be shown
 // by the headless host and fails with -1.
+#include "headless/rollup_page.h"
 #include "host/host.h"
 
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -103,6 +105,17 @@ public:
     // Handle of the dialog being run, or null.
     WindowHandle activeDialog() const { return activeDialog_; }
 
+    // ---- Rollup pages of the command panel ----
+    // Shows a page made from a template (see RollupPage); its procedure, if any, receives
+    // WM_INITDIALOG. Returns the page's handle.
+    WindowHandle openRollupPage(const DialogTemplate& dialog, const std::string& title, IParamBlock2* block,
+                                DialogProc proc);
+    // Takes an open page down (its procedure receives WM_CLOSE); false for an unknown or closed one.
+    bool closeRollupPage(WindowHandle page);
+    // Every page shown so far, in order (closed ones say so), and the ones still open.
+    const std::vector<std::unique_ptr<RollupPage>>& rollupPages() const { return rollups_; }
+    std::vector<const RollupPage*> openRollupPages() const;
+
     // ---- Message boxes ----
     // Records the box and returns the answer: the one set with setMessageBoxAnswer, otherwise IDOK
     // (IDYES for a yes/no box).
@@ -128,6 +141,7 @@ private:
     std::deque<DialogDriver> drivers_;
     std::vector<DialogRecord> dialogs_;
     WindowHandle activeDialog_ = nullptr;
+    std::vector<std::unique_ptr<RollupPage>> rollups_;
     std::vector<MessageBoxRecord> messageBoxes_;
     int answer_ = 0;
     std::ostream* echo_ = nullptr;

@@ -3,6 +3,7 @@
 #include "host/host_services.h"
 
 #include <cstdlib>
+#include <cstring>
 
 void* HostAlloc(size_t size) { return std::malloc(size > 0 ? size : 1); }
 void HostFree(void* block) { std::free(block); }
@@ -55,9 +56,24 @@ AppDataChunk* Animatable::GetAppDataChunkByIndex(int i) {
     return &appData_[i];
 }
 
+void Animatable::BeginEditParams(IObjParam*, uint32_t, Animatable*) {}
+void Animatable::EndEditParams(IObjParam*, uint32_t, Animatable*) {}
+
 ReferenceTarget* ReferenceMaker::GetReference(int) { return nullptr; }
 void ReferenceMaker::SetReference(int, ReferenceTarget*) {}
 
 void ReferenceTarget::NotifyDependents(Interval changeInterval, PartID partID, RefMessage message) {
     if (HostServices* host = InstalledHostServices()) host->DependentsNotified(this, changeInterval, partID, message);
+}
+
+ReferenceTarget* ReferenceTarget::Clone(RemapDir&) { return nullptr; }
+
+void ReferenceTarget::BaseClone(ReferenceTarget* from, ReferenceTarget* to, RemapDir&) {
+    if (!from || !to || from == to) return;
+    for (int i = 0; i < from->NumAppDataChunks(); ++i) {
+        const AppDataChunk* chunk = from->GetAppDataChunkByIndex(i);
+        void* data = HostAlloc(chunk->length);
+        if (chunk->length > 0 && chunk->data) std::memcpy(data, chunk->data, chunk->length);
+        to->AddAppDataChunk(chunk->classID, chunk->superClassID, chunk->subID, chunk->length, data);
+    }
 }

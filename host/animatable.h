@@ -5,7 +5,11 @@
 #include "host/types.h"
 
 #include <cstddef>
+#include <string>
 #include <vector>
+
+class IObjParam;
+class RemapDir;
 
 // Memory handed to the host (application-data payloads) comes from, and goes back to, the host's
 // allocator.
@@ -40,6 +44,8 @@ public:
 
     virtual Class_ID ClassID() { return Class_ID(0, 0); }
     virtual SClass_ID SuperClassID() { return 0; }
+    // The class's name as the user sees it (empty for classes without one).
+    virtual void GetClassName(std::string& name) { name.clear(); }
     // Destroys the object; the host calls this instead of delete so that the right heap is used.
     virtual void DeleteThis() { delete this; }
 
@@ -47,6 +53,13 @@ public:
     // does not offer the interface.
     virtual void* GetInterface(uint32_t id);
     virtual BaseInterface* GetInterface(Interface_ID id);
+
+    // Parameter editing in the command panel: the host calls BeginEditParams when the object's
+    // parameters are to be shown (flags: BEGIN_EDIT_CREATE while it is being created; prev: the
+    // object edited before, may be null) and EndEditParams when they are taken down (flags:
+    // END_EDIT_REMOVEUI; next: the object edited next, may be null). Nothing is shown by default.
+    virtual void BeginEditParams(IObjParam* ip, uint32_t flags, Animatable* prev);
+    virtual void EndEditParams(IObjParam* ip, uint32_t flags, Animatable* next);
 
     // Application data. AddAppDataChunk takes ownership of data (allocated with HostAlloc) and
     // replaces a chunk with the same key; the replaced payload is freed.
@@ -83,4 +96,11 @@ public:
     // Tells the host that this target changed; the host passes the notice on to whatever depends
     // on the target (the headless host records it).
     virtual void NotifyDependents(Interval changeInterval, PartID partID, RefMessage message);
+
+    // A copy of this target for a clone operation; references to other targets go through
+    // remap.CloneRef. Null for classes that cannot be cloned.
+    virtual ReferenceTarget* Clone(RemapDir& remap);
+    // The host's part of every clone, called by Clone after the copy is made: the clone receives
+    // copies of the original's application data.
+    void BaseClone(ReferenceTarget* from, ReferenceTarget* to, RemapDir& remap);
 };

@@ -3,6 +3,7 @@
 // category, super class and class id) and creates their objects. ClassDesc2 adds parameter-block
 // descriptions, which it builds into new objects automatically.
 #include "host/interface.h"
+#include "host/obj_param.h"
 #include "host/paramblock.h"
 
 #include <vector>
@@ -45,6 +46,16 @@ public:
     // desc.ref. The owner frees its blocks.
     void MakeAutoParamBlocks(ReferenceMaker* owner);
 
+    // The class's part of parameter editing: for every block described with P_AUTO_UI, adds its
+    // rollup page (template dialogTemplateId of this class's module, title string titleStringId)
+    // showing obj's block (reference desc.ref). EndEditParams takes the pages down again.
+    virtual void BeginEditParams(IObjParam* ip, ReferenceMaker* obj, uint32_t flags, Animatable* prev);
+    virtual void EndEditParams(IObjParam* ip, ReferenceMaker* obj, uint32_t flags, Animatable* next);
+    // Rollup pages this class has shown and not yet taken down.
+    int NumOpenRollupPages() const { return static_cast<int>(pages_.size()); }
+
 private:
     std::vector<ParamBlockDesc2*> blockDescs_;
+    IObjParam* pagesOwner_ = nullptr;
+    std::vector<WindowHandle> pages_;
 };

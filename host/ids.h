@@ -65,6 +65,9 @@ inline constexpr Class_ID MESH_SHAPE_A_CLASS_ID{0x76A11646, 0x12A822FB};
 inline constexpr Class_ID MESH_SHAPE_B_CLASS_ID{0x76A11646, 0x12A83145};
 inline constexpr Class_ID MESH_SHAPE_C_CLASS_ID{0x76A11646, 0x12A92143};
 
+// The host's generic object class: every geometric object can stand for it.
+inline constexpr Class_ID DEFOBJECT_CLASS_ID{0x000000AF, 0};
+
 // Ordinary scene objects the headless host can hold.
 inline constexpr Class_ID BOX_OBJECT_CLASS_ID{0x00000010, 0};
 inline constexpr Class_ID SPHERE_OBJECT_CLASS_ID{0x00000011, 0};
@@ -219,6 +222,42 @@ inline constexpr uint32_t MB_ICONERROR = 0x00000010;
 inline constexpr uint32_t MB_ICONQUESTION = 0x00000020;
 inline constexpr uint32_t MB_ICONWARNING = 0x00000030;
 inline constexpr uint32_t MB_ICONINFORMATION = 0x00000040;
+
+// Rollup pages: flags of Animatable::BeginEditParams / EndEditParams.
+inline constexpr uint32_t BEGIN_EDIT_CREATE = 1u << 0;     // the object is being created
+inline constexpr uint32_t END_EDIT_REMOVEUI = 1u << 0;     // the pages are to be taken down
+
+// ---- Viewports ---------------------------------------------------------------------------------
+
+// Mouse messages a creation callback receives (CreateMouseCallBack::proc).
+inline constexpr int MOUSE_ABORT = 0;  // the user cancelled (right click, escape)
+inline constexpr int MOUSE_IDLE = 1;
+inline constexpr int MOUSE_POINT = 2;  // a button was released: a point is placed
+inline constexpr int MOUSE_MOVE = 3;   // the mouse moved with a point pending
+inline constexpr int MOUSE_DBLCLICK = 4;
+inline constexpr int MOUSE_FREEMOVE = 7;  // the mouse moved with no button down
+
+// Results of a creation callback.
+inline constexpr int CREATE_CONTINUE = 1;
+inline constexpr int CREATE_STOP = 0;
+inline constexpr int CREATE_ABORT = -1;
+
+// Snap flags of ViewExp::SnapPoint.
+inline constexpr uint32_t SNAP_IN_3D = 0x0000;
+inline constexpr uint32_t SNAP_IN_PLANE = 0x0001;
+
+// Hit-test region kinds and flags (Object::HitTest).
+inline constexpr int HITTYPE_POINT = 1;
+inline constexpr int HITTYPE_BOX = 2;
+inline constexpr int HIT_ABORTONHIT = 1 << 3;
+// Pick radius, in pixels, of a point hit test.
+inline constexpr int HIT_PICK_RADIUS = 4;
+
+// Components of a mesh drawn by Mesh::render.
+inline constexpr int COMP_TRANSFORM = 0x0001;
+inline constexpr int COMP_HIDE = 0x0002;
+inline constexpr int COMP_VERTTICKS = 0x0004;
+inline constexpr int COMP_ALL = 0x00FF;
 
 // Check states of check boxes.
 inline constexpr int BST_UNCHECKED = 0;

@@ -1,5 +1,6 @@
 #include "host/mesh.h"
 
+#include "host/graphics_window.h"
 #include "host/mesh_normals.h"
 
 #include <algorithm>
@@ -291,4 +292,9 @@ bool Mesh::CheckIndices() const {
                 if (t >= map.tv.size()) return false;
     }
     return true;
+}
+
+void Mesh::render(GraphicsWindow* gw, const Material* materials, int compFlags, int numMaterials) const {
+    if (!gw) return;
+    gw->renderMesh(*this, materials, materials ? numMaterials : 0, compFlags);
 }

@@ -14,6 +14,8 @@
 #include <vector>
 
 class MeshNormalSpec;
+class GraphicsWindow;
+struct Material;
 
 class Face {
 public:
@@ -150,6 +152,10 @@ public:
     // until BuildStripsAndEdges has been called.
     void BuildStripsAndEdges();
     const std::vector<MeshEdge>& GetEdges() const;
+
+    // Draws the mesh into a graphics window through its current transform (compFlags: COMP_ALL ...;
+    // face material ids index the numMaterials materials). Nothing happens without a window.
+    void render(GraphicsWindow* gw, const Material* materials, int compFlags, int numMaterials) const;
 
     // Drops derived data after the caller changed vertices or faces.
     void InvalidateGeomCache();

@@ -6,6 +6,7 @@
 // Transforms: GetNodeTM is the node's world (pivot) matrix at a time; GetObjectTM is the matrix of
 // the object it shows, i.e. the object offset (pivot offset) × the world matrix. A local matrix is
 // world × parentWorld⁻¹ (row vectors).
+#include "host/graphics_window.h"
 #include "host/matrix3.h"
 #include "host/object.h"
 
@@ -55,6 +56,11 @@ public:
     virtual ObjectState EvalWorldState(TimeValue t) = 0;
     virtual Mtl* GetMtl() = 0;
     virtual void SetMtl(Mtl* mtl) = 0;
+    // The display materials viewports draw the node's object with (one per sub-material of a multi
+    // material, one made from the wire colour when the node has no material). Owned by the node,
+    // valid until its material changes. By default the node has none.
+    virtual Material* Mtls() { return nullptr; }
+    virtual int NumMtls() { return 0; }
 
     // ---- State ----
     virtual bool IsHidden() = 0;

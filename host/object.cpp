@@ -31,6 +31,14 @@ void Object::GetWorldBoundBox(TimeValue t, INode* node, Box3& box) {
     box = node ? local * node->GetObjectTM(t) : local;
 }
 
+void Object::GetLocalBoundBox(TimeValue t, INode* node, ViewExp*, Box3& box) { GetLocalBoundBox(t, node, box); }
+
+void Object::GetWorldBoundBox(TimeValue t, INode* node, ViewExp*, Box3& box) { GetWorldBoundBox(t, node, box); }
+
+int Object::Display(TimeValue, INode*, ViewExp*, int) { return 0; }
+
+int Object::HitTest(TimeValue, INode*, int, int, int, IPoint2*, ViewExp*) { return 0; }
+
 void TriObject::GetLocalBoundBox(TimeValue, INode*, Box3& box) {
     mesh.buildBoundingBox();
     box = mesh.getBoundingBox();

@@ -14,6 +14,8 @@
 
 class INode;
 class Object;
+class ViewExp;
+class CreateMouseCallBack;
 
 // Result of evaluating an object: the object that the pipeline produces at that time.
 class ObjectState {
@@ -44,6 +46,20 @@ public:
     // Bounds in object space, and in world space for a node showing the object.
     virtual void GetLocalBoundBox(TimeValue t, INode* node, Box3& box);
     virtual void GetWorldBoundBox(TimeValue t, INode* node, Box3& box);
+    // The same as seen in a viewport (for objects whose shape depends on the view); by default the
+    // bounds above.
+    virtual void GetLocalBoundBox(TimeValue t, INode* node, ViewExp* vpt, Box3& box);
+    virtual void GetWorldBoundBox(TimeValue t, INode* node, ViewExp* vpt, Box3& box);
+
+    // ---- Viewports ----
+    // Draws the object for node into the viewport; returns 0. Objects draw nothing by default.
+    virtual int Display(TimeValue t, INode* node, ViewExp* vpt, int flags);
+    // Nonzero when the object of node lies under the screen point p of the viewport (type:
+    // HITTYPE_POINT ...; flags: HIT_ABORTONHIT ...). Never hit by default.
+    virtual int HitTest(TimeValue t, INode* node, int type, int crossing, int flags, IPoint2* p, ViewExp* vpt);
+    // The callback that places a new object of this class with the mouse; null when the object is
+    // not created interactively.
+    virtual CreateMouseCallBack* GetCreateMouseCallBack() { return nullptr; }
 };
 
 // Objects with geometry (super class GEOMOBJECT_CLASS_ID).

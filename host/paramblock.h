@@ -57,6 +57,10 @@ inline constexpr uint32_t P_VARIABLE_SIZE = 0x0008;  // a table whose size the u
 inline constexpr uint32_t P_AUTO_CONSTRUCT = 0x0001;  // built with the object by the class descriptor
 inline constexpr uint32_t P_AUTO_UI = 0x0002;         // shown in a rollup page by the class descriptor
 
+// The rollup-page control that shows a parameter: a spinner with its edit field (float or integer
+// values) or a single check box.
+enum class ParamControlKind { None, FloatSpinner, IntSpinner, CheckBox };
+
 // One parameter of a block description.
 struct ParamDef {
     ParamID id = 0;
@@ -70,6 +74,12 @@ struct ParamDef {
     const char* defaultString = nullptr;
     float rangeLow = 0.0f, rangeHigh = 0.0f;  // both 0: no range
     int tableSize = 0;         // initial size of a table parameter
+    // Control on the block's rollup page (P_AUTO_UI): editId is the spinner's edit field or the
+    // check box, spinnerId the spinner, spinnerStep its increment per click.
+    ParamControlKind control = ParamControlKind::None;
+    int editId = 0;
+    int spinnerId = 0;
+    float spinnerStep = 0.0f;
 };
 
 // Description of a parameter block, as a plug-in declares it.

@@ -14,6 +14,23 @@ public:
     constexpr bool operator==(const Point2& p) const { return x == p.x && y == p.y; }
 };
 
+// Integer screen points (pixels: x to the right, y down) and integer points with a depth.
+class IPoint2 {
+public:
+    int x = 0, y = 0;
+    constexpr IPoint2() = default;
+    constexpr IPoint2(int x_, int y_) : x(x_), y(y_) {}
+    constexpr IPoint2 operator-(const IPoint2& p) const { return {x - p.x, y - p.y}; }
+    constexpr bool operator==(const IPoint2& p) const { return x == p.x && y == p.y; }
+};
+
+class IPoint3 {
+public:
+    int x = 0, y = 0, z = 0;
+    constexpr IPoint3() = default;
+    constexpr IPoint3(int x_, int y_, int z_) : x(x_), y(y_), z(z_) {}
+};
+
 class Point3 {
 public:
     float x = 0.0f, y = 0.0f, z = 0.0f;

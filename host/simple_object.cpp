@@ -1,5 +1,15 @@
 #include "host/simple_object.h"
 
+#include "host/hit_test.h"
+#include "host/node.h"
+#include "host/viewport.h"
+
+SimpleObject* SimpleObject::editOb = nullptr;
+
+SimpleObject::~SimpleObject() {
+    if (editOb == this) editOb = nullptr;
+}
+
 void SimpleObject::UpdateMesh(TimeValue t) {
     if (!ivalid.InInterval(t)) {
         BuildMesh(t);
@@ -34,6 +44,24 @@ void SimpleObject::GetLocalBoundBox(TimeValue t, INode*, Box3& box) {
     UpdateMesh(t);
     mesh.buildBoundingBox();
     box = mesh.getBoundingBox();
+}
+
+int SimpleObject::HitTest(TimeValue t, INode* node, int type, int, int, IPoint2* p, ViewExp* vpt) {
+    if (type != HITTYPE_POINT || !node || !p || !vpt) return 0;
+    GraphicsWindow* gw = vpt->getGW();
+    if (!gw) return 0;
+    UpdateMesh(t);
+    const Matrix3 saved = gw->getTransform();
+    gw->setTransform(node->GetObjectTM(t));
+    const bool hit = MeshHitsPoint(mesh, *gw, *p, HIT_PICK_RADIUS);
+    gw->setTransform(saved);
+    return hit ? 1 : 0;
+}
+
+void SimpleObject::BeginEditParams(IObjParam*, uint32_t, Animatable*) { editOb = this; }
+
+void SimpleObject::EndEditParams(IObjParam*, uint32_t, Animatable*) {
+    if (editOb == this) editOb = nullptr;
 }
 
 SimpleObject2::~SimpleObject2() {

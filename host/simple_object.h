@@ -10,6 +10,14 @@ public:
     Mesh mesh;
     // The times over which mesh is up to date; empty when it must be rebuilt.
     Interval ivalid = NEVER;
+    // Set while the object is being created, so that snapping ignores the object itself.
+    bool suspendSnap = false;
+    // The simple object whose parameters are being edited (between BeginEditParams and
+    // EndEditParams); null when none.
+    static SimpleObject* editOb;
+
+    // An object being edited forgets that it is when it dies.
+    ~SimpleObject() override;
 
     // Builds mesh for time t (and sets ivalid).
     virtual void BuildMesh(TimeValue t) = 0;
@@ -23,6 +31,16 @@ public:
     Object* ConvertToType(TimeValue t, Class_ID obtype) override;
     Interval ObjectValidity(TimeValue t) override;
     void GetLocalBoundBox(TimeValue t, INode* node, Box3& box) override;
+    using GeomObject::GetLocalBoundBox;
+
+    // Point hit test of the mesh as the node shows it in the viewport (see MeshHitsPoint, radius
+    // HIT_PICK_RADIUS). Other region types, or a missing node, point, viewport or graphics window,
+    // never hit.
+    int HitTest(TimeValue t, INode* node, int type, int crossing, int flags, IPoint2* p, ViewExp* vpt) override;
+
+    // Marks this object as the one being edited (editOb) and clears the mark again.
+    void BeginEditParams(IObjParam* ip, uint32_t flags, Animatable* prev) override;
+    void EndEditParams(IObjParam* ip, uint32_t flags, Animatable* next) override;
 };
 
 class SimpleObject2 : public SimpleObject {

@@ -1,0 +1,19 @@
+#pragma once
+// The host's interface for editing an object's parameters in the command panel: the core interface
+// plus rollup pages. BeginEditParams hands it to the object being edited; rollup pages added there
+// stay until the object takes them down in EndEditParams.
+#include "host/interface.h"
+#include "host/paramblock.h"
+#include "host/ui.h"
+
+class IObjParam : public Interface {
+public:
+    // Adds a rollup page made from dialog template templateId of module, with title on its bar.
+    // proc (may be null) receives the page's messages; block (may be null) is the parameter block
+    // whose parameters the page's controls show. Returns the page's handle, null when the page
+    // cannot be made (no such template).
+    virtual WindowHandle AddRollupPage(ModuleHandle module, int templateId, DialogProc proc, const char* title,
+                                       IParamBlock2* block = nullptr, uint32_t rollupFlags = 0) = 0;
+    // Takes a page down; unknown or null handles are ignored.
+    virtual void DeleteRollupPage(WindowHandle page) = 0;
+};
