@@ -1,5 +1,7 @@
 #include "headless/host.h"
 
+#include <cmath>
+
 #include <filesystem>
 #include <memory>
 
@@ -8,6 +10,8 @@ namespace headless {
 Host::Host() : scene_(std::make_unique<Scene>(this)) { previous_ = InstallHostServices(this); }
 
 Host::~Host() {
+    // An open utility is closed as the host's panel goes away.
+    closeUtility();
     selection_.clear();
     // The scene goes first: its items report their deletion to this host while it is installed.
     scene_.reset();
@@ -59,8 +63,10 @@ StdMat* Host::NewStdMat() { return scene_->newStdMat(); }
 MultiMtl* Host::NewMultiMtl() { return scene_->newMultiMtl(); }
 BitmapTex* Host::NewBitmapTex() { return scene_->newBitmapTex(); }
 
-IParamBlock2* Host::NewParamBlock2(const ParamBlockDesc2& desc, ReferenceMaker*) {
-    return new ParamBlock(scene_.get(), desc);
+IParamBlock2* Host::NewParamBlock2(const ParamBlockDesc2& desc, ReferenceMaker* owner) {
+    auto* block = new ParamBlock(scene_.get(), desc);
+    block->SetOwner(owner);
+    return block;
 }
 
 void Host::TargetDeleted(Animatable* target) {
@@ -188,5 +194,34 @@ WindowHandle Host::AddRollupPage(ModuleHandle module, int templateId, DialogProc
 }
 
 void Host::DeleteRollupPage(WindowHandle page) { ui_.closeRollupPage(page); }
+
+void Host::InvalidateRollupPages(IParamBlock2* block) {
+    if (!block) return;
+    for (const auto& page : ui_.rollupPages())
+        if (page->isOpen() && page->block() == block) page->refresh();
+}
+
+UtilityObj* Host::openUtility(ClassDesc* desc) {
+    closeUtility();
+    if (!desc || desc->SuperClassID() != UTILITY_CLASS_ID) return nullptr;
+    auto* utility = static_cast<UtilityObj*>(desc->Create(false));
+    if (!utility) return nullptr;
+    utility_ = utility;
+    utility->BeginEditParams(this, &utilityPanel_);
+    return utility;
+}
+
+void Host::closeUtility() {
+    UtilityObj* utility = utility_;
+    if (!utility) return;
+    utility_ = nullptr;
+    utility->EndEditParams(this, &utilityPanel_);
+    utility->DeleteThis();
+}
+
+float Host::SnapAngle(float angle) {
+    if (!(angleSnap_ > 0.0f)) return angle;
+    return std::round(angle / angleSnap_) * angleSnap_;
+}
 
 }  // namespace headless

@@ -121,6 +121,20 @@ public:
     WindowHandle AddRollupPage(ModuleHandle module, int templateId, DialogProc proc, const char* title,
                                IParamBlock2* block = nullptr, uint32_t rollupFlags = 0) override;
     void DeleteRollupPage(WindowHandle page) override;
+    void InvalidateRollupPages(IParamBlock2* block) override;
+
+    // ---- The utility panel ----
+    // Opens the utility of a class (super class UTILITY_CLASS_ID): the descriptor makes it and it
+    // shows its pages (BeginEditParams). A utility already open is closed first. Returns the
+    // utility, or null when the class makes none.
+    UtilityObj* openUtility(ClassDesc* desc);
+    // Closes the open utility (EndEditParams); nothing when none is open.
+    void closeUtility();
+    UtilityObj* openedUtility() const { return utility_; }
+
+    // Angle snap: SnapAngle rounds to multiples of step (radians); 0 turns it off (the default).
+    void setAngleSnap(float step) { angleSnap_ = step; }
+    float SnapAngle(float angle) override;
 
 private:
     HostServices* previous_ = nullptr;
@@ -137,6 +151,18 @@ private:
     int redraws_ = 0;
     int mainWindow_ = 0;  // its address is the main window's handle
     std::vector<Notification> notifications_;
+    // The utility panel's handle, which closes the open utility.
+    class UtilityPanel : public IUtil {
+    public:
+        explicit UtilityPanel(Host& host) : host_(host) {}
+        void CloseUtility() override { host_.closeUtility(); }
+
+    private:
+        Host& host_;
+    };
+    UtilityPanel utilityPanel_{*this};
+    UtilityObj* utility_ = nullptr;
+    float angleSnap_ = 0.0f;
 };
 
 }  // namespace headless

@@ -119,7 +119,9 @@ int ParamBlock::SetCount(ParamID id, int count) {
     Param* param = find(id);
     if (!param || !IsParamTable(param->def.type)) return -1;
     param->values.resize(static_cast<size_t>(std::max(count, 0)));
-    return static_cast<int>(param->values.size());
+    const int size = static_cast<int>(param->values.size());
+    tableChanged(id, TabChangeCode::SetCount, 0, size);
+    return size;
 }
 
 int ParamBlock::Delete(ParamID id, int start, int num) {
@@ -129,7 +131,9 @@ int ParamBlock::Delete(ParamID id, int start, int num) {
     int first = std::clamp(start, 0, size);
     int last = std::clamp(start + std::max(num, 0), first, size);
     param->values.erase(param->values.begin() + first, param->values.begin() + last);
-    return static_cast<int>(param->values.size());
+    const int remaining = static_cast<int>(param->values.size());
+    if (last > first) tableChanged(id, TabChangeCode::Delete, first, last - first);
+    return remaining;
 }
 
 template <typename T>
@@ -151,7 +155,14 @@ int ParamBlock::appendValues(ParamID id, int num, const T* values, std::initiali
         }
         param->values.push_back(std::move(v));
     }
-    return static_cast<int>(param->values.size());
+    const int size = static_cast<int>(param->values.size());
+    if (values && num > 0) tableChanged(id, TabChangeCode::Append, size - num, num);
+    return size;
+}
+
+void ParamBlock::tableChanged(ParamID id, TabChangeCode code, int tabIndex, int count) {
+    const Param* param = find(id);
+    if (param && param->def.accessor) param->def.accessor->TabChanged(code, owner_, id, tabIndex, count);
 }
 
 int ParamBlock::Append(ParamID id, int num, INode** nodes) { return appendValues(id, num, nodes, {TYPE_INODE}); }
@@ -159,47 +170,74 @@ int ParamBlock::Append(ParamID id, int num, const char** strings) { return appen
 int ParamBlock::Append(ParamID id, int num, const float* values) { return appendValues(id, num, values, kFloatKinds); }
 int ParamBlock::Append(ParamID id, int num, const int* values) { return appendValues(id, num, values, kIntKinds); }
 
-bool ParamBlock::SetValue(ParamID id, TimeValue, float v, int tabIndex) {
-    Value* s = slot(id, tabIndex, kFloatKinds);
+template <typename Store>
+bool ParamBlock::assign(ParamID id, int tabIndex, TimeValue t, PB2Value& v, std::initializer_list<ParamType2> kinds,
+                        Store store) {
+    if (!slot(id, tabIndex, kinds)) return false;
+    // A copy: the plug-in code below may change the block (and move its parameters).
+    const ParamDef def = find(id)->def;
+    if (def.validator && !def.validator->Validate(v, owner_, id, tabIndex)) return false;
+    Value* s = slot(id, tabIndex, kinds);
     if (!s) return false;
-    s->f = v;
+    store(*s, def);
+    if (def.accessor) def.accessor->Set(v, owner_, id, tabIndex, t);
     return true;
 }
 
-bool ParamBlock::SetValue(ParamID id, TimeValue, int v, int tabIndex) {
-    Param* param = find(id);
-    Value* s = slot(id, tabIndex, kIntKinds);
-    if (!s) return false;
-    s->i = ParamBaseType(param->def.type) == TYPE_BOOL ? (v != 0) : v;
-    return true;
+bool ParamBlock::SetValue(ParamID id, TimeValue t, float v, int tabIndex) {
+    PB2Value value;
+    value.f = v;
+    return assign(id, tabIndex, t, value, kFloatKinds, [&](Value& s, const ParamDef&) { s.f = value.f; });
 }
 
-bool ParamBlock::SetValue(ParamID id, TimeValue, const Point3& v, int tabIndex) {
-    Value* s = slot(id, tabIndex, kPointKinds);
-    if (!s) return false;
-    s->p = v;
-    return true;
+bool ParamBlock::SetValue(ParamID id, TimeValue t, int v, int tabIndex) {
+    PB2Value value;
+    value.i = v;
+    return assign(id, tabIndex, t, value, kIntKinds, [&](Value& s, const ParamDef& def) {
+        s.i = ParamBaseType(def.type) == TYPE_BOOL ? (value.i != 0) : value.i;
+    });
 }
 
-bool ParamBlock::SetValue(ParamID id, TimeValue, const char* v, int tabIndex) {
-    Value* s = slot(id, tabIndex, kStringKinds);
-    if (!s) return false;
-    s->hasString = v != nullptr;
-    s->s = v ? v : "";
-    return true;
+bool ParamBlock::SetValue(ParamID id, TimeValue t, const Point3& v, int tabIndex) {
+    PB2Value value;
+    value.p = v;
+    return assign(id, tabIndex, t, value, kPointKinds, [&](Value& s, const ParamDef&) { s.p = value.p; });
 }
 
-bool ParamBlock::setReference(ParamID id, int tabIndex, ParamType2 kind, ReferenceTarget* target) {
-    Value* s = slot(id, tabIndex, {kind});
-    if (!s) return false;
-    s->ref = target;
-    if (scene_) scene_->noteReference(target);
-    return true;
+bool ParamBlock::SetValue(ParamID id, TimeValue t, const char* v, int tabIndex) {
+    PB2Value value;
+    value.s = v;
+    return assign(id, tabIndex, t, value, kStringKinds, [&](Value& s, const ParamDef&) {
+        s.hasString = value.s != nullptr;
+        s.s = value.s ? value.s : "";
+    });
 }
 
-bool ParamBlock::SetValue(ParamID id, TimeValue, INode* v, int tabIndex) { return setReference(id, tabIndex, TYPE_INODE, v); }
-bool ParamBlock::SetValue(ParamID id, TimeValue, Mtl* v, int tabIndex) { return setReference(id, tabIndex, TYPE_MTL, v); }
-bool ParamBlock::SetValue(ParamID id, TimeValue, Texmap* v, int tabIndex) { return setReference(id, tabIndex, TYPE_TEXMAP, v); }
+bool ParamBlock::setReference(ParamID id, int tabIndex, ParamType2 kind, ReferenceTarget* target, PB2Value& value,
+                              TimeValue t) {
+    return assign(id, tabIndex, t, value, {kind}, [&](Value& s, const ParamDef&) {
+        s.ref = target;
+        if (scene_) scene_->noteReference(target);
+    });
+}
+
+bool ParamBlock::SetValue(ParamID id, TimeValue t, INode* v, int tabIndex) {
+    PB2Value value;
+    value.node = v;
+    return setReference(id, tabIndex, TYPE_INODE, v, value, t);
+}
+
+bool ParamBlock::SetValue(ParamID id, TimeValue t, Mtl* v, int tabIndex) {
+    PB2Value value;
+    value.mtl = v;
+    return setReference(id, tabIndex, TYPE_MTL, v, value, t);
+}
+
+bool ParamBlock::SetValue(ParamID id, TimeValue t, Texmap* v, int tabIndex) {
+    PB2Value value;
+    value.tex = v;
+    return setReference(id, tabIndex, TYPE_TEXMAP, v, value, t);
+}
 
 bool ParamBlock::GetValue(ParamID id, TimeValue, float& v, Interval& valid, int tabIndex) {
     Value* s = slot(id, tabIndex, kFloatKinds);

@@ -76,6 +76,8 @@ public:
     bool GetValue(ParamID id, TimeValue t, Texmap*& v, Interval& valid, int tabIndex = 0) override;
 
     const ParamBlockDesc2* GetDesc() override { return desc_; }
+    ReferenceMaker* GetOwner() override { return owner_; }
+    void SetOwner(ReferenceMaker* owner) override { owner_ = owner; }
 
     // A copy of the block (same description, parameters and values) in the same scene; node,
     // material and map values point at their clones when remap has them. The caller owns the copy.
@@ -88,11 +90,17 @@ private:
     Param* find(ParamID id);
     // The value of (id, tabIndex) when the parameter's base type is one of the accepted kinds.
     Value* slot(ParamID id, int tabIndex, std::initializer_list<ParamType2> kinds);
-    bool setReference(ParamID id, int tabIndex, ParamType2 kind, ReferenceTarget* target);
+    bool setReference(ParamID id, int tabIndex, ParamType2 kind, ReferenceTarget* target, PB2Value& value, TimeValue t);
+    // Stores a value after the parameter's validator accepted it, then runs its accessor.
+    template <typename Store>
+    bool assign(ParamID id, int tabIndex, TimeValue t, PB2Value& v, std::initializer_list<ParamType2> kinds, Store store);
+    // Runs the table parameter's accessor after a change.
+    void tableChanged(ParamID id, TabChangeCode code, int tabIndex, int count);
     template <typename T>
     int appendValues(ParamID id, int num, const T* values, std::initializer_list<ParamType2> kinds);
 
     Scene* scene_;
+    ReferenceMaker* owner_ = nullptr;
     BlockID id_;
     std::string localName_;
     const ParamBlockDesc2* desc_ = nullptr;

@@ -249,4 +249,16 @@ std::vector<const RollupPage*> UiServices::openRollupPages() const {
     return open;
 }
 
+RollupPage* UiServices::rollupPage(WindowHandle handle) const {
+    for (const auto& page : rollups_)
+        if (page->Handle() == handle) return page.get();
+    return nullptr;
+}
+
+RollupPage* UiServices::findOpenRollupPage(const std::string& title) const {
+    for (const auto& page : rollups_)
+        if (page->isOpen() && page->title() == title) return page.get();
+    return nullptr;
+}
+
 }  // namespace headless

@@ -115,6 +115,10 @@ public:
     // Every page shown so far, in order (closed ones say so), and the ones still open.
     const std::vector<std::unique_ptr<RollupPage>>& rollupPages() const { return rollups_; }
     std::vector<const RollupPage*> openRollupPages() const;
+    // The page with that handle (open or closed), for a driver to operate; null when none.
+    RollupPage* rollupPage(WindowHandle handle) const;
+    // The open page with that title; null when none is open.
+    RollupPage* findOpenRollupPage(const std::string& title) const;
 
     // ---- Message boxes ----
     // Records the box and returns the answer: the one set with setMessageBoxAnswer, otherwise IDOK

@@ -62,7 +62,22 @@ void RecordingGraphicsWindow::renderMesh(const Mesh& mesh, const Material* mater
         for (int i = 0; i < numMaterials; ++i) record.materials.push_back(materials[i]);
     record.components = components;
     record.material = material_;
+    record.lineColor = lineColor_;
+    record.limits = limits_;
     draws_.push_back(std::move(record));
+}
+
+void RecordingGraphicsWindow::setColor(int which, float r, float g, float b) {
+    if (which == LINE_COLOR) lineColor_ = Color(r, g, b);
+}
+
+void RecordingGraphicsWindow::polyline(int count, const Point3* points, bool closed) {
+    LineRecord line;
+    line.transform = transform_;
+    line.color = lineColor_;
+    line.closed = closed;
+    if (points && count > 0) line.points.assign(points, points + count);
+    lines_.push_back(std::move(line));
 }
 
 // ---- Viewport ----

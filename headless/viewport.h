@@ -26,6 +26,16 @@ struct DrawRecord {
     std::vector<Material> materials;   // the material list it was drawn with
     int components = 0;                // COMP_* flags
     std::optional<Material> material;  // the material set last before drawing, if any
+    Color lineColor;                   // the line colour when it was drawn
+    uint32_t limits = 0;               // the render limits when it was drawn
+};
+
+// One polyline drawn into a recording graphics window.
+struct LineRecord {
+    Matrix3 transform;  // object → world when it was drawn
+    Color color;        // the line colour
+    std::vector<Point3> points;
+    bool closed = false;
 };
 
 class RecordingGraphicsWindow : public GraphicsWindow {
@@ -33,7 +43,13 @@ public:
     explicit RecordingGraphicsWindow(Viewport& view) : view_(view) {}
 
     const std::vector<DrawRecord>& draws() const { return draws_; }
-    void clearDraws() { draws_.clear(); }
+    const std::vector<LineRecord>& lines() const { return lines_; }
+    void clearDraws() {
+        draws_.clear();
+        lines_.clear();
+    }
+    // The line colour set last (the host's default colour, white, at first).
+    Color lineColor() const { return lineColor_; }
 
     void getCameraMatrix(float mat[4][4], Matrix3* invTM, int* perspective, float* hither, float* yon) override;
     void setTransform(const Matrix3& tm) override { transform_ = tm; }
@@ -43,12 +59,19 @@ public:
     int getWinSizeX() override;
     int getWinSizeY() override;
     void renderMesh(const Mesh& mesh, const Material* materials, int numMaterials, int components) override;
+    uint32_t getRndLimits() override { return limits_; }
+    void setRndLimits(uint32_t limits) override { limits_ = limits; }
+    void setColor(int which, float r, float g, float b) override;
+    void polyline(int count, const Point3* points, bool closed) override;
 
 private:
     Viewport& view_;
     Matrix3 transform_;
     std::optional<Material> material_;
     std::vector<DrawRecord> draws_;
+    std::vector<LineRecord> lines_;
+    uint32_t limits_ = GW_Z_BUFFER | GW_ILLUM;
+    Color lineColor_{1.0f, 1.0f, 1.0f};
 };
 
 class Viewport : public ViewExp {

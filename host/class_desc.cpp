@@ -39,7 +39,7 @@ void ClassDesc2::BeginEditParams(IObjParam* ip, ReferenceMaker* obj, uint32_t, A
         auto* block = dynamic_cast<IParamBlock2*>(obj->GetReference(desc->ref));
         char title[PluginLibrary::kStringBufferSize] = {};
         LoadString(HInstance(), desc->titleStringId, title, sizeof title);
-        WindowHandle page = ip->AddRollupPage(HInstance(), desc->dialogTemplateId, nullptr, title, block);
+        WindowHandle page = ip->AddRollupPage(HInstance(), desc->dialogTemplateId, desc->dialogProc, title, block);
         if (page) pages_.push_back(page);
     }
 }

@@ -9,6 +9,8 @@
 #include "host/matrix3.h"
 #include "host/point3.h"
 
+#include <cstdint>
+
 class Mesh;
 
 // A display material: the colours the viewport shades with. Nodes derive theirs from their host
@@ -46,4 +48,13 @@ public:
 
     // Draws a mesh through the current transform; face material ids index materials.
     virtual void renderMesh(const Mesh& mesh, const Material* materials, int numMaterials, int components) = 0;
+
+    // Render limits: GW_* flags saying how what follows is drawn (wire frame, shading, ...).
+    virtual uint32_t getRndLimits() = 0;
+    virtual void setRndLimits(uint32_t limits) = 0;
+    // Colour of what follows (which: LINE_COLOR, ...), each component 0 to 1.
+    virtual void setColor(int which, float r, float g, float b) = 0;
+    // Draws a polyline of count object-space points through the current transform, closed back to
+    // its first point when closed is set.
+    virtual void polyline(int count, const Point3* points, bool closed) = 0;
 };

@@ -205,7 +205,28 @@ inline constexpr uint32_t GUPRESULT_ABORT = 0x03;
 // Messages a dialog procedure receives.
 inline constexpr uint32_t WM_CLOSE = 0x0010;       // the window is being closed
 inline constexpr uint32_t WM_INITDIALOG = 0x0110;  // the dialog opens; lParam = the caller's value
-inline constexpr uint32_t WM_COMMAND = 0x0111;     // a control was used; wParam = control id
+// A control was used: wParam = (notification code << 16) | control id (code 0 for a button click).
+inline constexpr uint32_t WM_COMMAND = 0x0111;
+inline constexpr uint32_t WM_DESTROY = 0x0002;     // the window is going away
+inline constexpr uint32_t WM_MOUSEMOVE = 0x0200;
+inline constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
+inline constexpr uint32_t WM_LBUTTONUP = 0x0202;
+inline constexpr uint32_t WM_USER = 0x0400;
+// A spinner's value changed (wParam = spinner id, lParam = nonzero while it is being dragged).
+inline constexpr uint32_t CC_SPINNER_CHANGE = WM_USER + 0x0600;
+// A slider's value changed (wParam = slider id, lParam = nonzero while it is being dragged).
+inline constexpr uint32_t CC_SLIDER_CHANGE = WM_USER + 0x0620;
+// Enter was pressed in a custom edit field (wParam = edit id).
+inline constexpr uint32_t WM_CUSTEDIT_ENTER = WM_USER + 0x0685;
+
+// Notification codes carried in the high word of a WM_COMMAND's wParam.
+inline constexpr uint32_t BN_CLICKED = 0;
+inline constexpr uint32_t LBN_SELCHANGE = 1;  // list box: the selected line changed
+inline constexpr uint32_t CBN_SELCHANGE = 1;  // combo box: the selected item changed
+// WM_COMMAND's wParam for a control and notification code.
+constexpr uintptr_t MakeCommandParam(int controlId, uint32_t code) {
+    return (uintptr_t(code) << 16) | (uintptr_t(controlId) & 0xFFFF);
+}
 
 // Command ids of the keyboard's confirm and escape keys, and the static-control id.
 inline constexpr int IDOK = 1;
@@ -259,6 +280,20 @@ inline constexpr int COMP_HIDE = 0x0002;
 inline constexpr int COMP_VERTTICKS = 0x0004;
 inline constexpr int COMP_ALL = 0x00FF;
 
+// Colours a graphics window draws with (GraphicsWindow::setColor).
+inline constexpr int LINE_COLOR = 0;
+inline constexpr int FILL_COLOR = 1;
+inline constexpr int TEXT_COLOR = 2;
+
+// Render limits of a graphics window (GraphicsWindow::setRndLimits).
+inline constexpr uint32_t GW_WIREFRAME = 0x0000001;
+inline constexpr uint32_t GW_ILLUM = 0x0000002;
+inline constexpr uint32_t GW_FLAT = 0x0000004;
+inline constexpr uint32_t GW_Z_BUFFER = 0x0000020;
+inline constexpr uint32_t GW_BACKCULL = 0x0000100;
+inline constexpr uint32_t GW_PICK = 0x0001000;
+
 // Check states of check boxes.
 inline constexpr int BST_UNCHECKED = 0;
 inline constexpr int BST_CHECKED = 1;
+inline constexpr int BST_INDETERMINATE = 2;

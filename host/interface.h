@@ -45,6 +45,8 @@ public:
     // ---- Windows and views ----
     virtual WindowHandle GetMainWindow() = 0;
     virtual void RedrawViews(TimeValue t) = 0;
+    // An angle (radians) after the host's angle snap; unchanged while angle snap is off.
+    virtual float SnapAngle(float angle) = 0;
     virtual void ForceCompleteRedraw() = 0;
 
     // ---- Progress display ----

@@ -16,4 +16,6 @@ public:
                                        IParamBlock2* block = nullptr, uint32_t rollupFlags = 0) = 0;
     // Takes a page down; unknown or null handles are ignored.
     virtual void DeleteRollupPage(WindowHandle page) = 0;
+    // Open pages showing block read its values again (after the owner changed them itself).
+    virtual void InvalidateRollupPages(IParamBlock2* block) = 0;
 };

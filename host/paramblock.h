@@ -8,6 +8,7 @@
 #include "host/animatable.h"
 #include "host/ids.h"
 #include "host/point3.h"
+#include "host/ui.h"
 
 #include <string>
 #include <vector>
@@ -58,8 +59,45 @@ inline constexpr uint32_t P_AUTO_CONSTRUCT = 0x0001;  // built with the object b
 inline constexpr uint32_t P_AUTO_UI = 0x0002;         // shown in a rollup page by the class descriptor
 
 // The rollup-page control that shows a parameter: a spinner with its edit field (float or integer
-// values) or a single check box.
-enum class ParamControlKind { None, FloatSpinner, IntSpinner, CheckBox };
+// values), a single check box, a pick button (a node parameter: the user picks a node in the
+// viewports) or a list box showing a string table (with a button that deletes the selected entry).
+enum class ParamControlKind { None, FloatSpinner, IntSpinner, CheckBox, PickButton, ListBox };
+
+// A value being set into a parameter, in the member of the parameter's type.
+struct PB2Value {
+    float f = 0.0f;
+    int i = 0;
+    Point3 p;
+    const char* s = nullptr;
+    INode* node = nullptr;
+    Mtl* mtl = nullptr;
+    Texmap* tex = nullptr;
+};
+
+// How a table parameter changed.
+enum class TabChangeCode { Append, Delete, SetCount };
+
+// Plug-in code run when a parameter changes: Set after a value has been stored (owner: the block's
+// owner), TabChanged after entries of a table were appended (tabIndex: the first new entry),
+// deleted (tabIndex: where the deleted entries began) or the table was resized.
+class PBAccessor {
+public:
+    virtual ~PBAccessor() = default;
+    virtual void Set(PB2Value& v, ReferenceMaker* owner, ParamID id, int tabIndex, TimeValue t) {
+        (void)v, (void)owner, (void)id, (void)tabIndex, (void)t;
+    }
+    virtual void TabChanged(TabChangeCode code, ReferenceMaker* owner, ParamID id, int tabIndex, int count) {
+        (void)code, (void)owner, (void)id, (void)tabIndex, (void)count;
+    }
+};
+
+// Plug-in code that decides whether a value may be set; a refused value leaves the parameter as it
+// was and the write fails.
+class PBValidator {
+public:
+    virtual ~PBValidator() = default;
+    virtual bool Validate(PB2Value& v, ReferenceMaker* owner, ParamID id, int tabIndex) = 0;
+};
 
 // One parameter of a block description.
 struct ParamDef {
@@ -80,6 +118,12 @@ struct ParamDef {
     int editId = 0;
     int spinnerId = 0;
     float spinnerStep = 0.0f;
+    // ListBox: the button that deletes the list's selected entry (0: none).
+    int buttonId = 0;
+    // Code run when the parameter is set or its table changes, and the check of new values; null
+    // for none. Plug-ins keep them as static objects.
+    PBAccessor* accessor = nullptr;
+    PBValidator* validator = nullptr;
 };
 
 // Description of a parameter block, as a plug-in declares it.
@@ -92,6 +136,7 @@ struct ParamBlockDesc2 {
     int ref = 0;                      // reference index of the block in its owner
     int dialogTemplateId = 0;         // rollup page (P_AUTO_UI)
     int titleStringId = 0;            // rollup title (P_AUTO_UI)
+    DialogProc dialogProc = nullptr;  // extra procedure of the rollup page (P_AUTO_UI), may be null
     std::vector<ParamDef> params;
 
     const ParamDef* FindParam(ParamID pid) const {
@@ -160,6 +205,9 @@ public:
 
     // The description the block was built from; null for blocks the host made without one.
     virtual const ParamBlockDesc2* GetDesc() = 0;
+    // The object that holds the block (passed to accessors and validators); null when none.
+    virtual ReferenceMaker* GetOwner() = 0;
+    virtual void SetOwner(ReferenceMaker* owner) = 0;
 };
 
 // Builds a block from its description through the running host (every parameter at its default,

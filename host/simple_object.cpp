@@ -77,6 +77,7 @@ void SimpleObject2::SetReference(int i, ReferenceTarget* target) {
     auto* block = dynamic_cast<IParamBlock2*>(target);
     if (pblock2 && pblock2 != block) pblock2->DeleteThis();
     pblock2 = block;
+    if (pblock2) pblock2->SetOwner(this);
 }
 
 IParamBlock2* SimpleObject2::GetParamBlock(int index) { return index == 0 ? pblock2 : nullptr; }

@@ -25,6 +25,8 @@ enum class ControlKind {
     Spinner,
     ListBox,
     PickButton,  // picks a node in the viewports
+    ComboBox,    // a drop-down list of items
+    Slider,      // a numeric value set by dragging, linked to an edit field
 };
 
 // One control of a template. Positions are in dialog units (x, y, width, height).
@@ -65,6 +67,60 @@ public:
     virtual void SetUserData(intptr_t data) = 0;
     virtual intptr_t GetUserData() = 0;
     virtual WindowHandle Handle() = 0;
+
+    // The richer controls of rollup pages. Modal dialogs do not have them; there these calls do
+    // nothing and read as empty.
+
+    // List boxes and combo boxes: the items, and the selected one (-1: none).
+    virtual void ResetList(int controlId) { (void)controlId; }
+    // Appends an item; its index, or -1 when the control is not a list.
+    virtual int AddListItem(int controlId, const std::string& text) {
+        (void)controlId, (void)text;
+        return -1;
+    }
+    virtual int GetListCount(int controlId) {
+        (void)controlId;
+        return 0;
+    }
+    virtual std::string GetListItem(int controlId, int index) {
+        (void)controlId, (void)index;
+        return {};
+    }
+    virtual int GetListSelection(int controlId) {
+        (void)controlId;
+        return -1;
+    }
+    // Selects an item (an index outside the items clears the selection). Sends no notification.
+    virtual void SetListSelection(int controlId, int index) { (void)controlId, (void)index; }
+    // Height in pixels of a combo box's drop-down list.
+    virtual void SetListHeight(int controlId, int pixels) { (void)controlId, (void)pixels; }
+
+    // Check boxes with a third, indeterminate state: a three-state box cycles through unchecked,
+    // checked and indeterminate when clicked; an ordinary one between unchecked and checked.
+    virtual void SetThreeState(int controlId, bool threeState) { (void)controlId, (void)threeState; }
+    virtual bool IsThreeState(int controlId) {
+        (void)controlId;
+        return false;
+    }
+    // BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE.
+    virtual void SetCheckState(int controlId, int state) { CheckButton(controlId, state == BST_CHECKED); }
+    virtual int GetCheckState(int controlId) { return IsButtonChecked(controlId) ? BST_CHECKED : BST_UNCHECKED; }
+
+    // Spinners and sliders: a numeric value kept within limits, shown in the linked edit field
+    // (editId, 0 for none) with the given number of decimals (-1: shortest form). Setting a value
+    // sends no notification.
+    virtual void SetupNumeric(int controlId, int editId, float low, float high, float value, int decimals = -1) {
+        (void)controlId, (void)editId, (void)low, (void)high, (void)value, (void)decimals;
+    }
+    virtual void SetNumericValue(int controlId, float value) { (void)controlId, (void)value; }
+    virtual float GetNumericValue(int controlId) {
+        (void)controlId;
+        return 0.0f;
+    }
+
+    // Controls made at run time, and the page's size in dialog units.
+    virtual void AddControl(const DialogControl& control) { (void)control; }
+    virtual void Resize(int width, int height) { (void)width, (void)height; }
 };
 
 // Returns nonzero when it handled the message.
