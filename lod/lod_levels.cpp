@@ -1,0 +1,209 @@
+// The LOD object's levels: picking, the level list and its view, the current level, sorting by
+// distance, removal and keeping the levels under the owner node.
+#include "lod/lod_object.h"
+
+#include "host/node.h"
+#include "host/plugin_classes.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_set>
+#include <vector>
+
+namespace zeq {
+
+namespace {
+
+// Raises the view guard for a scope, restoring what it was.
+class GuardScope {
+public:
+    explicit GuardScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
+    ~GuardScope() { flag_ = saved_; }
+
+private:
+    bool& flag_;
+    bool saved_;
+};
+
+void hideTree(INode* node, bool hidden) {
+    if (!node) return;
+    node->Hide(hidden);
+    for (int i = 0; i < node->NumberOfChildren(); ++i) hideTree(node->GetChildNode(i), hidden);
+}
+
+void collectTree(INode* node, std::unordered_set<INode*>& nodes) {
+    if (!node) return;
+    nodes.insert(node);
+    for (int i = 0; i < node->NumberOfChildren(); ++i) collectTree(node->GetChildNode(i), nodes);
+}
+
+bool isInSubtree(INode* node, INode* top) {
+    for (INode* n = node; n; n = n->GetParentNode())
+        if (n == top) return true;
+    return false;
+}
+
+std::string viewText(INode* node, float distance, bool current) {
+    const char* name = node && node->GetName() ? node->GetName() : "";
+    const char* format = current ? ">>%s [%4.2f]<<" : "%s [%4.2f]";
+    const int length = std::snprintf(nullptr, 0, format, name, double(distance));
+    std::string text(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    std::snprintf(text.data(), text.size() + 1, format, name, double(distance));
+    return text;
+}
+
+}  // namespace
+
+float LODObject::levelDistance(INode* node) {
+    float distance = 0.0f;
+    if (node && node->GetUserPropFloat(LOD_DISTANCE_PROPERTY, distance)) return distance;
+    return 0.0f;
+}
+
+int LODObject::levelCount() { return pblock2 ? pblock2->Count(LOD_PARAM_NODES_LIST) : 0; }
+
+INode* LODObject::levelNode(int i) {
+    if (!pblock2 || i < 0 || i >= levelCount()) return nullptr;
+    return pblock2->GetINode(LOD_PARAM_NODES_LIST, 0, i);
+}
+
+INode* LODObject::topLevelAncestor(INode* node) {
+    if (!node) return nullptr;
+    while (INode* parent = node->GetParentNode()) {
+        if (parent->IsRootNode()) break;
+        node = parent;
+    }
+    return node;
+}
+
+bool LODObject::isValidPick(INode* picked) {
+    INode* top = topLevelAncestor(picked);
+    if (!owner_ || !top) return false;
+    return top != owner_ && !isInSubtree(top, owner_);
+}
+
+void LODObject::addLevel(INode* picked, TimeValue t) {
+    INode* level = topLevelAncestor(picked);
+    if (!level || !pblock2) return;
+    level->SetUserPropFloat(LOD_DISTANCE_PROPERTY, 0.0f);
+    if (pblock2->GetInt(LOD_PARAM_CENTER_ALIGN, t) && owner_) level->SetNodeTM(t, owner_->GetNodeTM(t));
+    pblock2->Append(LOD_PARAM_NODES_LIST, 1, &level);
+    rebuildView();
+    refreshRollup();
+}
+
+void LODObject::rebuildView() {
+    if (!pblock2) return;
+    GuardScope guard(guard_);
+    pblock2->SetCount(LOD_PARAM_NODES_VIEW, 0);
+    const int count = levelCount();
+    if (currentLevel_ >= count) currentLevel_ = 0;
+    for (int i = 0; i < count; ++i) {
+        INode* node = levelNode(i);
+        const bool current = i == currentLevel_;
+        hideTree(node, !current);
+        const std::string text = viewText(node, levelDistance(node), current);
+        const char* entry = text.c_str();
+        pblock2->Append(LOD_PARAM_NODES_VIEW, 1, &entry);
+    }
+}
+
+void LODObject::setCurrentLevel(int k) {
+    if (k >= 0 && k < levelCount()) {
+        currentLevel_ = k;
+        rebuildView();
+    } else {
+        currentLevel_ = -1;
+    }
+}
+
+void LODObject::resortLevels() {
+    if (!pblock2) return;
+    const int count = levelCount();
+    std::vector<INode*> levels(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) levels[i] = levelNode(i);
+    INode* selected = selectedLine_ >= 0 && selectedLine_ < count ? levels[selectedLine_] : nullptr;
+    INode* current = currentLevel_ >= 0 && currentLevel_ < count ? levels[currentLevel_] : nullptr;
+
+    // Distances are compared as their difference truncated to an integer: levels less than one unit
+    // apart compare equal. A stable sort keeps such levels in their present order.
+    std::stable_sort(levels.begin(), levels.end(), [](INode* a, INode* b) {
+        if (!a || !b) return false;
+        return static_cast<int>(levelDistance(a) - levelDistance(b)) < 0;
+    });
+    for (int i = 0; i < count; ++i) pblock2->SetValue(LOD_PARAM_NODES_LIST, 0, levels[i], i);
+
+    auto positionOf = [&](INode* node, int fallback) {
+        if (!node) return fallback;
+        const auto it = std::find(levels.begin(), levels.end(), node);
+        return it == levels.end() ? fallback : static_cast<int>(it - levels.begin());
+    };
+    selectedLine_ = positionOf(selected, selectedLine_);
+    currentLevel_ = positionOf(current, currentLevel_);
+    rebuildView();
+}
+
+void LODObject::selectLine(int line) {
+    selectedLine_ = line;
+    INode* level = levelNode(line);
+    if (line < 0 || !level || !pblock2) return;
+    const float distance = levelDistance(level);
+    {
+        GuardScope guard(guard_);
+        pblock2->SetValue(LOD_PARAM_CURRENT_DISTANCE, 0, distance);
+    }
+    refreshRollup();
+}
+
+void LODObject::setSelectedDistance(float distance) {
+    INode* level = levelNode(selectedLine_);
+    if (!level) return;
+    level->SetUserPropFloat(LOD_DISTANCE_PROPERTY, distance);
+    resortLevels();
+    refreshRollup();
+}
+
+void LODObject::showSelectedLevel() {
+    if (selectedLine_ < 0 || selectedLine_ >= levelCount()) return;
+    setCurrentLevel(selectedLine_);
+    refreshRollup();
+}
+
+void LODObject::removeLevel(int index) {
+    if (!pblock2 || index < 0 || index >= levelCount()) return;
+    hideTree(levelNode(index), false);
+    pblock2->Delete(LOD_PARAM_NODES_LIST, index, 1);
+    rebuildView();
+}
+
+void LODObject::synchronizeChildren(TimeValue t) {
+    if (!owner_ || !pblock2) return;
+    const int count = levelCount();
+    if (count != owner_->NumberOfChildren()) {
+        while (owner_->NumberOfChildren() > 0) {
+            INode* child = owner_->GetChildNode(owner_->NumberOfChildren() - 1);
+            if (!child) break;
+            child->Detach(t, true);
+        }
+        // A level whose node left the scene is dropped. Entries are compared against the nodes the
+        // scene has now, so a stale entry is never followed.
+        std::unordered_set<INode*> sceneNodes;
+        if (Interface* ip = GetCOREInterface()) collectTree(ip->GetRootNode(), sceneNodes);
+        std::vector<int> gone;
+        for (int i = 0; i < count; ++i) {
+            INode* level = levelNode(i);
+            if (!level || !sceneNodes.count(level) || level == owner_ || isInSubtree(owner_, level)) {
+                gone.push_back(i);
+                continue;
+            }
+            if (reparentAfterClone_) level->SetNodeTM(t, level->GetNodeTM(t) * owner_->GetNodeTM(t));
+            owner_->AttachChild(level, true);
+        }
+        for (auto it = gone.rbegin(); it != gone.rend(); ++it) pblock2->Delete(LOD_PARAM_NODES_LIST, *it, 1);
+        rebuildView();
+        reparentAfterClone_ = false;
+    }
+    for (int i = 0; i < levelCount(); ++i) hideTree(levelNode(i), i != currentLevel_);
+}
+
+}  // namespace zeq

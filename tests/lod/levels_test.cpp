@@ -1,0 +1,172 @@
+// The LOD object's levels: picking, the view lines, sorting by distance, the current level, removal
+// and keeping the levels under the owner node, driven through the object and its rollup page.
+#include "support.h"
+
+namespace zeq::lodtest {
+namespace {
+
+using LodLevels = LodTest;
+
+TEST_F(LodLevels, PicksAddTopLevelAncestorsOutsideTheOwner) {
+    auto* unowned = new LODObject();
+    headless::Node* box = meshNode("Box");
+    headless::Node* unownedNode = host.scene().createNode("Unowned");
+    unownedNode->SetObjectRef(unowned);
+    EXPECT_FALSE(unowned->pblock2->SetValue(LOD_PARAM_PICK_NODE, 0, static_cast<INode*>(box)));  // no owner yet
+    EXPECT_EQ(unowned->levelCount(), 0);
+
+    LODObject* lod = addLod();
+    headless::Node* group = meshNode("Group");
+    headless::Node* deep = meshNode("Deep", meshNode("Middle", group));
+    ASSERT_TRUE(lod->pblock2->SetValue(LOD_PARAM_PICK_NODE, 0, static_cast<INode*>(deep)));
+    ASSERT_EQ(lod->levelCount(), 1);
+    EXPECT_EQ(lod->levelNode(0), group);
+    float distance = -1;
+    EXPECT_TRUE(group->GetUserPropFloat(LOD_DISTANCE_PROPERTY, distance));
+    EXPECT_EQ(distance, 0.0f);
+    EXPECT_FALSE(deep->UserPropExists(LOD_DISTANCE_PROPERTY));
+
+    // The owner and nodes below it are refused.
+    lod->Display(0, lodNode, &view, 0);  // adopts the level
+    EXPECT_EQ(group->GetParentNode(), lodNode);
+    EXPECT_FALSE(lod->pblock2->SetValue(LOD_PARAM_PICK_NODE, 0, static_cast<INode*>(lodNode)));
+    EXPECT_FALSE(lod->pblock2->SetValue(LOD_PARAM_PICK_NODE, 0, static_cast<INode*>(deep)));
+    EXPECT_EQ(lod->levelCount(), 1);
+
+    // "Center align child" moves a new level onto the owner.
+    lodNode->setLocalTM(TransMatrix({5, 6, 7}));
+    box->setLocalTM(TransMatrix({-1, -1, -1}));
+    lod->pblock2->SetValue(LOD_PARAM_CENTER_ALIGN, 0, 1);
+    ASSERT_TRUE(lod->pblock2->SetValue(LOD_PARAM_PICK_NODE, 0, static_cast<INode*>(box)));
+    EXPECT_EQ(box->GetNodeTM(0).GetTrans(), Point3(5, 6, 7));
+    EXPECT_EQ(viewLines(lod), (std::vector<std::string>{">>Group [0.00]<<", "Box [0.00]"}));
+}
+
+TEST_F(LodLevels, DistancesSortTheLevelsThroughThePage) {
+    LODObject* lod = addLod();
+    headless::Node* a = meshNode("A");
+    headless::Node* b = meshNode("B");
+    headless::Node* c = meshNode("C");
+    lod->BeginEditParams(&host, 0, nullptr);
+    headless::RollupPage* page = host.ui().findOpenRollupPage("Level Of Detail");
+    ASSERT_NE(page, nullptr);
+    for (INode* node : {a, b, c}) ASSERT_TRUE(page->pick(IDC_PICK_NODE, node));
+    EXPECT_EQ(page->GetListCount(IDC_LEVEL_LIST), 3);
+
+    // Selecting a line shows its distance; editing the distance re-sorts, and the selected line and
+    // the current level (A, level 0 at first) follow their nodes.
+    const std::pair<INode*, float> edits[] = {{a, 30.0f}, {b, 10.0f}, {c, 20.0f}};
+    for (const auto& [node, distance] : edits) {
+        int line = 0;
+        while (lod->levelNode(line) != node) ++line;
+        ASSERT_TRUE(page->selectItem(IDC_LEVEL_LIST, line));
+        ASSERT_TRUE(page->enterValue(IDC_DISTANCE_SPIN, distance));
+        EXPECT_EQ(lod->levelNode(lod->selectedLine()), node);
+    }
+    EXPECT_EQ(levelNames(lod), (std::vector<std::string>{"B", "C", "A"}));
+    EXPECT_EQ(lod->currentLevel(), 2);
+    EXPECT_EQ(page->GetListItem(IDC_LEVEL_LIST, 0), "B [10.00]");
+    EXPECT_EQ(page->GetListItem(IDC_LEVEL_LIST, 2), ">>A [30.00]<<");
+    ASSERT_TRUE(page->selectItem(IDC_LEVEL_LIST, 1));
+    EXPECT_EQ(page->GetControlText(IDC_DISTANCE_EDIT), "20");
+
+    // "Select" makes the selected line current; only that level is visible.
+    ASSERT_TRUE(page->click(IDC_SELECT_LEVEL));
+    EXPECT_EQ(lod->currentLevel(), 1);
+    EXPECT_EQ(page->GetListSelection(IDC_LEVEL_LIST), 1);
+    EXPECT_EQ(page->GetListItem(IDC_LEVEL_LIST, 1), ">>C [20.00]<<");
+    EXPECT_TRUE(a->IsHidden());
+    EXPECT_FALSE(c->IsHidden());
+
+    // Less than one unit apart compares equal: both stay ahead of the farther level.
+    b->SetUserPropFloat(LOD_DISTANCE_PROPERTY, 10.7f);
+    c->SetUserPropFloat(LOD_DISTANCE_PROPERTY, 10.2f);
+    lod->resortLevels();
+    EXPECT_EQ(lod->levelNode(2), a);
+    EXPECT_EQ(lod->levelNode(lod->currentLevel()), c);
+
+    lod->EndEditParams(&host, END_EDIT_REMOVEUI, nullptr);
+    EXPECT_FALSE(page->isOpen());
+}
+
+TEST_F(LodLevels, CurrentLevelAndRemoval) {
+    LODObject* lod = addLod();
+    headless::Node* near = meshNode("Near");
+    headless::Node* child = meshNode("Leaf", near);
+    headless::Node* middle = meshNode("Middle");
+    headless::Node* far = meshNode("Far");
+    addLevels(lod, {{near, 0}, {middle, 50}, {far, 100}});
+    lod->Display(0, lodNode, &view, 0);
+    EXPECT_EQ(lodNode->NumberOfChildren(), 3);
+    EXPECT_FALSE(near->IsHidden());
+    EXPECT_TRUE(middle->IsHidden());
+
+    // An index outside the levels leaves none current: the next display hides them all, and the
+    // hidden state reaches the levels' descendants.
+    lod->setCurrentLevel(5);
+    EXPECT_EQ(lod->currentLevel(), -1);
+    lod->Display(0, lodNode, &view, 0);
+    for (INode* node : {near, child, middle, far}) EXPECT_TRUE(node->IsHidden()) << node->GetName();
+
+    // Deleting the current line (the last one) shows that node again and makes level 0 current.
+    lod->setCurrentLevel(2);
+    lod->BeginEditParams(&host, 0, nullptr);
+    headless::RollupPage* page = host.ui().findOpenRollupPage("Level Of Detail");
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(page->selectItem(IDC_LEVEL_LIST, 2));
+    ASSERT_TRUE(page->click(IDC_DELETE_LEVEL));
+    EXPECT_EQ(levelNames(lod), (std::vector<std::string>{"Near", "Middle"}));
+    EXPECT_FALSE(far->IsHidden());
+    EXPECT_EQ(lod->currentLevel(), 0);
+    EXPECT_EQ(page->GetListCount(IDC_LEVEL_LIST), 2);
+    lod->EndEditParams(&host, END_EDIT_REMOVEUI, nullptr);
+
+    // The next display detaches the removed node; a level deleted from the scene is dropped.
+    lod->Display(0, lodNode, &view, 0);
+    EXPECT_EQ(far->GetParentNode(), host.GetRootNode());
+    middle->DeleteThis();
+    lod->Display(0, lodNode, &view, 0);
+    EXPECT_EQ(levelNames(lod), (std::vector<std::string>{"Near"}));
+    EXPECT_EQ(viewLines(lod), (std::vector<std::string>{">>Near [0.00]<<"}));
+}
+
+TEST_F(LodLevels, CloneCopiesTheLevelsAndAdoptsThemOnFirstDisplay) {
+    LODObject* lod = addLod();
+    lodNode->setLocalTM(TransMatrix({10, 0, 0}));
+    headless::Node* high = meshNode("High");
+    headless::Node* detail = meshNode("Detail", high);
+    headless::Node* low = meshNode("Low");
+    high->setLocalTM(TransMatrix({12, 0, 0}));
+    detail->setLocalTM(TransMatrix({0, 1, 0}));
+    addLevels(lod, {{high, 5}, {low, 40}});
+    lod->Display(0, lodNode, &view, 0);
+    ASSERT_EQ(lodNode->NumberOfChildren(), 2);
+
+    headless::RemapTable remap;
+    auto* clone = dynamic_cast<LODObject*>(lod->Clone(remap));
+    ASSERT_NE(clone, nullptr);
+    EXPECT_TRUE(clone->reparentAfterClone());
+    ASSERT_EQ(clone->levelCount(), 2);
+    INode* highCopy = clone->levelNode(0);
+    ASSERT_NE(highCopy, high);
+    EXPECT_EQ(highCopy->GetObjectRef(), high->GetObjectRef());  // an instance
+    EXPECT_EQ(LODObject::levelDistance(clone->levelNode(1)), 40.0f);
+    ASSERT_EQ(highCopy->NumberOfChildren(), 1);
+    EXPECT_EQ(highCopy->GetNodeTM(0).GetTrans(), Point3(2, 0, 0));  // relative to the owner
+
+    headless::Node* cloneNode = host.scene().createNode("LOD copy");
+    cloneNode->SetObjectRef(clone);
+    cloneNode->setLocalTM(TransMatrix({0, 20, 0}));
+    clone->Display(0, cloneNode, &view, 0);
+    EXPECT_FALSE(clone->reparentAfterClone());
+    EXPECT_EQ(cloneNode->NumberOfChildren(), 2);
+    EXPECT_EQ(highCopy->GetParentNode(), cloneNode);
+    EXPECT_EQ(highCopy->GetNodeTM(0).GetTrans(), Point3(2, 20, 0));
+    EXPECT_EQ(highCopy->GetChildNode(0)->GetNodeTM(0).GetTrans(), Point3(2, 21, 0));
+    // The original keeps its levels.
+    EXPECT_EQ(lod->levelNode(0), high);
+    EXPECT_EQ(high->GetParentNode(), lodNode);
+}
+
+}  // namespace
+}  // namespace zeq::lodtest
