@@ -1,3 +1,4 @@
+// Scripted interactive creation: mouse events sent to an object's creation callback.
 #include "headless/creation.h"
 
 #include "headless/host.h"

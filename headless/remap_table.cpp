@@ -1,3 +1,4 @@
+// The clone directory of one clone operation.
 #include "headless/remap_table.h"
 
 namespace headless {

@@ -1,3 +1,4 @@
+// Headless viewports: the camera, the projection to pixels, snapping to the construction plane, and the recording graphics window.
 #include "headless/viewport.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// Point hit test of a mesh projected through a graphics window.
 #include "host/hit_test.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The sprite's mesh: two faces over the four corners, one texture channel, normals towards the viewer.
 #include "sprite/quad_mesh.h"
 
 namespace zeq {

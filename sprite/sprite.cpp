@@ -1,3 +1,4 @@
+// The sprite object: parameter editing, the quad update before every display, hit test and bounds.
 #include "sprite/sprite.h"
 
 #include "host/plugin_classes.h"

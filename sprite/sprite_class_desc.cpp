@@ -1,3 +1,4 @@
+// The sprite's class descriptor and the description of its parameter block and rollup page.
 #include "sprite/sprite_class_desc.h"
 
 #include "host/plugin_classes.h"

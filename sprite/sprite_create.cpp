@@ -1,3 +1,4 @@
+// Placing a new sprite with the mouse: a click gives 32 x 32, a drag a square as wide as the drag.
 #include "sprite/sprite_create.h"
 
 #include "host/plugin_classes.h"

@@ -1,3 +1,4 @@
+// The pixel size of the diffuse bitmap of a node's standard material, for autosize.
 #include "sprite/texture_size.h"
 
 #include "host/texmap.h"
