@@ -103,25 +103,23 @@ void applyLevelDistances(LODObject& lod, const LevelDistances& distances) {
     }
 }
 
-// ---- Distance editor ----
+// ---- Tools ----
 
-void LODDistanceEditor::BeginEditParams(Interface* ip, IUtil* iu) {
+void LODTool::BeginEditParams(Interface* ip, IUtil*) {
     ip_ = paramInterface(ip);
-    iu_ = iu;
-    if (!ip_) return;
-    page_ = ip_->AddRollupPage(lodLibrary().Handle(), IDD_DISTANCE_EDITOR, DistanceEditorProc,
-                               GetString(IDS_DISTANCE_EDITOR_TITLE));
+    if (ip_) page_ = ip_->AddRollupPage(lodLibrary().Handle(), templateId_, proc_, GetString(titleId_));
 }
 
-void LODDistanceEditor::EndEditParams(Interface*, IUtil*) {
+void LODTool::EndEditParams(Interface*, IUtil*) {
     if (ip_ && page_) ip_->DeleteRollupPage(page_);
     page_ = nullptr;
     ip_ = nullptr;
-    iu_ = nullptr;
 }
 
+LODDistanceEditor::LODDistanceEditor() : LODTool(IDD_DISTANCE_EDITOR, DistanceEditorProc, IDS_DISTANCE_EDITOR_TITLE) {}
+
 void LODDistanceEditor::apply() {
-    DialogWindow* page = pageWindow(page_);
+    DialogWindow* page = pageWindow(this->page());
     Interface* ip = GetCOREInterface();
     if (!page || !ip) return;
     LevelDistances distances;
@@ -139,25 +137,10 @@ void LODDistanceEditor::apply() {
     for (INode* root : roots) forEachLod(root, [&](LODObject& lod) { applyLevelDistances(lod, distances); });
 }
 
-// ---- Level selector ----
-
-void LODLevelSelector::BeginEditParams(Interface* ip, IUtil* iu) {
-    ip_ = paramInterface(ip);
-    iu_ = iu;
-    if (!ip_) return;
-    page_ = ip_->AddRollupPage(lodLibrary().Handle(), IDD_LEVEL_SELECTOR, LevelSelectorProc,
-                               GetString(IDS_LEVEL_SELECTOR_TITLE));
-}
-
-void LODLevelSelector::EndEditParams(Interface*, IUtil*) {
-    if (ip_ && page_) ip_->DeleteRollupPage(page_);
-    page_ = nullptr;
-    ip_ = nullptr;
-    iu_ = nullptr;
-}
+LODLevelSelector::LODLevelSelector() : LODTool(IDD_LEVEL_SELECTOR, LevelSelectorProc, IDS_LEVEL_SELECTOR_TITLE) {}
 
 void LODLevelSelector::apply() {
-    DialogWindow* page = pageWindow(page_);
+    DialogWindow* page = pageWindow(this->page());
     Interface* ip = GetCOREInterface();
     if (!page || !ip) return;
     const int level = readInt(page, IDC_LEVEL_EDIT, kSelectorLevelLow, kLevelHigh);
@@ -177,27 +160,21 @@ LODLevelSelector& TheLODLevelSelector() {
     return tool;
 }
 
-void* LODDistanceEditorClassDesc::Create(bool) { return static_cast<UtilityObj*>(&TheLODDistanceEditor()); }
-const char* LODDistanceEditorClassDesc::ClassName() { return GetString(IDS_DISTANCE_EDITOR_CLASS); }
-SClass_ID LODDistanceEditorClassDesc::SuperClassID() { return LOD_TOOL_SUPER_CLASS_ID; }
-Class_ID LODDistanceEditorClassDesc::ClassID() { return LOD_DISTANCE_EDITOR_CLASS_ID; }
-const char* LODDistanceEditorClassDesc::Category() { return GetString(IDS_CATEGORY); }
-ModuleHandle LODDistanceEditorClassDesc::HInstance() { return lodLibrary().Handle(); }
+void* LODToolClassDesc::Create(bool) { return static_cast<UtilityObj*>(&tool_); }
+const char* LODToolClassDesc::ClassName() { return GetString(nameId_); }
+SClass_ID LODToolClassDesc::SuperClassID() { return LOD_TOOL_SUPER_CLASS_ID; }
+const char* LODToolClassDesc::Category() { return GetString(IDS_CATEGORY); }
+ModuleHandle LODToolClassDesc::HInstance() { return lodLibrary().Handle(); }
 
-void* LODLevelSelectorClassDesc::Create(bool) { return static_cast<UtilityObj*>(&TheLODLevelSelector()); }
-const char* LODLevelSelectorClassDesc::ClassName() { return GetString(IDS_LEVEL_SELECTOR_CLASS); }
-SClass_ID LODLevelSelectorClassDesc::SuperClassID() { return LOD_TOOL_SUPER_CLASS_ID; }
-Class_ID LODLevelSelectorClassDesc::ClassID() { return LOD_LEVEL_SELECTOR_CLASS_ID; }
-const char* LODLevelSelectorClassDesc::Category() { return GetString(IDS_CATEGORY); }
-ModuleHandle LODLevelSelectorClassDesc::HInstance() { return lodLibrary().Handle(); }
-
-LODDistanceEditorClassDesc* GetLODDistanceEditorClassDesc() {
-    static LODDistanceEditorClassDesc desc;
+LODToolClassDesc* GetLODDistanceEditorClassDesc() {
+    static LODToolClassDesc desc(IDS_DISTANCE_EDITOR_CLASS, "LODDistanceEditor", LOD_DISTANCE_EDITOR_CLASS_ID,
+                                 TheLODDistanceEditor());
     return &desc;
 }
 
-LODLevelSelectorClassDesc* GetLODLevelSelectorClassDesc() {
-    static LODLevelSelectorClassDesc desc;
+LODToolClassDesc* GetLODLevelSelectorClassDesc() {
+    static LODToolClassDesc desc(IDS_LEVEL_SELECTOR_CLASS, "LODLevelSelector", LOD_LEVEL_SELECTOR_CLASS_ID,
+                                 TheLODLevelSelector());
     return &desc;
 }
 

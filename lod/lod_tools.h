@@ -28,70 +28,69 @@ struct LevelDistances {
 };
 void applyLevelDistances(LODObject& lod, const LevelDistances& distances);
 
-class LODDistanceEditor : public UtilityObj {
+// What both tools share: one rollup page in the utility panel, shown while the tool is open.
+class LODTool : public UtilityObj {
+public:
+    void BeginEditParams(Interface* ip, IUtil* iu) override;
+    void EndEditParams(Interface* ip, IUtil* iu) override;
+    // Each tool is one static instance: nothing to free.
+    void DeleteThis() override {}
+    // The tool's action (its button), on the fields of the open page.
+    virtual void apply() = 0;
+    WindowHandle page() const { return page_; }
+
+protected:
+    LODTool(int templateId, DialogProc proc, int titleId) : templateId_(templateId), proc_(proc), titleId_(titleId) {}
+
+private:
+    int templateId_;
+    DialogProc proc_;
+    int titleId_;
+    IObjParam* ip_ = nullptr;
+    WindowHandle page_ = nullptr;
+};
+
+class LODDistanceEditor : public LODTool {
 public:
     static constexpr int kFixedLevels = 5;
-
-    void BeginEditParams(Interface* ip, IUtil* iu) override;
-    void EndEditParams(Interface* ip, IUtil* iu) override;
-    // The tool is one static instance: nothing to free.
-    void DeleteThis() override {}
-
-    // "Set": reads the fields of the open page and applies them to the chosen roots (the selected
-    // nodes with "Only selected", else every child of the scene root).
-    void apply();
-    WindowHandle page() const { return page_; }
-
-private:
-    IObjParam* ip_ = nullptr;
-    IUtil* iu_ = nullptr;
-    WindowHandle page_ = nullptr;
+    LODDistanceEditor();
+    // "Set": reads the fields and applies them to the chosen roots (the selected nodes with "Only
+    // selected", else every child of the scene root).
+    void apply() override;
 };
 
-class LODLevelSelector : public UtilityObj {
+class LODLevelSelector : public LODTool {
 public:
-    void BeginEditParams(Interface* ip, IUtil* iu) override;
-    void EndEditParams(Interface* ip, IUtil* iu) override;
-    void DeleteThis() override {}
-
+    LODLevelSelector();
     // "Select": makes level L (the page's field, 1-based) current in every LOD object of the scene,
     // then redraws the views.
-    void apply();
-    WindowHandle page() const { return page_; }
+    void apply() override;
+};
+
+// The descriptor of a tool: its name (a string of the table), internal name and class id; its
+// create operation hands out the tool's one instance.
+class LODToolClassDesc : public ClassDesc2 {
+public:
+    LODToolClassDesc(int nameId, const char* internalName, Class_ID classId, LODTool& tool)
+        : nameId_(nameId), internalName_(internalName), classId_(classId), tool_(tool) {}
+    int IsPublic() override { return 1; }
+    void* Create(bool loading = false) override;
+    const char* ClassName() override;
+    SClass_ID SuperClassID() override;
+    Class_ID ClassID() override { return classId_; }
+    const char* Category() override;
+    const char* InternalName() override { return internalName_; }
+    ModuleHandle HInstance() override;
 
 private:
-    IObjParam* ip_ = nullptr;
-    IUtil* iu_ = nullptr;
-    WindowHandle page_ = nullptr;
+    int nameId_;
+    const char* internalName_;
+    Class_ID classId_;
+    LODTool& tool_;
 };
 
-class LODDistanceEditorClassDesc : public ClassDesc2 {
-public:
-    int IsPublic() override { return 1; }
-    // The tool's one static instance, as a UtilityObj*.
-    void* Create(bool loading = false) override;
-    const char* ClassName() override;
-    SClass_ID SuperClassID() override;
-    Class_ID ClassID() override;
-    const char* Category() override;
-    const char* InternalName() override { return "LODDistanceEditor"; }
-    ModuleHandle HInstance() override;
-};
-
-class LODLevelSelectorClassDesc : public ClassDesc2 {
-public:
-    int IsPublic() override { return 1; }
-    void* Create(bool loading = false) override;
-    const char* ClassName() override;
-    SClass_ID SuperClassID() override;
-    Class_ID ClassID() override;
-    const char* Category() override;
-    const char* InternalName() override { return "LODLevelSelector"; }
-    ModuleHandle HInstance() override;
-};
-
-LODDistanceEditorClassDesc* GetLODDistanceEditorClassDesc();
-LODLevelSelectorClassDesc* GetLODLevelSelectorClassDesc();
+LODToolClassDesc* GetLODDistanceEditorClassDesc();
+LODToolClassDesc* GetLODLevelSelectorClassDesc();
 LODDistanceEditor& TheLODDistanceEditor();
 LODLevelSelector& TheLODLevelSelector();
 
