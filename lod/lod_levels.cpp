@@ -79,7 +79,12 @@ INode* LODObject::topLevelAncestor(INode* node) {
 bool LODObject::isValidPick(INode* picked) {
     INode* top = topLevelAncestor(picked);
     if (!owner_ || !top) return false;
-    return top != owner_ && !isInSubtree(top, owner_);
+    if (top == owner_ || isInSubtree(top, owner_)) return false;
+    // A hierarchy holding the owner cannot become its child, and a level is listed once.
+    if (isInSubtree(owner_, top)) return false;
+    for (int i = 0; i < levelCount(); ++i)
+        if (levelNode(i) == top) return false;
+    return true;
 }
 
 void LODObject::addLevel(INode* picked, TimeValue t) {
@@ -125,12 +130,16 @@ void LODObject::resortLevels() {
     INode* selected = selectedLine_ >= 0 && selectedLine_ < count ? levels[selectedLine_] : nullptr;
     INode* current = currentLevel_ >= 0 && currentLevel_ < count ? levels[currentLevel_] : nullptr;
 
-    // Distances are compared as their difference truncated to an integer: levels less than one unit
-    // apart compare equal. A stable sort keeps such levels in their present order.
-    std::stable_sort(levels.begin(), levels.end(), [](INode* a, INode* b) {
+    // Distances are compared as their difference truncated to an integer, so levels less than one
+    // unit apart compare equal (and an entry without a node equals everything). Such a comparison
+    // is not a strict ordering, which the standard sorts require; a plain insertion sort needs
+    // nothing of it and never leaves the list (levels are few).
+    auto before = [](INode* a, INode* b) {
         if (!a || !b) return false;
         return static_cast<int>(levelDistance(a) - levelDistance(b)) < 0;
-    });
+    };
+    for (size_t i = 1; i < levels.size(); ++i)
+        for (size_t j = i; j > 0 && before(levels[j], levels[j - 1]); --j) std::swap(levels[j], levels[j - 1]);
     for (int i = 0; i < count; ++i) pblock2->SetValue(LOD_PARAM_NODES_LIST, 0, levels[i], i);
 
     auto positionOf = [&](INode* node, int fallback) {
@@ -180,11 +189,10 @@ void LODObject::synchronizeChildren(TimeValue t) {
     if (!owner_ || !pblock2) return;
     const int count = levelCount();
     if (count != owner_->NumberOfChildren()) {
-        while (owner_->NumberOfChildren() > 0) {
-            INode* child = owner_->GetChildNode(owner_->NumberOfChildren() - 1);
-            if (!child) break;
-            child->Detach(t, true);
-        }
+        std::vector<INode*> children;
+        for (int i = 0; i < owner_->NumberOfChildren(); ++i)
+            if (INode* child = owner_->GetChildNode(i)) children.push_back(child);
+        for (INode* child : children) child->Detach(t, true);
         // A level whose node left the scene is dropped. Entries are compared against the nodes the
         // scene has now, so a stale entry is never followed.
         std::unordered_set<INode*> sceneNodes;

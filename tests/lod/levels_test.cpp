@@ -33,6 +33,15 @@ TEST_F(LodLevels, PicksAddTopLevelAncestorsOutsideTheOwner) {
     EXPECT_FALSE(lod->pblock2->SetValue(LOD_PARAM_PICK_NODE, 0, static_cast<INode*>(deep)));
     EXPECT_EQ(lod->levelCount(), 1);
 
+    // A level is listed once, and a hierarchy holding the owner cannot become its level.
+    EXPECT_FALSE(lod->pblock2->SetValue(LOD_PARAM_PICK_NODE, 0, static_cast<INode*>(group)));
+    headless::Node* outer = meshNode("Outer");
+    lodNode->Detach(0);
+    outer->AttachChild(lodNode);
+    EXPECT_FALSE(lod->pblock2->SetValue(LOD_PARAM_PICK_NODE, 0, static_cast<INode*>(meshNode("Sibling", outer))));
+    lodNode->Detach(0);
+    EXPECT_EQ(lod->levelCount(), 1);
+
     // "Center align child" moves a new level onto the owner.
     lodNode->setLocalTM(TransMatrix({5, 6, 7}));
     box->setLocalTM(TransMatrix({-1, -1, -1}));
