@@ -10,7 +10,9 @@ namespace headless {
 Host::Host() : scene_(std::make_unique<Scene>(this)) { previous_ = InstallHostServices(this); }
 
 Host::~Host() {
-    // An open utility is closed as the host's panel goes away.
+    // Global utilities stop first, while the scene they follow is still there; an open utility is
+    // closed as the host's panel goes away.
+    stopGlobalUtilities();
     closeUtility();
     selection_.clear();
     // The scene goes first: its items report their deletion to this host while it is installed.
@@ -71,10 +73,12 @@ IParamBlock2* Host::NewParamBlock2(const ParamBlockDesc2& desc, ReferenceMaker* 
 
 void Host::TargetDeleted(Animatable* target) {
     if (scene_) scene_->forget(target);
+    forgetDependencies(target);
 }
 
-void Host::DependentsNotified(ReferenceTarget* target, Interval, PartID partID, RefMessage message) {
+void Host::DependentsNotified(ReferenceTarget* target, Interval changeInterval, PartID partID, RefMessage message) {
     notifications_.push_back({target, partID, message});
+    tellDependents(target, changeInterval, partID, message);
 }
 
 intptr_t Host::RunDialog(ModuleHandle, const DialogTemplate& dialog, WindowHandle parent, DialogProc proc,
@@ -187,10 +191,17 @@ void Host::ProgressUpdate(int percent, bool showPercent, const char* title) {
 void Host::ProgressEnd() { ui_.progressEnd(); }
 
 WindowHandle Host::AddRollupPage(ModuleHandle module, int templateId, DialogProc proc, const char* title,
-                                 IParamBlock2* block, uint32_t) {
+                                 IParamBlock2* block, uint32_t rollupFlags) {
     const DialogTemplate* dialog = FindDialogTemplate(module, templateId);
     if (!dialog) return nullptr;
-    return ui_.openRollupPage(*dialog, title ? title : "", block, proc);
+    return ui_.openRollupPage(*dialog, title ? title : "", block, proc, 0, rollupFlags);
+}
+
+WindowHandle Host::AddRollupPage(ModuleHandle module, int templateId, DialogProc proc, const char* title,
+                                 intptr_t param, uint32_t rollupFlags, int category) {
+    const DialogTemplate* dialog = FindDialogTemplate(module, templateId);
+    if (!dialog) return nullptr;
+    return ui_.openRollupPage(*dialog, title ? title : "", nullptr, proc, param, rollupFlags, category);
 }
 
 void Host::DeleteRollupPage(WindowHandle page) { ui_.closeRollupPage(page); }

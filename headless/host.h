@@ -28,6 +28,7 @@
 #include "headless/ui_services.h"
 #include "headless/viewport.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,6 +86,42 @@ public:
                        intptr_t initParam) override;
     int ShowMessageBox(WindowHandle parent, const char* text, const char* caption, uint32_t type) override;
     WindowHandle ActiveWindow() override;
+    bool RegisterNotification(NOTIFYPROC proc, void* param, int code) override;
+    bool UnRegisterNotification(NOTIFYPROC proc, void* param, int code) override;
+    void BroadcastNotification(int code, void* callParam) override;
+    void RegisterCommandModeChangedCallback(CommandModeChangedCallback* callback) override;
+    void UnRegisterCommandModeChangedCallback(CommandModeChangedCallback* callback) override;
+    // Interfaces registered with the host first, then the core interfaces the loaded plug-in
+    // classes publish.
+    FPInterface* FindCoreInterface(Interface_ID id) override;
+    bool RegisterCoreInterface(FPInterface* fpInterface) override;
+    bool UnRegisterCoreInterface(FPInterface* fpInterface) override;
+    void ReferenceReplaced(ReferenceMaker* maker, ReferenceTarget* oldTarget, ReferenceTarget* newTarget) override;
+
+    // ---- Global utilities, command modes and node creation (host_events.cpp) ----
+    // Starts the global utilities of the plug-in classes (super class GUP_CLASS_ID) as the host does
+    // at start-up: each is created and started; those that answer GUPRESULT_KEEP stay, the others
+    // are destroyed. Returns how many stay.
+    int startGlobalUtilities();
+    // Stops the running global utilities (Stop, then DeleteThis), the last started first. The
+    // destructor does this too.
+    void stopGlobalUtilities();
+    const std::vector<GUP*>& globalUtilities() const { return utilities_; }
+    // Makes mode id the current command mode (the registered callbacks hear of the change);
+    // leaveCommandMode returns to no mode. Entering the current mode again is a change too.
+    void enterCommandMode(int id);
+    void leaveCommandMode();
+    // Id of the current command mode; 0 for none.
+    int commandMode() const { return commandMode_ ? commandMode_->ID() : 0; }
+    // Creates a node as the create command mode does: the new node (child of the root, showing obj)
+    // becomes the selection and NOTIFY_NODE_CREATED announces it. No selection notice is sent.
+    Node* createNodeInteractively(Object* obj, const std::string& name);
+    // Mouse messages the rollup pages passed on (RollupMouseMessage).
+    struct RollupMouseEvent {
+        WindowHandle page = nullptr;
+        uint32_t message = 0;
+    };
+    const std::vector<RollupMouseEvent>& rollupMouseEvents() const { return mouseEvents_; }
 
     // ---- Interface ----
     INode* GetRootNode() override;
@@ -120,8 +157,13 @@ public:
     // ---- IObjParam: rollup pages, kept by the UI services (ui().rollupPages()) ----
     WindowHandle AddRollupPage(ModuleHandle module, int templateId, DialogProc proc, const char* title,
                                IParamBlock2* block = nullptr, uint32_t rollupFlags = 0) override;
+    WindowHandle AddRollupPage(ModuleHandle module, int templateId, DialogProc proc, const char* title,
+                               intptr_t param, uint32_t rollupFlags, int category) override;
     void DeleteRollupPage(WindowHandle page) override;
     void InvalidateRollupPages(IParamBlock2* block) override;
+    void RollupMouseMessage(WindowHandle page, uint32_t message, uintptr_t, intptr_t) override {
+        mouseEvents_.push_back({page, message});
+    }
 
     // ---- The utility panel ----
     // Opens the utility of a class (super class UTILITY_CLASS_ID): the descriptor makes it and it
@@ -163,6 +205,37 @@ private:
     UtilityPanel utilityPanel_{*this};
     UtilityObj* utility_ = nullptr;
     float angleSnap_ = 0.0f;
+
+    // Notification registrations in order, command-mode callbacks, the modes entered so far (owned,
+    // so that a callback may keep the old mode's pointer for the call), core interfaces handed to
+    // the host, the running global utilities, and which makers reference which targets (one entry
+    // per reference).
+    struct NotifyRegistration {
+        NOTIFYPROC proc = nullptr;
+        void* param = nullptr;
+        int code = 0;
+    };
+    std::vector<NotifyRegistration> notifyRegistrations_;
+    std::vector<CommandModeChangedCallback*> modeCallbacks_;
+    class Mode : public CommandMode {
+    public:
+        explicit Mode(int id) : id_(id) {}
+        int ID() override { return id_; }
+
+    private:
+        int id_;
+    };
+    std::vector<std::unique_ptr<Mode>> modes_;
+    Mode* commandMode_ = nullptr;
+    std::vector<FPInterface*> coreInterfaces_;
+    std::vector<GUP*> utilities_;
+    std::multimap<ReferenceTarget*, ReferenceMaker*> dependents_;
+    std::vector<RollupMouseEvent> mouseEvents_;
+
+    // Passes a change notice of target to the makers that reference it.
+    void tellDependents(ReferenceTarget* target, Interval changeInterval, PartID partID, RefMessage message);
+    // A deleted item is no maker any more; the makers that referenced it hear REFMSG_TARGET_DELETED.
+    void forgetDependencies(Animatable* item);
 };
 
 }  // namespace headless

@@ -47,6 +47,13 @@ public:
     IParamBlock2* block() const { return block_; }
     bool isOpen() const { return open_; }
     void setClosed() { open_ = false; }
+    // Where the page was added: the rollup flags and the category given with it.
+    uint32_t rollupFlags() const { return rollupFlags_; }
+    int category() const { return category_; }
+    void setPlacement(uint32_t rollupFlags, int category) {
+        rollupFlags_ = rollupFlags;
+        category_ = category;
+    }
     int width() const { return width_; }
     int height() const { return height_; }
     const std::vector<Control>& controls() const { return controls_; }
@@ -126,6 +133,8 @@ private:
     int width_ = 0, height_ = 0;
     bool open_ = true;
     intptr_t userData_ = 0;
+    uint32_t rollupFlags_ = 0;
+    int category_ = 0;
 };
 
 }  // namespace headless

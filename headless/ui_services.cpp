@@ -225,10 +225,11 @@ void UiServices::drawProgress() {
 // ---- Rollup pages ----
 
 WindowHandle UiServices::openRollupPage(const DialogTemplate& dialog, const std::string& title, IParamBlock2* block,
-                                        DialogProc proc) {
+                                        DialogProc proc, intptr_t param, uint32_t rollupFlags, int category) {
     rollups_.push_back(std::make_unique<RollupPage>(dialog, title, block, proc));
     RollupPage& page = *rollups_.back();
-    page.send(WM_INITDIALOG, 0, 0);
+    page.setPlacement(rollupFlags, category);
+    page.send(WM_INITDIALOG, 0, param);
     return page.Handle();
 }
 

@@ -107,9 +107,9 @@ public:
 
     // ---- Rollup pages of the command panel ----
     // Shows a page made from a template (see RollupPage); its procedure, if any, receives
-    // WM_INITDIALOG. Returns the page's handle.
+    // WM_INITDIALOG with param as lParam. Returns the page's handle.
     WindowHandle openRollupPage(const DialogTemplate& dialog, const std::string& title, IParamBlock2* block,
-                                DialogProc proc);
+                                DialogProc proc, intptr_t param = 0, uint32_t rollupFlags = 0, int category = 0);
     // Takes an open page down (its procedure receives WM_CLOSE); false for an unknown or closed one.
     bool closeRollupPage(WindowHandle page);
     // Every page shown so far, in order (closed ones say so), and the ones still open.

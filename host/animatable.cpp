@@ -62,6 +62,13 @@ void Animatable::EndEditParams(IObjParam*, uint32_t, Animatable*) {}
 ReferenceTarget* ReferenceMaker::GetReference(int) { return nullptr; }
 void ReferenceMaker::SetReference(int, ReferenceTarget*) {}
 
+void ReferenceMaker::ReplaceReference(int i, ReferenceTarget* target) {
+    ReferenceTarget* old = GetReference(i);
+    SetReference(i, target);
+    if (old == target) return;
+    if (HostServices* host = InstalledHostServices()) host->ReferenceReplaced(this, old, target);
+}
+
 void ReferenceTarget::NotifyDependents(Interval changeInterval, PartID partID, RefMessage message) {
     if (HostServices* host = InstalledHostServices()) host->DependentsNotified(this, changeInterval, partID, message);
 }

@@ -2,6 +2,7 @@
 // Root classes of everything the host keeps in a scene: Animatable (identity, interface queries,
 // application-data chunks, deletion), ReferenceMaker (the numbered references an object holds) and
 // ReferenceTarget (what can be referenced and notifies its dependents of changes).
+#include "host/ids.h"
 #include "host/types.h"
 
 #include <cstddef>
@@ -84,8 +85,16 @@ public:
     // Numbered references this object holds; a plug-in object states what each index means.
     virtual int NumRefs() { return 0; }
     virtual ReferenceTarget* GetReference(int i);
-    // Makes reference i point at target (null clears it). The host does not delete the old target.
-    void ReplaceReference(int i, ReferenceTarget* target) { SetReference(i, target); }
+    // Makes reference i point at target (null clears it). The host does not delete the old target;
+    // it notes that this object now depends on target (and no longer on the old one).
+    void ReplaceReference(int i, ReferenceTarget* target);
+    // A target this object references changed (message REFMSG_*; REFMSG_TARGET_DELETED when it is
+    // being destroyed, after which it must not be used). Nothing is done by default.
+    virtual RefResult NotifyRefChanged(const Interval& changeInterval, ReferenceTarget* target, PartID partID,
+                                       RefMessage message) {
+        (void)changeInterval, (void)target, (void)partID, (void)message;
+        return REF_DONTCARE;
+    }
 
 protected:
     virtual void SetReference(int i, ReferenceTarget* target);

@@ -10,6 +10,7 @@
 
 struct PluginModule;
 using ModuleHandle = const PluginModule*;
+class FPInterface;
 
 class ClassDesc {
 public:
@@ -33,6 +34,13 @@ public:
     // The library the class lives in.
     virtual ModuleHandle HInstance() { return nullptr; }
     virtual uint32_t InitialRollupPageState() { return 0x7FFFFFFF; }
+    // Function-published interfaces the class's library publishes (core interfaces among them are
+    // found host-wide with GetCOREInterface); none by default.
+    virtual int NumInterfaces() { return 0; }
+    virtual FPInterface* GetInterfaceAt(int i) {
+        (void)i;
+        return nullptr;
+    }
 };
 
 class ClassDesc2 : public ClassDesc {

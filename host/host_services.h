@@ -4,6 +4,7 @@
 // functions plug-ins call (GetCOREInterface, CreateNewTriObject, DialogBoxParam, MessageBox, ...)
 // reach it. One host is installed at a time.
 #include "host/interface.h"
+#include "host/notify.h"
 #include "host/paramblock.h"
 #include "host/ui.h"
 
@@ -11,6 +12,8 @@ class TriObject;
 class StdMat;
 class MultiMtl;
 class BitmapTex;
+class CommandModeChangedCallback;
+class FPInterface;
 
 class HostServices {
 public:
@@ -35,6 +38,41 @@ public:
                                DialogProc proc, intptr_t initParam) = 0;
     virtual int ShowMessageBox(WindowHandle parent, const char* text, const char* caption, uint32_t type) = 0;
     virtual WindowHandle ActiveWindow() = 0;
+
+    // Events plug-ins follow and services they publish. A host without them ignores registrations
+    // and finds nothing.
+
+    // Notifications (host/notify.h): true when the registration was added / removed.
+    virtual bool RegisterNotification(NOTIFYPROC proc, void* param, int code) {
+        (void)proc, (void)param, (void)code;
+        return false;
+    }
+    virtual bool UnRegisterNotification(NOTIFYPROC proc, void* param, int code) {
+        (void)proc, (void)param, (void)code;
+        return false;
+    }
+    virtual void BroadcastNotification(int code, void* callParam) { (void)code, (void)callParam; }
+    // Command-mode changes (host/command_mode.h).
+    virtual void RegisterCommandModeChangedCallback(CommandModeChangedCallback* callback) { (void)callback; }
+    virtual void UnRegisterCommandModeChangedCallback(CommandModeChangedCallback* callback) { (void)callback; }
+    // Core interfaces (host/core_interface.h).
+    virtual FPInterface* FindCoreInterface(Interface_ID id) {
+        (void)id;
+        return nullptr;
+    }
+    virtual bool RegisterCoreInterface(FPInterface* fpInterface) {
+        (void)fpInterface;
+        return false;
+    }
+    virtual bool UnRegisterCoreInterface(FPInterface* fpInterface) {
+        (void)fpInterface;
+        return false;
+    }
+    // A reference of maker moved from oldTarget to newTarget (either may be null): from now on
+    // maker depends on newTarget and hears its change notices (ReferenceMaker::NotifyRefChanged).
+    virtual void ReferenceReplaced(ReferenceMaker* maker, ReferenceTarget* oldTarget, ReferenceTarget* newTarget) {
+        (void)maker, (void)oldTarget, (void)newTarget;
+    }
 };
 
 // Installs a host (null uninstalls) and returns the one installed before.

@@ -195,9 +195,9 @@ inline constexpr int IMPEXP_FAIL = 0;
 inline constexpr int IMPEXP_SUCCESS = 1;
 inline constexpr int IMPEXP_CANCEL = 2;
 
-// Global utility plug-in start results.
-inline constexpr uint32_t GUPRESULT_KEEP = 0x01;
-inline constexpr uint32_t GUPRESULT_NOKEEP = 0x02;
+// Global utility plug-in start results: 0 keeps the plug-in loaded.
+inline constexpr uint32_t GUPRESULT_KEEP = 0x00;
+inline constexpr uint32_t GUPRESULT_NOKEEP = 0x01;
 inline constexpr uint32_t GUPRESULT_ABORT = 0x03;
 
 // ---- User interface ----------------------------------------------------------------------------
@@ -297,3 +297,30 @@ inline constexpr uint32_t GW_PICK = 0x0001000;
 inline constexpr int BST_UNCHECKED = 0;
 inline constexpr int BST_CHECKED = 1;
 inline constexpr int BST_INDETERMINATE = 2;
+
+// ---- Host notifications, command modes and core interfaces ---------------------------------------
+
+// Codes of host notifications (RegisterNotification). What NotifyInfo::callParam carries is noted.
+inline constexpr int NOTIFY_SELECTIONSET_CHANGED = 33;  // the node selection changed; nothing
+inline constexpr int NOTIFY_NODE_NOTICE_58 = 58;        // a node notice; nothing the suite reads
+inline constexpr int NOTIFY_NODE_CREATED = 67;          // a node was created; the INode*
+inline constexpr int NOTIFY_NODE_TABLE = 70;            // nodes the host reports on; an INodeTab*
+
+// Command mode ids (CommandMode::ID).
+inline constexpr int CREATE_COMMAND = 400;  // the create panel places new objects
+
+// Results of reference-change notices (ReferenceMaker::NotifyRefChanged).
+using RefResult = int;
+inline constexpr RefResult REF_FAIL = 0;
+inline constexpr RefResult REF_SUCCEED = 1;
+inline constexpr RefResult REF_DONTCARE = 2;
+
+// Function-published interfaces: flag of a core interface (published host-wide), call results.
+inline constexpr uint32_t FP_CORE = 0x0004;
+inline constexpr int FPS_FAIL = 0;
+inline constexpr int FPS_OK = 1;
+inline constexpr int FPS_NO_SUCH_FUNCTION = -1;
+
+// A host core interface with two functions that take one node: the second is called for nodes that
+// hold a LOD object, the first for nodes whose parent holds one.
+inline constexpr Interface_ID LOD_NODES_CORE_INTERFACE_ID{0x35CF3DAA, 0x3D43112D};

@@ -51,6 +51,11 @@ public:
     virtual bool ZoomExtents() { return true; }
 };
 
+// The host's scene-file streams, handed to plug-ins that store data of their own with the scene.
+class ISave;
+class ILoad;
+inline constexpr int IO_OK = 0;
+
 // A global utility plug-in (super class GUP_CLASS_ID), started when the host starts and stopped
 // when it shuts down.
 class GUP {
@@ -63,6 +68,15 @@ public:
     virtual intptr_t Control(uint32_t parameter) {
         (void)parameter;
         return 0;
+    }
+    // Data of the plug-in's own saved with and loaded from the scene file; IO_OK.
+    virtual int Save(ISave* storage) {
+        (void)storage;
+        return IO_OK;
+    }
+    virtual int Load(ILoad* storage) {
+        (void)storage;
+        return IO_OK;
     }
     virtual void DeleteThis() { delete this; }
 };
