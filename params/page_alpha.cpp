@@ -28,10 +28,7 @@ void fillAlphaPage(DialogWindow* dlg, PanelPage& page) {
 
 intptr_t AlphaPageProc(DialogWindow* dlg, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_INITDIALOG) {
-        PanelPage* page = ParamPanels::openingPage();
-        dlg->SetUserData(reinterpret_cast<intptr_t>(page));
-        openAlphaPage(dlg);
-        if (page) fillAlphaPage(dlg, *page);
+        initPage(dlg, openAlphaPage, fillAlphaPage);
         return 1;
     }
     if (handleCommonMessage(dlg, message, wParam, lParam)) return 1;

@@ -22,8 +22,6 @@ constexpr RadioChoice kClipping[] = {
     {IDC_FACE_CLIPPING, static_cast<int>(Clipping::FACE_CLIPPING)},
 };
 
-constexpr float kThresholdLow = 0.0f;
-constexpr float kThresholdHigh = 1000000.0f;
 
 // The shown type decides what applies: bound boxes and threshold to the tree kinds, clipping to BSP
 // trees, sorting by Z to distance sorting, and the child order to a single Object3D container.
@@ -45,10 +43,6 @@ void updateContainerEnabling(DialogWindow* dlg, const PanelPage& page) {
 void showChildren(DialogWindow* dlg, const std::vector<std::string>& names) {
     dlg->ResetList(IDC_CHILD_LIST);
     for (const std::string& name : names) dlg->AddListItem(IDC_CHILD_LIST, name);
-}
-
-void openContainerPage(DialogWindow* dlg) {
-    dlg->SetupNumeric(IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh, kDefaultThreshold, 3);
 }
 
 void fillContainerPage(DialogWindow* dlg, PanelPage& page) {
@@ -110,9 +104,6 @@ bool containerCommand(DialogWindow* dlg, PanelPage& page, int id) {
         return true;
     case IDC_CHILD_UP: moveSelectedChild(dlg, page, -1); return true;
     case IDC_CHILD_DOWN: moveSelectedChild(dlg, page, +1); return true;
-    case IDC_THRESHOLD_EDIT:
-        store.writeFloat(THRESHOLD, takeEditedValue(dlg, IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh));
-        return true;
     default: return false;
     }
 }
@@ -121,25 +112,14 @@ bool containerCommand(DialogWindow* dlg, PanelPage& page, int id) {
 
 intptr_t ContainerPageProc(DialogWindow* dlg, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_INITDIALOG) {
-        PanelPage* page = ParamPanels::openingPage();
-        dlg->SetUserData(reinterpret_cast<intptr_t>(page));
-        openContainerPage(dlg);
-        if (page) fillContainerPage(dlg, *page);
+        initPage(dlg, setupThreshold, fillContainerPage);
         return 1;
     }
     if (handleCommonMessage(dlg, message, wParam, lParam)) return 1;
     PanelPage* page = pageOf(dlg);
     if (!page) return 0;
-    switch (message) {
-    case WM_COMMAND: return containerCommand(dlg, *page, commandId(wParam)) ? 1 : 0;
-    case CC_SPINNER_CHANGE:
-        if (static_cast<int>(wParam) != IDC_THRESHOLD_SPIN) return 0;
-        page->panels->store().writeFloat(THRESHOLD, dlg->GetNumericValue(IDC_THRESHOLD_SPIN));
-        return 1;
-    case WM_CUSTEDIT_ENTER:
-        return static_cast<int>(wParam) == IDC_THRESHOLD_EDIT && containerCommand(dlg, *page, IDC_THRESHOLD_EDIT) ? 1 : 0;
-    default: return 0;
-    }
+    if (thresholdMessage(dlg, page->panels->store(), message, wParam)) return 1;
+    return message == WM_COMMAND && containerCommand(dlg, *page, commandId(wParam)) ? 1 : 0;
 }
 
 }  // namespace zeq

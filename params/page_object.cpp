@@ -21,8 +21,6 @@ constexpr RadioChoice kClipping[] = {
 };
 constexpr int kThresholdControls[] = {IDC_OPTIMIZE, IDC_THRESHOLD_LABEL, IDC_THRESHOLD_EDIT, IDC_THRESHOLD_SPIN};
 
-constexpr float kThresholdLow = 0.0f;
-constexpr float kThresholdHigh = 1000000.0f;
 
 bool isBsp(std::optional<int> sorting) {
     return sorting && (*sorting == static_cast<int>(Sorting::STATIC_BSP) || *sorting == static_cast<int>(Sorting::DYNAMIC_BSP));
@@ -44,10 +42,6 @@ void updateObjectEnabling(DialogWindow* dlg, const PanelPage& page) {
     dlg->EnableControl(IDC_SPLITTER, !baseGeometry);
     const bool threshold = isBsp(checkedRadio(dlg, kSorting)) && !splitter && !baseGeometry && !page.hasSprite;
     for (int id : kThresholdControls) dlg->EnableControl(id, threshold);
-}
-
-void openObjectPage(DialogWindow* dlg) {
-    dlg->SetupNumeric(IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh, kDefaultThreshold, 3);
 }
 
 void fillObjectPage(DialogWindow* dlg, PanelPage& page) {
@@ -108,9 +102,6 @@ bool objectCommand(DialogWindow* dlg, PanelPage& page, int id) {
         return true;
     case IDC_SPLITTER: clickExclusive(dlg, page, IDC_SPLITTER, SPLITTER, IDC_BASE_GEOMETRY, BASE_GEOMETRY); return true;
     case IDC_BASE_GEOMETRY: clickExclusive(dlg, page, IDC_BASE_GEOMETRY, BASE_GEOMETRY, IDC_SPLITTER, SPLITTER); return true;
-    case IDC_THRESHOLD_EDIT:
-        store.writeFloat(THRESHOLD, takeEditedValue(dlg, IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh));
-        return true;
     default: return false;
     }
 }
@@ -119,25 +110,14 @@ bool objectCommand(DialogWindow* dlg, PanelPage& page, int id) {
 
 intptr_t ObjectPageProc(DialogWindow* dlg, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_INITDIALOG) {
-        PanelPage* page = ParamPanels::openingPage();
-        dlg->SetUserData(reinterpret_cast<intptr_t>(page));
-        openObjectPage(dlg);
-        if (page) fillObjectPage(dlg, *page);
+        initPage(dlg, setupThreshold, fillObjectPage);
         return 1;
     }
     if (handleCommonMessage(dlg, message, wParam, lParam)) return 1;
     PanelPage* page = pageOf(dlg);
     if (!page) return 0;
-    switch (message) {
-    case WM_COMMAND: return objectCommand(dlg, *page, commandId(wParam)) ? 1 : 0;
-    case CC_SPINNER_CHANGE:
-        if (static_cast<int>(wParam) != IDC_THRESHOLD_SPIN) return 0;
-        page->panels->store().writeFloat(THRESHOLD, dlg->GetNumericValue(IDC_THRESHOLD_SPIN));
-        return 1;
-    case WM_CUSTEDIT_ENTER:
-        return static_cast<int>(wParam) == IDC_THRESHOLD_EDIT && objectCommand(dlg, *page, IDC_THRESHOLD_EDIT) ? 1 : 0;
-    default: return 0;
-    }
+    if (thresholdMessage(dlg, page->panels->store(), message, wParam)) return 1;
+    return message == WM_COMMAND && objectCommand(dlg, *page, commandId(wParam)) ? 1 : 0;
 }
 
 }  // namespace zeq

@@ -1,6 +1,7 @@
 // Control helpers shared by the pages: values several nodes may disagree on, clicked check boxes,
 // typed numbers, and the messages every page handles alike.
 #include "params/panel_pages.h"
+#include "params/resources.h"
 
 #include "host/obj_param.h"
 
@@ -64,6 +65,36 @@ float takeEditedValue(DialogWindow* dlg, int numericId, int editId, float low, f
     if (end != text.c_str() && !std::isnan(typed)) dlg->SetNumericValue(numericId, std::clamp(typed, low, high));
     else dlg->SetNumericValue(numericId, dlg->GetNumericValue(numericId));
     return dlg->GetNumericValue(numericId);
+}
+
+namespace {
+
+constexpr float kThresholdLow = 0.0f;
+constexpr float kThresholdHigh = 1000000.0f;
+
+}  // namespace
+
+void setupThreshold(DialogWindow* dlg) {
+    dlg->SetupNumeric(IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh, kDefaultThreshold, 3);
+}
+
+bool thresholdMessage(DialogWindow* dlg, EngineParamStore& store, uint32_t message, uintptr_t wParam) {
+    if (message == CC_SPINNER_CHANGE && static_cast<int>(wParam) == IDC_THRESHOLD_SPIN) {
+        store.writeFloat(THRESHOLD, dlg->GetNumericValue(IDC_THRESHOLD_SPIN));
+        return true;
+    }
+    const bool entered = (message == WM_CUSTEDIT_ENTER && static_cast<int>(wParam) == IDC_THRESHOLD_EDIT) ||
+                         (message == WM_COMMAND && commandId(wParam) == IDC_THRESHOLD_EDIT);
+    if (!entered) return false;
+    store.writeFloat(THRESHOLD, takeEditedValue(dlg, IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh));
+    return true;
+}
+
+void initPage(DialogWindow* dlg, void (*setup)(DialogWindow*), void (*fill)(DialogWindow*, PanelPage&)) {
+    PanelPage* page = ParamPanels::openingPage();
+    dlg->SetUserData(reinterpret_cast<intptr_t>(page));
+    setup(dlg);
+    if (page) fill(dlg, *page);
 }
 
 PanelPage* pageOf(DialogWindow* dlg) { return dlg ? reinterpret_cast<PanelPage*>(dlg->GetUserData()) : nullptr; }

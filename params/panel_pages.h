@@ -45,6 +45,17 @@ bool isChecked(DialogWindow* dlg, int controlId);
 // limits); a field that holds no number shows the spinner's value again. Returns the value.
 float takeEditedValue(DialogWindow* dlg, int numericId, int editId, float low, float high);
 
+// The threshold spinner and field that the object and container pages share: set up with their
+// limits, and written when the spinner changes or a value is entered in the field (a command or
+// enter from the field). thresholdMessage is true when the message was one of these.
+void setupThreshold(DialogWindow* dlg);
+bool thresholdMessage(DialogWindow* dlg, EngineParamStore& store, uint32_t message, uintptr_t wParam);
+
+// WM_INITDIALOG of the alpha, object and container pages: the page being opened becomes the
+// dialog's user data, setup prepares the controls and fill shows the page's nodes (when there is
+// a page).
+void initPage(DialogWindow* dlg, void (*setup)(DialogWindow*), void (*fill)(DialogWindow*, PanelPage&));
+
 // The page a message belongs to (set on WM_INITDIALOG); null before and after.
 PanelPage* pageOf(DialogWindow* dlg);
 // Common handling of every page: takes the page on WM_INITDIALOG, forgets it on WM_CLOSE and
