@@ -190,9 +190,15 @@ void buildLights(foreign::ReadState& state) {
 void buildCameras(foreign::ReadState& state) {
     for (unsigned i = 0; i < state.ai.mNumCameras; ++i) {
         const aiCamera& source = *state.ai.mCameras[i];
-        // The file gives half the horizontal angle; the host keeps the whole.
-        const float fov = std::clamp(2.0f * source.mHorizontalFOV, 0.001f, 3.1f);
-        Camera* camera = state.scene.newCamera(fov);
+        // The readers give the whole horizontal angle, as the host keeps it. Orthographic cameras
+        // have none; they become perspective cameras of the host's default 45°.
+        float fov = source.mHorizontalFOV;
+        if (!(fov > 0.0f)) {
+            fov = std::numbers::pi_v<float> / 4.0f;
+            state.report.warnings.push_back("camera \"" + std::string(source.mName.C_Str()) +
+                                            "\": orthographic, made a perspective camera of 45 degrees");
+        }
+        Camera* camera = state.scene.newCamera(std::clamp(fov, 0.001f, 3.1f));
         if (source.mClipPlaneFar > source.mClipPlaneNear && source.mClipPlaneNear >= 0.0f)
             camera->setClip(source.mClipPlaneNear, source.mClipPlaneFar);
         holderFor(state, source.mName.C_Str(), lookFrame(source.mPosition, source.mLookAt, source.mUp), " Camera")
@@ -235,6 +241,13 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
         throw ForeignSceneError("the file holds no geometry (the reader marked the scene incomplete)");
     if (ai->mFlags & AI_SCENE_FLAGS_VALIDATION_WARNING)
         throw ForeignSceneError("the file holds inconsistent data (the reader's checks failed)");
+
+    // A model of nothing but points and lines would export as an empty scene: refuse it instead.
+    std::size_t triangles = 0, others = 0;
+    for (unsigned m = 0; m < ai->mNumMeshes; ++m)
+        for (unsigned f = 0; f < ai->mMeshes[m]->mNumFaces; ++f) (ai->mMeshes[m]->mFaces[f].mNumIndices == 3 ? triangles : others)++;
+    if (triangles == 0 && others > 0)
+        throw ForeignSceneError("the model holds no triangles, only " + std::to_string(others) + " points and lines");
 
     ForeignReadReport report;
     foreign::ReadState state{host, host.scene(), *ai, options, report, {}, {}, {}, {}, {}, {}};

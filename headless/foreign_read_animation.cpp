@@ -54,6 +54,8 @@ void buildAnimation(ReadState& state) {
         state.report.warnings.push_back("only the first animation is kept; left out: " + names);
     }
     const aiAnimation& animation = *state.ai.mAnimations[0];
+    if (animation.mNumMeshChannels > 0 || animation.mNumMorphMeshChannels > 0)
+        state.report.warnings.push_back("vertex and morph animation left out: only node transforms are kept");
     const double ticksPerSecond = animation.mTicksPerSecond > 0.0 ? animation.mTicksPerSecond : kDefaultTicksPerSecond;
     const auto toTicks = [&](double fileTime) { return secondsToTicks(fileTime / ticksPerSecond); };
 
