@@ -12,8 +12,13 @@
 #include <assimp/config.h>
 #include <assimp/postprocess.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <numbers>
 
 namespace headless {
@@ -86,6 +91,42 @@ bool isPlainRoot(const aiScene& ai) {
             if (named(ai.mMeshes[m]->mBones[b]->mName)) return false;
     return true;
 }
+
+// Bounds the process's address space while a reader runs, so that a file declaring absurd counts
+// (billions of vertices in a few bytes) makes the reader's allocation fail, which it reports as an
+// error, instead of eating the machine's memory. The bound is the space in use plus a budget. Not
+// applied under the address sanitizer, which reserves its own address ranges.
+class AddressSpaceBudget {
+public:
+    explicit AddressSpaceBudget(uint64_t budget) {
+#if !defined(__SANITIZE_ADDRESS__)
+        const uint64_t used = addressSpaceInUse();
+        if (used == 0 || getrlimit(RLIMIT_AS, &saved_) != 0) return;
+        rlimit bounded = saved_;
+        const uint64_t wanted = used + budget;
+        if (saved_.rlim_cur != RLIM_INFINITY && saved_.rlim_cur <= wanted) return;
+        bounded.rlim_cur = static_cast<rlim_t>(wanted);
+        active_ = setrlimit(RLIMIT_AS, &bounded) == 0;
+#else
+        (void)budget;
+#endif
+    }
+    ~AddressSpaceBudget() {
+        if (active_) setrlimit(RLIMIT_AS, &saved_);
+    }
+    AddressSpaceBudget(const AddressSpaceBudget&) = delete;
+    AddressSpaceBudget& operator=(const AddressSpaceBudget&) = delete;
+
+private:
+    static uint64_t addressSpaceInUse() {
+        std::ifstream statm("/proc/self/statm");
+        uint64_t pages = 0;
+        if (!(statm >> pages)) return 0;
+        return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    }
+    rlimit saved_{};
+    bool active_ = false;
+};
 
 class TreeBuilder {
 public:
@@ -234,8 +275,20 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
     if (options.progress) importer.SetProgressHandler(new foreign::ProgressForwarder(options.progress));
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, static_cast<int>(foreign::kMaxMeshVertices));
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, static_cast<int>(foreign::kMaxMeshTriangles));
-    const aiScene* ai = importer.ReadFile(path.string(), foreign::readFlags());
-    if (!ai) throw ForeignSceneError(foreign::oneLine(importer.GetErrorString()));
+    const uint64_t fileSize = std::filesystem::file_size(path, ec);
+    const uint64_t budget = options.memoryBudget ? options.memoryBudget : foreign::kBaseMemoryBudget + 64 * (ec ? 0 : fileSize);
+    const aiScene* ai = nullptr;
+    {
+        foreign::AddressSpaceBudget bound(budget);
+        ai = importer.ReadFile(path.string(), foreign::readFlags());
+    }
+    if (!ai) {
+        const std::string why = importer.GetErrorString();
+        if (why.find("bad_alloc") != std::string::npos)
+            throw ForeignSceneError("reading it needs more than " + std::to_string(budget >> 20) +
+                                    " MiB of memory (the file declares more data than it holds?)");
+        throw ForeignSceneError(foreign::oneLine(why));
+    }
     if (!ai->mRootNode) throw ForeignSceneError("the file holds no scene");
     if ((ai->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && ai->mNumMeshes == 0)
         throw ForeignSceneError("the file holds no geometry (the reader marked the scene incomplete)");

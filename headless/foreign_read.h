@@ -24,6 +24,8 @@ constexpr unsigned kMaxUvSets = 8;
 // vertex limit is one below 65536 so that the count itself fits 16 bits.
 constexpr unsigned kMaxMeshVertices = 0xFFFF;
 constexpr unsigned kMaxMeshTriangles = 0x7FFFF / 3;
+// Memory a reader may take beyond what the process uses: this much plus 64 times the file's size.
+constexpr uint64_t kBaseMemoryBudget = uint64_t(2) << 30;
 // Host time.
 constexpr double kTicksPerSecond = 4800.0;
 

@@ -67,6 +67,9 @@ struct ForeignReadOptions {
     // Empty: embedded textures are named "*N". Otherwise "<stem>_<N>.<ext>", a name the caller
     // writes the texture's bytes under (usually beside its output file).
     std::string embeddedTextureStem;
+    // Memory (bytes) the reader may take; 0: 2 GiB plus 64 times the file's size. A file that needs
+    // more is refused, so that one declaring absurd counts cannot exhaust the machine.
+    uint64_t memoryBudget = 0;
 };
 
 // A texture stored inside the file, in its own encoding (PNG, JPEG ...).
