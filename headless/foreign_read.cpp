@@ -296,14 +296,26 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
         throw ForeignSceneError("the file holds inconsistent data (the reader's checks failed)");
 
     // A model of nothing but points and lines would export as an empty scene: refuse it instead.
-    std::size_t triangles = 0, others = 0;
-    for (unsigned m = 0; m < ai->mNumMeshes; ++m)
-        for (unsigned f = 0; f < ai->mMeshes[m]->mNumFaces; ++f) (ai->mMeshes[m]->mFaces[f].mNumIndices == 3 ? triangles : others)++;
+    std::size_t triangles = 0, others = 0, nonFinite = 0;
+    for (unsigned m = 0; m < ai->mNumMeshes; ++m) {
+        const aiMesh& mesh = *ai->mMeshes[m];
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) (mesh.mFaces[f].mNumIndices == 3 ? triangles : others)++;
+        for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
+            const aiVector3D& p = mesh.mVertices[v];
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) ++nonFinite;
+        }
+    }
     if (triangles == 0 && others > 0)
         throw ForeignSceneError("the model holds no triangles, only " + std::to_string(others) + " points and lines");
+    // Infinite or undefined coordinates would reach the engine as they are: refuse the model.
+    if (nonFinite > 0)
+        throw ForeignSceneError("the model holds " + std::to_string(nonFinite) +
+                                " vertices with infinite or undefined coordinates");
 
     ForeignReadReport report;
-    foreign::ReadState state{host, host.scene(), *ai, options, report, {}, {}, {}, {}, {}, {}};
+    foreign::ReadState state{host, host.scene(), *ai, options, report, {}, {}, {}, {}, {}, {}, {}};
+    for (unsigned m = 0; m < ai->mNumMeshes; ++m)
+        for (unsigned b = 0; b < ai->mMeshes[m]->mNumBones; ++b) state.boneNames.insert(ai->mMeshes[m]->mBones[b]->mName.C_Str());
     foreign::nameEmbeddedTextures(state);
     foreign::TreeBuilder(state).build();
     if (options.progress) options.progress(85);

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace headless {
@@ -52,6 +53,8 @@ struct ReadState {
     std::vector<Mtl*> materials;
     // Multi-materials by the list of file materials their slots hold.
     std::map<std::vector<unsigned>, Mtl*> multiMaterials;
+    // Names of the nodes some mesh uses as a bone.
+    std::unordered_set<std::string> boneNames;
     // Bitmap name per embedded texture.
     std::vector<std::string> textureNames;
 

@@ -188,16 +188,26 @@ SkinModifier* buildSkin(ReadState& state, const Piece& piece, const aiMatrix4x4&
 void buildNodeGeometry(ReadState& state, const aiNode& source, INode* node) {
     const std::vector<Piece> pieces = packPieces(state, source);
     if (pieces.size() > 1) ++state.report.splitMeshes;
-    const std::string name = node->GetName();
-    INode* parent = node->GetParentNode();
+    if (pieces.empty()) return;
+    std::string name = node->GetName();
     const aiMatrix4x4& world = state.world.at(&source);
+    // A bone is exported as a joint, never with geometry: a bone node's geometry (some readers make
+    // a node a bone of its own skin) goes to a child node in the same place.
+    if (state.boneNames.count(source.mName.C_Str())) {
+        Node* holder = state.scene.createNode(name + "_mesh", node);
+        ++state.report.nodes;
+        node = holder;
+        name = holder->GetName();
+    }
+    INode* parent = node->GetParentNode();
+    const Matrix3 local = node == state.nodes.at(&source) ? toMatrix3(source.mTransformation) : Matrix3();
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const Piece& piece = pieces[i];
         INode* target = node;
         if (i > 0) {
             Node* sibling = state.scene.createNode(name + "_part" + std::to_string(i + 1),
                                                    parent && !parent->IsRootNode() ? parent : nullptr);
-            sibling->setLocalTM(toMatrix3(source.mTransformation));
+            sibling->setLocalTM(local);
             ++state.report.nodes;
             target = sibling;
         }
