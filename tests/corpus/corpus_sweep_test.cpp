@@ -169,6 +169,10 @@ TEST_P(CorpusSweep, ConvertsOrRefusesInOneLine) {
     tree.add(root.joints);
     tree.add(root.meshes);
     tree.add(root.skins);
+    tree.add(root.omniLights);
+    tree.add(root.spotLights);
+    tree.add(root.directionalLights);
+    tree.add(loaded.file.extra2.cameras);
     std::map<int32_t, const Zeq2IndexBuffer*> indexBuffers;
     if (root.indexBuffers)
         for (const auto& b : *root.indexBuffers) indexBuffers[b.id] = &b;

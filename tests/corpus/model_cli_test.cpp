@@ -2,12 +2,15 @@
 // lines of bad input (the corpus's deliberately broken files, a cut-short .glb, a .gltf whose
 // buffer is missing, an unknown extension), and embedded textures written beside the output.
 #include "../tools/support.h"
+#include "tools/zeq/inspect_load.h"
+#include "tools/zeq/inspect_validate.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -72,6 +75,34 @@ TEST(ModelExport, BrokenModelsAreRefusedInOneLine) {
         EXPECT_THAT(run.err, StartsWith("zeq: " + model + ": ")) << run.err;
         EXPECT_FALSE(fs::exists(scratch.file("out.zeq"))) << model;
     }
+}
+
+// A grid of 261 × 261 vertices passes the 16-bit vertex limit: it exports in pieces, with one
+// warning line, and every triangle arrives.
+TEST(ModelExport, LargeMeshIsCutBelowTheVertexLimit) {
+    ScratchDir scratch;
+    constexpr int n = 260;
+    {
+        std::ofstream obj(scratch.file("grid.obj"));
+        for (int i = 0; i <= n; ++i)
+            for (int j = 0; j <= n; ++j) obj << "v " << i << ' ' << j << " 0\n";
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                const int a = i * (n + 1) + j + 1;
+                obj << "f " << a << ' ' << a + 1 << ' ' << a + n + 2 << ' ' << a + n + 1 << '\n';
+            }
+    }
+    const RunResult run = runZeq("export " + quoted(scratch.file("grid.obj")) + " -o " + quoted(scratch.file("grid.zeq")), scratch);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(lines(run.err), 1u) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("cut into pieces"));
+    const auto loaded = zeq::inspect::loadScene(scratch.file("grid.zeq"));
+    EXPECT_EQ(zeq::inspect::validateScene(loaded.file).errors, 0);
+    int64_t triangles = 0;
+    ASSERT_TRUE(loaded.file.root.indexBuffers);
+    for (const auto& buffer : *loaded.file.root.indexBuffers) triangles += buffer.indexCount / 3;
+    EXPECT_EQ(triangles, 2 * n * n);
+    EXPECT_GE(loaded.file.root.indexBuffers->size(), 2u);
 }
 
 TEST(ModelExport, EmbeddedTexturesAreWrittenBesideTheOutput) {
