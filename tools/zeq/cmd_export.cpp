@@ -1,15 +1,19 @@
 // `zeq export [SCENE] -o OUT.zeq [--normals] [--tangents] [--atf] [--animation] [--animation-only]
-// [--half] [--selected]`: exports a scene document (or the built-in demo scene) through the Export
-// plug-in. The flags become clicks in the plug-in's own options dialog, followed by "OK";
+// [--half] [--selected]`: exports a scene document, a foreign model (glTF, FBX, Collada, OBJ ...,
+// told apart by the extension: ".json" is a scene document) or the built-in demo scene through the
+// Export plug-in. The flags become clicks in the plug-in's own options dialog, followed by "OK";
 // --selected sets the selection bit of the export call. Every message box the export shows is
 // printed on stderr; an "Error" box makes the command fail.
 #include "tools/zeq/command.h"
 
 #include "headless/demo_scene.h"
+#include "headless/foreign_scene.h"
 #include "headless/host.h"
 #include "headless/plugin_path.h"
 #include "headless/scene_document.h"
+#include "format/file_io.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -60,7 +64,53 @@ std::string describeBox(const headless::MessageBoxRecord& box) {
     return box.caption + ": " + text;
 }
 
+// "a, b, c" from a list of extensions, each with its dot.
+std::string extensionList(const std::vector<std::string>& extensions) {
+    std::string text;
+    for (const std::string& extension : extensions) text += (text.empty() ? "." : ", .") + extension;
+    return text;
+}
+
+// Reads a foreign model into the host's scene, with the progress display running. Embedded
+// textures get names beside the output file (written once the export has succeeded).
+headless::ForeignReadReport loadForeignModel(headless::Host& host, const ExportArgs& args) {
+    headless::ForeignReadOptions options;
+    options.progress = [&host](int percent) { host.ProgressUpdate(percent); };
+    if (args.output != "-") options.embeddedTextureStem = std::filesystem::path(args.output).stem().string();
+    host.ProgressStart(("Reading " + std::filesystem::path(args.scene).filename().string()).c_str(), true, nullptr, nullptr);
+    try {
+        headless::ForeignReadReport report = headless::loadForeignScene(host, args.scene, options);
+        host.ProgressEnd();
+        for (const std::string& warning : report.warnings) std::cerr << "zeq: " << args.scene << ": " << warning << '\n';
+        return report;
+    } catch (const headless::ForeignSceneError& e) {
+        host.ProgressEnd();
+        throw zeq::cli::CommandError(args.scene, e.what());
+    }
+}
+
+void writeEmbeddedTextures(const headless::ForeignReadReport& report, const std::string& output) {
+    const std::filesystem::path folder = std::filesystem::path(output).parent_path();
+    for (const headless::EmbeddedTexture& texture : report.embeddedTextures) {
+        zeq::ByteBuffer bytes;
+        bytes.appendBytes(texture.bytes.data(), static_cast<int32_t>(texture.bytes.size()), false);
+        zeq::writeFileAtomic((folder / texture.name).string(), bytes);
+    }
+}
+
 int runExportCommand(const ExportArgs& args) {
+    enum class Source { Demo, Document, Foreign };
+    Source source = Source::Demo;
+    if (!args.scene.empty()) {
+        if (headless::isSceneDocumentPath(args.scene)) source = Source::Document;
+        else if (headless::isForeignReadPath(args.scene)) source = Source::Foreign;
+        else {
+            std::fprintf(stderr, "zeq: %s: unknown scene format; give a scene document (.json) or a model in one of: %s\n",
+                         args.scene.c_str(), extensionList(headless::foreignReadExtensions()).c_str());
+            return 2;
+        }
+    }
+
     const zeq::cli::GlobalOptions& global = zeq::cli::globalOptions();
     const std::string folder = headless::pluginFolder(global.pluginDir, global.argv0);
     std::error_code ec;
@@ -79,8 +129,11 @@ int runExportCommand(const ExportArgs& args) {
         throw zeq::cli::CommandError(folder, "no exporter for .zeq files in the plug-in folder");
     }
 
-    if (args.scene.empty()) {
+    headless::ForeignReadReport foreign;
+    if (source == Source::Demo) {
         headless::buildDemoScene(host);
+    } else if (source == Source::Foreign) {
+        foreign = loadForeignModel(host, args);
     } else {
         try {
             headless::loadSceneDocumentFile(host, args.scene);
@@ -105,6 +158,11 @@ int runExportCommand(const ExportArgs& args) {
     if (reportedError) throw zeq::cli::CommandError(args.output, "export failed");
     if (!std::filesystem::is_regular_file(args.output, ec))
         throw zeq::cli::CommandError(args.output, "the exporter reported success but wrote no file");
+    try {
+        writeEmbeddedTextures(foreign, args.output);
+    } catch (const std::exception& e) {
+        throw zeq::cli::CommandError(args.output, std::string("embedded texture: ") + e.what());
+    }
     return 0;
 }
 
@@ -112,11 +170,14 @@ ZEQ_COMMAND(10, [](CLI::App& app) {
     auto args = std::make_shared<ExportArgs>();
     CLI::App* sub = app.add_subcommand(
         "export",
-        "Export a scene document (default: the built-in demo scene) to a Zeq file through the Export plug-in. The "
-        "options are set in the plug-in's options dialog; message boxes are printed on stderr; exit status 1 when "
-        "the export reports an error");
-    sub->add_option("SCENE", args->scene, "Scene document (JSON) to export; omitted: the built-in demo scene")
-        ->type_name("SCENE.json");
+        "Export a scene document or a model file (glTF, FBX, Collada, OBJ ...; see 'zeq formats') to a Zeq file "
+        "through the Export plug-in (default: the built-in demo scene). The options are set in the plug-in's options "
+        "dialog; message boxes and reading warnings are printed on stderr; exit status 1 when the model cannot be "
+        "read or the export reports an error, 2 for an unknown extension. Textures embedded in a model are written "
+        "beside OUT as OUT-STEM_N.EXT");
+    sub->add_option("SCENE", args->scene,
+                    "Scene document (.json) or model file to export; omitted: the built-in demo scene")
+        ->type_name("SCENE");
     sub->add_option("-o,--output", args->output, "The Zeq file to write")->required()->type_name("OUT.zeq");
     sub->add_flag("--normals", args->normals, "Write per-vertex normals (\"Normals\")");
     sub->add_flag("--tangents", args->tangents, "Write tangent frames, which turns normals on (\"Tangents/binormals\")");
