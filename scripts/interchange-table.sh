@@ -44,7 +44,7 @@ done
   echo "<!-- corpus-table:begin (written by scripts/interchange-table.sh; do not edit by hand) -->"
   cat "$table"
   echo
-  echo "Refused models and why (the reader's own message):"
+  echo "Refused models and why (the reader's own message, or what the loader refuses):"
   echo
   echo "| Model | Reason |"
   echo "|---|---|"
