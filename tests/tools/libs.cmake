@@ -2,3 +2,9 @@
 # them builds zeq (and with it the plug-ins) first.
 set(ZEQ_TEST_LIBS zeq_inspect zeq_format ZLIB::ZLIB)
 set(ZEQ_TEST_DEPENDS zeq)
+
+# The installed tree, moved to another place, runs export and import and holds no build path.
+add_test(NAME zeq_install_relocated
+         COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+                 -DVERSION=${PROJECT_VERSION} -P ${CMAKE_CURRENT_LIST_DIR}/install_test.cmake)
+set_tests_properties(zeq_install_relocated PROPERTIES LABELS tools TIMEOUT 300)

@@ -224,6 +224,10 @@ inline void writeBytes(const std::string& path, const std::vector<uint8_t>& byte
     writeBytes(path, bytes.data(), bytes.size());
 }
 
+inline void writeText(const std::string& path, const std::string& text) {
+    writeBytes(path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
 inline std::vector<uint8_t> bytesOf(const ByteBuffer& buffer) {
     return std::vector<uint8_t>(buffer.data(), buffer.data() + buffer.length());
 }

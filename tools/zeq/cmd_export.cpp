@@ -1,9 +1,11 @@
-// `zeq export [SCENE] -o OUT.zeq [--normals] [--tangents] [--atf] [--animation] [--animation-only]
+// `zeq export [SCENE...] -o OUT.zeq|DIR [--normals] [--tangents] [--atf] [--animation] [--animation-only]
 // [--half] [--selected]`: exports a scene document, a foreign model (glTF, FBX, Collada, OBJ ...,
 // told apart by the extension: ".json" is a scene document) or the built-in demo scene through the
-// Export plug-in. The flags become clicks in the plug-in's own options dialog, followed by "OK";
+// Export plug-in; several inputs go one by one into DIR (batch.h). The flags become clicks in the
+// plug-in's own options dialog, followed by "OK";
 // --selected sets the selection bit of the export call. Every message box the export shows is
 // printed on stderr; an "Error" box makes the command fail.
+#include "tools/zeq/batch.h"
 #include "tools/zeq/command.h"
 
 #include "headless/demo_scene.h"
@@ -32,6 +34,7 @@ constexpr int kAnimationOnlyBox = 1011;
 constexpr int kOkButton = 1003;
 
 struct ExportArgs {
+    std::vector<std::string> scenes;  // as given; each is exported as `scene`
     std::string scene;
     std::string output;
     bool normals = false;
@@ -175,10 +178,13 @@ ZEQ_COMMAND(10, [](CLI::App& app) {
         "dialog; message boxes and reading warnings are printed on stderr; exit status 1 when the model cannot be "
         "read or the export reports an error, 2 for an unknown extension. Textures embedded in a model are written "
         "beside OUT as OUT-STEM_N.EXT");
-    sub->add_option("SCENE", args->scene,
-                    "Scene document (.json) or model file to export; omitted: the built-in demo scene")
+    sub->add_option("SCENE", args->scenes,
+                    "Scene documents (.json) or model files to export; omitted: the built-in demo scene. Several "
+                    "inputs are exported one by one into the folder -o names, as <name>.zeq, past any that fail")
         ->type_name("SCENE");
-    sub->add_option("-o,--output", args->output, "The Zeq file to write")->required()->type_name("OUT.zeq");
+    sub->add_option("-o,--output", args->output, "The Zeq file to write, or the folder for several inputs")
+        ->required()
+        ->type_name("OUT.zeq|DIR");
     sub->add_flag("--normals", args->normals, "Write per-vertex normals (\"Normals\")");
     sub->add_flag("--tangents", args->tangents, "Write tangent frames, which turns normals on (\"Tangents/binormals\")");
     sub->add_flag("--atf", args->atf, "Image names get the extension .atf (\"Extensions as ATF\")");
@@ -187,7 +193,15 @@ ZEQ_COMMAND(10, [](CLI::App& app) {
                   "Write transform tracks and nothing else (\"Export only animation\")");
     sub->add_flag("--half", args->half, "Store vertex data as 16-bit floats, version 2.6 (\"16bit vertex buffers\")");
     sub->add_flag("--selected", args->selected, "Export the selected nodes only (the scene's selection)");
-    return [args] { return runExportCommand(*args); };
+    return [args] {
+        return zeq::cli::runBatch("export", args->scenes, args->output, ".zeq", "demo",
+                                  [args](const zeq::cli::BatchItem& item) {
+                                      ExportArgs one = *args;
+                                      one.scene = item.input;
+                                      one.output = item.output;
+                                      runExportCommand(one);
+                                  });
+    };
 });
 
 }  // namespace

@@ -1,7 +1,9 @@
-// `zeq import FILE.zeq -o SCENE.json`: runs the importer plug-in on a Zeq file in a fresh headless
-// host and saves the scene it builds as a scene document. The importer's message boxes go to
+// `zeq import FILE.zeq... -o SCENE.json|DIR`: runs the importer plug-in on a Zeq file in a fresh
+// headless host and saves the scene it builds as a scene document; several inputs go one by one into
+// DIR (batch.h). The importer's message boxes go to
 // stderr ("Warning: ..." lists what it skipped); when the import fails, its "Error" box becomes the
 // error line and nothing is written.
+#include "tools/zeq/batch.h"
 #include "tools/zeq/command.h"
 
 #include "headless/host.h"
@@ -11,10 +13,12 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
 struct ImportOptions {
+    std::vector<std::string> files;  // as given; each is imported as `file`
     std::string file;
     std::string output;
 };
@@ -67,11 +71,22 @@ std::function<int()> setupImport(CLI::App& app) {
     auto options = std::make_shared<ImportOptions>();
     CLI::App* sub = app.add_subcommand(
         "import", "Import a Zeq file with the importer plug-in into an empty scene and save it as a scene document");
-    sub->add_option("FILE", options->file, "The Zeq file to import")->required();
-    sub->add_option("-o,--output", options->output, "The scene document (JSON) to write")
+    sub->add_option("FILE", options->files,
+                    "The Zeq files to import; several are imported one by one into the folder -o names, as "
+                    "<name>.json, past any that fail")
+        ->required();
+    sub->add_option("-o,--output", options->output, "The scene document (JSON) to write, or the folder for several")
         ->required()
-        ->type_name("SCENE.json");
-    return [options] { return importScene(*options); };
+        ->type_name("SCENE.json|DIR");
+    return [options] {
+        return zeq::cli::runBatch("import", options->files, options->output, ".json", "scene",
+                                  [options](const zeq::cli::BatchItem& item) {
+                                      ImportOptions one = *options;
+                                      one.file = item.input;
+                                      one.output = item.output;
+                                      importScene(one);
+                                  });
+    };
 }
 
 ZEQ_COMMAND(20, setupImport);

@@ -1,6 +1,7 @@
-// `zeq validate FILE.zeq`: checks the references, ids and buffer sizes a loader relies on. One
-// finding per line, then the counts; exit status 1 when there is an error.
+// `zeq validate FILE.zeq [--json]`: checks the references, ids and buffer sizes a loader relies on.
+// One finding per line, then the counts (or one JSON object); exit status 1 when there is an error.
 #include "tools/zeq/command.h"
+#include "tools/zeq/inspect_json.h"
 #include "tools/zeq/inspect_load.h"
 #include "tools/zeq/inspect_validate.h"
 
@@ -10,21 +11,33 @@
 
 namespace {
 
+struct ValidateArguments {
+    std::string file;
+    bool json = false;
+};
+
 ZEQ_COMMAND(60, [](CLI::App& app) {
-    auto file = std::make_shared<std::string>();
+    auto arguments = std::make_shared<ValidateArguments>();
     CLI::App* sub = app.add_subcommand(
         "validate",
         "Check a Zeq file: references resolve, ids are unique, vertex and index data match their counts, surfaces "
         "and skins are consistent. Prints one finding per line (\"error: ...\" or \"warning: ...\") and a count "
         "line; exit status 1 when there are errors");
-    sub->add_option("FILE", *file, "The Zeq file to read")->required();
-    return [file] {
-        const zeq::inspect::LoadedScene scene = zeq::inspect::loadScene(*file);
+    sub->add_option("FILE", arguments->file, "The Zeq file to read")->required();
+    sub->add_flag("--json", arguments->json,
+                  "Print the counts and findings (record, field, message) as one JSON object (see docs/zeq.md)");
+    return [arguments] {
+        const std::string& file = arguments->file;
+        const zeq::inspect::LoadedScene scene = zeq::inspect::loadScene(file);
         const zeq::inspect::ValidationReport report = zeq::inspect::validateScene(scene.file);
-        for (const zeq::inspect::Finding& finding : report.findings) {
-            std::cout << zeq::inspect::formatFinding(finding) << '\n';
+        if (arguments->json) {
+            zeq::inspect::writeJson(std::cout, zeq::inspect::reportToJson(file, report));
+        } else {
+            for (const zeq::inspect::Finding& finding : report.findings) {
+                std::cout << zeq::inspect::formatFinding(finding) << '\n';
+            }
+            std::cout << file << ": " << zeq::inspect::formatCounts(report) << '\n';
         }
-        std::cout << *file << ": " << zeq::inspect::formatCounts(report) << '\n';
         std::cout.flush();
         if (!std::cout) throw zeq::cli::CommandError("standard output", "write failed");
         return report.errors > 0 ? 1 : 0;

@@ -38,6 +38,13 @@ public:
     }
 };
 
+// What the minor version says about the vertex data.
+const char* vertexDataName(uint16_t minorVersion) {
+    return minorVersion == kMinorVersionHalf      ? "16-bit float vertex data"
+           : minorVersion == kMinorVersionFloat32 ? "32-bit float vertex data"
+                                                  : "unknown minor version";
+}
+
 std::string plural(int64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -77,9 +84,7 @@ SceneSummary summarizeScene(const SceneFile& file, const PacketInfo& packet) {
 }
 
 void printSummary(std::ostream& out, const std::string& fileName, const SceneSummary& summary) {
-    const char* vertexData = summary.minorVersion == kMinorVersionHalf      ? "16-bit float vertex data"
-                             : summary.minorVersion == kMinorVersionFloat32 ? "32-bit float vertex data"
-                                                                            : "unknown minor version";
+    const char* vertexData = vertexDataName(summary.minorVersion);
     out << fileName << "\n";
     out << "  version    " << summary.majorVersion << "." << summary.minorVersion << " (" << vertexData << ")\n";
     out << "  packet     " << plural(summary.packetBytes, "byte", "bytes") << ", inflated "
@@ -98,6 +103,22 @@ void printSummary(std::ostream& out, const std::string& fileName, const SceneSum
     for (const auto& [name, count] : summary.recordCounts) {
         out << "    " << name << std::string(width - name.size() + 2, ' ') << count << "\n";
     }
+}
+
+nlohmann::ordered_json summaryToJson(const std::string& fileName, const SceneSummary& summary) {
+    nlohmann::ordered_json records = nlohmann::ordered_json::object();
+    for (const auto& [name, count] : summary.recordCounts) records[name] = count;
+    return {{"file", fileName},
+            {"majorVersion", summary.majorVersion},
+            {"minorVersion", summary.minorVersion},
+            {"vertexData", vertexDataName(summary.minorVersion)},
+            {"packetBytes", summary.packetBytes},
+            {"inflatedBytes", summary.inflatedBytes},
+            {"vertices", summary.vertices},
+            {"vertexBuffers", summary.vertexBuffers},
+            {"triangles", summary.triangles},
+            {"indexBuffers", summary.indexBuffers},
+            {"records", std::move(records)}};
 }
 
 }  // namespace zeq::inspect

@@ -2,6 +2,8 @@
 // `zeq info`: a short summary of a scene file.
 #include "format/scene_file.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -29,5 +31,10 @@ SceneSummary summarizeScene(const SceneFile& file, const PacketInfo& packet);
 
 // The summary as a few aligned lines, headed by the file name.
 void printSummary(std::ostream& out, const std::string& fileName, const SceneSummary& summary);
+
+// The same facts as one JSON object: {"file", "majorVersion", "minorVersion", "vertexData",
+// "packetBytes", "inflatedBytes", "vertices", "vertexBuffers", "triangles", "indexBuffers",
+// "records": {type name: count, ...}}.
+nlohmann::ordered_json summaryToJson(const std::string& fileName, const SceneSummary& summary);
 
 }  // namespace zeq::inspect

@@ -54,7 +54,7 @@ public:
 
     ValidationReport run() {
         if (file_.minorVersion != kMinorVersionFloat32 && file_.minorVersion != kMinorVersionHalf) {
-            warning("file", "minor version " + std::to_string(file_.minorVersion) +
+            warning("file", "minorVersion", "minor version " + std::to_string(file_.minorVersion) +
                                 " is neither 5 nor 6; vertex data are read as 32-bit floats");
         }
         indexResources();
@@ -91,13 +91,15 @@ public:
     }
 
 private:
-    void add(Severity severity, std::string subject, std::string problem) {
+    void add(Severity severity, std::string subject, std::string field, std::string problem) {
         (severity == Severity::Error ? report_.errors : report_.warnings) += 1;
-        report_.findings.push_back({severity, std::move(subject), std::move(problem)});
+        report_.findings.push_back({severity, std::move(subject), std::move(field), std::move(problem)});
     }
-    void error(std::string subject, std::string problem) { add(Severity::Error, std::move(subject), std::move(problem)); }
-    void warning(std::string subject, std::string problem) {
-        add(Severity::Warning, std::move(subject), std::move(problem));
+    void error(std::string subject, std::string field, std::string problem) {
+        add(Severity::Error, std::move(subject), std::move(field), std::move(problem));
+    }
+    void warning(std::string subject, std::string field, std::string problem) {
+        add(Severity::Warning, std::move(subject), std::move(field), std::move(problem));
     }
 
     // ---- ids -------------------------------------------------------------------------------
@@ -108,7 +110,7 @@ private:
         for (std::size_t i = 0; i < items.size(); ++i) {
             const auto [it, added] = index.byId.emplace(items.items[i].id, i);
             if (!added) {
-                error(subjectOf(name, i, items.items[i].id), "id " + std::to_string(items.items[i].id) +
+                error(subjectOf(name, i, items.items[i].id), "id", "id " + std::to_string(items.items[i].id) +
                                                                  " is also used by " + at(name, it->second));
             }
         }
@@ -136,7 +138,7 @@ private:
             if (added) {
                 nodeOrder_.push_back(node.id);
             } else {
-                error(subjectOf(name, i, node.id), "scene-node id " + std::to_string(node.id) + " is also used by " +
+                error(subjectOf(name, i, node.id), "id", "scene-node id " + std::to_string(node.id) + " is also used by " +
                                                        at(it->second.list, it->second.index));
             }
         }
@@ -159,11 +161,11 @@ private:
 
     void requireResource(const ResourceIndex& index, int32_t id, const std::string& subject, const std::string& field,
                          std::string_view what) {
-        if (!index.has(id)) error(subject, field + " " + std::to_string(id) + " names no " + std::string(what));
+        if (!index.has(id)) error(subject, field, field + " " + std::to_string(id) + " names no " + std::string(what));
     }
 
     void requireNode(int64_t id, const std::string& subject, const std::string& field) {
-        if (!nodes_.count(id)) error(subject, field + " " + std::to_string(id) + " names no scene node");
+        if (!nodes_.count(id)) error(subject, field, field + " " + std::to_string(id) + " names no scene node");
     }
 
     // ---- node records ------------------------------------------------------------------------
@@ -177,7 +179,7 @@ private:
             const std::string subject = subjectOf(name, i, node.id);
             if (node.boundBoxId) requireResource(boxes_, *node.boundBoxId, subject, "boundBoxId", "box");
             if (node.parentId && !nodes_.count(*node.parentId)) {
-                warning(subject, "parentId " + std::to_string(*node.parentId) +
+                warning(subject, "parentId", "parentId " + std::to_string(*node.parentId) +
                                      " names no scene node in this file (it loads as a root)");
             }
             extra(node, subject);
@@ -202,7 +204,7 @@ private:
                     for (auto it = from; it != path.end(); ++it) chain += std::to_string(*it) + " -> ";
                     chain += std::to_string(id);
                     const NodeEntry& entry = nodes_.at(id);
-                    error(subjectOf(entry.list, entry.index, id), "parent chain loops: " + chain);
+                    error(subjectOf(entry.list, entry.index, id), "parentId", "parent chain loops: " + chain);
                     break;
                 }
                 mark = kOnPath;
@@ -242,7 +244,7 @@ private:
     template <class R>
     void checkGeometry(const R& node, const std::string& subject) {
         const Zeq2IndexBuffer* indices = indexBuffer(node.indexBufferId);
-        if (!indices) error(subject, "indexBufferId " + std::to_string(node.indexBufferId) + " names no index buffer");
+        if (!indices) error(subject, "indexBufferId", "indexBufferId " + std::to_string(node.indexBufferId) + " names no index buffer");
 
         std::vector<const Zeq2VertexBuffer*> buffers;
         for (std::size_t i = 0; i < node.vertexBufferIds.size(); ++i) {
@@ -250,15 +252,15 @@ private:
             if (const Zeq2VertexBuffer* buffer = vertexBuffer(id)) {
                 buffers.push_back(buffer);
             } else {
-                error(subject, at("vertexBufferIds", i) + " " + std::to_string(id) + " names no vertex buffer");
+                error(subject, at("vertexBufferIds", i), at("vertexBufferIds", i) + " " + std::to_string(id) + " names no vertex buffer");
             }
         }
-        if (node.vertexBufferIds.empty()) error(subject, "names no vertex buffers");
+        if (node.vertexBufferIds.empty()) error(subject, "vertexBufferIds", "names no vertex buffers");
 
         int32_t vertexCount = buffers.empty() ? 0 : buffers.front()->vertexCount;
         for (const Zeq2VertexBuffer* buffer : buffers) {
             if (buffer->vertexCount != buffers.front()->vertexCount) {
-                error(subject, "its vertex buffers disagree on vertexCount: vertex buffer " +
+                error(subject, "vertexBufferIds", "its vertex buffers disagree on vertexCount: vertex buffer " +
                                    std::to_string(buffers.front()->id) + " has " +
                                    std::to_string(buffers.front()->vertexCount) + ", vertex buffer " +
                                    std::to_string(buffer->id) + " has " + std::to_string(buffer->vertexCount));
@@ -275,7 +277,7 @@ private:
                 const int64_t count = storedIndexCount(*indices);
                 for (int64_t i = 0; i < count; ++i) {
                     if (storedIndex(*indices, i) >= vertexCount) {
-                        error(subject, "index buffer " + std::to_string(indices->id) + " holds index " +
+                        error(subject, "indexBufferId", "index buffer " + std::to_string(indices->id) + " holds index " +
                                            std::to_string(storedIndex(*indices, i)) + " at position " + std::to_string(i) +
                                            ", beyond the " + std::to_string(vertexCount) +
                                            " vertices of its vertex buffers");
@@ -290,16 +292,16 @@ private:
             const std::string name = at("surfaces", s);
             if (surface.materialId) requireResource(materials_, *surface.materialId, subject, name + ".materialId", "material");
             if (surface.indexBegin < 0 || surface.numTriangles < 0) {
-                error(subject, name + " has indexBegin " + std::to_string(surface.indexBegin) + " and numTriangles " +
+                error(subject, name, name + " has indexBegin " + std::to_string(surface.indexBegin) + " and numTriangles " +
                                    std::to_string(surface.numTriangles) + "; neither may be negative");
                 continue;
             }
             if (surface.indexBegin % 3 != 0) {
-                error(subject, name + ".indexBegin " + std::to_string(surface.indexBegin) + " is not a multiple of 3");
+                error(subject, name + ".indexBegin", name + ".indexBegin " + std::to_string(surface.indexBegin) + " is not a multiple of 3");
             }
             const int64_t end = int64_t(surface.indexBegin) + int64_t(surface.numTriangles) * 3;
             if (indices && end > available) {
-                error(subject, name + " covers indices " + std::to_string(surface.indexBegin) + " to " +
+                error(subject, name, name + " covers indices " + std::to_string(surface.indexBegin) + " to " +
                                    std::to_string(end - 1) + ", beyond the " + std::to_string(available) +
                                    " indices of index buffer " + std::to_string(indices->id));
             }
@@ -322,13 +324,13 @@ private:
             for (const int32_t kind : kinds) {
                 const auto [it, added] = supplier.emplace(kind, buffer->id);
                 if (!added && reported.insert(kind).second) {
-                    warning(subject, std::string(vertexAttributeName(static_cast<Zeq2VertexAttributes>(kind))) +
+                    warning(subject, "vertexBufferIds", std::string(vertexAttributeName(static_cast<Zeq2VertexAttributes>(kind))) +
                                          " is supplied by vertex buffers " + std::to_string(it->second) + " and " +
                                          std::to_string(buffer->id));
                 }
             }
         }
-        if (!hasPosition) error(subject, "none of its vertex buffers carries POSITION");
+        if (!hasPosition) error(subject, "vertexBufferIds", "none of its vertex buffers carries POSITION");
     }
 
     void checkVertexBuffers() {
@@ -341,7 +343,7 @@ private:
                 const Zeq2VertexAttributes kind = buffer.attributes.items[a];
                 if (attributeComponents(kind) == 0) {
                     known = false;
-                    error(subject, at("attributes", a) + " is " + std::to_string(static_cast<int32_t>(kind)) +
+                    error(subject, at("attributes", a), at("attributes", a) + " is " + std::to_string(static_cast<int32_t>(kind)) +
                                        ", not a vertex attribute kind");
                 }
             }
@@ -349,7 +351,7 @@ private:
             const int64_t stride = vertexStride(buffer.attributes, file_.minorVersion);
             const int64_t expected = int64_t(buffer.vertexCount) * stride;
             if (buffer.byteBuffer.length() != expected) {
-                error(subject, "byteBuffer holds " + std::to_string(buffer.byteBuffer.length()) + " bytes; " +
+                error(subject, "byteBuffer", "byteBuffer holds " + std::to_string(buffer.byteBuffer.length()) + " bytes; " +
                                    std::to_string(buffer.vertexCount) + " vertices of " + std::to_string(stride) +
                                    " bytes need " + std::to_string(expected));
             }
@@ -362,16 +364,16 @@ private:
             const Zeq2IndexBuffer& buffer = items.items[i];
             const std::string subject = subjectOf("indexBuffers", i, buffer.id);
             if (buffer.indexCount < 0) {
-                error(subject, "indexCount " + std::to_string(buffer.indexCount) + " is negative");
+                error(subject, "indexCount", "indexCount " + std::to_string(buffer.indexCount) + " is negative");
                 continue;
             }
             const int64_t needed = int64_t(buffer.indexCount) * 2;
             if (buffer.byteBuffer.length() != needed) {
-                error(subject, "indexCount " + std::to_string(buffer.indexCount) + " needs " + std::to_string(needed) +
+                error(subject, "indexCount", "indexCount " + std::to_string(buffer.indexCount) + " needs " + std::to_string(needed) +
                                    " bytes, but byteBuffer holds " + std::to_string(buffer.byteBuffer.length()));
             }
             if (buffer.indexCount % 3 != 0) {
-                warning(subject, "indexCount " + std::to_string(buffer.indexCount) + " is not a multiple of 3");
+                warning(subject, "indexCount", "indexCount " + std::to_string(buffer.indexCount) + " is not a multiple of 3");
             }
         }
     }
@@ -381,7 +383,7 @@ private:
         for (std::size_t i = 0; i < items.size(); ++i) {
             const Zeq2Box& box = items.items[i];
             if (box.box.size() != 6) {
-                error(subjectOf("boxes", i, box.id), "box holds " + std::to_string(box.box.size()) + " values, not 6");
+                error(subjectOf("boxes", i, box.id), "box", "box holds " + std::to_string(box.box.size()) + " values, not 6");
             }
         }
     }
@@ -390,13 +392,13 @@ private:
 
     void checkSkinJoints(const Zeq2Skin& skin, const std::string& subject) {
         if (skin.surfaceJointCounts.size() != skin.surfaces.size()) {
-            error(subject, "surfaceJointCounts has " + std::to_string(skin.surfaceJointCounts.size()) + " entries for " +
+            error(subject, "surfaceJointCounts", "surfaceJointCounts has " + std::to_string(skin.surfaceJointCounts.size()) + " entries for " +
                                std::to_string(skin.surfaces.size()) + " surfaces");
         }
         int64_t sum = 0;
         for (const uint16_t count : skin.surfaceJointCounts) sum += count;
         if (sum != static_cast<int64_t>(skin.jointIds.size())) {
-            error(subject, "surfaceJointCounts add up to " + std::to_string(sum) + ", but jointIds holds " +
+            error(subject, "surfaceJointCounts", "surfaceJointCounts add up to " + std::to_string(sum) + ", but jointIds holds " +
                                std::to_string(skin.jointIds.size()) + " ids");
         }
         std::unordered_set<int64_t> listed;
@@ -405,9 +407,9 @@ private:
             listed.insert(id);
             const auto it = nodes_.find(id);
             if (it == nodes_.end()) {
-                error(subject, at("jointIds", i) + " " + std::to_string(id) + " names no joint");
+                error(subject, at("jointIds", i), at("jointIds", i) + " " + std::to_string(id) + " names no joint");
             } else if (it->second.list != "joints") {
-                error(subject, at("jointIds", i) + " " + std::to_string(id) + " names " +
+                error(subject, at("jointIds", i), at("jointIds", i) + " " + std::to_string(id) + " names " +
                                    at(it->second.list, it->second.index) + ", not a joint");
             }
         }
@@ -416,20 +418,20 @@ private:
             const int64_t id = skin.jointBindTransforms.items[i].jointId;
             bound.insert(id);
             if (!listed.count(id)) {
-                error(subject, at("jointBindTransforms", i) + ".jointId " + std::to_string(id) + " is not among its jointIds");
+                error(subject, at("jointBindTransforms", i) + ".jointId", at("jointBindTransforms", i) + ".jointId " + std::to_string(id) + " is not among its jointIds");
             }
         }
         std::unordered_set<int64_t> reported;
         for (const int64_t id : skin.jointIds) {
             if (!bound.count(id) && reported.insert(id).second) {
-                error(subject, "joint " + std::to_string(id) + " of its jointIds has no jointBindTransform");
+                error(subject, "jointBindTransforms", "joint " + std::to_string(id) + " of its jointIds has no jointBindTransform");
             }
         }
     }
 
     void checkLod(const Zeq2LOD& lod, const std::string& subject) {
         if (lod.distances.size() != lod.objectIds.size()) {
-            error(subject, "distances has " + std::to_string(lod.distances.size()) + " entries, objectIds " +
+            error(subject, "distances", "distances has " + std::to_string(lod.distances.size()) + " entries, objectIds " +
                                std::to_string(lod.objectIds.size()));
         }
         for (std::size_t i = 0; i < lod.objectIds.size(); ++i) requireNode(lod.objectIds.items[i], subject, at("objectIds", i));
@@ -514,7 +516,7 @@ private:
                 const float before = track.keyframes.items[k - 1].time;
                 const float time = track.keyframes.items[k].time;
                 if (time < before) {
-                    warning(subjectOf("tracks", i, track.id),
+                    warning(subjectOf("tracks", i, track.id), at("keyframes", k) + ".time",
                             at("keyframes", k) + " at " + shortest(time) + " s is earlier than " +
                                 at("keyframes", k - 1) + " at " + shortest(before) + " s");
                     break;
@@ -547,6 +549,17 @@ std::string formatFinding(const Finding& finding) {
 
 std::string formatCounts(const ValidationReport& report) {
     return counted(report.errors, "error", "errors") + ", " + counted(report.warnings, "warning", "warnings");
+}
+
+nlohmann::ordered_json reportToJson(const std::string& fileName, const ValidationReport& report) {
+    nlohmann::ordered_json findings = nlohmann::ordered_json::array();
+    for (const Finding& finding : report.findings) {
+        findings.push_back({{"severity", finding.severity == Severity::Error ? "error" : "warning"},
+                            {"record", finding.subject},
+                            {"field", finding.field.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(finding.field)},
+                            {"message", finding.problem}});
+    }
+    return {{"file", fileName}, {"errors", report.errors}, {"warnings", report.warnings}, {"findings", std::move(findings)}};
 }
 
 }  // namespace zeq::inspect

@@ -14,6 +14,8 @@
 // time order, one attribute kind supplied by several vertex buffers of a mesh.
 #include "format/scene_file.h"
 
+#include <nlohmann/json.hpp>
+
 #include <string>
 #include <vector>
 
@@ -24,6 +26,7 @@ enum class Severity { Error, Warning };
 struct Finding {
     Severity severity = Severity::Error;
     std::string subject;  // the record: "meshes[2] (id 7)"
+    std::string field;    // the field within it: "indexBufferId", "surfaces[1].materialId"
     std::string problem;  // "indexBufferId 4 names no index buffer"
 };
 
@@ -39,5 +42,10 @@ ValidationReport validateScene(const SceneFile& file);
 std::string formatFinding(const Finding& finding);
 // "2 errors, 1 warning"
 std::string formatCounts(const ValidationReport& report);
+
+// The report as one JSON object: {"file", "errors", "warnings", "findings": [{"severity": "error" or
+// "warning", "record", "field", "message"}, ...]}; "field" is null for a finding about the whole
+// record, "message" the same text as the line form.
+nlohmann::ordered_json reportToJson(const std::string& fileName, const ValidationReport& report);
 
 }  // namespace zeq::inspect

@@ -27,10 +27,11 @@ int main(int argc, char** argv) {
     using namespace zeq::cli;
     CLI::App app{"zeq: export, import and inspect Zeq scene files with the headless host", "zeq"};
     app.require_subcommand(1);
-    app.set_version_flag("--version", "zeq 2.5.1");
+    app.set_version_flag("--version", "zeq " ZEQ_VERSION);
     gOptions.argv0 = argc > 0 ? argv[0] : "zeq";
     app.add_option("--plugins", gOptions.pluginDir,
-                   "Folder of the plug-in libraries (default: $ZEQ_PLUGIN_PATH, else the folder of zeq)")
+                   "Folder of the plug-in libraries (default: $ZEQ_PLUGIN_PATH, else ../lib/zeq/plugins beside an "
+                   "installed zeq, else the folder of zeq)")
         ->type_name("DIR");
 
     auto& list = commands();

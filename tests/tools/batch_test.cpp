@@ -1,0 +1,58 @@
+// Several inputs for `zeq export` and `zeq import`: each good input is converted as it would be
+// alone, a bad one is reported and skipped, and the summary and exit status tell that one failed.
+#include "support.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace zeq::test {
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+
+TEST(Batch, CarriesOnPastABadInput) {
+    ScratchDir scratch;
+    const std::string first = scratch.file("first.json");
+    const std::string second = scratch.file("second.json");
+    const std::string bad = scratch.file("bad.json");
+    ASSERT_EQ(runZeq("scene demo -o " + quoted(first), scratch).status, 0);
+    std::filesystem::copy_file(first, second);
+    writeText(bad, "{\"nodes\": 3}");
+    const std::string zeqs = scratch.file("zeqs");
+
+    const RunResult exported =
+        runZeq("export --normals " + quoted(first) + " " + quoted(bad) + " " + quoted(second) + " -o " + quoted(zeqs), scratch);
+    EXPECT_EQ(exported.status, 1);
+    EXPECT_THAT(exported.err, HasSubstr("zeq: " + bad + ": "));
+    EXPECT_THAT(exported.err, EndsWith("zeq export: 2 converted, 1 failed\n"));
+    EXPECT_FALSE(std::filesystem::exists(zeqs + "/bad.zeq"));
+    // Each output is what exporting its input alone writes.
+    const std::string alone = scratch.file("alone.zeq");
+    ASSERT_EQ(runZeq("export --normals " + quoted(first) + " -o " + quoted(alone), scratch).status, 0);
+    EXPECT_EQ(readText(zeqs + "/first.zeq"), readText(alone));
+    EXPECT_EQ(readText(zeqs + "/second.zeq"), readText(alone));
+
+    const std::string scenes = scratch.file("scenes");
+    const RunResult imported = runZeq("import " + quoted(zeqs + "/first.zeq") + " " + quoted(bad) + " " +
+                                          quoted(zeqs + "/second.zeq") + " -o " + quoted(scenes),
+                                      scratch);
+    EXPECT_EQ(imported.status, 1);
+    EXPECT_THAT(imported.err, HasSubstr("zeq: " + bad + ": "));
+    EXPECT_THAT(imported.err, EndsWith("zeq import: 2 converted, 1 failed\n"));
+    EXPECT_TRUE(std::filesystem::exists(scenes + "/first.json"));
+    EXPECT_TRUE(std::filesystem::exists(scenes + "/second.json"));
+
+    // Two inputs of the same name would write one file: the second is refused, not overwritten.
+    const RunResult clash = runZeq("import " + quoted(zeqs + "/first.zeq") + " " + quoted(zeqs + "/first.zeq") +
+                                       " -o " + quoted(scenes),
+                                   scratch);
+    EXPECT_EQ(clash.status, 1);
+    EXPECT_THAT(clash.err, HasSubstr("is also the output of"));
+    EXPECT_THAT(clash.err, EndsWith("zeq import: 1 converted, 1 failed\n"));
+}
+
+}  // namespace
+}  // namespace zeq::test

@@ -1,0 +1,99 @@
+// `zeq diff`: equal files, files whose ids were renumbered (equal), and changed files (one line per
+// difference, within the tolerance or not), with the exit status scripts rely on.
+#include "support.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstring>
+
+namespace zeq::test {
+namespace {
+
+// validScene with other ids: the two vertex buffers swap ids and places, the mesh node and a
+// material get new ids, and every reference follows.
+SceneFile renumberedScene() {
+    SceneFile file = validScene();
+    Zeq2& root = file.root;
+    std::swap(root.vertexBuffers->items[0], root.vertexBuffers->items[1]);
+    root.vertexBuffers->items[0].id = 1;  // the skinned buffer, formerly 2
+    root.vertexBuffers->items[1].id = 2;  // the quad, formerly 1
+    root.meshes->items[0].vertexBufferIds = {2};
+    root.skins->items[0].vertexBufferIds = {1};
+    root.meshes->items[0].id = 901;
+    root.animationClips->items[0].objectIds = TArray<int64_t>{901};
+    file.extra1.layers->items[0].objectIds = TArray<int64_t>{100, 901, 104};
+    file.extra2.lods->items[0].objectIds = {100, 901};
+    root.materials->items[0].id = 25;
+    root.meshes->items[0].surfaces.items[0].materialId = 25;
+    return file;
+}
+
+class Diff : public ::testing::Test {
+protected:
+    RunResult diff(const SceneFile& a, const SceneFile& b, const std::string& options = "") {
+        writeBytes(scratch.file("a.zeq"), encodeSceneFile(a));
+        writeBytes(scratch.file("b.zeq"), encodeSceneFile(b));
+        return runZeq("diff " + options + " " + quoted(scratch.file("a.zeq")) + " " + quoted(scratch.file("b.zeq")),
+                      scratch);
+    }
+    std::string summary(const std::string& what) {
+        return scratch.file("a.zeq") + " and " + scratch.file("b.zeq") + ": " + what + "\n";
+    }
+
+    ScratchDir scratch;
+};
+
+TEST_F(Diff, EqualAndRenumberedFilesAreEqual) {
+    const RunResult same = diff(validScene(), validScene());
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_EQ(same.out, summary("equal (23 records matched, 0 renumbered)"));
+
+    const RunResult renumbered = diff(validScene(), renumberedScene());
+    EXPECT_EQ(renumbered.status, 0) << renumbered.out;
+    EXPECT_EQ(renumbered.out, summary("equal (23 records matched, 4 renumbered)"));
+}
+
+TEST_F(Diff, ChangedFilesListEveryDifference) {
+    SceneFile changed = validScene();
+    changed.root.meshes->items[0].name = "Box";
+    changed.root.spotLights->items[0].intensity = 2.5f;
+    changed.root.meshes->items[0].transform->matrix.d = 1.004f;
+    const float moved = 1.002f;  // vertex 1, position x
+    std::memcpy(changed.root.vertexBuffers->items[0].byteBuffer.data() + 32, &moved, 4);
+    changed.root.sprites->items.clear();
+
+    const std::string a = scratch.file("a.zeq");
+    const RunResult result = diff(validScene(), changed);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "meshes[0] (id 101): name: \"Quad\" -> \"Box\"\n"
+                          "meshes[0] (id 101): transform.matrix.d: 1 -> 1.004\n"
+                          "spotLights[0] (id 106): intensity: 2 -> 2.5\n"
+                          "sprites[0] (id 107): only in " + a + "\n"
+                          "vertexBuffers[0] (id 1): byteBuffer vertex 1 POSITION[0]: 1 -> 1.002\n" +
+                              summary("5 differences (22 records matched, 0 renumbered)"));
+
+    // Within the tolerance only the name, the intensity and the sprite remain; --json says the same.
+    const RunResult tolerant = diff(validScene(), changed, "--tolerance 0.01 --json");
+    EXPECT_EQ(tolerant.status, 1);
+    const nlohmann::json report = nlohmann::json::parse(tolerant.out);
+    EXPECT_EQ(report["equal"], false);
+    ASSERT_EQ(report["differences"].size(), 3u);
+    EXPECT_EQ(report["differences"][0]["field"], "name");
+    EXPECT_EQ(report["differences"][1]["b"], 2.5);
+    EXPECT_EQ(report["differences"][2]["recordA"], "sprites[0] (id 107)");
+    EXPECT_TRUE(report["differences"][2]["recordB"].is_null());
+}
+
+TEST_F(Diff, AFileThatCannotBeReadIsNoDifference) {
+    writeText(scratch.file("bad.zeq"), "not a scene");
+    writeBytes(scratch.file("a.zeq"), encodeSceneFile(validScene()));
+    const RunResult result = runZeq("diff " + quoted(scratch.file("a.zeq")) + " " + quoted(scratch.file("bad.zeq")), scratch);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_THAT(result.err, ::testing::StartsWith("zeq: " + scratch.file("bad.zeq") + ": "));
+    EXPECT_EQ(result.out, "");
+}
+
+}  // namespace
+}  // namespace zeq::test

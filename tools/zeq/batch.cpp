@@ -1,0 +1,120 @@
+// The batch loop of `zeq export` and `zeq import`.
+#include "tools/zeq/batch.h"
+
+#include "tools/zeq/command.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <new>
+
+namespace zeq::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void flushAll() {
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+}
+
+// Converts one input and prints its failure; false when it failed.
+bool convertAndReport(const BatchItem& item, const std::string& subject,
+                      const std::function<void(const BatchItem&)>& convert) {
+    try {
+        convert(item);
+        return true;
+    } catch (const CommandError& e) {
+        std::fprintf(stderr, "zeq: %s: %s\n", e.subject().c_str(), e.what());
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "zeq: %s: out of memory\n", subject.c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zeq: %s: %s\n", subject.c_str(), e.what());
+    } catch (const char* text) {
+        std::fprintf(stderr, "zeq: %s: %s\n", subject.c_str(), text ? text : "failed");
+    } catch (...) {
+        std::fprintf(stderr, "zeq: %s: unexpected failure\n", subject.c_str());
+    }
+    return false;
+}
+
+// Each input runs in a child process of its own: it meets freshly loaded plug-ins, exactly as a run
+// for that input alone would (the exporter numbers scene nodes with a counter that lives as long as
+// the library), and nothing one input leaves behind (process-wide state, a crash) reaches the next.
+bool convertInChild(const BatchItem& item, const std::string& subject,
+                    const std::function<void(const BatchItem&)>& convert) {
+    flushAll();
+    const pid_t child = fork();
+    if (child < 0) {
+        std::fprintf(stderr, "zeq: %s: cannot start its conversion (%s)\n", subject.c_str(), std::strerror(errno));
+        return false;
+    }
+    if (child == 0) {
+        const bool converted = convertAndReport(item, subject, convert);
+        flushAll();
+        _exit(converted ? 0 : 1);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            std::fprintf(stderr, "zeq: %s: lost its conversion (%s)\n", subject.c_str(), std::strerror(errno));
+            return false;
+        }
+    }
+    if (WIFSIGNALED(status)) {
+        std::fprintf(stderr, "zeq: %s: the conversion crashed (%s)\n", subject.c_str(), strsignal(WTERMSIG(status)));
+        return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+int runBatch(const std::string& verb, const std::vector<std::string>& inputs, const std::string& output,
+             const std::string& extension, const std::string& defaultStem,
+             const std::function<void(const BatchItem&)>& convert) {
+    std::error_code ec;
+    const bool intoFolder = inputs.size() > 1 || fs::is_directory(output, ec) || (!output.empty() && output.back() == '/');
+    if (!intoFolder) {
+        convert({inputs.empty() ? std::string() : inputs.front(), output});
+        return 0;
+    }
+
+    fs::create_directories(output, ec);
+    if (!fs::is_directory(output)) {
+        throw CommandError(output, ec ? "cannot create the output folder (" + ec.message() + ")"
+                                      : std::string("is not a folder; several inputs need an output folder"));
+    }
+    const std::vector<std::string> items = inputs.empty() ? std::vector<std::string>{std::string()} : inputs;
+    std::map<std::string, std::string> written;  // output file -> the input that writes it
+    int converted = 0;
+    int failed = 0;
+    for (const std::string& input : items) {
+        const std::string stem = input.empty() ? defaultStem : fs::path(input).stem().string();
+        const std::string target = (fs::path(output) / (stem + extension)).string();
+        const std::string subject = input.empty() ? target : input;
+        const auto [earlier, added] = written.emplace(target, subject);
+        if (!added) {
+            std::fprintf(stderr, "zeq: %s: %s is also the output of %s\n", subject.c_str(), target.c_str(),
+                         earlier->second.c_str());
+            ++failed;
+        } else if (convertInChild({input, target}, subject, convert)) {
+            ++converted;
+        } else {
+            ++failed;
+        }
+    }
+    std::fprintf(stderr, "zeq %s: %d converted, %d failed\n", verb.c_str(), converted, failed);
+    return failed ? 1 : 0;
+}
+
+}  // namespace zeq::cli

@@ -1,0 +1,67 @@
+// `zeq diff A.zeq B.zeq [--tolerance T] [--json]`: what differs between two scene files, one line
+// per difference and a summary line (or one JSON object). Exit status 0 when they are equal, 1 when
+// they differ, 2 when they cannot be compared (a file that cannot be read, wrong usage), so that a
+// script never takes a broken file for a difference.
+#include "tools/zeq/command.h"
+#include "tools/zeq/inspect_diff.h"
+#include "tools/zeq/inspect_json.h"
+#include "tools/zeq/inspect_load.h"
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace {
+
+struct DiffArguments {
+    std::string a;
+    std::string b;
+    double tolerance = 0;
+    bool json = false;
+};
+
+int diff(const DiffArguments& arguments) {
+    zeq::inspect::LoadedScene a, b;
+    try {
+        a = zeq::inspect::loadScene(arguments.a);
+        b = zeq::inspect::loadScene(arguments.b);
+    } catch (const zeq::cli::CommandError& e) {
+        std::fprintf(stderr, "zeq: %s: %s\n", e.subject().c_str(), e.what());
+        return 2;
+    }
+    zeq::inspect::DiffOptions options;
+    options.tolerance = arguments.tolerance;
+    const zeq::inspect::DiffReport report = zeq::inspect::diffScenes(a.file, b.file, options);
+    if (arguments.json) {
+        zeq::inspect::writeJson(std::cout, zeq::inspect::diffToJson(report, arguments.a, arguments.b));
+    } else {
+        for (const zeq::inspect::Difference& difference : report.differences)
+            std::cout << zeq::inspect::formatDifference(difference, arguments.a, arguments.b) << '\n';
+        std::cout << zeq::inspect::formatDiffSummary(report, arguments.a, arguments.b) << '\n';
+    }
+    std::cout.flush();
+    if (!std::cout) {
+        std::fprintf(stderr, "zeq: standard output: write failed\n");
+        return 2;
+    }
+    return report.equal() ? 0 : 1;
+}
+
+ZEQ_COMMAND(65, [](CLI::App& app) {
+    auto arguments = std::make_shared<DiffArguments>();
+    CLI::App* sub = app.add_subcommand(
+        "diff", "Compare two Zeq files record by record and field by field; records are paired by id, or by content "
+                "where ids were renumbered. Exit status 0 when equal, 1 when they differ, 2 when a file cannot be read");
+    sub->add_option("A", arguments->a, "The first Zeq file")->required()->type_name("A.zeq");
+    sub->add_option("B", arguments->b, "The second Zeq file")->required()->type_name("B.zeq");
+    sub->add_option("--tolerance", arguments->tolerance,
+                    "Largest difference between two floats (vertex data included) that still counts as equal")
+        ->type_name("T")
+        ->check(CLI::NonNegativeNumber);
+    sub->add_flag("--json", arguments->json, "Print the differences as one JSON object (see docs/zeq.md)");
+    return [arguments] { return diff(*arguments); };
+});
+
+}  // namespace

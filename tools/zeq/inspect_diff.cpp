@@ -1,0 +1,422 @@
+// `zeq diff`: pairs the records of two scene files and compares the pairs field by field, on the
+// JSON form of the records (the same form `zeq dump --raw` prints).
+#include "tools/zeq/inspect_diff.h"
+
+#include "format/json.h"
+#include "tools/zeq/inspect_vertices.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <unordered_map>
+
+namespace zeq::inspect {
+namespace {
+
+using J = nlohmann::ordered_json;
+
+const J kAbsent;  // stands for a field one side does not have
+
+// Scene nodes share one id space across their lists; every other list has its own.
+constexpr std::string_view kNodeSpace = "scene nodes";
+const std::set<std::string_view> kNodeLists = {"ambientLights", "decals",    "directionalLights", "joints",
+                                               "meshes",        "objects",   "omniLights",        "skins",
+                                               "spotLights",    "sprites",   "cameras",           "lods"};
+
+// The id space a field of a record in `list` refers into, or empty when the field is no reference.
+std::string_view referenceTarget(std::string_view list, std::string_view field) {
+    if (field == "parentId" || field == "jointId" || field == "jointIds" || field == "objectIds") return kNodeSpace;
+    if (field == "boundBoxId") return "boxes";
+    if (field == "indexBufferId") return "indexBuffers";
+    if (field == "vertexBufferIds") return "vertexBuffers";
+    if (field == "materialId") return "materials";
+    if (field == "reflectionCubeMapId") return "cubeMaps";
+    if (field.size() > 5 && field.ends_with("MapId")) return "maps";
+    if (field.starts_with("imageId")) return "images";
+    if (field == "tracks" && list == "animationClips") return "tracks";
+    return {};
+}
+
+std::string_view spaceOf(std::string_view list) { return kNodeLists.count(list) ? kNodeSpace : list; }
+
+bool isIdValue(const J& value) {
+    if (value.is_number_integer()) return true;
+    if (!value.is_array()) return false;
+    for (const J& item : value)
+        if (!item.is_number_integer()) return false;
+    return true;
+}
+
+// The record's content without its own id and with its references blanked.
+void blankReferences(J& value, std::string_view list) {
+    if (value.is_object()) {
+        for (auto& [key, item] : value.items()) {
+            if (!referenceTarget(list, key).empty() && isIdValue(item)) {
+                item = nullptr;
+            } else {
+                blankReferences(item, list);
+            }
+        }
+    } else if (value.is_array()) {
+        for (J& item : value) blankReferences(item, list);
+    }
+}
+
+std::string signatureOf(const J& record, std::string_view list) {
+    J copy = record;
+    if (copy.is_object()) copy.erase("id");
+    blankReferences(copy, list);
+    return copy.dump(-1, ' ', false, J::error_handler_t::replace);
+}
+
+std::optional<int64_t> idOf(const J& record) {
+    const auto it = record.find("id");
+    if (it == record.end() || !it->is_number_integer()) return std::nullopt;
+    return it->get<int64_t>();
+}
+
+std::optional<std::string> nameOf(const J& record) {
+    for (const char* key : {"name", "objectName"}) {
+        const auto it = record.find(key);
+        if (it != record.end() && it->is_string()) return it->get<std::string>();
+    }
+    return std::nullopt;
+}
+
+// One list of records in both files and the pairing of its records.
+struct ListPair {
+    std::string root;  // "Zeq2"
+    std::string name;  // "meshes"
+    const J* a = nullptr;
+    const J* b = nullptr;
+    std::vector<std::ptrdiff_t> partnerOfA;  // index into b, or -1
+    std::vector<std::ptrdiff_t> partnerOfB;
+    int64_t renumbered = 0;
+    int64_t matched = 0;
+
+    std::size_t sizeA() const { return a->is_array() ? a->size() : 0; }
+    std::size_t sizeB() const { return b->is_array() ? b->size() : 0; }
+
+    void pair(std::size_t i, std::size_t j) {
+        partnerOfA[i] = static_cast<std::ptrdiff_t>(j);
+        partnerOfB[j] = static_cast<std::ptrdiff_t>(i);
+        ++matched;
+        if (idOf((*a)[i]) != idOf((*b)[j])) ++renumbered;
+    }
+
+    const J& record(bool inA, std::size_t index) const { return (inA ? *a : *b)[index]; }
+
+    // Pairs each unpaired record of A, in order, with the first unpaired record of B that has the
+    // same key; keyOf(inA, index) gives a record's key, or nothing when it has none.
+    template <class Key>
+    void pairBy(Key&& keyOf) {
+        using K = typename decltype(keyOf(true, std::size_t(0)))::value_type;
+        std::map<K, std::vector<std::size_t>> waiting;  // unpaired records of B by key, last first
+        for (std::size_t j = sizeB(); j-- > 0;) {
+            if (partnerOfB[j] >= 0) continue;
+            if (auto key = keyOf(false, j)) waiting[std::move(*key)].push_back(j);
+        }
+        for (std::size_t i = 0; i < sizeA(); ++i) {
+            if (partnerOfA[i] >= 0) continue;
+            const auto key = keyOf(true, i);
+            if (!key) continue;
+            const auto it = waiting.find(*key);
+            if (it == waiting.end() || it->second.empty()) continue;
+            pair(i, it->second.back());
+            it->second.pop_back();
+        }
+    }
+
+    void match() {
+        partnerOfA.assign(sizeA(), -1);
+        partnerOfB.assign(sizeB(), -1);
+        if (!sizeA() || !sizeB()) return;
+        std::vector<std::string> signatures[2];
+        for (const J& item : *a) signatures[0].push_back(signatureOf(item, name));
+        for (const J& item : *b) signatures[1].push_back(signatureOf(item, name));
+        const auto signature = [&](bool inA, std::size_t index) -> std::optional<std::string> {
+            return signatures[inA ? 0 : 1][index];
+        };
+        const auto id = [&](bool inA, std::size_t index) { return idOf(record(inA, index)); };
+        pairBy([&](bool inA, std::size_t index) -> std::optional<std::string> {
+            const auto own = id(inA, index);
+            if (!own) return std::nullopt;
+            return std::to_string(*own) + " " + *signature(inA, index);
+        });
+        pairBy(signature);
+        // Same ids name the same records unless the list was renumbered.
+        if (renumbered * 2 <= matched) pairBy(id);
+        pairBy([&](bool inA, std::size_t index) { return nameOf(record(inA, index)); });
+        // What is left is taken as changed records, in order; the surplus of one side is only there.
+        std::size_t j = 0;
+        for (std::size_t i = 0; i < sizeA(); ++i) {
+            if (partnerOfA[i] >= 0) continue;
+            while (j < sizeB() && partnerOfB[j] >= 0) ++j;
+            if (j == sizeB()) break;
+            pair(i, j);
+        }
+    }
+};
+
+std::string shortest(double value) {
+    char text[40];
+    const float single = static_cast<float>(value);
+    const auto end = static_cast<double>(single) == value ? std::to_chars(text, text + sizeof text, single).ptr
+                                                          : std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
+}
+
+// A value for a line of text: floats at their shortest, the rest as compact JSON.
+std::string textOf(const J& value) {
+    if (value.is_number_float()) return shortest(value.get<double>());
+    if (value.is_array() && value.size() > 8) return std::to_string(value.size()) + " items";
+    return value.dump(-1, ' ', false, J::error_handler_t::replace);
+}
+
+class Comparer {
+public:
+    Comparer(const SceneFile& fileA, const SceneFile& fileB, const DiffOptions& options, DiffReport& report)
+        : fileA_(fileA), fileB_(fileB), options_(options), report_(report) {}
+
+    void run() {
+        const J a = sceneFileToJson(fileA_);
+        const J b = sceneFileToJson(fileB_);
+        recordA_ = recordB_ = "file";
+        for (const char* key : {"majorVersion", "minorVersion"}) compare(a[key], b[key], key, "", key);
+
+        std::vector<ListPair> lists;
+        for (const char* root : {"Zeq2", "Zeq2Extra1", "Zeq2Extra2"}) {
+            for (const auto& [name, items] : a.at(root).items()) {
+                ListPair list{root, name, &items, &b.at(root).at(name), {}, {}, 0, 0};
+                list.match();
+                lists.push_back(std::move(list));
+            }
+        }
+        for (const ListPair& list : lists) {
+            for (std::size_t i = 0; i < list.sizeA(); ++i) {
+                const std::ptrdiff_t j = list.partnerOfA[i];
+                if (j < 0) continue;
+                const auto idA = idOf((*list.a)[i]);
+                const auto idB = idOf((*list.b)[static_cast<std::size_t>(j)]);
+                if (idA && idB) ids_[std::string(spaceOf(list.name))].emplace(*idA, *idB);
+            }
+            report_.matched += list.matched;
+            report_.renumbered += list.renumbered;
+        }
+        for (const ListPair& list : lists) compareList(list);
+    }
+
+private:
+    static std::string label(const ListPair& list, bool inA, std::size_t index) {
+        const J& record = (inA ? *list.a : *list.b)[index];
+        std::string text = list.name + "[" + std::to_string(index) + "]";
+        if (const auto id = idOf(record)) text += " (id " + std::to_string(*id) + ")";
+        return text;
+    }
+
+    void differ(const std::string& field, J a, J b) {
+        report_.differences.push_back({recordA_, recordB_, field, std::move(a), std::move(b)});
+    }
+
+    void compareList(const ListPair& list) {
+        const J& a = *list.a;
+        const J& b = *list.b;
+        if (a.is_null() != b.is_null() && (a.empty() && b.empty())) {
+            recordA_ = recordB_ = list.root;
+            differ(list.name, a, b);
+        }
+        for (std::size_t i = 0; i < list.sizeA(); ++i) {
+            recordA_ = label(list, true, i);
+            const std::ptrdiff_t j = list.partnerOfA[i];
+            if (j < 0) {
+                recordB_.clear();
+                differ("", a[i], nullptr);
+                continue;
+            }
+            recordB_ = label(list, false, static_cast<std::size_t>(j));
+            compareRecords(list, i, static_cast<std::size_t>(j));
+        }
+        recordA_.clear();
+        for (std::size_t j = 0; j < list.sizeB(); ++j) {
+            if (list.partnerOfB[j] >= 0) continue;
+            recordB_ = label(list, false, j);
+            differ("", nullptr, b[j]);
+        }
+    }
+
+    void compareRecords(const ListPair& list, std::size_t i, std::size_t j) {
+        const J& a = (*list.a)[i];
+        const J& b = (*list.b)[j];
+        const bool vertexData = list.name == "vertexBuffers" && list.root == "Zeq2";
+        const bool indexData = list.name == "indexBuffers" && list.root == "Zeq2";
+        for (const auto& [key, value] : a.items()) {
+            if (key == "id") continue;  // the pairing decided; references are compared through it
+            if ((vertexData || indexData) && key == "byteBuffer") continue;
+            compare(value, b.contains(key) ? b[key] : kAbsent, key, list.name, key);
+        }
+        if (vertexData) compareVertexData(fileA_.root.vertexBuffers->items[i], fileB_.root.vertexBuffers->items[j]);
+        if (indexData) compareIndexData(fileA_.root.indexBuffers->items[i], fileB_.root.indexBuffers->items[j]);
+    }
+
+    J translated(const J& value, std::string_view space) const {
+        const auto map = ids_.find(std::string(space));
+        if (map == ids_.end() || !value.is_number_integer()) return value;
+        const auto it = map->second.find(value.get<int64_t>());
+        return it == map->second.end() ? value : J(it->second);
+    }
+
+    bool sameNumber(const J& a, const J& b) const {
+        if (!a.is_number_float() && !b.is_number_float()) return a == b;
+        const double x = a.get<double>();
+        const double y = b.get<double>();
+        return x == y || std::fabs(x - y) <= options_.tolerance;
+    }
+
+    void compare(const J& a, const J& b, const std::string& path, std::string_view list, std::string_view key) {
+        const std::string_view target = referenceTarget(list, key);
+        if (!target.empty() && isIdValue(a) && isIdValue(b)) {
+            if (a.is_array() && b.is_array() && a.size() == b.size()) {
+                for (std::size_t k = 0; k < a.size(); ++k) {
+                    if (translated(a[k], target) != b[k]) differ(path + "[" + std::to_string(k) + "]", a[k], b[k]);
+                }
+            } else if (a.is_array() || b.is_array() || translated(a, target) != b) {
+                differ(path, a, b);  // lists of different lengths, or a single reference
+            }
+            return;
+        }
+        if (a.is_object() && b.is_object()) {
+            for (const auto& [k, value] : a.items()) compare(value, b.contains(k) ? b[k] : kAbsent, path + "." + k, list, k);
+            for (const auto& [k, value] : b.items())
+                if (!a.contains(k)) differ(path + "." + k, nullptr, value);
+        } else if (a.is_array() && b.is_array()) {
+            const std::size_t n = std::min(a.size(), b.size());
+            for (std::size_t k = 0; k < n; ++k) compare(a[k], b[k], path + "[" + std::to_string(k) + "]", list, key);
+            if (a.size() != b.size()) differ(path + ".length", a.size(), b.size());
+        } else if (a.is_number() && b.is_number()) {
+            if (!sameNumber(a, b)) differ(path, a, b);
+        } else if (a != b) {
+            differ(path, a, b);
+        }
+    }
+
+    static J number(float value) {
+        if (std::isnan(value)) return "NaN";
+        if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+        return static_cast<double>(value);
+    }
+
+    // Vertex data with the same layout are compared as numbers; the first difference is reported
+    // with the count of all differing numbers.
+    void compareVertexData(const Zeq2VertexBuffer& a, const Zeq2VertexBuffer& b) {
+        VertexView viewA, viewB;
+        std::string why;
+        if (a.attributes == b.attributes && a.vertexCount == b.vertexCount &&
+            viewVertexBuffer(a, fileA_.minorVersion, viewA, why) && viewVertexBuffer(b, fileB_.minorVersion, viewB, why)) {
+            int64_t differing = 0;
+            std::string first;
+            J firstA, firstB;
+            for (int32_t v = 0; v < viewA.vertexCount; ++v) {
+                for (std::size_t s = 0; s < viewA.layout.slots.size(); ++s) {
+                    const AttributeSlot& slotA = viewA.layout.slots[s];
+                    for (int32_t c = 0; c < slotA.components; ++c) {
+                        const float x = viewA.value(v, slotA, c);
+                        const float y = viewB.value(v, viewB.layout.slots[s], c);
+                        const bool same = x == y || (std::isnan(x) && std::isnan(y)) ||
+                                          std::fabs(double(x) - double(y)) <= options_.tolerance;
+                        if (same || differing++) continue;
+                        first = "byteBuffer vertex " + std::to_string(v) + " " + vertexAttributeName(slotA.kind) + "[" +
+                                std::to_string(c) + "]";
+                        firstA = number(x);
+                        firstB = number(y);
+                    }
+                }
+            }
+            if (differing > 1) first += " (" + std::to_string(differing) + " numbers differ)";
+            if (differing) differ(first, firstA, firstB);
+            return;
+        }
+        compareBytes(a.byteBuffer, b.byteBuffer);
+    }
+
+    void compareIndexData(const Zeq2IndexBuffer& a, const Zeq2IndexBuffer& b) {
+        if (a.byteBuffer.length() % 2 || b.byteBuffer.length() % 2) return compareBytes(a.byteBuffer, b.byteBuffer);
+        const int64_t countA = storedIndexCount(a);
+        const int64_t countB = storedIndexCount(b);
+        int64_t differing = 0;
+        int64_t first = -1;
+        for (int64_t k = 0; k < std::min(countA, countB); ++k) {
+            if (storedIndex(a, k) == storedIndex(b, k)) continue;
+            if (!differing++) first = k;
+        }
+        if (differing) {
+            std::string field = "byteBuffer index " + std::to_string(first);
+            if (differing > 1) field += " (" + std::to_string(differing) + " indices differ)";
+            differ(field, storedIndex(a, first), storedIndex(b, first));
+        }
+        if (countA != countB) differ("byteBuffer indices", countA, countB);
+    }
+
+    void compareBytes(const ByteBuffer& a, const ByteBuffer& b) {
+        if (a.length() != b.length()) return differ("byteBuffer bytes", a.length(), b.length());
+        for (int32_t k = 0; k < a.length(); ++k) {
+            if (a.data()[k] != b.data()[k]) return differ("byteBuffer byte " + std::to_string(k), a.data()[k], b.data()[k]);
+        }
+    }
+
+    const SceneFile& fileA_;
+    const SceneFile& fileB_;
+    const DiffOptions& options_;
+    DiffReport& report_;
+    std::unordered_map<std::string, std::unordered_map<int64_t, int64_t>> ids_;  // per id space: A id -> B id
+    std::string recordA_, recordB_;
+};
+
+std::string counted(int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+DiffReport diffScenes(const SceneFile& a, const SceneFile& b, const DiffOptions& options) {
+    DiffReport report;
+    Comparer(a, b, options, report).run();
+    return report;
+}
+
+std::string formatDifference(const Difference& d, const std::string& nameA, const std::string& nameB) {
+    if (d.recordB.empty()) return d.recordA + ": only in " + nameA;
+    if (d.recordA.empty()) return d.recordB + ": only in " + nameB;
+    std::string line = d.recordA == d.recordB ? d.recordA : d.recordA + " / " + d.recordB;
+    return line + ": " + d.field + ": " + textOf(d.a) + " -> " + textOf(d.b);
+}
+
+std::string formatDiffSummary(const DiffReport& report, const std::string& nameA, const std::string& nameB) {
+    return nameA + " and " + nameB + ": " +
+           (report.equal() ? std::string("equal") : counted(int64_t(report.differences.size()), "difference", "differences")) +
+           " (" + counted(report.matched, "record", "records") + " matched, " + std::to_string(report.renumbered) +
+           " renumbered)";
+}
+
+nlohmann::ordered_json diffToJson(const DiffReport& report, const std::string& nameA, const std::string& nameB) {
+    J differences = J::array();
+    const auto textOrNull = [](const std::string& text) { return text.empty() ? J() : J(text); };
+    for (const Difference& d : report.differences) {
+        differences.push_back({{"recordA", textOrNull(d.recordA)},
+                               {"recordB", textOrNull(d.recordB)},
+                               {"field", textOrNull(d.field)},
+                               {"a", d.a},
+                               {"b", d.b}});
+    }
+    return {{"a", nameA},
+            {"b", nameB},
+            {"equal", report.equal()},
+            {"matched", report.matched},
+            {"renumbered", report.renumbered},
+            {"differences", std::move(differences)}};
+}
+
+}  // namespace zeq::inspect
