@@ -1,0 +1,89 @@
+// `zeq export` and `zeq formats` on models of other tools: the exit statuses and single error
+// lines of bad input (the corpus's deliberately broken files, a cut-short .glb, a .gltf whose
+// buffer is missing, an unknown extension), and embedded textures written beside the output.
+#include "../tools/support.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace zeq::test;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+const fs::path kCorpus = "/usr/share/assimp/models";
+
+std::size_t lines(const std::string& text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+TEST(ModelExport, UnknownExtensionIsAUsageErrorListingTheFormats) {
+    ScratchDir scratch;
+    writeBytes(scratch.file("model.xyzzy"), std::vector<uint8_t>{1, 2, 3});
+    const RunResult run = runZeq("export " + quoted(scratch.file("model.xyzzy")) + " -o " + quoted(scratch.file("o.zeq")), scratch);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(lines(run.err), 1u) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(".json"));
+    EXPECT_THAT(run.err, HasSubstr(".glb"));
+    EXPECT_FALSE(fs::exists(scratch.file("o.zeq")));
+
+    const RunResult formats = runZeq("formats", scratch);
+    EXPECT_EQ(formats.status, 0);
+    EXPECT_THAT(readText(scratch.file("stdout.txt")), HasSubstr("read:"));
+    EXPECT_THAT(readText(scratch.file("stdout.txt")), HasSubstr(" .fbx"));
+}
+
+// Broken models end in exit status 1 and one line naming them, and no file is written. The
+// corpus's invalid/ folder holds files that once crashed readers: each converts or is refused that
+// way, within the time limit of runZeq (OutOfMemory.off declares billions of vertices; the reader's
+// memory bound makes it fail fast, but that bound is off under the address sanitizer).
+TEST(ModelExport, BrokenModelsAreRefusedInOneLine) {
+    ScratchDir scratch;
+    std::vector<std::pair<std::string, bool>> models;  // the model, and whether it must be refused
+    // A binary glTF whose header promises more than the file holds.
+    std::vector<uint8_t> glb = {'g', 'l', 'T', 'F', 2, 0, 0, 0, 0, 0x10, 0, 0, 0x40, 0, 0, 0, 'J', 'S', 'O', 'N', '{', '"'};
+    writeBytes(scratch.file("cut.glb"), glb);
+    models.emplace_back(scratch.file("cut.glb"), true);
+    const std::string missing = R"({"asset":{"version":"2.0"},"buffers":[{"byteLength":36,"uri":"gone.bin"}],
+        "bufferViews":[{"buffer":0,"byteLength":36}],
+        "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3","min":[0,0,0],"max":[1,1,0]}],
+        "meshes":[{"primitives":[{"attributes":{"POSITION":0}}]}],"nodes":[{"mesh":0}],"scenes":[{"nodes":[0]}],"scene":0})";
+    writeBytes(scratch.file("missing.gltf"), std::vector<uint8_t>(missing.begin(), missing.end()));
+    models.emplace_back(scratch.file("missing.gltf"), true);
+    models.emplace_back(scratch.file("absent.fbx"), true);
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(kCorpus / "invalid", ec)) {
+#if defined(__SANITIZE_ADDRESS__)
+        if (entry.path().filename() == "OutOfMemory.off") continue;
+#endif
+        if (entry.is_regular_file() && entry.path().extension() != ".txt") models.emplace_back(entry.path().string(), false);
+    }
+    for (const auto& [model, refused] : models) {
+        const RunResult run = runZeq("export " + quoted(model) + " -o " + quoted(scratch.file("out.zeq")), scratch);
+        if (run.status == 0 && !refused) {
+            fs::remove(scratch.file("out.zeq"));
+            continue;
+        }
+        EXPECT_EQ(run.status, 1) << model << ": " << run.err;
+        EXPECT_EQ(lines(run.err), 1u) << run.err;
+        EXPECT_THAT(run.err, StartsWith("zeq: " + model + ": ")) << run.err;
+        EXPECT_FALSE(fs::exists(scratch.file("out.zeq"))) << model;
+    }
+}
+
+TEST(ModelExport, EmbeddedTexturesAreWrittenBesideTheOutput) {
+    const fs::path model = kCorpus / "glTF2/BoxTextured-glTF-Binary/BoxTextured.glb";
+    if (!fs::exists(model)) GTEST_SKIP() << "the model corpus is not installed";
+    ScratchDir scratch;
+    const RunResult run = runZeq("export " + quoted(model.string()) + " -o " + quoted(scratch.file("box.zeq")), scratch);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::exists(scratch.file("box_0.png")));
+    const RunResult dump = runZeq("dump " + quoted(scratch.file("box.zeq")), scratch);
+    EXPECT_THAT(readText(scratch.file("stdout.txt")), HasSubstr("box_0.png"));
+    (void)dump;
+}
+
+}  // namespace
