@@ -37,6 +37,31 @@ SMALL_DOCUMENTS = {
 }
 
 
+# Small models for the foreign-file target, each led by the byte that picks its extension (the
+# order of the target's extension list: obj ply stl gltf glb dae fbx off).
+TRIANGLE_GLTF_BUFFER = "AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAABAAIA"
+MODELS = {
+    "triangle.obj": (0, "o Tri\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nvn 0 0 1\n"
+                        "usemtl red\nf 1/1/1 2/2/1 3/3/1\n"),
+    "quad.ply": (1, "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
+                    "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+                    "0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n"),
+    "triangle.stl": (2, "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
+                        "vertex 0 1 0\nendloop\nendfacet\nendsolid t\n"),
+    "triangle.gltf": (3, '{"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],'
+                         '"nodes":[{"name":"Tri","mesh":0,"translation":[1,2,3]}],'
+                         '"meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1}]}],'
+                         '"buffers":[{"byteLength":42,"uri":"data:application/octet-stream;base64,'
+                         + TRIANGLE_GLTF_BUFFER + '"}],'
+                         '"bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":36},'
+                         '{"buffer":0,"byteOffset":36,"byteLength":6}],'
+                         '"accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3",'
+                         '"min":[0,0,0],"max":[1,1,0]},'
+                         '{"bufferView":1,"componentType":5123,"count":3,"type":"SCALAR"}]}\n'),
+    "triangle.off": (7, "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n"),
+}
+
+
 def write(target, name, data):
     folder = os.path.join(CORPUS, target)
     os.makedirs(folder, exist_ok=True)
@@ -106,6 +131,8 @@ def main():
     add_scene("example", compressed(EXAMPLE_BODY))
     for name, text in SMALL_DOCUMENTS.items():
         write("scene_document", name, text.encode())
+    for name, (kind, text) in MODELS.items():
+        write("foreign", name, bytes([kind]) + text.encode())
 
 
 if __name__ == "__main__":

@@ -96,10 +96,18 @@ bool isPlainRoot(const aiScene& ai) {
 // (billions of vertices in a few bytes) makes the reader's allocation fail, which it reports as an
 // error, instead of eating the machine's memory. The bound is the space in use plus a budget. Not
 // applied under the address sanitizer, which reserves its own address ranges.
+// g++ marks an address-sanitizer build with __SANITIZE_ADDRESS__, clang through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZEQ_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZEQ_ADDRESS_SANITIZER 1
+#endif
+#endif
 class AddressSpaceBudget {
 public:
     explicit AddressSpaceBudget(uint64_t budget) {
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(ZEQ_ADDRESS_SANITIZER)
         const uint64_t used = addressSpaceInUse();
         if (used == 0 || getrlimit(RLIMIT_AS, &saved_) != 0) return;
         rlimit bounded = saved_;
