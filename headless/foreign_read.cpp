@@ -16,10 +16,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <numbers>
+#include <string_view>
+#include <vector>
 
 namespace headless {
 
@@ -262,6 +265,35 @@ void buildGeometry(foreign::ReadState& state, const aiNode& source) {
     for (unsigned i = 0; i < source.mNumChildren; ++i) buildGeometry(state, *source.mChildren[i]);
 }
 
+// Whether the file opens with the PLY signature but its header never ends: no "end_header" word
+// anywhere in it. Assimp's PLY reader never returns on such a file, so it is refused beforehand. The
+// file is scanned in blocks, and the scan stops at the first "end_header", which in a sound file
+// closes its short text header.
+bool plyHeaderNeverEnds(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[4] = {};
+    if (!in.read(head, 4) || std::string_view(head, 3) != "ply" || !std::isspace(static_cast<unsigned char>(head[3])))
+        return false;
+    constexpr std::string_view kEnd = "end_header";
+    auto separates = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    std::string window(1, head[3]);  // the character before the block, then the block
+    std::vector<char> block(64 * 1024);
+    for (;;) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const std::size_t got = static_cast<std::size_t>(in.gcount());
+        if (got == 0) return true;
+        window.append(block.data(), got);
+        for (std::size_t at = window.find(kEnd, 1); at != std::string::npos; at = window.find(kEnd, at + 1)) {
+            const std::size_t after = at + kEnd.size();
+            if (!separates(window[at - 1])) continue;
+            if (after < window.size() ? separates(window[after]) : in.peek() == EOF || separates(char(in.peek())))
+                return false;
+        }
+        // Keep enough of the tail to find a word cut by the block boundary, with the character before it.
+        window.erase(0, window.size() > kEnd.size() ? window.size() - kEnd.size() : 0);
+    }
+}
+
 // Post-processing Assimp runs on every file: polygons to triangles, primitive kinds in meshes of
 // their own (so points and lines can be left out), shared vertices joined, normals where the file
 // has none, meshes cut below the Zeq vertex limit, and the whole checked for bad indices.
@@ -278,6 +310,7 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) throw ForeignSceneError("no such file");
     if (std::filesystem::is_directory(path, ec)) throw ForeignSceneError("is a folder, not a file");
+    if (foreign::plyHeaderNeverEnds(path)) throw ForeignSceneError("PLY header without its end_header line");
 
     Assimp::Importer importer;
     if (options.progress) importer.SetProgressHandler(new foreign::ProgressForwarder(options.progress));
