@@ -271,12 +271,14 @@ void buildGeometry(foreign::ReadState& state, const aiNode& source) {
 // closes its short text header.
 bool plyHeaderNeverEnds(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    char head[4] = {};
-    if (!in.read(head, 4) || std::string_view(head, 3) != "ply" || !std::isspace(static_cast<unsigned char>(head[3])))
+    // The reader takes any file that opens with these three letters, whatever follows them.
+    char head[3] = {};
+    if (!in.read(head, 3) || std::tolower(static_cast<unsigned char>(head[0])) != 'p' || std::tolower(static_cast<unsigned char>(head[1])) != 'l' || std::tolower(static_cast<unsigned char>(head[2])) != 'y')
         return false;
     constexpr std::string_view kEnd = "end_header";
-    auto separates = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-    std::string window(1, head[3]);  // the character before the block, then the block
+    // The characters the reader takes to end a word (a vertical tab is not one of them).
+    auto separates = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\0'; };
+    std::string window(1, ' ');  // the character before the block, then the block
     std::vector<char> block(64 * 1024);
     for (;;) {
         in.read(block.data(), static_cast<std::streamsize>(block.size()));
@@ -292,6 +294,16 @@ bool plyHeaderNeverEnds(const std::filesystem::path& path) {
         // Keep enough of the tail to find a word cut by the block boundary, with the character before it.
         window.erase(0, window.size() > kEnd.size() ? window.size() - kEnd.size() : 0);
     }
+}
+
+bool hasFaceWithoutCorners(const aiScene& ai) {
+    for (unsigned m = 0; m < ai.mNumMeshes; ++m) {
+        const aiMesh* mesh = ai.mMeshes[m];
+        if (!mesh) continue;
+        for (unsigned f = 0; f < mesh->mNumFaces; ++f)
+            if (mesh->mFaces && mesh->mFaces[f].mNumIndices == 0) return true;
+    }
+    return false;
 }
 
 // Post-processing Assimp runs on every file: polygons to triangles, primitive kinds in meshes of
@@ -321,7 +333,11 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
     const aiScene* ai = nullptr;
     {
         foreign::AddressSpaceBudget bound(budget);
-        ai = importer.ReadFile(path.string(), foreign::readFlags());
+        // Read first, post-process after the faces are checked: Assimp's triangulation aborts the
+        // whole process on a face without corners (a damaged PLY file, for one).
+        ai = importer.ReadFile(path.string(), 0);
+        if (ai && foreign::hasFaceWithoutCorners(*ai)) throw ForeignSceneError("a face without corners");
+        if (ai) ai = importer.ApplyPostProcessing(foreign::readFlags());
     }
     if (!ai) {
         const std::string why = importer.GetErrorString();

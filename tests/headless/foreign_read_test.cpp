@@ -308,6 +308,10 @@ TEST(ForeignRead, RefusesBrokenFilesWithoutTouchingTheScene) {
         // PLY headers that never end (the reader would never return).
         scratch.file("unended.ply", "ply\nformat ascii 1.0\nelement vertex 0\nproperty float x\n"),
         scratch.file("glued.ply", "ply\nformat ascii 1.0\nelement vertex 0\nproperty list uchar int vertex_end_header\n"),
+        // A face without corners (the triangulation would abort the process).
+        scratch.file("cornerless.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                     "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+                     "0 0 0\n1 0 0\n0 1 0\n0 0 1 2\n"),
     };
     for (const auto& file : files) {
         Host host;
