@@ -16,10 +16,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <numbers>
+#include <string_view>
+#include <vector>
 
 namespace headless {
 
@@ -96,10 +99,18 @@ bool isPlainRoot(const aiScene& ai) {
 // (billions of vertices in a few bytes) makes the reader's allocation fail, which it reports as an
 // error, instead of eating the machine's memory. The bound is the space in use plus a budget. Not
 // applied under the address sanitizer, which reserves its own address ranges.
+// g++ marks an address-sanitizer build with __SANITIZE_ADDRESS__, clang through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZEQ_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZEQ_ADDRESS_SANITIZER 1
+#endif
+#endif
 class AddressSpaceBudget {
 public:
     explicit AddressSpaceBudget(uint64_t budget) {
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(ZEQ_ADDRESS_SANITIZER)
         const uint64_t used = addressSpaceInUse();
         if (used == 0 || getrlimit(RLIMIT_AS, &saved_) != 0) return;
         rlimit bounded = saved_;
@@ -254,6 +265,47 @@ void buildGeometry(foreign::ReadState& state, const aiNode& source) {
     for (unsigned i = 0; i < source.mNumChildren; ++i) buildGeometry(state, *source.mChildren[i]);
 }
 
+// Whether the file opens with the PLY signature but its header never ends: no "end_header" word
+// anywhere in it. Assimp's PLY reader never returns on such a file, so it is refused beforehand. The
+// file is scanned in blocks, and the scan stops at the first "end_header", which in a sound file
+// closes its short text header.
+bool plyHeaderNeverEnds(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    // The reader takes any file that opens with these three letters, whatever follows them.
+    char head[3] = {};
+    if (!in.read(head, 3) || std::tolower(static_cast<unsigned char>(head[0])) != 'p' || std::tolower(static_cast<unsigned char>(head[1])) != 'l' || std::tolower(static_cast<unsigned char>(head[2])) != 'y')
+        return false;
+    constexpr std::string_view kEnd = "end_header";
+    // The characters the reader takes to end a word (a vertical tab is not one of them).
+    auto separates = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\0'; };
+    std::string window(1, ' ');  // the character before the block, then the block
+    std::vector<char> block(64 * 1024);
+    for (;;) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const std::size_t got = static_cast<std::size_t>(in.gcount());
+        if (got == 0) return true;
+        window.append(block.data(), got);
+        for (std::size_t at = window.find(kEnd, 1); at != std::string::npos; at = window.find(kEnd, at + 1)) {
+            const std::size_t after = at + kEnd.size();
+            if (!separates(window[at - 1])) continue;
+            if (after < window.size() ? separates(window[after]) : in.peek() == EOF || separates(char(in.peek())))
+                return false;
+        }
+        // Keep enough of the tail to find a word cut by the block boundary, with the character before it.
+        window.erase(0, window.size() > kEnd.size() ? window.size() - kEnd.size() : 0);
+    }
+}
+
+bool hasFaceWithoutCorners(const aiScene& ai) {
+    for (unsigned m = 0; m < ai.mNumMeshes; ++m) {
+        const aiMesh* mesh = ai.mMeshes[m];
+        if (!mesh) continue;
+        for (unsigned f = 0; f < mesh->mNumFaces; ++f)
+            if (mesh->mFaces && mesh->mFaces[f].mNumIndices == 0) return true;
+    }
+    return false;
+}
+
 // Post-processing Assimp runs on every file: polygons to triangles, primitive kinds in meshes of
 // their own (so points and lines can be left out), shared vertices joined, normals where the file
 // has none, meshes cut below the Zeq vertex limit, and the whole checked for bad indices.
@@ -270,6 +322,7 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) throw ForeignSceneError("no such file");
     if (std::filesystem::is_directory(path, ec)) throw ForeignSceneError("is a folder, not a file");
+    if (foreign::plyHeaderNeverEnds(path)) throw ForeignSceneError("PLY header without its end_header line");
 
     Assimp::Importer importer;
     if (options.progress) importer.SetProgressHandler(new foreign::ProgressForwarder(options.progress));
@@ -280,7 +333,11 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
     const aiScene* ai = nullptr;
     {
         foreign::AddressSpaceBudget bound(budget);
-        ai = importer.ReadFile(path.string(), foreign::readFlags());
+        // Read first, post-process after the faces are checked: Assimp's triangulation aborts the
+        // whole process on a face without corners (a damaged PLY file, for one).
+        ai = importer.ReadFile(path.string(), 0);
+        if (ai && foreign::hasFaceWithoutCorners(*ai)) throw ForeignSceneError("a face without corners");
+        if (ai) ai = importer.ApplyPostProcessing(foreign::readFlags());
     }
     if (!ai) {
         const std::string why = importer.GetErrorString();

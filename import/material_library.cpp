@@ -3,6 +3,7 @@
 
 #include "host/material.h"
 #include "host/texmap.h"
+#include "import/mesh_builder.h"
 
 namespace zeq {
 namespace {
@@ -41,6 +42,13 @@ BitmapTex* MaterialLibrary::makeBitmapTexture(int32_t mapId, const std::string& 
     if (!picture) {
         report.skip(owner + ": map " + std::to_string(mapId) + " names image " + std::to_string(record->imageId) +
                     ", which does not exist");
+        return nullptr;
+    }
+    // The host's map channels end at 99; a texture on a channel beyond would name coordinates no mesh
+    // can hold, and the scene could not be saved.
+    if (record->channel > kMaxTextureChannels) {
+        report.skip(owner + ": map " + std::to_string(mapId) + " uses texture channel " +
+                    std::to_string(record->channel) + ", beyond the host's " + std::to_string(kMaxTextureChannels));
         return nullptr;
     }
     BitmapTex* texture = NewDefaultBitmapTex();

@@ -305,6 +305,13 @@ TEST(ForeignRead, RefusesBrokenFilesWithoutTouchingTheScene) {
         scratch.file("empty.obj", ""),
         scratch.file("nothing.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nend_header\n1\n"),
         scratch.file("absent.glb", "").parent_path() / "not_there.glb",
+        // PLY headers that never end (the reader would never return).
+        scratch.file("unended.ply", "ply\nformat ascii 1.0\nelement vertex 0\nproperty float x\n"),
+        scratch.file("glued.ply", "ply\nformat ascii 1.0\nelement vertex 0\nproperty list uchar int vertex_end_header\n"),
+        // A face without corners (the triangulation would abort the process).
+        scratch.file("cornerless.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                     "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+                     "0 0 0\n1 0 0\n0 1 0\n0 0 1 2\n"),
     };
     for (const auto& file : files) {
         Host host;
@@ -318,6 +325,11 @@ TEST(ForeignRead, RefusesBrokenFilesWithoutTouchingTheScene) {
         }
         EXPECT_TRUE(host.scene().nodes().empty()) << file;
     }
+    // The header check must not refuse a sound file with CR LF line ends.
+    Host host;
+    EXPECT_NO_THROW(loadForeignScene(host, scratch.file("crlf.ply", "ply\r\nformat ascii 1.0\r\nelement vertex 3\r\n"
+        "property float x\r\nproperty float y\r\nproperty float z\r\nelement face 1\r\n"
+        "property list uchar int vertex_indices\r\nend_header\r\n0 0 0\r\n1 0 0\r\n0 1 0\r\n3 0 1 2\r\n")));
 }
 
 TEST(ForeignRead, ExtensionsTellDocumentsFromModels) {

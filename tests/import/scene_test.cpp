@@ -313,11 +313,13 @@ TEST_F(SceneImport, OneMaterialIdOnTwoMeshesGivesTwoMaterials) {
 
 TEST_F(SceneImport, MissingMapsAndImagesAreSkippedAndReported) {
     Zeq2 root = materialScene();
-    root.maps->add({1, 12, 77});  // image 77 does not exist
+    root.maps->add({1, 12, 77});   // image 77 does not exist
+    root.maps->add({100, 13, 1});  // beyond the host's texture channels
     Zeq2Material broken;
     broken.id = 3;
     broken.diffuseMapId = 55;  // no such map
     broken.normalMapId = 12;
+    broken.specularMapId = 13;
     broken.opacityMapId = 10;
     root.materials->add(broken);
     Zeq2Mesh mesh = meshRecord(1, "M", 1, {1});
@@ -329,11 +331,13 @@ TEST_F(SceneImport, MissingMapsAndImagesAreSkippedAndReported) {
     ASSERT_NE(mtl, nullptr);
     EXPECT_EQ(mtl->GetSubTexmap(ID_DI), nullptr);
     EXPECT_EQ(mtl->GetSubTexmap(ID_BU), nullptr);
+    EXPECT_EQ(mtl->GetSubTexmap(ID_SP), nullptr);
     EXPECT_NE(mtl->GetSubTexmap(ID_OP), nullptr);
     EXPECT_FALSE(mtl->TestMtlFlag(MTL_TEX_DISPLAY_ENABLED));
     const std::string text = warnings();
     EXPECT_NE(text.find("material 3: map 55 does not exist"), std::string::npos) << text;
     EXPECT_NE(text.find("map 12 names image 77, which does not exist"), std::string::npos) << text;
+    EXPECT_NE(text.find("map 13 uses texture channel 100, beyond the host's 99"), std::string::npos) << text;
     EXPECT_EQ(boxes().size(), 1u);
 }
 
