@@ -1,0 +1,275 @@
+// Foreign scene files into the headless scene: reading the file through Assimp, the node tree,
+// lights and cameras. Meshes, materials and animation have files of their own.
+#include "headless/foreign_read.h"
+
+#include "headless/host.h"
+#include "headless/lights.h"
+#include "headless/objects.h"
+#include "headless/scene_node.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
+#include <assimp/config.h>
+#include <assimp/postprocess.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace headless {
+
+namespace foreign {
+
+Matrix3 toMatrix3(const aiMatrix4x4& m) {
+    Matrix3 out;
+    out.SetRow(0, {m.a1, m.b1, m.c1});
+    out.SetRow(1, {m.a2, m.b2, m.c2});
+    out.SetRow(2, {m.a3, m.b3, m.c3});
+    out.SetRow(3, {m.a4, m.b4, m.c4});
+    return out;
+}
+
+TimeValue secondsToTicks(double seconds) {
+    const double ticks = std::round(seconds * kTicksPerSecond);
+    // Keys far outside the host's time line are held at its ends rather than wrapping around.
+    constexpr double kLimit = 2147483647.0;
+    return static_cast<TimeValue>(std::clamp(ticks, -kLimit, kLimit));
+}
+
+namespace {
+
+// Forwards Assimp's progress (reading and post-processing, 0..1) as 0..80 percent; building the
+// scene takes the rest.
+class ProgressForwarder : public Assimp::ProgressHandler {
+public:
+    explicit ProgressForwarder(std::function<void(int)> report) : report_(std::move(report)) {}
+    bool Update(float fraction) override {
+        if (fraction >= 0.0f) {
+            const int percent = static_cast<int>(std::clamp(fraction, 0.0f, 1.0f) * 80.0f);
+            if (percent != last_) report_(last_ = percent);
+        }
+        return true;
+    }
+
+private:
+    std::function<void(int)> report_;
+    int last_ = -1;
+};
+
+// Assimp's message as one line: line breaks become spaces, runs of blanks one blank.
+std::string oneLine(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+        out += c;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out.empty() ? "the file could not be read" : out;
+}
+
+// A file root that is only a container: no geometry, lights or cameras of its own, no transform,
+// and not moved by the animation.
+bool isPlainRoot(const aiScene& ai) {
+    const aiNode& root = *ai.mRootNode;
+    if (root.mNumMeshes > 0 || !root.mTransformation.IsIdentity()) return false;
+    const auto named = [&](const aiString& name) { return name == root.mName; };
+    for (unsigned i = 0; i < ai.mNumLights; ++i)
+        if (named(ai.mLights[i]->mName)) return false;
+    for (unsigned i = 0; i < ai.mNumCameras; ++i)
+        if (named(ai.mCameras[i]->mName)) return false;
+    for (unsigned a = 0; a < ai.mNumAnimations; ++a)
+        for (unsigned c = 0; c < ai.mAnimations[a]->mNumChannels; ++c)
+            if (named(ai.mAnimations[a]->mChannels[c]->mNodeName)) return false;
+    for (unsigned m = 0; m < ai.mNumMeshes; ++m)
+        for (unsigned b = 0; b < ai.mMeshes[m]->mNumBones; ++b)
+            if (named(ai.mMeshes[m]->mBones[b]->mName)) return false;
+    return true;
+}
+
+class TreeBuilder {
+public:
+    explicit TreeBuilder(foreign::ReadState& state) : state_(state) {}
+
+    void build() {
+        const aiNode* root = state_.ai.mRootNode;
+        if (isPlainRoot(state_.ai)) {
+            state_.nodes[root] = nullptr;
+            state_.world[root] = aiMatrix4x4();
+            for (unsigned i = 0; i < root->mNumChildren; ++i) makeNode(*root->mChildren[i], nullptr, aiMatrix4x4());
+        } else {
+            makeNode(*root, nullptr, aiMatrix4x4());
+        }
+    }
+
+private:
+    void makeNode(const aiNode& source, INode* parent, const aiMatrix4x4& parentWorld) {
+        std::string name = source.mName.C_Str();
+        if (name.empty()) name = "Node" + std::to_string(++unnamed_);
+        Node* node = state_.scene.createNode(name, parent);
+        node->setLocalTM(foreign::toMatrix3(source.mTransformation));
+        const aiMatrix4x4 world = parentWorld * source.mTransformation;
+        state_.nodes[&source] = node;
+        state_.world[&source] = world;
+        state_.nodesByName.emplace(source.mName.C_Str(), node);
+        ++state_.report.nodes;
+        for (unsigned i = 0; i < source.mNumChildren; ++i) makeNode(*source.mChildren[i], node, world);
+    }
+
+    foreign::ReadState& state_;
+    int unnamed_ = 0;
+};
+
+// The local frame of a light or camera inside its node: at `position`, looking down its -Z along
+// `direction`, with `up` as near its Y axis as the direction allows.
+Matrix3 lookFrame(const aiVector3D& position, aiVector3D direction, aiVector3D up) {
+    if (direction.SquareLength() <= 0.0f) direction = {0.0f, 0.0f, -1.0f};
+    const aiVector3D z = (-direction).Normalize();
+    aiVector3D x = up ^ z;
+    if (x.SquareLength() < 1e-12f) x = (std::abs(z.x) < 0.9f ? aiVector3D(1, 0, 0) : aiVector3D(0, 1, 0)) ^ z;
+    x.Normalize();
+    const aiVector3D y = z ^ x;
+    return Matrix3({x.x, x.y, x.z}, {y.x, y.y, y.z}, {z.x, z.y, z.z}, {position.x, position.y, position.z});
+}
+
+// The node that shows an object placed in the named node's frame: the node itself when it holds
+// nothing yet and the object sits at its origin looking down -Z; otherwise a new child node.
+INode* holderFor(foreign::ReadState& state, const std::string& name, const Matrix3& frame, const char* suffix) {
+    INode* node = state.nodeNamed(name);
+    if (node && !node->GetObjectRef() && frame.IsIdentity(1e-6f)) return node;
+    Node* child = state.scene.createNode((name.empty() ? std::string("Object") : name) + suffix, node);
+    child->setLocalTM(frame);
+    ++state.report.nodes;
+    return child;
+}
+
+void buildLights(foreign::ReadState& state) {
+    Point3 ambient(0.0f, 0.0f, 0.0f);
+    bool hasAmbient = false;
+    for (unsigned i = 0; i < state.ai.mNumLights; ++i) {
+        const aiLight& source = *state.ai.mLights[i];
+        const aiColor3D& c = source.mColorDiffuse;
+        if (source.mType == aiLightSource_AMBIENT) {
+            const aiColor3D& a = source.mColorAmbient.IsBlack() ? c : source.mColorAmbient;
+            ambient += Point3(a.r, a.g, a.b);
+            hasAmbient = true;
+            continue;
+        }
+        int type = OMNI_LIGHT;
+        switch (source.mType) {
+        case aiLightSource_DIRECTIONAL: type = DIR_LIGHT; break;
+        case aiLightSource_SPOT: type = FSPOT_LIGHT; break;
+        case aiLightSource_POINT: type = OMNI_LIGHT; break;
+        default:
+            state.report.warnings.push_back("light \"" + std::string(source.mName.C_Str()) +
+                                            "\": an area or unknown light kind, made an omni light");
+            break;
+        }
+        Light* light = state.scene.newLight(type);
+        // The host keeps a colour and a multiplier: colours brighter than white become white-range
+        // colours times an intensity.
+        const float peak = std::max({c.r, c.g, c.b});
+        const float intensity = peak > 1.0f ? peak : 1.0f;
+        light->SetRGBColor(0, Point3(c.r, c.g, c.b) / intensity);
+        light->SetIntensity(0, intensity);
+        if (type == FSPOT_LIGHT) {
+            constexpr float kDegrees = 180.0f / std::numbers::pi_v<float>;
+            const float falloff = std::clamp(source.mAngleOuterCone * kDegrees, 1.0f, 179.0f);
+            light->SetFallsize(0, falloff);
+            light->SetHotspot(0, std::clamp(source.mAngleInnerCone * kDegrees, 0.5f, falloff));
+        }
+        const Matrix3 frame = type == DIR_LIGHT || type == FSPOT_LIGHT
+                                  ? lookFrame(source.mPosition, source.mDirection, source.mUp)
+                                  : TransMatrix({source.mPosition.x, source.mPosition.y, source.mPosition.z});
+        holderFor(state, source.mName.C_Str(), frame, " Light")->SetObjectRef(light);
+        ++state.report.lights;
+    }
+    if (hasAmbient) state.host.SetAmbient(0, ambient);
+}
+
+void buildCameras(foreign::ReadState& state) {
+    for (unsigned i = 0; i < state.ai.mNumCameras; ++i) {
+        const aiCamera& source = *state.ai.mCameras[i];
+        // The readers give the whole horizontal angle, as the host keeps it. Orthographic cameras
+        // have none; they become perspective cameras of the host's default 45°.
+        float fov = source.mHorizontalFOV;
+        if (!(fov > 0.0f)) {
+            fov = std::numbers::pi_v<float> / 4.0f;
+            state.report.warnings.push_back("camera \"" + std::string(source.mName.C_Str()) +
+                                            "\": orthographic, made a perspective camera of 45 degrees");
+        }
+        Camera* camera = state.scene.newCamera(std::clamp(fov, 0.001f, 3.1f));
+        if (source.mClipPlaneFar > source.mClipPlaneNear && source.mClipPlaneNear >= 0.0f)
+            camera->setClip(source.mClipPlaneNear, source.mClipPlaneFar);
+        holderFor(state, source.mName.C_Str(), lookFrame(source.mPosition, source.mLookAt, source.mUp), " Camera")
+            ->SetObjectRef(camera);
+        ++state.report.cameras;
+    }
+}
+
+void buildGeometry(foreign::ReadState& state, const aiNode& source) {
+    INode* node = state.nodes.at(&source);
+    if (source.mNumMeshes > 0 && node) foreign::buildNodeGeometry(state, source, node);
+    for (unsigned i = 0; i < source.mNumChildren; ++i) buildGeometry(state, *source.mChildren[i]);
+}
+
+// Post-processing Assimp runs on every file: polygons to triangles, primitive kinds in meshes of
+// their own (so points and lines can be left out), shared vertices joined, normals where the file
+// has none, meshes cut below the Zeq vertex limit, and the whole checked for bad indices.
+unsigned readFlags() {
+    return aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_JoinIdenticalVertices |
+           aiProcess_GenSmoothNormals | aiProcess_SplitLargeMeshes | aiProcess_ValidateDataStructure;
+}
+
+}  // namespace
+
+}  // namespace foreign
+
+ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path, const ForeignReadOptions& options) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) throw ForeignSceneError("no such file");
+    if (std::filesystem::is_directory(path, ec)) throw ForeignSceneError("is a folder, not a file");
+
+    Assimp::Importer importer;
+    if (options.progress) importer.SetProgressHandler(new foreign::ProgressForwarder(options.progress));
+    importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, static_cast<int>(foreign::kMaxMeshVertices));
+    importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, static_cast<int>(foreign::kMaxMeshTriangles));
+    const aiScene* ai = importer.ReadFile(path.string(), foreign::readFlags());
+    if (!ai) throw ForeignSceneError(foreign::oneLine(importer.GetErrorString()));
+    if (!ai->mRootNode) throw ForeignSceneError("the file holds no scene");
+    if ((ai->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && ai->mNumMeshes == 0)
+        throw ForeignSceneError("the file holds no geometry (the reader marked the scene incomplete)");
+    if (ai->mFlags & AI_SCENE_FLAGS_VALIDATION_WARNING)
+        throw ForeignSceneError("the file holds inconsistent data (the reader's checks failed)");
+
+    // A model of nothing but points and lines would export as an empty scene: refuse it instead.
+    std::size_t triangles = 0, others = 0;
+    for (unsigned m = 0; m < ai->mNumMeshes; ++m)
+        for (unsigned f = 0; f < ai->mMeshes[m]->mNumFaces; ++f) (ai->mMeshes[m]->mFaces[f].mNumIndices == 3 ? triangles : others)++;
+    if (triangles == 0 && others > 0)
+        throw ForeignSceneError("the model holds no triangles, only " + std::to_string(others) + " points and lines");
+
+    ForeignReadReport report;
+    foreign::ReadState state{host, host.scene(), *ai, options, report, {}, {}, {}, {}, {}, {}};
+    foreign::nameEmbeddedTextures(state);
+    foreign::TreeBuilder(state).build();
+    if (options.progress) options.progress(85);
+    foreign::buildGeometry(state, *ai->mRootNode);
+    if (options.progress) options.progress(95);
+    foreign::buildLights(state);
+    foreign::buildCameras(state);
+    foreign::buildAnimation(state);
+
+    if (report.droppedPoints || report.droppedLines)
+        report.warnings.push_back(std::to_string(report.droppedPoints) + " points and " +
+                                  std::to_string(report.droppedLines) +
+                                  " lines left out: a triangle mesh holds neither");
+    if (report.splitMeshes)
+        report.warnings.push_back(std::to_string(report.splitMeshes) +
+                                  " meshes cut into pieces (sibling nodes \"<name>_partN\") to stay within " +
+                                  std::to_string(foreign::kMaxMeshVertices) + " vertices per mesh");
+    if (options.progress) options.progress(100);
+    return report;
+}
+
+}  // namespace headless

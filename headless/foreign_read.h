@@ -1,0 +1,77 @@
+#pragma once
+// Shared plain types of the foreign-scene reader (foreign_read*.cpp): the state of one load and the
+// steps each file contributes. Only the reader's own files include this header.
+#include "headless/foreign_scene.h"
+#include "host/host.h"
+
+#include <assimp/scene.h>
+
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace headless {
+class Scene;
+class Node;
+}  // namespace headless
+
+namespace headless::foreign {
+
+// Texture coordinate sets a host mesh carries (map channels 1..8).
+constexpr unsigned kMaxUvSets = 8;
+// The Zeq format's limits on one mesh: 16-bit vertex indices and at most 0x7FFFF indices. The
+// vertex limit is one below 65536 so that the count itself fits 16 bits.
+constexpr unsigned kMaxMeshVertices = 0xFFFF;
+constexpr unsigned kMaxMeshTriangles = 0x7FFFF / 3;
+// Host time.
+constexpr double kTicksPerSecond = 4800.0;
+
+// The file's column-vector matrix in the host's row-vector form (the 4×4's bottom row is dropped).
+Matrix3 toMatrix3(const aiMatrix4x4& m);
+// Seconds → ticks, rounded to the nearest tick.
+TimeValue secondsToTicks(double seconds);
+
+struct ReadState {
+    Host& host;
+    Scene& scene;
+    const aiScene& ai;
+    const ForeignReadOptions& options;
+    ForeignReadReport& report;
+
+    // The host node of each file node (the left-out root maps to null).
+    std::unordered_map<const aiNode*, INode*> nodes;
+    // The host node of each node name (the first node of that name in depth-first order), for the
+    // references by name that bones, animation channels, lights and cameras make.
+    std::unordered_map<std::string, INode*> nodesByName;
+    // World transform of each file node, in the file's column form, at load time.
+    std::unordered_map<const aiNode*, aiMatrix4x4> world;
+    // Standard material per file material, made on first use.
+    std::vector<Mtl*> materials;
+    // Multi-materials by the list of file materials their slots hold.
+    std::map<std::vector<unsigned>, Mtl*> multiMaterials;
+    // Bitmap name per embedded texture.
+    std::vector<std::string> textureNames;
+
+    INode* nodeNamed(const std::string& name) const {
+        auto it = nodesByName.find(name);
+        return it == nodesByName.end() ? nullptr : it->second;
+    }
+};
+
+// foreign_read_material.cpp: names of the embedded textures (and their bytes into the report).
+void nameEmbeddedTextures(ReadState& state);
+// The standard material of file material `index`.
+Mtl* materialFor(ReadState& state, unsigned index);
+// The node material for meshes using these file materials in this order (face material id i is
+// the i-th): the standard material itself for one, a shared multi-material for several.
+Mtl* nodeMaterialFor(ReadState& state, const std::vector<unsigned>& materials);
+
+// foreign_read_mesh.cpp: the node's meshes as one or more host meshes (with skins); pieces beyond
+// the first become siblings of the node.
+void buildNodeGeometry(ReadState& state, const aiNode& source, INode* node);
+
+// foreign_read_animation.cpp: the first animation as keys, and the animation range.
+void buildAnimation(ReadState& state);
+
+}  // namespace headless::foreign

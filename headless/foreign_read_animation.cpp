@@ -1,0 +1,103 @@
+// Node animation of foreign scene files: the first animation's channels as keyed local transforms
+// (one key at every time any of the channel's position, rotation or scale keys has), and the
+// scene's animation range.
+#include "headless/foreign_read.h"
+
+#include "headless/host.h"
+#include "headless/scene_node.h"
+
+#include <assimp/anim.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+namespace headless::foreign {
+
+namespace {
+
+// Files that do not say how fast their ticks run count 25 per second (the usual default).
+constexpr double kDefaultTicksPerSecond = 25.0;
+
+// Value of a key track at time t: linear between keys, the end keys held outside them.
+template <typename Key, typename Blend>
+auto sample(const Key* keys, unsigned count, double t, Blend blend) -> decltype(keys[0].mValue) {
+    if (count == 0) return {};
+    if (t <= keys[0].mTime) return keys[0].mValue;
+    if (t >= keys[count - 1].mTime) return keys[count - 1].mValue;
+    const Key* next = std::upper_bound(keys, keys + count, t, [](double time, const Key& k) { return time < k.mTime; });
+    const Key* prev = next - 1;
+    const double span = next->mTime - prev->mTime;
+    const float u = span > 0.0 ? static_cast<float>((t - prev->mTime) / span) : 0.0f;
+    return blend(prev->mValue, next->mValue, u);
+}
+
+aiVector3D lerp(const aiVector3D& a, const aiVector3D& b, float u) { return a + (b - a) * u; }
+
+aiQuaternion slerp(const aiQuaternion& a, const aiQuaternion& b, float u) {
+    aiQuaternion out;
+    aiQuaternion::Interpolate(out, a, b, u);
+    return out.Normalize();
+}
+
+}  // namespace
+
+void buildAnimation(ReadState& state) {
+    if (state.ai.mNumAnimations == 0) return;
+    if (state.ai.mNumAnimations > 1) {
+        std::string names;
+        for (unsigned a = 1; a < state.ai.mNumAnimations; ++a) {
+            if (!names.empty()) names += ", ";
+            const std::string name = state.ai.mAnimations[a]->mName.C_Str();
+            names += name.empty() ? "#" + std::to_string(a + 1) : "\"" + name + "\"";
+        }
+        state.report.warnings.push_back("only the first animation is kept; left out: " + names);
+    }
+    const aiAnimation& animation = *state.ai.mAnimations[0];
+    if (animation.mNumMeshChannels > 0 || animation.mNumMorphMeshChannels > 0)
+        state.report.warnings.push_back("vertex and morph animation left out: only node transforms are kept");
+    const double ticksPerSecond = animation.mTicksPerSecond > 0.0 ? animation.mTicksPerSecond : kDefaultTicksPerSecond;
+    const auto toTicks = [&](double fileTime) { return secondsToTicks(fileTime / ticksPerSecond); };
+
+    TimeValue first = 0;
+    TimeValue last = animation.mDuration > 0.0 ? toTicks(animation.mDuration) : 0;
+    std::size_t unknown = 0;
+    std::unordered_map<INode*, const aiNode*> sources;
+    for (const auto& [source, host] : state.nodes)
+        if (host) sources.emplace(host, source);
+    for (unsigned c = 0; c < animation.mNumChannels; ++c) {
+        const aiNodeAnim& channel = *animation.mChannels[c];
+        auto* node = dynamic_cast<Node*>(state.nodeNamed(channel.mNodeName.C_Str()));
+        if (!node) {
+            ++unknown;
+            continue;
+        }
+        std::set<double> times;
+        for (unsigned k = 0; k < channel.mNumPositionKeys; ++k) times.insert(channel.mPositionKeys[k].mTime);
+        for (unsigned k = 0; k < channel.mNumRotationKeys; ++k) times.insert(channel.mRotationKeys[k].mTime);
+        for (unsigned k = 0; k < channel.mNumScalingKeys; ++k) times.insert(channel.mScalingKeys[k].mTime);
+        if (times.empty()) continue;
+
+        // Parts a channel does not key keep the node's own value.
+        aiVector3D scale0(1, 1, 1), position0;
+        aiQuaternion rotation0;
+        if (auto it = sources.find(node); it != sources.end())
+            it->second->mTransformation.Decompose(scale0, rotation0, position0);
+
+        for (double t : times) {
+            const aiVector3D position = channel.mNumPositionKeys ? sample(channel.mPositionKeys, channel.mNumPositionKeys, t, lerp) : position0;
+            const aiQuaternion rotation = channel.mNumRotationKeys ? sample(channel.mRotationKeys, channel.mNumRotationKeys, t, slerp) : rotation0;
+            const aiVector3D scale = channel.mNumScalingKeys ? sample(channel.mScalingKeys, channel.mNumScalingKeys, t, lerp) : scale0;
+            const TimeValue tick = toTicks(t);
+            node->addKey(tick, toMatrix3(aiMatrix4x4(scale, rotation, position)));
+            first = std::min(first, tick);
+            last = std::max(last, tick);
+        }
+        ++state.report.animatedNodes;
+    }
+    if (unknown)
+        state.report.warnings.push_back("animation: " + std::to_string(unknown) + " channels name no node of the file");
+    if (state.report.animatedNodes > 0) state.host.SetAnimRange(Interval(first, std::max(last, first + 1)));
+}
+
+}  // namespace headless::foreign

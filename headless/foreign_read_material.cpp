@@ -1,0 +1,155 @@
+// Materials of foreign scene files: standard materials with their colours, values and bitmap maps,
+// multi-materials for nodes whose meshes use several, and the names of embedded textures.
+#include "headless/foreign_read.h"
+
+#include "headless/materials.h"
+
+#include <assimp/material.h>
+#include <assimp/texture.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace headless::foreign {
+
+namespace {
+
+// A file extension from a texture's format hint: letters and digits only, lower case.
+std::string extensionFromHint(const char* hint) {
+    std::string out;
+    for (const char* c = hint; *c && out.size() < 8; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c))) out += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    return out.empty() ? "bin" : out;
+}
+
+bool readColor(const aiMaterial& material, const char* key, unsigned type, unsigned index, Color& out) {
+    aiColor4D c;
+    if (material.Get(key, type, index, c) != AI_SUCCESS) return false;
+    out = Color(c.r, c.g, c.b);
+    return true;
+}
+
+bool readFloat(const aiMaterial& material, const char* key, unsigned type, unsigned index, float& out) {
+    ai_real value = 0;
+    if (material.Get(key, type, index, value) != AI_SUCCESS) return false;
+    out = static_cast<float>(value);
+    return true;
+}
+
+// The bitmap of the first texture of `type`, or null when the material has none.
+BitmapTexture* bitmapFor(ReadState& state, const aiMaterial& material, aiTextureType type) {
+    if (material.GetTextureCount(type) == 0) return nullptr;
+    aiString path;
+    unsigned uvIndex = 0;
+    if (material.GetTexture(type, 0, &path, nullptr, &uvIndex) != AI_SUCCESS) return nullptr;
+    std::string name = path.C_Str();
+    if (name.empty()) return nullptr;
+    const auto [embedded, index] = state.ai.GetEmbeddedTextureAndIndex(path.C_Str());
+    if (embedded && index >= 0 && static_cast<std::size_t>(index) < state.textureNames.size())
+        name = state.textureNames[static_cast<std::size_t>(index)];
+    const int channel = static_cast<int>(std::min(uvIndex, kMaxUvSets - 1)) + 1;
+    BitmapTexture* bitmap = state.scene.newBitmapTex(name, channel);
+    bitmap->SetName(name.c_str());
+    return bitmap;
+}
+
+Mtl* makeStandard(ReadState& state, const aiMaterial& source, unsigned index) {
+    aiString name;
+    std::string text = source.Get(AI_MATKEY_NAME, name) == AI_SUCCESS ? name.C_Str() : "";
+    if (text.empty()) text = "Material" + std::to_string(index + 1);
+    StandardMaterial* material = state.scene.newStdMat(text);
+
+    Color color;
+    if (readColor(source, AI_MATKEY_COLOR_AMBIENT, color)) material->SetAmbient(color, 0);
+    if (readColor(source, AI_MATKEY_COLOR_DIFFUSE, color) || readColor(source, AI_MATKEY_BASE_COLOR, color))
+        material->SetDiffuse(color, 0);
+    if (readColor(source, AI_MATKEY_COLOR_SPECULAR, color)) material->SetSpecular(color, 0);
+    float value = 0.0f;
+    // Shininess is a specular exponent (0 to about 100 in most files); the host's glossiness runs
+    // from 0 to 1.
+    if (readFloat(source, AI_MATKEY_SHININESS, value)) material->SetShininess(std::clamp(value / 100.0f, 0.0f, 1.0f), 0);
+    if (readFloat(source, AI_MATKEY_SHININESS_STRENGTH, value)) material->SetShinStr(std::max(value, 0.0f), 0);
+    if (readFloat(source, AI_MATKEY_OPACITY, value)) material->SetOpacity(std::clamp(value, 0.0f, 1.0f), 0);
+    int twoSided = 0;
+    if (source.Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS) material->SetTwoSided(twoSided != 0);
+
+    struct SlotSource {
+        int slot;
+        aiTextureType types[2];
+    };
+    // Per host slot, the texture kinds that fill it, the first found winning.
+    static constexpr SlotSource kSlots[] = {
+        {ID_DI, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR}},
+        {ID_SP, {aiTextureType_SPECULAR, aiTextureType_SPECULAR}},
+        {ID_OP, {aiTextureType_OPACITY, aiTextureType_OPACITY}},
+        {ID_SI, {aiTextureType_EMISSIVE, aiTextureType_EMISSION_COLOR}},
+        {ID_BU, {aiTextureType_NORMALS, aiTextureType_HEIGHT}},
+        {ID_RL, {aiTextureType_REFLECTION, aiTextureType_REFLECTION}},
+    };
+    for (const SlotSource& slot : kSlots) {
+        for (aiTextureType type : slot.types) {
+            if (BitmapTexture* bitmap = bitmapFor(state, source, type)) {
+                material->SetSubTexmap(slot.slot, bitmap);
+                break;
+            }
+        }
+    }
+    if (Texmap* diffuse = material->GetSubTexmap(ID_DI)) material->SetActiveTexmap(diffuse);
+    ++state.report.materials;
+    return material;
+}
+
+}  // namespace
+
+void nameEmbeddedTextures(ReadState& state) {
+    const std::string& stem = state.options.embeddedTextureStem;
+    std::size_t raw = 0;
+    for (unsigned i = 0; i < state.ai.mNumTextures; ++i) {
+        const aiTexture& texture = *state.ai.mTextures[i];
+        std::string name = "*" + std::to_string(i);
+        // Only compressed textures (an image file held whole) can be written out as they are.
+        const bool compressed = texture.mHeight == 0 && texture.pcData != nullptr && texture.mWidth > 0;
+        if (!stem.empty() && compressed) {
+            name = stem + "_" + std::to_string(i) + "." + extensionFromHint(texture.achFormatHint);
+            const auto* bytes = reinterpret_cast<const uint8_t*>(texture.pcData);
+            state.report.embeddedTextures.push_back({name, std::vector<uint8_t>(bytes, bytes + texture.mWidth)});
+        } else if (!compressed) {
+            ++raw;
+        }
+        state.textureNames.push_back(std::move(name));
+    }
+    if (!stem.empty() && raw > 0)
+        state.report.warnings.push_back(std::to_string(raw) +
+                                        " embedded textures are raw pixels, not image files: named \"*N\"");
+}
+
+Mtl* materialFor(ReadState& state, unsigned index) {
+    if (index >= state.ai.mNumMaterials) return nullptr;
+    if (state.materials.empty()) state.materials.resize(state.ai.mNumMaterials, nullptr);
+    Mtl*& material = state.materials[index];
+    if (!material) material = makeStandard(state, *state.ai.mMaterials[index], index);
+    return material;
+}
+
+Mtl* nodeMaterialFor(ReadState& state, const std::vector<unsigned>& materials) {
+    if (materials.empty()) return nullptr;
+    if (materials.size() == 1) return materialFor(state, materials.front());
+    Mtl*& multi = state.multiMaterials[materials];
+    if (!multi) {
+        std::string name;
+        for (unsigned index : materials) {
+            Mtl* sub = materialFor(state, index);
+            if (!name.empty()) name += " + ";
+            name += sub ? sub->GetName() : "";
+        }
+        MultiMaterial* made = state.scene.newMultiMtl(name, static_cast<int>(materials.size()));
+        for (std::size_t slot = 0; slot < materials.size(); ++slot) {
+            Mtl* sub = materialFor(state, materials[slot]);
+            made->SetSubMtlAndName(static_cast<int>(slot), sub, sub ? sub->GetName() : "");
+        }
+        multi = made;
+    }
+    return multi;
+}
+
+}  // namespace headless::foreign

@@ -1,0 +1,334 @@
+// Foreign scene files into the headless scene: the mapping rules that can go wrong (matrix
+// convention and hierarchy, material ids across merged meshes, texture sets to map channels, skin
+// weights and bind matrices, key times to ticks, light kinds) and files that must be refused.
+#include "headless/foreign_scene.h"
+#include "headless/host.h"
+#include "headless/lights.h"
+#include "headless/materials.h"
+#include "headless/scene_node.h"
+#include "headless/skin_modifier.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace headless;
+using nlohmann::json;
+
+class Scratch {
+public:
+    Scratch() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zeq-foreign-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a scratch folder");
+        path_ = pattern;
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    std::filesystem::path file(const std::string& name, const std::string& text) const {
+        std::ofstream(path_ / name, std::ios::binary) << text;
+        return path_ / name;
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string base64(const std::vector<uint8_t>& bytes) {
+    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t left = bytes.size() - i;
+        const uint32_t n = uint32_t(bytes[i]) << 16 | (left > 1 ? uint32_t(bytes[i + 1]) << 8 : 0u) |
+                           (left > 2 ? uint32_t(bytes[i + 2]) : 0u);
+        out += digits[(n >> 18) & 63];
+        out += digits[(n >> 12) & 63];
+        out += left > 1 ? digits[(n >> 6) & 63] : '=';
+        out += left > 2 ? digits[n & 63] : '=';
+    }
+    return out;
+}
+
+// A glTF document with one buffer (embedded as a data URI); accessors are appended float or
+// unsigned-short arrays.
+class Gltf {
+public:
+    json doc = {{"asset", {{"version", "2.0"}}}, {"accessors", json::array()}, {"bufferViews", json::array()}};
+
+    int floats(const std::vector<float>& values, const char* type) {
+        const int components = std::strcmp(type, "SCALAR") == 0 ? 1 : std::strcmp(type, "VEC2") == 0 ? 2
+                               : std::strcmp(type, "VEC3") == 0 ? 3 : std::strcmp(type, "VEC4") == 0 ? 4 : 16;
+        json accessor = {{"componentType", 5126}, {"count", values.size() / components}, {"type", type}};
+        if (std::strcmp(type, "SCALAR") == 0 || std::strcmp(type, "VEC3") == 0) {
+            std::vector<float> lo(components, 1e30f), hi(components, -1e30f);
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                lo[i % components] = std::min(lo[i % components], values[i]);
+                hi[i % components] = std::max(hi[i % components], values[i]);
+            }
+            accessor["min"] = lo;
+            accessor["max"] = hi;
+        }
+        return add(values.data(), values.size() * 4, accessor);
+    }
+    int shorts(const std::vector<uint16_t>& values, const char* type) {
+        const int components = std::strcmp(type, "VEC4") == 0 ? 4 : 1;
+        return add(values.data(), values.size() * 2, {{"componentType", 5123}, {"count", values.size() / components}, {"type", type}});
+    }
+    std::string text() {
+        json out = doc;
+        out["buffers"] = {{{"byteLength", bytes_.size()}, {"uri", "data:application/octet-stream;base64," + base64(bytes_)}}};
+        return out.dump();
+    }
+
+private:
+    int add(const void* data, std::size_t size, json accessor) {
+        while (bytes_.size() % 4) bytes_.push_back(0);
+        const auto* p = static_cast<const uint8_t*>(data);
+        doc["bufferViews"].push_back({{"buffer", 0}, {"byteOffset", bytes_.size()}, {"byteLength", size}});
+        bytes_.insert(bytes_.end(), p, p + size);
+        accessor["bufferView"] = doc["bufferViews"].size() - 1;
+        doc["accessors"].push_back(accessor);
+        return static_cast<int>(doc["accessors"].size() - 1);
+    }
+    std::vector<uint8_t> bytes_;
+};
+
+// Parent (moved and turned 90° about Z, with an animated translation) holding Child, whose mesh
+// has two primitives with two materials and different texture sets; a skinned strip over the
+// bones Bone1 → Bone2.
+std::string testModel() {
+    Gltf g;
+    const float s = std::sqrt(0.5f);
+    const int posA = g.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+    const int posB = g.floats({0, 0, 1, 1, 0, 1, 0, 1, 1}, "VEC3");
+    const int uvA0 = g.floats({0, 0, 1, 0, 0, 1}, "VEC2");
+    const int uvA1 = g.floats({0.25f, 0.25f, 0.75f, 0.25f, 0.25f, 0.75f}, "VEC2");
+    const int uvB0 = g.floats({0, 0, 1, 0, 0, 1}, "VEC2");
+    const int posC = g.floats({0, 0, 0, 0, 1, 0, 0, 2, 0}, "VEC3");
+    const int joints = g.shorts({0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0}, "VEC4");
+    const int weights = g.floats({1, 0, 0, 0, 0.5f, 0.5f, 0, 0, 0, 1, 0, 0}, "VEC4");
+    const int inverseBind = g.floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1,  //
+                                      1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -1, 0, 1},
+                                     "MAT4");
+    const int times = g.floats({0, 1}, "SCALAR");
+    const int moves = g.floats({10, 0, 0, 13, 0, 0}, "VEC3");
+    g.doc["scene"] = 0;
+    g.doc["scenes"] = {{{"nodes", {0, 2, 3}}}};
+    g.doc["nodes"] = {
+        {{"name", "Parent"}, {"translation", {10, 0, 0}}, {"rotation", {0, 0, s, s}}, {"children", {1}}},
+        {{"name", "Child"}, {"translation", {0, 2, 0}}, {"mesh", 0}},
+        {{"name", "Skinned"}, {"mesh", 1}, {"skin", 0}},
+        {{"name", "Bone1"}, {"children", {4}}},
+        {{"name", "Bone2"}, {"translation", {0, 1, 0}}},
+    };
+    g.doc["meshes"] = {
+        {{"primitives",
+          {{{"attributes", {{"POSITION", posA}, {"TEXCOORD_0", uvA0}, {"TEXCOORD_1", uvA1}}}, {"material", 0}},
+           {{"attributes", {{"POSITION", posB}, {"TEXCOORD_0", uvB0}}}, {"material", 1}}}}},
+        {{"primitives", {{{"attributes", {{"POSITION", posC}, {"JOINTS_0", joints}, {"WEIGHTS_0", weights}}}, {"material", 1}}}}},
+    };
+    g.doc["skins"] = {{{"joints", {3, 4}}, {"inverseBindMatrices", inverseBind}}};
+    g.doc["materials"] = {
+        {{"name", "Red"},
+         {"pbrMetallicRoughness", {{"baseColorFactor", {1, 0, 0, 1}}, {"baseColorTexture", {{"index", 0}, {"texCoord", 1}}}}},
+         {"normalTexture", {{"index", 1}}}},
+        {{"name", "Blue"}, {"pbrMetallicRoughness", {{"baseColorFactor", {0, 0, 1, 1}}}}},
+    };
+    g.doc["images"] = {{{"uri", "red.png"}}, {{"uri", "normal.png"}}};
+    g.doc["textures"] = {{{"source", 0}}, {{"source", 1}}};
+    json sampler = {{"input", times}, {"output", moves}};
+    json channel = {{"sampler", 0}, {"target", {{"node", 0}, {"path", "translation"}}}};
+    g.doc["animations"] = json::array({{{"samplers", json::array({sampler})}, {"channels", json::array({channel})}}});
+    return g.text();
+}
+
+void expectNear(const Point3& actual, const Point3& expected, const std::string& what) {
+    EXPECT_NEAR(actual.x, expected.x, 1e-5f) << what;
+    EXPECT_NEAR(actual.y, expected.y, 1e-5f) << what;
+    EXPECT_NEAR(actual.z, expected.z, 1e-5f) << what;
+}
+
+class ForeignReadModel : public ::testing::Test {
+protected:
+    void SetUp() override { report = loadForeignScene(host, scratch.file("model.gltf", testModel())); }
+    Node* node(const char* name) {
+        Node* found = host.scene().findNode(name);
+        if (!found) throw std::runtime_error(std::string("no node ") + name);
+        return found;
+    }
+    Scratch scratch;
+    Host host;
+    ForeignReadReport report;
+};
+
+TEST_F(ForeignReadModel, HierarchyAndMatricesGiveTheFilesWorldPositions) {
+    Node* child = node("Child");
+    EXPECT_EQ(child->GetParentNode(), node("Parent"));
+    // (1, 0, 0) in Child: +2 in y, turned 90° about Z, +10 in x.
+    const auto& mesh = static_cast<TriObject*>(child->GetObjectRef())->mesh;
+    bool found = false;
+    for (const Point3& p : mesh.verts) {
+        if (p == Point3(1, 0, 0)) {
+            expectNear(child->GetObjectTM(0).PointTransform(p), {8, 1, 0}, "at tick 0");
+            expectNear(child->GetObjectTM(4800).PointTransform(p), {11, 1, 0}, "at 1 s");
+            found = true;
+        }
+    }
+    EXPECT_TRUE(found);
+    // The animation: keys at 0 and 1 s become ticks 0 and 4800, and so does the range.
+    std::vector<TimeValue> ticks;
+    for (const TransformKey& key : node("Parent")->track().Keys()) ticks.push_back(key.time);
+    EXPECT_EQ(ticks, (std::vector<TimeValue>{0, 4800}));
+    EXPECT_EQ(host.GetAnimRange().Start(), 0);
+    EXPECT_EQ(host.GetAnimRange().End(), 4800);
+    EXPECT_EQ(report.animatedNodes, 1u);
+}
+
+TEST_F(ForeignReadModel, MergedMeshesKeepTheirMaterialsAndTextureSets) {
+    Node* child = node("Child");
+    const Mesh& mesh = static_cast<TriObject*>(child->GetObjectRef())->mesh;
+    ASSERT_EQ(mesh.getNumFaces(), 2);
+    Mtl* multi = child->GetMtl();
+    ASSERT_NE(multi, nullptr);
+    ASSERT_EQ(multi->NumSubMtls(), 2);
+    ASSERT_TRUE(mesh.mapSupport(1));
+    ASSERT_TRUE(mesh.mapSupport(2));
+    for (const Face& face : mesh.faces) {
+        // Faces at z = 0 come from the red primitive, which alone has a second texture set.
+        const bool red = mesh.verts[face.v[0]].z == 0.0f;
+        Mtl* sub = multi->GetSubMtl(face.getMatID());
+        ASSERT_NE(sub, nullptr);
+        EXPECT_STREQ(sub->GetName(), red ? "Red" : "Blue");
+        const Point3 uv = mesh.Map(2).tv[mesh.Map(2).tf[&face - mesh.faces.data()].t[1]];
+        // glTF counts v from the top; the host from the bottom.
+        expectNear(uv, red ? Point3(0.75f, 0.75f, 0.0f) : Point3(0.0f, 0.0f, 0.0f), "second set, corner 1");
+    }
+    auto* red = static_cast<StdMat*>(multi->GetSubMtl(0));
+    EXPECT_EQ(red->GetDiffuse(0), Color(1, 0, 0));
+    auto* diffuse = dynamic_cast<BitmapTex*>(red->GetSubTexmap(ID_DI));
+    ASSERT_NE(diffuse, nullptr);
+    EXPECT_STREQ(diffuse->GetMapName(), "red.png");
+    EXPECT_EQ(diffuse->GetTheUVGen()->GetMapChannel(), 2);
+    auto* bump = dynamic_cast<BitmapTex*>(red->GetSubTexmap(ID_BU));
+    ASSERT_NE(bump, nullptr);
+    EXPECT_STREQ(bump->GetMapName(), "normal.png");
+}
+
+TEST_F(ForeignReadModel, SkinsCarryBonesBindPoseAndWeights) {
+    Node* skinned = node("Skinned");
+    auto* stack = dynamic_cast<IDerivedObject*>(skinned->GetObjectRef());
+    ASSERT_NE(stack, nullptr);
+    auto* skin = dynamic_cast<SkinModifier*>(stack->GetModifier(0));
+    ASSERT_NE(skin, nullptr);
+    ASSERT_EQ(skin->bones().size(), 2u);
+    EXPECT_EQ(skin->bones()[0].node, node("Bone1"));
+    EXPECT_EQ(skin->bones()[1].node, node("Bone2"));
+    expectNear(skin->bones()[1].initTM.GetTrans(), node("Bone2")->GetNodeTM(0).GetTrans(), "bind pose of Bone2");
+    const Mesh& mesh = static_cast<TriObject*>(stack->GetObjRef())->mesh;
+    ASSERT_EQ(skin->vertices().size(), mesh.verts.size());
+    for (std::size_t v = 0; v < mesh.verts.size(); ++v) {
+        // Vertex at y = 0: Bone1 only; y = 1: half each; y = 2: Bone2 only.
+        const float y = mesh.verts[v].y;
+        float weights[2] = {0, 0};
+        for (const SkinModifier::Assignment& a : skin->vertices()[v]) weights[a.bone] += a.weight;
+        EXPECT_FLOAT_EQ(weights[0], 1.0f - y / 2.0f) << "vertex at y = " << y;
+        EXPECT_FLOAT_EQ(weights[1], y / 2.0f) << "vertex at y = " << y;
+    }
+    EXPECT_EQ(report.skins, 1u);
+}
+
+TEST(ForeignRead, LightKinds) {
+    Scratch scratch;
+    const auto file = scratch.file("lights.dae", R"(<?xml version="1.0"?>
+<COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
+ <asset><up_axis>Y_UP</up_axis></asset>
+ <library_lights>
+  <light id="amb" name="amb"><technique_common><ambient><color>0.1 0.2 0.3</color></ambient></technique_common></light>
+  <light id="pt" name="pt"><technique_common><point><color>2 1 0.5</color></point></technique_common></light>
+  <light id="sp" name="sp"><technique_common><spot><color>1 1 1</color><falloff_angle>40</falloff_angle></spot></technique_common></light>
+  <light id="dir" name="dir"><technique_common><directional><color>0.5 0.5 0.5</color></directional></technique_common></light>
+ </library_lights>
+ <library_visual_scenes><visual_scene id="s">
+  <node id="A" name="A"><instance_light url="#amb"/></node>
+  <node id="P" name="P"><translate>1 2 3</translate><instance_light url="#pt"/></node>
+  <node id="S" name="S"><instance_light url="#sp"/></node>
+  <node id="D" name="D"><instance_light url="#dir"/></node>
+ </visual_scene></library_visual_scenes>
+ <scene><instance_visual_scene url="#s"/></scene>
+</COLLADA>)");
+    Host host;
+    const ForeignReadReport report = loadForeignScene(host, file);
+    struct Case {
+        const char* node;
+        int type;
+        Point3 color;
+        float intensity;
+    };
+    const Case cases[] = {{"P", OMNI_LIGHT, {1.0f, 0.5f, 0.25f}, 2}, {"S", FSPOT_LIGHT, {1.0f, 1.0f, 1.0f}, 1}, {"D", DIR_LIGHT, {0.5f, 0.5f, 0.5f}, 1}};
+    for (const Case& c : cases) {
+        Node* holder = host.scene().findNode(c.node);
+        ASSERT_NE(holder, nullptr) << c.node;
+        Object* object = holder->GetObjectRef();
+        if (!object && holder->NumberOfChildren() > 0) object = holder->GetChildNode(0)->GetObjectRef();
+        auto* light = dynamic_cast<GenLight*>(object);
+        ASSERT_NE(light, nullptr) << c.node;
+        EXPECT_EQ(light->Type(), c.type) << c.node;
+        expectNear(light->GetRGBColor(0), c.color, c.node);
+        EXPECT_FLOAT_EQ(light->GetIntensity(0), c.intensity) << c.node;
+    }
+    expectNear(host.GetAmbient(0), {0.1f, 0.2f, 0.3f}, "ambient colour");
+    EXPECT_EQ(report.lights, 3u);
+}
+
+// Files that must be refused with one line, leaving the scene as it was.
+TEST(ForeignRead, RefusesBrokenFilesWithoutTouchingTheScene) {
+    Scratch scratch;
+    std::string glb = "glTF";
+    glb += std::string("\x02\x00\x00\x00\x00\x10\x00\x00", 8);  // version 2, claims 4096 bytes
+    glb += std::string("\x40\x00\x00\x00JSON{\"asset\":{\"version\":", 24);  // cut short
+    const std::string missingBuffer = R"({"asset":{"version":"2.0"},"buffers":[{"byteLength":36,"uri":"gone.bin"}],
+        "bufferViews":[{"buffer":0,"byteLength":36}],
+        "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3","min":[0,0,0],"max":[1,1,0]}],
+        "meshes":[{"primitives":[{"attributes":{"POSITION":0}}]}],"nodes":[{"mesh":0}],"scenes":[{"nodes":[0]}],"scene":0})";
+    const std::filesystem::path files[] = {
+        scratch.file("truncated.glb", glb),
+        scratch.file("missing_buffer.gltf", missingBuffer),
+        scratch.file("empty.obj", ""),
+        scratch.file("nothing.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nend_header\n1\n"),
+        scratch.file("absent.glb", "").parent_path() / "not_there.glb",
+    };
+    for (const auto& file : files) {
+        Host host;
+        try {
+            loadForeignScene(host, file);
+            ADD_FAILURE() << file << " was accepted";
+        } catch (const ForeignSceneError& e) {
+            const std::string message = e.what();
+            EXPECT_FALSE(message.empty()) << file;
+            EXPECT_EQ(message.find('\n'), std::string::npos) << file << ": " << message;
+        }
+        EXPECT_TRUE(host.scene().nodes().empty()) << file;
+    }
+}
+
+TEST(ForeignRead, ExtensionsTellDocumentsFromModels) {
+    EXPECT_TRUE(isSceneDocumentPath("a/scene.JSON"));
+    EXPECT_FALSE(isSceneDocumentPath("model.glb"));
+    EXPECT_TRUE(isForeignReadPath("model.GLB"));
+    EXPECT_TRUE(isForeignReadPath("model.fbx"));
+    EXPECT_FALSE(isForeignReadPath("scene.json"));
+    EXPECT_FALSE(isForeignReadPath("model.nosuchformat"));
+    const std::vector<std::string> written = foreignWriteExtensions();
+    EXPECT_NE(std::find(written.begin(), written.end(), "glb"), written.end());
+}
+
+}  // namespace
