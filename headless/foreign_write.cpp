@@ -68,7 +68,8 @@ public:
         size_t target = offset;
         if (origin == aiOrigin_CUR) target = position_ + offset;
         else if (origin == aiOrigin_END) target = bytes_.size() + offset;
-        if (target > bytes_.size()) return aiReturn_FAILURE;
+        // Exporters may seek past the end to leave room for a header they write last.
+        if (target > bytes_.size()) bytes_.resize(target);
         position_ = target;
         return aiReturn_SUCCESS;
     }

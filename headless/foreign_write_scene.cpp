@@ -108,11 +108,12 @@ void addCamera(ForeignSceneParts& parts, const std::string& name, CameraObject* 
     auto* out = new aiCamera();
     parts.cameras.push_back(out);
     out->mName = toAssimpString(name);
-    // Host cameras look along their negative Z axis with Y up; Assimp's angle is half the view.
+    // Host cameras look along their negative Z axis with Y up. The whole horizontal angle is
+    // written, as Assimp's exporters write it out and its readers give it back.
     out->mPosition = aiVector3D(0, 0, 0);
     out->mLookAt = aiVector3D(0, 0, -1);
     out->mUp = aiVector3D(0, 1, 0);
-    out->mHorizontalFOV = camera->GetFOV(t) / 2.0f;
+    out->mHorizontalFOV = camera->GetFOV(t);
     out->mClipPlaneNear = camera->GetNearClip(t);
     out->mClipPlaneFar = camera->GetFarClip(t);
     out->mAspect = aspect;
