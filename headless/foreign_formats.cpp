@@ -1,7 +1,7 @@
 // Which files are scene documents and which foreign formats Assimp reads and writes.
 #include "headless/foreign_scene.h"
+#include "headless/foreign_write.h"
 
-#include <assimp/Exporter.hpp>
 #include <assimp/Importer.hpp>
 
 #include <algorithm>
@@ -48,13 +48,10 @@ bool isForeignReadPath(const std::filesystem::path& path) {
 }
 
 std::vector<std::string> foreignWriteExtensions() {
-    Assimp::Exporter exporter;
+    // The formats the scene writer renders (foreign_write.h), so that the list zeq prints is what
+    // `zeq import` and `zeq scene convert` accept.
     std::set<std::string> extensions;
-    for (std::size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
-        const aiExportFormatDesc* format = exporter.GetExportFormatDescription(i);
-        if (format && format->fileExtension && *format->fileExtension && lowerCase(format->fileExtension) != "json")
-            extensions.insert(lowerCase(format->fileExtension));
-    }
+    for (const ForeignWriteFormat& format : foreignWriteFormats()) extensions.insert(format.extension);
     return {extensions.begin(), extensions.end()};
 }
 

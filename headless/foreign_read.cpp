@@ -178,6 +178,8 @@ Matrix3 lookFrame(const aiVector3D& position, aiVector3D direction, aiVector3D u
     if (direction.SquareLength() <= 0.0f) direction = {0.0f, 0.0f, -1.0f};
     const aiVector3D z = (-direction).Normalize();
     aiVector3D x = up ^ z;
+    // No usable up vector (some readers leave it zero): Y up, as the host's lights and cameras have it.
+    if (x.SquareLength() < 1e-12f) x = aiVector3D(0, 1, 0) ^ z;
     if (x.SquareLength() < 1e-12f) x = (std::abs(z.x) < 0.9f ? aiVector3D(1, 0, 0) : aiVector3D(0, 1, 0)) ^ z;
     x.Normalize();
     const aiVector3D y = z ^ x;

@@ -52,7 +52,7 @@ bool isSceneDocumentPath(const std::filesystem::path& path);
 std::vector<std::string> foreignReadExtensions();
 // True when the extension of path (in any case) is one of foreignReadExtensions().
 bool isForeignReadPath(const std::filesystem::path& path);
-// The extensions (lower case, without the dot, sorted) Assimp's exporters write.
+// The extensions (lower case, without the dot, sorted) the scene writer writes (foreign_write.h).
 std::vector<std::string> foreignWriteExtensions();
 
 // A file that could not be loaded. what() is one line: the reader's own reason, without log text.

@@ -1,14 +1,21 @@
 // `zeq scene demo [-o FILE]`: writes the built-in demo scene document (stdout without -o).
 // `zeq scene check FILE.json`: loads a scene document into an empty scene and reports the first
 // problem ("zeq: FILE: nodes[3].object: no object \"Box02\"", exit status 1) or what it holds.
+// `zeq scene convert IN -o OUT`: loads a scene document or a foreign scene file (glTF, FBX, Collada,
+// OBJ ...) and saves it as the other, or as another foreign format; the extensions tell them apart.
+// Textures embedded in a foreign file are written beside OUT as "<OUT stem>_<N>.<ext>".
 #include "tools/zeq/command.h"
 
 #include "format/file_io.h"
 #include "headless/demo_scene.h"
+#include "headless/foreign_scene.h"
 #include "headless/host.h"
 #include "headless/scene_document.h"
+#include "tools/zeq/scene_output.h"
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -18,6 +25,7 @@ namespace {
 struct SceneOptions {
     std::string output;
     std::string file;
+    std::string convertOutput;
 };
 
 int writeDemo(const std::string& output) {
@@ -56,9 +64,81 @@ int checkDocument(const std::string& file) {
     return 0;
 }
 
+// Loads a scene document or a foreign file into the host; the loader's warnings go to stderr.
+// Embedded textures of a foreign file are returned for the caller to write beside its output.
+std::vector<headless::EmbeddedTexture> loadAnyScene(headless::Host& host, const std::string& file,
+                                                     const std::string& textureStem) {
+    if (headless::isSceneDocumentPath(file)) {
+        try {
+            headless::loadSceneDocumentFile(host, file);
+        } catch (const headless::SceneDocumentError& e) {
+            throw zeq::cli::CommandError(file, e.what());
+        }
+        return {};
+    }
+    headless::ForeignReadOptions options;
+    options.embeddedTextureStem = textureStem;
+    options.progress = [&host](int percent) { host.ProgressUpdate(percent, true, nullptr); };
+    host.ProgressStart("Reading", true, nullptr, nullptr);
+    headless::ForeignReadReport report;
+    try {
+        report = headless::loadForeignScene(host, file, options);
+    } catch (const headless::ForeignSceneError& e) {
+        host.ProgressEnd();
+        throw zeq::cli::CommandError(file, e.what());
+    }
+    host.ProgressEnd();
+    for (const std::string& line : report.warnings) std::cerr << "Warning: " << line << '\n';
+    return std::move(report.embeddedTextures);
+}
+
+int convertScene(const std::string& input, const std::string& output) {
+    if (!zeq::cli::isWritableScenePath(output)) return zeq::cli::refuseOutputFormat(output);
+    if (!headless::isSceneDocumentPath(input) && !headless::isForeignReadPath(input)) {
+        const std::string extension = std::filesystem::path(input).extension().string();
+        std::string readable = "json";
+        for (const std::string& e : headless::foreignReadExtensions()) readable += ", " + e;
+        std::fprintf(stderr, "zeq: %s: cannot read %s (readable: %s)\n", input.c_str(),
+                     extension.empty() ? "files without an extension" : ("\"" + extension + "\" files").c_str(),
+                     readable.c_str());
+        return 2;
+    }
+    headless::Host host;
+    const std::filesystem::path target(output);
+    const std::vector<headless::EmbeddedTexture> textures = loadAnyScene(host, input, target.stem().string());
+
+    // Embedded textures first, beside the output, under the names the materials now use.
+    std::vector<std::string> written;
+    auto removeWritten = [&written] {
+        for (const std::string& path : written) {
+            std::error_code ignored;
+            std::filesystem::remove(path, ignored);
+        }
+    };
+    try {
+        for (const headless::EmbeddedTexture& texture : textures) {
+            const std::string path = (target.parent_path() / texture.name).string();
+            zeq::ByteBuffer bytes;
+            bytes.appendBytes(texture.bytes.data(), static_cast<int32_t>(texture.bytes.size()), false);
+            zeq::writeFileAtomic(path, bytes);
+            written.push_back(path);
+        }
+    } catch (const zeq::FileError& e) {
+        removeWritten();
+        throw zeq::cli::CommandError(e.path, e.reason);
+    }
+    try {
+        zeq::cli::saveScene(host, output);
+    } catch (...) {
+        removeWritten();
+        throw;
+    }
+    return 0;
+}
+
 std::function<int()> setupScene(CLI::App& app) {
     auto options = std::make_shared<SceneOptions>();
-    CLI::App* sub = app.add_subcommand("scene", "Scene documents (JSON scenes of the headless host): the demo scene and checks");
+    CLI::App* sub = app.add_subcommand("scene", "Scene documents (JSON scenes of the headless host): the demo scene, checks and conversion to and from foreign files");
     sub->require_subcommand(1);
     CLI::App* demo = sub->add_subcommand(
         "demo", "Write the built-in demo scene as a scene document, a worked example of the format");
@@ -67,7 +147,19 @@ std::function<int()> setupScene(CLI::App& app) {
         "check", "Load a scene document and report its first problem with its JSON path (exit status 1), or what it "
                  "holds");
     check->add_option("FILE", options->file, "The scene document to check")->required();
-    return [options, demo] { return demo->parsed() ? writeDemo(options->output) : checkDocument(options->file); };
+    CLI::App* convert = sub->add_subcommand(
+        "convert", "Convert between scene documents (.json) and foreign scene files (glTF, FBX, Collada, OBJ ...) in "
+                   "either direction; the extensions of IN and OUT pick the formats");
+    convert->add_option("IN", options->file, "The scene document or foreign file to read")->required();
+    convert->add_option("-o,--output", options->convertOutput,
+                        "The file to write (" + zeq::cli::writableSceneExtensions() + ")")
+        ->required()
+        ->type_name("OUT");
+    return [options, demo, convert] {
+        if (demo->parsed()) return writeDemo(options->output);
+        if (convert->parsed()) return convertScene(options->file, options->convertOutput);
+        return checkDocument(options->file);
+    };
 }
 
 ZEQ_COMMAND(70, setupScene);

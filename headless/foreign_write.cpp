@@ -1,0 +1,165 @@
+// Writing foreign scene files: the formats, and Assimp's exporters run against an in-memory file
+// system so that every file they produce comes back to the caller instead of landing on disk.
+#include "headless/foreign_write.h"
+
+#include "headless/foreign_write_build.h"
+
+#include <assimp/Exporter.hpp>
+#include <assimp/IOStream.hpp>
+#include <assimp/IOSystem.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <map>
+
+namespace headless {
+
+namespace {
+
+struct FormatEntry {
+    ForeignWriteFormat format;
+    const char* exporterId;  // Assimp's id of the exporter
+    bool lights;             // whether the exporter writes lights
+};
+
+const std::vector<FormatEntry>& formatTable() {
+    static const std::vector<FormatEntry> table = {
+        {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", false},
+        {{"glb", "glTF 2.0, binary"}, "glb2", false},
+        {{"dae", "Collada"}, "collada", true},
+        {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", false},
+        // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
+        {{"fbx", "FBX, ASCII"}, "fbxa", true},
+    };
+    return table;
+}
+
+std::string lowerExtension(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    if (!extension.empty()) extension.erase(0, 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+const FormatEntry* findFormat(const std::string& path) {
+    const std::string extension = lowerExtension(path);
+    for (const FormatEntry& entry : formatTable())
+        if (entry.format.extension == extension) return &entry;
+    return nullptr;
+}
+
+// A file an exporter writes: bytes kept in memory until the exporter is done.
+class CapturedStream : public Assimp::IOStream {
+public:
+    explicit CapturedStream(std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+    size_t Read(void*, size_t, size_t) override { return 0; }
+    size_t Write(const void* buffer, size_t size, size_t count) override {
+        const size_t n = size * count;
+        if (position_ + n > bytes_.size()) bytes_.resize(position_ + n);
+        if (n > 0) std::memcpy(bytes_.data() + position_, buffer, n);
+        position_ += n;
+        return count;
+    }
+    aiReturn Seek(size_t offset, aiOrigin origin) override {
+        size_t target = offset;
+        if (origin == aiOrigin_CUR) target = position_ + offset;
+        else if (origin == aiOrigin_END) target = bytes_.size() + offset;
+        // Exporters may seek past the end to leave room for a header they write last.
+        if (target > bytes_.size()) bytes_.resize(target);
+        position_ = target;
+        return aiReturn_SUCCESS;
+    }
+    size_t Tell() const override { return position_; }
+    size_t FileSize() const override { return bytes_.size(); }
+    void Flush() override {}
+
+private:
+    std::vector<uint8_t>& bytes_;
+    size_t position_ = 0;
+};
+
+// The exporter's file system: files opened for writing are captured in order; nothing is read.
+class CapturingFileSystem : public Assimp::IOSystem {
+public:
+    explicit CapturingFileSystem(std::deque<ForeignFile>& files) : files_(files) {}
+    bool Exists(const char* path) const override {
+        return std::any_of(files_.begin(), files_.end(), [&](const ForeignFile& f) { return f.path == path; });
+    }
+    char getOsSeparator() const override { return '/'; }
+    Assimp::IOStream* Open(const char* path, const char* mode) override {
+        if (path == nullptr || mode == nullptr || std::strchr(mode, 'w') == nullptr) return nullptr;
+        for (ForeignFile& file : files_)
+            if (file.path == path) {
+                file.bytes.clear();
+                return new CapturedStream(file.bytes);
+            }
+        files_.push_back({path, {}});
+        return new CapturedStream(files_.back().bytes);
+    }
+    void Close(Assimp::IOStream* stream) override { delete stream; }
+
+private:
+    // A deque, so that an open stream's bytes stay where they are while another file is added.
+    std::deque<ForeignFile>& files_;
+};
+
+}  // namespace
+
+const std::vector<ForeignWriteFormat>& foreignWriteFormats() {
+    static const std::vector<ForeignWriteFormat> formats = [] {
+        std::vector<ForeignWriteFormat> list;
+        for (const FormatEntry& entry : formatTable()) list.push_back(entry.format);
+        return list;
+    }();
+    return formats;
+}
+
+std::string foreignWriteExtensionList() {
+    std::string list;
+    for (const FormatEntry& entry : formatTable()) list += (list.empty() ? "" : ", ") + entry.format.extension;
+    return list;
+}
+
+bool isForeignWritePath(const std::string& path) { return findFormat(path) != nullptr; }
+
+std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path) {
+    const FormatEntry* format = findFormat(path);
+    if (format == nullptr)
+        throw ForeignWriteError("cannot write \"." + lowerExtension(path) +
+                                "\" files (writable: " + foreignWriteExtensionList() + ")");
+
+    std::unique_ptr<aiScene> scene;
+    try {
+        scene = buildForeignScene(host, format->lights);
+    } catch (const std::bad_alloc&) {
+        throw ForeignWriteError("out of memory while converting the scene");
+    } catch (const std::exception& e) {
+        throw ForeignWriteError(e.what());
+    }
+
+    std::deque<ForeignFile> captured;
+    Assimp::Exporter exporter;
+    exporter.SetIOHandler(new CapturingFileSystem(captured));  // the exporter owns it
+    aiReturn result = aiReturn_FAILURE;
+    try {
+        result = exporter.Export(scene.get(), format->exporterId, path, 0);
+    } catch (const std::exception& e) {
+        throw ForeignWriteError(std::string("the exporter failed: ") + e.what());
+    }
+    if (result != aiReturn_SUCCESS) {
+        std::string why = exporter.GetErrorString();
+        while (!why.empty() && (why.back() == '\n' || why.back() == '.')) why.pop_back();
+        throw ForeignWriteError(why.empty() ? "the exporter failed" : why);
+    }
+    std::vector<ForeignFile> files(std::make_move_iterator(captured.begin()), std::make_move_iterator(captured.end()));
+    // The main file last, so that it is renamed into place once everything it names is there.
+    std::stable_partition(files.begin(), files.end(), [&](const ForeignFile& f) { return f.path != path; });
+    if (files.empty() || files.back().path != path) throw ForeignWriteError("the exporter wrote no file");
+    return files;
+}
+
+}  // namespace headless

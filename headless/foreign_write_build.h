@@ -1,0 +1,62 @@
+#pragma once
+// Shared plain types and steps of the foreign-file writer: the headless scene as an aiScene.
+// foreign_write_scene.cpp builds the node tree, lights, cameras and animation; foreign_write_mesh.cpp
+// the meshes, skins and materials; foreign_write.cpp hands the result to Assimp's exporters.
+#include "host/host.h"
+
+#include <assimp/matrix4x4.h>
+#include <assimp/scene.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class INode;
+
+namespace headless {
+
+class Host;
+
+// Row-vector host matrix (rows X, Y, Z, translation) → Assimp's column-vector 4 × 4 matrix.
+aiMatrix4x4 toAssimpMatrix(const Matrix3& m);
+// The reverse; the bottom row of the Assimp matrix is taken to be (0, 0, 0, 1).
+Matrix3 fromAssimpMatrix(const aiMatrix4x4& m);
+
+// A name Assimp can hold (it truncates at 1024 bytes).
+aiString toAssimpString(const std::string& text);
+
+// What the scene builder collects while it walks the nodes.
+struct ForeignSceneParts {
+    std::vector<aiMesh*> meshes;
+    std::vector<aiMaterial*> materials;
+    std::vector<aiLight*> lights;
+    std::vector<aiCamera*> cameras;
+    std::vector<aiNodeAnim*> channels;
+    // Materials already written, by host material (null: the default material).
+    std::map<Mtl*, unsigned> materialIndex;
+    // Meshes already written for an object shown by several nodes with the same material.
+    std::map<std::pair<Object*, Mtl*>, std::vector<unsigned>> instanceMeshes;
+    // Node names as written (unique, so that bones, lights and cameras can name their node).
+    std::map<INode*, std::string> nodeNames;
+
+    ForeignSceneParts() = default;
+    ForeignSceneParts(const ForeignSceneParts&) = delete;
+    ForeignSceneParts& operator=(const ForeignSceneParts&) = delete;
+    // Frees whatever has not been handed to a scene.
+    ~ForeignSceneParts();
+};
+
+// Appends the meshes of a node's geometry (one per material used) to parts and returns their
+// indices. The object's offset is baked into the vertices. Nothing for an object with no mesh form.
+std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Object* object, TimeValue t);
+
+// The material index for a host material (null or a non-standard class: the default material).
+unsigned materialFor(ForeignSceneParts& parts, Mtl* material);
+
+// The whole scene of the host, ready for Assimp's exporters. The scene's ambient colour becomes an
+// ambient light on a node of its own ("Ambient") when ambientLight is set; formats that carry no
+// lights would only keep that node, so they go without.
+std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight = true);
+
+}  // namespace headless

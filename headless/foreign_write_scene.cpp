@@ -1,0 +1,266 @@
+// The headless scene as an aiScene: the node tree with local transforms, lights, cameras, the
+// scene's ambient colour and keyed node transforms as one animation. Meshes and materials come
+// from foreign_write_mesh.cpp.
+#include "headless/foreign_write_build.h"
+
+#include "headless/host.h"
+
+#include <assimp/anim.h>
+#include <assimp/camera.h>
+#include <assimp/light.h>
+
+#include <cmath>
+#include <set>
+
+namespace headless {
+
+aiMatrix4x4 toAssimpMatrix(const Matrix3& m) {
+    // p' = p × M for row vectors is p' = Mᵀ × p for column vectors.
+    return aiMatrix4x4(m.m[0][0], m.m[1][0], m.m[2][0], m.m[3][0],  //
+                       m.m[0][1], m.m[1][1], m.m[2][1], m.m[3][1],  //
+                       m.m[0][2], m.m[1][2], m.m[2][2], m.m[3][2],  //
+                       0.0f, 0.0f, 0.0f, 1.0f);
+}
+
+Matrix3 fromAssimpMatrix(const aiMatrix4x4& a) {
+    Matrix3 m;
+    for (int c = 0; c < 4; ++c) {
+        m.m[c][0] = a[0][c];
+        m.m[c][1] = a[1][c];
+        m.m[c][2] = a[2][c];
+    }
+    return m;
+}
+
+aiString toAssimpString(const std::string& text) {
+    aiString s;
+    s.Set(text.size() < MAXLEN ? text : text.substr(0, MAXLEN - 1));
+    return s;
+}
+
+ForeignSceneParts::~ForeignSceneParts() {
+    for (aiMesh* mesh : meshes) delete mesh;
+    for (aiMaterial* material : materials) delete material;
+    for (aiLight* light : lights) delete light;
+    for (aiCamera* camera : cameras) delete camera;
+    for (aiNodeAnim* channel : channels) delete channel;
+}
+
+namespace {
+
+// Moves a list into a new array of the scene; the parts no longer own the items.
+template <typename T>
+void handOver(std::vector<T*>& items, T**& array, unsigned& count) {
+    count = static_cast<unsigned>(items.size());
+    if (items.empty()) return;
+    array = new T*[items.size()];
+    std::copy(items.begin(), items.end(), array);
+    items.clear();
+}
+
+// Unique node names: Assimp ties bones, lights, cameras and animation channels to nodes by name.
+// A repeated name gets "_2", "_3" ...; an empty one is named after its position.
+void nameNodes(INode* node, ForeignSceneParts& parts, std::set<std::string>& used) {
+    for (int i = 0; i < node->NumberOfChildren(); ++i) {
+        INode* child = node->GetChildNode(i);
+        std::string base = child->GetName();
+        if (base.empty()) base = "Node" + std::to_string(parts.nodeNames.size() + 1);
+        std::string name = base;
+        for (int n = 2; !used.insert(name).second; ++n) name = base + "_" + std::to_string(n);
+        parts.nodeNames[child] = name;
+        nameNodes(child, parts, used);
+    }
+}
+
+void addLight(ForeignSceneParts& parts, const std::string& name, GenLight* light, TimeValue t) {
+    auto* out = new aiLight();
+    parts.lights.push_back(out);
+    out->mName = toAssimpString(name);
+    switch (light->Type()) {
+    case OMNI_LIGHT: out->mType = aiLightSource_POINT; break;
+    case TSPOT_LIGHT:
+    case FSPOT_LIGHT: out->mType = aiLightSource_SPOT; break;
+    default: out->mType = aiLightSource_DIRECTIONAL; break;
+    }
+    // Host lights shine along their node's negative Z axis.
+    out->mPosition = aiVector3D(0, 0, 0);
+    out->mDirection = aiVector3D(0, 0, -1);
+    out->mUp = aiVector3D(0, 1, 0);
+    const Point3 rgb = light->GetRGBColor(t) * (light->GetUseLight() ? light->GetIntensity(t) : 0.0f);
+    out->mColorDiffuse = aiColor3D(rgb.x, rgb.y, rgb.z);
+    out->mColorSpecular = out->mColorDiffuse;
+    out->mColorAmbient = aiColor3D(0, 0, 0);
+    // Decay none, inverse, inverse square.
+    out->mAttenuationConstant = light->GetDecayType() == 0 ? 1.0f : 0.0f;
+    out->mAttenuationLinear = light->GetDecayType() == 1 ? 1.0f : 0.0f;
+    out->mAttenuationQuadratic = light->GetDecayType() == 2 ? 1.0f : 0.0f;
+    if (out->mType == aiLightSource_SPOT) {
+        // Full cone angles, hotspot inside falloff.
+        constexpr float kRadians = 3.14159265358979f / 180.0f;
+        const float hotspot = light->GetHotspot(t) * kRadians;
+        const float falloff = light->GetFallsize(t) * kRadians;
+        out->mAngleInnerCone = std::min(hotspot, falloff);
+        out->mAngleOuterCone = falloff;
+    }
+}
+
+void addCamera(ForeignSceneParts& parts, const std::string& name, CameraObject* camera, TimeValue t, float aspect) {
+    auto* out = new aiCamera();
+    parts.cameras.push_back(out);
+    out->mName = toAssimpString(name);
+    // Host cameras look along their negative Z axis with Y up. The whole horizontal angle is
+    // written, as Assimp's exporters write it out and its readers give it back.
+    out->mPosition = aiVector3D(0, 0, 0);
+    out->mLookAt = aiVector3D(0, 0, -1);
+    out->mUp = aiVector3D(0, 1, 0);
+    out->mHorizontalFOV = camera->GetFOV(t);
+    out->mClipPlaneNear = camera->GetNearClip(t);
+    out->mClipPlaneFar = camera->GetFarClip(t);
+    out->mAspect = aspect;
+}
+
+// Keys of an animated node as translation, rotation and scale keys. Times are written in seconds
+// (one tick per second for Assimp): some exporters take key times as seconds whatever the
+// animation's tick rate says, and the others divide by that rate.
+void addChannel(ForeignSceneParts& parts, const std::string& name, const TransformTrack& track) {
+    const std::vector<TransformKey>& keys = track.Keys();
+    auto* channel = new aiNodeAnim();
+    parts.channels.push_back(channel);
+    channel->mNodeName = toAssimpString(name);
+    const unsigned n = static_cast<unsigned>(keys.size());
+    channel->mNumPositionKeys = channel->mNumRotationKeys = channel->mNumScalingKeys = n;
+    channel->mPositionKeys = new aiVectorKey[n];
+    channel->mRotationKeys = new aiQuatKey[n];
+    channel->mScalingKeys = new aiVectorKey[n];
+    aiQuaternion previous;
+    for (unsigned i = 0; i < n; ++i) {
+        aiVector3D scaling, position;
+        aiQuaternion rotation;
+        toAssimpMatrix(keys[i].tm).Decompose(scaling, rotation, position);
+        // Neighbouring keys on the same hemisphere, so interpolation takes the short way.
+        if (i > 0 && previous.x * rotation.x + previous.y * rotation.y + previous.z * rotation.z +
+                             previous.w * rotation.w <
+                         0.0f)
+            rotation = aiQuaternion(-rotation.w, -rotation.x, -rotation.y, -rotation.z);
+        previous = rotation;
+        const double time = static_cast<double>(keys[i].time) / TIME_TICKSPERSEC;
+        channel->mPositionKeys[i] = aiVectorKey(time, position);
+        channel->mRotationKeys[i] = aiQuatKey(time, rotation);
+        channel->mScalingKeys[i] = aiVectorKey(time, scaling);
+    }
+}
+
+aiNode* buildNode(ForeignSceneParts& parts, INode* node, TimeValue t, float aspect) {
+    const std::string& name = parts.nodeNames[node];
+    auto* out = new aiNode(name);
+    try {
+        auto* headlessNode = dynamic_cast<Node*>(node);
+        const Matrix3 local = headlessNode != nullptr ? headlessNode->localTM(t)
+                                                      : node->GetNodeTM(t) * Inverse(node->GetParentTM(t));
+        out->mTransformation = toAssimpMatrix(local);
+        if (headlessNode != nullptr && headlessNode->track().Keys().size() > 0)
+            addChannel(parts, name, headlessNode->track());
+
+        Object* object = node->EvalWorldState(t).obj;
+        if (object != nullptr) {
+            if (object->SuperClassID() == LIGHT_CLASS_ID) {
+                if (auto* light = dynamic_cast<GenLight*>(object)) addLight(parts, name, light, t);
+            } else if (object->SuperClassID() == CAMERA_CLASS_ID) {
+                if (auto* camera = dynamic_cast<CameraObject*>(object)) addCamera(parts, name, camera, t, aspect);
+            } else {
+                const std::vector<unsigned> meshes = addNodeMeshes(parts, node, object, t);
+                if (!meshes.empty()) {
+                    out->mNumMeshes = static_cast<unsigned>(meshes.size());
+                    out->mMeshes = new unsigned[meshes.size()];
+                    std::copy(meshes.begin(), meshes.end(), out->mMeshes);
+                }
+            }
+        }
+        std::vector<aiNode*> children;
+        for (int i = 0; i < node->NumberOfChildren(); ++i) {
+            aiNode* child = buildNode(parts, node->GetChildNode(i), t, aspect);
+            child->mParent = out;
+            children.push_back(child);
+            // Attached at once, so that the node frees it if a later child fails.
+            out->mNumChildren = static_cast<unsigned>(children.size());
+            delete[] out->mChildren;
+            out->mChildren = new aiNode*[children.size()];
+            std::copy(children.begin(), children.end(), out->mChildren);
+        }
+    } catch (...) {
+        delete out;
+        throw;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight) {
+    ForeignSceneParts parts;
+    Scene& scene = host.scene();
+    const TimeValue t = host.GetTime();
+    const float aspect = host.GetRendHeight() > 0 ? float(host.GetRendWidth()) / float(host.GetRendHeight()) : 0.0f;
+
+    std::set<std::string> used;
+    nameNodes(scene.root(), parts, used);
+
+    auto result = std::make_unique<aiScene>();
+    result->mRootNode = new aiNode(scene.root()->GetName()[0] != '\0' ? scene.root()->GetName() : "Root");
+    std::vector<aiNode*> children;
+    for (int i = 0; i < scene.root()->NumberOfChildren(); ++i) {
+        aiNode* child = buildNode(parts, scene.root()->GetChildNode(i), t, aspect);
+        child->mParent = result->mRootNode;
+        children.push_back(child);
+        result->mRootNode->mNumChildren = static_cast<unsigned>(children.size());
+        delete[] result->mRootNode->mChildren;
+        result->mRootNode->mChildren = new aiNode*[children.size()];
+        std::copy(children.begin(), children.end(), result->mRootNode->mChildren);
+    }
+
+    // The scene's ambient colour, when it has one, as an ambient light on a node of its own.
+    const Point3 ambient = host.GetAmbient(t);
+    if (ambientLight && (ambient.x > 0.0f || ambient.y > 0.0f || ambient.z > 0.0f)) {
+        std::string name = "Ambient";
+        for (int n = 2; !used.insert(name).second; ++n) name = "Ambient_" + std::to_string(n);
+        auto* node = new aiNode(name);
+        node->mParent = result->mRootNode;
+        aiNode* root = result->mRootNode;
+        auto** grown = new aiNode*[root->mNumChildren + 1];
+        std::copy(root->mChildren, root->mChildren + root->mNumChildren, grown);
+        grown[root->mNumChildren] = node;
+        delete[] root->mChildren;
+        root->mChildren = grown;
+        ++root->mNumChildren;
+        auto* light = new aiLight();
+        parts.lights.push_back(light);
+        light->mName = toAssimpString(name);
+        light->mType = aiLightSource_AMBIENT;
+        light->mColorAmbient = light->mColorDiffuse = light->mColorSpecular = aiColor3D(ambient.x, ambient.y, ambient.z);
+        light->mAttenuationConstant = 1.0f;
+        light->mAttenuationLinear = 0.0f;
+    }
+
+    // Every format wants at least one material.
+    if (parts.materials.empty()) materialFor(parts, nullptr);
+
+    if (!parts.channels.empty()) {
+        auto* animation = new aiAnimation();
+        animation->mName = aiString("Animation");
+        animation->mTicksPerSecond = 1.0;
+        double end = std::max(0, host.GetAnimRange().End()) / double(TIME_TICKSPERSEC);
+        for (aiNodeAnim* channel : parts.channels)
+            end = std::max(end, channel->mPositionKeys[channel->mNumPositionKeys - 1].mTime);
+        animation->mDuration = end;
+        handOver(parts.channels, animation->mChannels, animation->mNumChannels);
+        result->mNumAnimations = 1;
+        result->mAnimations = new aiAnimation*[1]{animation};
+    }
+    handOver(parts.meshes, result->mMeshes, result->mNumMeshes);
+    handOver(parts.materials, result->mMaterials, result->mNumMaterials);
+    handOver(parts.lights, result->mLights, result->mNumLights);
+    handOver(parts.cameras, result->mCameras, result->mNumCameras);
+    return result;
+}
+
+}  // namespace headless

@@ -1,0 +1,316 @@
+// The headless scene as an Assimp scene: the mapping rules that can break (row and column matrices,
+// material groups, map channels and vertex colours, bone weights and bind matrices, key times,
+// light and camera kinds).
+#include "headless/foreign_write.h"
+#include "headless/foreign_write_build.h"
+#include "headless/host.h"
+
+#include <assimp/Importer.hpp>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+using namespace headless;
+
+aiVector3D apply(const aiMatrix4x4& m, const Point3& p) { return m * aiVector3D(p.x, p.y, p.z); }
+
+void expectNear(const aiVector3D& a, const Point3& b, float tolerance = 1e-5f) {
+    EXPECT_NEAR(a.x, b.x, tolerance);
+    EXPECT_NEAR(a.y, b.y, tolerance);
+    EXPECT_NEAR(a.z, b.z, tolerance);
+}
+
+// World matrix of a node of the Assimp scene: its own and its ancestors' transforms.
+aiMatrix4x4 worldOf(const aiNode* node) {
+    aiMatrix4x4 world;
+    for (; node != nullptr; node = node->mParent) world = node->mTransformation * world;
+    return world;
+}
+
+Matrix3 someTransform(float angle, const Point3& axisScale, const Point3& move) {
+    Matrix3 m = ScaleMatrix(axisScale);
+    m.RotateZ(angle);
+    m.RotateX(angle / 2);
+    m.Translate(move);
+    return m;
+}
+
+TEST(ForeignWrite, NodeTransformsAndObjectOffsetsKeepWorldPositions) {
+    Host host;
+    Scene& scene = host.scene();
+    Node* parent = scene.createNode("Parent");
+    parent->setLocalTM(someTransform(0.7f, {2, 2, 2}, {1, 2, 3}));
+    Node* child = scene.createNode("Child", parent);
+    child->setLocalTM(someTransform(-1.1f, Point3(1.0f, 0.5f, 1.0f), Point3(-4.0f, 0.0f, 2.0f)));
+    child->setObjectOffset(someTransform(0.3f, {1, 1, 1}, {0, 0, 1}));
+    Mesh mesh;
+    mesh.setNumVerts(3);
+    mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh.setNumFaces(1);
+    mesh.faces[0].setVerts(0, 1, 2);
+    child->SetObjectRef(scene.newTriObject(mesh));
+
+    const std::unique_ptr<aiScene> out = buildForeignScene(host);
+    const aiNode* outChild = out->mRootNode->FindNode("Child");
+    ASSERT_NE(outChild, nullptr);
+    ASSERT_EQ(outChild->mNumMeshes, 1u);
+    EXPECT_EQ(std::string(outChild->mParent->mName.C_Str()), "Parent");
+    const aiMesh* outMesh = out->mMeshes[outChild->mMeshes[0]];
+    const aiMatrix4x4 world = worldOf(outChild);
+    const Matrix3 hostWorld = child->GetObjectTM(0);
+    for (unsigned v = 0; v < outMesh->mNumVertices; ++v) {
+        // The output vertex came from the host vertex at the same position in object space.
+        const aiVector3D p = world * outMesh->mVertices[v];
+        bool matched = false;
+        for (const Point3& source : mesh.verts) {
+            const Point3 expected = source * hostWorld;
+            matched = matched || (std::fabs(p.x - expected.x) < 1e-4f && std::fabs(p.y - expected.y) < 1e-4f &&
+                                  std::fabs(p.z - expected.z) < 1e-4f);
+        }
+        EXPECT_TRUE(matched) << "vertex " << v;
+    }
+    // The face normal follows the offset and the node into world space.
+    const Point3 e1 = mesh.verts[1] * hostWorld - mesh.verts[0] * hostWorld;
+    const Point3 e2 = mesh.verts[2] * hostWorld - mesh.verts[0] * hostWorld;
+    const Point3 worldNormal = (e1 ^ e2).Normalize();
+    aiMatrix3x3 normalWorld(world);
+    normalWorld.Inverse().Transpose();
+    aiVector3D n = normalWorld * outMesh->mNormals[0];
+    n.Normalize();
+    expectNear(n, worldNormal, 1e-4f);
+
+    for (const Matrix3& m : {parent->localTM(0), child->GetObjectOffsetTM(), Matrix3()})
+        EXPECT_TRUE(fromAssimpMatrix(toAssimpMatrix(m)).Equals(m));
+    expectNear(apply(toAssimpMatrix(parent->localTM(0)), {1, 2, 3}), Point3(1, 2, 3) * parent->localTM(0));
+}
+
+TEST(ForeignWrite, FacesSplitByMaterialWithChannelsAsSetsAndColours) {
+    Host host;
+    Scene& scene = host.scene();
+    StandardMaterial* wood = scene.newStdMat("Wood");
+    BitmapTexture* bitmap = scene.newBitmapTex("wood.png", 3);
+    wood->SetSubTexmap(ID_DI, bitmap);
+    StandardMaterial* iron = scene.newStdMat("Iron");
+    MultiMaterial* multi = scene.newMultiMtl("Multi", 2);
+    multi->SetSubMtl(0, wood);
+    multi->SetSubMtl(1, iron);
+
+    // Four faces on four vertices; faces 0 and 2 use material 0, face 1 material 1, face 3 an empty
+    // slot. Channels 1 and 3 carry coordinates, channel 0 colours; channel 2 is unused.
+    Mesh mesh;
+    mesh.setNumVerts(4);
+    mesh.verts = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    mesh.setNumFaces(4);
+    const uint32_t corners[4][3] = {{0, 1, 2}, {0, 2, 3}, {2, 1, 0}, {3, 2, 0}};
+    const MtlID ids[4] = {0, 1, 0, 9};
+    for (int f = 0; f < 4; ++f) {
+        mesh.faces[f].setVerts(corners[f][0], corners[f][1], corners[f][2]);
+        mesh.faces[f].setMatID(ids[f]);
+    }
+    for (int channel : {0, 1, 3}) {
+        mesh.setMapSupport(channel);
+        MeshMap& map = mesh.Map(channel);
+        map.setNumVerts(12);
+        for (int i = 0; i < 12; ++i) map.tv[i] = UVVert(float(i) / 16 + float(channel), float(i) / 32, 0.0f);
+        // Every corner its own channel vertex, so corners that share a position still split.
+        for (int f = 0; f < 4; ++f) map.tf[f].setTVerts(3 * f, 3 * f + 1, 3 * f + 2);
+    }
+    Node* node = scene.createNode("Crate");
+    node->SetObjectRef(scene.newTriObject(mesh));
+    node->SetMtl(multi);
+
+    const std::unique_ptr<aiScene> out = buildForeignScene(host);
+    const aiNode* outNode = out->mRootNode->FindNode("Crate");
+    ASSERT_NE(outNode, nullptr);
+    ASSERT_EQ(outNode->mNumMeshes, 3u);
+    // One mesh per material in order of first use: Wood (faces 0, 2), Iron (face 1), the default (face 3).
+    const std::vector<std::pair<std::string, std::vector<int>>> expected = {
+        {"Wood", {0, 2}}, {"Iron", {1}}, {AI_DEFAULT_MATERIAL_NAME, {3}}};
+    for (unsigned m = 0; m < 3; ++m) {
+        const aiMesh* outMesh = out->mMeshes[outNode->mMeshes[m]];
+        const aiMaterial* material = out->mMaterials[outMesh->mMaterialIndex];
+        EXPECT_EQ(std::string(material->GetName().C_Str()), expected[m].first);
+        ASSERT_EQ(outMesh->mNumFaces, expected[m].second.size());
+        ASSERT_NE(outMesh->mTextureCoords[0], nullptr);
+        ASSERT_NE(outMesh->mTextureCoords[1], nullptr);  // channel 2, unused: zeros keep set numbers
+        ASSERT_NE(outMesh->mTextureCoords[2], nullptr);
+        EXPECT_EQ(outMesh->mTextureCoords[3], nullptr);
+        ASSERT_NE(outMesh->mColors[0], nullptr);
+        for (unsigned f = 0; f < outMesh->mNumFaces; ++f) {
+            const int hostFace = expected[m].second[f];
+            for (int k = 0; k < 3; ++k) {
+                const unsigned o = outMesh->mFaces[f].mIndices[k];
+                expectNear(outMesh->mVertices[o], mesh.verts[corners[hostFace][k]]);
+                const uint32_t t = mesh.Map(1).tf[hostFace].t[k];
+                expectNear(outMesh->mTextureCoords[0][o], mesh.Map(1).tv[t]);
+                expectNear(outMesh->mTextureCoords[2][o], mesh.Map(3).tv[t]);
+                expectNear(outMesh->mTextureCoords[1][o], Point3());
+                const aiColor4D c = outMesh->mColors[0][o];
+                expectNear(aiVector3D(c.r, c.g, c.b), mesh.Map(0).tv[t]);
+            }
+        }
+    }
+    // The diffuse map keeps its file name and reads set 2 (map channel 3).
+    const aiMaterial* woodOut = out->mMaterials[out->mMeshes[outNode->mMeshes[0]]->mMaterialIndex];
+    aiString file;
+    unsigned uvSet = 0;
+    ASSERT_EQ(woodOut->GetTexture(aiTextureType_DIFFUSE, 0, &file, nullptr, &uvSet), AI_SUCCESS);
+    EXPECT_EQ(std::string(file.C_Str()), "wood.png");
+    EXPECT_EQ(uvSet, 2u);
+}
+
+TEST(ForeignWrite, SkinsCarryBonesBindMatricesAndWeights) {
+    Host host;
+    Scene& scene = host.scene();
+    Node* hip = scene.createNode("Hip");
+    hip->setLocalTM(TransMatrix({0, 0, 2}));
+    Node* knee = scene.createNode("Knee", hip);
+    knee->setLocalTM(RotateXMatrix(0.5f) * TransMatrix({0, 0, -1}));
+    Mesh mesh;
+    mesh.setNumVerts(3);
+    mesh.verts = {{0, 0, 0}, {1, 0, 1}, {0, 1, 2}};
+    mesh.setNumFaces(1);
+    mesh.faces[0].setVerts(0, 1, 2);
+    DerivedObject* stack = scene.newDerivedObject(scene.newTriObject(mesh));
+    SkinModifier* skin = scene.newSkin();
+    const Matrix3 skinInit = TransMatrix({5, 0, 0});
+    skin->setSkinInitTM(skinInit);
+    skin->addBone(hip, hip->GetNodeTM(0));
+    skin->addBone(knee, knee->GetNodeTM(0));
+    const float weights[3][2] = {{1.0f, 0.0f}, {0.25f, 0.75f}, {0.0f, 1.0f}};  // vertex × bone
+    for (int v = 0; v < 3; ++v)
+        for (int b = 0; b < 2; ++b)
+            if (weights[v][b] > 0) skin->addWeight(v, b, weights[v][b]);
+    stack->AddModifier(skin);
+    Node* leg = scene.createNode("Leg");
+    leg->setLocalTM(skinInit);
+    leg->SetObjectRef(stack);
+
+    const std::unique_ptr<aiScene> out = buildForeignScene(host);
+    const aiNode* outLeg = out->mRootNode->FindNode("Leg");
+    ASSERT_NE(outLeg, nullptr);
+    ASSERT_EQ(outLeg->mNumMeshes, 1u);
+    const aiMesh* outMesh = out->mMeshes[outLeg->mMeshes[0]];
+    ASSERT_EQ(outMesh->mNumBones, 2u);
+    std::vector<float> total(outMesh->mNumVertices, 0.0f);
+    Node* bones[2] = {hip, knee};
+    for (unsigned b = 0; b < 2; ++b) {
+        const aiBone* bone = outMesh->mBones[b];
+        EXPECT_EQ(std::string(bone->mName.C_Str()), bones[b]->GetName());
+        // The offset matrix carries a bind-pose mesh vertex into the bone's space.
+        const Matrix3 boneInit = bones[b]->GetNodeTM(0);
+        for (const Point3& p : mesh.verts)
+            expectNear(bone->mOffsetMatrix * aiVector3D(p.x, p.y, p.z), p * skinInit * Inverse(boneInit), 1e-4f);
+        for (unsigned w = 0; w < bone->mNumWeights; ++w) {
+            const aiVertexWeight& weight = bone->mWeights[w];
+            // One output vertex per host vertex here, in the same order.
+            EXPECT_FLOAT_EQ(weight.mWeight, weights[weight.mVertexId][b]);
+            total[weight.mVertexId] += weight.mWeight;
+        }
+    }
+    for (float sum : total) EXPECT_FLOAT_EQ(sum, 1.0f);
+}
+
+TEST(ForeignWrite, KeyTimesAndLightAndCameraKinds) {
+    Host host;
+    Scene& scene = host.scene();
+    host.SetAmbient(0, Point3(0.1f, 0.2f, 0.3f));
+    Node* spinner = scene.createNode("Spinner");
+    const std::vector<std::pair<TimeValue, Matrix3>> keys = {{0, TransMatrix({1, 0, 0})},
+                                                              {2400, RotateZMatrix(1.0f) * TransMatrix({2, 0, 0})},
+                                                              {9600, RotateZMatrix(3.0f) * TransMatrix({3, 1, 0})}};
+    for (const auto& [time, tm] : keys) spinner->addKey(time, tm);
+
+    struct LightCase {
+        int type;
+        aiLightSourceType expected;
+    };
+    const LightCase lights[] = {{OMNI_LIGHT, aiLightSource_POINT},
+                                {FSPOT_LIGHT, aiLightSource_SPOT},
+                                {TSPOT_LIGHT, aiLightSource_SPOT},
+                                {DIR_LIGHT, aiLightSource_DIRECTIONAL},
+                                {TDIR_LIGHT, aiLightSource_DIRECTIONAL}};
+    for (const LightCase& c : lights) {
+        Light* light = scene.newLight(c.type);
+        light->SetHotspot(0, 30.0f);
+        light->SetFallsize(0, 60.0f);
+        scene.createNode("Light" + std::to_string(c.type))->SetObjectRef(light);
+    }
+    scene.createNode("Eye")->SetObjectRef(scene.newCamera(1.2f));
+
+    const std::unique_ptr<aiScene> out = buildForeignScene(host);
+    ASSERT_EQ(out->mNumAnimations, 1u);
+    const aiAnimation* animation = out->mAnimations[0];
+    EXPECT_EQ(animation->mTicksPerSecond, 1.0);  // key times in seconds
+    EXPECT_GE(animation->mDuration, 2.0);
+    ASSERT_EQ(animation->mNumChannels, 1u);
+    const aiNodeAnim* channel = animation->mChannels[0];
+    EXPECT_EQ(std::string(channel->mNodeName.C_Str()), "Spinner");
+    ASSERT_EQ(channel->mNumRotationKeys, keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        EXPECT_DOUBLE_EQ(channel->mPositionKeys[i].mTime * TIME_TICKSPERSEC, double(keys[i].first));
+        EXPECT_DOUBLE_EQ(channel->mRotationKeys[i].mTime * TIME_TICKSPERSEC, double(keys[i].first));
+        const aiMatrix4x4 composed(channel->mScalingKeys[i].mValue, channel->mRotationKeys[i].mValue,
+                                   channel->mPositionKeys[i].mValue);
+        EXPECT_TRUE(fromAssimpMatrix(composed).Equals(keys[i].second, 1e-5f)) << "key " << i;
+    }
+    // Keys 1 → 2 turn by 2 radians: the quaternions stay on one hemisphere for the short way.
+    const aiQuaternion& a = channel->mRotationKeys[1].mValue;
+    const aiQuaternion& b = channel->mRotationKeys[2].mValue;
+    EXPECT_GT(a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w, 0.0f);
+
+    for (const LightCase& c : lights) {
+        const std::string name = "Light" + std::to_string(c.type);
+        const aiLight* found = nullptr;
+        for (unsigned i = 0; i < out->mNumLights; ++i)
+            if (name == out->mLights[i]->mName.C_Str()) found = out->mLights[i];
+        ASSERT_NE(found, nullptr) << name;
+        EXPECT_EQ(found->mType, c.expected) << name;
+        if (c.expected == aiLightSource_SPOT) {
+            EXPECT_NEAR(found->mAngleInnerCone, 30.0f * std::numbers::pi_v<float> / 180, 1e-6f);
+            EXPECT_NEAR(found->mAngleOuterCone, 60.0f * std::numbers::pi_v<float> / 180, 1e-6f);
+        }
+    }
+    const aiLight* ambient = out->mLights[out->mNumLights - 1];
+    EXPECT_EQ(ambient->mType, aiLightSource_AMBIENT);
+    EXPECT_FLOAT_EQ(ambient->mColorAmbient.b, 0.3f);
+    EXPECT_NE(out->mRootNode->FindNode(ambient->mName), nullptr);
+    ASSERT_EQ(out->mNumCameras, 1u);
+    EXPECT_FLOAT_EQ(out->mCameras[0]->mHorizontalFOV, 1.2f);
+    EXPECT_EQ(out->mCameras[0]->mLookAt, aiVector3D(0, 0, -1));
+}
+
+TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
+    Host host;
+    Mesh mesh;
+    mesh.setNumVerts(3);
+    mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh.setNumFaces(1);
+    mesh.faces[0].setVerts(0, 1, 2);
+    host.scene().createNode("Tri")->SetObjectRef(host.scene().newTriObject(mesh));
+    for (const ForeignWriteFormat& format : foreignWriteFormats()) {
+        const std::string path = "/nonexistent/model." + format.extension;
+        const std::vector<ForeignFile> files = renderForeignScene(host, path);
+        ASSERT_FALSE(files.empty()) << format.extension;
+        EXPECT_EQ(files.back().path, path);
+        if (files.size() == 1) {
+            // A file that stands alone reads back whole.
+            Assimp::Importer importer;
+            const aiScene* back = importer.ReadFileFromMemory(files[0].bytes.data(), files[0].bytes.size(), 0,
+                                                              format.extension.c_str());
+            ASSERT_NE(back, nullptr) << format.extension << ": " << importer.GetErrorString();
+            EXPECT_EQ(back->mNumMeshes, 1u) << format.extension;
+        }
+    }
+    try {
+        renderForeignScene(host, "model.xyz");
+        FAIL() << "an unknown extension is refused";
+    } catch (const ForeignWriteError& e) {
+        EXPECT_NE(std::string(e.what()).find(foreignWriteExtensionList()), std::string::npos) << e.what();
+    }
+}
+
+}  // namespace

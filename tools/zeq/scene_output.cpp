@@ -1,0 +1,78 @@
+// Saving the headless scene as a scene document or a foreign scene file (see scene_output.h).
+#include "tools/zeq/scene_output.h"
+
+#include "format/file_io.h"
+#include "headless/foreign_write.h"
+#include "headless/scene_document.h"
+#include "tools/zeq/command.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace zeq::cli {
+
+namespace {
+
+bool isDocumentPath(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".json";
+}
+
+}  // namespace
+
+bool isWritableScenePath(const std::string& path) {
+    return isDocumentPath(path) || headless::isForeignWritePath(path);
+}
+
+std::string writableSceneExtensions() { return "json, " + headless::foreignWriteExtensionList(); }
+
+int refuseOutputFormat(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    const std::string what = extension.empty() ? "files without an extension" : "\"" + extension + "\" files";
+    std::fprintf(stderr, "zeq: %s: cannot write %s (writable: %s)\n", path.c_str(), what.c_str(),
+                 writableSceneExtensions().c_str());
+    return 2;
+}
+
+void saveScene(headless::Host& host, const std::string& path) {
+    if (isDocumentPath(path)) {
+        try {
+            headless::saveSceneDocumentFile(host, path);
+        } catch (const std::exception& e) {
+            throw CommandError(path, e.what());
+        }
+        return;
+    }
+
+    std::vector<headless::ForeignFile> files;
+    try {
+        files = headless::renderForeignScene(host, path);
+    } catch (const headless::ForeignWriteError& e) {
+        throw CommandError(path, e.what());
+    }
+    // Companions first, the main file last; a companion that did not exist before is removed again
+    // when a later file fails, so that a failed write leaves the folder as it was.
+    std::vector<std::string> created;
+    try {
+        for (const headless::ForeignFile& file : files) {
+            std::error_code ec;
+            const bool existed = std::filesystem::exists(file.path, ec);
+            if (file.bytes.size() > static_cast<size_t>(INT32_MAX))
+                throw FileError(file.path, "too large to write (more than 2 GiB)");
+            ByteBuffer bytes;
+            bytes.appendBytes(file.bytes.data(), static_cast<int32_t>(file.bytes.size()), false);
+            writeFileAtomic(file.path, bytes);
+            if (!existed) created.push_back(file.path);
+        }
+    } catch (const FileError& e) {
+        for (const std::string& written : created) {
+            std::error_code ignored;
+            std::filesystem::remove(written, ignored);
+        }
+        throw CommandError(e.path, e.reason);
+    }
+}
+
+}  // namespace zeq::cli

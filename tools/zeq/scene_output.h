@@ -1,0 +1,25 @@
+#pragma once
+// Saving the headless scene in the format an output path names: a scene document for ".json", a
+// foreign scene file (glTF, Collada, OBJ ...) for the extensions the writer knows. Every file goes
+// through the one atomic write routine, so a failure leaves nothing at the target.
+#include <string>
+
+namespace headless {
+class Host;
+}
+
+namespace zeq::cli {
+
+// True when saveScene can write path's format.
+bool isWritableScenePath(const std::string& path);
+// "json, gltf, glb, ..." for messages.
+std::string writableSceneExtensions();
+// The usage error for an output path of no writable format: prints
+// "zeq: OUT: cannot write ".ext" files (writable: json, gltf, ...)" and returns exit status 2.
+int refuseOutputFormat(const std::string& path);
+
+// Writes the host's scene to path. Throws CommandError naming the file on failure; companion files
+// written before a failure are removed again.
+void saveScene(headless::Host& host, const std::string& path);
+
+}  // namespace zeq::cli
