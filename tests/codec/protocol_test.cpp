@@ -37,6 +37,7 @@ TEST(Protocol, RegistersThePrimitiveCodecs) {
 // compresses by an amount that grows with k.
 ProtocolBuffer bodyOf(int32_t n, int32_t k) {
     ProtocolBuffer pb;
+    pb.buffer.reserve(n);  // appendByte alone grows 256 bytes at a time
     std::mt19937 random(1);
     for (int32_t i = 0; i < n; ++i) pb.buffer.appendByte(i < k ? random() & 0x0F : 0);
     return pb;
