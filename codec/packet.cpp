@@ -1,79 +1,79 @@
 // The packet frame: a two- or four-byte header with the stored body length, then the body (the
 // encoded null map followed by the value bytes), zlib-compressed on export.
+//
+// Bodies are compressed and inflated whole with libdeflate, which is several times faster than
+// zlib at the same compression level and writes the same stream format (zlib header, deflate
+// data, Adler-32 trailer), so any inflate reads what it writes.
 #include "codec/protocol.h"
 
 #include <algorithm>
+#include <cstring>
+#include <libdeflate.h>
 #include <limits>
+#include <memory>
 #include <new>
-#include <zlib.h>
 
 namespace zeq {
 
 namespace {
 
-constexpr int32_t kInflateChunk = 8192;
 // Bodies below this size, stored and uncompressed alike, get the two-byte header.
 constexpr int64_t kShortFormLimit = 16384;
+// The level of zlib's `compress`; libdeflate's level 6 trades speed and size alike.
+constexpr int kCompressionLevel = 6;
+// The body's inflated size is not stored, so inflation starts with room for a typical ratio and
+// starts over with four times the room while the output does not fit, up to the limit.
+constexpr int64_t kFirstRoomPerStoredByte = 8;
+constexpr int64_t kMinimumRoom = 64 * 1024;
+constexpr int64_t kRoomGrowth = 4;
 
-// Ends the inflate stream however inflation stops.
-struct InflateStream {
-    z_stream zs{};
-    bool open = false;
-    ~InflateStream() {
-        if (open) inflateEnd(&zs);
-    }
+struct CompressorFree {
+    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+struct DecompressorFree {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
-// Inflates source[0 .. n): the encoded null map that leads the body into `map`, the value bytes
-// after it into `values`, so the values never have to be moved down once the map is known. When the
-// stream ends inside the null map, everything it held is in `map` and `values` stays empty.
-// Output is written straight into the buffers' free space. The values grow by doubling but never
-// beyond limit + 8192 bytes, so a stream that inflates without end (or merely far) stops at the
-// limit (counted over both buffers) instead of exhausting memory.
-PacketError inflateBody(const uint8_t* source, int32_t n, int64_t limit, ByteBuffer& map, ByteBuffer& values) {
-    limit = std::min<int64_t>(limit, std::numeric_limits<int32_t>::max() - kInflateChunk);
-    InflateStream stream;
-    const int init = inflateInit(&stream.zs);
-    if (init == Z_MEM_ERROR) throw std::bad_alloc();
-    if (init != Z_OK) return PacketError::Corrupted;
-    stream.open = true;
-    stream.zs.next_in = const_cast<Bytef*>(source);
-    stream.zs.avail_in = static_cast<uInt>(n);
-
-    // A first guess of four times the stored size saves most regrowth on typical scene data.
-    values.reserve(static_cast<int32_t>(std::min<int64_t>(int64_t(n) * 4 + kInflateChunk, limit + kInflateChunk)));
+// Inflates the zlib stream source[0 .. n) into `body`. Bytes after the end of the stream are not
+// looked at. A stream that inflates to more than `limit` bytes stops there (TooLarge) instead of
+// exhausting memory; a damaged stream, a bad checksum or one cut short is Corrupted, and partial
+// output is never taken for the body.
+PacketError inflateBody(const uint8_t* source, int32_t n, int64_t limit, ByteBuffer& body) {
+    limit = std::clamp<int64_t>(limit, 0, std::numeric_limits<int32_t>::max());
+    std::unique_ptr<libdeflate_decompressor, DecompressorFree> inflater(libdeflate_alloc_decompressor());
+    if (!inflater) throw std::bad_alloc();
+    int64_t room = std::min(limit, std::max(int64_t(n) * kFirstRoomPerStoredByte, kMinimumRoom));
     for (;;) {
-        // The null map's length is known from its first bytes; until they are all in, output goes to `map`.
-        const int64_t mapWanted = NullMap::encodedLength(map.data(), map.length());
-        ByteBuffer* target = &values;
-        int32_t step = kInflateChunk;
-        if (map.length() < mapWanted) {
-            target = &map;
-            step = static_cast<int32_t>(std::min<int64_t>(mapWanted - map.length(), kInflateChunk));
-        } else {
-            if (values.capacity() - values.length() < kInflateChunk) {
-                const int64_t grown =
-                    std::max<int64_t>(int64_t(values.capacity()) * 2, int64_t(values.length()) + kInflateChunk);
-                values.reserve(static_cast<int32_t>(std::min<int64_t>(grown, limit + kInflateChunk)));
-            }
-            // All the free space at once (fewer, longer inflate calls), but never more than one
-            // byte past the limit, which is enough to tell that the stream goes beyond it.
-            const int64_t space = values.capacity() - values.length();
-            const int64_t room = limit + 1 - (int64_t(map.length()) + values.length());
-            step = static_cast<int32_t>(std::max<int64_t>(std::min(space, room), 1));
+        // Each attempt starts over in a fresh block; the previous one is freed first, so memory
+        // never holds two attempts at once.
+        ByteBuffer out;
+        out.reserve(static_cast<int32_t>(std::max<int64_t>(room, 1)));
+        size_t produced = 0;
+        const libdeflate_result result = libdeflate_zlib_decompress(inflater.get(), source, static_cast<size_t>(n),
+                                                                    out.data(), static_cast<size_t>(room), &produced);
+        if (result == LIBDEFLATE_SUCCESS) {
+            out.extend(static_cast<int32_t>(produced));
+            body = std::move(out);
+            return PacketError::None;
         }
-        stream.zs.next_out = target->extend(step);
-        stream.zs.avail_out = static_cast<uInt>(step);
-        const int result = inflate(&stream.zs, Z_NO_FLUSH);
-        target->truncate(target->length() - static_cast<int32_t>(stream.zs.avail_out));
-        if (int64_t(map.length()) + values.length() > limit) return PacketError::TooLarge;
-        if (result == Z_STREAM_END) return PacketError::None;
-        if (result == Z_OK) continue;
-        if (result == Z_MEM_ERROR) throw std::bad_alloc();
-        // Z_DATA_ERROR, Z_NEED_DICT, Z_STREAM_ERROR, or Z_BUF_ERROR: the input ended before the
-        // stream did. Partial output is never taken for the body.
-        return PacketError::Corrupted;
+        if (result != LIBDEFLATE_INSUFFICIENT_SPACE) return PacketError::Corrupted;
+        if (room >= limit) return PacketError::TooLarge;
+        room = std::min(limit, room * kRoomGrowth);
     }
+}
+
+void writeLongHeader(uint8_t* at, int64_t storedLength) {
+    const auto value = static_cast<uint32_t>(0x80000000u | static_cast<uint32_t>(storedLength));
+    at[0] = static_cast<uint8_t>(value >> 24);
+    at[1] = static_cast<uint8_t>(value >> 16);
+    at[2] = static_cast<uint8_t>(value >> 8);
+    at[3] = static_cast<uint8_t>(value);
+}
+
+// 01LLLLLL LLLLLLLL for a compressed body, 00LLLLLL LLLLLLLL for a stored one.
+void writeShortHeader(uint8_t* at, bool compressed, int64_t storedLength) {
+    at[0] = static_cast<uint8_t>((compressed ? 0x40 : 0x00) + (storedLength >> 8));
+    at[1] = static_cast<uint8_t>(storedLength & 0xFF);
 }
 
 }  // namespace
@@ -96,40 +96,38 @@ void Protocol::encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) 
     body.appendFrom(pb.buffer, 0, pb.buffer.length());
     const int64_t uncompressed = body.length();
 
-    const uint8_t* stored = body.data();
-    int64_t storedLength = uncompressed;
-    std::unique_ptr<uint8_t[]> compressed;
-    if (compress) {
-        uLongf area = static_cast<uLongf>(uncompressed * 3 / 2 + 32);
-        compressed.reset(new uint8_t[area]);
-        const int result = ::compress(compressed.get(), &area, body.data(), static_cast<uLong>(uncompressed));
-        if (result == Z_MEM_ERROR) throw std::bad_alloc();
-        if (result != Z_OK) throw ProtocolException("zlib compression failed");
-        stored = compressed.get();
-        storedLength = static_cast<int64_t>(area);
+    if (!compress) {
+        // The long form always means a compressed body: a stored body this long has no header.
+        if (uncompressed >= kShortFormLimit)
+            throw ProtocolException("an uncompressed packet body must be shorter than 16384 bytes");
+        writeShortHeader(out.extend(2), false, uncompressed);
+        out.appendBytes(body.data(), body.length(), false);
+        return;
     }
 
-    uint8_t header[4];
-    int32_t headerLength;
-    if (uncompressed < kShortFormLimit && storedLength < kShortFormLimit) {
-        // 01LLLLLL LLLLLLLL for a compressed body, 00LLLLLL LLLLLLLL for a stored one.
-        header[0] = static_cast<uint8_t>((compress ? 0x40 : 0x00) + (storedLength >> 8));
-        header[1] = static_cast<uint8_t>(storedLength & 0xFF);
-        headerLength = 2;
-    } else {
-        // The long form always means a compressed body: a stored body this long has no header.
-        if (!compress) throw ProtocolException("an uncompressed packet body must be shorter than 16384 bytes");
-        if (storedLength > std::numeric_limits<int32_t>::max())
-            throw ProtocolException("compressed packet body exceeds 2 GiB");
-        const auto value = static_cast<uint32_t>(0x80000000u | static_cast<uint32_t>(storedLength));
-        header[0] = static_cast<uint8_t>(value >> 24);
-        header[1] = static_cast<uint8_t>(value >> 16);
-        header[2] = static_cast<uint8_t>(value >> 8);
-        header[3] = static_cast<uint8_t>(value);
-        headerLength = 4;
+    std::unique_ptr<libdeflate_compressor, CompressorFree> deflater(libdeflate_alloc_compressor(kCompressionLevel));
+    if (!deflater) throw std::bad_alloc();
+    const auto bound = static_cast<int64_t>(libdeflate_zlib_compress_bound(deflater.get(), static_cast<size_t>(uncompressed)));
+    const int32_t start = out.length();
+    if (start + 4 + bound > std::numeric_limits<int32_t>::max())
+        throw ProtocolException("compressed packet body exceeds 2 GiB");
+    // The body is compressed straight into `out`, behind room for the four-byte header. When it
+    // takes the two-byte header instead (only bodies below 16384 bytes do), it moves down by two.
+    uint8_t* area = out.extend(static_cast<int32_t>(4 + bound));
+    const auto stored = static_cast<int64_t>(libdeflate_zlib_compress(
+        deflater.get(), body.data(), static_cast<size_t>(uncompressed), area + 4, static_cast<size_t>(bound)));
+    if (stored == 0) {
+        out.truncate(start);
+        throw ProtocolException("deflate compression failed");
     }
-    out.appendBytes(header, headerLength, false);
-    out.appendBytes(stored, static_cast<int32_t>(storedLength), false);
+    if (uncompressed < kShortFormLimit && stored < kShortFormLimit) {
+        writeShortHeader(area + 2, true, stored);
+        std::memmove(area, area + 2, static_cast<size_t>(2 + stored));
+        out.truncate(static_cast<int32_t>(start + 2 + stored));
+    } else {
+        writeLongHeader(area, stored);
+        out.truncate(static_cast<int32_t>(start + 4 + stored));
+    }
 }
 
 bool Protocol::decodePacket(ByteBuffer& in, ProtocolBuffer& pb) {
@@ -159,16 +157,15 @@ bool Protocol::decodePacket(ByteBuffer& in, ProtocolBuffer& pb) {
     const auto stored = static_cast<int32_t>(length);
     // The null map leads the body; the value stream is what follows it, read from position 0.
     ByteBuffer body;
-    NullMap map;
     if (compressed) {
-        ByteBuffer mapBytes;
-        const PacketError error = inflateBody(in.data() + in.position, stored, maxInflatedSize_, mapBytes, body);
+        const PacketError error = inflateBody(in.data() + in.position, stored, maxInflatedSize_, body);
         if (error != PacketError::None) return fail(error);
-        map.decode(mapBytes);
     } else {
         body.appendFrom(in, in.position, stored);
-        body.dropFront(map.decode(body));
     }
+    // A body that ends inside its null map fails here with the read's std::out_of_range.
+    NullMap map;
+    body.dropFront(map.decode(body));
     body.position = 0;
     pb.nullMap = std::move(map);
     pb.buffer = std::move(body);

@@ -162,21 +162,34 @@ bool RollupPage::selectItem(int controlId, int index) {
     return true;
 }
 
+void RollupPage::setNumericByUser(Control& numeric, float value) {
+    if (numeric.low != 0.0f || numeric.high != 0.0f) value = std::clamp(value, numeric.low, numeric.high);
+    if (numeric.decimals == 0) value = std::trunc(value);
+    numeric.value = value;
+    showNumeric(numeric);
+    if (const ParamDef* def = boundParam(numeric.id)) {
+        if (def->control == ParamControlKind::FloatSpinner) block_->SetValue(def->id, now(), value);
+        else if (def->control == ParamControlKind::IntSpinner) block_->SetValue(def->id, now(), static_cast<int>(value));
+    }
+}
+
 bool RollupPage::enterValue(int controlId, float value) {
     Control* c = find(controlId);
     if (!open_ || !c || !c->enabled || std::isnan(value)) return false;
     Control* numeric = isNumeric(c->kind) ? c : numericFor(controlId);
     if (!numeric) return false;
-    if (numeric->low != 0.0f || numeric->high != 0.0f) value = std::clamp(value, numeric->low, numeric->high);
-    if (numeric->decimals == 0) value = std::trunc(value);
-    numeric->value = value;
-    showNumeric(*numeric);
-    if (const ParamDef* def = boundParam(numeric->id)) {
-        if (def->control == ParamControlKind::FloatSpinner) block_->SetValue(def->id, now(), value);
-        else if (def->control == ParamControlKind::IntSpinner) block_->SetValue(def->id, now(), static_cast<int>(value));
-    }
+    setNumericByUser(*numeric, value);
     if (c != numeric) send(WM_CUSTEDIT_ENTER, static_cast<uintptr_t>(controlId), 0);
     else send(numeric->kind == ControlKind::Slider ? CC_SLIDER_CHANGE : CC_SPINNER_CHANGE, static_cast<uintptr_t>(numeric->id), 0);
+    return true;
+}
+
+bool RollupPage::drag(int spinnerId, float value) {
+    Control* c = find(spinnerId);
+    if (!open_ || !c || !c->enabled || c->kind != ControlKind::Spinner || std::isnan(value)) return false;
+    setNumericByUser(*c, value);
+    if (c->dragNotify) send(CC_SPINNER_CHANGE, static_cast<uintptr_t>(spinnerId), 1);
+    send(CC_SPINNER_CHANGE, static_cast<uintptr_t>(spinnerId), 0);
     return true;
 }
 
@@ -313,6 +326,27 @@ void RollupPage::SetNumericValue(int controlId, float value) {
 float RollupPage::GetNumericValue(int controlId) {
     const Control* c = find(controlId);
     return c && isNumeric(c->kind) ? c->value : 0.0f;
+}
+
+bool RollupPage::TakeControl(int controlId) {
+    Control* c = find(controlId);
+    if (!c) return false;
+    ++c->held;
+    return true;
+}
+
+void RollupPage::ReleaseControl(int controlId) {
+    if (Control* c = find(controlId); c && c->held > 0) --c->held;
+}
+
+void RollupPage::SetSpinnerDragNotify(int controlId, bool notify) {
+    if (Control* c = find(controlId); c && c->kind == ControlKind::Spinner) c->dragNotify = notify;
+}
+
+int RollupPage::heldControls() const {
+    int held = 0;
+    for (const auto& c : controls_) held += c.held;
+    return held;
 }
 
 void RollupPage::AddControl(const DialogControl& c) {

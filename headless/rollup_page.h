@@ -37,6 +37,9 @@ public:
         float value = 0.0f, low = 0.0f, high = 0.0f;
         int editId = 0;    // the linked edit field (0: none)
         int decimals = -1; // digits shown in the edit field (-1: shortest form)
+        bool dragNotify = false;  // spinners: notices while dragging too
+        // How many times the procedure holds the control (TakeControl less ReleaseControl).
+        int held = 0;
     };
 
     // A page from a template; block (may be null) fills the controls its description names.
@@ -63,6 +66,9 @@ public:
     intptr_t send(uint32_t message, uintptr_t wParam, intptr_t lParam);
     // Reads the block's values into the controls bound to it again.
     void refresh();
+    // Controls the procedure still holds (taken and not released); none once a page that cleans up
+    // after itself is closed.
+    int heldControls() const;
 
     // ---- Driver: what a user does. Each returns false, doing nothing, for a missing or disabled
     // control or a closed page. ----
@@ -75,6 +81,10 @@ public:
     // Sets a spinner or slider (or the edit field linked to one) to value, clamped to its limits;
     // then CC_SPINNER_CHANGE / CC_SLIDER_CHANGE (not dragging), or WM_CUSTEDIT_ENTER for the field.
     bool enterValue(int controlId, float value);
+    // Drags a spinner to value, clamped to its limits: while the drag lasts the procedure hears
+    // CC_SPINNER_CHANGE with lParam 1 if the spinner notifies while dragging, then with lParam 0 as
+    // it ends. False for anything but a spinner.
+    bool drag(int spinnerId, float value);
     // Types text into an edit field and presses enter (WM_CUSTEDIT_ENTER).
     bool enterText(int controlId, const std::string& text);
     // Picks a node with a pick button: the bound node parameter is set (its validator may refuse,
@@ -111,6 +121,9 @@ public:
     void SetupNumeric(int controlId, int editId, float low, float high, float value, int decimals = -1) override;
     void SetNumericValue(int controlId, float value) override;
     float GetNumericValue(int controlId) override;
+    bool TakeControl(int controlId) override;
+    void ReleaseControl(int controlId) override;
+    void SetSpinnerDragNotify(int controlId, bool notify) override;
     void AddControl(const DialogControl& control) override;
     void Resize(int width, int height) override;
 
@@ -123,6 +136,9 @@ private:
     // The spinner or slider an edit field is linked to.
     Control* numericFor(int editId);
     void showNumeric(Control& numeric);
+    // Sets a spinner's or slider's value as the user does (clamped, shown in its field) and writes
+    // the block parameter bound to it.
+    void setNumericByUser(Control& numeric, float value);
     TimeValue now() const;
 
     int templateId_;

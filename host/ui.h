@@ -118,6 +118,18 @@ public:
         return 0.0f;
     }
 
+    // A procedure takes the custom controls it works with (spinners, sliders, their edit fields)
+    // when the page opens and releases them when it closes; the platform keeps a control's
+    // resources for as long as it is held. TakeControl is false for a control the dialog lacks.
+    virtual bool TakeControl(int controlId) {
+        (void)controlId;
+        return false;
+    }
+    virtual void ReleaseControl(int controlId) { (void)controlId; }
+    // Whether a spinner also notifies while it is being dragged (CC_SPINNER_CHANGE with a nonzero
+    // lParam), not only when the drag ends.
+    virtual void SetSpinnerDragNotify(int controlId, bool notify) { (void)controlId, (void)notify; }
+
     // Controls made at run time, and the page's size in dialog units.
     virtual void AddControl(const DialogControl& control) { (void)control; }
     virtual void Resize(int width, int height) { (void)width, (void)height; }

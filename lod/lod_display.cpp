@@ -36,14 +36,14 @@ void LODObject::BuildMesh(TimeValue t) {
 }
 
 void LODObject::markOwner(INode* node) {
-    if (!owner_) owner_ = node;
+    if (!ownerNode() && node) owner_.set(node);
 }
 
 int LODObject::Display(TimeValue t, INode* node, ViewExp* vpt, int) {
     if (!pblock2 || !(pblock2->GetFloat(LOD_PARAM_ICON_SIZE, t) > 0.0f)) return 0;
     BuildMesh(t);
     markOwner(node);
-    if (node && node == owner_) synchronizeChildren(t);
+    if (node && node == ownerNode()) synchronizeChildren(t);
     GraphicsWindow* gw = vpt ? vpt->getGW() : nullptr;
     if (!gw || !node) return 0;
 

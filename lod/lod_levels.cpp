@@ -78,10 +78,11 @@ INode* LODObject::topLevelAncestor(INode* node) {
 
 bool LODObject::isValidPick(INode* picked) {
     INode* top = topLevelAncestor(picked);
-    if (!owner_ || !top) return false;
-    if (top == owner_ || isInSubtree(top, owner_)) return false;
+    INode* owner = ownerNode();
+    if (!owner || !top) return false;
+    if (top == owner || isInSubtree(top, owner)) return false;
     // A hierarchy holding the owner cannot become its child, and a level is listed once.
-    if (isInSubtree(owner_, top)) return false;
+    if (isInSubtree(owner, top)) return false;
     for (int i = 0; i < levelCount(); ++i)
         if (levelNode(i) == top) return false;
     return true;
@@ -91,7 +92,8 @@ void LODObject::addLevel(INode* picked, TimeValue t) {
     INode* level = topLevelAncestor(picked);
     if (!level || !pblock2) return;
     level->SetUserPropFloat(LOD_DISTANCE_PROPERTY, 0.0f);
-    if (pblock2->GetInt(LOD_PARAM_CENTER_ALIGN, t) && owner_) level->SetNodeTM(t, owner_->GetNodeTM(t));
+    if (INode* owner = ownerNode(); owner && pblock2->GetInt(LOD_PARAM_CENTER_ALIGN, t))
+        level->SetNodeTM(t, owner->GetNodeTM(t));
     pblock2->Append(LOD_PARAM_NODES_LIST, 1, &level);
     rebuildView();
     refreshRollup();
@@ -186,12 +188,13 @@ void LODObject::removeLevel(int index) {
 }
 
 void LODObject::synchronizeChildren(TimeValue t) {
-    if (!owner_ || !pblock2) return;
+    INode* owner = ownerNode();
+    if (!owner || !pblock2) return;
     const int count = levelCount();
-    if (count != owner_->NumberOfChildren()) {
+    if (count != owner->NumberOfChildren()) {
         std::vector<INode*> children;
-        for (int i = 0; i < owner_->NumberOfChildren(); ++i)
-            if (INode* child = owner_->GetChildNode(i)) children.push_back(child);
+        for (int i = 0; i < owner->NumberOfChildren(); ++i)
+            if (INode* child = owner->GetChildNode(i)) children.push_back(child);
         for (INode* child : children) child->Detach(t, true);
         // A level whose node left the scene is dropped. Entries are compared against the nodes the
         // scene has now, so a stale entry is never followed.
@@ -200,12 +203,12 @@ void LODObject::synchronizeChildren(TimeValue t) {
         std::vector<int> gone;
         for (int i = 0; i < count; ++i) {
             INode* level = levelNode(i);
-            if (!level || !sceneNodes.count(level) || level == owner_ || isInSubtree(owner_, level)) {
+            if (!level || !sceneNodes.count(level) || level == owner || isInSubtree(owner, level)) {
                 gone.push_back(i);
                 continue;
             }
-            if (reparentAfterClone_) level->SetNodeTM(t, level->GetNodeTM(t) * owner_->GetNodeTM(t));
-            owner_->AttachChild(level, true);
+            if (reparentAfterClone_) level->SetNodeTM(t, level->GetNodeTM(t) * owner->GetNodeTM(t));
+            owner->AttachChild(level, true);
         }
         for (auto it = gone.rbegin(); it != gone.rend(); ++it) pblock2->Delete(LOD_PARAM_NODES_LIST, *it, 1);
         rebuildView();

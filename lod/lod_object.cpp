@@ -188,6 +188,16 @@ LODObject::LODObject() { GetZeqLODClassDesc()->MakeAutoParamBlocks(this); }
 
 LODObject::~LODObject() = default;
 
+RefResult LODObject::OwnerLink::NotifyRefChanged(const Interval&, ReferenceTarget* target, PartID, RefMessage message) {
+    // The host drops its record of this reference itself; the node's address is only compared.
+    if (message == REFMSG_TARGET_DELETED && node_ && target == static_cast<ReferenceTarget*>(node_)) node_ = nullptr;
+    return REF_SUCCEED;
+}
+
+void LODObject::OwnerLink::SetReference(int i, ReferenceTarget* target) {
+    if (i == 0) node_ = dynamic_cast<INode*>(target);
+}
+
 Class_ID LODObject::ClassID() { return LOD_OBJECT_CLASS_ID; }
 
 void LODObject::GetClassName(std::string& name) {
@@ -223,9 +233,10 @@ ReferenceTarget* LODObject::Clone(RemapDir& remap) {
     clone->reparentAfterClone_ = true;
 
     Interface* ip = GetCOREInterface();
-    if (owner_ && ip && clone->pblock2) {
+    INode* owner = ownerNode();
+    if (owner && ip && clone->pblock2) {
         const TimeValue t = ip->GetTime();
-        const Matrix3 toOwner = Inverse(owner_->GetNodeTM(t));
+        const Matrix3 toOwner = Inverse(owner->GetNodeTM(t));
         // Every node below the owner gets a copy showing the same object, placed relative to the
         // owner; direct children become the clone's levels, deeper ones hang under their parent's copy.
         std::function<void(INode*, INode*)> copyChildren = [&](INode* source, INode* copyParent) {
@@ -248,7 +259,7 @@ ReferenceTarget* LODObject::Clone(RemapDir& remap) {
                 copyChildren(child, copy);
             }
         };
-        copyChildren(owner_, nullptr);
+        copyChildren(owner, nullptr);
     }
     clone->rebuildView();
     BaseClone(this, clone, remap);

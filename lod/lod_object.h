@@ -44,8 +44,9 @@ public:
     ReferenceTarget* Clone(RemapDir& remap) override;
 
     // ---- Levels ----
-    // The node the object was first displayed in (null until then).
-    INode* ownerNode() const { return owner_; }
+    // The node the object was first displayed in (null until then, and again once that node is
+    // deleted: the next node that displays the object takes its place).
+    INode* ownerNode() const { return owner_.node(); }
     int levelCount();
     // Level node i (null outside the levels or for an entry that holds none).
     INode* levelNode(int i);
@@ -90,11 +91,32 @@ public:
     static bool updatingView() { return guard_; }
 
 private:
+    // Holds the owner node through the host's reference mechanism, apart from the object's own
+    // references (the node already references the object): when the node is deleted the host tells
+    // the link, which lets go of it, so the object never follows a pointer to a deleted node.
+    class OwnerLink : public ReferenceMaker {
+    public:
+        OwnerLink() = default;
+        ~OwnerLink() override = default;
+        INode* node() const { return node_; }
+        void set(INode* node) { ReplaceReference(0, node); }
+        int NumRefs() override { return 1; }
+        ReferenceTarget* GetReference(int i) override { return i == 0 ? node_ : nullptr; }
+        RefResult NotifyRefChanged(const Interval& changeInterval, ReferenceTarget* target, PartID partID,
+                                   RefMessage message) override;
+
+    protected:
+        void SetReference(int i, ReferenceTarget* target) override;
+
+    private:
+        INode* node_ = nullptr;
+    };
+
     // The rollup page shows the block's values again.
     void refreshRollup();
     void markOwner(INode* node);
 
-    INode* owner_ = nullptr;
+    OwnerLink owner_;
     float iconSize_ = -1.0f;
     int selectedLine_ = 0;
     int currentLevel_ = 0;

@@ -7,68 +7,123 @@
 #include "lod/resources.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
+#include <cmath>
+#include <cstdlib>
+#include <span>
 #include <string>
 
 namespace zeq {
 
 namespace {
 
-constexpr float kDistanceLow = 0.0f, kDistanceHigh = 1000000.0f;
-constexpr int kLevelHigh = 1000000;
-constexpr int kEditorLevelLow = 6, kSelectorLevelLow = 1;
-
-// A field's number, clamped to the spinner's range; the low end when the field holds none.
-float readFloat(DialogWindow* page, int editId, float low, float high) {
-    const std::string text = page ? page->GetControlText(editId) : std::string();
-    float value = low;
-    const char* first = text.data();
-    while (first < text.data() + text.size() && *first == ' ') ++first;
-    const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
-    (void)end;
-    if (error != std::errc() || !(value == value)) return low;
-    return std::clamp(value, low, high);
-}
-
-int readInt(DialogWindow* page, int editId, int low, int high) {
-    const float value = readFloat(page, editId, float(low), float(high));
-    return static_cast<int>(value);
-}
-
-DialogWindow* pageWindow(WindowHandle page) { return static_cast<DialogWindow*>(page); }
+// Where the tools' pages sit among the utility panel's pages.
+constexpr int kToolPageCategory = 4000;
 
 IObjParam* paramInterface(Interface* ip) { return dynamic_cast<IObjParam*>(ip); }
 
-intptr_t DistanceEditorProc(DialogWindow* page, uint32_t message, uintptr_t wParam, intptr_t) {
+// A numeric field of a tool's page: a spinner linked to its edit field, with its range, its value
+// when the page opens and whether it counts whole numbers.
+struct NumericField {
+    int spinnerId;
+    int editId;
+    float low, high, initial;
+    bool integer;
+};
+
+constexpr float kDistanceHigh = 1000000.0f;
+constexpr float kLevelHigh = 1000000.0f;
+
+constexpr NumericField fixedLevelField(int i) {
+    return {IDC_LEVEL_DISTANCE_SPIN[i], IDC_LEVEL_DISTANCE_EDIT[i], 0.0f, kDistanceHigh, 0.0f, false};
+}
+constexpr NumericField kEditorFields[] = {
+    fixedLevelField(0), fixedLevelField(1), fixedLevelField(2), fixedLevelField(3), fixedLevelField(4),
+    {IDC_LEVEL_SPIN, IDC_LEVEL_EDIT, 6.0f, kLevelHigh, 6.0f, true},
+    {IDC_EXTRA_DISTANCE_SPIN, IDC_EXTRA_DISTANCE_EDIT, 0.0f, kDistanceHigh, 0.0f, false},
+};
+constexpr NumericField kSelectorFields[] = {
+    {IDC_LEVEL_SPIN, IDC_LEVEL_EDIT, 1.0f, kLevelHigh, 1.0f, true},
+};
+
+// A page holds its controls from WM_INITDIALOG until the first of WM_CLOSE and WM_DESTROY; its
+// user data says whether it still does, so they are released exactly once.
+void takeFields(DialogWindow* page, std::span<const NumericField> fields) {
+    for (const NumericField& f : fields) {
+        page->TakeControl(f.spinnerId);
+        page->TakeControl(f.editId);
+        page->SetupNumeric(f.spinnerId, f.editId, f.low, f.high, f.initial, f.integer ? 0 : -1);
+        page->SetSpinnerDragNotify(f.spinnerId, true);
+    }
+    page->SetUserData(1);
+}
+
+void releaseFields(DialogWindow* page, std::span<const NumericField> fields) {
+    if (page->GetUserData() == 0) return;
+    for (const NumericField& f : fields) {
+        page->ReleaseControl(f.spinnerId);
+        page->ReleaseControl(f.editId);
+    }
+    page->SetUserData(0);
+}
+
+// A number typed into a field's edit (and confirmed) becomes the spinner's value, within its
+// range; anything else leaves the spinner as it was and shows its value again.
+bool takeTypedValue(DialogWindow* page, std::span<const NumericField> fields, int editId) {
+    for (const NumericField& f : fields) {
+        if (f.editId != editId) continue;
+        const std::string text = page->GetControlText(editId);
+        char* end = nullptr;
+        float typed = std::strtof(text.c_str(), &end);
+        if (end == text.c_str() || std::isnan(typed)) typed = page->GetNumericValue(f.spinnerId);
+        typed = std::clamp(typed, f.low, f.high);
+        page->SetNumericValue(f.spinnerId, f.integer ? std::trunc(typed) : typed);
+        return true;
+    }
+    return false;
+}
+
+// What both tools' pages do alike: set up and release their fields, take typed values, pass the
+// mouse on so that the panel can be scrolled by dragging the page, and accept spinner notices
+// (the values are read when the button is pressed). True when the message is handled.
+bool fieldMessage(DialogWindow* page, std::span<const NumericField> fields, uint32_t message, uintptr_t wParam,
+                  intptr_t lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        for (int i = 0; i < LODDistanceEditor::kFixedLevels; ++i) page->SetControlText(IDC_LEVEL_DISTANCE_EDIT[i], "0");
-        page->SetControlText(IDC_LEVEL_EDIT, std::to_string(kEditorLevelLow));
-        page->SetControlText(IDC_EXTRA_DISTANCE_EDIT, "0");
-        page->CheckButton(IDC_ONLY_SELECTED, false);
-        return 1;
-    case WM_COMMAND:
-        if ((wParam & 0xFFFF) == IDC_SET_DISTANCES) {
-            TheLODDistanceEditor().apply();
-            return 1;
-        }
-        return 0;
-    default: return 0;
+    case WM_INITDIALOG: takeFields(page, fields); return true;
+    case WM_CLOSE:
+    case WM_DESTROY: releaseFields(page, fields); return true;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        if (IObjParam* ip = paramInterface(GetCOREInterface()))
+            ip->RollupMouseMessage(page->Handle(), message, wParam, lParam);
+        return true;
+    case CC_SPINNER_CHANGE: return true;
+    case WM_CUSTEDIT_ENTER: return takeTypedValue(page, fields, static_cast<int>(wParam));
+    default: return false;
     }
 }
 
-intptr_t LevelSelectorProc(DialogWindow* page, uint32_t message, uintptr_t wParam, intptr_t) {
-    switch (message) {
-    case WM_INITDIALOG: page->SetControlText(IDC_LEVEL_EDIT, std::to_string(kSelectorLevelLow)); return 1;
-    case WM_COMMAND:
-        if ((wParam & 0xFFFF) == IDC_SELECTOR_SELECT) {
-            TheLODLevelSelector().apply();
-            return 1;
-        }
-        return 0;
-    default: return 0;
+int levelValue(DialogWindow* page) { return static_cast<int>(page->GetNumericValue(IDC_LEVEL_SPIN)); }
+
+DialogWindow* pageWindow(WindowHandle page) { return static_cast<DialogWindow*>(page); }
+
+intptr_t DistanceEditorProc(DialogWindow* page, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (message == WM_INITDIALOG) page->CheckButton(IDC_ONLY_SELECTED, false);
+    if (fieldMessage(page, kEditorFields, message, wParam, lParam)) return 1;
+    if (message == WM_COMMAND && (wParam & 0xFFFF) == IDC_SET_DISTANCES) {
+        TheLODDistanceEditor().apply();
+        return 1;
     }
+    return 0;
+}
+
+intptr_t LevelSelectorProc(DialogWindow* page, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (fieldMessage(page, kSelectorFields, message, wParam, lParam)) return 1;
+    if (message == WM_COMMAND && (wParam & 0xFFFF) == IDC_SELECTOR_SELECT) {
+        TheLODLevelSelector().apply();
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -107,7 +162,7 @@ void applyLevelDistances(LODObject& lod, const LevelDistances& distances) {
 
 void LODTool::BeginEditParams(Interface* ip, IUtil*) {
     ip_ = paramInterface(ip);
-    if (ip_) page_ = ip_->AddRollupPage(lodLibrary().Handle(), templateId_, proc_, GetString(titleId_));
+    if (ip_) page_ = ip_->AddRollupPage(lodLibrary().Handle(), templateId_, proc_, GetString(titleId_), 0, 0, kToolPageCategory);
 }
 
 void LODTool::EndEditParams(Interface*, IUtil*) {
@@ -123,10 +178,9 @@ void LODDistanceEditor::apply() {
     Interface* ip = GetCOREInterface();
     if (!page || !ip) return;
     LevelDistances distances;
-    for (int i = 0; i < kFixedLevels; ++i)
-        distances.fixed[i] = readFloat(page, IDC_LEVEL_DISTANCE_EDIT[i], kDistanceLow, kDistanceHigh);
-    distances.level = readInt(page, IDC_LEVEL_EDIT, kEditorLevelLow, kLevelHigh);
-    distances.distance = readFloat(page, IDC_EXTRA_DISTANCE_EDIT, kDistanceLow, kDistanceHigh);
+    for (int i = 0; i < kFixedLevels; ++i) distances.fixed[i] = page->GetNumericValue(IDC_LEVEL_DISTANCE_SPIN[i]);
+    distances.level = levelValue(page);
+    distances.distance = page->GetNumericValue(IDC_EXTRA_DISTANCE_SPIN);
 
     std::vector<INode*> roots;
     if (page->IsButtonChecked(IDC_ONLY_SELECTED)) {
@@ -143,7 +197,7 @@ void LODLevelSelector::apply() {
     DialogWindow* page = pageWindow(this->page());
     Interface* ip = GetCOREInterface();
     if (!page || !ip) return;
-    const int level = readInt(page, IDC_LEVEL_EDIT, kSelectorLevelLow, kLevelHigh);
+    const int level = levelValue(page);
     forEachLod(ip->GetRootNode(), [&](LODObject& lod) { lod.setCurrentLevel(level - 1); });
     ip->RedrawViews(ip->GetTime());
 }

@@ -37,6 +37,7 @@ TEST(Protocol, RegistersThePrimitiveCodecs) {
 // compresses by an amount that grows with k.
 ProtocolBuffer bodyOf(int32_t n, int32_t k) {
     ProtocolBuffer pb;
+    pb.buffer.reserve(n);  // appendByte alone grows 256 bytes at a time
     std::mt19937 random(1);
     for (int32_t i = 0; i < n; ++i) pb.buffer.appendByte(i < k ? random() & 0x0F : 0);
     return pb;
@@ -191,6 +192,85 @@ TEST(Packet, DamagedCompressedData) {
     expectRejected(p, cut, PacketError::Corrupted);
     expectRejected(p, bytes({0x40, 0x00}), PacketError::Corrupted);
     EXPECT_STREQ(packetErrorText(PacketError::Corrupted), "corrupted compressed data");
+
+    // Every shorter stream, declared as such, and random damage anywhere: refused, or (where the
+    // damage misses what the stream means) read as the original body, never anything else.
+    const int32_t stored = packet.length() - 2;
+    for (int32_t length = 1; length < stored; length += 7) {
+        ByteBuffer shorter = bytes({static_cast<uint8_t>(0x40 + (length >> 8)), static_cast<uint8_t>(length & 0xFF)});
+        shorter.appendFrom(packet, 2, length);
+        expectRejected(p, shorter, PacketError::Corrupted);
+    }
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        ByteBuffer damaged = packet;
+        damaged.data()[2 + random() % stored] ^= static_cast<uint8_t>(1 + random() % 255);
+        ProtocolBuffer back;
+        if (p.decodePacket(damaged, back)) EXPECT_EQ(back.buffer, pb.buffer) << round;
+        else EXPECT_EQ(p.lastPacketError(), PacketError::Corrupted) << round;
+    }
+    // Bytes after the end of the stream, inside the declared body, are not looked at.
+    ByteBuffer longer = bytes({static_cast<uint8_t>(0x40 + ((stored + 3) >> 8)), static_cast<uint8_t>((stored + 3) & 0xFF)});
+    longer.appendFrom(packet, 2, stored);
+    longer.appendBytes("\x01\x02\x03", 3, false);
+    ProtocolBuffer back;
+    ASSERT_TRUE(p.decodePacket(longer, back));
+    EXPECT_EQ(back.buffer, pb.buffer);
+}
+
+// The encoded body of pb as a plain inflate loop reads it from a packet: zlib's inflate with no
+// flush into 8192-byte chunks, each appended, while inflate returns Z_OK.
+std::vector<uint8_t> inflateInChunks(const ByteBuffer& packet) {
+    const int32_t header = packet.data()[0] & 0x80 ? 4 : 2;
+    z_stream zs{};
+    EXPECT_EQ(inflateInit(&zs), Z_OK);
+    zs.next_in = const_cast<Bytef*>(packet.data() + header);
+    zs.avail_in = static_cast<uInt>(packet.length() - header);
+    std::vector<uint8_t> out;
+    int result = Z_OK;
+    while (result == Z_OK) {
+        uint8_t chunk[8192];
+        zs.next_out = chunk;
+        zs.avail_out = sizeof chunk;
+        result = inflate(&zs, Z_NO_FLUSH);
+        out.insert(out.end(), chunk, chunk + (sizeof chunk - zs.avail_out));
+    }
+    EXPECT_EQ(result, Z_STREAM_END);
+    EXPECT_EQ(zs.avail_in, 0u);  // the stream fills the declared body
+    inflateEnd(&zs);
+    return out;
+}
+
+// Written packets are zlib streams any inflate reads; streams zlib writes at any level are read
+// back the same, so files written before and after the change of compressor load alike.
+TEST(Packet, StreamsInterchangeWithZlib) {
+    Protocol p;
+    std::mt19937 random(3);
+    for (int32_t size : {10, 5000, 20000, 300000}) {
+        ProtocolBuffer pb = bodyOf(size, size / 3);
+        for (int32_t i = 0; i <= size / 40; ++i) pb.nullMap.appendBit(random() % 2 == 0);
+        ByteBuffer body;
+        pb.nullMap.encode(body);
+        body.appendFrom(pb.buffer, 0, pb.buffer.length());
+        const std::vector<uint8_t> expected(body.data(), body.data() + body.length());
+
+        ByteBuffer packet;
+        p.encodePacket(packet, pb, true);
+        EXPECT_EQ(inflateInChunks(packet), expected) << size;
+
+        for (int level : {1, Z_DEFAULT_COMPRESSION, 9}) {
+            uLongf area = compressBound(static_cast<uLong>(expected.size()));
+            std::vector<uint8_t> deflated(area);
+            ASSERT_EQ(compress2(deflated.data(), &area, expected.data(), static_cast<uLong>(expected.size()), level), Z_OK);
+            ByteBuffer in = bytes({0x80, static_cast<uint8_t>(area >> 16), static_cast<uint8_t>(area >> 8),
+                                   static_cast<uint8_t>(area)});
+            in.appendBytes(deflated.data(), static_cast<int32_t>(area), false);
+            ProtocolBuffer back;
+            ASSERT_TRUE(p.decodePacket(in, back)) << size << " " << level;
+            EXPECT_EQ(back.buffer, pb.buffer);
+            EXPECT_EQ(back.nullMap.bytes, pb.nullMap.bytes);
+        }
+    }
 }
 
 TEST(Packet, CompressedBodiesWithLargeNullMaps) {
@@ -227,17 +307,22 @@ TEST(Packet, CompressedBodiesWithLargeNullMaps) {
 
 TEST(Packet, InflationStopsAtTheLimit) {
     Protocol p;
-    ProtocolBuffer zeros = bodyOf(1 << 20, 0);
+    ProtocolBuffer zeros = bodyOf(1 << 20, 0);  // with its null-map byte the body is 2^20 + 1 bytes
     ByteBuffer packet;
     p.encodePacket(packet, zeros, true);
     EXPECT_LT(packet.length(), 2000);
 
-    p.setMaxInflatedSize(64 * 1024);
-    expectRejected(p, packet, PacketError::TooLarge);
-    p.setMaxInflatedSize((1 << 20) + 1);  // the body inflates to exactly the limit
-    ProtocolBuffer back;
-    EXPECT_TRUE(p.decodePacket(packet, back));
-    EXPECT_EQ(back.buffer.length(), 1 << 20);
+    const int64_t size = (1 << 20) + 1;
+    for (int64_t limit : {int64_t(0), int64_t(64 * 1024), size - 1, size, size + 1, Protocol::kMaxInflatedSize}) {
+        p.setMaxInflatedSize(limit);
+        if (limit < size) {
+            expectRejected(p, packet, PacketError::TooLarge);
+        } else {
+            ProtocolBuffer back;
+            EXPECT_TRUE(p.decodePacket(packet, back)) << limit;
+            EXPECT_EQ(back.buffer.length(), 1 << 20) << limit;
+        }
+    }
     EXPECT_EQ(Protocol::kMaxInflatedSize, int64_t(1) << 30);
 }
 

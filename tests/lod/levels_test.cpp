@@ -2,6 +2,8 @@
 // and keeping the levels under the owner node, driven through the object and its rollup page.
 #include "support.h"
 
+#include "headless/remap_table.h"
+
 namespace zeq::lodtest {
 namespace {
 
@@ -175,6 +177,38 @@ TEST_F(LodLevels, CloneCopiesTheLevelsAndAdoptsThemOnFirstDisplay) {
     // The original keeps its levels.
     EXPECT_EQ(lod->levelNode(0), high);
     EXPECT_EQ(high->GetParentNode(), lodNode);
+}
+
+
+// The owner node deleted while the object lives on as an instance in another node: nothing follows
+// the deleted node, and the next node that displays the object becomes its owner.
+TEST_F(LodLevels, OwnerDeletedWhileAnInstanceLivesOn) {
+    LODObject* lod = addLod();
+    headless::Node* level = meshNode("Level");
+    addLevels(lod, {{level, 5}});
+    lod->Display(0, lodNode, &view, 0);
+    ASSERT_EQ(level->GetParentNode(), lodNode);
+    headless::Node* instance = host.scene().createNode("Instance");
+    instance->SetObjectRef(lod);
+
+    lodNode->DeleteThis();
+    EXPECT_EQ(lod->ownerNode(), nullptr);
+    EXPECT_FALSE(lod->pblock2->SetValue(LOD_PARAM_PICK_NODE, 0, static_cast<INode*>(meshNode("Early"))));
+    headless::RemapTable firstRemap, secondRemap;  // one per clone operation
+    auto* ownerless = dynamic_cast<LODObject*>(lod->Clone(firstRemap));
+    ASSERT_NE(ownerless, nullptr);
+    EXPECT_EQ(ownerless->levelCount(), 0);
+    host.scene().createNode("Ownerless copy")->SetObjectRef(ownerless);
+
+    lod->Display(0, instance, &view, 0);
+    EXPECT_EQ(lod->ownerNode(), instance);
+    EXPECT_EQ(level->GetParentNode(), instance);
+    EXPECT_TRUE(lod->pblock2->SetValue(LOD_PARAM_PICK_NODE, 0, static_cast<INode*>(meshNode("Late"))));
+    lod->Display(0, instance, &view, 0);
+    auto* clone = dynamic_cast<LODObject*>(lod->Clone(secondRemap));
+    ASSERT_NE(clone, nullptr);
+    EXPECT_EQ(clone->levelCount(), 2);
+    host.scene().createNode("Copy")->SetObjectRef(clone);
 }
 
 }  // namespace

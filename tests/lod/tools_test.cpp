@@ -75,9 +75,9 @@ TEST_F(LodTools, DistanceEditorSetsLevelsAndTheExtraLevel) {
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->title(), "LOD's distance editor");
     EXPECT_EQ(page->GetControlText(IDC_LEVEL_EDIT), "6");
-    page->SetControlText(IDC_LEVEL_DISTANCE_EDIT[0], "10");
-    page->SetControlText(IDC_LEVEL_DISTANCE_EDIT[2], "30");
-    page->SetControlText(IDC_EXTRA_DISTANCE_EDIT, "500");
+    ASSERT_TRUE(page->enterValue(IDC_LEVEL_DISTANCE_SPIN[0], 10));
+    ASSERT_TRUE(page->drag(IDC_LEVEL_DISTANCE_SPIN[2], 30));
+    ASSERT_TRUE(page->enterValue(IDC_EXTRA_DISTANCE_SPIN, 500));
     ASSERT_TRUE(page->click(IDC_SET_DISTANCES));
 
     auto distances = [](LODObject* lod) {
@@ -92,8 +92,8 @@ TEST_F(LodTools, DistanceEditorSetsLevelsAndTheExtraLevel) {
     EXPECT_EQ(hidden->levelCount(), 0);
 
     // "Only selected" limits the roots to the selection.
-    page->SetControlText(IDC_LEVEL_DISTANCE_EDIT[0], "7");
-    page->SetControlText(IDC_LEVEL_DISTANCE_EDIT[2], "0");
+    ASSERT_TRUE(page->enterValue(IDC_LEVEL_DISTANCE_SPIN[0], 7));
+    ASSERT_TRUE(page->enterValue(IDC_LEVEL_DISTANCE_SPIN[2], 0));
     ASSERT_TRUE(page->click(IDC_ONLY_SELECTED));
     host.SelectNode(threeNode);
     ASSERT_TRUE(page->click(IDC_SET_DISTANCES));
@@ -121,7 +121,7 @@ TEST_F(LodTools, LevelSelectorMakesTheSameLevelCurrentEverywhere) {
     auto* page = host.ui().rollupPage(TheLODLevelSelector().page());
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->GetControlText(IDC_LEVEL_EDIT), "1");
-    page->SetControlText(IDC_LEVEL_EDIT, "2");
+    ASSERT_TRUE(page->enterValue(IDC_LEVEL_SPIN, 2));
     const int redraws = host.redrawCount();
     ASSERT_TRUE(page->click(IDC_SELECTOR_SELECT));
     EXPECT_EQ(host.redrawCount(), redraws + 1);
@@ -133,6 +133,50 @@ TEST_F(LodTools, LevelSelectorMakesTheSameLevelCurrentEverywhere) {
     EXPECT_FALSE(second->IsHidden());
     EXPECT_TRUE(third->IsHidden());
     host.closeUtility();
+}
+
+// Both tools' pages: placed in the tools' category, spinners kept in range and shown in their
+// linked fields, typed numbers taken into the spinners, mouse messages passed to the panel, and
+// every control released when the tool closes.
+TEST_F(LodTools, PagesLinkTheirSpinnersAndReleaseThemOnClose) {
+    struct Tool {
+        ClassDesc* desc;
+        LODTool& tool;
+        int levelLow;
+    };
+    for (const Tool& t : {Tool{GetLODDistanceEditorClassDesc(), TheLODDistanceEditor(), 6},
+                          Tool{GetLODLevelSelectorClassDesc(), TheLODLevelSelector(), 1}}) {
+        SCOPED_TRACE(t.desc->ClassName());
+        host.openUtility(t.desc);
+        headless::RollupPage* page = host.ui().rollupPage(t.tool.page());
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(page->category(), 4000);
+        EXPECT_GT(page->heldControls(), 0);
+
+        // The level spinner counts whole levels within its range, and its field follows it.
+        ASSERT_TRUE(page->enterValue(IDC_LEVEL_SPIN, 0));
+        EXPECT_EQ(page->GetNumericValue(IDC_LEVEL_SPIN), float(t.levelLow));
+        ASSERT_TRUE(page->drag(IDC_LEVEL_SPIN, 7.6f));
+        EXPECT_EQ(page->GetNumericValue(IDC_LEVEL_SPIN), 7.0f);
+        EXPECT_EQ(page->GetControlText(IDC_LEVEL_EDIT), "7");
+        ASSERT_TRUE(page->enterValue(IDC_LEVEL_SPIN, 5e9f));
+        EXPECT_EQ(page->GetNumericValue(IDC_LEVEL_SPIN), 1000000.0f);
+        // A number typed into the field moves the spinner; anything else leaves it.
+        ASSERT_TRUE(page->enterText(IDC_LEVEL_EDIT, "12"));
+        EXPECT_EQ(page->GetNumericValue(IDC_LEVEL_SPIN), 12.0f);
+        ASSERT_TRUE(page->enterText(IDC_LEVEL_EDIT, "many"));
+        EXPECT_EQ(page->GetNumericValue(IDC_LEVEL_SPIN), 12.0f);
+        EXPECT_EQ(page->GetControlText(IDC_LEVEL_EDIT), "12");
+
+        const size_t before = host.rollupMouseEvents().size();
+        for (uint32_t message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}) EXPECT_EQ(page->send(message, 0, 0), 1);
+        ASSERT_EQ(host.rollupMouseEvents().size(), before + 3);
+        EXPECT_EQ(host.rollupMouseEvents().back().page, page->Handle());
+
+        host.closeUtility();
+        EXPECT_FALSE(page->isOpen());
+        EXPECT_EQ(page->heldControls(), 0);
+    }
 }
 
 TEST_F(LodTools, ExporterReadsARealLodObjectsLevels) {
