@@ -50,8 +50,10 @@ Object* classifiedObject(INode* node) {
             if (!object) return nullptr;
         }
     }
-    // Unwrap plain modifier-stack wrappers. The bound guards against a stack that wraps itself.
-    for (int depth = 0; object && object->SuperClassID() == GEN_DERIVOB_CLASS_ID && depth < 1024; ++depth) {
+    // Unwrap modifier-stack wrappers, those of world-space modifiers too: the wrapped object decides
+    // what the node is, and the geometry converter evaluates any of the three stacks. The bound
+    // guards against a stack that wraps itself.
+    for (int depth = 0; object && IsDerivedObjectSuperClass(object->SuperClassID()) && depth < 1024; ++depth) {
         auto* wrapper = dynamic_cast<IDerivedObject*>(object);
         if (!wrapper) break;
         object = wrapper->GetObjRef();

@@ -18,6 +18,17 @@ bool isKind(ParamType2 base, std::initializer_list<ParamType2> kinds) {
     return std::find(kinds.begin(), kinds.end(), base) != kinds.end();
 }
 
+// Types whose values are stored in the same member of a Value.
+bool sameStorage(ParamType2 a, ParamType2 b) {
+    if (IsParamTable(a) != IsParamTable(b)) return false;
+    a = ParamBaseType(a);
+    b = ParamBaseType(b);
+    if (a == b) return true;
+    for (auto kinds : {kFloatKinds, kIntKinds, kPointKinds, kStringKinds})
+        if (isKind(a, kinds) && isKind(b, kinds)) return true;
+    return false;
+}
+
 ParamBlock::Value defaultValue(const ParamDef& def) {
     ParamBlock::Value v;
     v.f = def.defaultFloat;
@@ -73,6 +84,25 @@ const ParamBlock::Param* ParamBlock::findParam(ParamID id) const {
     for (const auto& p : params_)
         if (p.def.id == id) return &p;
     return nullptr;
+}
+
+bool ParamBlock::canRestore(ParamID id, ParamType2 type) const {
+    const Param* param = findParam(id);
+    return param && sameStorage(param->def.type, type);
+}
+
+bool ParamBlock::restoreValues(ParamID id, ParamType2 type, std::vector<Value> values) {
+    if (!canRestore(id, type)) return false;
+    Param* param = find(id);
+    const ParamType2 base = ParamBaseType(param->def.type);
+    if (!IsParamTable(param->def.type)) values.resize(1);
+    for (Value& v : values) {
+        if (base == TYPE_BOOL) v.i = v.i != 0;
+        if (!v.hasString) v.s.clear();
+        if (v.ref && scene_) scene_->noteReference(v.ref);
+    }
+    param->values = std::move(values);
+    return true;
 }
 
 ParamBlock::Param* ParamBlock::find(ParamID id) {

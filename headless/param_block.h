@@ -41,6 +41,15 @@ public:
     bool addParam(const ParamDef& def);
     const std::vector<Param>& params() const { return params_; }
     const Param* findParam(ParamID id) const;
+    // Puts stored values back as loading a saved scene does: a table takes exactly these entries, a
+    // plain parameter the first one; bool values become 0 or 1. The parameter's validator and
+    // accessor are not run, since they react to edits and a load is none. False (nothing changed)
+    // when the parameter is missing, holds another kind of value than type (float, int or bool,
+    // point or colour, string or file name, node, material, map), or is a table where type is
+    // none or the other way round.
+    bool restoreValues(ParamID id, ParamType2 type, std::vector<Value> values);
+    // Whether restoreValues would take values of type for the parameter.
+    bool canRestore(ParamID id, ParamType2 type) const;
 
     // ---- IParamBlock2 ----
     Class_ID ClassID() override { return Class_ID(PARAMETER_BLOCK2_CLASS_ID, 0); }

@@ -4,6 +4,7 @@
 #include "headless/scene_document_model.h"
 
 #include <cstring>
+#include <unordered_set>
 
 namespace headless::document {
 
@@ -32,6 +33,10 @@ private:
     void wireObject(const ObjectModel& o, Object* object);
     void wireNode(const NodeModel& n, Node* node);
     void fillBlock(ParamBlock& block, const ParamBlockModel& model);
+    std::vector<ParamBlock::Value> storedValues(const ParamModel& p) const;
+    // The object of a class a loaded plug-in describes, made through its class descriptor, when
+    // that object can hold all the entry holds; null otherwise.
+    Object* makePluginObject(const ObjectModel& o);
 
     INode* nodeAt(int i) const { return i >= 0 ? nodes_[i] : nullptr; }
     Mtl* materialAt(int i) const { return i >= 0 ? materials_[i] : nullptr; }
@@ -45,6 +50,7 @@ private:
     std::vector<Texmap*> maps_;
     std::vector<Mtl*> materials_;
     std::vector<Object*> objects_;
+    std::unordered_set<Object*> pluginMade_;
 };
 
 void Builder::build() {
@@ -105,7 +111,14 @@ void Builder::makeItems() {
         switch (o.kind) {
         case ObjectKind::Mesh: objects_.push_back(scene_.newTriObject(o.mesh)); break;
         case ObjectKind::Poly: objects_.push_back(scene_.newPolyObject(o.mesh, o.classId)); break;
-        case ObjectKind::Generic: objects_.push_back(scene_.newObject(o.superClass, o.classId, o.objectName)); break;
+        case ObjectKind::Generic:
+            if (Object* plugin = makePluginObject(o)) {
+                objects_.push_back(plugin);
+                pluginMade_.insert(plugin);
+            } else {
+                objects_.push_back(scene_.newObject(o.superClass, o.classId, o.objectName));
+            }
+            break;
         case ObjectKind::Light: objects_.push_back(scene_.newLight(o.light.type)); break;
         case ObjectKind::Camera: objects_.push_back(scene_.newCamera(o.fov, o.classId)); break;
         case ObjectKind::Stack: objects_.push_back(scene_.newDerivedObject(nullptr, o.stackSuperClass)); break;
@@ -113,28 +126,53 @@ void Builder::makeItems() {
     }
 }
 
+std::vector<ParamBlock::Value> Builder::storedValues(const ParamModel& p) const {
+    std::vector<ParamBlock::Value> values;
+    values.reserve(p.values.size());
+    const ParamType2 base = ParamBaseType(p.type);
+    for (const ParamValue& v : p.values) {
+        ParamBlock::Value stored;
+        stored.f = v.f;
+        stored.i = v.i;
+        stored.p = v.p;
+        stored.hasString = v.s.has_value();
+        if (v.s) stored.s = *v.s;
+        if (base == TYPE_INODE) stored.ref = nodeAt(v.ref);
+        if (base == TYPE_MTL) stored.ref = materialAt(v.ref);
+        if (base == TYPE_TEXMAP) stored.ref = mapAt(v.ref);
+        values.push_back(std::move(stored));
+    }
+    return values;
+}
+
 void Builder::fillBlock(ParamBlock& block, const ParamBlockModel& model) {
     for (const ParamModel& p : model.params) {
-        const bool table = IsParamTable(p.type);
-        block.addParam(p.id, p.name, p.type, table ? static_cast<int>(p.values.size()) : 0);
-        const ParamType2 base = ParamBaseType(p.type);
-        for (size_t i = 0; i < p.values.size(); ++i) {
-            const ParamValue& v = p.values[i];
-            const int tab = static_cast<int>(i);
-            switch (base) {
-            case TYPE_INT:
-            case TYPE_BOOL: block.SetValue(p.id, 0, v.i, tab); break;
-            case TYPE_POINT3:
-            case TYPE_RGBA: block.SetValue(p.id, 0, v.p, tab); break;
-            case TYPE_STRING:
-            case TYPE_FILENAME: block.SetValue(p.id, 0, v.s ? v.s->c_str() : nullptr, tab); break;
-            case TYPE_INODE: block.SetValue(p.id, 0, nodeAt(v.ref), tab); break;
-            case TYPE_MTL: block.SetValue(p.id, 0, materialAt(v.ref), tab); break;
-            case TYPE_TEXMAP: block.SetValue(p.id, 0, mapAt(v.ref), tab); break;
-            default: block.SetValue(p.id, 0, v.f, tab); break;
-            }
+        block.addParam(p.id, p.name, p.type);
+        block.restoreValues(p.id, p.type, storedValues(p));
+    }
+}
+
+Object* Builder::makePluginObject(const ObjectModel& o) {
+    const bool objectClass = o.superClass == GEOMOBJECT_CLASS_ID || o.superClass == CAMERA_CLASS_ID ||
+                             o.superClass == LIGHT_CLASS_ID || o.superClass == SHAPE_CLASS_ID ||
+                             o.superClass == HELPER_CLASS_ID;
+    if (!objectClass || !host_.plugins() || !host_.plugins()->find(o.superClass, o.classId)) return nullptr;
+    // The plug-in builds its object's geometry itself; an entry that gives one (or stands for
+    // another object) keeps it only as the class-id object.
+    if (o.hasMesh || o.conversion != MeshConversion::None || o.source >= 0) return nullptr;
+    auto* object = static_cast<Object*>(host_.CreateInstance(o.superClass, o.classId));
+    if (!object) return nullptr;
+    for (const ParamBlockModel& b : o.paramBlocks) {
+        auto* block = dynamic_cast<ParamBlock*>(object->GetParamBlockByID(b.id));
+        bool fits = block != nullptr;
+        for (size_t i = 0; fits && i < b.params.size(); ++i) fits = block->canRestore(b.params[i].id, b.params[i].type);
+        if (!fits) {
+            // A block or parameter the plug-in does not have: the class-id object keeps them all.
+            object->DeleteThis();
+            return nullptr;
         }
     }
+    return object;
 }
 
 void Builder::wireMap(const MapModel& m, Texmap* map) {
@@ -230,6 +268,14 @@ void Builder::wireObject(const ObjectModel& o, Object* object) {
     case ObjectKind::Mesh:
     case ObjectKind::Poly: break;
     case ObjectKind::Generic: {
+        if (pluginMade_.count(object)) {
+            // Stored values go back as the host loads them, without the reactions of edits.
+            for (const ParamBlockModel& b : o.paramBlocks) {
+                auto* block = static_cast<ParamBlock*>(object->GetParamBlockByID(b.id));
+                for (const ParamModel& p : b.params) block->restoreValues(p.id, p.type, storedValues(p));
+            }
+            break;
+        }
         auto* generic = static_cast<GenericObject*>(object);
         if (o.hasMesh) generic->setMesh(o.mesh, o.conversion);
         if (o.source >= 0) generic->setSourceObject(objectAt(o.source));

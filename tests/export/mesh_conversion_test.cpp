@@ -293,6 +293,60 @@ TEST_F(MeshConversionTest, FaceNamingMissingVertexIsRejected) {
     EXPECT_THROW(convertMesh(mesh, lists, exportOptions()), std::out_of_range);
 }
 
+// Partially specified normals are completed before they are read: no corner is written with a
+// (0, 0, 0) normal or one the host never computed, and explicit normals stay.
+TEST_F(MeshConversionTest, PartiallySpecifiedNormalsAreCompletedFirst) {
+    exportOptions().normals = true;
+    const Point3 up(0.0f, 0.0f, 1.0f);
+    const Point3 tilted = Point3(0.0f, 1.0f, 1.0f).Normalize();
+    const struct {
+        const char* what;
+        void (*spoil)(MeshNormalSpec&);
+        bool keepsTilted;  // corner 0 of face 0 holds the explicit tilted normal
+    } cases[] = {
+        {"specified corner without a normal id", [](MeshNormalSpec& n) { n.Face(1).SetNormalID(2, -1); }, false},
+        {"normal id past the normals", [](MeshNormalSpec& n) { n.Face(1).SetNormalID(1, 99); }, false},
+        {"computed normals never computed",
+         [](MeshNormalSpec& n) {
+             n.ClearFlag(MESH_NORMAL_NORMALS_COMPUTED);
+             for (int id = 0; id < n.GetNumNormals(); ++id) n.Normal(id) = Point3(1.0f, 0.0f, 0.0f);
+         },
+         false},
+        {"explicit corner, the others without ids",
+         [](MeshNormalSpec& n) {
+             n.SetNormal(0, 0, Point3(0.0f, 2.0f, 2.0f));
+             for (int f = 0; f < 2; ++f)
+                 for (int k = 0; k < 3; ++k)
+                     if (f != 0 || k != 0) n.Face(f).SetNormalID(k, -1);
+         },
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mesh mesh = texturedQuad();
+        mesh.SpecifyNormals();
+        MeshNormalSpec* normals = mesh.GetSpecifiedNormals();
+        normals->SetParent(&mesh);
+        normals->CheckNormals();
+        for (int f = 0; f < 2; ++f) normals->Face(f).SpecifyAll();
+        c.spoil(*normals);
+
+        BufferLists out;
+        const ConvertedGeometry geometry = convertMesh(mesh, out, exportOptions());
+        const std::vector<float> data = floatsOf(out.vertexBuffers.get(0).byteBuffer);
+        const std::vector<uint16_t> indices = indicesOf(out.indexBuffers.get(0).byteBuffer);
+        ASSERT_EQ(indices.size(), 6u);
+        for (std::size_t corner = 0; corner < indices.size(); ++corner) {
+            const float* n = &data[indices[corner] * 8 + 3];  // position, normal, one channel
+            const Point3 expected = c.keepsTilted && corner == 0 ? tilted : up;
+            EXPECT_NEAR(n[0], expected.x, 1e-6f) << "corner " << corner;
+            EXPECT_NEAR(n[1], expected.y, 1e-6f) << "corner " << corner;
+            EXPECT_NEAR(n[2], expected.z, 1e-6f) << "corner " << corner;
+        }
+        EXPECT_EQ(geometry.triangleCount, 2);
+    }
+}
+
 // ---- Which object a node's geometry comes from ----
 
 TEST_F(MeshConversionTest, SkinStackIsSkippedButOtherStacksAreEvaluated) {
