@@ -65,6 +65,15 @@ StdMat* Host::NewStdMat() { return scene_->newStdMat(); }
 MultiMtl* Host::NewMultiMtl() { return scene_->newMultiMtl(); }
 BitmapTex* Host::NewBitmapTex() { return scene_->newBitmapTex(); }
 
+IDerivedObject* Host::NewDerivedObject(Object* obj) { return scene_->newDerivedObject(obj); }
+
+ILayer* Host::Layers::CreateLayer(const char* name) {
+    if (!name || !*name || host_.scene().findLayer(name)) return nullptr;
+    return host_.scene().newLayer(name);
+}
+
+ILayer* Host::Layers::GetLayer(const char* name) { return name ? host_.scene().findLayer(name) : nullptr; }
+
 IParamBlock2* Host::NewParamBlock2(const ParamBlockDesc2& desc, ReferenceMaker* owner) {
     auto* block = new ParamBlock(scene_.get(), desc);
     block->SetOwner(owner);
@@ -117,6 +126,10 @@ void* Host::CreateInstance(SClass_ID superClassID, Class_ID classID) {
     if (superClassID == TEXMAP_CLASS_ID && classID == BMTEX_CLASS_ID) return static_cast<Texmap*>(scene_->newBitmapTex());
     if (superClassID == TEXMAP_CLASS_ID && classID == ACUBIC_CLASS_ID) return static_cast<Texmap*>(scene_->newCubeMap());
     if (superClassID == OSM_CLASS_ID && classID == SKIN_CLASSID) return static_cast<Modifier*>(scene_->newSkin());
+    if (superClassID == HELPER_CLASS_ID && classID == DUMMY_CLASS_ID)
+        return static_cast<Object*>(scene_->newObject(HELPER_CLASS_ID, DUMMY_CLASS_ID, "Dummy"));
+    if (superClassID == GEOMOBJECT_CLASS_ID && classID == JOINT_OBJECT_A_CLASS_ID)
+        return static_cast<Object*>(scene_->newObject(GEOMOBJECT_CLASS_ID, JOINT_OBJECT_A_CLASS_ID, "Bone"));
     if (superClassID == LIGHT_CLASS_ID) {
         for (int type = OMNI_LIGHT; type <= TDIR_LIGHT; ++type)
             if (Light::ClassForType(type) == classID) return static_cast<Object*>(scene_->newLight(type));

@@ -13,6 +13,7 @@
 // Scene settings start as a new scene of the host has them: 30 frames per second (160 ticks per
 // frame), animation range frames 0 to 100, time 0, black ambient light, 640 × 480 render size.
 #include "host/host_services.h"
+#include "host/scene_building.h"
 #include "headless/creation.h"
 #include "headless/import_interface.h"
 #include "headless/lights.h"
@@ -79,6 +80,8 @@ public:
     MultiMtl* NewMultiMtl() override;
     BitmapTex* NewBitmapTex() override;
     IParamBlock2* NewParamBlock2(const ParamBlockDesc2& desc, ReferenceMaker* owner) override;
+    IDerivedObject* NewDerivedObject(Object* obj) override;
+    ILayerManager* LayerManager() override { return &layerManager_; }
     void TargetDeleted(Animatable* target) override;
     void DependentsNotified(ReferenceTarget* target, Interval changeInterval, PartID partID,
                             RefMessage message) override;
@@ -203,6 +206,17 @@ private:
         Host& host_;
     };
     UtilityPanel utilityPanel_{*this};
+    // The scene's layers by name.
+    class Layers : public ILayerManager {
+    public:
+        explicit Layers(Host& host) : host_(host) {}
+        ILayer* CreateLayer(const char* name) override;
+        ILayer* GetLayer(const char* name) override;
+
+    private:
+        Host& host_;
+    };
+    Layers layerManager_{*this};
     UtilityObj* utility_ = nullptr;
     float angleSnap_ = 0.0f;
 

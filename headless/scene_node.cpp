@@ -94,7 +94,7 @@ Matrix3 Node::GetNodeTM(TimeValue t, Interval* valid) {
 void Node::SetNodeTM(TimeValue t, const Matrix3& tm) {
     if (isRoot_) return;
     Matrix3 local = parent_ ? tm * Inverse(parent_->GetNodeTM(t)) : tm;
-    if (track_.IsAnimated()) track_.SetKey(t, local);
+    if (track_.IsAnimated() || Animating()) track_.SetKey(t, local);
     else track_.SetStatic(local);
 }
 

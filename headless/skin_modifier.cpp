@@ -26,6 +26,7 @@ void SkinModifier::setWeights(int vertex, std::vector<Assignment> assignments) {
 
 void* SkinModifier::GetInterface(uint32_t id) {
     if (id == I_SKIN) return static_cast<ISkin*>(this);
+    if (id == I_SKINIMPORTDATA) return static_cast<ISkinImportData*>(this);
     return Modifier::GetInterface(id);
 }
 
@@ -79,6 +80,44 @@ int SkinModifier::GetAssignedBone(int vertex, int assignment) {
 float SkinModifier::GetBoneWeight(int vertex, int assignment) {
     if (assignment < 0 || assignment >= GetNumAssignedBones(vertex)) return 0.0f;
     return vertices_[vertex][assignment].weight;
+}
+
+int SkinModifier::boneIndex(INode* bone) const {
+    for (size_t i = 0; i < bones_.size(); ++i)
+        if (bone && bones_[i].node == bone) return static_cast<int>(i);
+    return -1;
+}
+
+bool SkinModifier::AddBoneEx(INode* bone, bool) {
+    if (!bone || boneIndex(bone) >= 0) return false;
+    addBone(bone, bone->GetNodeTM(0));
+    return true;
+}
+
+bool SkinModifier::SetSkinBaseTm(INode* skinNode, const Matrix3& objectTm, const Matrix3&) {
+    if (!skinNode) return false;
+    skinInitTM_ = objectTm;
+    return true;
+}
+
+bool SkinModifier::SetBoneTm(INode* bone, const Matrix3&, const Matrix3& nodeTm) {
+    const int index = boneIndex(bone);
+    if (index < 0) return false;
+    bones_[static_cast<size_t>(index)].initTM = nodeTm;
+    return true;
+}
+
+bool SkinModifier::AddWeights(INode* skinNode, int vertex, const std::vector<INode*>& bones,
+                              const std::vector<float>& weights) {
+    if (!skinNode || vertex < 0 || bones.size() != weights.size()) return false;
+    std::vector<Assignment> assignments;
+    for (size_t i = 0; i < bones.size(); ++i) {
+        const int index = boneIndex(bones[i]);
+        if (index < 0) return false;
+        assignments.push_back({index, weights[i]});
+    }
+    setWeights(vertex, std::move(assignments));
+    return true;
 }
 
 void SkinModifier::ForgetTarget(Animatable* target) {

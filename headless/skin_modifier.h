@@ -10,7 +10,7 @@
 
 namespace headless {
 
-class SkinModifier : public Modifier, public ISkin, public ISkinContextData, public Referrer {
+class SkinModifier : public Modifier, public ISkin, public ISkinContextData, public ISkinImportData, public Referrer {
 public:
     struct Bone {
         INode* node = nullptr;
@@ -54,9 +54,19 @@ public:
     int GetAssignedBone(int vertex, int assignment) override;
     float GetBoneWeight(int vertex, int assignment) override;
 
+    // ---- ISkinImportData ----
+    bool AddBoneEx(INode* bone, bool update) override;
+    bool SetSkinBaseTm(INode* skinNode, const Matrix3& objectTm, const Matrix3& nodeTm) override;
+    bool SetBoneTm(INode* bone, const Matrix3& objectTm, const Matrix3& nodeTm) override;
+    bool AddWeights(INode* skinNode, int vertex, const std::vector<INode*>& bones,
+                    const std::vector<float>& weights) override;
+
     void ForgetTarget(Animatable* target) override;
 
 private:
+    // Index of a bone node in the bone list; -1 when it is none of them.
+    int boneIndex(INode* bone) const;
+
     // True when node shows an object whose modifier stack holds this skin.
     bool isOn(INode* node);
 

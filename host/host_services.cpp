@@ -1,6 +1,7 @@
 #include "host/host_services.h"
 
 #include "host/plugin_library.h"
+#include "host/scene_building.h"
 
 namespace {
 
@@ -51,3 +52,14 @@ int MessageBox(WindowHandle parent, const char* text, const char* caption, uint3
 }
 
 WindowHandle GetActiveWindow() { return installedHost ? installedHost->ActiveWindow() : nullptr; }
+
+ILayerManager* GetLayerManager() { return installedHost ? installedHost->LayerManager() : nullptr; }
+
+namespace {
+// Animate mode is one host-wide switch, off at start.
+bool animateMode = false;
+}  // namespace
+
+void AnimateOn() { animateMode = true; }
+void AnimateOff() { animateMode = false; }
+bool Animating() { return animateMode; }

@@ -14,6 +14,9 @@ class MultiMtl;
 class BitmapTex;
 class CommandModeChangedCallback;
 class FPInterface;
+class IDerivedObject;
+class Object;
+class ILayerManager;
 
 class HostServices {
 public:
@@ -27,6 +30,13 @@ public:
     virtual MultiMtl* NewMultiMtl() = 0;
     virtual BitmapTex* NewBitmapTex() = 0;
     virtual IParamBlock2* NewParamBlock2(const ParamBlockDesc2& desc, ReferenceMaker* owner) = 0;
+
+    // A modifier stack over obj and the host's layers; a host without them returns null.
+    virtual IDerivedObject* NewDerivedObject(Object* obj) {
+        (void)obj;
+        return nullptr;
+    }
+    virtual ILayerManager* LayerManager() { return nullptr; }
 
     // Lifetime and change notices from the boundary's base classes.
     virtual void TargetDeleted(Animatable* target) = 0;

@@ -2,6 +2,7 @@
 
 #include "host/host_services.h"
 #include "host/node.h"
+#include "host/scene_building.h"
 
 #include <stdexcept>
 
@@ -48,4 +49,9 @@ TriObject* CreateNewTriObject() {
     HostServices* host = InstalledHostServices();
     if (!host) throw std::logic_error("CreateNewTriObject: no host is running");
     return host->NewTriObject();
+}
+
+IDerivedObject* CreateDerivedObject(Object* obj) {
+    HostServices* host = InstalledHostServices();
+    return host ? host->NewDerivedObject(obj) : nullptr;
 }

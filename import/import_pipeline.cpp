@@ -82,9 +82,23 @@ DecodedScene decodeScene(ByteBuffer& bytes, const std::function<void()>& unpacke
         throw ImportError("Unsupported Zeq file version " + std::to_string(scene.majorVersion) + "." +
                           std::to_string(scene.minorVersion) + ": this importer reads version 2 files.");
     }
-    ICodec* codec = protocol.getCodec(TypeCodecInfo("Zeq2", false));
-    if (!codec) throw ImportError("The Zeq2 record type is not registered.");
-    decoding([&] { codec->decode(pb, &scene.root); });
+    auto decodeRoot = [&](const char* type, void* record) {
+        ICodec* codec = protocol.getCodec(TypeCodecInfo(type, false));
+        if (!codec) throw ImportError(std::string("The ") + type + " record type is not registered.");
+        decoding([&] { codec->decode(pb, record); });
+    };
+    decodeRoot("Zeq2", &scene.root);
+    if (pb.buffer.remaining() > 0) {
+        try {
+            decodeRoot("Zeq2Extra1", &scene.extra1);
+            decodeRoot("Zeq2Extra2", &scene.extra2);
+        } catch (const ImportError& e) {
+            scene.extra1 = {};
+            scene.extra2 = {};
+            scene.extrasProblem = std::string("the layers and LOD groups after the scene cannot be read (") + e.what() +
+                                  "); skipped";
+        }
+    }
     return scene;
 }
 
@@ -112,8 +126,9 @@ int runImport(const char* fileName, ImpInterface* ii, Interface* ip) {
     if (!ii) return fail("The host gave the importer no import interface.");
 
     SceneBuilder builder(ii, scene.minorVersion);
+    if (!scene.extrasProblem.empty()) builder.note(scene.extrasProblem);
     try {
-        builder.run(scene.root);
+        builder.run(scene.root, scene.extra1, scene.extra2);
     } catch (const std::bad_alloc&) {
         return fail("Not enough memory to build the scene.");
     } catch (const std::exception& e) {

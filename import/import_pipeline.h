@@ -31,13 +31,20 @@ struct DecodedScene {
     uint16_t majorVersion = 0;
     uint16_t minorVersion = 0;
     Zeq2 root;
+    // Layers and level-of-detail groups; empty when the file ends after the root.
+    Zeq2Extra1 extra1;
+    Zeq2Extra2 extra2;
+    // Why the records after the root could not be read (they are then left empty); empty when
+    // they could.
+    std::string extrasProblem;
 };
 
 // The whole file in one buffer (read position 0). ImportError when it cannot be opened or read.
 ByteBuffer readSceneFile(const char* path);
 
-// Unpacks the packet at the start of `bytes` and decodes the version pair and the Zeq2 root; the
-// records that follow the root are not read. `unpacked` runs once the packet is unpacked (the
+// Unpacks the packet at the start of `bytes` and decodes the version pair, the Zeq2 root and the
+// two extension roots that follow it (a file that ends after the root has empty extensions; damage
+// after the root empties them and is noted in extrasProblem, so that the scene itself still comes). `unpacked` runs once the packet is unpacked (the
 // progress step). ImportError for anything that is not a well-formed scene of major version 2.
 DecodedScene decodeScene(ByteBuffer& bytes, const std::function<void()>& unpacked = {});
 

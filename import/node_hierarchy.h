@@ -37,6 +37,11 @@ public:
     const Matrix3& world(std::size_t node) const { return world_.at(node); }
     // The parent a node is linked to, if any.
     std::optional<std::size_t> parentOf(std::size_t node) const;
+    // The node a record id refers to (the later record when an id repeats).
+    std::optional<std::size_t> nodeOf(int64_t id) const {
+        auto it = nodeById_.find(id);
+        return it == nodeById_.end() ? std::nullopt : std::optional<std::size_t>(it->second);
+    }
     // The links to make, in ascending child id.
     const std::vector<Link>& links() const { return links_; }
 

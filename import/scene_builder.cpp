@@ -1,17 +1,20 @@
-// Scene reconstruction: nodes for objects, meshes and lights, the ambient colour, then the links.
+// Scene reconstruction: planning every node record, making the nodes in record order, adding them to
+// the scene in id order, then the links and the parts that need every node.
 #include "import/scene_builder.h"
 
+#include "host/interface.h"
 #include "host/light.h"
 #include "host/material.h"
 #include "host/object.h"
 #include "host/plugin_classes.h"
-#include "import/material_library.h"
-#include "import/mesh_builder.h"
-#include "import/node_hierarchy.h"
+#include "import/scene_run.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <numeric>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace zeq {
@@ -19,38 +22,12 @@ namespace {
 
 // Face material ids are 16-bit, so a multi-material holds at most this many surfaces.
 constexpr std::size_t kMaxSurfaces = std::size_t{std::numeric_limits<MtlID>::max()} + 1;
-constexpr std::size_t kNoNode = std::numeric_limits<std::size_t>::max();
-
-template <class R>
-const TArray<R>& listOf(const std::optional<TArray<R>>& list) {
-    static const TArray<R> empty;
-    return list ? *list : empty;
-}
-
-// The state of one run: libraries, the checked meshes, the planned hierarchy and the nodes made.
-struct Run {
-    Run(ImpInterface* ii, const Zeq2& root, uint16_t minorVersion, ImportReport& report)
-        : ii(ii),
-          root(root),
-          report(report),
-          geometry(root.indexBuffers ? &*root.indexBuffers : nullptr,
-                   root.vertexBuffers ? &*root.vertexBuffers : nullptr),
-          materials(root),
-          meshes(geometry, minorVersion) {}
-
-    ImpInterface* ii;
-    const Zeq2& root;
-    ImportReport& report;
-    GeometryLibrary geometry;
-    MaterialLibrary materials;
-    MeshBuilder meshes;
-    NodeHierarchy hierarchy;
-    // Hierarchy index of each record of the lists, kNoNode for a skipped mesh.
-    std::vector<std::size_t> objectNodes, meshNodes, directionalNodes, omniNodes, spotNodes;
-    std::vector<INode*> nodes;  // by hierarchy index
-};
 
 void reportAbsentLists(const Zeq2& root, ImportReport& report) {
+    // A file of tracks alone carries no other list; that is no loss.
+    const bool tracksOnly = root.tracks && !root.objects && !root.meshes && !root.directionalLights &&
+                            !root.omniLights && !root.spotLights && !root.ambientLights;
+    if (tracksOnly) return;
     std::string absent;
     auto check = [&](bool present, const char* name) {
         if (!present) absent += absent.empty() ? name : std::string(", ") + name;
@@ -71,171 +48,279 @@ Matrix3 localOf(const std::optional<Zeq2Transform>& transform) {
 }
 
 template <class R>
-void plan(Run& run, const std::optional<TArray<R>>& list, std::vector<std::size_t>& indices) {
-    for (const R& record : listOf(list))
-        indices.push_back(run.hierarchy.add(record.id, record.parentId, localOf(record.transform)));
+void planRecord(SceneRun& run, RecordKind kind, std::size_t index, const R& record) {
+    PlannedNode node;
+    node.kind = kind;
+    node.record = index;
+    node.id = record.id;
+    node.parentId = record.parentId;
+    node.named = record.name.has_value();
+    node.name = record.name.value_or("");
+    node.visible = record.visible;
+    run.hierarchy.add(record.id, record.parentId, localOf(record.transform));
+    run.planned.push_back(std::move(node));
 }
 
-void planMeshes(Run& run) {
-    for (const Zeq2Mesh& mesh : listOf(run.root.meshes)) {
-        const MeshCacheEntry& entry = run.meshes.check(mesh);
-        if (!entry.problem.empty()) {
-            run.report.skip(describeRecord("mesh", mesh.name, mesh.id) + " skipped: " + entry.problem);
-            run.meshNodes.push_back(kNoNode);
+template <class R>
+void planList(SceneRun& run, RecordKind kind, const std::optional<TArray<R>>& list) {
+    const auto& records = listOf(list);
+    for (std::size_t i = 0; i < records.size(); ++i) planRecord(run, kind, i, records.items[i]);
+}
+
+// Meshes and skins whose geometry cannot be built are left out (and reported).
+template <class R>
+void planGeometry(SceneRun& run, RecordKind kind, const std::optional<TArray<R>>& list) {
+    const auto& records = listOf(list);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const R& record = records.items[i];
+        const MeshCacheEntry* entry = nullptr;
+        std::vector<int32_t> key;
+        if constexpr (std::is_same_v<R, Zeq2Skin>) {
+            entry = &run.meshes.check(meshViewOf(record));
+            key = meshKey(meshViewOf(record));
+        } else {
+            entry = &run.meshes.check(record);
+            key = meshKey(record);
+        }
+        const std::string owner = describeRecord(recordKindName(kind), record.name, record.id);
+        if (!entry->problem.empty()) {
+            run.report.skip(owner + " skipped: " + entry->problem);
             continue;
         }
-        if (entry.droppedChannels > 0) {
-            run.report.skip(describeRecord("mesh", mesh.name, mesh.id) + ": texture channels beyond " +
-                            std::to_string(kMaxTextureChannels) + " skipped");
-        }
-        run.meshNodes.push_back(run.hierarchy.add(mesh.id, mesh.parentId, localOf(mesh.transform)));
-    }
-}
-
-// A new import node with the record's name.
-ImpNode* createNamedNode(Run& run, const char* kind, const std::optional<std::string>& name, int64_t id) {
-    ImpNode* node = run.ii->CreateNode();
-    if (name) node->SetName(name->c_str());
-    else run.report.skip(describeRecord(kind, name, id) + ": no name; imported unnamed");
-    return node;
-}
-
-void addToScene(Run& run, ImpNode* node, std::size_t index) {
-    run.ii->AddNodeToScene(node);
-    run.nodes[index] = node->GetINode();
-}
-
-void buildObjects(Run& run) {
-    const auto& objects = listOf(run.root.objects);
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        const Zeq2Object& record = objects.items[i];
-        const std::size_t index = run.objectNodes[i];
-        ImpNode* node = createNamedNode(run, "object", record.name, record.id);
-        node->SetTransform(0, run.hierarchy.world(index));
-        node->Reference(CreateNewTriObject());
-        node->GetINode()->SetUserPropString(PROTOCOL_ID_PROPERTY, std::to_string(record.id));
-        addToScene(run, node, index);
+        if (entry->droppedChannels > 0)
+            run.report.skip(owner + ": texture channels beyond " + std::to_string(kMaxTextureChannels) + " skipped");
+        ++run.geometryUses[key];
+        planRecord(run, kind, i, record);
     }
 }
 
 // Gives the faces of surface `surface` (triangles indexBegin / 3 onwards) the material id `surface`.
-void setSurfaceMaterialIds(Run& run, const Zeq2Mesh& record, Mesh& mesh, const Zeq2Surface& range,
+void setSurfaceMaterialIds(SceneRun& run, const std::string& owner, Mesh& mesh, const Zeq2Surface& range,
                            std::size_t surface) {
     const int64_t faceCount = mesh.getNumFaces();
     const int64_t first = range.indexBegin / 3;
     const int64_t end = first + range.numTriangles;
     if (first < 0 || range.numTriangles < 0 || end > faceCount) {
-        run.report.skip(describeRecord("mesh", record.name, record.id) + ": surface " + std::to_string(surface) +
-                        " covers triangles outside the mesh's " + std::to_string(faceCount) +
-                        "; only those inside got its material");
+        run.report.skip(owner + ": surface " + std::to_string(surface) + " covers triangles outside the mesh's " +
+                        std::to_string(faceCount) + "; only those inside got its material");
     }
     for (int64_t j = std::max<int64_t>(first, 0); j < std::min(end, faceCount); ++j)
         mesh.faces[static_cast<std::size_t>(j)].setMatID(static_cast<MtlID>(surface));
 }
 
-ImpNode* buildMeshNode(Run& run, const Zeq2Mesh& record, std::size_t index) {
-    ImpNode* node = createNamedNode(run, "mesh", record.name, record.id);
-    TriObject* tri = run.meshes.buildTriObject(record);
-    node->Reference(tri);
-    node->SetTransform(0, run.hierarchy.world(index));
-
-    const std::string owner = describeRecord("mesh", record.name, record.id);
-    const auto& surfaces = record.surfaces.items;
-    if (surfaces.empty()) return node;
+// The material of a mesh or skin node: none, the one material of a single surface, or a
+// multi-material whose sub-material i serves surface i.
+void applySurfaces(SceneRun& run, INode* node, TriObject* tri, const std::string& name,
+                   const TArray<Zeq2Surface>& list, const std::string& owner) {
+    const auto& surfaces = list.items;
+    if (surfaces.empty()) return;
     if (surfaces.size() == 1) {
-        if (Mtl* mtl = run.materials.makeMaterial(surfaces.front(), owner, run.report)) node->GetINode()->SetMtl(mtl);
-        return node;
+        if (Mtl* mtl = run.materials.makeMaterial(surfaces.front(), owner, run.report)) node->SetMtl(mtl);
+        return;
     }
     std::size_t count = surfaces.size();
     if (count > kMaxSurfaces) {
         run.report.skip(owner + ": surfaces beyond " + std::to_string(kMaxSurfaces) + " skipped");
         count = kMaxSurfaces;
     }
-    MultiMtl* multi = NewDefaultMultiMtl();
-    multi->SetNumSubMtls(static_cast<int>(count));
-    const std::string label = record.name.value_or("") + "_surface";
-    for (std::size_t i = 0; i < count; ++i) {
-        if (Mtl* sub = run.materials.makeMaterial(surfaces[i], owner, run.report))
-            multi->SetSubMtlAndName(static_cast<int>(i), sub, label + std::to_string(i));
-        setSurfaceMaterialIds(run, record, tri->GetMesh(), surfaces[i], i);
-    }
-    node->GetINode()->SetMtl(multi);
-    return node;
+    std::vector<std::optional<int32_t>> materialIds;
+    for (std::size_t i = 0; i < count; ++i) materialIds.push_back(surfaces[i].materialId);
+    node->SetMtl(run.materials.makeMultiMaterial(materialIds, name + "_surface", owner, run.report));
+    for (std::size_t i = 0; i < count; ++i) setSurfaceMaterialIds(run, owner, tri->GetMesh(), surfaces[i], i);
 }
 
-void buildMeshes(Run& run) {
-    const auto& meshes = listOf(run.root.meshes);
-    for (std::size_t i = 0; i < meshes.size(); ++i) {
-        const std::size_t index = run.meshNodes[i];
-        if (index == kNoNode) continue;
-        const Zeq2Mesh& record = meshes.items[i];
-        ImpNode* node = buildMeshNode(run, record, index);
-        node->GetINode()->SetUserPropString(PROTOCOL_ID_PROPERTY, std::to_string(record.id));
-        addToScene(run, node, index);
-    }
-}
-
-// The parts every light kind shares; `setUp` adds the kind's own values before the node references
-// the light.
+// A new host light of the record's kind with its values; null when the host makes none.
 template <class L, class SetUp>
-void buildLight(Run& run, const L& record, std::size_t index, const char* kind, int lightType, SetUp setUp) {
-    ImpNode* node = createNamedNode(run, kind, record.name, record.id);
+GenLight* makeLight(SceneRun& run, int lightType, const L& record, SetUp setUp) {
     GenLight* light = run.ii->CreateLightObject(lightType);
-    Matrix3 tm = run.hierarchy.world(index);
-    if (record.transform) tm.PreRotateX(kLightRotationX);
-    node->SetTransform(0, tm);
-    if (light) {
-        light->SetRGBColor(0, colorFromRGB(record.color));
-        light->SetIntensity(0, record.intensity);
-        setUp(*light);
-        node->Reference(light);
-    } else {
-        run.report.skip(describeRecord(kind, record.name, record.id) + ": the host made no light; imported as an empty node");
-    }
-    addToScene(run, node, index);
+    if (!light) return nullptr;
+    light->SetRGBColor(0, colorFromRGB(record.color));
+    light->SetIntensity(0, record.intensity);
+    light->SetAffectDiffuse(1);
+    light->SetUseLight(1);
+    light->SetUseAtten(1);
+    setUp(*light);
+    return light;
 }
 
-void buildLights(Run& run) {
-    const auto& directional = listOf(run.root.directionalLights);
-    for (std::size_t i = 0; i < directional.size(); ++i) {
-        buildLight(run, directional.items[i], run.directionalNodes[i], "directional light", DIR_LIGHT,
-                   [](GenLight& light) {
-                       light.SetAffectDiffuse(1);
-                       light.SetUseLight(1);
-                       light.SetUseAtten(1);
-                       // An engine directional light reaches the whole scene, not only its beam,
-                       // and lights highlights too.
-                       light.SetOvershoot(1);
-                       light.SetAffectSpecular(1);
-                   });
-    }
-    const auto& omni = listOf(run.root.omniLights);
-    for (std::size_t i = 0; i < omni.size(); ++i) {
-        const Zeq2OmniLight& record = omni.items[i];
-        buildLight(run, record, run.omniNodes[i], "omni light", OMNI_LIGHT, [&](GenLight& light) {
+Object* makeLightObject(SceneRun& run, const PlannedNode& planned) {
+    switch (planned.kind) {
+    case RecordKind::DirectionalLight:
+        return makeLight(run, DIR_LIGHT, run.root.directionalLights->items[planned.record], [](GenLight& light) {
+            // An engine directional light reaches the whole scene, not only its beam, and lights
+            // highlights too.
+            light.SetOvershoot(1);
+            light.SetAffectSpecular(1);
+        });
+    case RecordKind::OmniLight: {
+        const Zeq2OmniLight& record = run.root.omniLights->items[planned.record];
+        return makeLight(run, OMNI_LIGHT, record, [&](GenLight& light) {
             light.SetAtten(0, ATTEN_START, record.attenuationBegin);
             light.SetAtten(0, ATTEN_END, record.attenuationEnd);
-            light.SetAffectDiffuse(1);
-            light.SetUseLight(1);
-            light.SetUseAtten(1);
         });
     }
-    const auto& spots = listOf(run.root.spotLights);
-    for (std::size_t i = 0; i < spots.size(); ++i) {
-        const Zeq2SpotLight& record = spots.items[i];
-        buildLight(run, record, run.spotNodes[i], "spot light", FSPOT_LIGHT, [&](GenLight& light) {
+    case RecordKind::SpotLight: {
+        const Zeq2SpotLight& record = run.root.spotLights->items[planned.record];
+        return makeLight(run, FSPOT_LIGHT, record, [&](GenLight& light) {
             light.SetAtten(0, ATTEN_START, record.attenuationBegin);
             light.SetAtten(0, ATTEN_END, record.attenuationEnd);
-            light.SetAffectDiffuse(1);
-            light.SetUseLight(1);
-            light.SetUseAtten(1);
-            light.SetHotspot(0, record.hotspot * kRadiansToDegrees);
-            light.SetFallsize(0, record.falloff * kRadiansToDegrees);
+            light.SetHotspot(0, degreesFromRadians(record.hotspot));
+            light.SetFallsize(0, degreesFromRadians(record.falloff));
         });
     }
+    default: return nullptr;
+    }
+}
+
+// Makes the node of a planned record with its object, material and transform (not yet in the scene).
+void makeNode(SceneRun& run, std::size_t index) {
+    PlannedNode& planned = run.planned[index];
+    planned.imp = run.ii->CreateNode();
+    planned.node = planned.imp->GetINode();
+    if (planned.named) planned.imp->SetName(planned.name.c_str());
+    else run.report.skip(run.describe(planned) + ": no name; imported unnamed");
+    planned.imp->SetTransform(0, run.hierarchy.world(index));
+
+    Object* object = nullptr;
+    switch (planned.kind) {
+    case RecordKind::Object:
+        // A plain object stays a plain object: a dummy helper, or a node without object when the
+        // host has no dummies.
+        object = createObject(HELPER_CLASS_ID, DUMMY_CLASS_ID);
+        break;
+    case RecordKind::Joint:
+        object = createObject(GEOMOBJECT_CLASS_ID, JOINT_OBJECT_A_CLASS_ID);
+        if (!object) run.report.skip(run.describe(planned) + ": the host has no bone objects; imported as an empty node");
+        break;
+    case RecordKind::Mesh: {
+        const Zeq2Mesh& record = run.root.meshes->items[planned.record];
+        TriObject* tri = run.meshes.buildTriObject(record);
+        object = tri;
+        applySurfaces(run, planned.node, tri, planned.name, record.surfaces, run.describe(planned));
+        break;
+    }
+    case RecordKind::Skin: object = makeSkinObject(run, planned); break;
+    case RecordKind::DirectionalLight:
+    case RecordKind::OmniLight:
+    case RecordKind::SpotLight:
+        object = makeLightObject(run, planned);
+        if (!object) run.report.skip(run.describe(planned) + ": the host made no light; imported as an empty node");
+        break;
+    case RecordKind::Sprite: object = makeSpriteObject(run, planned); break;
+    case RecordKind::Lod: object = makeLodObject(run, planned); break;
+    }
+    if (object) planned.imp->Reference(object);
+    // Lights carry no record id, as they never did; every other node does.
+    const bool light = planned.kind == RecordKind::DirectionalLight || planned.kind == RecordKind::OmniLight ||
+                       planned.kind == RecordKind::SpotLight;
+    if (!light) planned.node->SetUserPropString(PROTOCOL_ID_PROPERTY, std::to_string(planned.id));
+}
+
+// The order nodes are added to the scene and children to their parents. The exporter hands out ids
+// in the order it visits nodes (parents before children), except for the bones of skins, which it
+// visits first of all; so each subtree is placed by the smallest id in it that is not such a bone.
+std::vector<std::size_t> visitingOrder(SceneRun& run) {
+    const std::size_t count = run.planned.size();
+    std::vector<bool> bone(count, false);
+    for (const Zeq2Skin& skin : listOf(run.root.skins)) {
+        for (int64_t jointId : skin.jointIds)
+            if (PlannedNode* joint = run.byId(jointId)) bone[static_cast<std::size_t>(joint - run.planned.data())] = true;
+    }
+    constexpr int64_t kNone = std::numeric_limits<int64_t>::max();
+    std::vector<int64_t> key(count), fallback(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        key[i] = bone[i] ? kNone : run.planned[i].id;
+        fallback[i] = run.planned[i].id;
+    }
+    // Children before parents: deepest nodes first, each folding its key into its parent's. Depths
+    // are found without recursion, so that deep chains cost no deep stacks.
+    std::vector<std::size_t> depth(count, 0);
+    std::vector<bool> known(count, false);
+    std::vector<std::size_t> chain;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t at = i;
+        while (!known[at]) {
+            chain.push_back(at);
+            const auto up = run.hierarchy.parentOf(at);
+            if (!up) break;
+            at = *up;
+        }
+        std::size_t d = known[at] ? depth[at] + 1 : 0;
+        while (!chain.empty()) {
+            const std::size_t node = chain.back();
+            chain.pop_back();
+            if (known[node]) continue;
+            depth[node] = d++;
+            known[node] = true;
+        }
+    }
+    std::vector<std::size_t> deepestFirst(count);
+    std::iota(deepestFirst.begin(), deepestFirst.end(), std::size_t{0});
+    std::stable_sort(deepestFirst.begin(), deepestFirst.end(),
+                     [&](std::size_t a, std::size_t b) { return depth[a] > depth[b]; });
+    for (std::size_t i : deepestFirst) {
+        if (const auto up = run.hierarchy.parentOf(i)) {
+            key[*up] = std::min(key[*up], key[i]);
+            fallback[*up] = std::min(fallback[*up], fallback[i]);
+        }
+    }
+    std::vector<std::size_t> order(count);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int64_t ka = key[a] == kNone ? fallback[a] : key[a];
+        const int64_t kb = key[b] == kNone ? fallback[b] : key[b];
+        return ka < kb;
+    });
+    return order;
 }
 
 }  // namespace
+
+const char* recordKindName(RecordKind kind) {
+    switch (kind) {
+    case RecordKind::Object: return "object";
+    case RecordKind::Joint: return "joint";
+    case RecordKind::Mesh: return "mesh";
+    case RecordKind::Skin: return "skin";
+    case RecordKind::DirectionalLight: return "directional light";
+    case RecordKind::OmniLight: return "omni light";
+    case RecordKind::SpotLight: return "spot light";
+    case RecordKind::Sprite: return "sprite";
+    case RecordKind::Lod: return "LOD group";
+    }
+    return "record";
+}
+
+PlannedNode* SceneRun::byId(int64_t id) {
+    const std::optional<std::size_t> index = hierarchy.nodeOf(id);
+    return index ? &planned[*index] : nullptr;
+}
+
+std::string SceneRun::describe(const PlannedNode& node) const {
+    return describeRecord(recordKindName(node.kind), node.named ? std::optional<std::string>(node.name) : std::nullopt,
+                          node.id);
+}
+
+Zeq2Mesh meshViewOf(const Zeq2Skin& skin) {
+    Zeq2Mesh mesh;
+    mesh.id = skin.id;
+    mesh.name = skin.name;
+    mesh.indexBufferId = skin.indexBufferId;
+    mesh.vertexBufferIds = skin.vertexBufferIds;
+    mesh.surfaces = skin.surfaces;
+    mesh.visible = skin.visible;
+    return mesh;
+}
+
+Object* createObject(SClass_ID superClassID, Class_ID classID) {
+    Interface* ip = GetCOREInterface();
+    return ip ? static_cast<Object*>(ip->CreateInstance(superClassID, classID)) : nullptr;
+}
+
+void applySkinSurfaces(SceneRun& run, PlannedNode& planned, TriObject* tri) {
+    const Zeq2Skin& record = run.root.skins->items[planned.record];
+    applySurfaces(run, planned.node, tri, planned.name, record.surfaces, run.describe(planned));
+}
 
 Matrix3 toMatrix3(const Zeq2Transform& transform) {
     const ZeqMatrix& m = transform.matrix;
@@ -246,6 +331,19 @@ Matrix3 toMatrix3(const Zeq2Transform& transform) {
     return tm;
 }
 
+float degreesFromRadians(float radians) {
+    const float degrees = radians * kRadiansToDegrees;
+    if (!std::isfinite(degrees)) return degrees;
+    float down = degrees, up = degrees;
+    for (int step = 0; step < 8; ++step) {
+        if (down * kDegreesToRadians == radians) return down;
+        if (up * kDegreesToRadians == radians) return up;
+        down = std::nextafter(down, -std::numeric_limits<float>::infinity());
+        up = std::nextafter(up, std::numeric_limits<float>::infinity());
+    }
+    return degrees;
+}
+
 Point3 colorFromRGB(uint32_t rgb) {
     constexpr float kByteToUnit = 0.003921569f;
     return {static_cast<float>((rgb >> 16) & 0xFF) * kByteToUnit, static_cast<float>((rgb >> 8) & 0xFF) * kByteToUnit,
@@ -254,34 +352,45 @@ Point3 colorFromRGB(uint32_t rgb) {
 
 SceneBuilder::SceneBuilder(ImpInterface* ii, uint16_t minorVersion) : ii_(ii), minorVersion_(minorVersion) {}
 
-void SceneBuilder::run(const Zeq2& root) {
+void SceneBuilder::run(const Zeq2& root, const Zeq2Extra1& extra1, const Zeq2Extra2& extra2) {
     reportAbsentLists(root, report_);
-    Run run(ii_, root, minorVersion_, report_);
+    SceneRun run(ii_, root, extra1, extra2, minorVersion_, report_);
 
-    // Plan: check every mesh and decide the hierarchy before the first host object is made.
-    plan(run, root.objects, run.objectNodes);
-    planMeshes(run);
-    plan(run, root.directionalLights, run.directionalNodes);
-    plan(run, root.omniLights, run.omniNodes);
-    plan(run, root.spotLights, run.spotNodes);
+    // Plan: check every mesh and decide the hierarchy before the first host object is made. A
+    // later record with a repeated id is the one the id refers to.
+    planList(run, RecordKind::Object, root.objects);
+    planList(run, RecordKind::Joint, root.joints);
+    planGeometry(run, RecordKind::Mesh, root.meshes);
+    planGeometry(run, RecordKind::Skin, root.skins);
+    planList(run, RecordKind::DirectionalLight, root.directionalLights);
+    planList(run, RecordKind::OmniLight, root.omniLights);
+    planList(run, RecordKind::SpotLight, root.spotLights);
+    planList(run, RecordKind::Sprite, root.sprites);
+    planList(run, RecordKind::Lod, extra2.lods);
     run.hierarchy.resolve(report_);
-    run.nodes.assign(run.hierarchy.size(), nullptr);
 
-    // Build, in record order.
-    buildObjects(run);
-    buildMeshes(run);
-    buildLights(run);
+    // Build, in record order; then into the scene and below their parents in visiting order.
+    for (std::size_t i = 0; i < run.planned.size(); ++i) makeNode(run, i);
+    const std::vector<std::size_t> order = visitingOrder(run);
+    for (std::size_t index : order) ii_->AddNodeToScene(run.planned[index].imp);
+    // Each link keeps the child's world transform, which the plan already made local × parent world.
+    for (std::size_t index : order) {
+        const std::optional<std::size_t> parent = run.hierarchy.parentOf(index);
+        if (parent) run.planned[*parent].node->AttachChild(run.planned[index].node, true);
+    }
+    for (const PlannedNode& planned : run.planned)
+        if (!planned.visible) planned.node->Hide(true);
+
+    buildSkins(run);
+    buildLodLevels(run);
+    buildLayers(run);
+    buildTracks(run);
 
     // The ambient colour is the sum of every ambient light's colour (intensity ignored, no clamp).
-    Point3 ambient;
-    for (const Zeq2AmbientLight& light : listOf(root.ambientLights)) ambient += colorFromRGB(light.color);
-    ii_->SetAmbient(0, ambient);
-
-    // Each link keeps the child's world transform, which the plan already made local × parent world.
-    for (const NodeHierarchy::Link& link : run.hierarchy.links()) {
-        INode* parent = run.nodes[link.parent];
-        INode* child = run.nodes[link.child];
-        if (parent && child) parent->AttachChild(child, true);
+    if (root.ambientLights || !root.tracks) {
+        Point3 ambient;
+        for (const Zeq2AmbientLight& light : listOf(root.ambientLights)) ambient += colorFromRGB(light.color);
+        ii_->SetAmbient(0, ambient);
     }
     ii_->RedrawViews();
 }

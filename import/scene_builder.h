@@ -1,8 +1,13 @@
 #pragma once
-// Scene reconstruction: the decoded Zeq2 root becomes host nodes. Objects get empty triangle
-// objects, meshes their triangle objects and materials, lights host lights; ambient lights are
-// summed into the scene's ambient colour; then children are linked to their parents and the views
-// redrawn.
+// Scene reconstruction: the decoded roots become host nodes, one per node record. Objects become
+// dummy helpers, joints bones, meshes triangle objects with their materials, skins triangle objects
+// under a skin modifier, lights host lights, sprites and LOD groups the objects of their plug-ins
+// (a "@LOD" name group a dummy named so); ambient lights are summed into the scene's ambient
+// colour. Then children are linked to their parents, hidden records hidden, layers filled, tracks
+// keyed, and the views redrawn.
+//
+// Nodes are added to the scene, and children to their parents, in the order the exporter gave out
+// their ids, so that exporting the imported scene again visits the nodes in the same order.
 //
 // Everything is checked before the first host object is made (meshes' buffers, the hierarchy); what
 // cannot be built is skipped and noted in the report, never read outside its arrays.
@@ -22,19 +27,25 @@ Matrix3 toMatrix3(const Zeq2Transform& transform);
 // A 0xRRGGBB colour as host components (each byte ÷ 255).
 Point3 colorFromRGB(uint32_t rgb);
 
-// Lights face down their negative Z axis in the host and along another axis in the engine: the
-// importer turns each light's transform by −π about its own X axis.
-inline constexpr float kLightRotationX = -3.1415927410125732f;  // −π in single precision
 // Radians to degrees for spot cone angles (the single-precision value of 180 / π).
 inline constexpr float kRadiansToDegrees = 57.2957763671875f;
+// Degrees to radians as the exporter converts them (the float 0x3C8EFA35).
+inline constexpr float kDegreesToRadians = 0.017453292f;
+
+// The angle in degrees for an angle the file holds in radians: of the floats next to radians × 180 / π,
+// the one the exporter turns back into exactly these radians, so that angles survive any number of
+// round trips.
+float degreesFromRadians(float radians);
 
 // Builds the scene of one import through the import interface.
 class SceneBuilder {
 public:
     SceneBuilder(ImpInterface* ii, uint16_t minorVersion);
 
-    void run(const Zeq2& root);
+    void run(const Zeq2& root, const Zeq2Extra1& extra1 = {}, const Zeq2Extra2& extra2 = {});
 
+    // Notes something skipped before the build (it is listed with what the build skips).
+    void note(const std::string& line) { report_.skip(line); }
     // What was skipped.
     const ImportReport& report() const { return report_; }
 

@@ -103,8 +103,8 @@ TEST_F(Pipeline, UnknownMinorVersionsReadThirtyTwoBitData) {
     EXPECT_EQ(triOf("M")->GetMesh().verts[1], Point3(1.0f, 0.0f, 0.0f));
 }
 
-TEST_F(Pipeline, RecordsAfterTheFirstRootAreNotRead) {
-    // Damage after the Zeq2 root (the layer and LOD roots) does not stop the import.
+TEST_F(Pipeline, DamageAfterTheFirstRootSkipsLayersWithAWarning) {
+    // Damage after the Zeq2 root (the layer and LOD roots) does not stop the import of the scene.
     SceneFile file = sceneWithOneObject();
     Zeq2Layer layer;
     layer.id = 1;
@@ -121,6 +121,8 @@ TEST_F(Pipeline, RecordsAfterTheFirstRootAreNotRead) {
     protocol.encodePacket(damaged, pb, true);
     ASSERT_EQ(importFile(writeBytes(damaged)), IMPEXP_SUCCESS);
     EXPECT_NE(node("Box"), nullptr);
+    EXPECT_NE(warnings().find("the layers and LOD groups after the scene cannot be read"), std::string::npos)
+        << warnings();
 }
 
 TEST_F(Pipeline, TwoImportsInARowShareNothing) {

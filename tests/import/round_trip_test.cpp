@@ -198,15 +198,14 @@ protected:
     }
 
     // The node of the second file that matches `node` of the first: same category, name, parent
-    // name and world transform (lights turned by the importer's rotation about X).
+    // name and world transform.
     const NodeView* match(const NodeView& node, std::vector<bool>& used) {
-        Matrix3 expected = node.world;
-        if (node.category != NodeView::Geometry && node.hasTransform) expected.PreRotateX(kLightRotationX);
+        const Matrix3& expected = node.world;
         for (std::size_t i = 0; i < second_.nodes.size(); ++i) {
             const NodeView& other = second_.nodes[i];
             if (used[i] || other.category != node.category || other.name != node.name) continue;
             if (node.placed && (other.parentName != node.parentName || !matricesNear(other.world, expected, 1e-3f))) continue;
-            // An empty object node comes back as a mesh without triangles; a mesh keeps its geometry.
+            // A mesh keeps its geometry.
             const bool hasFaces = node.mesh && !cornersOf(first_.file.root, *node.mesh).empty();
             if (hasFaces && (!other.mesh || cornersOf(second_.file.root, *other.mesh).empty())) continue;
             used[i] = true;

@@ -1,0 +1,111 @@
+#pragma once
+// The state of one scene build, shared by the builders of its parts (nodes, skins, level-of-detail
+// groups, sprites, layers, tracks). Every node record of the file (objects, joints, meshes, skins,
+// lights, sprites, LOD groups) is planned first, in the hierarchy, before the first host node is
+// made; a planned node is then made once and found by its record id.
+#include "format/records.h"
+#include "host/import_export.h"
+#include "import/import_report.h"
+#include "import/material_library.h"
+#include "import/mesh_builder.h"
+#include "import/node_hierarchy.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+class INode;
+class ImpNode;
+class Object;
+class TriObject;
+
+namespace zeq {
+
+template <class R>
+const TArray<R>& listOf(const std::optional<TArray<R>>& list) {
+    static const TArray<R> empty;
+    return list ? *list : empty;
+}
+
+// The record kinds that become nodes.
+enum class RecordKind { Object, Joint, Mesh, Skin, DirectionalLight, OmniLight, SpotLight, Sprite, Lod };
+
+// How report lines name a kind ("mesh", "spot light", ...).
+const char* recordKindName(RecordKind kind);
+
+// One node record, by its place in the hierarchy.
+struct PlannedNode {
+    RecordKind kind = RecordKind::Object;
+    std::size_t record = 0;  // index in its list
+    int64_t id = 0;
+    std::optional<int64_t> parentId;
+    std::string name;
+    bool named = false;
+    bool visible = true;
+    // A skin's matrix when the skin was applied (the identity unless makeSkinObject finds another).
+    Matrix3 skinBase;
+    ImpNode* imp = nullptr;
+    INode* node = nullptr;
+};
+
+struct SceneRun {
+    SceneRun(ImpInterface* ii, const Zeq2& root, const Zeq2Extra1& extra1, const Zeq2Extra2& extra2,
+             uint16_t minorVersion, ImportReport& report)
+        : ii(ii),
+          root(root),
+          extra1(extra1),
+          extra2(extra2),
+          report(report),
+          geometry(root.indexBuffers ? &*root.indexBuffers : nullptr,
+                   root.vertexBuffers ? &*root.vertexBuffers : nullptr),
+          materials(root),
+          meshes(geometry, minorVersion),
+          minorVersion(minorVersion) {}
+
+    ImpInterface* ii;
+    const Zeq2& root;
+    const Zeq2Extra1& extra1;
+    const Zeq2Extra2& extra2;
+    ImportReport& report;
+    GeometryLibrary geometry;
+    MaterialLibrary materials;
+    MeshBuilder meshes;
+    uint16_t minorVersion;
+    NodeHierarchy hierarchy;
+    std::vector<PlannedNode> planned;  // by hierarchy index
+    // How many planned meshes and skins name each geometry key.
+    std::map<std::vector<int32_t>, int> geometryUses;
+
+    // The planned node a record id refers to (the later record when an id repeats); null for none.
+    PlannedNode* byId(int64_t id);
+    std::string describe(const PlannedNode& node) const;
+};
+
+// The geometry fields of a skin as a mesh record, so that skins are built like meshes.
+Zeq2Mesh meshViewOf(const Zeq2Skin& skin);
+
+// A new object of a class the host provides or a plug-in adds (through the host's CreateInstance);
+// null when the host has no such class.
+Object* createObject(SClass_ID superClassID, Class_ID classID);
+
+// Gives a skin node the materials of its surfaces, as a mesh node gets them.
+void applySkinSurfaces(SceneRun& run, PlannedNode& planned, TriObject* tri);
+
+// Each part runs after every node exists and is linked.
+void buildSkins(SceneRun& run);        // bones, bind matrices and weights of the skin modifiers
+void buildLodLevels(SceneRun& run);    // the levels of LOD objects
+void buildLayers(SceneRun& run);       // layer membership
+void buildTracks(SceneRun& run);       // keyed transforms
+
+// The object a skin, LOD group or sprite node shows (made when the node is made).
+Object* makeSkinObject(SceneRun& run, PlannedNode& planned);
+Object* makeLodObject(SceneRun& run, PlannedNode& planned);
+Object* makeSpriteObject(SceneRun& run, PlannedNode& planned);
+
+// Whether a LOD record came from a "@LOD" name group: its name holds "@LOD" and each level's
+// distance is the one its name encodes, so that exporting the group again gives the same distances.
+bool isLodNameGroup(SceneRun& run, const Zeq2LOD& lod);
+
+}  // namespace zeq

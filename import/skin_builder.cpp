@@ -1,0 +1,195 @@
+// Skins: the undeformed mesh under a modifier stack whose topmost modifier is the host's skin, with
+// the joints as its bones, their bind matrices, and per vertex the bones and weights the file's
+// JOINTS data hold.
+//
+// The exporter writes the vertices moved by the skin's initial matrix, which the file does not hold.
+// The host takes the node's own matrix when a skin is applied; when moving the vertices back by the
+// node's world matrix gives exactly the bounds of the skin's box (which the exporter took before
+// the move), that is the skin's matrix and the mesh gets its vertices back. Otherwise the skin's
+// matrix is the identity and the vertices stay as written; exporting again writes the same
+// positions either way. Each JOINTS entry holds two influences (bone index × 3, weight); an influence of bone 0
+// with weight 0 is an empty slot.
+#include "host/interface.h"
+#include "host/object.h"
+#include "host/scene_building.h"
+#include "host/skin.h"
+#include "import/scene_builder.h"
+#include "import/scene_run.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_set>
+
+namespace zeq {
+namespace {
+
+using Kind = Zeq2VertexAttributes;
+
+// The skin modifier on a node made by makeSkinObject; null when the node has none.
+Modifier* skinModifierOf(INode* node) {
+    auto* stack = dynamic_cast<IDerivedObject*>(node->GetObjectRef());
+    if (!stack || stack->NumModifiers() < 1) return nullptr;
+    Modifier* modifier = stack->GetModifier(0);
+    return modifier && modifier->ClassID() == SKIN_CLASSID ? modifier : nullptr;
+}
+
+// The skin's bones in bone order: one bind transform per bone, in order; a file without bind
+// transforms lists the bones as the first surface's run of joint ids.
+std::vector<std::pair<int64_t, std::optional<Matrix3>>> bonesOf(const Zeq2Skin& skin) {
+    std::vector<std::pair<int64_t, std::optional<Matrix3>>> bones;
+    for (const Zeq2JointBindTransform& bind : skin.jointBindTransforms)
+        bones.push_back({bind.jointId, toMatrix3(bind.bindPoseTransform)});
+    if (bones.empty() && !skin.surfaceJointCounts.empty()) {
+        const std::size_t count = std::min<std::size_t>(skin.surfaceJointCounts.items[0], skin.jointIds.size());
+        for (std::size_t i = 0; i < count; ++i) bones.push_back({skin.jointIds.items[i], std::nullopt});
+    }
+    return bones;
+}
+
+// Per vertex, the (bone index, weight) pairs of its JOINTS data without trailing empty slots; an
+// empty string, or why the data cannot be read.
+std::string readInfluences(const SceneRun& run, const Zeq2Skin& skin, std::size_t boneCount,
+                           std::vector<std::vector<std::pair<int, float>>>& influences) {
+    VertexLayout layout;
+    layout.minorVersion = run.minorVersion;
+    for (int32_t id : skin.vertexBufferIds)
+        if (const Zeq2VertexBuffer* buffer = run.geometry.vertexBuffer(id)) addVertexBuffer(layout, *buffer);
+    const int32_t n = layout.vertexCount;
+    const auto& slots = layout.of(Kind::JOINTS);
+    influences.assign(static_cast<std::size_t>(std::max(n, 0)), {});
+    for (const AttributeSlot& slot : slots) {
+        if (slot.buffer->vertexCount < n || !slotFits(slot, vertexAttributeSize(Kind::JOINTS, run.minorVersion), n))
+            return "its JOINTS data do not fit its vertex buffer";
+    }
+    for (int32_t v = 0; v < n; ++v) {
+        auto& list = influences[static_cast<std::size_t>(v)];
+        for (const AttributeSlot& slot : slots) {
+            const AttributeReader reader(slot, run.minorVersion);
+            for (int pair = 0; pair < 2; ++pair) {
+                const float index = reader.component(v, 2 * pair) / 3.0f;
+                const float weight = reader.component(v, 2 * pair + 1);
+                const float bone = std::round(index);
+                if (!std::isfinite(index) || bone < 0 || bone >= static_cast<float>(boneCount) ||
+                    std::fabs(index - bone) > 1e-3f) {
+                    if (index == 0.0f && weight == 0.0f) {
+                        list.push_back({0, 0.0f});
+                        continue;
+                    }
+                    return "vertex " + std::to_string(v) + " names a bone outside its " + std::to_string(boneCount) +
+                           " bones";
+                }
+                list.push_back({static_cast<int>(bone), weight});
+            }
+        }
+        while (!list.empty() && list.back().first == 0 && list.back().second == 0.0f) list.pop_back();
+    }
+    return {};
+}
+
+void buildSkin(SceneRun& run, PlannedNode& planned) {
+    const Zeq2Skin& record = run.root.skins->items[planned.record];
+    Modifier* modifier = skinModifierOf(planned.node);
+    auto* data = modifier ? static_cast<ISkinImportData*>(modifier->GetInterface(I_SKINIMPORTDATA)) : nullptr;
+    if (!data) return;  // reported when the object was made
+    const std::string owner = run.describe(planned);
+
+    // Every bone must be a joint of this file, listed once.
+    const auto bones = bonesOf(record);
+    std::vector<INode*> boneNodes;
+    std::unordered_set<int64_t> seen;
+    for (const auto& [jointId, bind] : bones) {
+        PlannedNode* joint = run.byId(jointId);
+        std::string problem;
+        if (!joint) problem = "joint " + std::to_string(jointId) + " names no node of the file";
+        else if (joint->kind != RecordKind::Joint) problem = "joint " + std::to_string(jointId) + " names a " + recordKindName(joint->kind);
+        else if (!seen.insert(jointId).second) problem = "joint " + std::to_string(jointId) + " is listed twice";
+        if (!problem.empty()) {
+            run.report.skip(owner + ": " + problem + "; the skin keeps no bones or weights");
+            return;
+        }
+        boneNodes.push_back(joint->node);
+    }
+    std::vector<std::vector<std::pair<int, float>>> influences;
+    if (std::string problem = readInfluences(run, record, bones.size(), influences); !problem.empty()) {
+        run.report.skip(owner + ": " + problem + "; the skin keeps no bones or weights");
+        return;
+    }
+
+    data->SetSkinBaseTm(planned.node, planned.skinBase, planned.skinBase);
+    for (std::size_t b = 0; b < bones.size(); ++b) {
+        data->AddBoneEx(boneNodes[b], b + 1 == bones.size());
+        // The bind transform is the inverse of the bone's matrix when the skin was applied; without
+        // one the bone's matrix at the start is taken.
+        const Matrix3 boneTm = bones[b].second ? Inverse(*bones[b].second) : boneNodes[b]->GetNodeTM(0);
+        data->SetBoneTm(boneNodes[b], boneTm, boneTm);
+    }
+    for (std::size_t v = 0; v < influences.size(); ++v) {
+        std::vector<INode*> nodes;
+        std::vector<float> weights;
+        for (const auto& [bone, weight] : influences[v]) {
+            nodes.push_back(boneNodes[static_cast<std::size_t>(bone)]);
+            weights.push_back(weight);
+        }
+        data->AddWeights(planned.node, static_cast<int>(v), nodes, weights);
+    }
+}
+
+// Whether the vertices moved back by `skin` have the bounds of the skin's box record.
+bool matchesBox(const SceneRun& run, const Zeq2Skin& record, const Mesh& mesh, const Matrix3& skin) {
+    if (!record.boundBoxId || mesh.getNumVerts() == 0) return false;
+    const Zeq2Box* box = nullptr;
+    for (const Zeq2Box& candidate : listOf(run.root.boxes))
+        if (candidate.id == *record.boundBoxId) box = &candidate;
+    if (!box || box->box.size() != 6) return false;
+    const Matrix3 back = Inverse(skin);
+    Point3 low = back.PointTransform(mesh.verts[0]), high = low;
+    for (int v = 1; v < mesh.getNumVerts(); ++v) {
+        const Point3 p = back.PointTransform(mesh.verts[v]);
+        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    // Moving the vertices rounds them, in 16-bit files much more so.
+    float scale = 1.0f;
+    for (int v = 0; v < mesh.getNumVerts(); ++v)
+        scale = std::max({scale, std::fabs(mesh.verts[v].x), std::fabs(mesh.verts[v].y), std::fabs(mesh.verts[v].z)});
+    const float tolerance = (run.minorVersion == kMinorVersionHalf ? 4e-3f : 1e-5f) * scale;
+    const float bounds[6] = {low.x, low.y, low.z, high.x, high.y, high.z};
+    for (int i = 0; i < 6; ++i) {
+        const float expected = box->box.items[static_cast<std::size_t>(i)];
+        if (!(std::fabs(bounds[i] - expected) <= tolerance)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
+    const Zeq2Skin& record = run.root.skins->items[planned.record];
+    const Zeq2Mesh view = meshViewOf(record);
+    TriObject* tri = run.meshes.buildTriObject(view);
+    // Geometry that another mesh or skin shows too is left as written.
+    const Matrix3 world = run.hierarchy.world(static_cast<std::size_t>(&planned - run.planned.data()));
+    if (run.geometryUses[meshKey(view)] == 1 && matchesBox(run, record, tri->GetMesh(), world)) {
+        Mesh& mesh = tri->GetMesh();
+        const Matrix3 back = Inverse(world);
+        for (int v = 0; v < mesh.getNumVerts(); ++v) mesh.verts[v] = back.PointTransform(mesh.verts[v]);
+        planned.skinBase = world;
+    }
+    applySkinSurfaces(run, planned, tri);
+    IDerivedObject* stack = CreateDerivedObject(tri);
+    Interface* ip = GetCOREInterface();
+    auto* skin = ip ? static_cast<Modifier*>(ip->CreateInstance(OSM_CLASS_ID, SKIN_CLASSID)) : nullptr;
+    if (!stack || !skin) {
+        run.report.skip(run.describe(planned) + ": the host made no skin modifier; imported as a mesh");
+        return tri;
+    }
+    stack->AddModifier(skin, 0);
+    return stack;
+}
+
+void buildSkins(SceneRun& run) {
+    for (PlannedNode& planned : run.planned)
+        if (planned.kind == RecordKind::Skin) buildSkin(run, planned);
+}
+
+}  // namespace zeq

@@ -1,0 +1,353 @@
+// Nothing is lost on the way back: a file the exporter wrote, imported and exported again with the
+// same options, is the same file, for the demo scene and for a scene with the record kinds the demo
+// shows only once (skins with several influences, tracks with holds, unsorted LOD levels, cube maps,
+// sprites). Each step runs the built `zeq` binary, so each export starts its ids afresh like a new
+// session of the host. Then what the importer builds, imports side by side, and bad cross-references.
+#include "format/file_io.h"
+#include "headless/demo_scene.h"
+#include "host/plugin_classes.h"
+#include "host/skin.h"
+#include "import/scene_run.h"
+#include "support.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace zeq::test {
+namespace {
+
+const std::string kZeq = std::string(ZEQ_RUNTIME_DIR) + "/zeq";
+
+// Bones listed against their node order, a vertex with three influences, a track that starts late,
+// holds and ends at the range's end, a LOD object whose levels are not sorted by distance, a cube
+// map, one material on two meshes, and a sprite.
+constexpr const char kKindsScene[] = R"json({
+  "format": "zeq-scene", "version": 1, "ticksPerFrame": 160, "animationRange": [0, 1600],
+  "maps": [
+    {"id": "Sky", "kind": "cube", "files": ["f0.png", "f1.png", "f2.png", "f3.png", "f4.png", "f5.png"]},
+    {"id": "Paint", "kind": "bitmap", "file": "paint.png"}
+  ],
+  "materials": [{"id": "Shiny", "kind": "standard", "maps": {"diffuse": "Paint", "reflection": "Sky"}}],
+  "objects": [
+    {"id": "Quad", "kind": "mesh", "mesh": {"vertices": [[0,0,0], [1,0,0], [1,1,0], [0,1,0]],
+                                            "faces": [[0,1,2], [2,3,0]]}},
+    {"id": "SkinBase", "kind": "mesh", "mesh": {"vertices": [[0,0,0], [1,0,0], [1,1,0], [0,1,0]],
+                                                "faces": [[0,1,2], [2,3,0]]}},
+    {"id": "Skinned", "kind": "stack", "base": "SkinBase", "modifiers": [{"kind": "skin",
+      "bones": [{"node": "J3", "initialMatrix": {"translation": [0, 0, 2]}},
+                {"node": "J1", "initialMatrix": {"translation": [1, 0, 0]}},
+                {"node": "J2", "initialMatrix": {"translation": [1, 0, 1]}}],
+      "skinMatrix": {"translation": [0, 0, 1]},
+      "weights": [[[0, 0.25], [1, 0.25], [2, 0.5]], [[1, 1]], [[2, 1]], []]}]},
+    {"id": "Bone", "kind": "object", "superClass": "geometry", "classId": ["0x28BF6E8D", "0x2ECCA840"]},
+    {"id": "Lod", "kind": "object", "superClass": "geometry", "classId": ["0xB08FE489", "0x88D0FBBE"],
+     "paramBlocks": [{"id": 0, "params": [{"id": 4, "name": "Nodes list", "type": "node[]", "value": ["Far", "Near"]}]}]},
+    {"id": "Flare", "kind": "object", "superClass": "geometry", "classId": ["0x8264D187", "0x6912FD2F"],
+     "paramBlocks": [{"id": 3, "params": [
+       {"id": 0, "type": "float", "value": 0.25}, {"id": 1, "type": "float", "value": 0.75},
+       {"id": 2, "type": "int", "value": 90}, {"id": 3, "type": "bool", "value": false},
+       {"id": 4, "type": "float", "value": 3.5}, {"id": 5, "type": "float", "value": 1.5}]}]}
+  ],
+  "nodes": [
+    {"name": "J1", "object": "Bone", "transform": {"translation": [1, 0, 0]}},
+    {"name": "J2", "parent": "J1", "object": "Bone", "transform": {"translation": [0, 0, 1]}},
+    {"name": "J3", "object": "Bone", "transform": {"translation": [0, 0, 2]}},
+    {"name": "Body", "object": "Skinned", "material": "Shiny"},
+    {"name": "Plate", "object": "Quad", "material": "Shiny", "transform": {"translation": [5, 0, 0]}},
+    {"name": "Mover", "object": "Quad", "keys": [
+      {"tick": 0, "transform": {"translation": [0, 0, 0]}},
+      {"tick": 320, "transform": {"translation": [0, 0, 0]}},
+      {"tick": 480, "transform": {"translation": [1, 0, 0]}},
+      {"tick": 960, "transform": {"translation": [1, 0, 0]}},
+      {"tick": 1120, "transform": {"translation": [2, 0, 0], "rotation": [0, 0, 30]}},
+      {"tick": 1600, "transform": {"translation": [3, 0, 0]}}]},
+    {"name": "LodHolder", "object": "Lod", "transform": {"translation": [0, 5, 0]}},
+    {"name": "Far", "parent": "LodHolder", "object": "Quad", "userProperties": {"LODDistance": "300.5"}},
+    {"name": "Near", "parent": "LodHolder", "object": "Quad", "hidden": true, "userProperties": {"LODDistance": "10"}},
+    {"name": "Flare", "object": "Flare", "material": "Shiny"}
+  ]
+})json";
+
+int runZeq(const std::string& arguments, std::string& err, const std::string& errFile) {
+    const std::string command =
+        "'" + kZeq + "' --plugins '" + ZEQ_RUNTIME_DIR + "' " + arguments + " >/dev/null 2>'" + errFile + "'";
+    const int raw = std::system(command.c_str());
+    std::ifstream in(errFile);
+    err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+class Lossless : public ImportTest {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(kZeq)) GTEST_SKIP() << kZeq << " has not been built";
+    }
+
+    void zeq(const std::string& arguments) {
+        std::string err;
+        ASSERT_EQ(runZeq(arguments, err, path("stderr.txt")), 0) << arguments << "\n" << err;
+    }
+
+    // Exports `scene` (empty: the demo), then `rounds` times imports the last file and exports the
+    // imported scene again; returns the files in order.
+    std::vector<std::string> roundTrips(const std::string& scene, const std::string& options, int rounds) {
+        std::vector<std::string> files{path("trip0.zeq")};
+        zeq("export " + scene + " -o '" + files[0] + "' " + options);
+        for (int i = 1; i <= rounds && !HasFatalFailure(); ++i) {
+            const std::string document = path("trip" + std::to_string(i) + ".json");
+            files.push_back(path("trip" + std::to_string(i) + ".zeq"));
+            zeq("import '" + files[i - 1] + "' -o '" + document + "'");
+            zeq("export '" + document + "' -o '" + files[i] + "' " + options);
+        }
+        return files;
+    }
+
+    std::string writeKindsScene() {
+        const std::string document = path("kinds.json");
+        std::ofstream(document) << kKindsScene;
+        return "'" + document + "'";
+    }
+
+    // Imports a file into the fixture's host with the LOD and sprite plug-ins loaded.
+    void importWithPlugins(const std::string& file) {
+        if (!plugins_.findImporterFor("zeq")) {
+            for (const char* library : {"ZeqLOD.so", "Sprite.so", "SceneLoader.so"})
+                ASSERT_TRUE(plugins_.loadLibrary(std::string(ZEQ_RUNTIME_DIR) + "/" + library)) << library;
+            host_.setPlugins(&plugins_);
+        }
+        ASSERT_EQ(host_.importFile(file), IMPEXP_SUCCESS) << warnings();
+    }
+
+    headless::PluginRegistry plugins_;
+};
+
+// The second file equals the first, but for the bounds of skins: the exporter takes them from the
+// vertices before it moves them by the skin's matrix, and moving them back on import rounds. They
+// come back within the precision of the vertex data; everything else is the same to the bit.
+void expectSameFile(const std::string& first, const std::string& second, const std::string& label) {
+    const ByteBuffer a = readFileBytes(first), b = readFileBytes(second);
+    if (a == b) return;
+    const SceneFile before = decodeSceneFile(a);
+    SceneFile after = decodeSceneFile(b);
+    const float tolerance = before.minorVersion == kMinorVersionHalf ? 4e-3f : 1e-6f;
+    for (const Zeq2Skin& skin : listOf(before.root.skins)) {
+        for (std::size_t i = 0; skin.boundBoxId && i < listOf(after.root.boxes).size(); ++i) {
+            Zeq2Box& box = after.root.boxes->items[i];
+            if (box.id != *skin.boundBoxId) continue;
+            const Zeq2Box& original = before.root.boxes->items[i];
+            ASSERT_EQ(box.box.size(), original.box.size()) << label;
+            for (std::size_t k = 0; k < box.box.size(); ++k)
+                EXPECT_NEAR(box.box.items[k], original.box.items[k], tolerance * 4) << label;
+            box.box = original.box;
+        }
+    }
+    EXPECT_TRUE(before == after) << label << ": the files differ beyond the skins' bounds";
+}
+
+class SameFileBack : public Lossless, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SameFileBack, DemoSceneExportImportExportGivesTheSameFile) {
+    const auto files = roundTrips("", GetParam(), 1);
+    if (HasFatalFailure()) return;
+    expectSameFile(files[0], files[1], std::string("options: ") + GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionSets, SameFileBack,
+                         ::testing::Values("", "--normals", "--normals --tangents",
+                                           "--normals --tangents --animation", "--half", "--atf",
+                                           "--animation-only"));
+
+TEST_F(Lossless, EveryRecordKindComesBackTheSame) {
+    const auto files = roundTrips(writeKindsScene(), "--normals --tangents --animation", 1);
+    if (HasFatalFailure()) return;
+    expectSameFile(files[0], files[1], "record kinds");
+}
+
+TEST_F(Lossless, LightsKeepTheirDirectionOverThreeRoundTrips) {
+    const auto files = roundTrips("", "", 3);
+    if (HasFatalFailure()) return;
+    const SceneFile first = decodeSceneFile(readFileBytes(files.front()));
+    const SceneFile last = decodeSceneFile(readFileBytes(files.back()));
+    ASSERT_EQ(first.root.directionalLights->size(), 1u);
+    ASSERT_EQ(first.root.spotLights->size(), 1u);
+    EXPECT_EQ(first.root.directionalLights->items[0].transform, last.root.directionalLights->items[0].transform);
+    EXPECT_EQ(first.root.spotLights->items[0].transform, last.root.spotLights->items[0].transform);
+}
+
+// What each record kind that can break in its own way becomes in the host.
+TEST_F(Lossless, ImportedKindsKeepOrderWeightsLevelsFacesAndSharing) {
+    zeq("export " + writeKindsScene() + " -o '" + path("kinds.zeq") + "' --animation");
+    if (HasFatalFailure()) return;
+    importWithPlugins(path("kinds.zeq"));
+    if (HasFatalFailure()) return;
+
+    // Skin: bones in the skin's order, not the nodes'; three influences of vertex 0 as written.
+    auto* stack = dynamic_cast<IDerivedObject*>(node("Body")->GetObjectRef());
+    ASSERT_NE(stack, nullptr);
+    auto* skin = static_cast<ISkin*>(stack->GetModifier(0)->GetInterface(I_SKIN));
+    ASSERT_NE(skin, nullptr);
+    ASSERT_EQ(skin->GetNumBones(), 3);
+    EXPECT_STREQ(skin->GetBone(0)->GetName(), "J3");
+    EXPECT_STREQ(skin->GetBone(2)->GetName(), "J2");
+    ISkinContextData* weights = skin->GetContextInterface(node("Body"));
+    ASSERT_NE(weights, nullptr);
+    ASSERT_EQ(weights->GetNumAssignedBones(0), 3);
+    EXPECT_EQ(weights->GetAssignedBone(0, 2), 2);
+    EXPECT_FLOAT_EQ(weights->GetBoneWeight(0, 2), 0.5f);
+    EXPECT_EQ(weights->GetNumAssignedBones(3), 0);
+
+    // Track: identity until the first key, held between equal keys, the last key at the range's end.
+    INode* mover = node("Mover");
+    EXPECT_TRUE(mover->GetNodeTM(0).IsIdentity());
+    EXPECT_TRUE(mover->GetNodeTM(320).IsIdentity());
+    EXPECT_EQ(mover->GetNodeTM(800).GetTrans(), Point3(1, 0, 0));
+    EXPECT_EQ(mover->GetNodeTM(1600).GetTrans(), Point3(3, 0, 0));
+
+    // LOD object: levels in the file's order below the LOD node, distances on the levels.
+    Object* lod = node("LodHolder")->GetObjectRef();
+    ASSERT_EQ(lod->ClassID(), LOD_OBJECT_CLASS_ID);
+    IParamBlock2* levels = lod->GetParamBlock(0);
+    ASSERT_EQ(levels->Count(LOD_PARAM_NODES_LIST), 2);
+    EXPECT_EQ(levels->GetINode(LOD_PARAM_NODES_LIST, 0, 0), node("Far"));
+    EXPECT_EQ(node("Far")->GetParentNode(), node("LodHolder"));
+    float distance = 0;
+    EXPECT_TRUE(node("Far")->GetUserPropFloat(LOD_DISTANCE_PROPERTY, distance));
+    EXPECT_EQ(distance, 300.5f);
+    EXPECT_TRUE(node("Near")->IsHidden());
+
+    // Cube map: the six faces in the host's order; one material on two meshes and the sprite.
+    auto* shiny = dynamic_cast<StdMat*>(node("Plate")->GetMtl());
+    ASSERT_NE(shiny, nullptr);
+    EXPECT_EQ(node("Body")->GetMtl(), shiny);
+    EXPECT_EQ(node("Flare")->GetMtl(), shiny);
+    Texmap* cube = shiny->GetSubTexmap(ID_RL);
+    ASSERT_NE(cube, nullptr);
+    ASSERT_EQ(cube->ClassID(), ACUBIC_CLASS_ID);
+    for (int face = 0; face < 6; ++face)
+        EXPECT_EQ(std::string(cube->GetParamBlock(0)->GetStr(ACUBIC_BITMAP_NAMES_PARAM, 0, face)),
+                  "f" + std::to_string(face) + ".png");
+    EXPECT_EQ(node("Flare")->GetObjectRef()->GetParamBlock(0)->GetInt(SPRITE_PARAM_ROTATION), 90);
+    EXPECT_TRUE(warnings().empty()) << warnings();
+}
+
+TEST_F(Lossless, ImportingTwiceKeepsTheCopiesApart) {
+    zeq("export " + writeKindsScene() + " -o '" + path("kinds.zeq") + "'");
+    if (HasFatalFailure()) return;
+    importWithPlugins(path("kinds.zeq"));
+    const std::size_t once = sceneNodeCount();
+    importWithPlugins(path("kinds.zeq"));
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(sceneNodeCount(), 2 * once);
+
+    // Each copy's skin deforms by its own bones, each LOD object lists its own levels, and each
+    // copy has its own materials.
+    std::vector<INode*> bodies, holders, j3s;
+    for (headless::Node* n : host_.scene().nodes()) {
+        const std::string name = n->GetName();
+        if (name == "Body") bodies.push_back(n);
+        if (name == "LodHolder") holders.push_back(n);
+        if (name == "J3") j3s.push_back(n);
+    }
+    ASSERT_EQ(bodies.size(), 2u);
+    ASSERT_EQ(holders.size(), 2u);
+    ASSERT_EQ(j3s.size(), 2u);
+    for (int copy = 0; copy < 2; ++copy) {
+        auto* stack = dynamic_cast<IDerivedObject*>(bodies[copy]->GetObjectRef());
+        auto* skin = static_cast<ISkin*>(stack->GetModifier(0)->GetInterface(I_SKIN));
+        EXPECT_EQ(skin->GetBone(0), j3s[copy]);
+        INode* level = holders[copy]->GetObjectRef()->GetParamBlock(0)->GetINode(LOD_PARAM_NODES_LIST, 0, 0);
+        EXPECT_EQ(level->GetParentNode(), holders[copy]);
+    }
+    EXPECT_NE(bodies[0]->GetMtl(), bodies[1]->GetMtl());
+}
+
+// Records that name records of the wrong kind, or none: the import ends with the one warning box.
+TEST_F(Lossless, CrossKindReferencesEndInOneWarning) {
+    struct Case {
+        const char* what;
+        void (*damage)(SceneFile&);
+        const char* warning;
+    };
+    const Case cases[] = {
+        {"a skin naming a light",
+         [](SceneFile& f) { f.root.skins->items[0].jointBindTransforms.items[0].jointId = 50; },
+         "joint 50 names a directional light"},
+        {"a skin naming no node",
+         [](SceneFile& f) { f.root.skins->items[0].jointBindTransforms.items[0].jointId = 777; },
+         "joint 777 names no node"},
+        {"a LOD naming itself", [](SceneFile& f) { f.extra2.lods->items[0].objectIds.items[0] = 60; },
+         "is the group itself"},
+        {"a LOD naming a missing level", [](SceneFile& f) { f.extra2.lods->items[0].objectIds.items[0] = 999; },
+         "level 999 names no node"},
+        {"a layer naming a missing node", [](SceneFile& f) { f.extra1.layers->items[0].objectIds->items[0] = 404; },
+         "member 404 names no node"},
+        {"a joint index beyond the bones",
+         [](SceneFile& f) {
+             ByteBuffer& bytes = f.root.vertexBuffers->items[0].byteBuffer;
+             const ByteBuffer big = floatBytes({30.0f});  // bone 10 of 1
+             for (int i = 0; i < 4; ++i) bytes.data()[12 + i] = big.data()[i];
+         },
+         "names a bone outside its 1 bones"},
+    };
+    for (const Case& c : cases) {
+        SceneFile file;
+        file.root = emptyRoot();
+        file.root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::JOINTS}, 3,
+                                                  floatBytes({0, 0, 0, 0, 1, 0, 0,  //
+                                                              1, 0, 0, 0, 1, 0, 0,  //
+                                                              0, 1, 0, 0, 1, 0, 0})));
+        file.root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
+        Zeq2Skin skin;
+        skin.id = 40;
+        skin.name = "Skin";
+        skin.indexBufferId = 1;
+        skin.vertexBufferIds.add(1);
+        skin.jointBindTransforms.add({moveTo(0, 0, 0), 41});
+        skin.visible = true;
+        file.root.skins.emplace().add(skin);
+        Zeq2Joint joint;
+        joint.id = 41;
+        joint.name = "Joint";
+        joint.visible = true;
+        file.root.joints.emplace().add(joint);
+        Zeq2DirectionalLight light;
+        light.id = 50;
+        light.name = "Sun";
+        file.root.directionalLights->add(light);
+        Zeq2LOD lod;
+        lod.id = 60;
+        lod.name = "Group";
+        lod.objectIds.add(41);
+        lod.distances.add(5.0f);
+        file.extra2.lods.emplace().add(lod);
+        Zeq2Layer layer;
+        layer.name = "Layer";
+        layer.objectIds = TArray<int64_t>({40, 41});
+        file.extra1.layers.emplace().add(layer);
+        Zeq2Track track;
+        track.objectName = "Nowhere";  // no node of that name: a helper gets its keys
+        track.keyframes.add({0.0f, moveTo(1, 0, 0)});
+        track.keyframes.add({1.0f, moveTo(2, 0, 0)});
+        file.root.tracks.emplace().add(track);
+        c.damage(file);
+
+        headless::Host host;
+        host.ui().setProgressStream(nullptr);
+        ASSERT_EQ(host.importFile(GetZeqImportClassDesc(), writeScene(file)), IMPEXP_SUCCESS) << c.what;
+        int warningBoxes = 0;
+        std::string text;
+        for (const auto& box : host.ui().messageBoxes()) {
+            warningBoxes += box.caption == "Warning";
+            text += box.text;
+        }
+        EXPECT_EQ(warningBoxes, 1) << c.what;
+        EXPECT_NE(text.find(c.warning), std::string::npos) << c.what << ": " << text;
+        ASSERT_NE(host.scene().findNode("Nowhere"), nullptr) << c.what;
+        EXPECT_EQ(host.scene().findNode("Nowhere")->GetNodeTM(4800).GetTrans(), Point3(2, 0, 0)) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace zeq::test
