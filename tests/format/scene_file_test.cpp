@@ -167,7 +167,7 @@ TEST(SceneFileErrors, PresenceBitsOfValuesThatAreNotThere) {
 
 TEST(SceneFileErrors, TooFewPresenceBits) {
     // A map of 5 bits (all absent) cannot hold the 19 bits of the first root.
-    expectRefused(storedPacket(hexBytes("1F  00 02 00 05")), "null map exhausted (Index out of bounds)");
+    expectRefused(storedPacket(hexBytes("1F  00 02 00 05")), "the presence bits run out at byte offset 4 of the data stream");
 }
 
 TEST(SceneFileErrors, UndecodableText) {
@@ -191,7 +191,7 @@ TEST(SceneFileTruncation, EveryPrefixOfTheData) {
             ADD_FAILURE() << "a prefix of " << n << " bytes decoded";
         } catch (const FormatError& e) {
             const std::string message = e.what();
-            if (message.rfind("truncated data (position", 0) == 0) {
+            if (message.rfind("truncated data: the value at byte offset ", 0) == 0) {
                 ++truncated;
             } else {
                 ADD_FAILURE() << n << " bytes: " << message;
