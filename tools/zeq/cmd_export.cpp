@@ -9,6 +9,8 @@
 #include "headless/host.h"
 #include "headless/plugin_path.h"
 #include "headless/scene_document.h"
+#include "tools/zeq/errors.h"
+#include "tools/zeq/output.h"
 
 #include <filesystem>
 #include <iostream>
@@ -85,26 +87,26 @@ int runExportCommand(const ExportArgs& args) {
         try {
             headless::loadSceneDocumentFile(host, args.scene);
         } catch (const headless::SceneDocumentError& e) {
-            throw zeq::cli::CommandError(args.scene, e.what());
+            throw zeq::cli::CommandError(zeq::cli::inputName(args.scene), e.what());
         }
     }
 
+    // "-" reaches the exporter as it is: the output routine takes it for standard output.
     host.ui().queueDialog(dialogClicks(args));
     const int result =
         host.exportFile(exporter, args.output, false, args.selected ? SCENE_EXPORT_SELECTED : 0u);
 
-    bool reportedError = false;
-    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes()) {
-        std::cerr << describeBox(box) << '\n';
-        reportedError = reportedError || box.caption == "Error";
-    }
+    // A failure is one line: the "Error" box becomes the error line, and no other box is printed.
+    const std::string output = args.output == "-" ? "standard output" : args.output;
     if (!host.ui().dialogs().empty() && host.ui().dialogs().back().refusedSteps)
-        throw zeq::cli::CommandError(args.output, "the options dialog refused a requested option");
-    if (result == IMPEXP_CANCEL) throw zeq::cli::CommandError(args.output, "the export was cancelled");
-    if (result != IMPEXP_SUCCESS) throw zeq::cli::CommandError(args.output, "the exporter could not run");
-    if (reportedError) throw zeq::cli::CommandError(args.output, "export failed");
-    if (!std::filesystem::is_regular_file(args.output, ec))
-        throw zeq::cli::CommandError(args.output, "the exporter reported success but wrote no file");
+        throw zeq::cli::CommandError(output, "the options dialog refused a requested option");
+    if (result == IMPEXP_CANCEL) throw zeq::cli::CommandError(output, "the export was cancelled");
+    if (result != IMPEXP_SUCCESS) throw zeq::cli::CommandError(output, "the exporter could not run");
+    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes())
+        if (box.caption == "Error") throw zeq::cli::CommandError(output, zeq::cli::errorLineText(box.text, output));
+    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes()) std::cerr << describeBox(box) << '\n';
+    if (args.output != "-" && !std::filesystem::exists(args.output, ec))
+        throw zeq::cli::CommandError(output, "the exporter reported success but wrote no file");
     return 0;
 }
 
@@ -115,9 +117,9 @@ ZEQ_COMMAND(10, [](CLI::App& app) {
         "Export a scene document (default: the built-in demo scene) to a Zeq file through the Export plug-in. The "
         "options are set in the plug-in's options dialog; message boxes are printed on stderr; exit status 1 when "
         "the export reports an error");
-    sub->add_option("SCENE", args->scene, "Scene document (JSON) to export; omitted: the built-in demo scene")
+    sub->add_option("SCENE", args->scene, "Scene document (JSON) to export (-: standard input); omitted: the built-in demo scene")
         ->type_name("SCENE.json");
-    sub->add_option("-o,--output", args->output, "The Zeq file to write")->required()->type_name("OUT.zeq");
+    sub->add_option("-o,--output", args->output, "The Zeq file to write (-: standard output)")->required()->type_name("OUT.zeq");
     sub->add_flag("--normals", args->normals, "Write per-vertex normals (\"Normals\")");
     sub->add_flag("--tangents", args->tangents, "Write tangent frames, which turns normals on (\"Tangents/binormals\")");
     sub->add_flag("--atf", args->atf, "Image names get the extension .atf (\"Extensions as ATF\")");

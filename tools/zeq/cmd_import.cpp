@@ -1,12 +1,15 @@
 // `zeq import FILE.zeq -o SCENE.json`: runs the importer plug-in on a Zeq file in a fresh headless
 // host and saves the scene it builds as a scene document. The importer's message boxes go to
 // stderr ("Warning: ..." lists what it skipped); when the import fails, its "Error" box becomes the
-// error line and nothing is written.
+// one error line and nothing is written.
 #include "tools/zeq/command.h"
 
 #include "headless/host.h"
 #include "headless/plugin_path.h"
 #include "headless/scene_document.h"
+#include "host/output_file.h"
+#include "tools/zeq/errors.h"
+#include "tools/zeq/output.h"
 
 #include <iostream>
 #include <memory>
@@ -18,12 +21,6 @@ struct ImportOptions {
     std::string file;
     std::string output;
 };
-
-// The error line drops the sentence's full stop, like every other zeq error line.
-std::string asErrorLine(std::string text) {
-    while (!text.empty() && (text.back() == '.' || text.back() == '\n')) text.pop_back();
-    return text;
-}
 
 int importScene(const ImportOptions& options) {
     const zeq::cli::GlobalOptions& global = zeq::cli::globalOptions();
@@ -42,23 +39,22 @@ int importScene(const ImportOptions& options) {
         throw zeq::cli::CommandError(folder, why);
     }
 
+    // "-" reaches the importer as it is: its file reader takes it for standard input.
     const int result = host.importFile(importer, options.file);
-    std::string failure;
-    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes()) {
-        if (result != IMPEXP_SUCCESS && box.caption == "Error" && failure.empty()) {
-            failure = box.text;
-            continue;
-        }
-        std::cerr << box.caption << ": " << box.text << '\n';
-    }
+    const std::string input = zeq::cli::inputName(options.file);
     if (result != IMPEXP_SUCCESS) {
-        throw zeq::cli::CommandError(options.file, failure.empty() ? "the import failed" : asErrorLine(failure));
+        // One line: the "Error" box becomes the error line, and no other box is printed.
+        for (const headless::MessageBoxRecord& box : host.ui().messageBoxes())
+            if (box.caption == "Error") throw zeq::cli::CommandError(input, zeq::cli::errorLineText(box.text, input));
+        throw zeq::cli::CommandError(input, "the import failed");
     }
+    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes())
+        std::cerr << box.caption << ": " << box.text << '\n';
 
     try {
         headless::saveSceneDocumentFile(host, options.output);
-    } catch (const std::exception& e) {
-        throw zeq::cli::CommandError(options.output, e.what());
+    } catch (const zeq::OutputError& e) {
+        throw zeq::cli::CommandError(e.path, e.reason);
     }
     return 0;
 }
@@ -67,8 +63,8 @@ std::function<int()> setupImport(CLI::App& app) {
     auto options = std::make_shared<ImportOptions>();
     CLI::App* sub = app.add_subcommand(
         "import", "Import a Zeq file with the importer plug-in into an empty scene and save it as a scene document");
-    sub->add_option("FILE", options->file, "The Zeq file to import")->required();
-    sub->add_option("-o,--output", options->output, "The scene document (JSON) to write")
+    sub->add_option("FILE", options->file, "The Zeq file to import (-: standard input)")->required();
+    sub->add_option("-o,--output", options->output, "The scene document (JSON) to write (-: standard output)")
         ->required()
         ->type_name("SCENE.json");
     return [options] { return importScene(*options); };

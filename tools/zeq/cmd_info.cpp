@@ -2,6 +2,7 @@
 #include "tools/zeq/command.h"
 #include "tools/zeq/inspect_info.h"
 #include "tools/zeq/inspect_load.h"
+#include "tools/zeq/output.h"
 
 #include <iostream>
 #include <memory>
@@ -14,12 +15,13 @@ ZEQ_COMMAND(50, [](CLI::App& app) {
     CLI::App* sub = app.add_subcommand(
         "info", "Summarise a Zeq file: version, packet and inflated sizes, record counts per type, vertices and "
                 "triangles");
-    sub->add_option("FILE", *file, "The Zeq file to read")->required();
+    sub->add_option("FILE", *file, "The Zeq file to read (-: standard input)")->required();
     return [file] {
-        const zeq::inspect::LoadedScene scene = zeq::inspect::loadScene(*file);
-        zeq::inspect::printSummary(std::cout, *file, zeq::inspect::summarizeScene(scene.file, scene.packet));
-        std::cout.flush();
-        if (!std::cout) throw zeq::cli::CommandError("standard output", "write failed");
+        const zeq::inspect::LoadedScene scene = zeq::inspect::loadScene(*file, zeq::inspect::Leftovers::Report);
+        zeq::inspect::printSummary(std::cout, zeq::cli::inputName(*file),
+                                   zeq::inspect::summarizeScene(scene.file, scene.packet));
+        if (!scene.leftover.empty()) std::cout << zeq::inspect::leftoverWarning(scene) << '\n';
+        zeq::cli::flushStandardOutput();
         return 0;
     };
 });

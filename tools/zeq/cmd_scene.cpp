@@ -3,12 +3,11 @@
 // problem ("zeq: FILE: nodes[3].object: no object \"Box02\"", exit status 1) or what it holds.
 #include "tools/zeq/command.h"
 
-#include "format/file_io.h"
 #include "headless/demo_scene.h"
 #include "headless/host.h"
 #include "headless/scene_document.h"
+#include "tools/zeq/output.h"
 
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -22,19 +21,12 @@ struct SceneOptions {
 
 int writeDemo(const std::string& output) {
     const char* text = headless::demoSceneDocument();
-    if (output.empty()) {
+    if (output.empty() || output == "-") {
         std::cout << text;
-        std::cout.flush();
-        if (!std::cout) throw zeq::cli::CommandError("standard output", "write failed");
+        zeq::cli::flushStandardOutput();
         return 0;
     }
-    zeq::ByteBuffer bytes;
-    bytes.appendBytes(text, static_cast<int32_t>(std::strlen(text)), false);
-    try {
-        zeq::writeFileAtomic(output, bytes);
-    } catch (const zeq::FileError& e) {
-        throw zeq::cli::CommandError(e.path, e.reason);
-    }
+    zeq::cli::writeOutput(output, text);
     return 0;
 }
 
@@ -44,15 +36,14 @@ int checkDocument(const std::string& file) {
     try {
         headless::loadSceneDocumentFile(host, file);
     } catch (const headless::SceneDocumentError& e) {
-        throw zeq::cli::CommandError(file, e.what());
+        throw zeq::cli::CommandError(zeq::cli::inputName(file), e.what());
     }
     // Count what the scene uses, as saving it would write it.
     const nlohmann::json saved = headless::saveSceneDocument(host);
-    std::cout << file << ": ok: " << saved["nodes"].size() << " nodes, " << saved["objects"].size() << " objects, "
+    std::cout << zeq::cli::inputName(file) << ": ok: " << saved["nodes"].size() << " nodes, " << saved["objects"].size() << " objects, "
               << saved["materials"].size() << " materials, " << saved["maps"].size() << " maps, "
               << saved["layers"].size() << " layers\n";
-    std::cout.flush();
-    if (!std::cout) throw zeq::cli::CommandError("standard output", "write failed");
+    zeq::cli::flushStandardOutput();
     return 0;
 }
 
@@ -62,11 +53,11 @@ std::function<int()> setupScene(CLI::App& app) {
     sub->require_subcommand(1);
     CLI::App* demo = sub->add_subcommand(
         "demo", "Write the built-in demo scene as a scene document, a worked example of the format");
-    demo->add_option("-o,--output", options->output, "File to write (default: standard output)")->type_name("FILE");
+    demo->add_option("-o,--output", options->output, "File to write (default and -: standard output)")->type_name("FILE");
     CLI::App* check = sub->add_subcommand(
         "check", "Load a scene document and report its first problem with its JSON path (exit status 1), or what it "
                  "holds");
-    check->add_option("FILE", options->file, "The scene document to check")->required();
+    check->add_option("FILE", options->file, "The scene document to check (-: standard input)")->required();
     return [options, demo] { return demo->parsed() ? writeDemo(options->output) : checkDocument(options->file); };
 }
 
