@@ -64,7 +64,8 @@ auto translateCodecErrors(const ProtocolBuffer* pb, Step&& step) -> decltype(ste
     try {
         return step();
     } catch (const std::out_of_range&) {
-        if (!pb) throw FormatError("truncated data");
+        // Unpacking reads only the presence bits ahead of the data stream.
+        if (!pb) throw FormatError("truncated data: the presence bits run past the end of the packet body");
         throw FormatError("truncated data: the value at byte offset " + std::to_string(pb->buffer.position) +
                           " runs past the end of the data stream (" + byteCount(pb->buffer.length()) + ")");
     } catch (const char* text) {
