@@ -110,7 +110,9 @@ TEST_F(OutputFile, EachKindOfTarget) {
         const fs::path out = at(c.output);
         EXPECT_EQ(failure([&] { zeq::writeOutputFile(out.string(), "new"); }), c.expectedError);
         EXPECT_EQ(entries(), c.entries);
-        if (c.expectedError.empty()) EXPECT_EQ(readText(out), "new");
+        if (c.expectedError.empty()) {
+            EXPECT_EQ(readText(out), "new");
+        }
         if (!c.inTarget.empty()) {
             EXPECT_EQ(readText(at("target")), c.inTarget);
             EXPECT_TRUE(fs::is_symlink(out));

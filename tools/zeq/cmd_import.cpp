@@ -48,14 +48,14 @@ int importScene(const ImportOptions& options) {
             if (box.caption == "Error") throw zeq::cli::CommandError(input, zeq::cli::errorLineText(box.text, input));
         throw zeq::cli::CommandError(input, "the import failed");
     }
-    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes())
-        std::cerr << box.caption << ": " << box.text << '\n';
-
     try {
         headless::saveSceneDocumentFile(host, options.output);
     } catch (const zeq::OutputError& e) {
         throw zeq::cli::CommandError(e.path, e.reason);
     }
+    // Printed once the document is written, so that a failed save is one line too.
+    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes())
+        std::cerr << box.caption << ": " << box.text << '\n';
     return 0;
 }
 
