@@ -6,6 +6,7 @@
 #include "bench/ratio_reporter.h"
 #include "format/scene_file.h"
 #include "headless/host.h"
+#include "host/output_file.h"
 #include "import/zeq_import.h"
 
 #include <benchmark/benchmark.h>
@@ -99,7 +100,7 @@ struct BenchFile {
         inflatedBytes = info.inflatedBytes;
         headerBytes = (packet.data()[0] & 0x80) ? 4 : 2;
         path = (std::filesystem::temp_directory_path() / ("zeq_bench_import_" + std::to_string(::getpid()) + ".zeq")).string();
-        zeq::writeFileAtomic(path, packet);
+        zeq::writeOutputFile(path, packet.data(), static_cast<std::size_t>(packet.length()));
     }
     ~BenchFile() { std::remove(path.c_str()); }
 

@@ -8,6 +8,7 @@
 #include "format/register.h"
 #include "format/scene_file.h"
 #include "host/host.h"
+#include "host/output_file.h"
 
 #include <exception>
 #include <stdexcept>
@@ -38,8 +39,13 @@ std::string describeCurrentException() {
         return text ? text : kExportFailedText;
     } catch (const std::string& text) {
         return text;
+    } catch (const VertexBufferException& e) {
+        // The fixed message, completed with the mesh and its size when the node is known.
+        if (e.meshName().empty()) return e.what();
+        return std::string(e.what()) + "\"" + e.meshName() + "\" (" + std::to_string(e.count()) +
+               " vertices, at most " + std::to_string(kMaxMeshVertices) + ")";
     } catch (const std::exception& e) {
-        // ProtocolException, VertexBufferException, IndexBufferException, FileError and every other
+        // ProtocolException, VertexBufferException, IndexBufferException, OutputError and every other
         // standard exception carry their message.
         return e.what();
     } catch (...) {
@@ -82,9 +88,8 @@ int runExport(const std::string& path, Interface* ip, uint32_t optionBits) {
         protocol.encodePacket(packet, pb, true);
 
         ip->ProgressUpdate(75, true, kProgressWriting);
-        // Written beside the target and renamed over it: a failed write leaves no partial file
-        // and never damages an existing one.
-        writeFileAtomic(path, packet);
+        // A failed write leaves no partial file and never damages an existing one.
+        writeOutputFile(path, packet.data(), static_cast<std::size_t>(packet.length()));
     } catch (...) {
         const std::string text = describeCurrentException();
         // Boxes made by a failed export must not reach the next file.

@@ -9,8 +9,8 @@
 
 namespace zeq {
 
-VertexBufferException::VertexBufferException(std::size_t count)
-    : std::runtime_error("Too many vertices in the mesh "), count_(count) {}
+VertexBufferException::VertexBufferException(std::size_t count, std::string meshName)
+    : std::runtime_error("Too many vertices in the mesh "), count_(count), meshName_(std::move(meshName)) {}
 
 IndexBufferException::IndexBufferException() : std::runtime_error("Too many faces in the mesh ") {}
 
@@ -148,7 +148,12 @@ ConvertedGeometry* GeometryConverter::geometryFor(INode* node) {
             }
         } cleanup{resolved};
         Mesh& mesh = resolved.tri->GetMesh();
-        geometry = std::make_unique<ConvertedGeometry>(convertMesh(mesh, lists_, options));
+        try {
+            geometry = std::make_unique<ConvertedGeometry>(convertMesh(mesh, lists_, options));
+        } catch (const VertexBufferException& e) {
+            const char* name = node->GetName();
+            throw VertexBufferException(e.count(), name ? name : "");
+        }
         mesh.buildBoundingBox();
         geometry->boxId = BoxFactory::instance().createBox(mesh.getBoundingBox());
     }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -23,14 +24,17 @@ namespace zeq {
 
 struct ExportOptions;
 
-// More output vertices than a 16-bit index can address.
+// More output vertices than a 16-bit index can address. The conversion of a node's geometry adds
+// the node's name, so that the user learns which mesh is too large.
 class VertexBufferException : public std::runtime_error {
 public:
-    explicit VertexBufferException(std::size_t count);
+    explicit VertexBufferException(std::size_t count, std::string meshName = {});
     std::size_t count() const { return count_; }
+    const std::string& meshName() const { return meshName_; }
 
 private:
     std::size_t count_;
+    std::string meshName_;
 };
 
 // More indices in one mesh than the engine accepts.

@@ -1,5 +1,5 @@
 #pragma once
-// Whole-file reads and atomic whole-file writes of scene files.
+// Whole-file reads of scene files (writes go through writeOutputFile in host/output_file.h).
 #include "codec/byte_buffer.h"
 
 #include <cstdint>
@@ -8,8 +8,9 @@
 
 namespace zeq {
 
-// A file could not be read or written. what() is "<path>: <reason>", the reason being the system's
-// error text ("No such file or directory", "Permission denied", ...) or a short description.
+// A file could not be read. what() is "<path>: <reason>", the reason one short lower-case text:
+// "cannot open: No such file or directory", "cannot read: Input/output error" (the system's error
+// text after what failed), "is a directory, not a file", "file too large (...)".
 class FileError : public std::runtime_error {
 public:
     FileError(std::string path, std::string reason)
@@ -23,13 +24,8 @@ public:
 constexpr int64_t kMaxSceneFileSize = int64_t(1) << 30;
 
 // Reads the whole file into a buffer (position 0). FileError when the file is missing, unreadable,
-// a directory or larger than kMaxSceneFileSize.
+// a directory or larger than kMaxSceneFileSize. "-" reads standard input.
 ByteBuffer readFileBytes(const std::string& path);
 
-// Writes data[0 .. length) to `path` through a temporary file beside it, flushed to disk and then
-// renamed over the target. On failure the temporary file is removed and an existing target is
-// left as it was; FileError names the target and the reason. An existing target's permission bits
-// are kept; a new file gets the usual ones (0666 less the umask).
-void writeFileAtomic(const std::string& path, const ByteBuffer& bytes);
 
 }  // namespace zeq

@@ -5,6 +5,7 @@
 #include "format/register.h"
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace zeq {
@@ -33,41 +34,135 @@ int64_t packetLength(const ByteBuffer& bytes) {
     return 2 + ((int64_t(h[0] & 0x3F) << 8) | h[1]);
 }
 
-[[noreturn]] void throwForText(const std::string& text) {
-    if (text == "Index out of bounds") throw FormatError("null map exhausted (" + text + ")");
-    if (text.rfind("error", 0) == 0 || text.rfind("ERROR_", 0) == 0) {
-        throw FormatError("text that cannot be converted (" + text + ")");
+// Where in the data stream a failing read started: reads leave the cursor where it was when they
+// fail, except a text whose bytes were read before their conversion failed.
+std::string atOffset(const ProtocolBuffer* pb) {
+    return pb ? " at byte offset " + std::to_string(pb->buffer.position) + " of the data stream" : std::string();
+}
+
+// The codec layer reports failures in its own terms ("position + length", "error wsize"); the
+// reader of a file is told what is wrong with the file and where.
+[[noreturn]] void throwForText(const std::string& text, const ProtocolBuffer* pb) {
+    if (text == "Index out of bounds" || text == "Uncorres->t position") {
+        throw FormatError("the presence bits run out" + atOffset(pb));
     }
-    throw FormatError("invalid data (" + text + ")");
+    if (text == "error wsize") {
+        throw FormatError("a text is not valid UTF-8" + (pb ? " (it ends" + atOffset(pb) + ")" : std::string()));
+    }
+    if (text.rfind("error", 0) == 0 || text.rfind("ERROR_", 0) == 0) {
+        throw FormatError("a text cannot be converted to the active code page" +
+                          (pb ? " (it ends" + atOffset(pb) + ")" : std::string()));
+    }
+    throw FormatError("invalid data" + atOffset(pb));
 }
 
 // Runs one decoding step and reports every codec failure as a FormatError. Exceptions of other
 // kinds (a missing registration, out of memory) are faults of the caller or the machine and pass
 // unchanged.
 template <class Step>
-auto translateCodecErrors(Step&& step) -> decltype(step()) {
+auto translateCodecErrors(const ProtocolBuffer* pb, Step&& step) -> decltype(step()) {
     try {
         return step();
-    } catch (const std::out_of_range& e) {
-        throw FormatError(std::string("truncated data (") + e.what() + ")");
+    } catch (const std::out_of_range&) {
+        // Unpacking reads only the presence bits ahead of the data stream.
+        if (!pb) throw FormatError("truncated data: the presence bits run past the end of the packet body");
+        throw FormatError("truncated data: the value at byte offset " + std::to_string(pb->buffer.position) +
+                          " runs past the end of the data stream (" + byteCount(pb->buffer.length()) + ")");
     } catch (const char* text) {
-        throwForText(text ? text : "");
+        throwForText(text ? text : "", pb);
     } catch (const std::string& text) {
-        throwForText(text);
+        throwForText(text, pb);
     }
+}
+
+// The packet header at the start of the data, as far as it is present.
+struct Header {
+    bool complete = false;
+    bool compressed = false;
+    int32_t size = 0;         // 2 or 4 bytes
+    int64_t bodyLength = 0;   // the body length it declares
+};
+
+Header readHeader(const ByteBuffer& bytes) {
+    Header header;
+    const uint8_t* h = bytes.data();
+    const int32_t n = bytes.length();
+    if (n < 2) return header;
+    if (h[0] & 0x80) {
+        if (n < 4) return header;
+        header.size = 4;
+        header.compressed = true;
+        header.bodyLength = (int64_t(h[0] & 0x7F) << 24) | (int64_t(h[1]) << 16) | (int64_t(h[2]) << 8) | h[3];
+    } else {
+        header.size = 2;
+        header.compressed = (h[0] & 0x40) != 0;
+        header.bodyLength = (int64_t(h[0] & 0x3F) << 8) | h[1];
+    }
+    header.complete = true;
+    return header;
+}
+
+// Whether two bytes open a zlib stream: deflate method, a window of at most 32 KiB and the header
+// check bits that make the pair a multiple of 31.
+bool isZlibHeader(uint8_t cmf, uint8_t flg) {
+    return (cmf & 0x0F) == 8 && (cmf >> 4) <= 7 && ((cmf << 8) | flg) % 31 == 0;
+}
+
+// Whether a stored (uncompressed) body starts with a null map followed by major version 2; only
+// judged when the bytes are present.
+bool storedBodyLooksRight(const uint8_t* body, int64_t available) {
+    if (available < 1) return true;
+    const uint8_t b = body[0];
+    int64_t mapBytes;
+    if (b & 0x80) {
+        if (b & 0x40) {
+            if (available < 3) return true;
+            mapBytes = 3 + ((int64_t(b & 0x3F) << 16) | (int64_t(body[1]) << 8) | body[2]);
+        } else {
+            mapBytes = 1 + (b & 0x3F);
+        }
+    } else {
+        mapBytes = 1 + (b >> 5);
+    }
+    if (available < mapBytes + 2) return true;
+    return body[mapBytes] == 0 && body[mapBytes + 1] == kMajorVersion;
+}
+
+// Finds what is wrong with the frame before the body is decoded: data that is no Zeq packet at
+// all, and a body that runs past the end of the file. Both would otherwise surface as a less
+// telling decoding error. Returns an empty text when the frame looks sound.
+std::string checkFrame(const ByteBuffer& bytes) {
+    const Header header = readHeader(bytes);
+    if (!header.complete) return {};  // the decoder reports short data itself
+    const uint8_t* body = bytes.data() + header.size;
+    const int64_t available = bytes.length() - header.size;
+    if (header.compressed) {
+        if (available >= 2 && !isZlibHeader(body[0], body[1])) {
+            return "not a Zeq file (no zlib stream after the packet header)";
+        }
+    } else if (!storedBodyLooksRight(body, available)) {
+        return "not a Zeq file (no version 2 data after the packet header)";
+    }
+    if (header.bodyLength > available) {
+        return "truncated: the packet declares " + std::to_string(header.bodyLength) + " body bytes, the file holds " +
+               std::to_string(available);
+    }
+    return {};
 }
 
 // Unpacks the packet into pb and reads the version pair.
 void openPacket(Protocol& protocol, ByteBuffer& bytes, ProtocolBuffer& pb, uint16_t& major, uint16_t& minor,
-                PacketInfo* info) {
+                PacketInfo* info, const std::function<void()>& unpackedStep) {
     if (bytes.length() == 0) throw FormatError("not a Zeq file: empty");
-    const bool unpacked = translateCodecErrors([&] { return protocol.decodePacket(bytes, pb); });
+    if (const std::string problem = checkFrame(bytes); !problem.empty()) throw FormatError(problem);
+    const bool unpacked = translateCodecErrors(nullptr, [&] { return protocol.decodePacket(bytes, pb); });
     if (!unpacked) {
         const PacketError error = protocol.lastPacketError();
         if (error == PacketError::TooShort) throw FormatError("not a Zeq file: too short");
         if (error == PacketError::Truncated) throw FormatError("declared packet length exceeds the file");
         throw FormatError(packetErrorText(error));
     }
+    if (unpackedStep) unpackedStep();
     if (info) {
         ByteBuffer map;
         pb.nullMap.encode(map);
@@ -76,13 +171,45 @@ void openPacket(Protocol& protocol, ByteBuffer& bytes, ProtocolBuffer& pb, uint1
         info->inflatedBytes = int64_t(map.length()) + pb.buffer.length();
         info->nullMapBits = pb.nullMap.bitCount;
     }
-    translateCodecErrors([&] {
+    translateCodecErrors(&pb, [&] {
         major = readUint16BigEndian(pb.buffer);
         minor = readUint16BigEndian(pb.buffer);
     });
     // The record layout below is that of major version 2; another major version would be read as
     // garbage, so it is refused outright.
     if (major != kMajorVersion) throw FormatError("unsupported major version " + std::to_string(major));
+}
+
+// What follows the Zeq2 root: the two extension roots, then nothing but the padding of the null
+// map, and nothing after the packet. Readers that need only the root (the importer) never look
+// here, so a fault found here leaves the file usable for them. Extension roots that fail to decode
+// are left empty rather than half filled.
+void checkAfterRoot(Protocol& protocol, const ByteBuffer& bytes, ProtocolBuffer& pb, SceneFile& file) {
+    try {
+        translateCodecErrors(&pb, [&] {
+            recordCodec<Zeq2Extra1>(protocol).decode(pb, &file.extra1);
+            recordCodec<Zeq2Extra2>(protocol).decode(pb, &file.extra2);
+        });
+    } catch (const FormatError&) {
+        file.extra1 = {};
+        file.extra2 = {};
+        throw;
+    }
+    if (pb.buffer.remaining() > 0) {
+        throw FormatError("trailing bytes after the roots (" + byteCount(pb.buffer.remaining()) + ")");
+    }
+    // A writer pads the null map to its form with fewer than 8 zero bits; anything more means the
+    // map carries presence bits of values that are not there.
+    const int32_t unread = pb.nullMap.bitCount - pb.nullMap.readCursor;
+    bool unreadBitSet = false;
+    for (int32_t bit = pb.nullMap.readCursor; bit < pb.nullMap.bitCount && !unreadBitSet; ++bit) {
+        const std::size_t byte = static_cast<std::size_t>(bit / 8);
+        unreadBitSet = byte < pb.nullMap.bytes.size() && (pb.nullMap.bytes[byte] >> (7 - bit % 8)) & 1;
+    }
+    if (unread >= 8 || unreadBitSet) throw FormatError("trailing presence bits after the roots");
+    // A scene file is exactly one packet.
+    const int64_t afterPacket = bytes.length() - packetLength(bytes);
+    if (afterPacket > 0) throw FormatError("trailing bytes after the packet (" + byteCount(afterPacket) + ")");
 }
 
 }  // namespace
@@ -106,29 +233,24 @@ ByteBuffer encodeSceneFile(const SceneFile& file) {
 }
 
 SceneFile decodeSceneFile(Protocol& protocol, ByteBuffer& bytes, PacketInfo* info) {
+    std::string problem;
+    SceneFile file = decodeSceneFile(protocol, bytes, info, problem);
+    if (!problem.empty()) throw FormatError(problem);
+    return file;
+}
+
+SceneFile decodeSceneFile(Protocol& protocol, ByteBuffer& bytes, PacketInfo* info, std::string& problem,
+                          const std::function<void()>& unpacked) {
+    problem.clear();
     ProtocolBuffer pb;
     SceneFile file;
-    openPacket(protocol, bytes, pb, file.majorVersion, file.minorVersion, info);
-    translateCodecErrors([&] {
-        recordCodec<Zeq2>(protocol).decode(pb, &file.root);
-        recordCodec<Zeq2Extra1>(protocol).decode(pb, &file.extra1);
-        recordCodec<Zeq2Extra2>(protocol).decode(pb, &file.extra2);
-    });
-    if (pb.buffer.remaining() > 0) {
-        throw FormatError("trailing bytes after the roots (" + byteCount(pb.buffer.remaining()) + ")");
+    openPacket(protocol, bytes, pb, file.majorVersion, file.minorVersion, info, unpacked);
+    translateCodecErrors(&pb, [&] { recordCodec<Zeq2>(protocol).decode(pb, &file.root); });
+    try {
+        checkAfterRoot(protocol, bytes, pb, file);
+    } catch (const FormatError& e) {
+        problem = e.what();
     }
-    // A writer pads the null map to its form with fewer than 8 zero bits; anything more means the
-    // map carries presence bits of values that are not there.
-    const int32_t unread = pb.nullMap.bitCount - pb.nullMap.readCursor;
-    bool unreadBitSet = false;
-    for (int32_t bit = pb.nullMap.readCursor; bit < pb.nullMap.bitCount && !unreadBitSet; ++bit) {
-        const std::size_t byte = static_cast<std::size_t>(bit / 8);
-        unreadBitSet = byte < pb.nullMap.bytes.size() && (pb.nullMap.bytes[byte] >> (7 - bit % 8)) & 1;
-    }
-    if (unread >= 8 || unreadBitSet) throw FormatError("trailing presence bits after the roots");
-    // A scene file is exactly one packet.
-    const int64_t afterPacket = bytes.length() - packetLength(bytes);
-    if (afterPacket > 0) throw FormatError("trailing bytes after the packet (" + byteCount(afterPacket) + ")");
     return file;
 }
 
@@ -143,18 +265,18 @@ SceneFile decodeSceneFile(const ByteBuffer& bytes, PacketInfo* info) {
     return decodeSceneFile(copy, info);
 }
 
-SceneRoot decodeSceneRoot(Protocol& protocol, ByteBuffer& bytes) {
+SceneRoot decodeSceneRoot(Protocol& protocol, ByteBuffer& bytes, const std::function<void()>& unpacked) {
     ProtocolBuffer pb;
     SceneRoot scene;
-    openPacket(protocol, bytes, pb, scene.majorVersion, scene.minorVersion, nullptr);
-    translateCodecErrors([&] { recordCodec<Zeq2>(protocol).decode(pb, &scene.root); });
+    openPacket(protocol, bytes, pb, scene.majorVersion, scene.minorVersion, nullptr, unpacked);
+    translateCodecErrors(&pb, [&] { recordCodec<Zeq2>(protocol).decode(pb, &scene.root); });
     return scene;
 }
 
 SceneRoot decodeSceneRoot(ByteBuffer& bytes) {
     Protocol protocol;
     registerFormatTypes(protocol);
-    return decodeSceneRoot(protocol, bytes);
+    return decodeSceneRoot(protocol, bytes, {});
 }
 
 SceneRoot decodeSceneRoot(const ByteBuffer& bytes) {

@@ -7,6 +7,7 @@
 #include "format/records.h"
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -14,8 +15,9 @@ namespace zeq {
 
 constexpr uint16_t kMajorVersion = 2;
 
-// A scene file could not be decoded. what() is one line saying what is wrong; an underlying codec
-// message is kept in parentheses ("truncated data (position + length)").
+// A scene file could not be decoded. what() is one line saying what is wrong and, for damaged
+// records, at which byte offset of the data stream ("truncated data: the value at byte offset 40
+// runs past the end of the data stream (43 bytes)").
 class FormatError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -61,13 +63,20 @@ ByteBuffer encodeSceneFile(const SceneFile& file);
 // vertex data (vertexAttributeSize). `bytes.position` is moved; the overloads taking a const
 // buffer decode a copy.
 SceneFile decodeSceneFile(Protocol& protocol, ByteBuffer& bytes, PacketInfo* info = nullptr);
+// The same, but a fault after the Zeq2 root (the extension roots, leftovers after the roots or
+// after the packet) does not throw: its text goes to `problem` (empty when there is none), with
+// the extension roots left empty when they failed to decode. Such a file still imports, since the
+// importer reads only the root; faults up to the end of the root throw as above.
+// `unpacked` runs once the packet is unpacked (a loader's progress step).
+SceneFile decodeSceneFile(Protocol& protocol, ByteBuffer& bytes, PacketInfo* info, std::string& problem,
+                          const std::function<void()>& unpacked = {});
 SceneFile decodeSceneFile(ByteBuffer& bytes, PacketInfo* info = nullptr);
 SceneFile decodeSceneFile(const ByteBuffer& bytes, PacketInfo* info = nullptr);
 
 // Decodes the version pair and the Zeq2 root only, as a loader does; what follows the first root
 // is not looked at. The same FormatError cases as decodeSceneFile, without the trailing-data
-// check.
-SceneRoot decodeSceneRoot(Protocol& protocol, ByteBuffer& bytes);
+// check. `unpacked` runs once the packet is unpacked (a loader's progress step).
+SceneRoot decodeSceneRoot(Protocol& protocol, ByteBuffer& bytes, const std::function<void()>& unpacked = {});
 SceneRoot decodeSceneRoot(ByteBuffer& bytes);
 SceneRoot decodeSceneRoot(const ByteBuffer& bytes);
 

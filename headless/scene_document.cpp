@@ -3,19 +3,20 @@
 
 #include "headless/host.h"
 #include "headless/scene_document_model.h"
+#include "host/output_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace headless {
 
 namespace {
+
+constexpr const char* kDirectoryText = "is a directory, not a file";
 
 // nlohmann's messages start with "[json.exception.parse_error.101] "; the reader needs the rest.
 std::string withoutExceptionTag(const std::string& message) {
@@ -24,6 +25,32 @@ std::string withoutExceptionTag(const std::string& message) {
         if (end != std::string::npos) return message.substr(end + 2);
     }
     return message;
+}
+
+std::string cannot(const char* what, int error) { return std::string(what) + ": " + std::strerror(error); }
+
+// The whole text of a file ("-": standard input), with the same wording for failures as the
+// readers of scene files.
+std::string readDocumentText(const std::string& path) {
+    int fd = path == "-" ? ::dup(STDIN_FILENO) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw SceneDocumentError(errno == EISDIR ? kDirectoryText : cannot("cannot open", errno));
+    std::string text;
+    struct stat info {};
+    int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+    char chunk[65536];
+    while (error == 0) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got == 0) break;
+        if (got > 0) {
+            text.append(chunk, static_cast<std::size_t>(got));
+        } else if (errno != EINTR) {
+            error = errno;
+        }
+    }
+    ::close(fd);
+    if (error == EISDIR) throw SceneDocumentError(kDirectoryText);
+    if (error != 0) throw SceneDocumentError(cannot("cannot read", error));
+    return text;
 }
 
 }  // namespace
@@ -37,14 +64,9 @@ void loadSceneDocument(Host& host, const nlohmann::json& doc) {
 }
 
 void loadSceneDocumentFile(Host& host, const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw SceneDocumentError(std::string("cannot open the file (") + std::strerror(errno) + ")");
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw SceneDocumentError("cannot read the file");
     nlohmann::json doc;
     try {
-        doc = nlohmann::json::parse(text.str());
+        doc = nlohmann::json::parse(readDocumentText(path));
     } catch (const nlohmann::json::exception& e) {
         throw SceneDocumentError("invalid JSON: " + withoutExceptionTag(e.what()));
     }
@@ -54,26 +76,7 @@ void loadSceneDocumentFile(Host& host, const std::string& path) {
 nlohmann::json saveSceneDocument(Host& host) { return document::saveScene(host); }
 
 void saveSceneDocumentFile(Host& host, const std::string& path) {
-    const std::string text = saveSceneDocument(host).dump(2) + "\n";
-    // Written beside the target and renamed over it, so that the target is either the old file or
-    // the complete new one.
-    const std::string temp = path + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw std::runtime_error(std::string("cannot write the file (") + std::strerror(errno) + ")");
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            std::remove(temp.c_str());
-            throw std::runtime_error("cannot write the file");
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::remove(temp.c_str());
-        throw std::runtime_error("cannot write the file (" + ec.message() + ")");
-    }
+    zeq::writeOutputFile(path, saveSceneDocument(host).dump(2) + "\n");
 }
 
 }  // namespace headless

@@ -30,12 +30,13 @@ public:
 };
 
 void loadSceneDocument(Host& host, const nlohmann::json& document);
-// Reads and parses the file first; an unreadable file or invalid JSON is a SceneDocumentError too.
+// Reads ("-": standard input) and parses the file first; an unreadable file ("cannot open: ...",
+// "is a directory, not a file") or invalid JSON is a SceneDocumentError too.
 void loadSceneDocumentFile(Host& host, const std::string& path);
 
 nlohmann::json saveSceneDocument(Host& host);
-// Writes the document (indented) to a temporary file beside path and renames it over path, so a
-// failed save never leaves a partial file. Throws std::runtime_error when the file cannot be written.
+// Writes the document (indented) through zeq::writeOutputFile: a failed save never leaves a partial
+// file; "-" is standard output. Throws zeq::OutputError when the file cannot be written.
 void saveSceneDocumentFile(Host& host, const std::string& path);
 
 // Checks a document without building it (what loadSceneDocument checks first).

@@ -16,33 +16,12 @@ namespace {
 // The progress display's work function: the import runs outside it and never asks to cancel.
 uint32_t noProgressWork(void*) { return 0; }
 
-std::string packetFailure(PacketError error) {
-    switch (error) {
-    case PacketError::TooShort: return "Not a Zeq file: the file is too short.";
-    case PacketError::Truncated: return "The file is damaged: it ends before its data do.";
-    case PacketError::Corrupted: return "The file is damaged: its compressed data cannot be inflated.";
-    case PacketError::TooLarge: return "The file is damaged: its data would inflate to more than 1 GiB.";
-    case PacketError::None: break;
-    }
-    return "The file cannot be unpacked.";
-}
-
-// Runs one decoding step and turns every failure of the codec layer into an ImportError.
-template <class Step>
-auto decoding(Step&& step) -> decltype(step()) {
-    try {
-        return step();
-    } catch (const std::out_of_range& e) {
-        throw ImportError(std::string("The file is damaged: its data end too early (") + e.what() + ").");
-    } catch (const std::bad_alloc&) {
-        throw ImportError("Not enough memory to read the file.");
-    } catch (const std::exception& e) {
-        throw ImportError(std::string("The file is damaged: ") + e.what());
-    } catch (const char* text) {
-        throw ImportError(std::string("The file is damaged: invalid data (") + (text ? text : "") + ").");
-    } catch (const std::string& text) {
-        throw ImportError("The file is damaged: invalid data (" + text + ").");
-    }
+// The file-level texts come from the format library, which words each fault once for every reader
+// of scene files; the box shows them as a sentence.
+std::string sentence(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    if (text.empty() || text.back() != '.') text += '.';
+    return text;
 }
 
 void showError(const std::string& text) { MessageBox(GetActiveWindow(), text.c_str(), "Error", MB_OK | MB_ICONERROR); }
@@ -50,56 +29,37 @@ void showError(const std::string& text) { MessageBox(GetActiveWindow(), text.c_s
 }  // namespace
 
 ByteBuffer readSceneFile(const char* path) {
-    if (!path || !*path) throw ImportError("Cannot open the file: no file name was given.");
+    if (!path || !*path) throw ImportError("No file name was given.");
     try {
         return readFileBytes(path);
     } catch (const FileError& e) {
-        throw ImportError("Cannot open the file: " + e.reason + ".");
+        throw ImportError(sentence(e.reason));
     } catch (const std::bad_alloc&) {
         throw ImportError("Not enough memory to read the file.");
     }
 }
 
 DecodedScene decodeScene(ByteBuffer& bytes, const std::function<void()>& unpacked) {
-    if (bytes.length() == 0) throw ImportError("Not a Zeq file: the file is empty.");
     Protocol protocol;
     registerFormatTypes(protocol);
-    ProtocolBuffer pb;
-    if (!decoding([&] { return protocol.decodePacket(bytes, pb); })) {
-        throw ImportError(packetFailure(protocol.lastPacketError()));
+    try {
+        std::string problem;
+        SceneFile file = decodeSceneFile(protocol, bytes, nullptr, problem, unpacked);
+        DecodedScene scene{file.majorVersion, file.minorVersion, std::move(file.root), std::move(file.extra1),
+                           std::move(file.extra2), {}};
+        // Leftovers after the roots do not concern the importer (it reads leniently; `zeq validate`
+        // warns of them). Damage to the extension roots empties them: the scene still comes, and the
+        // loss is noted.
+        if (!problem.empty() && !problem.starts_with("trailing"))
+            scene.extrasProblem = "the layers and LOD groups after the scene cannot be read (" + problem + "); skipped";
+        return scene;
+    } catch (const FormatError& e) {
+        throw ImportError(sentence(e.what()));
+    } catch (const std::bad_alloc&) {
+        throw ImportError("Not enough memory to read the file.");
+    } catch (const std::exception& e) {
+        throw ImportError(sentence(e.what()));
     }
-    if (unpacked) unpacked();
-
-    DecodedScene scene;
-    decoding([&] {
-        const uint8_t* version = pb.buffer.readView(4);
-        scene.majorVersion = static_cast<uint16_t>((version[0] << 8) | version[1]);
-        scene.minorVersion = static_cast<uint16_t>((version[2] << 8) | version[3]);
-    });
-    // Every record below is read in the layout of major version 2; another major version would be
-    // decoded as garbage.
-    if (scene.majorVersion != kMajorVersion) {
-        throw ImportError("Unsupported Zeq file version " + std::to_string(scene.majorVersion) + "." +
-                          std::to_string(scene.minorVersion) + ": this importer reads version 2 files.");
-    }
-    auto decodeRoot = [&](const char* type, void* record) {
-        ICodec* codec = protocol.getCodec(TypeCodecInfo(type, false));
-        if (!codec) throw ImportError(std::string("The ") + type + " record type is not registered.");
-        decoding([&] { codec->decode(pb, record); });
-    };
-    decodeRoot("Zeq2", &scene.root);
-    if (pb.buffer.remaining() > 0) {
-        try {
-            decodeRoot("Zeq2Extra1", &scene.extra1);
-            decodeRoot("Zeq2Extra2", &scene.extra2);
-        } catch (const ImportError& e) {
-            scene.extra1 = {};
-            scene.extra2 = {};
-            scene.extrasProblem = std::string("the layers and LOD groups after the scene cannot be read (") + e.what() +
-                                  "); skipped";
-        }
-    }
-    return scene;
 }
 
 int runImport(const char* fileName, ImpInterface* ii, Interface* ip) {

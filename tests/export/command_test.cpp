@@ -126,7 +126,8 @@ TEST_F(CommandTest, FailedConversionShowsErrorWritesNothingAndReturnsOne) {
     EXPECT_FALSE(std::filesystem::exists(file));
     const auto errors = boxes("Error");
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].text, "Too many vertices in the mesh ");
+    // The fixed message, completed with the node and its vertex count.
+    EXPECT_EQ(errors[0].text, "Too many vertices in the mesh \"Big\" (66000 vertices, at most 65535)");
     EXPECT_EQ(errors[0].type & 0xF, MB_OK);
     // The progress display ends after a failure too.
     ASSERT_FALSE(host.ui().progressEvents().empty());
@@ -237,6 +238,7 @@ TEST(FailureTextTest, EachKindOfFailureHasItsText) {
     EXPECT_EQ(textOf([] { throw std::string("error convert"); }), "error convert");
     EXPECT_EQ(textOf([] { throw ProtocolException("bad packet"); }), "bad packet");
     EXPECT_EQ(textOf([] { throw IndexBufferException(); }), "Too many faces in the mesh ");
+    EXPECT_EQ(textOf([] { throw VertexBufferException(70000); }), "Too many vertices in the mesh ");
     EXPECT_EQ(textOf([] { throw std::runtime_error("Factory::getID zeqObject.id == NULL\n"); }),
               "Factory::getID zeqObject.id == NULL\n");
     EXPECT_EQ(textOf([] { throw 42; }), "EXPORT FAILED");

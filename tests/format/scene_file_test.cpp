@@ -106,7 +106,7 @@ TEST(SceneFileErrors, NotAPacket) {
     expectRefused(ByteBuffer(), "not a Zeq file: empty");
     expectRefused(bufferOf({0x41}), "not a Zeq file: too short");
     expectRefused(bufferOf({0x80, 0x00, 0x01}), "not a Zeq file: too short");
-    expectRefused(bufferOf({0x41, 0x2C, 0x78, 0x9C}), "declared packet length exceeds the file");
+    expectRefused(bufferOf({0x41, 0x2C, 0x78, 0x9C}), "truncated: the packet declares 300 body bytes, the file holds 2");
 }
 
 TEST(SceneFileErrors, CorruptedCompressedData) {
@@ -167,7 +167,7 @@ TEST(SceneFileErrors, PresenceBitsOfValuesThatAreNotThere) {
 
 TEST(SceneFileErrors, TooFewPresenceBits) {
     // A map of 5 bits (all absent) cannot hold the 19 bits of the first root.
-    expectRefused(storedPacket(hexBytes("1F  00 02 00 05")), "null map exhausted (Index out of bounds)");
+    expectRefused(storedPacket(hexBytes("1F  00 02 00 05")), "the presence bits run out at byte offset 4 of the data stream");
 }
 
 TEST(SceneFileErrors, UndecodableText) {
@@ -176,7 +176,7 @@ TEST(SceneFileErrors, UndecodableText) {
     std::vector<uint8_t> body = sceneBody(file);
     ASSERT_EQ(body.back(), 'b');
     body.back() = 0xFF;  // not UTF-8
-    expectRefused(storedPacket(body), "text that cannot be converted (error wsize)");
+    expectRefused(storedPacket(body), "a text is not valid UTF-8 (it ends at byte offset 12 of the data stream)");
 }
 
 // Every prefix of the data stream of a stored packet: the decoders report the shortage, never crash.
@@ -191,7 +191,7 @@ TEST(SceneFileTruncation, EveryPrefixOfTheData) {
             ADD_FAILURE() << "a prefix of " << n << " bytes decoded";
         } catch (const FormatError& e) {
             const std::string message = e.what();
-            if (message.rfind("truncated data (position", 0) == 0) {
+            if (message.rfind("truncated data: ", 0) == 0) {
                 ++truncated;
             } else {
                 ADD_FAILURE() << n << " bytes: " << message;

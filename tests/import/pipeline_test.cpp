@@ -51,28 +51,28 @@ TEST_F(Pipeline, ProgressStepsOfASuccessfulImport) {
 }
 
 TEST_F(Pipeline, FilesThatCannotBeImported) {
-    expectFailure(path("missing.zeq"), "Cannot open the file: No such file or directory");
+    expectFailure(path("missing.zeq"), "Cannot open: No such file or directory.");
 }
 
-TEST_F(Pipeline, EmptyFile) { expectFailure(writeBytes(ByteBuffer()), "Not a Zeq file: the file is empty"); }
+TEST_F(Pipeline, EmptyFile) { expectFailure(writeBytes(ByteBuffer()), "Not a Zeq file: empty."); }
 
 TEST_F(Pipeline, FileShorterThanAPacketHeader) {
     ByteBuffer one;
     one.appendByte(0x41);
-    expectFailure(writeBytes(one), "Not a Zeq file: the file is too short");
+    expectFailure(writeBytes(one), "Not a Zeq file: too short.");
 }
 
 TEST_F(Pipeline, FileCutInsideItsPacket) {
     ByteBuffer bytes = encodeSceneFile(sceneWithOneObject());
     bytes.truncate(bytes.length() - 3);
-    expectFailure(writeBytes(bytes), "it ends before its data do");
+    expectFailure(writeBytes(bytes), "Truncated: the packet declares ");
 }
 
 TEST_F(Pipeline, CompressedDataThatDoNotInflate) {
     ByteBuffer bytes = encodeSceneFile(sceneWithOneObject());
     const int header = (bytes.data()[0] & 0x80) ? 4 : 2;
-    for (int i = header; i < bytes.length(); ++i) bytes.data()[i] = 0xFF;
-    expectFailure(writeBytes(bytes), "its compressed data cannot be inflated");
+    for (int i = header + 2; i < bytes.length(); ++i) bytes.data()[i] = 0xFF;  // after the zlib header
+    expectFailure(writeBytes(bytes), "Corrupted compressed data.");
 }
 
 TEST_F(Pipeline, RecordsThatDoNotDecode) {
@@ -84,16 +84,16 @@ TEST_F(Pipeline, RecordsThatDoNotDecode) {
     pb.buffer.appendBytes(version, 5, false);
     ByteBuffer bytes;
     protocol.encodePacket(bytes, pb, true);
-    expectFailure(writeBytes(bytes), "The file is damaged");
+    expectFailure(writeBytes(bytes), "The presence bits run out at byte offset 4 of the data stream.");
 }
 
 TEST_F(Pipeline, OtherMajorVersionsAreRefused) {
     SceneFile file = sceneWithOneObject();
     file.majorVersion = 3;
-    expectFailure(writeScene(file), "Unsupported Zeq file version 3.5: this importer reads version 2 files");
+    expectFailure(writeScene(file), "Unsupported major version 3.");
 }
 
-TEST_F(Pipeline, AFolderIsNoFile) { expectFailure(dir_.string(), "Cannot open the file"); }
+TEST_F(Pipeline, AFolderIsNoFile) { expectFailure(dir_.string(), "Is a directory, not a file."); }
 
 TEST_F(Pipeline, UnknownMinorVersionsReadThirtyTwoBitData) {
     Zeq2 root = emptyRoot();

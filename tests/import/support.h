@@ -4,6 +4,7 @@
 #include "format/records.h"
 #include "format/scene_file.h"
 #include "headless/host.h"
+#include "host/output_file.h"
 #include "import/import_pipeline.h"
 #include "import/scene_builder.h"
 #include "import/zeq_import.h"
@@ -136,12 +137,13 @@ protected:
 
     std::string writeScene(const SceneFile& file, const std::string& name = "scene.zeq") {
         const std::string target = path(name);
-        writeFileAtomic(target, encodeSceneFile(file));
+        const ByteBuffer bytes = encodeSceneFile(file);
+        writeOutputFile(target, bytes.data(), static_cast<std::size_t>(bytes.length()));
         return target;
     }
     std::string writeBytes(const ByteBuffer& bytes, const std::string& name = "bytes.zeq") {
         const std::string target = path(name);
-        writeFileAtomic(target, bytes);
+        writeOutputFile(target, bytes.data(), static_cast<std::size_t>(bytes.length()));
         return target;
     }
 

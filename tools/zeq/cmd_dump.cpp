@@ -2,6 +2,7 @@
 #include "tools/zeq/command.h"
 #include "tools/zeq/inspect_dump.h"
 #include "tools/zeq/inspect_load.h"
+#include "tools/zeq/output.h"
 
 #include <iostream>
 #include <memory>
@@ -19,15 +20,14 @@ ZEQ_COMMAND(40, [](CLI::App& app) {
     CLI::App* sub = app.add_subcommand(
         "dump", "Print the version pair and every record of a Zeq file as JSON (absent fields are null; vertex and "
                 "index buffers decoded into numbers)");
-    sub->add_option("FILE", arguments->file, "The Zeq file to read")->required();
+    sub->add_option("FILE", arguments->file, "The Zeq file to read (-: standard input)")->required();
     sub->add_flag("--raw", arguments->raw, "Show the bytes of vertex and index buffers as hex instead of decoding them");
     return [arguments] {
         const zeq::inspect::LoadedScene scene = zeq::inspect::loadScene(arguments->file);
         zeq::inspect::DumpOptions options;
         options.raw = arguments->raw;
         zeq::inspect::dumpScene(std::cout, scene.file, options);
-        std::cout.flush();
-        if (!std::cout) throw zeq::cli::CommandError("standard output", "write failed");
+        zeq::cli::flushStandardOutput();
         return 0;
     };
 });

@@ -13,7 +13,8 @@
 #include "headless/host.h"
 #include "headless/plugin_path.h"
 #include "headless/scene_document.h"
-#include "format/file_io.h"
+#include "tools/zeq/errors.h"
+#include "tools/zeq/output.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -94,18 +95,16 @@ headless::ForeignReadReport loadForeignModel(headless::Host& host, const ExportA
 
 void writeEmbeddedTextures(const headless::ForeignReadReport& report, const std::string& output) {
     const std::filesystem::path folder = std::filesystem::path(output).parent_path();
-    for (const headless::EmbeddedTexture& texture : report.embeddedTextures) {
-        zeq::ByteBuffer bytes;
-        bytes.appendBytes(texture.bytes.data(), static_cast<int32_t>(texture.bytes.size()), false);
-        zeq::writeFileAtomic((folder / texture.name).string(), bytes);
-    }
+    for (const headless::EmbeddedTexture& texture : report.embeddedTextures)
+        zeq::cli::writeOutput((folder / texture.name).string(),
+                              std::string_view(reinterpret_cast<const char*>(texture.bytes.data()), texture.bytes.size()));
 }
 
 int runExportCommand(const ExportArgs& args) {
     enum class Source { Demo, Document, Foreign };
     Source source = Source::Demo;
     if (!args.scene.empty()) {
-        if (headless::isSceneDocumentPath(args.scene)) source = Source::Document;
+        if (args.scene == "-" || headless::isSceneDocumentPath(args.scene)) source = Source::Document;
         else if (headless::isForeignReadPath(args.scene)) source = Source::Foreign;
         else {
             std::fprintf(stderr, "zeq: %s: unknown scene format; give a scene document (.json) or a model in one of: %s\n",
@@ -141,30 +140,32 @@ int runExportCommand(const ExportArgs& args) {
         try {
             headless::loadSceneDocumentFile(host, args.scene);
         } catch (const headless::SceneDocumentError& e) {
-            throw zeq::cli::CommandError(args.scene, e.what());
+            throw zeq::cli::CommandError(zeq::cli::inputName(args.scene), e.what());
         }
     }
 
+    // "-" reaches the exporter as it is: the output routine takes it for standard output.
     host.ui().queueDialog(dialogClicks(args));
     const int result =
         host.exportFile(exporter, args.output, false, args.selected ? SCENE_EXPORT_SELECTED : 0u);
 
-    bool reportedError = false;
-    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes()) {
-        std::cerr << describeBox(box) << '\n';
-        reportedError = reportedError || box.caption == "Error";
-    }
+    // A failure is one line: the "Error" box becomes the error line, and no other box is printed.
+    const std::string output = args.output == "-" ? "standard output" : args.output;
     if (!host.ui().dialogs().empty() && host.ui().dialogs().back().refusedSteps)
-        throw zeq::cli::CommandError(args.output, "the options dialog refused a requested option");
-    if (result == IMPEXP_CANCEL) throw zeq::cli::CommandError(args.output, "the export was cancelled");
-    if (result != IMPEXP_SUCCESS) throw zeq::cli::CommandError(args.output, "the exporter could not run");
-    if (reportedError) throw zeq::cli::CommandError(args.output, "export failed");
-    if (!std::filesystem::is_regular_file(args.output, ec))
-        throw zeq::cli::CommandError(args.output, "the exporter reported success but wrote no file");
-    try {
-        writeEmbeddedTextures(foreign, args.output);
-    } catch (const std::exception& e) {
-        throw zeq::cli::CommandError(args.output, std::string("embedded texture: ") + e.what());
+        throw zeq::cli::CommandError(output, "the options dialog refused a requested option");
+    if (result == IMPEXP_CANCEL) throw zeq::cli::CommandError(output, "the export was cancelled");
+    if (result != IMPEXP_SUCCESS) throw zeq::cli::CommandError(output, "the exporter could not run");
+    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes())
+        if (box.caption == "Error") throw zeq::cli::CommandError(output, zeq::cli::errorLineText(box.text, output));
+    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes()) std::cerr << describeBox(box) << '\n';
+    if (args.output != "-" && !std::filesystem::exists(args.output, ec))
+        throw zeq::cli::CommandError(output, "the exporter reported success but wrote no file");
+    if (args.output != "-") {
+        try {
+            writeEmbeddedTextures(foreign, args.output);
+        } catch (const zeq::cli::CommandError& e) {
+            throw zeq::cli::CommandError(e.subject(), std::string("embedded texture: ") + e.what());
+        }
     }
     return 0;
 }
@@ -179,10 +180,10 @@ ZEQ_COMMAND(10, [](CLI::App& app) {
         "read or the export reports an error, 2 for an unknown extension. Textures embedded in a model are written "
         "beside OUT as OUT-STEM_N.EXT");
     sub->add_option("SCENE", args->scenes,
-                    "Scene documents (.json) or model files to export; omitted: the built-in demo scene. Several "
+                    "Scene documents (.json; -: standard input) or model files to export; omitted: the built-in demo scene. Several "
                     "inputs are exported one by one into the folder -o names, as <name>.zeq, past any that fail")
         ->type_name("SCENE");
-    sub->add_option("-o,--output", args->output, "The Zeq file to write, or the folder for several inputs")
+    sub->add_option("-o,--output", args->output, "The Zeq file to write (-: standard output), or the folder for several inputs")
         ->required()
         ->type_name("OUT.zeq|DIR");
     sub->add_flag("--normals", args->normals, "Write per-vertex normals (\"Normals\")");

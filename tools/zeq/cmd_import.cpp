@@ -4,13 +4,16 @@
 // one into DIR as scene documents (batch.h). An output of no writable format is a usage error (exit
 // status 2), found before anything is read. The importer's message boxes go to
 // stderr ("Warning: ..." lists what it skipped); when the import fails, its "Error" box becomes the
-// error line and nothing is written.
+// one error line and nothing is written.
 #include "tools/zeq/batch.h"
 #include "tools/zeq/command.h"
 
 #include "headless/host.h"
 #include "headless/plugin_path.h"
 #include "headless/foreign_write.h"
+#include "host/output_file.h"
+#include "tools/zeq/errors.h"
+#include "tools/zeq/output.h"
 #include "tools/zeq/scene_output.h"
 
 #include <filesystem>
@@ -26,12 +29,6 @@ struct ImportOptions {
     std::string file;
     std::string output;
 };
-
-// The error line drops the sentence's full stop, like every other zeq error line.
-std::string asErrorLine(std::string text) {
-    while (!text.empty() && (text.back() == '.' || text.back() == '\n')) text.pop_back();
-    return text;
-}
 
 int importScene(const ImportOptions& options) {
     if (!zeq::cli::isWritableScenePath(options.output)) return zeq::cli::refuseOutputFormat(options.output);
@@ -51,20 +48,19 @@ int importScene(const ImportOptions& options) {
         throw zeq::cli::CommandError(folder, why);
     }
 
+    // "-" reaches the importer as it is: its file reader takes it for standard input.
     const int result = host.importFile(importer, options.file);
-    std::string failure;
-    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes()) {
-        if (result != IMPEXP_SUCCESS && box.caption == "Error" && failure.empty()) {
-            failure = box.text;
-            continue;
-        }
-        std::cerr << box.caption << ": " << box.text << '\n';
-    }
+    const std::string input = zeq::cli::inputName(options.file);
     if (result != IMPEXP_SUCCESS) {
-        throw zeq::cli::CommandError(options.file, failure.empty() ? "the import failed" : asErrorLine(failure));
+        // One line: the "Error" box becomes the error line, and no other box is printed.
+        for (const headless::MessageBoxRecord& box : host.ui().messageBoxes())
+            if (box.caption == "Error") throw zeq::cli::CommandError(input, zeq::cli::errorLineText(box.text, input));
+        throw zeq::cli::CommandError(input, "the import failed");
     }
-
     zeq::cli::saveScene(host, options.output);
+    // Printed once the scene is written, so that a failed save is one line too.
+    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes())
+        std::cerr << box.caption << ": " << box.text << '\n';
     return 0;
 }
 
@@ -74,12 +70,12 @@ std::function<int()> setupImport(CLI::App& app) {
         "import", "Import Zeq files with the importer plug-in into an empty scene and save it as a scene document "
                   "(.json) or a foreign scene file (" + headless::foreignWriteExtensionList() + ")");
     sub->add_option("FILE", options->files,
-                    "The Zeq files to import; several are imported one by one into the folder -o names, as "
-                    "<name>.json, past any that fail")
+                    "The Zeq files to import (-: standard input); several are imported one by one into the folder -o "
+                    "names, as <name>.json, past any that fail")
         ->required();
     sub->add_option("-o,--output", options->output,
-                    "The file to write, or the folder for several; its extension picks the format (" +
-                        zeq::cli::writableSceneExtensions() + ")")
+                    "The file to write (-: a scene document on standard output), or the folder for several; its "
+                    "extension picks the format (" + zeq::cli::writableSceneExtensions() + ")")
         ->required()
         ->type_name("OUT|DIR");
     return [options] {

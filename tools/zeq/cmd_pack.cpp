@@ -2,6 +2,7 @@
 // scene file. A dump of a file packs to the same bytes. A document that does not describe valid
 // records is refused with the JSON path of the first problem, and nothing is written.
 #include "tools/zeq/command.h"
+#include "tools/zeq/output.h"
 
 #include "format/file_io.h"
 #include "format/json.h"
@@ -89,11 +90,8 @@ int pack(const PackArguments& arguments) {
     const zeq::Json document = readDocument(arguments.dump);
     const zeq::SceneFile file = sceneOf(arguments.dump, document);
     const zeq::ByteBuffer bytes = encode(arguments.dump, file);
-    try {
-        zeq::writeFileAtomic(arguments.output, bytes);
-    } catch (const zeq::FileError& e) {
-        throw zeq::cli::CommandError(e.path, e.reason);
-    }
+    zeq::cli::writeOutput(arguments.output,
+                          std::string_view(reinterpret_cast<const char*>(bytes.data()), static_cast<size_t>(bytes.length())));
     return 0;
 }
 

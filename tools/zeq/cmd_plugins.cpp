@@ -5,6 +5,7 @@
 
 #include "headless/host.h"
 #include "headless/plugin_path.h"
+#include "tools/zeq/output.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -69,8 +70,7 @@ int listPlugins() {
     for (const headless::PluginLoadFailure& failure : registry.failures())
         std::cout << "failed: " << failure.fileName << ": " << failure.reason << '\n';
     std::cout << registry.libraries().size() << " libraries loaded, " << registry.failures().size() << " failed\n";
-    std::cout.flush();
-    if (!std::cout) throw zeq::cli::CommandError("standard output", "write failed");
+    zeq::cli::flushStandardOutput();
     return 0;
 }
 

@@ -6,11 +6,12 @@
 // Textures embedded in a foreign file are written beside OUT as "<OUT stem>_<N>.<ext>".
 #include "tools/zeq/command.h"
 
-#include "format/file_io.h"
 #include "headless/demo_scene.h"
 #include "headless/foreign_scene.h"
 #include "headless/host.h"
 #include "headless/scene_document.h"
+#include "host/output_file.h"
+#include "tools/zeq/output.h"
 #include "tools/zeq/scene_output.h"
 
 #include <cstdio>
@@ -30,19 +31,12 @@ struct SceneOptions {
 
 int writeDemo(const std::string& output) {
     const char* text = headless::demoSceneDocument();
-    if (output.empty()) {
+    if (output.empty() || output == "-") {
         std::cout << text;
-        std::cout.flush();
-        if (!std::cout) throw zeq::cli::CommandError("standard output", "write failed");
+        zeq::cli::flushStandardOutput();
         return 0;
     }
-    zeq::ByteBuffer bytes;
-    bytes.appendBytes(text, static_cast<int32_t>(std::strlen(text)), false);
-    try {
-        zeq::writeFileAtomic(output, bytes);
-    } catch (const zeq::FileError& e) {
-        throw zeq::cli::CommandError(e.path, e.reason);
-    }
+    zeq::cli::writeOutput(output, text);
     return 0;
 }
 
@@ -52,15 +46,14 @@ int checkDocument(const std::string& file) {
     try {
         headless::loadSceneDocumentFile(host, file);
     } catch (const headless::SceneDocumentError& e) {
-        throw zeq::cli::CommandError(file, e.what());
+        throw zeq::cli::CommandError(zeq::cli::inputName(file), e.what());
     }
     // Count what the scene uses, as saving it would write it.
     const nlohmann::json saved = headless::saveSceneDocument(host);
-    std::cout << file << ": ok: " << saved["nodes"].size() << " nodes, " << saved["objects"].size() << " objects, "
+    std::cout << zeq::cli::inputName(file) << ": ok: " << saved["nodes"].size() << " nodes, " << saved["objects"].size() << " objects, "
               << saved["materials"].size() << " materials, " << saved["maps"].size() << " maps, "
               << saved["layers"].size() << " layers\n";
-    std::cout.flush();
-    if (!std::cout) throw zeq::cli::CommandError("standard output", "write failed");
+    zeq::cli::flushStandardOutput();
     return 0;
 }
 
@@ -68,7 +61,7 @@ int checkDocument(const std::string& file) {
 // Embedded textures of a foreign file are returned for the caller to write beside its output.
 std::vector<headless::EmbeddedTexture> loadAnyScene(headless::Host& host, const std::string& file,
                                                      const std::string& textureStem) {
-    if (headless::isSceneDocumentPath(file)) {
+    if (file == "-" || headless::isSceneDocumentPath(file)) {
         try {
             headless::loadSceneDocumentFile(host, file);
         } catch (const headless::SceneDocumentError& e) {
@@ -94,7 +87,7 @@ std::vector<headless::EmbeddedTexture> loadAnyScene(headless::Host& host, const 
 
 int convertScene(const std::string& input, const std::string& output) {
     if (!zeq::cli::isWritableScenePath(output)) return zeq::cli::refuseOutputFormat(output);
-    if (!headless::isSceneDocumentPath(input) && !headless::isForeignReadPath(input)) {
+    if (input != "-" && !headless::isSceneDocumentPath(input) && !headless::isForeignReadPath(input)) {
         const std::string extension = std::filesystem::path(input).extension().string();
         std::string readable = "json";
         for (const std::string& e : headless::foreignReadExtensions()) readable += ", " + e;
@@ -118,12 +111,10 @@ int convertScene(const std::string& input, const std::string& output) {
     try {
         for (const headless::EmbeddedTexture& texture : textures) {
             const std::string path = (target.parent_path() / texture.name).string();
-            zeq::ByteBuffer bytes;
-            bytes.appendBytes(texture.bytes.data(), static_cast<int32_t>(texture.bytes.size()), false);
-            zeq::writeFileAtomic(path, bytes);
+            zeq::writeOutputFile(path, texture.bytes.data(), texture.bytes.size());
             written.push_back(path);
         }
-    } catch (const zeq::FileError& e) {
+    } catch (const zeq::OutputError& e) {
         removeWritten();
         throw zeq::cli::CommandError(e.path, e.reason);
     }
@@ -142,11 +133,11 @@ std::function<int()> setupScene(CLI::App& app) {
     sub->require_subcommand(1);
     CLI::App* demo = sub->add_subcommand(
         "demo", "Write the built-in demo scene as a scene document, a worked example of the format");
-    demo->add_option("-o,--output", options->output, "File to write (default: standard output)")->type_name("FILE");
+    demo->add_option("-o,--output", options->output, "File to write (default and -: standard output)")->type_name("FILE");
     CLI::App* check = sub->add_subcommand(
         "check", "Load a scene document and report its first problem with its JSON path (exit status 1), or what it "
                  "holds");
-    check->add_option("FILE", options->file, "The scene document to check")->required();
+    check->add_option("FILE", options->file, "The scene document to check (-: standard input)")->required();
     CLI::App* convert = sub->add_subcommand(
         "convert", "Convert between scene documents (.json) and foreign scene files (glTF, FBX, Collada, OBJ ...) in "
                    "either direction; the extensions of IN and OUT pick the formats");

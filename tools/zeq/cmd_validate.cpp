@@ -3,6 +3,7 @@
 #include "tools/zeq/command.h"
 #include "tools/zeq/inspect_json.h"
 #include "tools/zeq/inspect_load.h"
+#include "tools/zeq/output.h"
 #include "tools/zeq/inspect_validate.h"
 
 #include <iostream>
@@ -23,23 +24,28 @@ ZEQ_COMMAND(60, [](CLI::App& app) {
         "Check a Zeq file: references resolve, ids are unique, vertex and index data match their counts, surfaces "
         "and skins are consistent. Prints one finding per line (\"error: ...\" or \"warning: ...\") and a count "
         "line; exit status 1 when there are errors");
-    sub->add_option("FILE", arguments->file, "The Zeq file to read")->required();
+    sub->add_option("FILE", arguments->file, "The Zeq file to read (-: standard input)")->required();
     sub->add_flag("--json", arguments->json,
                   "Print the counts and findings (record, field, message) as one JSON object (see docs/zeq.md)");
     return [arguments] {
         const std::string& file = arguments->file;
-        const zeq::inspect::LoadedScene scene = zeq::inspect::loadScene(file);
-        const zeq::inspect::ValidationReport report = zeq::inspect::validateScene(scene.file);
+        const zeq::inspect::LoadedScene scene = zeq::inspect::loadScene(file, zeq::inspect::Leftovers::Report);
+        zeq::inspect::ValidationReport report = zeq::inspect::validateScene(scene.file);
+        // A fault after the root is a warning, worded as `zeq info` words it: the file still imports.
+        if (!scene.leftover.empty()) {
+            report.findings.insert(report.findings.begin(),
+                                   {zeq::inspect::Severity::Warning, "file", "", zeq::inspect::leftoverProblem(scene)});
+            ++report.warnings;
+        }
         if (arguments->json) {
-            zeq::inspect::writeJson(std::cout, zeq::inspect::reportToJson(file, report));
+            zeq::inspect::writeJson(std::cout, zeq::inspect::reportToJson(zeq::cli::inputName(file), report));
         } else {
             for (const zeq::inspect::Finding& finding : report.findings) {
                 std::cout << zeq::inspect::formatFinding(finding) << '\n';
             }
-            std::cout << file << ": " << zeq::inspect::formatCounts(report) << '\n';
+            std::cout << zeq::cli::inputName(file) << ": " << zeq::inspect::formatCounts(report) << '\n';
         }
-        std::cout.flush();
-        if (!std::cout) throw zeq::cli::CommandError("standard output", "write failed");
+        zeq::cli::flushStandardOutput();
         return report.errors > 0 ? 1 : 0;
     };
 });

@@ -10,14 +10,27 @@ namespace zeq::inspect {
 struct LoadedScene {
     SceneFile file;
     PacketInfo packet;
+    // A fault after the Zeq2 root (damaged extension roots, bytes or presence bits left over):
+    // the importer, which reads only the root, still takes such a file. Empty when there is none.
+    std::string leftover;
 };
 
-// Reads and decodes `path`. Throws zeq::cli::CommandError(path, problem) for a missing or
-// unreadable file, a directory, a file that is not a Zeq file, and every decoding failure
-// (truncation, damaged or oversized compressed data, trailing bytes, ...).
-LoadedScene loadScene(const std::string& path);
+// What to do with a fault after the Zeq2 root: refuse the file like any other fault (dump, which
+// shows every record), or keep it in LoadedScene::leftover (info and validate, which report it as a
+// warning, so that they agree with import about whether the file is usable).
+enum class Leftovers { Refuse, Report };
+
+// Reads ("-": standard input) and decodes `path`. Throws zeq::cli::CommandError(path, problem) for
+// a missing or unreadable file, a directory, a file that is not a Zeq file, and every decoding
+// failure (truncation, damaged or oversized compressed data, trailing bytes, ...).
+LoadedScene loadScene(const std::string& path, Leftovers leftovers = Leftovers::Refuse);
 
 // The same for bytes already in memory; `name` is the subject of the errors.
-LoadedScene loadScene(const std::string& name, ByteBuffer& bytes);
+LoadedScene loadScene(const std::string& name, ByteBuffer& bytes, Leftovers leftovers = Leftovers::Refuse);
+
+// The warning info and validate give for LoadedScene::leftover, in the words of validate's findings.
+std::string leftoverWarning(const LoadedScene& scene);
+// The same without its "warning: file: " lead, as a validation finding's problem.
+std::string leftoverProblem(const LoadedScene& scene);
 
 }  // namespace zeq::inspect

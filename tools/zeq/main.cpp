@@ -2,6 +2,7 @@
 // this file parses the command line, runs the chosen verb and turns failures into one line on
 // stderr with the documented exit status (0 success, 1 bad input or failed command, 2 usage).
 #include "tools/zeq/command.h"
+#include "tools/zeq/errors.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +28,9 @@ int main(int argc, char** argv) {
     using namespace zeq::cli;
     CLI::App app{"zeq: export, import and inspect Zeq scene files with the headless host", "zeq"};
     app.require_subcommand(1);
+    // Options a verb does not know go to the top level, so --plugins works after the verb too
+    // (verbs inherit this when they are added).
+    app.fallthrough();
     app.set_version_flag("--version", "zeq " ZEQ_VERSION);
     gOptions.argv0 = argc > 0 ? argv[0] : "zeq";
     app.add_option("--plugins", gOptions.pluginDir,
@@ -45,6 +49,7 @@ int main(int argc, char** argv) {
         subs.push_back(all.size() > before ? all.back() : nullptr);
     }
 
+    const VerbOnCommandLine verb = findVerb(app, argc, argv);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -54,16 +59,18 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "zeq: %s\n", e.what());
-        std::fprintf(stderr, "Run 'zeq --help' for the verbs and their options.\n");
-        return 2;
+        if (!verb.unknown.empty()) return reportUsage({}, "unknown command '" + verb.unknown + "'");
+        const std::string problem = e.what();
+        if (verb.path.empty() && problem.find("subcommand") != std::string::npos) {
+            return reportUsage({}, "no command given");
+        }
+        return reportUsage(verb, problem);
     }
 
     try {
         for (std::size_t i = 0; i < subs.size(); ++i)
             if (subs[i] && subs[i]->parsed()) return runners[i]();
-        std::fprintf(stderr, "zeq: no verb given; run 'zeq --help'\n");
-        return 2;
+        return reportUsage({}, "no command given");
     } catch (const CommandError& e) {
         std::fprintf(stderr, "zeq: %s: %s\n", e.subject().c_str(), e.what());
     } catch (const std::exception& e) {

@@ -1,7 +1,7 @@
 // Saving the headless scene as a scene document or a foreign scene file (see scene_output.h).
 #include "tools/zeq/scene_output.h"
 
-#include "format/file_io.h"
+#include "host/output_file.h"
 #include "headless/foreign_write.h"
 #include "headless/scene_document.h"
 #include "tools/zeq/command.h"
@@ -14,7 +14,9 @@ namespace zeq::cli {
 
 namespace {
 
+// "-" is standard output, which takes a scene document.
 bool isDocumentPath(const std::string& path) {
+    if (path == "-") return true;
     std::string extension = std::filesystem::path(path).extension().string();
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return extension == ".json";
@@ -40,6 +42,8 @@ void saveScene(headless::Host& host, const std::string& path) {
     if (isDocumentPath(path)) {
         try {
             headless::saveSceneDocumentFile(host, path);
+        } catch (const OutputError& e) {
+            throw CommandError(e.path, e.reason);
         } catch (const std::exception& e) {
             throw CommandError(path, e.what());
         }
@@ -59,14 +63,10 @@ void saveScene(headless::Host& host, const std::string& path) {
         for (const headless::ForeignFile& file : files) {
             std::error_code ec;
             const bool existed = std::filesystem::exists(file.path, ec);
-            if (file.bytes.size() > static_cast<size_t>(INT32_MAX))
-                throw FileError(file.path, "too large to write (more than 2 GiB)");
-            ByteBuffer bytes;
-            bytes.appendBytes(file.bytes.data(), static_cast<int32_t>(file.bytes.size()), false);
-            writeFileAtomic(file.path, bytes);
+            writeOutputFile(file.path, file.bytes.data(), file.bytes.size());
             if (!existed) created.push_back(file.path);
         }
-    } catch (const FileError& e) {
+    } catch (const OutputError& e) {
         for (const std::string& written : created) {
             std::error_code ignored;
             std::filesystem::remove(written, ignored);

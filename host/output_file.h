@@ -1,0 +1,41 @@
+#pragma once
+// Writing a whole output file, the one routine every output of the suite goes through (exported
+// scene files, scene documents, the zeq command's outputs).
+//
+//     zeq::writeOutputFile("out.zeq", bytes.data(), bytes.size());
+//
+// What the path names decides how it is written:
+// - "-": standard output, written straight.
+// - a regular file, or nothing yet: the data go to a new temporary file beside it (exclusive
+//   create, unique name), are flushed to disk, and the temporary is renamed over the target. A
+//   failure removes the temporary and leaves an existing file as it was; a replaced file keeps its
+//   permission bits.
+// - a symbolic link (also one whose target does not exist yet): written through to the final
+//   target of the link chain, atomically beside that target; the link itself stays.
+// - a FIFO or a character device (after following links): opened and written straight, since
+//   neither can be replaced by a rename without breaking whoever reads it.
+// - a directory or any other kind of file: refused.
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace zeq {
+
+// An output could not be written. what() is "<path>: <reason>"; `path` is the path the caller gave
+// ("standard output" for "-"), `reason` a short lower-case text such as
+// "cannot write: Permission denied" or "is a directory, not a file".
+class OutputError : public std::runtime_error {
+public:
+    OutputError(std::string path, std::string reason)
+        : std::runtime_error(path + ": " + reason), path(std::move(path)), reason(std::move(reason)) {}
+    std::string path;
+    std::string reason;
+};
+
+void writeOutputFile(const std::string& path, const void* data, std::size_t size);
+inline void writeOutputFile(const std::string& path, std::string_view text) {
+    writeOutputFile(path, text.data(), text.size());
+}
+
+}  // namespace zeq

@@ -1,0 +1,203 @@
+// The output routine on every kind of target, in a scratch folder: what ends up where, that the
+// folder holds no temporary afterwards, and that a refused or failed write changes nothing.
+#include "host/output_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+class OutputFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "zeq-output-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        for (const auto& entry : fs::recursive_directory_iterator(dir_, ignored))
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(dir_, ignored);
+    }
+    fs::path at(const std::string& name) const { return dir_ / name; }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // The reason of the OutputError `write` throws, empty when it succeeds.
+    static std::string failure(const std::function<void()>& write) {
+        try {
+            write();
+        } catch (const zeq::OutputError& e) {
+            return e.reason;
+        }
+        return {};
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(OutputFile, EachKindOfTarget) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> prepare;  // sets up "out" (and what it points to)
+        std::string expectedError;
+        std::string inTarget;                           // contents of "target" afterwards ("" none)
+        std::vector<std::string> entries;               // the folder afterwards
+        const char* output = "out";
+    };
+    const Case cases[] = {
+        {"new file", [](const fs::path&) {}, "", "", {"out"}},
+        {"existing file", [](const fs::path& d) { writeText(d / "out", "old"); }, "", "", {"out"}},
+        {"link to a file",
+         [](const fs::path& d) {
+             writeText(d / "target", "old");
+             fs::create_symlink("target", d / "out");
+         },
+         "", "new", {"out", "target"}},
+        {"dangling link",
+         [](const fs::path& d) { fs::create_symlink("target", d / "out"); }, "", "new", {"out", "target"}},
+        {"link to a link in another folder",
+         [](const fs::path& d) {
+             fs::create_directory(d / "sub");
+             fs::create_symlink("../target", d / "sub" / "hop");
+             fs::create_symlink("sub/hop", d / "out");
+         },
+         "", "new", {"out", "sub", "target"}},
+        {"directory", [](const fs::path& d) { fs::create_directory(d / "out"); }, "is a directory, not a file", "",
+         {"out"}},
+        {"link to a directory",
+         [](const fs::path& d) {
+             fs::create_directory(d / "target");
+             fs::create_symlink("target", d / "out");
+         },
+         "is a directory, not a file", "", {"out", "target"}},
+        {"link loop", [](const fs::path& d) { fs::create_symlink("out", d / "out"); },
+         "cannot write: Too many levels of symbolic links", "", {"out"}},
+        {"missing folder", [](const fs::path&) {}, "cannot write: No such file or directory", "", {}, "nowhere/out"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        c.prepare(dir_);
+        const fs::path out = at(c.output);
+        EXPECT_EQ(failure([&] { zeq::writeOutputFile(out.string(), "new"); }), c.expectedError);
+        EXPECT_EQ(entries(), c.entries);
+        if (c.expectedError.empty()) {
+            EXPECT_EQ(readText(out), "new");
+        }
+        if (!c.inTarget.empty()) {
+            EXPECT_EQ(readText(at("target")), c.inTarget);
+            EXPECT_TRUE(fs::is_symlink(out));
+        }
+    }
+}
+
+TEST_F(OutputFile, ReplacingKeepsThePermissionBits) {
+    writeText(at("out"), "old");
+    fs::permissions(at("out"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    zeq::writeOutputFile(at("out").string(), "new");
+    EXPECT_EQ(readText(at("out")), "new");
+    EXPECT_EQ(fs::status(at("out")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// A FIFO is written straight (devices take the same path): the reader gets the bytes and the FIFO
+// is still a FIFO afterwards.
+TEST_F(OutputFile, FifoIsWrittenStraight) {
+    ASSERT_EQ(::mkfifo(at("pipe").c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = readText(at("pipe")); });
+    zeq::writeOutputFile(at("pipe").string(), "through the pipe");
+    reader.join();
+    EXPECT_EQ(received, "through the pipe");
+    EXPECT_TRUE(fs::is_fifo(at("pipe")));
+    EXPECT_EQ(entries(), std::vector<std::string>{"pipe"});
+}
+
+TEST_F(OutputFile, DashIsStandardOutput) {
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    FILE* capture = std::fopen(at("captured").c_str(), "w");
+    ASSERT_NE(capture, nullptr);
+    ::dup2(::fileno(capture), STDOUT_FILENO);
+    const std::string error = failure([] { zeq::writeOutputFile("-", "to stdout"); });
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    std::fclose(capture);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(readText(at("captured")), "to stdout");
+    EXPECT_EQ(entries(), std::vector<std::string>{"captured"});
+}
+
+// A folder the user may not write: the write fails, the old file stays, nothing is left behind.
+// Root may write anywhere, so the attempt runs in a child that gives up root first.
+TEST_F(OutputFile, UnwritableFolder) {
+    fs::create_directory(at("locked"));
+    writeText(at("locked/out"), "old");
+    fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(at("locked"), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                      fs::perms::others_exec);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+        const std::string error = failure([&] { zeq::writeOutputFile(at("locked/out").string(), "new"); });
+        ::_exit(error == "cannot write: Permission denied" ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readText(at("locked/out")), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(at("locked")), fs::directory_iterator()), 1);
+}
+
+// A write that fails half-way (here: over the file size limit) removes its temporary file and
+// leaves the old file as it was.
+TEST_F(OutputFile, WriteFailingHalfWay) {
+    writeText(at("out"), "old");
+    const std::string big(100000, 'x');
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string error = failure([&] { zeq::writeOutputFile(at("out").string(), big); });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(error, "cannot write: File too large");
+    EXPECT_EQ(readText(at("out")), "old");
+    EXPECT_EQ(entries(), std::vector<std::string>{"out"});
+}
+
+}  // namespace

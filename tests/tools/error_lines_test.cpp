@@ -1,0 +1,118 @@
+// The zeq command's failures as the user sees them: one line on stderr in the same words for the
+// same fault whichever verb meets it, exit status 1 for bad input and 2 for wrong usage.
+#include "support.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace zeq::test {
+namespace {
+
+// A scene document whose one mesh welds into 65536 output vertices, one more than a mesh may have.
+std::string oversizedSceneDocument() {
+    constexpr int kVertices = 65536;
+    std::string vertices, faces;
+    for (int v = 0; v < kVertices; ++v) vertices += (v ? ",[" : "[") + std::to_string(v) + ",0,0]";
+    for (int f = 0; f * 3 < kVertices; ++f) {
+        faces += (f ? ",[" : "[") + std::to_string(f * 3) + "," + std::to_string((f * 3 + 1) % kVertices) + "," +
+                 std::to_string((f * 3 + 2) % kVertices) + "]";
+    }
+    return R"({"objects": [{"id": "BigMesh", "kind": "mesh", "mesh": {"vertices": [)" + vertices +
+           R"(], "faces": [)" + faces + R"(]}}], "nodes": [{"name": "Big", "object": "BigMesh"}]})";
+}
+
+TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
+    ScratchDir scratch;
+    const std::string missing = scratch.file("missing.zeq");
+    const std::string folder = scratch.file("folder");
+    std::filesystem::create_directory(folder);
+    const std::string out = scratch.file("out.zeq");
+    const std::string good = scratch.file("good.zeq");
+    writeBytes(good, encodeSceneFile(validScene()));
+    const std::string big = scratch.file("big.json");
+    std::ofstream(big) << oversizedSceneDocument();
+
+    // A vertex buffer whose byte array declares 4194303 bytes of which three are present: the
+    // value at byte 9 of the 12-byte data stream runs past its end.
+    NullMap map;
+    for (int i = 0; i < 18; ++i) map.appendBit(true);
+    map.appendBit(false);
+    for (int i = 0; i < 3; ++i) map.appendBit(true);
+    ProtocolBuffer pb;
+    pb.nullMap = map;
+    const uint8_t data[] = {0, 2, 0, 5, 1, 0, 0xFF, 0xFF, 0xFF, 1, 2, 3};
+    pb.buffer.appendBytes(data, sizeof data, false);
+    Protocol protocol;
+    ByteBuffer packet;
+    protocol.encodePacket(packet, pb, true);
+    const std::string truncated = scratch.file("truncated.zeq");
+    writeBytes(truncated, packet);
+    const std::string truncatedText =
+        "truncated data: the value at byte offset 9 runs past the end of the data stream (12 bytes)";
+
+    const std::string cannotOpen = ": cannot open: No such file or directory\n";
+    const std::string isFolder = ": is a directory, not a file\n";
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"frobnicate", 2, "zeq: unknown command 'frobnicate'; run 'zeq --help'\n"},
+        {"", 2, "zeq: no command given; run 'zeq --help'\n"},
+        {"info --frob " + quoted(good), 2,
+         "zeq: info: the following argument was not expected: --frob; run 'zeq info --help'\n"},
+        {"export", 2, "zeq: export: --output is required; run 'zeq export --help'\n"},
+        {"scene demo extra", 2,
+         "zeq: scene demo: the following argument was not expected: extra; run 'zeq scene demo --help'\n"},
+
+        {"info " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
+        {"dump " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
+        {"validate " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
+        {"import " + quoted(missing) + " -o " + quoted(out), 1, "zeq: " + missing + cannotOpen},
+        {"export " + quoted(missing) + " -o " + quoted(out), 1, "zeq: " + missing + cannotOpen},
+        {"scene check " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
+
+        {"info " + quoted(folder), 1, "zeq: " + folder + isFolder},
+        {"import " + quoted(folder) + " -o " + quoted(out), 1, "zeq: " + folder + isFolder},
+        {"export " + quoted(folder) + " -o " + quoted(out), 1, "zeq: " + folder + isFolder},
+        {"scene check " + quoted(folder), 1, "zeq: " + folder + isFolder},
+        {"export -o " + quoted(folder), 1, "zeq: " + folder + isFolder},
+        {"import " + quoted(good) + " -o " + quoted(folder), 1, "zeq: " + folder + isFolder},
+        {"scene demo -o " + quoted(folder), 1, "zeq: " + folder + isFolder},
+        {"export -o " + quoted(scratch.file("nowhere/out.zeq")), 1,
+         "zeq: " + scratch.file("nowhere/out.zeq") + ": cannot write: No such file or directory\n"},
+
+        {"info " + quoted(truncated), 1, "zeq: " + truncated + ": " + truncatedText + "\n"},
+        {"import " + quoted(truncated) + " -o " + quoted(out), 1, "zeq: " + truncated + ": " + truncatedText + "\n"},
+
+        {"export " + quoted(big) + " -o " + quoted(out), 1,
+         "zeq: " + out + ": too many vertices in the mesh \"Big\" (65536 vertices, at most 65535)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const RunResult result = runZeq(c.arguments, scratch);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.err, c.line);
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
+// --plugins is a global option: it may come before or after the verb.
+TEST(ErrorLines, PluginFolderBeforeOrAfterTheVerb) {
+    ScratchDir scratch;
+    const std::string empty = scratch.file("no-plugins");
+    std::filesystem::create_directory(empty);
+    for (const std::string& arguments : {"--plugins " + quoted(empty) + " plugins", "plugins --plugins " + quoted(empty)}) {
+        SCOPED_TRACE(arguments);
+        const RunResult result = runZeq(arguments, scratch);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_THAT(result.out, ::testing::HasSubstr("0 libraries loaded, 0 failed"));
+    }
+}
+
+}  // namespace
+}  // namespace zeq::test

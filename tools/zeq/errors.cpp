@@ -1,0 +1,67 @@
+// Wording of the zeq command's failures.
+#include "tools/zeq/errors.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace zeq::cli {
+
+std::string errorLineText(std::string text, const std::string& subject) {
+    while (!text.empty() && (text.back() == '.' || std::isspace(static_cast<unsigned char>(text.back())))) {
+        text.pop_back();
+    }
+    if (!subject.empty() && text.rfind(subject + ": ", 0) == 0) text.erase(0, subject.size() + 2);
+    // Lower-case only a capitalised ordinary word: one capital followed by small letters.
+    std::size_t end = 1;
+    while (end < text.size() && std::islower(static_cast<unsigned char>(text[end]))) ++end;
+    const bool wordEnds = end == text.size() || text[end] == ' ' || text[end] == ',' || text[end] == ':';
+    if (!text.empty() && std::isupper(static_cast<unsigned char>(text[0])) && end > 1 && wordEnds) {
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    }
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+VerbOnCommandLine findVerb(CLI::App& app, int argc, char** argv) {
+    VerbOnCommandLine verb;
+    CLI::App* current = &app;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--") break;
+        if (word == "--plugins") {
+            ++i;  // its value
+            continue;
+        }
+        if (word.empty() || word[0] == '-') continue;
+        CLI::App* next = nullptr;
+        for (CLI::App* sub : current->get_subcommands({}))
+            if (sub->get_name() == word) next = sub;
+        if (!next) {
+            if (current == &app) verb.unknown = word;
+            break;
+        }
+        current = next;
+        verb.path += (verb.path.empty() ? "" : " ") + word;
+        if (current->get_subcommands({}).empty()) break;  // the rest are the verb's arguments
+    }
+    return verb;
+}
+
+int reportUsage(const VerbOnCommandLine& verb, const std::string& problem) {
+    std::string text = problem;
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    // CLI11 starts its sentences with a capital ("The following argument was not expected: x").
+    text = errorLineText(text, "");
+    const std::string help = verb.path.empty() ? "zeq --help" : "zeq " + verb.path + " --help";
+    if (verb.path.empty()) {
+        std::fprintf(stderr, "zeq: %s; run '%s'\n", text.c_str(), help.c_str());
+    } else {
+        std::fprintf(stderr, "zeq: %s: %s; run '%s'\n", verb.path.c_str(), text.c_str(), help.c_str());
+    }
+    return 2;
+}
+
+}  // namespace zeq::cli

@@ -1,0 +1,27 @@
+#pragma once
+// How the zeq command words its failures: every failure is one line on stderr,
+// "zeq: <file>: <what went wrong>" (exit status 1), and a mistake on the command line is one line
+// that points to the help of the verb concerned (exit status 2).
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+namespace zeq::cli {
+
+// A plug-in's message-box sentence as the text of an error line about `subject`: without the
+// trailing full stop, blanks and line breaks, without a leading "<subject>: " (the line names the
+// file already), and with the first word in lower case when it is an ordinary word ("Too many
+// vertices ..." becomes "too many vertices ...", a name such as "TransformationFactory::..." stays).
+std::string errorLineText(std::string sentence, const std::string& subject);
+
+// The verb a command line names, found before parsing so that errors can point to its help.
+struct VerbOnCommandLine {
+    std::string path;     // "info", "scene demo"; empty when no verb is named
+    std::string unknown;  // the first word, when it names no verb
+};
+VerbOnCommandLine findVerb(CLI::App& app, int argc, char** argv);
+
+// Prints the line for a command-line mistake and returns the exit status 2.
+int reportUsage(const VerbOnCommandLine& verb, const std::string& problem);
+
+}  // namespace zeq::cli
