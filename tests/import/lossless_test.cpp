@@ -54,7 +54,7 @@ constexpr const char kKindsScene[] = R"json({
     {"name": "J1", "object": "Bone", "transform": {"translation": [1, 0, 0]}},
     {"name": "J2", "parent": "J1", "object": "Bone", "transform": {"translation": [0, 0, 1]}},
     {"name": "J3", "object": "Bone", "transform": {"translation": [0, 0, 2]}},
-    {"name": "Body", "object": "Skinned", "material": "Shiny"},
+    {"name": "Body", "object": "Skinned", "material": "Shiny", "transform": {"translation": [0, 0, 1]}},
     {"name": "Plate", "object": "Quad", "material": "Shiny", "transform": {"translation": [5, 0, 0]}},
     {"name": "Mover", "object": "Quad", "keys": [
       {"tick": 0, "transform": {"translation": [0, 0, 0]}},

@@ -170,6 +170,8 @@ protected:
         ASSERT_TRUE(std::filesystem::exists(kImporterPath)) << kImporterPath << " is built with the tests";
         ASSERT_TRUE(plugins_.loadLibrary(kExporterPath)) << plugins_.failures().back().reason;
         ASSERT_TRUE(plugins_.loadLibrary(kImporterPath)) << plugins_.failures().back().reason;
+        for (const char* library : {"/ZeqLOD.so", "/Sprite.so"})
+            ASSERT_TRUE(plugins_.loadLibrary(std::string(ZEQ_RUNTIME_DIR) + library)) << library;
     }
 
     // Exports the host's scene with normals and tangents and decodes the file.
