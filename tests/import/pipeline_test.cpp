@@ -76,7 +76,7 @@ TEST_F(Pipeline, CompressedDataThatDoNotInflate) {
 }
 
 TEST_F(Pipeline, RecordsThatDoNotDecode) {
-    // A packet holding only the version pair: the Zeq2 root runs out of presence bits at once.
+    // A packet holding the version pair and one byte: the Zeq2 root runs past the end of the data.
     Protocol protocol;
     registerFormatTypes(protocol);
     ProtocolBuffer pb;
@@ -84,7 +84,7 @@ TEST_F(Pipeline, RecordsThatDoNotDecode) {
     pb.buffer.appendBytes(version, 5, false);
     ByteBuffer bytes;
     protocol.encodePacket(bytes, pb, true);
-    expectFailure(writeBytes(bytes), "The presence bits run out at byte offset 4 of the data stream.");
+    expectFailure(writeBytes(bytes), "Truncated data: the value at byte offset 5 runs past the end of the data stream (5 bytes).");
 }
 
 TEST_F(Pipeline, OtherMajorVersionsAreRefused) {

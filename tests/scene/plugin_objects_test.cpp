@@ -97,9 +97,13 @@ TEST_F(PluginObjects, AreThePluginsOwnObjectsWithTheirBehaviour) {
 }
 
 TEST_F(PluginObjects, SaveInTheDocumentFormAndLoadAgainAsPluginObjects) {
-    Host plain;
-    buildDemoScene(plain);
-    const json withoutPlugins = saveSceneDocument(plain);
+    // Each host is the running one while it lives, so the plain one ends before the test host loads.
+    json withoutPlugins;
+    {
+        Host plain;
+        buildDemoScene(plain);
+        withoutPlugins = saveSceneDocument(plain);
+    }
 
     loadPlugins();
     buildDemoScene(host);
