@@ -30,6 +30,8 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     const std::string folder = scratch.file("folder");
     std::filesystem::create_directory(folder);
     const std::string out = scratch.file("out.zeq");
+    const std::string document = scratch.file("out.json");
+    const std::string missingDocument = scratch.file("missing.json");
     const std::string good = scratch.file("good.zeq");
     writeBytes(good, encodeSceneFile(validScene()));
     const std::string big = scratch.file("big.json");
@@ -72,22 +74,20 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         {"info " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
         {"dump " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
         {"validate " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
-        {"import " + quoted(missing) + " -o " + quoted(out), 1, "zeq: " + missing + cannotOpen},
-        {"export " + quoted(missing) + " -o " + quoted(out), 1, "zeq: " + missing + cannotOpen},
+        {"import " + quoted(missing) + " -o " + quoted(document), 1, "zeq: " + missing + cannotOpen},
+        {"export " + quoted(missingDocument) + " -o " + quoted(out), 1, "zeq: " + missingDocument + cannotOpen},
         {"scene check " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
 
         {"info " + quoted(folder), 1, "zeq: " + folder + isFolder},
-        {"import " + quoted(folder) + " -o " + quoted(out), 1, "zeq: " + folder + isFolder},
+        {"import " + quoted(folder) + " -o " + quoted(document), 1, "zeq: " + folder + isFolder},
         {"export " + quoted(folder) + " -o " + quoted(out), 1, "zeq: " + folder + isFolder},
         {"scene check " + quoted(folder), 1, "zeq: " + folder + isFolder},
-        {"export -o " + quoted(folder), 1, "zeq: " + folder + isFolder},
-        {"import " + quoted(good) + " -o " + quoted(folder), 1, "zeq: " + folder + isFolder},
         {"scene demo -o " + quoted(folder), 1, "zeq: " + folder + isFolder},
         {"export -o " + quoted(scratch.file("nowhere/out.zeq")), 1,
          "zeq: " + scratch.file("nowhere/out.zeq") + ": cannot write: No such file or directory\n"},
 
         {"info " + quoted(truncated), 1, "zeq: " + truncated + ": " + truncatedText + "\n"},
-        {"import " + quoted(truncated) + " -o " + quoted(out), 1, "zeq: " + truncated + ": " + truncatedText + "\n"},
+        {"import " + quoted(truncated) + " -o " + quoted(document), 1, "zeq: " + truncated + ": " + truncatedText + "\n"},
 
         {"export " + quoted(big) + " -o " + quoted(out), 1,
          "zeq: " + out + ": too many vertices in the mesh \"Big\" (65536 vertices, at most 65535)\n"},
@@ -98,6 +98,7 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.err, c.line);
         EXPECT_FALSE(std::filesystem::exists(out));
+        EXPECT_FALSE(std::filesystem::exists(document));
     }
 }
 

@@ -58,7 +58,15 @@ SceneFacts factsOf(const std::string& path) {
     note(root.meshes);
     note(root.joints);
     note(root.skins);
-    for (const auto& [name, parent] : nodes) facts.parents.emplace(name, parent ? names[*parent] : "");
+    // LOD groups do not travel through foreign files: their levels come back as plain children of the
+    // group's node, so where a level hangs is not compared.
+    std::set<int64_t> levels;
+    if (loaded.file.extra2.lods)
+        for (const Zeq2LOD& lod : *loaded.file.extra2.lods) levels.insert(lod.objectIds.begin(), lod.objectIds.end());
+    std::set<std::string> levelNames;
+    for (int64_t id : levels) levelNames.insert(names[id]);
+    for (const auto& [name, parent] : nodes)
+        if (!levelNames.count(name)) facts.parents.emplace(name, parent ? names[*parent] : "");
     auto noteLights = [&](const char* kind, const auto& list) {
         if (list)
             for (const auto& light : *list) facts.lights.emplace(kind, nameOf(light));

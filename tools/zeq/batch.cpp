@@ -29,10 +29,9 @@ void flushAll() {
 
 // Converts one input and prints its failure; false when it failed.
 bool convertAndReport(const BatchItem& item, const std::string& subject,
-                      const std::function<void(const BatchItem&)>& convert) {
+                      const std::function<int(const BatchItem&)>& convert) {
     try {
-        convert(item);
-        return true;
+        return convert(item) == 0;
     } catch (const CommandError& e) {
         std::fprintf(stderr, "zeq: %s: %s\n", e.subject().c_str(), e.what());
     } catch (const std::bad_alloc&) {
@@ -51,7 +50,7 @@ bool convertAndReport(const BatchItem& item, const std::string& subject,
 // for that input alone would (the exporter numbers scene nodes with a counter that lives as long as
 // the library), and nothing one input leaves behind (process-wide state, a crash) reaches the next.
 bool convertInChild(const BatchItem& item, const std::string& subject,
-                    const std::function<void(const BatchItem&)>& convert) {
+                    const std::function<int(const BatchItem&)>& convert) {
     flushAll();
     const pid_t child = fork();
     if (child < 0) {
@@ -81,12 +80,11 @@ bool convertInChild(const BatchItem& item, const std::string& subject,
 
 int runBatch(const std::string& verb, const std::vector<std::string>& inputs, const std::string& output,
              const std::string& extension, const std::string& defaultStem,
-             const std::function<void(const BatchItem&)>& convert) {
+             const std::function<int(const BatchItem&)>& convert) {
     std::error_code ec;
     const bool intoFolder = inputs.size() > 1 || fs::is_directory(output, ec) || (!output.empty() && output.back() == '/');
     if (!intoFolder) {
-        convert({inputs.empty() ? std::string() : inputs.front(), output});
-        return 0;
+        return convert({inputs.empty() ? std::string() : inputs.front(), output});
     }
 
     fs::create_directories(output, ec);

@@ -13,9 +13,9 @@ struct BatchItem {
     std::string output;
 };
 
-// Runs `convert` once per input. With at most one input and an `output` that is not a folder
+// Runs `convert` once per input; it returns the one-input command's exit status. With at most one input and an `output` that is not a folder
 // (and does not end in '/'), this is the plain one-input command: `output` is the file to write
-// and failures propagate as usual. Otherwise `output` is a folder, created when missing; each
+// and its status and failures propagate as usual. Otherwise `output` is a folder, created when missing; each
 // input writes <stem><extension> into it, in a child process of its own (so each output is what a
 // run for that input alone writes, and a crash fails only its input); failures are printed as
 // "zeq: <file>: <what>" and counted, and the run ends with "zeq <verb>: N converted, M failed" on stderr and exit status 1
@@ -23,6 +23,6 @@ struct BatchItem {
 // fails instead of overwriting the first one's output.
 int runBatch(const std::string& verb, const std::vector<std::string>& inputs, const std::string& output,
              const std::string& extension, const std::string& defaultStem,
-             const std::function<void(const BatchItem&)>& convert);
+             const std::function<int(const BatchItem&)>& convert);
 
 }  // namespace zeq::cli

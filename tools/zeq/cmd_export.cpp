@@ -103,6 +103,9 @@ void writeEmbeddedTextures(const headless::ForeignReadReport& report, const std:
 int runExportCommand(const ExportArgs& args) {
     enum class Source { Demo, Document, Foreign };
     Source source = Source::Demo;
+    std::error_code folderCheck;
+    if (!args.scene.empty() && args.scene != "-" && std::filesystem::is_directory(args.scene, folderCheck))
+        throw zeq::cli::CommandError(args.scene, "is a directory, not a file");
     if (!args.scene.empty()) {
         if (args.scene == "-" || headless::isSceneDocumentPath(args.scene)) source = Source::Document;
         else if (headless::isForeignReadPath(args.scene)) source = Source::Foreign;
@@ -200,7 +203,7 @@ ZEQ_COMMAND(10, [](CLI::App& app) {
                                       ExportArgs one = *args;
                                       one.scene = item.input;
                                       one.output = item.output;
-                                      runExportCommand(one);
+                                      return runExportCommand(one);
                                   });
     };
 });

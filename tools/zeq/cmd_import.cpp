@@ -89,7 +89,7 @@ std::function<int()> setupImport(CLI::App& app) {
                                       ImportOptions one = *options;
                                       one.file = item.input;
                                       one.output = item.output;
-                                      importScene(one);
+                                      return importScene(one);
                                   });
     };
 }
