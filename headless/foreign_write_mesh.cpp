@@ -171,9 +171,9 @@ std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Objec
     if (mesh.faces.empty() || mesh.verts.empty()) return {};
     if (mesh.GetSpecifiedNormals() == nullptr || mesh.GetSpecifiedNormals()->GetNumFaces() != mesh.getNumFaces()) {
         mesh.SpecifyNormals();
-        MeshNormalSpec* spec = mesh.GetSpecifiedNormals();
-        spec->SetParent(&mesh);
-        spec->CheckNormals();
+        MeshNormalSpec* specified = mesh.GetSpecifiedNormals();
+        specified->SetParent(&mesh);
+        specified->CheckNormals();
     }
     MeshNormalSpec& normals = *mesh.GetSpecifiedNormals();
 

@@ -19,8 +19,8 @@ refused=$work/refused.md
   echo "|---|---|---|---|---|"
 } >"$table"
 : >"$refused"
-for spec in "glTF 2.0:glTF2:gltf glb" "FBX:FBX:fbx" "Collada:Collada:dae zae" "OBJ:OBJ:obj" "PLY:PLY:ply" "STL:STL:stl"; do
-  IFS=: read -r format folder extensions <<<"$spec"
+for entry in "glTF 2.0:glTF2:gltf glb" "FBX:FBX:fbx" "Collada:Collada:dae zae" "OBJ:OBJ:obj" "PLY:PLY:ply" "STL:STL:stl"; do
+  IFS=: read -r format folder extensions <<<"$entry"
   names=()
   for e in $extensions; do names+=(-iname "*.$e" -o); done
   unset 'names[${#names[@]}-1]'
