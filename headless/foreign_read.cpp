@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <fstream>
 #include <numbers>
+#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -298,6 +299,33 @@ bool plyHeaderNeverEnds(const std::filesystem::path& path) {
     }
 }
 
+// Whether a PLY header has an element line that is not "element <name> <count>" or declares a count
+// larger than the file: every element with a property takes at least one byte, so such a count is
+// a lie. Assimp's PLY reader spins for ever on either. Only the header (up to "end_header") is read.
+bool plyElementLineIsBad(const std::filesystem::path& path) {
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) return false;
+    std::ifstream in(path, std::ios::binary);
+    std::string header(64 * 1024, '\0');
+    in.read(header.data(), static_cast<std::streamsize>(header.size()));
+    header.resize(static_cast<std::size_t>(in.gcount()));
+    if (header.size() < 3 || std::tolower(static_cast<unsigned char>(header[0])) != 'p') return false;
+    std::istringstream lines(header.substr(0, header.find("end_header")));
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::vector<std::string> tokens;
+        for (std::string word; words >> word;) tokens.push_back(word);
+        if (tokens.empty() || tokens[0] != "element") continue;
+        if (tokens.size() != 3) return true;
+        const std::string& count = tokens[2];
+        if (count.find_first_not_of("0123456789") != std::string::npos || count.size() > 19) return true;
+        if (std::stoull(count) > size) return true;
+    }
+    return false;
+}
+
 bool hasFaceWithoutCorners(const aiScene& ai) {
     for (unsigned m = 0; m < ai.mNumMeshes; ++m) {
         const aiMesh* mesh = ai.mMeshes[m];
@@ -322,9 +350,11 @@ unsigned readFlags() {
 
 ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path, const ForeignReadOptions& options) {
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) throw ForeignSceneError("no such file");
-    if (std::filesystem::is_directory(path, ec)) throw ForeignSceneError("is a folder, not a file");
+    if (!std::filesystem::exists(path, ec)) throw ForeignSceneError("cannot open: No such file or directory");
+    if (std::filesystem::is_directory(path, ec)) throw ForeignSceneError("is a directory, not a file");
     if (foreign::plyHeaderNeverEnds(path)) throw ForeignSceneError("PLY header without its end_header line");
+    if (foreign::plyElementLineIsBad(path))
+        throw ForeignSceneError("PLY header has a malformed element line or more elements than the file has bytes");
 
     Assimp::Importer importer;
     if (options.progress) importer.SetProgressHandler(new foreign::ProgressForwarder(options.progress));
