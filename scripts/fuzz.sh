@@ -35,7 +35,9 @@ for name in "${targets[@]}"; do
   work=$dir/corpus/$name
   findings=$dir/findings
   mkdir -p "$work" "$findings"
-  options=(-max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1
+  # A fixed seed (ZEQ_FUZZ_SEED, default 1) makes a run from the same corpus try the same inputs, so a
+  # short smoke run repeats what was tried before it; a campaign sets its own.
+  options=(-seed="${ZEQ_FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1
            -artifact_prefix="$findings/$name-")
   [ -f "fuzz/$name.dict" ] && options+=(-dict="fuzz/$name.dict")
   log=$dir/fuzz-$name.log

@@ -117,4 +117,29 @@ TEST(ModelExport, EmbeddedTexturesAreWrittenBesideTheOutput) {
     (void)dump;
 }
 
+
+// A model's export, imported and exported again, gives the same records (ids may be renumbered,
+// numbers within float precision): the skinned, animated models and models with lights, cameras
+// and several materials.
+TEST(ModelExport, ExportImportExportKeepsEveryRecord) {
+    for (const char* model : {"glTF2/simple_skin/simple_skin.gltf", "FBX/huesitos.fbx", "Collada/lights.dae",
+                              "Collada/cameras.dae", "OBJ/spider.obj"}) {
+        SCOPED_TRACE(model);
+        if (!fs::exists(kCorpus / model)) continue;
+        ScratchDir scratch;
+        const std::string first = scratch.file("first.zeq");
+        const std::string document = scratch.file("back.json");
+        const std::string second = scratch.file("second.zeq");
+        for (const std::string& step :
+             {"export " + quoted((kCorpus / model).string()) + " -o " + quoted(first) + " --normals --animation",
+              "import " + quoted(first) + " -o " + quoted(document),
+              "export " + quoted(document) + " -o " + quoted(second) + " --normals --animation"}) {
+            const RunResult run = runZeq(step, scratch);
+            ASSERT_EQ(run.status, 0) << step << "\n" << run.err;
+        }
+        const RunResult diff = runZeq("diff " + quoted(first) + " " + quoted(second) + " --tolerance 1e-4", scratch);
+        EXPECT_EQ(diff.status, 0) << readText(scratch.file("stdout.txt"));
+    }
+}
+
 }  // namespace
