@@ -92,7 +92,8 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material) {
     const unsigned index = static_cast<unsigned>(parts.materials.size() - 1);
     parts.materialIndex[material] = index;
     if (material == nullptr) {
-        out->AddProperty(new aiString(AI_DEFAULT_MATERIAL_NAME), AI_MATKEY_NAME);
+        const aiString defaultName(AI_DEFAULT_MATERIAL_NAME);
+        out->AddProperty(&defaultName, AI_MATKEY_NAME);
         const aiColor3D grey(0.6f, 0.6f, 0.6f);
         out->AddProperty(&grey, 1, AI_MATKEY_COLOR_DIFFUSE);
         return index;
