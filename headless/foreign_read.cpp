@@ -326,6 +326,38 @@ bool plyElementLineIsBad(const std::filesystem::path& path) {
     return false;
 }
 
+// Whether an OFF file's faces do not fit its header: a face with no corners or one naming a vertex
+// beyond the declared count. Assimp's OFF reader reads such faces out of bounds and crashes the
+// process, so they are found beforehand. Files that do not open with "OFF" are left to the reader.
+bool offFacesAreBad(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    if (!std::getline(in, line) || line.rfind("OFF", 0) != 0) return false;
+    auto nextData = [&in, &line]() -> bool {
+        while (std::getline(in, line)) {
+            const std::size_t start = line.find_first_not_of(" \t\r");
+            if (start != std::string::npos && line[start] != '#') return true;
+        }
+        return false;
+    };
+    long long vertices = 0;
+    long long faces = 0;
+    if (!nextData() || !(std::istringstream(line) >> vertices >> faces) || vertices < 0 || faces < 0) return false;
+    for (long long v = 0; v < vertices; ++v)
+        if (!nextData()) return false;  // too few vertices: the reader refuses that itself
+    for (long long f = 0; f < faces; ++f) {
+        if (!nextData()) return false;
+        std::istringstream words(line);
+        long long corners = 0;
+        if (!(words >> corners) || corners <= 0) return true;
+        for (long long c = 0; c < corners; ++c) {
+            long long index = -1;
+            if (!(words >> index) || index < 0 || index >= vertices) return true;
+        }
+    }
+    return false;
+}
+
 bool hasFaceWithoutCorners(const aiScene& ai) {
     for (unsigned m = 0; m < ai.mNumMeshes; ++m) {
         const aiMesh* mesh = ai.mMeshes[m];
@@ -353,6 +385,8 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
     if (!std::filesystem::exists(path, ec)) throw ForeignSceneError("cannot open: No such file or directory");
     if (std::filesystem::is_directory(path, ec)) throw ForeignSceneError("is a directory, not a file");
     if (foreign::plyHeaderNeverEnds(path)) throw ForeignSceneError("PLY header without its end_header line");
+    if (foreign::offFacesAreBad(path))
+        throw ForeignSceneError("OFF face with no corners or naming a vertex the file does not have");
     if (foreign::plyElementLineIsBad(path))
         throw ForeignSceneError("PLY header has a malformed element line or more elements than the file has bytes");
 
