@@ -78,12 +78,16 @@ bool convertInChild(const BatchItem& item, const std::string& subject,
 
 }  // namespace
 
+bool isBatchOutput(const std::vector<std::string>& inputs, const std::string& output) {
+    std::error_code ec;
+    return inputs.size() > 1 || fs::is_directory(output, ec) || (!output.empty() && output.back() == '/');
+}
+
 int runBatch(const std::string& verb, const std::vector<std::string>& inputs, const std::string& output,
              const std::string& extension, const std::string& defaultStem,
              const std::function<int(const BatchItem&)>& convert) {
     std::error_code ec;
-    const bool intoFolder = inputs.size() > 1 || fs::is_directory(output, ec) || (!output.empty() && output.back() == '/');
-    if (!intoFolder) {
+    if (!isBatchOutput(inputs, output)) {
         return convert({inputs.empty() ? std::string() : inputs.front(), output});
     }
 

@@ -21,6 +21,10 @@ struct BatchItem {
 // "zeq: <file>: <what>" and counted, and the run ends with "zeq <verb>: N converted, M failed" on stderr and exit status 1
 // when any input failed. Two inputs with the same stem would write the same file: the second one
 // fails instead of overwriting the first one's output.
+// Whether runBatch treats `output` as the folder for its inputs: several inputs, an existing folder,
+// or a name ending in '/'.
+bool isBatchOutput(const std::vector<std::string>& inputs, const std::string& output);
+
 int runBatch(const std::string& verb, const std::vector<std::string>& inputs, const std::string& output,
              const std::string& extension, const std::string& defaultStem,
              const std::function<int(const BatchItem&)>& convert);

@@ -79,10 +79,8 @@ std::function<int()> setupImport(CLI::App& app) {
         ->required()
         ->type_name("OUT|DIR");
     return [options] {
-        std::error_code ec;
-        const bool intoFolder = options->files.size() > 1 || std::filesystem::is_directory(options->output, ec) ||
-                                options->output.ends_with('/');
-        if (!intoFolder && !zeq::cli::isWritableScenePath(options->output))
+        if (!zeq::cli::isBatchOutput(options->files, options->output) &&
+            !zeq::cli::isWritableScenePath(options->output))
             return zeq::cli::refuseOutputFormat(options->output);
         return zeq::cli::runBatch("import", options->files, options->output, ".json", "scene",
                                   [options](const zeq::cli::BatchItem& item) {
