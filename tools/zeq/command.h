@@ -50,4 +50,4 @@ struct Registrar {
 #define ZEQ_CLI_CONCAT(a, b) ZEQ_CLI_CONCAT2(a, b)
 // ZEQ_COMMAND(order, [](CLI::App& app) { auto* sub = app.add_subcommand(...); ...; return [=]{ ...; return 0; }; })
 #define ZEQ_COMMAND(order, setup) \
-    static ::zeq::cli::Registrar ZEQ_CLI_CONCAT(zeqCommandRegistrar_, __LINE__)(order, setup)
+    static ::zeq::cli::Registrar ZEQ_CLI_CONCAT(zeqCommandRegistrar_, __COUNTER__)(order, setup)

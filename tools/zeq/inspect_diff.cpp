@@ -3,6 +3,7 @@
 #include "tools/zeq/inspect_diff.h"
 
 #include "format/json.h"
+#include "tools/zeq/inspect_validate.h"
 #include "tools/zeq/inspect_vertices.h"
 
 #include <algorithm>
@@ -374,10 +375,6 @@ private:
     std::unordered_map<std::string, std::unordered_map<int64_t, int64_t>> ids_;  // per id space: A id -> B id
     std::string recordA_, recordB_;
 };
-
-std::string counted(int64_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 }  // namespace
 

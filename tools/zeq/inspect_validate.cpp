@@ -534,11 +534,11 @@ private:
     std::unordered_map<const Zeq2IndexBuffer*, int32_t> largestIndex_;
 };
 
+}  // namespace
+
 std::string counted(int64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
-
-}  // namespace
 
 ValidationReport validateScene(const SceneFile& file) { return Validator(file).run(); }
 

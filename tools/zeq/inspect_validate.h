@@ -43,6 +43,9 @@ std::string formatFinding(const Finding& finding);
 // "2 errors, 1 warning"
 std::string formatCounts(const ValidationReport& report);
 
+// A count with its noun: "1 error", "3 warnings".
+std::string counted(int64_t n, const char* one, const char* many);
+
 // The report as one JSON object: {"file", "errors", "warnings", "findings": [{"severity": "error" or
 // "warning", "record", "field", "message"}, ...]}; "field" is null for a finding about the whole
 // record, "message" the same text as the line form.
