@@ -165,7 +165,7 @@ void JsonWriter::finish() {
 
 void JsonWriter::newline() {
     buffer_ += '\n';
-    buffer_.append(2 * levels_.size(), ' ');
+    buffer_.append(levels_.size(), '\t');
 }
 
 void JsonWriter::beforeValue() {
@@ -176,11 +176,7 @@ void JsonWriter::beforeValue() {
     if (levels_.empty()) return;
     Level& level = levels_.back();
     if (!level.empty) buffer_ += ',';
-    if (level.inlineLevel) {
-        if (!level.empty) buffer_ += ' ';
-    } else {
-        newline();
-    }
+    if (!level.inlineLevel) newline();
     level.empty = false;
 }
 

@@ -6,8 +6,9 @@
 // refused; reading a million vertices makes no strings.
 //
 // Writing streams pretty-printed JSON to a sink: objects and arrays one entry a line, indented by
-// two spaces, except inline arrays (small number arrays such as a vertex, a face or a matrix),
-// which stay on one line.
+// a tab a level, except inline arrays (small number arrays such as a vertex, a face or a matrix),
+// which stay on one line without spaces. Tabs and the tight inline arrays keep a document of a
+// million triangles, which is mostly such arrays, within a third of its compact size.
 #include "headless/scene_document.h"
 
 #include <simdjson.h>

@@ -237,13 +237,13 @@ TEST(SceneDocumentModel, EarlierSavedDocumentsLoadTheSame) {
     }
 }
 
-// Saved documents are indented for people, small number arrays on one line each.
+// Saved documents are indented for people (a tab a level), small number arrays on one line each.
 TEST(SceneDocumentModel, SavedTextKeepsNumberArraysOnOneLine) {
     Host demo;
     buildDemoScene(demo);
     const std::string text = saveSceneDocumentText(demo);
     EXPECT_NE(text.find("\"vertices\": [\n"), std::string::npos);
-    EXPECT_NE(text.find("  [-0.5, -0.5, -0.5],\n"), std::string::npos);
+    EXPECT_NE(text.find("\t[-0.5,-0.5,-0.5],\n"), std::string::npos);
     EXPECT_NE(text.find("\"classId\": [\"0x"), std::string::npos);
     EXPECT_EQ(text.back(), '\n');
 }
