@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <type_traits>
@@ -187,6 +189,19 @@ struct SuperClassCodec {
 
 // Three numbers; with allowTwo, two numbers give the third as 0 (texture coordinates).
 Point3 readPoint(const Item& item, bool allowTwo = false) {
+    // The common case straight from the DOM; anything unusual takes the checked path below, which
+    // reports the problem.
+    simdjson::dom::array quick;
+    if (!item.value().get_array().get(quick) && (quick.size() == 3 || (allowTwo && quick.size() == 2))) {
+        Point3 p;
+        int i = 0;
+        for (const simdjson::dom::element v : quick) {
+            double d = 0;
+            if (v.get_double().get(d) || !(std::fabs(d) <= FLT_MAX)) break;
+            p[i++] = static_cast<float>(d);
+        }
+        if (static_cast<size_t>(i) == quick.size()) return p;
+    }
     const auto array = item.array();
     const size_t n = array.size();
     if (n != 3 && !(allowTwo && n == 2))
@@ -823,6 +838,16 @@ const Field<OtherMaterialModel> kOtherMaterialFields[] = {
 
 // Three indices below count.
 void readTriangle(const Item& item, size_t count, const char* what, uint32_t* corners) {
+    simdjson::dom::array quick;
+    if (!item.value().get_array().get(quick) && quick.size() == 3) {
+        int k = 0;
+        for (const simdjson::dom::element v : quick) {
+            uint64_t index = 0;
+            if (v.get_uint64().get(index) || index >= count) break;
+            corners[k++] = static_cast<uint32_t>(index);
+        }
+        if (k == 3) return;
+    }
     const auto array = item.array();
     if (array.size() != 3) item.fail("expected 3 indices, got " + std::to_string(array.size()));
     int k = 0;
@@ -995,17 +1020,27 @@ const Field<NormalsModel> kNormalFields[] = {
          spec.SetNumFaces(static_cast<int>(count));
          int i = 0;
          item.forEach([&](const Item& face) {
+             MeshNormalFace& normalFace = spec.Face(i++);
+             normalFace.SpecifyAll();
+             // The common case straight from the DOM, as in readTriangle.
+             simdjson::dom::array quick;
+             if (!face.value().get_array().get(quick) && quick.size() == 3) {
+                 int k = 0;
+                 for (const simdjson::dom::element v : quick) {
+                     int64_t id = 0;
+                     if (v.get_int64().get(id) || id < -1 || id >= static_cast<int64_t>(normalCount)) break;
+                     normalFace.SetNormalID(k++, static_cast<int>(id));
+                 }
+                 if (k == 3) return;
+             }
              const auto array = face.array();
              if (array.size() != 3) face.fail("expected 3 normal ids, got " + std::to_string(array.size()));
-             MeshNormalFace& normalFace = spec.Face(i++);
              int k = 0;
              face.forEach([&](const Item& corner) {
                  const int id = corner.intValue(-1);
                  if (id >= 0 && static_cast<size_t>(id) >= normalCount)
                      corner.fail("normal " + std::to_string(id) + " out of range (there are " + std::to_string(normalCount) + ")");
-                 normalFace.SetNormalID(k, id);
-                 normalFace.SpecifyNormalID(k, true);
-                 ++k;
+                 normalFace.SetNormalID(k++, id);
              });
          });
      },

@@ -72,8 +72,9 @@ float Item::floatValue() const {
     double value = 0;
     switch (value_.type()) {
     case element_type::DOUBLE: value = value_.get_double().value_unsafe(); break;
-    case element_type::INT64: return static_cast<float>(value_.get_int64().value_unsafe());
-    case element_type::UINT64: return static_cast<float>(value_.get_uint64().value_unsafe());
+    // Integers become floats through a double, as every number is read.
+    case element_type::INT64: value = static_cast<double>(value_.get_int64().value_unsafe()); break;
+    case element_type::UINT64: value = static_cast<double>(value_.get_uint64().value_unsafe()); break;
     case element_type::STRING: {
         const std::string_view text = value_.get_string().value_unsafe();
         if (text == "inf") return std::numeric_limits<float>::infinity();
