@@ -76,6 +76,11 @@ std::string saveSceneDocumentText(Host& host) {
     return text;
 }
 
+SceneDocumentCounts countSceneDocument(Host& host) {
+    const document::SceneModel model = document::captureScene(host);
+    return {model.nodes.size(), model.objects.size(), model.materials.size(), model.maps.size(), model.layers.size()};
+}
+
 nlohmann::json saveSceneDocument(Host& host) { return nlohmann::json::parse(saveSceneDocumentText(host)); }
 
 void saveSceneDocumentFile(Host& host, const std::string& path) {

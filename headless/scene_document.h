@@ -46,6 +46,12 @@ nlohmann::json saveSceneDocument(Host& host);
 // partial file; "-" is standard output. Throws zeq::OutputError when the file cannot be written.
 void saveSceneDocumentFile(Host& host, const std::string& path);
 
+// How many entries of each table saving the scene writes.
+struct SceneDocumentCounts {
+    size_t nodes = 0, objects = 0, materials = 0, maps = 0, layers = 0;
+};
+SceneDocumentCounts countSceneDocument(Host& host);
+
 // Checks a document without building it (what loading checks first).
 void checkSceneDocument(const nlohmann::json& document);
 void checkSceneDocumentText(std::string_view text);

@@ -1699,19 +1699,23 @@ struct LocatingSax : nlohmann::json_sax<nlohmann::json> {
     }
 };
 
-std::string describeParseError(std::string_view text, simdjson::error_code error) {
-    LocatingSax sax;
-    if (!nlohmann::json::sax_parse(text.begin(), text.end(), &sax) && !sax.message.empty()) return sax.message;
-    return simdjson::error_message(error);
-}
-
 }  // namespace
 
 SceneModel readScene(std::string_view text, bool padded) {
     simdjson::dom::parser parser;
     simdjson::dom::element root;
-    if (const auto error = parser.parse(text.data(), text.size(), !padded).get(root))
-        throw SceneDocumentError("invalid JSON: " + describeParseError(text, error));
+    std::string normalized;
+    if (const auto error = parser.parse(text.data(), text.size(), !padded).get(root)) {
+        LocatingSax sax;
+        if (!nlohmann::json::sax_parse(text.begin(), text.end(), &sax) && !sax.message.empty())
+            throw SceneDocumentError("invalid JSON: " + sax.message);
+        // JSON the fast parser alone refuses: integers beyond 64 bits, which are read as doubles.
+        if (error != simdjson::NUMBER_ERROR)
+            throw SceneDocumentError(std::string("invalid JSON: ") + simdjson::error_message(error));
+        normalized = nlohmann::json::parse(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        if (const auto again = parser.parse(normalized).get(root))
+            throw SceneDocumentError(std::string("invalid JSON: ") + simdjson::error_message(again));
+    }
     const Item rootItem(root, nullptr);
     rootItem.object();
     Reader reader;

@@ -248,4 +248,24 @@ TEST(SceneDocumentModel, SavedTextKeepsNumberArraysOnOneLine) {
     EXPECT_EQ(text.back(), '\n');
 }
 
+// Integers too long for 64 bits are numbers like any other (read as doubles); a number beyond any
+// double, and text that is not JSON, are refused with what and where.
+TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
+    Host host;
+    loadSceneDocumentText(host, R"({"ambient": [123456789012345678901234, 0, 1]})");
+    EXPECT_EQ(host.GetAmbient(0).x, static_cast<float>(123456789012345678901234.0));
+    const std::pair<const char*, const char*> bad[] = {
+        {R"({"ambient": [1e400, 0, 1]})", "invalid JSON: number overflow parsing '1e400'"},
+        {"{\n  \"ambient\": [1, 0, 1]]}", "invalid JSON: parse error at line 2, column 23"},
+    };
+    for (const auto& [text, message] : bad) {
+        try {
+            loadSceneDocumentText(host, text);
+            ADD_FAILURE() << text;
+        } catch (const SceneDocumentError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(message, 0), 0u) << e.what();
+        }
+    }
+}
+
 }  // namespace
