@@ -268,4 +268,22 @@ TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
     }
 }
 
+// Damaged text (cut short, bytes changed) gives a scene or one SceneDocumentError, never a crash or
+// another exception (seeded, so failures repeat).
+TEST(SceneDocumentModel, DamagedTextNeverCrashes) {
+    const std::string demo = demoSceneDocument();
+    const std::string bytes = "{}[]\",:0-e.\\ \x80\xff";
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        std::string text = demo.substr(0, round % 3 == 0 ? random() % demo.size() : demo.size());
+        for (int hit = 0; hit < 1 + round % 4 && !text.empty(); ++hit)
+            text[random() % text.size()] = bytes[random() % bytes.size()];
+        Host host;
+        try {
+            loadSceneDocumentText(host, text);
+        } catch (const SceneDocumentError&) {
+        }
+    }
+}
+
 }  // namespace
