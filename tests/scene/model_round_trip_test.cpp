@@ -248,6 +248,18 @@ TEST(SceneDocumentModel, SavedTextKeepsNumberArraysOnOneLine) {
     EXPECT_EQ(text.back(), '\n');
 }
 
+// Names that are not UTF-8 (foreign files bring them) keep their valid parts; each stray byte is
+// saved as U+FFFD, so that the document stays JSON. Control characters are escaped.
+TEST(SceneDocumentModel, NamesThatAreNotUtf8SaveAsReplacementCharacters) {
+    Host host;
+    host.scene().createNode("caf\xC3\xA9 \xFF\xC3 tab\t");
+    const std::string saved = saveSceneDocumentText(host);
+    Host again;
+    loadSceneDocumentText(again, saved);
+    ASSERT_EQ(again.scene().nodes().size(), 1u);
+    EXPECT_STREQ(again.GetRootNode()->GetChildNode(0)->GetName(), "caf\xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD tab\t");
+}
+
 // Integers too long for 64 bits are numbers like any other (read as doubles); a number beyond any
 // double, and text that is not JSON, are refused with what and where.
 TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
