@@ -17,6 +17,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace headless {
 
@@ -29,17 +30,30 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The document as JSON text; invalid JSON is a SceneDocumentError ("invalid JSON: parse error at
+// line 1, column 12: ...").
+void loadSceneDocumentText(Host& host, std::string_view text);
 void loadSceneDocument(Host& host, const nlohmann::json& document);
 // Reads ("-": standard input) and parses the file first; an unreadable file ("cannot open: ...",
 // "is a directory, not a file") or invalid JSON is a SceneDocumentError too.
 void loadSceneDocumentFile(Host& host, const std::string& path);
 
+// The document as JSON text: indented for people, with small number arrays (a vertex, a face, a
+// matrix) on one line each.
+std::string saveSceneDocumentText(Host& host);
 nlohmann::json saveSceneDocument(Host& host);
-// Writes the document (indented) through zeq::writeOutputFile: a failed save never leaves a partial
-// file; "-" is standard output. Throws zeq::OutputError when the file cannot be written.
+// Streams the document to the file through zeq::writeOutputFile: a failed save never leaves a
+// partial file; "-" is standard output. Throws zeq::OutputError when the file cannot be written.
 void saveSceneDocumentFile(Host& host, const std::string& path);
 
-// Checks a document without building it (what loadSceneDocument checks first).
+// How many entries of each table saving the scene writes.
+struct SceneDocumentCounts {
+    size_t nodes = 0, objects = 0, materials = 0, maps = 0, layers = 0;
+};
+SceneDocumentCounts countSceneDocument(Host& host);
+
+// Checks a document without building it (what loading checks first).
 void checkSceneDocument(const nlohmann::json& document);
+void checkSceneDocumentText(std::string_view text);
 
 }  // namespace headless

@@ -1,5 +1,5 @@
 // Checked model -> headless scene. Items are made first and wired second, so that entries may refer
-// to one another in any order (the parser has already rejected containment cycles).
+// to one another in any order (reading has already rejected containment cycles).
 #include "headless/host.h"
 #include "headless/scene_document_model.h"
 
@@ -21,7 +21,7 @@ void addAppData(Animatable& target, const std::vector<AppData>& chunks) {
 
 class Builder {
 public:
-    Builder(Host& host, const SceneModel& model) : host_(host), scene_(host.scene()), model_(model) {}
+    Builder(Host& host, SceneModel& model) : host_(host), scene_(host.scene()), model_(model) {}
     void build();
 
 private:
@@ -30,13 +30,13 @@ private:
     void makeItems();
     void wireMap(const MapModel& m, Texmap* map);
     void wireMaterial(const MaterialModel& m, Mtl* mtl);
-    void wireObject(const ObjectModel& o, Object* object);
+    void wireObject(ObjectModel& o, Object* object);
     void wireNode(const NodeModel& n, Node* node);
     void fillBlock(ParamBlock& block, const ParamBlockModel& model);
     std::vector<ParamBlock::Value> storedValues(const ParamModel& p) const;
     // The object of a class a loaded plug-in describes, made through its class descriptor, when
     // that object can hold all the entry holds; null otherwise.
-    Object* makePluginObject(const ObjectModel& o);
+    Object* makePluginObject(const GenericObjectModel& o);
 
     INode* nodeAt(int i) const { return i >= 0 ? nodes_[i] : nullptr; }
     Mtl* materialAt(int i) const { return i >= 0 ? materials_[i] : nullptr; }
@@ -45,7 +45,7 @@ private:
 
     Host& host_;
     Scene& scene_;
-    const SceneModel& model_;
+    SceneModel& model_;
     std::vector<Node*> nodes_;
     std::vector<Texmap*> maps_;
     std::vector<Mtl*> materials_;
@@ -94,35 +94,37 @@ void Builder::makeLayers() {
 void Builder::makeItems() {
     for (const NodeModel& n : model_.nodes) nodes_.push_back(scene_.createDetachedNode(n.name));
     for (const MapModel& m : model_.maps) {
-        switch (m.kind) {
-        case MapKind::Bitmap: maps_.push_back(scene_.newBitmapTex(m.file, m.channel)); break;
-        case MapKind::Cube: maps_.push_back(scene_.newCubeMap()); break;
-        case MapKind::Other: maps_.push_back(scene_.newTexmap(m.classId, m.name)); break;
-        }
+        if (auto* bitmap = std::get_if<BitmapMapModel>(&m.kind)) maps_.push_back(scene_.newBitmapTex(bitmap->file, m.channel));
+        else if (std::holds_alternative<CubeMapModel>(m.kind)) maps_.push_back(scene_.newCubeMap());
+        else maps_.push_back(scene_.newTexmap(std::get<OtherMapModel>(m.kind).classId, m.name));
     }
     for (const MaterialModel& m : model_.materials) {
-        switch (m.kind) {
-        case MaterialKind::Standard: materials_.push_back(scene_.newStdMat(m.name)); break;
-        case MaterialKind::Multi: materials_.push_back(scene_.newMultiMtl(m.name, m.slotCount)); break;
-        case MaterialKind::Other: materials_.push_back(scene_.newMaterial(m.classId, m.name)); break;
-        }
+        if (std::holds_alternative<StandardMaterialModel>(m.kind)) materials_.push_back(scene_.newStdMat(m.name));
+        else if (auto* multi = std::get_if<MultiMaterialModel>(&m.kind)) materials_.push_back(scene_.newMultiMtl(m.name, multi->slotCount));
+        else materials_.push_back(scene_.newMaterial(std::get<OtherMaterialModel>(m.kind).classId, m.name));
     }
-    for (const ObjectModel& o : model_.objects) {
-        switch (o.kind) {
-        case ObjectKind::Mesh: objects_.push_back(scene_.newTriObject(o.mesh)); break;
-        case ObjectKind::Poly: objects_.push_back(scene_.newPolyObject(o.mesh, o.classId)); break;
-        case ObjectKind::Generic:
-            if (Object* plugin = makePluginObject(o)) {
-                objects_.push_back(plugin);
-                pluginMade_.insert(plugin);
-            } else {
-                objects_.push_back(scene_.newObject(o.superClass, o.classId, o.objectName));
-            }
-            break;
-        case ObjectKind::Light: objects_.push_back(scene_.newLight(o.light.type)); break;
-        case ObjectKind::Camera: objects_.push_back(scene_.newCamera(o.fov, o.classId)); break;
-        case ObjectKind::Stack: objects_.push_back(scene_.newDerivedObject(nullptr, o.stackSuperClass)); break;
+    // Meshes move from the model into the scene: a large document is not held twice.
+    for (ObjectModel& o : model_.objects) {
+        Object* made = nullptr;
+        if (auto* mesh = std::get_if<MeshObjectModel>(&o.kind)) {
+            TriMeshObject* tri = scene_.newTriObject();
+            tri->mesh = std::move(mesh->mesh);
+            made = tri;
+        } else if (auto* poly = std::get_if<PolyObjectModel>(&o.kind)) {
+            made = scene_.newPolyObject(Mesh(), poly->classId);
+            static_cast<PolyMeshObject*>(made)->mesh = std::move(poly->mesh);
+        } else if (auto* generic = std::get_if<GenericObjectModel>(&o.kind)) {
+            made = makePluginObject(*generic);
+            if (made) pluginMade_.insert(made);
+            else made = scene_.newObject(generic->superClass, generic->classId, generic->objectName);
+        } else if (auto* light = std::get_if<LightModel>(&o.kind)) {
+            made = scene_.newLight(light->type);
+        } else if (auto* camera = std::get_if<CameraModel>(&o.kind)) {
+            made = scene_.newCamera(camera->fov, camera->classId);
+        } else {
+            made = scene_.newDerivedObject(nullptr, std::get<StackModel>(o.kind).superClass);
         }
+        objects_.push_back(made);
     }
 }
 
@@ -130,7 +132,9 @@ std::vector<ParamBlock::Value> Builder::storedValues(const ParamModel& p) const 
     std::vector<ParamBlock::Value> values;
     values.reserve(p.values.size());
     const ParamType2 base = ParamBaseType(p.type);
-    for (const ParamValue& v : p.values) {
+    // A plain parameter the document gives no value holds the value a new parameter holds.
+    static const std::vector<ParamValue> kNoValue(1);
+    for (const ParamValue& v : p.values.empty() && !IsParamTable(p.type) ? kNoValue : p.values) {
         ParamBlock::Value stored;
         stored.f = v.f;
         stored.i = v.i;
@@ -152,14 +156,14 @@ void Builder::fillBlock(ParamBlock& block, const ParamBlockModel& model) {
     }
 }
 
-Object* Builder::makePluginObject(const ObjectModel& o) {
+Object* Builder::makePluginObject(const GenericObjectModel& o) {
     const bool objectClass = o.superClass == GEOMOBJECT_CLASS_ID || o.superClass == CAMERA_CLASS_ID ||
                              o.superClass == LIGHT_CLASS_ID || o.superClass == SHAPE_CLASS_ID ||
                              o.superClass == HELPER_CLASS_ID;
     if (!objectClass || !host_.plugins() || !host_.plugins()->find(o.superClass, o.classId)) return nullptr;
     // The plug-in builds its object's geometry itself; an entry that gives one (or stands for
     // another object) keeps it only as the class-id object.
-    if (o.hasMesh || o.conversion != MeshConversion::None || o.source >= 0) return nullptr;
+    if (o.mesh || o.conversion != MeshConversion::None || o.source >= 0) return nullptr;
     auto* object = static_cast<Object*>(host_.CreateInstance(o.superClass, o.classId));
     if (!object) return nullptr;
     for (const ParamBlockModel& b : o.paramBlocks) {
@@ -180,150 +184,129 @@ void Builder::wireMap(const MapModel& m, Texmap* map) {
     if (UVGen* uv = map->GetTheUVGen()) uv->SetMapChannel(m.channel);
     map->SetMtlFlag(MTL_TEX_DISPLAY_ENABLED, m.showInViewport);
     addAppData(*map, m.appData);
-    switch (m.kind) {
-    case MapKind::Bitmap: {
+    if (auto* b = std::get_if<BitmapMapModel>(&m.kind)) {
         auto* bitmap = static_cast<BitmapTexture*>(map);
-        if (m.size) bitmap->setBitmapSize(m.size->first, m.size->second);
-        if (m.filter) bitmap->SetFilterType(*m.filter);
-        if (m.alphaSource) bitmap->SetAlphaSource(*m.alphaSource);
-        if (m.alphaAsMono) bitmap->SetAlphaAsMono(*m.alphaAsMono);
-        break;
-    }
-    case MapKind::Cube: {
+        if (b->size) bitmap->setBitmapSize(static_cast<uint16_t>(b->size->first), static_cast<uint16_t>(b->size->second));
+        if (b->filter) bitmap->SetFilterType(*b->filter);
+        if (b->alphaSource) bitmap->SetAlphaSource(*b->alphaSource);
+        if (b->alphaAsMono) bitmap->SetAlphaAsMono(*b->alphaAsMono);
+    } else if (auto* c = std::get_if<CubeMapModel>(&m.kind)) {
         auto* cube = static_cast<CubeMap*>(map);
-        if (m.paramBlocks) {
+        if (c->paramBlocks) {
             ParamBlock* block = nullptr;
-            if (!m.paramBlocks->empty()) {
-                const ParamBlockModel& b = m.paramBlocks->front();
+            if (!c->paramBlocks->empty()) {
+                const ParamBlockModel& b = c->paramBlocks->front();
                 block = new ParamBlock(&scene_, b.id, b.name);
                 fillBlock(*block, b);
             }
             cube->setParamBlock(block);
         }
-        if (m.files) {
+        if (c->files) {
             if (IParamBlock2* block = cube->GetParamBlock(0)) {
                 for (int i = 0; i < 6; ++i) {
-                    const auto& name = (*m.files)[i];
+                    const auto& name = (*c->files)[i];
                     block->SetValue(ACUBIC_BITMAP_NAMES_PARAM, 0, name ? name->c_str() : nullptr, i);
                 }
             }
         }
-        break;
-    }
-    case MapKind::Other: {
+    } else {
+        const auto& o = std::get<OtherMapModel>(m.kind);
         auto* other = static_cast<GenericTexmap*>(map);
-        for (size_t i = 0; i < m.subMaps.size(); ++i) other->SetSubTexmap(static_cast<int>(i), mapAt(m.subMaps[i]));
+        for (size_t i = 0; i < o.subMaps.size(); ++i) other->SetSubTexmap(static_cast<int>(i), mapAt(o.subMaps[i]));
         // SetSubTexmap grows the slots only as far as the last map; keep trailing empty slots too.
-        other->setNumSubTexmaps(static_cast<int>(m.subMaps.size()));
-        if (m.paramBlocks)
-            for (const ParamBlockModel& b : *m.paramBlocks) fillBlock(*other->addParamBlock(b.id, b.name), b);
-        break;
-    }
+        other->setNumSubTexmaps(static_cast<int>(o.subMaps.size()));
+        if (o.paramBlocks)
+            for (const ParamBlockModel& b : *o.paramBlocks) fillBlock(*other->addParamBlock(b.id, b.name), b);
     }
 }
 
 void Builder::wireMaterial(const MaterialModel& m, Mtl* mtl) {
     mtl->SetMtlFlag(MTL_TEX_DISPLAY_ENABLED, m.showInViewport);
     addAppData(*mtl, m.appData);
-    switch (m.kind) {
-    case MaterialKind::Standard: {
+    if (auto* sm = std::get_if<StandardMaterialModel>(&m.kind)) {
         auto* standard = static_cast<StdMat*>(mtl);
-        if (m.ambient) standard->SetAmbient(*m.ambient, 0);
-        if (m.diffuse) standard->SetDiffuse(*m.diffuse, 0);
-        if (m.specular) standard->SetSpecular(*m.specular, 0);
-        if (m.glossiness) standard->SetShininess(*m.glossiness, 0);
-        if (m.specularLevel) standard->SetShinStr(*m.specularLevel, 0);
-        if (m.opacity) standard->SetOpacity(*m.opacity, 0);
-        if (m.selfIllumination) standard->SetSelfIllum(*m.selfIllumination, 0);
-        if (m.twoSided) standard->SetTwoSided(*m.twoSided);
+        if (sm->ambient) standard->SetAmbient(*sm->ambient, 0);
+        if (sm->diffuse) standard->SetDiffuse(*sm->diffuse, 0);
+        if (sm->specular) standard->SetSpecular(*sm->specular, 0);
+        if (sm->glossiness) standard->SetShininess(*sm->glossiness, 0);
+        if (sm->specularLevel) standard->SetShinStr(*sm->specularLevel, 0);
+        if (sm->opacity) standard->SetOpacity(*sm->opacity, 0);
+        if (sm->selfIllumination) standard->SetSelfIllum(*sm->selfIllumination, 0);
+        if (sm->twoSided) standard->SetTwoSided(*sm->twoSided);
         for (int slot = 0; slot < STD_NUM_TEXMAPS; ++slot) {
-            if (m.maps[slot] >= 0) standard->SetSubTexmap(slot, mapAt(m.maps[slot]));
-            if (m.amounts[slot]) standard->SetTexmapAmt(slot, *m.amounts[slot], 0);
-            if (m.enabled[slot]) standard->EnableMap(slot, *m.enabled[slot]);
+            if (sm->maps[slot] >= 0) standard->SetSubTexmap(slot, mapAt(sm->maps[slot]));
+            if (sm->amounts[slot]) standard->SetTexmapAmt(slot, *sm->amounts[slot], 0);
+            if (sm->enabled[slot]) standard->EnableMap(slot, *sm->enabled[slot]);
         }
-        break;
-    }
-    case MaterialKind::Multi: {
+    } else if (auto* mm = std::get_if<MultiMaterialModel>(&m.kind)) {
         auto* multi = static_cast<MultiMtl*>(mtl);
-        for (const MultiSlot& slot : m.slots) multi->SetSubMtlAndName(slot.slot, materialAt(slot.material), slot.name);
-        break;
-    }
-    case MaterialKind::Other: {
+        for (const MultiSlot& slot : mm->slots) multi->SetSubMtlAndName(slot.slot, materialAt(slot.material), slot.name);
+    } else {
+        const auto& om = std::get<OtherMaterialModel>(m.kind);
         auto* other = static_cast<GenericMaterial*>(mtl);
-        other->setNumSubMtls(static_cast<int>(m.subMaterials.size()));
-        for (size_t i = 0; i < m.subMaterials.size(); ++i) other->SetSubMtl(static_cast<int>(i), materialAt(m.subMaterials[i]));
-        other->setNumSubTexmaps(static_cast<int>(m.subMaps.size()));
-        for (size_t i = 0; i < m.subMaps.size(); ++i) other->SetSubTexmap(static_cast<int>(i), mapAt(m.subMaps[i]));
-        other->setReportsMulti(m.reportsMulti);
-        if (m.diffuse) other->setDiffuse(*m.diffuse);
-        break;
-    }
+        other->setNumSubMtls(static_cast<int>(om.subMaterials.size()));
+        for (size_t i = 0; i < om.subMaterials.size(); ++i) other->SetSubMtl(static_cast<int>(i), materialAt(om.subMaterials[i]));
+        other->setNumSubTexmaps(static_cast<int>(om.subMaps.size()));
+        for (size_t i = 0; i < om.subMaps.size(); ++i) other->SetSubTexmap(static_cast<int>(i), mapAt(om.subMaps[i]));
+        other->setReportsMulti(om.reportsMulti);
+        if (om.diffuse) other->setDiffuse(*om.diffuse);
     }
     if (m.activeMap >= 0) mtl->SetActiveTexmap(mapAt(m.activeMap));
 }
 
-void Builder::wireObject(const ObjectModel& o, Object* object) {
+void Builder::wireObject(ObjectModel& o, Object* object) {
     addAppData(*object, o.appData);
-    switch (o.kind) {
-    case ObjectKind::Mesh:
-    case ObjectKind::Poly: break;
-    case ObjectKind::Generic: {
+    if (auto* g = std::get_if<GenericObjectModel>(&o.kind)) {
         if (pluginMade_.count(object)) {
             // Stored values go back as the host loads them, without the reactions of edits.
-            for (const ParamBlockModel& b : o.paramBlocks) {
+            for (const ParamBlockModel& b : g->paramBlocks) {
                 auto* block = static_cast<ParamBlock*>(object->GetParamBlockByID(b.id));
                 for (const ParamModel& p : b.params) block->restoreValues(p.id, p.type, storedValues(p));
             }
-            break;
+            return;
         }
         auto* generic = static_cast<GenericObject*>(object);
-        if (o.hasMesh) generic->setMesh(o.mesh, o.conversion);
-        if (o.source >= 0) generic->setSourceObject(objectAt(o.source));
-        for (const ParamBlockModel& b : o.paramBlocks) fillBlock(*generic->addParamBlock(b.id, b.name), b);
-        break;
-    }
-    case ObjectKind::Light: {
+        if (g->mesh) generic->setMesh(*g->mesh, g->conversion);
+        if (g->source >= 0) generic->setSourceObject(objectAt(g->source));
+        for (const ParamBlockModel& b : g->paramBlocks) fillBlock(*generic->addParamBlock(b.id, b.name), b);
+    } else if (auto* l = std::get_if<LightModel>(&o.kind)) {
         auto* light = static_cast<GenLight*>(object);
-        const LightModel& l = o.light;
-        if (l.color) light->SetRGBColor(0, *l.color);
-        if (l.intensity) light->SetIntensity(0, *l.intensity);
+        if (l->color) light->SetRGBColor(0, *l->color);
+        if (l->intensity) light->SetIntensity(0, *l->intensity);
+        const std::optional<float>* attenuation[4] = {&l->attenuation.nearStart, &l->attenuation.nearEnd,
+                                                      &l->attenuation.farStart, &l->attenuation.farEnd};
         for (int i = 0; i < 4; ++i)
-            if (l.attenuation[i]) light->SetAtten(0, ATTEN1_START + i, *l.attenuation[i]);
-        if (l.hotspot) light->SetHotspot(0, *l.hotspot);
-        if (l.falloff) light->SetFallsize(0, *l.falloff);
-        const auto& switches = lightSwitches();
-        for (const auto& [index, value] : l.switches) (light->*switches[index].set)(value);
-        break;
-    }
-    case ObjectKind::Camera: {
+            if (*attenuation[i]) light->SetAtten(0, ATTEN1_START + i, **attenuation[i]);
+        if (l->hotspot) light->SetHotspot(0, *l->hotspot);
+        if (l->falloff) light->SetFallsize(0, *l->falloff);
+        for (size_t i = 0; i < kLightSwitchCount; ++i)
+            if (l->switches[i]) (light->*lightSwitches()[i].set)(*l->switches[i]);
+    } else if (auto* c = std::get_if<CameraModel>(&o.kind)) {
         auto* camera = static_cast<Camera*>(object);
-        if (o.nearClip || o.farClip)
-            camera->setClip(o.nearClip.value_or(camera->GetNearClip(0)), o.farClip.value_or(camera->GetFarClip(0)));
-        break;
-    }
-    case ObjectKind::Stack: {
+        if (c->nearClip || c->farClip)
+            camera->setClip(c->nearClip.value_or(camera->GetNearClip(0)), c->farClip.value_or(camera->GetFarClip(0)));
+    } else if (auto* s = std::get_if<StackModel>(&o.kind)) {
         auto* stack = static_cast<DerivedObject*>(object);
-        stack->ReferenceObject(objectAt(o.base));
-        for (const ModifierModel& m : o.modifiers) {
+        stack->ReferenceObject(objectAt(s->base));
+        for (const ModifierModel& m : s->modifiers) {
             Modifier* modifier = nullptr;
-            if (m.isSkin) {
+            if (auto* skinModel = std::get_if<SkinModel>(&m.kind)) {
                 SkinModifier* skin = scene_.newSkin();
-                for (const auto& [bone, tm] : m.bones) skin->addBone(nodeAt(bone), tm);
-                skin->setSkinInitTM(m.skinMatrix);
-                skin->setNumPoints(static_cast<int>(m.weights.size()));
-                for (size_t v = 0; v < m.weights.size(); ++v) skin->setWeights(static_cast<int>(v), m.weights[v]);
+                for (const BoneModel& bone : skinModel->bones) skin->addBone(nodeAt(bone.node), bone.initialMatrix);
+                skin->setSkinInitTM(skinModel->skinMatrix);
+                skin->setNumPoints(static_cast<int>(skinModel->weights.size()));
+                for (size_t v = 0; v < skinModel->weights.size(); ++v) skin->setWeights(static_cast<int>(v), skinModel->weights[v]);
                 modifier = skin;
             } else {
-                GenericModifier* generic = scene_.newModifier(m.classId, m.name);
-                generic->setEnabled(m.enabled);
+                const auto& plain = std::get<PlainModifierModel>(m.kind);
+                GenericModifier* generic = scene_.newModifier(plain.classId, plain.name);
+                generic->setEnabled(plain.enabled);
                 modifier = generic;
             }
             addAppData(*modifier, m.appData);
             // Modifiers are listed top first; each new one goes below those before it.
             stack->AddModifier(modifier, stack->NumModifiers());
         }
-        break;
-    }
     }
 }
 
@@ -331,7 +314,7 @@ void Builder::wireNode(const NodeModel& n, Node* node) {
     if (n.keys.empty()) {
         node->setLocalTM(n.transform);
     } else {
-        for (const KeyModel& key : n.keys) node->addKey(key.tick, key.tm);
+        for (const KeyModel& key : n.keys) node->addKey(key.tick, key.transform);
     }
     if (n.objectOffset) node->setObjectOffset(*n.objectOffset);
     if (n.object >= 0) node->SetObjectRef(objectAt(n.object));
@@ -350,6 +333,6 @@ void Builder::wireNode(const NodeModel& n, Node* node) {
 
 }  // namespace
 
-void buildScene(Host& host, const SceneModel& model) { Builder(host, model).build(); }
+void buildScene(Host& host, SceneModel&& model) { Builder(host, model).build(); }
 
 }  // namespace headless::document

@@ -1,19 +1,26 @@
 #pragma once
-// The checked form of a scene document, between the JSON text and the headless scene. Parsing
-// (scene_document_parse.cpp) turns JSON into this model and rejects anything the scene could not
-// hold; building (scene_document_build.cpp) turns the model into scene items and cannot fail.
-// References between entries are indices into the model's tables (-1: none).
+// The model of a scene document, between the JSON text and the headless scene. Both directions go
+// through it: reading (scene_document_read.cpp) turns JSON into the model and rejects anything the
+// scene could not hold, building (scene_document_build.cpp) turns it into scene items and cannot
+// fail; capturing (scene_document_capture.cpp) turns a scene into the model and writing
+// (scene_document_write.cpp) streams it out as JSON. The keys of every kind of entry, how each is
+// read and written, and its default are listed once, in the field tables of
+// scene_document_fields.cpp.
+//
+// References between entries are indices into the model's tables (-1: none). Optional members are
+// the values a document may leave out; absent, the scene keeps what a new item holds.
 #include "headless/objects.h"
 #include "headless/skin_modifier.h"
 #include "host/host.h"
 
-#include <nlohmann/json.hpp>
-
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace headless::document {
@@ -30,6 +37,7 @@ struct AppData {
     SClass_ID superClassId = 0;
     uint32_t subId = 0;
     std::vector<uint8_t> bytes;
+    bool operator==(const AppData&) const = default;
 };
 
 // One parameter value; which member counts depends on the parameter's type. ref indexes the node,
@@ -40,19 +48,23 @@ struct ParamValue {
     Point3 p;
     std::optional<std::string> s;
     int ref = -1;
+    bool operator==(const ParamValue&) const = default;
 };
 
 struct ParamModel {
     ParamID id = 0;
     std::string name;
     ParamType2 type = TYPE_FLOAT;
-    std::vector<ParamValue> values;  // one for a plain parameter, the entries of a table
+    // One for a plain parameter (none when the document gives no value), the entries of a table.
+    std::vector<ParamValue> values;
+    bool operator==(const ParamModel&) const = default;
 };
 
 struct ParamBlockModel {
     BlockID id = 0;
     std::string name;
     std::vector<ParamModel> params;
+    bool operator==(const ParamBlockModel&) const = default;
 };
 
 struct LayerModel {
@@ -60,31 +72,54 @@ struct LayerModel {
     bool hidden = false;
 };
 
-enum class MapKind { Bitmap, Cube, Other };
+// ---- Maps ----
+
+struct BitmapMapModel {
+    std::string file;
+    std::optional<std::pair<int, int>> size;  // pixels
+    std::optional<int> filter;                // FILTER_PYR, FILTER_SAT, FILTER_NADA
+    std::optional<int> alphaSource;           // ALPHA_FILE, ALPHA_RGB, ALPHA_NONE
+    std::optional<bool> alphaAsMono;
+};
+
+struct CubeMapModel {
+    // The six face images (an entry may be absent).
+    std::optional<std::array<std::optional<std::string>, 6>> files;
+    // A block that replaces the standard one (none: no block at all).
+    std::optional<std::vector<ParamBlockModel>> paramBlocks;
+};
+
+struct OtherMapModel {
+    Class_ID classId;
+    std::vector<int> subMaps;  // map indices, -1 empty
+    std::optional<std::vector<ParamBlockModel>> paramBlocks;
+};
 
 struct MapModel {
-    MapKind kind = MapKind::Bitmap;
     std::string id;
     std::string name;
     int channel = 1;
     bool showInViewport = false;
-    // Bitmap.
-    std::string file;
-    std::optional<std::pair<uint16_t, uint16_t>> size;
-    std::optional<int> filter;
-    std::optional<int> alphaSource;
-    std::optional<bool> alphaAsMono;
-    // Cube map: the six face images (an entry may be absent).
-    std::optional<std::array<std::optional<std::string>, 6>> files;
-    // Other maps: class and sub-maps (map indices).
-    Class_ID classId;
-    std::vector<int> subMaps;
-    // Other maps: their blocks; cube maps: a block that replaces the standard one.
-    std::optional<std::vector<ParamBlockModel>> paramBlocks;
     std::vector<AppData> appData;
+    std::variant<BitmapMapModel, CubeMapModel, OtherMapModel> kind;
 };
 
-enum class MaterialKind { Standard, Multi, Other };
+// ---- Materials ----
+
+struct StandardMaterialModel {
+    std::optional<Color> ambient, diffuse, specular;
+    std::optional<float> glossiness, specularLevel, opacity, selfIllumination;
+    std::optional<bool> twoSided;
+    std::array<int, STD_NUM_TEXMAPS> maps = filledSlots();  // map indices, -1 empty
+    std::array<std::optional<float>, STD_NUM_TEXMAPS> amounts;
+    std::array<std::optional<bool>, STD_NUM_TEXMAPS> enabled;
+
+    static constexpr std::array<int, STD_NUM_TEXMAPS> filledSlots() {
+        std::array<int, STD_NUM_TEXMAPS> slots{};
+        for (int& s : slots) s = -1;
+        return slots;
+    }
+};
 
 struct MultiSlot {
     int slot = 0;
@@ -92,29 +127,29 @@ struct MultiSlot {
     std::string name;
 };
 
-struct MaterialModel {
-    MaterialKind kind = MaterialKind::Standard;
-    std::string id;
-    std::string name;
-    bool showInViewport = false;
-    int activeMap = -1;
-    // Standard (other materials use diffuse too).
-    std::optional<Color> ambient, diffuse, specular;
-    std::optional<float> glossiness, specularLevel, opacity, selfIllumination;
-    std::optional<bool> twoSided;
-    std::array<int, STD_NUM_TEXMAPS> maps{};  // map indices, -1 empty
-    std::array<std::optional<float>, STD_NUM_TEXMAPS> amounts;
-    std::array<std::optional<bool>, STD_NUM_TEXMAPS> enabled;
-    // Multi.
-    int slotCount = 0;
+struct MultiMaterialModel {
     std::vector<MultiSlot> slots;
-    // Other.
+    int slotCount = 0;  // one past the highest slot id at least
+};
+
+struct OtherMaterialModel {
     Class_ID classId;
     std::vector<int> subMaterials;  // material indices, -1 empty
     std::vector<int> subMaps;       // map indices, -1 empty
     bool reportsMulti = false;
-    std::vector<AppData> appData;
+    std::optional<Color> diffuse;
 };
+
+struct MaterialModel {
+    std::string id;
+    std::string name;
+    bool showInViewport = false;
+    int activeMap = -1;
+    std::vector<AppData> appData;
+    std::variant<StandardMaterialModel, MultiMaterialModel, OtherMaterialModel> kind;
+};
+
+// ---- Objects ----
 
 // The on/off switches and the decay type of a light, as the document names them.
 struct LightSwitch {
@@ -123,60 +158,88 @@ struct LightSwitch {
     void (GenLight::*set)(int);
     bool isBool;
 };
-const std::vector<LightSwitch>& lightSwitches();
+inline constexpr size_t kLightSwitchCount = 11;
+const std::array<LightSwitch, kLightSwitchCount>& lightSwitches();
+
+struct MeshObjectModel {
+    Mesh mesh;
+};
+
+struct PolyObjectModel {
+    Mesh mesh;
+    Class_ID classId = POLYOBJ_CLASS_ID;
+};
+
+// An object of any other class: kept by class id, with its parameter blocks; plug-in classes
+// become the plug-in's own objects when it is loaded.
+struct GenericObjectModel {
+    SClass_ID superClass = GEOMOBJECT_CLASS_ID;
+    Class_ID classId;
+    std::string objectName;
+    std::optional<Mesh> mesh;
+    MeshConversion conversion = MeshConversion::None;
+    int source = -1;  // object index
+    std::vector<ParamBlockModel> paramBlocks;
+};
+
+struct Attenuation {
+    std::optional<float> nearStart, nearEnd, farStart, farEnd;
+};
 
 struct LightModel {
     int type = OMNI_LIGHT;
     std::optional<Point3> color;
     std::optional<float> intensity;
-    std::array<std::optional<float>, 4> attenuation;  // ATTEN1_START .. ATTEN_END
-    std::optional<float> hotspot, falloff;            // degrees
-    std::vector<std::pair<size_t, int>> switches;     // (index in lightSwitches(), value)
+    Attenuation attenuation;
+    std::optional<float> hotspot, falloff;  // degrees
+    std::array<std::optional<int>, kLightSwitchCount> switches;  // by lightSwitches() index
 };
 
-struct ModifierModel {
-    bool isSkin = false;
+struct CameraModel {
+    Class_ID classId = SIMPLE_CAMERA_CLASS_ID;
+    float fov = 0.785398f;
+    std::optional<float> nearClip, farClip;
+};
+
+struct BoneModel {
+    int node = -1;
+    Matrix3 initialMatrix;
+};
+
+struct SkinModel {
+    std::vector<BoneModel> bones;
+    Matrix3 skinMatrix;
+    std::vector<std::vector<SkinModifier::Assignment>> weights;  // per vertex
+};
+
+struct PlainModifierModel {
     Class_ID classId;
     std::string name;
     bool enabled = true;
-    // Skin.
-    std::vector<std::pair<int, Matrix3>> bones;  // node index, initial matrix
-    Matrix3 skinMatrix;
-    std::vector<std::vector<SkinModifier::Assignment>> weights;  // per vertex
-    std::vector<AppData> appData;
 };
 
-enum class ObjectKind { Mesh, Poly, Generic, Light, Camera, Stack };
+struct ModifierModel {
+    std::vector<AppData> appData;
+    std::variant<SkinModel, PlainModifierModel> kind;
+};
+
+struct StackModel {
+    SClass_ID superClass = GEN_DERIVOB_CLASS_ID;
+    int base = -1;                         // object index
+    std::vector<ModifierModel> modifiers;  // top first
+};
 
 struct ObjectModel {
-    ObjectKind kind = ObjectKind::Mesh;
     std::string id;
-    // Mesh, poly, and generic objects with a mesh form.
-    Mesh mesh;
-    bool hasMesh = false;
-    // Poly, generic and camera.
-    Class_ID classId;
-    // Generic.
-    SClass_ID superClass = GEOMOBJECT_CLASS_ID;
-    std::string objectName;
-    MeshConversion conversion = MeshConversion::None;
-    int source = -1;  // object index
-    std::vector<ParamBlockModel> paramBlocks;
-    // Light.
-    LightModel light;
-    // Camera.
-    float fov = 0.785398f;
-    std::optional<float> nearClip, farClip;
-    // Stack.
-    int base = -1;  // object index
-    SClass_ID stackSuperClass = GEN_DERIVOB_CLASS_ID;
-    std::vector<ModifierModel> modifiers;  // top first
     std::vector<AppData> appData;
+    std::variant<MeshObjectModel, PolyObjectModel, GenericObjectModel, LightModel, CameraModel, StackModel> kind;
 };
+
+// ---- Nodes and the scene ----
 
 struct KeyModel {
     TimeValue tick = 0;
-    Matrix3 tm;
+    Matrix3 transform;
 };
 
 struct NodeModel {
@@ -211,39 +274,29 @@ struct SceneModel {
     std::vector<int> selection;  // node indices in selection order
 };
 
-// JSON -> model; throws SceneDocumentError.
-SceneModel parseScene(const nlohmann::json& document);
-// Model -> scene items in host's scene.
-void buildScene(Host& host, const SceneModel& model);
-// Host's scene -> JSON.
-nlohmann::json saveScene(Host& host);
+// JSON text -> model; throws SceneDocumentError. With padded, the text is followed by at least
+// simdjson::SIMDJSON_PADDING readable bytes and is parsed where it lies; else the parser copies it.
+SceneModel readScene(std::string_view text, bool padded = false);
+// Model -> scene items in host's scene; meshes are moved out of the model.
+void buildScene(Host& host, SceneModel&& model);
+// Host's scene -> model.
+SceneModel captureScene(Host& host);
+// Model -> JSON text, handed to sink piece by piece.
+void writeScene(const SceneModel& model, const std::function<void(const char*, size_t)>& sink);
 
-// ---- Names shared by the parser and the writer ----
+// ---- Names shared by reading, writing and capturing ----
 
 // Parameter types: "float", "int", "bool", "point3", "color", "angle", "percent", "world",
 // "string", "filename", "node", "material", "map"; tables add "[]" ("node[]").
 std::string paramTypeName(ParamType2 type);
-std::optional<ParamType2> paramTypeFromName(const std::string& name);
+std::optional<ParamType2> paramTypeFromName(std::string_view name);
 
 // Standard material slots: "ambient", "diffuse", ... "displacement" (ID_AM .. ID_DP).
 const char* mapSlotName(int slot);
-int mapSlotFromName(const std::string& name);  // -1 when unknown
+int mapSlotFromName(std::string_view name);  // -1 when unknown
 
-// Light kinds: "omni", "targetSpot", "directional", "spot", "targetDirectional".
-const char* lightTypeName(int type);
-int lightTypeFromName(const std::string& name);  // -1 when unknown
-
-// Super classes by name ("geometry", "helper", "shape", "light", "camera", ...); empty for others.
+// Super classes by name ("geometry", "helper", "shape", "light", "camera"); empty for others.
 std::string superClassName(SClass_ID id);
-std::optional<SClass_ID> superClassFromName(const std::string& name);
-
-// ---- Number formatting ----
-
-// A float as the JSON number with the shortest text that reads back as the same float, so that
-// 0.1f is written 0.1. Infinities and NaN, which JSON numbers cannot hold, are written as the
-// strings "inf", "-inf" and "nan".
-nlohmann::json floatJson(float value);
-// "0x" and eight upper-case hex digits.
-std::string hexId(uint32_t value);
+std::optional<SClass_ID> superClassFromName(std::string_view name);
 
 }  // namespace headless::document

@@ -1,10 +1,6 @@
-// Names and number formats that scene-document reading and writing share.
+// Names that scene-document reading, writing and capturing share.
 #include "headless/scene_document_model.h"
 
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace headless::document {
 
@@ -27,19 +23,6 @@ constexpr const char* kSlotNames[STD_NUM_TEXMAPS] = {
     "opacity", "filter",  "bump",     "reflection", "refraction",    "displacement",
 };
 
-struct LightName {
-    int type;
-    const char* name;
-};
-
-constexpr LightName kLightNames[] = {
-    {OMNI_LIGHT, "omni"},
-    {TSPOT_LIGHT, "targetSpot"},
-    {DIR_LIGHT, "directional"},
-    {FSPOT_LIGHT, "spot"},
-    {TDIR_LIGHT, "targetDirectional"},
-};
-
 struct SuperName {
     SClass_ID id;
     const char* name;
@@ -52,8 +35,8 @@ constexpr SuperName kSuperNames[] = {
 
 }  // namespace
 
-const std::vector<LightSwitch>& lightSwitches() {
-    static const std::vector<LightSwitch> switches = {
+const std::array<LightSwitch, kLightSwitchCount>& lightSwitches() {
+    static const std::array<LightSwitch, kLightSwitchCount> switches = {{
         {"on", &GenLight::GetUseLight, &GenLight::SetUseLight, true},
         {"useAttenuation", &GenLight::GetUseAtten, &GenLight::SetUseAtten, true},
         {"showAttenuation", &GenLight::GetAttenDisplay, &GenLight::SetAttenDisplay, true},
@@ -65,7 +48,7 @@ const std::vector<LightSwitch>& lightSwitches() {
         {"overshoot", &GenLight::GetOvershoot, &GenLight::SetOvershoot, true},
         {"useGlobalShadows", &GenLight::GetUseGlobal, &GenLight::SetUseGlobal, true},
         {"decayType", &GenLight::GetDecayType, &GenLight::SetDecayType, false},
-    };
+    }};
     return switches;
 }
 
@@ -77,11 +60,11 @@ std::string paramTypeName(ParamType2 type) {
     return {};
 }
 
-std::optional<ParamType2> paramTypeFromName(const std::string& name) {
-    std::string base = name;
+std::optional<ParamType2> paramTypeFromName(std::string_view name) {
+    std::string_view base = name;
     bool table = false;
     if (base.size() > 2 && base.compare(base.size() - 2, 2, "[]") == 0) {
-        base.resize(base.size() - 2);
+        base.remove_suffix(2);
         table = true;
     }
     for (const auto& entry : kParamTypes) {
@@ -92,21 +75,9 @@ std::optional<ParamType2> paramTypeFromName(const std::string& name) {
 
 const char* mapSlotName(int slot) { return slot >= 0 && slot < STD_NUM_TEXMAPS ? kSlotNames[slot] : ""; }
 
-int mapSlotFromName(const std::string& name) {
+int mapSlotFromName(std::string_view name) {
     for (int i = 0; i < STD_NUM_TEXMAPS; ++i)
         if (name == kSlotNames[i]) return i;
-    return -1;
-}
-
-const char* lightTypeName(int type) {
-    for (const auto& entry : kLightNames)
-        if (entry.type == type) return entry.name;
-    return "omni";
-}
-
-int lightTypeFromName(const std::string& name) {
-    for (const auto& entry : kLightNames)
-        if (name == entry.name) return entry.type;
     return -1;
 }
 
@@ -116,27 +87,10 @@ std::string superClassName(SClass_ID id) {
     return {};
 }
 
-std::optional<SClass_ID> superClassFromName(const std::string& name) {
+std::optional<SClass_ID> superClassFromName(std::string_view name) {
     for (const auto& entry : kSuperNames)
         if (name == entry.name) return entry.id;
     return std::nullopt;
-}
-
-nlohmann::json floatJson(float value) {
-    if (std::isnan(value)) return "nan";
-    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-    // The shortest decimal text of the float, read back as a double: the JSON writer prints that
-    // double with the same short text.
-    char text[32];
-    auto result = std::to_chars(text, text + sizeof(text) - 1, value);
-    *result.ptr = '\0';
-    return std::strtod(text, nullptr);
-}
-
-std::string hexId(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(value));
-    return text;
 }
 
 }  // namespace headless::document

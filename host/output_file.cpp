@@ -77,18 +77,36 @@ std::string finalTarget(const std::string& path) {
     }
 }
 
+// A write into the output failed; carries the errno out of the producer's callback.
+struct WriteFailed {
+    int error;
+};
+
+// Runs the producer with a sink that writes into fd; returns 0 or the errno of the failed write.
+// Anything else the producer throws passes through.
+int produceInto(int fd, const OutputProducer& produce) {
+    try {
+        produce([fd](const void* data, std::size_t size) {
+            if (const int error = writeAll(fd, data, size)) throw WriteFailed{error};
+        });
+    } catch (const WriteFailed& failed) {
+        return failed.error;
+    }
+    return 0;
+}
+
 // FIFOs and devices are opened as they are: no temporary, no truncation (neither has a length).
-void writeStraight(const std::string& path, const void* data, std::size_t size) {
+void writeStraight(const std::string& path, const OutputProducer& produce) {
     Descriptor out;
     do {
         out.fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     } while (out.fd < 0 && errno == EINTR);
     if (out.fd < 0) failWith(path, errno);
-    if (const int error = writeAll(out.fd, data, size)) failWith(path, error);
+    if (const int error = produceInto(out.fd, produce)) failWith(path, error);
     if (::close(out.release()) != 0) failWith(path, errno);
 }
 
-void writeReplacing(const std::string& shownPath, const std::string& target, const void* data, std::size_t size,
+void writeReplacing(const std::string& shownPath, const std::string& target, const OutputProducer& produce,
                     const struct stat* existing) {
     // A unique name beside the target, so that the rename stays within one file system; the
     // exclusive create never reuses a file someone else made under that name.
@@ -108,7 +126,16 @@ void writeReplacing(const std::string& shownPath, const std::string& target, con
         failWith(shownPath, error);
     };
     if (existing && ::fchmod(file.fd, existing->st_mode & 07777) != 0) fail(errno);
-    if (const int error = writeAll(file.fd, data, size)) fail(error);
+    // A producer that throws leaves no temporary behind either.
+    int error = 0;
+    try {
+        error = produceInto(file.fd, produce);
+    } catch (...) {
+        ::close(file.release());
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    if (error) fail(error);
     if (::fsync(file.fd) != 0) fail(errno);
     if (::close(file.release()) != 0) fail(errno);
     if (::rename(temporary.c_str(), target.c_str()) != 0) fail(errno);
@@ -122,8 +149,12 @@ void writeReplacing(const std::string& shownPath, const std::string& target, con
 }  // namespace
 
 void writeOutputFile(const std::string& path, const void* data, std::size_t size) {
+    writeOutputFile(path, [data, size](const OutputSink& sink) { sink(data, size); });
+}
+
+void writeOutputFile(const std::string& path, const OutputProducer& produce) {
     if (path == "-") {
-        if (const int error = writeAll(STDOUT_FILENO, data, size)) failWith("standard output", error);
+        if (const int error = produceInto(STDOUT_FILENO, produce)) failWith("standard output", error);
         return;
     }
     if (path.empty()) throw OutputError(path, "no file name given");
@@ -133,16 +164,16 @@ void writeOutputFile(const std::string& path, const void* data, std::size_t size
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         if (errno != ENOENT) failWith(path, errno);
-        writeReplacing(path, finalTarget(path), data, size, nullptr);  // new, or a dangling link
+        writeReplacing(path, finalTarget(path), produce, nullptr);  // new, or a dangling link
         return;
     }
     if (S_ISDIR(info.st_mode)) throw OutputError(path, "is a directory, not a file");
     if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) {
-        writeStraight(path, data, size);
+        writeStraight(path, produce);
         return;
     }
     if (!S_ISREG(info.st_mode)) throw OutputError(path, "cannot write: not a regular file, FIFO or character device");
-    writeReplacing(path, finalTarget(path), data, size, &info);
+    writeReplacing(path, finalTarget(path), produce, &info);
 }
 
 }  // namespace zeq

@@ -16,6 +16,7 @@
 //   neither can be replaced by a rename without breaking whoever reads it.
 // - a directory or any other kind of file: refused.
 #include <cstddef>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -34,6 +35,14 @@ public:
 };
 
 void writeOutputFile(const std::string& path, const void* data, std::size_t size);
+
+// The streaming form, for outputs too large to hold whole: produce is called once and hands the
+// output to the sink piece by piece, straight into the temporary file (or the stream). When
+// produce throws, the temporary is removed and the exception passes on; an existing file stays as
+// it was (standard output and FIFOs keep what was already written to them).
+using OutputSink = std::function<void(const void* data, std::size_t size)>;
+using OutputProducer = std::function<void(const OutputSink& sink)>;
+void writeOutputFile(const std::string& path, const OutputProducer& produce);
 inline void writeOutputFile(const std::string& path, std::string_view text) {
     writeOutputFile(path, text.data(), text.size());
 }

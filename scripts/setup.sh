@@ -3,6 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config zlib1g-dev nlohmann-json3-dev libcli11-dev
           libgtest-dev libgmock-dev libbenchmark-dev libassimp-dev assimp-testmodels libdeflate-dev
+          libsimdjson-dev
           clang libclang-rt-14-dev ccache dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -200,4 +200,24 @@ TEST_F(OutputFile, WriteFailingHalfWay) {
     EXPECT_EQ(entries(), std::vector<std::string>{"out"});
 }
 
+// The streaming form writes every piece in order; a producer that throws half-way leaves the old
+// file and no temporary, and its exception reaches the caller.
+TEST_F(OutputFile, StreamedPieces) {
+    const std::string target = at("out").string();
+    zeq::writeOutputFile(target, [](const zeq::OutputSink& sink) {
+        for (int i = 0; i < 1000; ++i) sink("piece ", 6);
+    });
+    EXPECT_EQ(readText(at("out")).size(), 6000u);
+
+    writeText(at("out"), "old");
+    EXPECT_THROW(zeq::writeOutputFile(target,
+                                      [](const zeq::OutputSink& sink) {
+                                          sink("new", 3);
+                                          throw std::runtime_error("the producer failed");
+                                      }),
+                 std::runtime_error);
+    EXPECT_EQ(readText(at("out")), "old");
+    EXPECT_EQ(entries(), std::vector<std::string>{"out"});
+}
+
 }  // namespace

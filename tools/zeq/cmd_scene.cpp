@@ -49,10 +49,9 @@ int checkDocument(const std::string& file) {
         throw zeq::cli::CommandError(zeq::cli::inputName(file), e.what());
     }
     // Count what the scene uses, as saving it would write it.
-    const nlohmann::json saved = headless::saveSceneDocument(host);
-    std::cout << zeq::cli::inputName(file) << ": ok: " << saved["nodes"].size() << " nodes, " << saved["objects"].size() << " objects, "
-              << saved["materials"].size() << " materials, " << saved["maps"].size() << " maps, "
-              << saved["layers"].size() << " layers\n";
+    const headless::SceneDocumentCounts counts = headless::countSceneDocument(host);
+    std::cout << zeq::cli::inputName(file) << ": ok: " << counts.nodes << " nodes, " << counts.objects << " objects, "
+              << counts.materials << " materials, " << counts.maps << " maps, " << counts.layers << " layers\n";
     zeq::cli::flushStandardOutput();
     return 0;
 }

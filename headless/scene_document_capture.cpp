@@ -1,0 +1,473 @@
+// Headless scene -> scene-document model. The scene is read through the host interfaces where it
+// can (so that plug-in objects, lights and materials are kept too) and through the headless
+// classes for what only they hold (animation keys, skin weights, bitmap sizes).
+//
+// Entries are keyed by ids: a node's id is its name, unless another node has that name or the name
+// is empty (then "<name>#<n>"); objects take the id of the first node that shows them, materials and
+// maps their names (a bitmap without a name its file name). Values equal to what a new item of the
+// same kind holds are left empty, so that documents stay short.
+#include "headless/host.h"
+#include "headless/scene_document_model.h"
+
+#include <filesystem>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace headless::document {
+
+namespace {
+
+// Unique ids within one table.
+class IdSet {
+public:
+    bool take(const std::string& id) { return !id.empty() && used_.insert(id).second; }
+    // wanted when free; else wanted#2, wanted#3 ... (fallback#1, #2 ... for an empty wish).
+    std::string claim(const std::string& wanted, const std::string& fallback) {
+        if (take(wanted)) return wanted;
+        const std::string base = wanted.empty() ? fallback : wanted;
+        for (int n = wanted.empty() ? 1 : 2;; ++n) {
+            std::string id = base + "#" + std::to_string(n);
+            if (take(id)) return id;
+        }
+    }
+
+private:
+    std::unordered_set<std::string> used_;
+};
+
+// The entries of one table by the scene item they stand for.
+template <class Entry>
+struct Table {
+    IdSet ids;
+    std::unordered_map<const void*, int> indexOf;
+    std::vector<Entry>* entries = nullptr;
+};
+
+std::string textOf(const char* text) { return text ? text : ""; }
+
+class Capture {
+public:
+    explicit Capture(Host& host) : host_(host), scene_(host.scene()) {
+        objects_.entries = &model_.objects;
+        materials_.entries = &model_.materials;
+        maps_.entries = &model_.maps;
+    }
+    SceneModel capture();
+
+private:
+    void collectNodes(INode* node);
+    NodeModel node(INode* node);
+    std::vector<AppData> appData(Animatable& item);
+    template <class Owner>
+    std::vector<ParamBlockModel> blocks(Owner& owner) {
+        std::vector<ParamBlockModel> out;
+        for (int i = 0; i < owner.NumParamBlocks(); ++i)
+            if (IParamBlock2* b = owner.GetParamBlock(i)) out.push_back(block(*b));
+        return out;
+    }
+    ParamBlockModel block(IParamBlock2& block);
+    std::optional<ParamValue> paramValue(IParamBlock2& block, ParamID id, ParamType2 base, int tab);
+
+    int nodeIndex(INode* node) const;
+    int object(Object* object, const std::string& wanted);
+    int material(Mtl* mtl);
+    int map(Texmap* map);
+    void fillObject(ObjectModel& entry, Object* object);
+    LightModel light(GenLight& light);
+    StackModel stack(IDerivedObject& stack, const std::string& id);
+    void fillMaterial(MaterialModel& entry, Mtl* mtl);
+    void fillMap(MapModel& entry, Texmap* map);
+
+    Host& host_;
+    Scene& scene_;
+    SceneModel model_;
+    std::vector<INode*> nodes_;
+    std::unordered_map<INode*, int> nodeIndex_;
+    Table<ObjectModel> objects_;
+    Table<MaterialModel> materials_;
+    Table<MapModel> maps_;
+};
+
+void Capture::collectNodes(INode* node) {
+    for (int i = 0; i < node->NumberOfChildren(); ++i) {
+        INode* child = node->GetChildNode(i);
+        if (!child) continue;
+        nodeIndex_[child] = static_cast<int>(nodes_.size());
+        nodes_.push_back(child);
+        collectNodes(child);
+    }
+}
+
+SceneModel Capture::capture() {
+    collectNodes(scene_.root());
+    // Node ids: every name's first holder keeps the name; later holders and unnamed nodes get
+    // numbered ids that no name already uses. Ids are given before any entry is captured, since
+    // entries refer to nodes by index and the writer names them by id.
+    model_.nodes.resize(nodes_.size());
+    IdSet ids;
+    std::vector<bool> named(nodes_.size(), false);
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+        if (ids.take(textOf(nodes_[i]->GetName()))) {
+            model_.nodes[i].id = nodes_[i]->GetName();
+            named[i] = true;
+        }
+    }
+    for (size_t i = 0; i < nodes_.size(); ++i)
+        if (!named[i]) model_.nodes[i].id = ids.claim(textOf(nodes_[i]->GetName()), "node");
+
+    model_.ticksPerFrame = host_.GetTicksPerFrame();
+    model_.animationRange = host_.GetAnimRange();
+    model_.ambient = host_.GetAmbient(0);
+    model_.renderSize = std::make_pair(host_.GetRendWidth(), host_.GetRendHeight());
+    model_.time = host_.GetTime();
+
+    std::unordered_set<std::string> layerNames;
+    for (Layer* layer : scene_.layers()) {
+        if (!layerNames.insert(layer->GetName()).second) continue;
+        model_.layers.push_back({layer->GetName(), layer->IsHidden()});
+    }
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+        NodeModel captured = node(nodes_[i]);
+        captured.id = std::move(model_.nodes[i].id);
+        model_.nodes[i] = std::move(captured);
+        // A layer the scene does not list (made elsewhere) is listed with the nodes on it.
+        if (ILayer* layer = nodes_[i]->GetLayer(); layer && layerNames.insert(layer->GetName()).second)
+            model_.layers.push_back({layer->GetName(), layer->IsHidden()});
+    }
+    for (int i = 0; i < host_.GetSelNodeCount(); ++i)
+        if (const int index = nodeIndex(host_.GetSelNode(i)); index >= 0) model_.selection.push_back(index);
+    return std::move(model_);
+}
+
+int Capture::nodeIndex(INode* node) const {
+    auto found = node ? nodeIndex_.find(node) : nodeIndex_.end();
+    return found == nodeIndex_.end() ? -1 : found->second;
+}
+
+std::vector<AppData> Capture::appData(Animatable& item) {
+    std::vector<AppData> chunks;
+    for (int i = 0; i < item.NumAppDataChunks(); ++i) {
+        const AppDataChunk* chunk = item.GetAppDataChunkByIndex(i);
+        if (!chunk) continue;
+        const auto* bytes = static_cast<const uint8_t*>(chunk->data);
+        chunks.push_back({chunk->classID, chunk->superClassID, chunk->subID,
+                          bytes ? std::vector<uint8_t>(bytes, bytes + chunk->length) : std::vector<uint8_t>()});
+    }
+    return chunks;
+}
+
+// ---- Nodes ----
+
+NodeModel Capture::node(INode* inode) {
+    NodeModel out;
+    out.name = textOf(inode->GetName());
+    INode* parent = inode->GetParentNode();
+    if (parent && !parent->IsRootNode()) out.parent = nodeIndex(parent);
+    if (Object* o = inode->GetObjectRef()) out.object = object(o, model_.nodes[nodeIndex(inode)].id);
+    if (Mtl* mtl = inode->GetMtl()) out.material = material(mtl);
+    if (ILayer* layer = inode->GetLayer(); layer && layer != scene_.defaultLayer()) out.layer = layer->GetName();
+
+    auto* node = dynamic_cast<Node*>(inode);
+    if (node && node->track().IsAnimated()) {
+        for (const TransformKey& key : node->track().Keys()) out.keys.push_back({key.time, key.tm});
+    } else {
+        out.transform = node ? node->localTM(0) : inode->GetNodeTM(0) * Inverse(inode->GetParentTM(0));
+    }
+    if (const Matrix3 offset = inode->GetObjectOffsetTM(); !(offset == Matrix3())) out.objectOffset = offset;
+    out.hidden = inode->IsHidden();
+    out.frozen = inode->IsFrozen();
+    out.groupHead = inode->IsGroupHead();
+    out.groupMember = inode->IsGroupMember();
+    out.visibility = inode->GetVisibility(0);
+    out.inheritVisibility = inode->GetInheritVisibility();
+    if (Control* control = inode->GetTMController(); control && control->ClassID() != PRS_CONTROL_CLASS_ID)
+        out.controller = control->ClassID();
+    if (node)
+        for (const auto& [key, value] : node->userProperties()) out.userProperties.emplace_back(key, value);
+    out.appData = appData(*inode);
+    return out;
+}
+
+// ---- Objects ----
+
+int Capture::object(Object* object, const std::string& wanted) {
+    if (auto found = objects_.indexOf.find(object); found != objects_.indexOf.end()) return found->second;
+    // Hold the entry's place before filling it: filling may meet further objects.
+    const int index = static_cast<int>(model_.objects.size());
+    objects_.indexOf[object] = index;
+    model_.objects.emplace_back().id = objects_.ids.claim(wanted, "object");
+    ObjectModel entry;
+    entry.id = model_.objects[index].id;
+    fillObject(entry, object);
+    model_.objects[index] = std::move(entry);
+    return index;
+}
+
+void Capture::fillObject(ObjectModel& out, Object* object) {
+    if (auto* stackObject = dynamic_cast<IDerivedObject*>(object); stackObject && IsDerivedObjectSuperClass(object->SuperClassID())) {
+        out.kind = stack(*stackObject, out.id);
+    } else if (auto* tri = dynamic_cast<TriObject*>(object)) {
+        out.kind = MeshObjectModel{tri->mesh};
+    } else if (auto* poly = dynamic_cast<PolyMeshObject*>(object)) {
+        out.kind = PolyObjectModel{poly->mesh, poly->ClassID()};
+    } else if (auto* genLight = dynamic_cast<GenLight*>(object)) {
+        out.kind = light(*genLight);
+    } else if (auto* camera = dynamic_cast<CameraObject*>(object)) {
+        Camera fresh(0.0f, SIMPLE_CAMERA_CLASS_ID);
+        CameraModel c;
+        c.classId = camera->ClassID();
+        c.fov = camera->GetFOV(0);
+        if (camera->GetNearClip(0) != fresh.GetNearClip(0)) c.nearClip = camera->GetNearClip(0);
+        if (camera->GetFarClip(0) != fresh.GetFarClip(0)) c.farClip = camera->GetFarClip(0);
+        out.kind = c;
+    } else {
+        GenericObjectModel g;
+        g.superClass = object->SuperClassID();
+        g.classId = object->ClassID();
+        g.objectName = textOf(object->GetObjectName());
+        if (auto* generic = dynamic_cast<GenericObject*>(object)) {
+            const Mesh& mesh = generic->mesh();
+            g.conversion = generic->meshConversion();
+            if (g.conversion != MeshConversion::None || !mesh.verts.empty() || !mesh.faces.empty()) g.mesh = mesh;
+        }
+        if (auto* source = dynamic_cast<IObjectSource*>(object->GetInterface(OBJECT_SOURCE_INTERFACE_ID)))
+            if (Object* sourceObject = source->GetSourceObject(0)) g.source = this->object(sourceObject, out.id + " source");
+        g.paramBlocks = blocks(*object);
+        out.kind = std::move(g);
+    }
+    out.appData = appData(*object);
+}
+
+LightModel Capture::light(GenLight& light) {
+    LightModel out;
+    out.type = light.Type();
+    out.color = light.GetRGBColor(0);
+    out.intensity = light.GetIntensity(0);
+    out.attenuation = {light.GetAtten(0, ATTEN1_START), light.GetAtten(0, ATTEN1_END), light.GetAtten(0, ATTEN_START),
+                       light.GetAtten(0, ATTEN_END)};
+    out.hotspot = light.GetHotspot(0);
+    out.falloff = light.GetFallsize(0);
+    Light fresh(light.Type());
+    for (size_t i = 0; i < kLightSwitchCount; ++i) {
+        const LightSwitch& s = lightSwitches()[i];
+        if (const int value = (light.*s.get)(); value != (fresh.*s.get)()) out.switches[i] = value;
+    }
+    return out;
+}
+
+StackModel Capture::stack(IDerivedObject& stack, const std::string& id) {
+    StackModel out;
+    out.superClass = stack.SuperClassID();
+    if (Object* base = stack.GetObjRef()) out.base = object(base, id + " base");
+    for (int i = 0; i < stack.NumModifiers(); ++i) {
+        Modifier* modifier = stack.GetModifier(i);
+        if (!modifier) continue;
+        ModifierModel entry;
+        if (auto* skin = dynamic_cast<SkinModifier*>(modifier)) {
+            SkinModel s;
+            for (const SkinModifier::Bone& bone : skin->bones()) s.bones.push_back({nodeIndex(bone.node), bone.initTM});
+            s.skinMatrix = skin->skinInitTM();
+            s.weights = skin->vertices();
+            entry.kind = std::move(s);
+        } else {
+            entry.kind = PlainModifierModel{modifier->ClassID(), textOf(modifier->GetObjectName()), modifier->IsEnabled()};
+        }
+        entry.appData = appData(*modifier);
+        out.modifiers.push_back(std::move(entry));
+    }
+    return out;
+}
+
+// ---- Parameter blocks ----
+
+std::optional<ParamValue> Capture::paramValue(IParamBlock2& block, ParamID id, ParamType2 base, int tab) {
+    Interval valid = FOREVER;
+    ParamValue v;
+    bool got = false;
+    switch (base) {
+    case TYPE_INT:
+    case TYPE_BOOL: got = block.GetValue(id, 0, v.i, valid, tab); break;
+    case TYPE_POINT3:
+    case TYPE_RGBA: got = block.GetValue(id, 0, v.p, valid, tab); break;
+    case TYPE_STRING:
+    case TYPE_FILENAME: {
+        const char* s = nullptr;
+        got = block.GetValue(id, 0, s, valid, tab);
+        if (s) v.s = s;
+        break;
+    }
+    case TYPE_INODE: {
+        INode* node = nullptr;
+        got = block.GetValue(id, 0, node, valid, tab);
+        v.ref = nodeIndex(node);
+        break;
+    }
+    case TYPE_MTL: {
+        Mtl* mtl = nullptr;
+        got = block.GetValue(id, 0, mtl, valid, tab);
+        v.ref = mtl ? material(mtl) : -1;
+        break;
+    }
+    case TYPE_TEXMAP: {
+        Texmap* texmap = nullptr;
+        got = block.GetValue(id, 0, texmap, valid, tab);
+        v.ref = texmap ? map(texmap) : -1;
+        break;
+    }
+    default: got = block.GetValue(id, 0, v.f, valid, tab); break;
+    }
+    if (!got) return std::nullopt;
+    return v;
+}
+
+ParamBlockModel Capture::block(IParamBlock2& block) {
+    ParamBlockModel out;
+    out.id = block.ID();
+    out.name = textOf(block.GetLocalName());
+    for (int i = 0; i < block.NumParams(); ++i) {
+        const ParamID id = block.IndextoID(i);
+        const ParamType2 type = block.GetParameterType(id);
+        if (paramTypeName(type).empty()) continue;  // a kind of value documents cannot hold
+        ParamModel param;
+        param.id = id;
+        param.name = textOf(block.GetParamName(id));
+        param.type = type;
+        const ParamType2 base = ParamBaseType(type);
+        if (IsParamTable(type)) {
+            for (int tab = 0; tab < block.Count(id); ++tab) param.values.push_back(paramValue(block, id, base, tab).value_or(ParamValue{}));
+        } else if (auto value = paramValue(block, id, base, 0)) {
+            param.values.push_back(*value);
+        }
+        out.params.push_back(std::move(param));
+    }
+    return out;
+}
+
+// ---- Materials and maps ----
+
+int Capture::material(Mtl* mtl) {
+    if (auto found = materials_.indexOf.find(mtl); found != materials_.indexOf.end()) return found->second;
+    const int index = static_cast<int>(model_.materials.size());
+    materials_.indexOf[mtl] = index;
+    MaterialModel entry;
+    entry.id = materials_.ids.claim(textOf(mtl->GetName()), "material");
+    entry.name = textOf(mtl->GetName());
+    model_.materials.emplace_back().id = entry.id;
+    fillMaterial(entry, mtl);
+    model_.materials[index] = std::move(entry);
+    return index;
+}
+
+int Capture::map(Texmap* texmap) {
+    if (auto found = maps_.indexOf.find(texmap); found != maps_.indexOf.end()) return found->second;
+    std::string wanted = textOf(texmap->GetName());
+    if (auto* bitmap = dynamic_cast<BitmapTex*>(texmap); wanted.empty() && bitmap && bitmap->GetMapName())
+        wanted = std::filesystem::path(bitmap->GetMapName()).filename().string();
+    const int index = static_cast<int>(model_.maps.size());
+    maps_.indexOf[texmap] = index;
+    MapModel entry;
+    entry.id = maps_.ids.claim(wanted, "map");
+    entry.name = textOf(texmap->GetName());
+    model_.maps.emplace_back().id = entry.id;
+    fillMap(entry, texmap);
+    model_.maps[index] = std::move(entry);
+    return index;
+}
+
+void Capture::fillMaterial(MaterialModel& out, Mtl* mtl) {
+    if (auto* standard = dynamic_cast<StdMat*>(mtl); standard && mtl->ClassID() == DMTL_CLASS_ID) {
+        StandardMaterialModel s;
+        s.ambient = standard->GetAmbient(0);
+        s.diffuse = standard->GetDiffuse(0);
+        s.specular = standard->GetSpecular(0);
+        s.glossiness = standard->GetShininess(0);
+        s.specularLevel = standard->GetShinStr(0);
+        s.opacity = standard->GetOpacity(0);
+        s.selfIllumination = standard->GetSelfIllum(0);
+        if (standard->GetTwoSided()) s.twoSided = true;
+        StandardMaterial fresh(scene_, "");
+        for (int slot = 0; slot < STD_NUM_TEXMAPS; ++slot) {
+            Texmap* texmap = standard->GetSubTexmap(slot);
+            if (texmap) s.maps[slot] = map(texmap);
+            if (const float amount = standard->GetTexmapAmt(slot, 0); amount != fresh.GetTexmapAmt(slot, 0)) s.amounts[slot] = amount;
+            if (standard->MapEnabled(slot) != (texmap != nullptr)) s.enabled[slot] = standard->MapEnabled(slot);
+        }
+        out.kind = std::move(s);
+    } else if (auto* multi = dynamic_cast<MultiMtl*>(mtl); multi && mtl->ClassID() == MULTI_CLASS_ID) {
+        MultiMaterialModel m;
+        for (int i = 0; i < multi->NumSubMtls(); ++i) {
+            Mtl* sub = multi->GetSubMtl(i);
+            std::string slotName = multi->GetSubMtlSlotName(i);
+            if (!sub && slotName.empty()) continue;
+            m.slots.push_back({i, sub ? material(sub) : -1, std::move(slotName)});
+        }
+        m.slotCount = multi->NumSubMtls();
+        out.kind = std::move(m);
+    } else {
+        OtherMaterialModel o;
+        o.classId = mtl->ClassID();
+        for (int i = 0; i < mtl->NumSubMtls(); ++i) o.subMaterials.push_back(mtl->GetSubMtl(i) ? material(mtl->GetSubMtl(i)) : -1);
+        for (int i = 0; i < mtl->NumSubTexmaps(); ++i) o.subMaps.push_back(mtl->GetSubTexmap(i) ? map(mtl->GetSubTexmap(i)) : -1);
+        o.reportsMulti = mtl->IsMultiMtl();
+        o.diffuse = mtl->GetDiffuse(0);
+        out.kind = std::move(o);
+    }
+    out.showInViewport = mtl->TestMtlFlag(MTL_TEX_DISPLAY_ENABLED);
+    if (auto* active = dynamic_cast<Texmap*>(mtl->GetActiveTexmap())) out.activeMap = map(active);
+    out.appData = appData(*mtl);
+}
+
+void Capture::fillMap(MapModel& out, Texmap* texmap) {
+    if (auto* bitmap = dynamic_cast<BitmapTex*>(texmap)) {
+        BitmapTexture fresh("", 1);
+        BitmapMapModel b;
+        b.file = textOf(bitmap->GetMapName());
+        if (auto* texture = dynamic_cast<BitmapTexture*>(texmap)) {
+            if (auto size = texture->bitmapSize()) b.size = std::make_pair(int(size->first), int(size->second));
+        } else if (Bitmap* image = bitmap->GetBitmap(0); image && image->HasStorage()) {
+            b.size = std::make_pair(image->Width(), image->Height());
+        }
+        if (bitmap->GetFilterType() != fresh.GetFilterType()) b.filter = bitmap->GetFilterType();
+        if (bitmap->GetAlphaSource() != fresh.GetAlphaSource()) b.alphaSource = bitmap->GetAlphaSource();
+        if (bitmap->GetAlphaAsMono() != fresh.GetAlphaAsMono()) b.alphaAsMono = bitmap->GetAlphaAsMono();
+        out.kind = std::move(b);
+    } else if (texmap->ClassID() == ACUBIC_CLASS_ID) {
+        CubeMapModel c;
+        IParamBlock2* cubeBlock = texmap->NumParamBlocks() > 0 ? texmap->GetParamBlock(0) : nullptr;
+        if (!cubeBlock) {
+            c.paramBlocks.emplace();
+        } else {
+            // The six names alone when the rest of the block is as a new cube map has it.
+            std::array<std::optional<std::string>, 6> files;
+            CubeMap fresh(scene_);
+            IParamBlock2* freshBlock = fresh.GetParamBlock(0);
+            for (int face = 0; face < 6; ++face) {
+                const char* name = nullptr;
+                Interval valid = FOREVER;
+                if (!cubeBlock->GetValue(ACUBIC_BITMAP_NAMES_PARAM, 0, name, valid, face)) name = nullptr;
+                if (name) files[face] = name;
+                freshBlock->SetValue(ACUBIC_BITMAP_NAMES_PARAM, 0, name, face);
+            }
+            ParamBlockModel captured = block(*cubeBlock);
+            if (captured == block(*freshBlock)) c.files = std::move(files);
+            else c.paramBlocks = std::vector<ParamBlockModel>{std::move(captured)};
+        }
+        out.kind = std::move(c);
+    } else {
+        OtherMapModel o;
+        o.classId = texmap->ClassID();
+        for (int i = 0; i < texmap->NumSubTexmaps(); ++i)
+            o.subMaps.push_back(texmap->GetSubTexmap(i) ? map(texmap->GetSubTexmap(i)) : -1);
+        if (std::vector<ParamBlockModel> b = blocks(*texmap); !b.empty()) o.paramBlocks = std::move(b);
+        out.kind = std::move(o);
+    }
+    out.channel = texmap->GetMapChannel();
+    out.showInViewport = texmap->TestMtlFlag(MTL_TEX_DISPLAY_ENABLED);
+    out.appData = appData(*texmap);
+}
+
+}  // namespace
+
+SceneModel captureScene(Host& host) { return Capture(host).capture(); }
+
+}  // namespace headless::document

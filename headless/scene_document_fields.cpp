@@ -1,0 +1,1786 @@
+// Field tables of scene documents: for every kind of entry, the ordered list of its keys, each with
+// whether it is required, how it is read into the model, when it is left out (its default) and how
+// it is written. One table drives both reading and writing, in table order, which is also the order
+// in which a key may depend on the keys before it (faces after vertices, weights after bones).
+// Here are the tables, the value codecs they use, and the two generic walks over them: reading a
+// JSON object into a model entry and writing a model entry as a JSON object.
+#include "headless/scene_document_json.h"
+#include "headless/scene_document_model.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <span>
+#include <string>
+#include <type_traits>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace headless::document {
+
+enum class Ref { Node, Object, Material, Map };
+
+// What reading needs besides the value: the ids of every table (gathered before the entries are
+// read, so that entries may refer to entries further down) and the layer names.
+struct Reader {
+    std::unordered_map<std::string, int> ids[4];  // by Ref
+    std::unordered_set<std::string> layerNames;
+
+    // The entry an id names; null is allowed (-1) only with allowNull.
+    int resolve(const Item& item, Ref table, bool allowNull) const;
+};
+
+// What writing needs besides the value: the output and the model, whose entries give the ids.
+struct Writer {
+    JsonWriter& out;
+    const SceneModel& model;
+    void ref(Ref table, int index) const;
+};
+
+template <class M>
+struct Field {
+    const char* key;
+    bool required;
+    void (*read)(Reader&, const Item&, M&);
+    bool (*omit)(const M&);  // null: always written
+    void (*write)(Writer&, const M&);
+    void (*absent)(M&) = nullptr;  // when the document leaves the key out (null: keep the default)
+};
+
+template <class M>
+using Fields = std::span<const Field<M>>;
+
+// The table of each entry kind (defined below).
+template <class M>
+Fields<M> fieldsOf();
+
+namespace {
+
+std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+constexpr const char* kRefNames[] = {"node", "object", "material", "map"};
+
+// ---- The generic walks ----
+
+template <class M>
+struct Bound {
+    Fields<M> fields;
+    M* model;
+};
+
+// Reads an object whose keys are those of the first table and, for entries of a kind, those of
+// the kind's table; any other key is refused, so that a misspelt key is reported rather than
+// silently ignored.
+template <class A, class B = A>
+void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
+    const simdjson::dom::object object = item.object();
+    constexpr size_t kMaxFields = 48;
+    const size_t count = a.fields.size() + b.fields.size();
+    if (count > kMaxFields) throw std::logic_error("a field table is longer than readObject allows");
+    simdjson::dom::element found[kMaxFields];
+    bool present[kMaxFields] = {};
+    std::string_view keys[kMaxFields];
+    for (const simdjson::dom::key_value_pair pair : object) {
+        size_t index = count;
+        for (size_t i = 0; i < a.fields.size() && index == count; ++i)
+            if (pair.key == a.fields[i].key) index = i;
+        for (size_t i = 0; i < b.fields.size() && index == count; ++i)
+            if (pair.key == b.fields[i].key) index = a.fields.size() + i;
+        if (index == count) {
+            const Path path = childPath(item, pair.key);
+            Item(pair.value, &path).fail("unknown field");
+        }
+        found[index] = pair.value;
+        present[index] = true;
+        keys[index] = pair.key;
+    }
+    auto readAll = [&](auto fields, auto* model, size_t offset) {
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const auto& field = fields[i];
+            if (present[offset + i]) {
+                const Path path = childPath(item, keys[offset + i]);
+                field.read(reader, Item(found[offset + i], &path), *model);
+            } else if (field.required) {
+                item.fail(std::string("missing field \"") + field.key + "\"");
+            } else if (field.absent) {
+                field.absent(*model);
+            }
+        }
+    };
+    readAll(a.fields, a.model, 0);
+    if (b.model) readAll(b.fields, b.model, a.fields.size());
+}
+
+template <class M>
+void writeFields(Writer& writer, Fields<M> fields, const M& model) {
+    for (const Field<M>& field : fields) {
+        if (field.omit && field.omit(model)) continue;
+        writer.out.key(field.key);
+        field.write(writer, model);
+    }
+}
+
+// ---- Field helpers ----
+
+template <class>
+struct MemberTraits;
+template <class M, class T>
+struct MemberTraits<T M::*> {
+    using Model = M;
+    using Type = T;
+};
+
+template <class T>
+struct IsOptional : std::false_type {};
+template <class T>
+struct IsOptional<std::optional<T>> : std::true_type {};
+
+enum class Use { Required, Optional, Always };
+
+// A key held by one member and read and written by codec C (static read and write). An optional
+// member is left out when empty; any other is left out when it holds its default, unless the
+// key is required or always written.
+template <auto Member, class C, Use use = Use::Optional>
+auto field(const char* key) {
+    using M = typename MemberTraits<decltype(Member)>::Model;
+    using T = typename MemberTraits<decltype(Member)>::Type;
+    Field<M> f{key, use == Use::Required, nullptr, nullptr, nullptr};
+    f.read = [](Reader& r, const Item& item, M& m) { m.*Member = C::read(r, item); };
+    if constexpr (IsOptional<T>::value) {
+        if constexpr (use == Use::Optional) f.omit = [](const M& m) { return !(m.*Member).has_value(); };
+        f.write = [](Writer& w, const M& m) { C::write(w, *(m.*Member)); };
+    } else {
+        if constexpr (use == Use::Optional) {
+            if constexpr (requires(const T& v) { v.empty(); }) f.omit = [](const M& m) { return (m.*Member).empty(); };
+            else f.omit = [](const M& m) { return m.*Member == M{}.*Member; };
+        }
+        f.write = [](Writer& w, const M& m) { C::write(w, m.*Member); };
+    }
+    return f;
+}
+
+// ---- Value codecs ----
+
+struct Str {
+    static std::string read(Reader&, const Item& item) { return std::string(item.string()); }
+    static void write(Writer& w, const std::string& v) { w.out.string(v); }
+};
+
+struct Bool {
+    static bool read(Reader&, const Item& item) { return item.boolean(); }
+    static void write(Writer& w, bool v) { w.out.boolean(v); }
+};
+
+struct Float {
+    static float read(Reader&, const Item& item) { return item.floatValue(); }
+    static void write(Writer& w, float v) { w.out.floatValue(v); }
+};
+
+template <int64_t Low = INT32_MIN, int64_t High = INT32_MAX>
+struct Int {
+    static int read(Reader&, const Item& item) { return static_cast<int>(item.integer(Low, High)); }
+    static void write(Writer& w, int64_t v) { w.out.integer(v); }
+};
+
+struct Id {
+    static uint32_t read(Reader&, const Item& item) { return item.id(); }
+    static void write(Writer& w, uint32_t v) { w.out.integer(v); }
+};
+
+std::string hexText(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+struct ClassIdCodec {
+    static Class_ID read(Reader&, const Item& item) {
+        const auto array = item.array();
+        if (array.size() != 2) item.fail("expected two ids [partA, partB], got " + std::to_string(array.size()) + " values");
+        uint32_t parts[2] = {0, 0};
+        size_t i = 0;
+        item.forEach([&](const Item& part) { parts[i++] = part.id(); });
+        return Class_ID(parts[0], parts[1]);
+    }
+    static void write(Writer& w, const Class_ID& id) {
+        w.out.beginArray(true);
+        w.out.string(hexText(id.PartA()));
+        w.out.string(hexText(id.PartB()));
+        w.out.endArray();
+    }
+};
+
+// A super class by name ("geometry" ...) or id.
+struct SuperClassCodec {
+    static SClass_ID read(Reader&, const Item& item) {
+        if (item.isString()) {
+            const std::string_view text = item.string();
+            if (auto id = superClassFromName(text)) return *id;
+            if (text.rfind("0x", 0) != 0 && text.rfind("0X", 0) != 0)
+                item.fail("unknown super class " + inQuotes(text) +
+                          " (expected geometry, helper, shape, light, camera or a number)");
+        }
+        return item.id();
+    }
+    static void write(Writer& w, SClass_ID id) {
+        const std::string name = superClassName(id);
+        w.out.string(name.empty() ? hexText(id) : name);
+    }
+};
+
+// Three numbers; with allowTwo, two numbers give the third as 0 (texture coordinates).
+Point3 readPoint(const Item& item, bool allowTwo = false) {
+    // The common case straight from the DOM; anything unusual takes the checked path below, which
+    // reports the problem.
+    simdjson::dom::array quick;
+    if (!item.value().get_array().get(quick) && (quick.size() == 3 || (allowTwo && quick.size() == 2))) {
+        Point3 p;
+        int i = 0;
+        for (const simdjson::dom::element v : quick) {
+            double d = 0;
+            if (v.get_double().get(d) || !(std::fabs(d) <= FLT_MAX)) break;
+            p[i++] = static_cast<float>(d);
+        }
+        if (static_cast<size_t>(i) == quick.size()) return p;
+    }
+    const auto array = item.array();
+    const size_t n = array.size();
+    if (n != 3 && !(allowTwo && n == 2))
+        item.fail(std::string("expected ") + (allowTwo ? "2 or 3" : "3") + " numbers, got " + std::to_string(n));
+    Point3 p;
+    int i = 0;
+    item.forEach([&](const Item& v) { p[i++] = v.floatValue(); });
+    return p;
+}
+
+void writePoint(Writer& w, const Point3& p, bool dropZeroZ = false) {
+    w.out.beginArray(true);
+    w.out.floatValue(p.x);
+    w.out.floatValue(p.y);
+    if (!dropZeroZ || p.z != 0.0f || std::signbit(p.z)) w.out.floatValue(p.z);
+    w.out.endArray();
+}
+
+struct Point3Codec {
+    static Point3 read(Reader&, const Item& item) { return readPoint(item); }
+    static void write(Writer& w, const Point3& p) { writePoint(w, p); }
+};
+
+struct ColorCodec {
+    static Color read(Reader&, const Item& item) { return Color(readPoint(item)); }
+    static void write(Writer& w, const Color& c) { writePoint(w, Point3(c.r, c.g, c.b)); }
+};
+
+// Twelve numbers (the X, Y and Z axis rows, then the translation row), or an object with
+// "translation", "rotation" (degrees about X, then Y, then Z) and "scale", applied as scale, then
+// rotation, then translation. Written as the twelve numbers.
+struct Placement {
+    std::optional<Point3> translation, rotation, scale;
+};
+
+struct MatrixCodec {
+    static Matrix3 read(Reader& r, const Item& item);
+    static void write(Writer& w, const Matrix3& m) {
+        w.out.beginArray(true);
+        for (int row = 0; row < 4; ++row)
+            for (int col = 0; col < 3; ++col) w.out.floatValue(m.m[row][col]);
+        w.out.endArray();
+    }
+};
+
+const Field<Placement> kPlacementFields[] = {
+    field<&Placement::translation, Point3Codec>("translation"),
+    field<&Placement::rotation, Point3Codec>("rotation"),
+    field<&Placement::scale, Point3Codec>("scale"),
+};
+
+Matrix3 MatrixCodec::read(Reader& r, const Item& item) {
+    if (item.isArray()) {
+        const auto array = item.array();
+        if (array.size() != 12)
+            item.fail("expected 12 numbers (X, Y and Z axis rows, then translation), got " + std::to_string(array.size()));
+        Matrix3 m;
+        int i = 0;
+        item.forEach([&](const Item& v) {
+            m.m[i / 3][i % 3] = v.floatValue();
+            ++i;
+        });
+        return m;
+    }
+    if (!item.isObject()) item.fail("expected 12 numbers or an object with translation, rotation and scale");
+    Placement placement;
+    readObject(r, item, Bound<Placement>{kPlacementFields, &placement});
+    Matrix3 m;
+    if (placement.scale) m = m * ScaleMatrix(*placement.scale);
+    if (placement.rotation) {
+        constexpr double kRadians = 3.14159265358979323846 / 180.0;
+        m = m * RotateXMatrix(static_cast<float>(placement.rotation->x * kRadians));
+        m = m * RotateYMatrix(static_cast<float>(placement.rotation->y * kRadians));
+        m = m * RotateZMatrix(static_cast<float>(placement.rotation->z * kRadians));
+    }
+    if (placement.translation) m = m * TransMatrix(*placement.translation);
+    return m;
+}
+
+// A reference to an entry of another table, by id.
+template <Ref table, bool allowNull = true>
+struct RefCodec {
+    static int read(Reader& r, const Item& item) { return r.resolve(item, table, allowNull); }
+    static void write(Writer& w, int index) { w.ref(table, index); }
+};
+
+template <Ref table, bool allowNull = true>
+struct RefList {
+    static std::vector<int> read(Reader& r, const Item& item) {
+        std::vector<int> list;
+        list.reserve(item.size());
+        item.forEach([&](const Item& entry) { list.push_back(r.resolve(entry, table, allowNull)); });
+        return list;
+    }
+    static void write(Writer& w, const std::vector<int>& list) {
+        w.out.beginArray(true);
+        for (int index : list) w.ref(table, index);
+        w.out.endArray();
+    }
+};
+
+// A list of entries, each an object read and written through its own table.
+template <class M>
+struct List {
+    static std::vector<M> read(Reader& r, const Item& item) {
+        std::vector<M> list;
+        list.reserve(item.size());
+        item.forEach([&](const Item& entry) {
+            M& model = list.emplace_back();
+            readObject(r, entry, Bound<M>{fieldsOf<M>(), &model});
+        });
+        return list;
+    }
+    static void write(Writer& w, const std::vector<M>& list) {
+        w.out.beginArray();
+        for (const M& model : list) {
+            w.out.beginObject();
+            writeFields(w, fieldsOf<M>(), model);
+            w.out.endObject();
+        }
+        w.out.endArray();
+    }
+};
+
+// A value named by one of a list of words ("pyramidal", "summedArea", "none").
+struct Word {
+    int value;
+    const char* name;
+};
+
+template <const auto& words, const char* const& noun>
+struct Named {
+    static int read(Reader&, const Item& item) {
+        const std::string_view text = item.string();
+        for (const Word& w : words)
+            if (text == w.name) return w.value;
+        std::string expected;
+        for (size_t i = 0; i < std::size(words); ++i) {
+            if (i > 0) expected += i + 1 == std::size(words) ? " or " : ", ";
+            expected += words[i].name;
+        }
+        item.fail("unknown " + std::string(noun) + " " + inQuotes(text) + " (expected " + expected + ")");
+    }
+    static void write(Writer& w, int value) {
+        for (const Word& word : words)
+            if (word.value == value) return w.out.string(word.name);
+        w.out.string(words[0].name);
+    }
+};
+
+constexpr Word kFilters[] = {{FILTER_PYR, "pyramidal"}, {FILTER_SAT, "summedArea"}, {FILTER_NADA, "none"}};
+constexpr const char* kFilterNoun = "filter";
+constexpr Word kAlphaSources[] = {{ALPHA_FILE, "file"}, {ALPHA_RGB, "rgb"}, {ALPHA_NONE, "none"}};
+constexpr const char* kAlphaNoun = "alpha source";
+constexpr Word kLightTypes[] = {{OMNI_LIGHT, "omni"},
+                                {FSPOT_LIGHT, "spot"},
+                                {TSPOT_LIGHT, "targetSpot"},
+                                {DIR_LIGHT, "directional"},
+                                {TDIR_LIGHT, "targetDirectional"}};
+constexpr const char* kLightNoun = "light type";
+constexpr Word kConversions[] = {{int(MeshConversion::Triangle), "triangle"},
+                                 {int(MeshConversion::PolygonOnly), "polygon"},
+                                 {int(MeshConversion::None), "none"}};
+constexpr const char* kConversionNoun = "conversion";
+
+// Bytes as hex digits.
+struct HexBytes {
+    static std::vector<uint8_t> read(Reader&, const Item& item) {
+        const std::string_view text = item.string();
+        if (text.size() % 2 != 0) item.fail("expected an even number of hex digits");
+        std::vector<uint8_t> bytes;
+        bytes.reserve(text.size() / 2);
+        auto digit = [&](char c) -> int {
+            if (c >= '0' && c <= '9') return c - '0';
+            if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+            if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+            item.fail("expected hex digits, found " + inQuotes(std::string(1, c)));
+        };
+        for (size_t i = 0; i < text.size(); i += 2)
+            bytes.push_back(static_cast<uint8_t>(digit(text[i]) * 16 + digit(text[i + 1])));
+        return bytes;
+    }
+    static void write(Writer& w, const std::vector<uint8_t>& bytes) {
+        static const char digits[] = "0123456789abcdef";
+        std::string text;
+        text.reserve(bytes.size() * 2);
+        for (uint8_t b : bytes) {
+            text += digits[b >> 4];
+            text += digits[b & 15];
+        }
+        w.out.string(text);
+    }
+};
+
+struct HexIdCodec {
+    static SClass_ID read(Reader& r, const Item& item) { return SuperClassCodec::read(r, item); }
+    static void write(Writer& w, uint32_t id) { w.out.string(hexText(id)); }
+};
+
+// A pair of integers in [Low, High], such as a size.
+template <int Low, int High, const char* const& what>
+struct IntPair {
+    static std::pair<int, int> read(Reader&, const Item& item) {
+        item.array(2, what);
+        int v[2] = {0, 0};
+        int i = 0;
+        item.forEach([&](const Item& e) { v[i++] = e.intValue(Low, High); });
+        return {v[0], v[1]};
+    }
+    static void write(Writer& w, const std::pair<int, int>& p) {
+        w.out.beginArray(true);
+        w.out.integer(p.first);
+        w.out.integer(p.second);
+        w.out.endArray();
+    }
+};
+constexpr const char* kWidthHeight = "[width, height]";
+constexpr const char* kPixels = "[width, height] in pixels";
+
+struct RangeCodec {
+    static Interval read(Reader&, const Item& item) {
+        item.array(2, "[start, end] in ticks");
+        int v[2] = {0, 0};
+        int i = 0;
+        item.forEach([&](const Item& e) { v[i++] = e.intValue(); });
+        if (v[1] < v[0])
+            item.fail("the range ends (" + std::to_string(v[1]) + ") before it starts (" + std::to_string(v[0]) + ")");
+        return Interval(v[0], v[1]);
+    }
+    static void write(Writer& w, const Interval& range) {
+        w.out.beginArray(true);
+        w.out.integer(range.Start());
+        w.out.integer(range.End());
+        w.out.endArray();
+    }
+};
+
+// ---- Kinds: a variant member chosen by the "kind" key ----
+
+template <class V, size_t... I>
+void emplaceAt(V& variant, size_t index, std::index_sequence<I...>) {
+    ((index == I ? (variant.template emplace<I>(), 0) : 0), ...);
+}
+
+template <class M, const auto& names, const char* const& noun>
+Field<M> kindField() {
+    Field<M> f{"kind", true, nullptr, nullptr, nullptr};
+    f.read = [](Reader&, const Item&, M&) {};  // chosen before the object is read
+    f.write = [](Writer& w, const M& m) { w.out.string(names[m.kind.index()]); };
+    return f;
+}
+
+// Reads an entry of a kind: the "kind" key chooses the variant member, then the keys of the
+// common table and the kind's table are read.
+template <class M, const auto& names, const char* const& noun>
+void readKinded(Reader& r, const Item& item, M& model) {
+    const simdjson::dom::object object = item.object();
+    simdjson::dom::element kindValue;
+    if (object["kind"].get(kindValue)) {
+        // What is missing, in the common table's order.
+        for (const Field<M>& f : fieldsOf<M>()) {
+            simdjson::dom::element unused;
+            if (f.required && object[f.key].get(unused)) item.fail(std::string("missing field \"") + f.key + "\"");
+        }
+    }
+    const Path path = childPath(item, "kind");
+    const Item kindItem(kindValue, &path);
+    const std::string_view kind = kindItem.string();
+    size_t index = std::size(names);
+    for (size_t i = 0; i < std::size(names); ++i)
+        if (kind == names[i]) index = i;
+    if (index == std::size(names)) {
+        std::string expected;
+        for (size_t i = 0; i < std::size(names); ++i) {
+            if (i > 0) expected += i + 1 == std::size(names) ? " or " : ", ";
+            expected += names[i];
+        }
+        kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + expected + ")");
+    }
+    using V = decltype(model.kind);
+    emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<V>>());
+    std::visit([&](auto& kindModel) {
+        using K = std::decay_t<decltype(kindModel)>;
+        readObject(r, item, Bound<M>{fieldsOf<M>(), &model}, Bound<K>{fieldsOf<K>(), &kindModel});
+    }, model.kind);
+}
+
+template <class M>
+void writeKinded(Writer& w, const M& model) {
+    w.out.beginObject();
+    writeFields(w, fieldsOf<M>(), model);
+    std::visit([&](const auto& kindModel) {
+        using K = std::decay_t<decltype(kindModel)>;
+        writeFields(w, fieldsOf<K>(), kindModel);
+    }, model.kind);
+    w.out.endObject();
+}
+
+template <class M, const auto& names, const char* const& noun>
+struct KindedList {
+    static std::vector<M> read(Reader& r, const Item& item) {
+        std::vector<M> list;
+        list.reserve(item.size());
+        item.forEach([&](const Item& entry) { readKinded<M, names, noun>(r, entry, list.emplace_back()); });
+        return list;
+    }
+    static void write(Writer& w, const std::vector<M>& list) {
+        w.out.beginArray();
+        for (const M& model : list) writeKinded(w, model);
+        w.out.endArray();
+    }
+};
+
+constexpr const char* kMapKinds[] = {"bitmap", "cube", "other"};
+constexpr const char* kMapNoun = "map";
+constexpr const char* kMaterialKinds[] = {"standard", "multi", "other"};
+constexpr const char* kMaterialNoun = "material";
+constexpr const char* kObjectKinds[] = {"mesh", "poly", "object", "light", "camera", "stack"};
+constexpr const char* kObjectNoun = "object";
+constexpr const char* kModifierKinds[] = {"skin", "modifier"};
+constexpr const char* kModifierNoun = "modifier";
+
+// ---- App data and parameter blocks ----
+
+using AppDataList = List<AppData>;
+
+const Field<AppData> kAppDataFields[] = {
+    field<&AppData::classId, ClassIdCodec, Use::Required>("classId"),
+    field<&AppData::superClassId, HexIdCodec, Use::Required>("superClassId"),
+    field<&AppData::subId, Id, Use::Always>("subId"),
+    field<&AppData::bytes, HexBytes, Use::Always>("data"),
+};
+
+// A parameter's value, as its type reads it.
+void readParamValue(Reader& r, const Item& item, ParamType2 base, ParamValue& v) {
+    switch (base) {
+    case TYPE_INT: v.i = item.intValue(); break;
+    case TYPE_BOOL: v.i = item.boolean() ? 1 : 0; break;
+    case TYPE_POINT3:
+    case TYPE_RGBA: v.p = readPoint(item); break;
+    case TYPE_STRING:
+    case TYPE_FILENAME:
+        if (!item.isNull()) v.s = std::string(item.string());
+        break;
+    case TYPE_INODE: v.ref = r.resolve(item, Ref::Node, true); break;
+    case TYPE_MTL: v.ref = r.resolve(item, Ref::Material, true); break;
+    case TYPE_TEXMAP: v.ref = r.resolve(item, Ref::Map, true); break;
+    default: v.f = item.floatValue(); break;
+    }
+}
+
+void writeParamValue(Writer& w, ParamType2 base, const ParamValue& v) {
+    switch (base) {
+    case TYPE_INT: w.out.integer(v.i); break;
+    case TYPE_BOOL: w.out.boolean(v.i != 0); break;
+    case TYPE_POINT3:
+    case TYPE_RGBA: writePoint(w, v.p); break;
+    case TYPE_STRING:
+    case TYPE_FILENAME:
+        if (v.s) w.out.string(*v.s);
+        else w.out.null();
+        break;
+    case TYPE_INODE: w.ref(Ref::Node, v.ref); break;
+    case TYPE_MTL: w.ref(Ref::Material, v.ref); break;
+    case TYPE_TEXMAP: w.ref(Ref::Map, v.ref); break;
+    default: w.out.floatValue(v.f); break;
+    }
+}
+
+struct ParamTypeCodec {
+    static ParamType2 read(Reader&, const Item& item) {
+        const std::string_view name = item.string();
+        const auto type = paramTypeFromName(name);
+        if (!type)
+            item.fail("unknown parameter type " + inQuotes(name) +
+                      " (expected float, int, bool, point3, color, angle, percent, world, string, filename, node, "
+                      "material or map, or one of them followed by [] for a table)");
+        return *type;
+    }
+    static void write(Writer& w, ParamType2 type) { w.out.string(paramTypeName(type)); }
+};
+
+Field<ParamModel> paramValueField() {
+    Field<ParamModel> f{"value", false, nullptr, nullptr, nullptr};
+    f.read = [](Reader& r, const Item& item, ParamModel& p) {
+        const ParamType2 base = ParamBaseType(p.type);
+        if (IsParamTable(p.type)) {
+            item.forEach([&](const Item& entry) { readParamValue(r, entry, base, p.values.emplace_back()); });
+        } else {
+            readParamValue(r, item, base, p.values.emplace_back());
+        }
+    };
+    f.omit = [](const ParamModel& p) { return !IsParamTable(p.type) && p.values.empty(); };
+    f.write = [](Writer& w, const ParamModel& p) {
+        const ParamType2 base = ParamBaseType(p.type);
+        if (!IsParamTable(p.type)) return writeParamValue(w, base, p.values.front());
+        w.out.beginArray(true);
+        for (const ParamValue& v : p.values) writeParamValue(w, base, v);
+        w.out.endArray();
+    };
+    return f;
+}
+
+const Field<ParamModel> kParamFields[] = {
+    field<&ParamModel::id, Int<std::numeric_limits<ParamID>::min(), std::numeric_limits<ParamID>::max()>, Use::Required>("id"),
+    field<&ParamModel::name, Str>("name"),
+    field<&ParamModel::type, ParamTypeCodec, Use::Required>("type"),
+    paramValueField(),
+};
+
+// Entries of a list whose "id" must be unique within it (parameter blocks, parameters).
+template <class M>
+void rejectDuplicateIds(const Item& list, const std::vector<M>& entries, const char* what, const char* listKey) {
+    std::unordered_map<int, size_t> seen;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const int id = static_cast<int>(entries[i].id);
+        if (auto [it, added] = seen.emplace(id, i); !added) {
+            const Path entry = childPath(list, i);
+            const Path idPath{&entry, "id", 0, false};
+            Item(list.value(), &idPath)
+                .fail("duplicate " + std::string(what) + " id " + std::to_string(id) + " (also " + listKey + "[" +
+                      std::to_string(it->second) + "])");
+        }
+    }
+}
+
+struct ParamList {
+    static std::vector<ParamModel> read(Reader& r, const Item& item) {
+        std::vector<ParamModel> params = List<ParamModel>::read(r, item);
+        rejectDuplicateIds(item, params, "parameter", "params");
+        return params;
+    }
+    static void write(Writer& w, const std::vector<ParamModel>& params) { List<ParamModel>::write(w, params); }
+};
+
+const Field<ParamBlockModel> kBlockFields[] = {
+    field<&ParamBlockModel::id, Int<std::numeric_limits<BlockID>::min(), std::numeric_limits<BlockID>::max()>, Use::Required>("id"),
+    field<&ParamBlockModel::name, Str>("name"),
+    field<&ParamBlockModel::params, ParamList, Use::Always>("params"),
+};
+
+struct BlockList {
+    static std::vector<ParamBlockModel> read(Reader& r, const Item& item) {
+        std::vector<ParamBlockModel> blocks = List<ParamBlockModel>::read(r, item);
+        rejectDuplicateIds(item, blocks, "block", "paramBlocks");
+        return blocks;
+    }
+    static void write(Writer& w, const std::vector<ParamBlockModel>& blocks) { List<ParamBlockModel>::write(w, blocks); }
+};
+
+// ---- Layers ----
+
+const Field<LayerModel> kLayerFields[] = {
+    {"name", true,
+     [](Reader& r, const Item& item, LayerModel& l) {
+         l.name = std::string(item.string());
+         if (l.name.empty()) item.fail("a layer name must not be empty");
+         if (l.name != "0" && !r.layerNames.insert(l.name).second) item.fail("duplicate layer " + inQuotes(l.name));
+     },
+     nullptr, [](Writer& w, const LayerModel& l) { w.out.string(l.name); }},
+    field<&LayerModel::hidden, Bool>("hidden"),
+};
+
+// ---- Maps ----
+
+const Field<MapModel> kMapFields[] = {
+    field<&MapModel::id, Str, Use::Required>("id"),
+    {"name", false, [](Reader&, const Item& item, MapModel& m) { m.name = std::string(item.string()); },
+     [](const MapModel& m) { return m.name == m.id; }, [](Writer& w, const MapModel& m) { w.out.string(m.name); },
+     [](MapModel& m) { m.name = m.id; }},
+    kindField<MapModel, kMapKinds, kMapNoun>(),
+    field<&MapModel::channel, Int<0, kMaxMapChannels - 1>>("channel"),
+    field<&MapModel::showInViewport, Bool>("showInViewport"),
+    field<&MapModel::appData, AppDataList>("appData"),
+};
+
+const Field<BitmapMapModel> kBitmapFields[] = {
+    field<&BitmapMapModel::file, Str, Use::Required>("file"),
+    field<&BitmapMapModel::size, IntPair<0, 65535, kPixels>>("size"),
+    field<&BitmapMapModel::filter, Named<kFilters, kFilterNoun>>("filter"),
+    field<&BitmapMapModel::alphaSource, Named<kAlphaSources, kAlphaNoun>>("alphaSource"),
+    field<&BitmapMapModel::alphaAsMono, Bool>("alphaAsMono"),
+};
+
+struct CubeFiles {
+    using Files = std::array<std::optional<std::string>, 6>;
+    static Files read(Reader&, const Item& item) {
+        const auto array = item.array();
+        if (array.size() != 6) item.fail("expected six file names (or null), got " + std::to_string(array.size()));
+        Files names;
+        size_t i = 0;
+        item.forEach([&](const Item& name) {
+            if (!name.isNull()) names[i] = std::string(name.string());
+            ++i;
+        });
+        return names;
+    }
+    static void write(Writer& w, const Files& files) {
+        w.out.beginArray();
+        for (const auto& name : files) {
+            if (name) w.out.string(*name);
+            else w.out.null();
+        }
+        w.out.endArray();
+    }
+};
+
+struct CubeBlocks {
+    static std::vector<ParamBlockModel> read(Reader& r, const Item& item) {
+        std::vector<ParamBlockModel> blocks = BlockList::read(r, item);
+        if (blocks.size() > 1) item.fail("a cube map has at most one parameter block");
+        return blocks;
+    }
+    static void write(Writer& w, const std::vector<ParamBlockModel>& blocks) { BlockList::write(w, blocks); }
+};
+
+const Field<CubeMapModel> kCubeFields[] = {
+    field<&CubeMapModel::files, CubeFiles>("files"),
+    field<&CubeMapModel::paramBlocks, CubeBlocks>("paramBlocks"),
+};
+
+const Field<OtherMapModel> kOtherMapFields[] = {
+    field<&OtherMapModel::classId, ClassIdCodec, Use::Required>("classId"),
+    field<&OtherMapModel::subMaps, RefList<Ref::Map>>("subMaps"),
+    field<&OtherMapModel::paramBlocks, BlockList>("paramBlocks"),
+};
+
+// ---- Materials ----
+
+const Field<MaterialModel> kMaterialFields[] = {
+    field<&MaterialModel::id, Str, Use::Required>("id"),
+    {"name", false, [](Reader&, const Item& item, MaterialModel& m) { m.name = std::string(item.string()); },
+     [](const MaterialModel& m) { return m.name == m.id; }, [](Writer& w, const MaterialModel& m) { w.out.string(m.name); },
+     [](MaterialModel& m) { m.name = m.id; }},
+    kindField<MaterialModel, kMaterialKinds, kMaterialNoun>(),
+    field<&MaterialModel::showInViewport, Bool>("showInViewport"),
+    field<&MaterialModel::activeMap, RefCodec<Ref::Map>>("activeMap"),
+    field<&MaterialModel::appData, AppDataList>("appData"),
+};
+
+// Standard material slots as an object {"diffuse": ..., "bump": ...}.
+template <auto Member, class C>
+Field<StandardMaterialModel> slotTable(const char* key) {
+    Field<StandardMaterialModel> f{key, false, nullptr, nullptr, nullptr};
+    f.read = [](Reader& r, const Item& item, StandardMaterialModel& m) {
+        for (const simdjson::dom::key_value_pair pair : item.object()) {
+            const Path path = childPath(item, pair.key);
+            const Item slotItem(pair.value, &path);
+            const int slot = mapSlotFromName(pair.key);
+            if (slot < 0)
+                slotItem.fail("unknown map slot (expected ambient, diffuse, specular, glossiness, specularLevel, "
+                              "selfIllumination, opacity, filter, bump, reflection, refraction or displacement)");
+            (m.*Member)[slot] = C::read(r, slotItem);
+        }
+    };
+    f.omit = [](const StandardMaterialModel& m) {
+        return m.*Member == StandardMaterialModel{}.*Member;
+    };
+    f.write = [](Writer& w, const StandardMaterialModel& m) {
+        const StandardMaterialModel fresh;
+        w.out.beginObject();
+        for (int slot = 0; slot < STD_NUM_TEXMAPS; ++slot) {
+            if ((m.*Member)[slot] == (fresh.*Member)[slot]) continue;
+            w.out.key(mapSlotName(slot));
+            if constexpr (std::is_same_v<std::decay_t<decltype((m.*Member)[slot])>, int>) C::write(w, (m.*Member)[slot]);
+            else C::write(w, *(m.*Member)[slot]);
+        }
+        w.out.endObject();
+    };
+    return f;
+}
+
+const Field<StandardMaterialModel> kStandardFields[] = {
+    field<&StandardMaterialModel::ambient, ColorCodec>("ambient"),
+    field<&StandardMaterialModel::diffuse, ColorCodec>("diffuse"),
+    field<&StandardMaterialModel::specular, ColorCodec>("specular"),
+    field<&StandardMaterialModel::glossiness, Float>("glossiness"),
+    field<&StandardMaterialModel::specularLevel, Float>("specularLevel"),
+    field<&StandardMaterialModel::opacity, Float>("opacity"),
+    field<&StandardMaterialModel::selfIllumination, Float>("selfIllumination"),
+    field<&StandardMaterialModel::twoSided, Bool>("twoSided"),
+    slotTable<&StandardMaterialModel::maps, RefCodec<Ref::Map>>("maps"),
+    slotTable<&StandardMaterialModel::amounts, Float>("mapAmounts"),
+    slotTable<&StandardMaterialModel::enabled, Bool>("mapEnabled"),
+};
+
+const Field<MultiSlot> kMultiSlotFields[] = {
+    field<&MultiSlot::slot, Int<0, 0xFFFF>, Use::Required>("id"),
+    field<&MultiSlot::material, RefCodec<Ref::Material>, Use::Always>("material"),
+    field<&MultiSlot::name, Str>("name"),
+};
+
+int highestSlot(const MultiMaterialModel& m) {
+    int highest = -1;
+    for (const MultiSlot& slot : m.slots) highest = std::max(highest, slot.slot);
+    return highest;
+}
+
+const Field<MultiMaterialModel> kMultiFields[] = {
+    {"subMaterials", false,
+     [](Reader& r, const Item& item, MultiMaterialModel& m) {
+         m.slots = List<MultiSlot>::read(r, item);
+         std::unordered_map<int, size_t> used;
+         for (size_t i = 0; i < m.slots.size(); ++i) {
+             if (auto [it, added] = used.emplace(m.slots[i].slot, i); !added) {
+                 const Path entry = childPath(item, i);
+                 const Path id{&entry, "id", 0, false};
+                 Item(item.value(), &id).fail("duplicate sub-material id " + std::to_string(m.slots[i].slot) +
+                                              " (also subMaterials[" + std::to_string(it->second) + "])");
+             }
+         }
+         m.slotCount = highestSlot(m) + 1;
+     },
+     nullptr, [](Writer& w, const MultiMaterialModel& m) { List<MultiSlot>::write(w, m.slots); }},
+    {"count", false,
+     [](Reader&, const Item& item, MultiMaterialModel& m) {
+         m.slotCount = item.intValue(0, 0x10000);
+         if (m.slotCount <= highestSlot(m))
+             item.fail("count " + std::to_string(m.slotCount) + " leaves out sub-material id " + std::to_string(highestSlot(m)));
+     },
+     [](const MultiMaterialModel& m) { return m.slotCount == highestSlot(m) + 1; },
+     [](Writer& w, const MultiMaterialModel& m) { w.out.integer(m.slotCount); }},
+};
+
+const Field<OtherMaterialModel> kOtherMaterialFields[] = {
+    field<&OtherMaterialModel::classId, ClassIdCodec, Use::Required>("classId"),
+    field<&OtherMaterialModel::subMaterials, RefList<Ref::Material>>("subMaterials"),
+    field<&OtherMaterialModel::subMaps, RefList<Ref::Map>>("subMaps"),
+    field<&OtherMaterialModel::reportsMulti, Bool>("multi"),
+    field<&OtherMaterialModel::diffuse, ColorCodec>("diffuse"),
+};
+
+// ---- Meshes ----
+
+// Three indices below count.
+void readTriangle(const Item& item, size_t count, const char* what, uint32_t* corners) {
+    simdjson::dom::array quick;
+    if (!item.value().get_array().get(quick) && quick.size() == 3) {
+        int k = 0;
+        for (const simdjson::dom::element v : quick) {
+            uint64_t index = 0;
+            if (v.get_uint64().get(index) || index >= count) break;
+            corners[k++] = static_cast<uint32_t>(index);
+        }
+        if (k == 3) return;
+    }
+    const auto array = item.array();
+    if (array.size() != 3) item.fail("expected 3 indices, got " + std::to_string(array.size()));
+    int k = 0;
+    item.forEach([&](const Item& corner) {
+        const int64_t index = corner.integer(0, std::numeric_limits<uint32_t>::max());
+        if (static_cast<uint64_t>(index) >= count)
+            corner.fail(std::string(what) + " " + std::to_string(index) + " out of range (there are " + std::to_string(count) + ")");
+        corners[k++] = static_cast<uint32_t>(index);
+    });
+}
+
+void writeTriangle(Writer& w, const uint32_t* corners) {
+    w.out.beginArray(true);
+    for (int k = 0; k < 3; ++k) w.out.integer(corners[k]);
+    w.out.endArray();
+}
+
+// A value of every face: given once for all faces, or one value per face; written once when all
+// faces hold the same value, left out when that is the default.
+template <int64_t Low, int64_t High, int64_t Default, class Get, class Set>
+Field<Mesh> perFace(const char* key) {
+    Field<Mesh> f{key, false, nullptr, nullptr, nullptr};
+    f.read = [](Reader&, const Item& item, Mesh& mesh) {
+        if (item.isArray()) {
+            if (item.size() != mesh.faces.size())
+                item.fail(std::to_string(item.size()) + " entries for " + std::to_string(mesh.faces.size()) + " faces");
+            size_t i = 0;
+            item.forEach([&](const Item& v) { Set()(mesh.faces[i++], v.integer(Low, High)); });
+        } else {
+            const int64_t value = item.integer(Low, High);
+            for (Face& face : mesh.faces) Set()(face, value);
+        }
+    };
+    f.omit = [](const Mesh& mesh) {
+        return std::all_of(mesh.faces.begin(), mesh.faces.end(), [](const Face& face) { return Get()(face) == Default; });
+    };
+    f.write = [](Writer& w, const Mesh& mesh) {
+        const int64_t first = Get()(mesh.faces[0]);
+        if (std::all_of(mesh.faces.begin(), mesh.faces.end(), [&](const Face& face) { return Get()(face) == first; }))
+            return w.out.integer(first);
+        w.out.beginArray(true);
+        for (const Face& face : mesh.faces) w.out.integer(Get()(face));
+        w.out.endArray();
+    };
+    return f;
+}
+
+struct GetMatId {
+    int64_t operator()(const Face& f) const { return f.getMatID(); }
+};
+struct SetMatId {
+    void operator()(Face& f, int64_t v) const { f.setMatID(static_cast<MtlID>(v)); }
+};
+struct GetGroups {
+    int64_t operator()(const Face& f) const { return f.smGroup; }
+};
+struct SetGroups {
+    void operator()(Face& f, int64_t v) const { f.smGroup = static_cast<uint32_t>(v); }
+};
+struct GetEdges {
+    int64_t operator()(const Face& f) const { return f.flags & EDGE_ALL; }
+};
+struct SetEdges {
+    void operator()(Face& f, int64_t v) const { f.flags = (f.flags & ~EDGE_ALL) | static_cast<uint32_t>(v); }
+};
+
+// One map channel of a mesh.
+void readChannel(const Item& item, Mesh& mesh, std::vector<bool>& seen) {
+    simdjson::dom::element channelValue;
+    const simdjson::dom::object object = item.object();
+    for (const simdjson::dom::key_value_pair pair : object) {
+        if (pair.key != "channel" && pair.key != "vertices" && pair.key != "faces" && pair.key != "flags") {
+            const Path path = childPath(item, pair.key);
+            Item(pair.value, &path).fail("unknown field");
+        }
+    }
+    if (object["channel"].get(channelValue)) item.fail("missing field \"channel\"");
+    const Path channelPath = childPath(item, "channel");
+    const Item channelItem(channelValue, &channelPath);
+    const int channel = channelItem.intValue(0, kMaxMapChannels - 1);
+    if (seen[channel]) channelItem.fail("channel " + std::to_string(channel) + " is given twice");
+    seen[channel] = true;
+    if (channel >= mesh.getNumMaps()) mesh.setNumMaps(channel + 1, true);
+    MeshMap& map = mesh.Map(channel);
+    simdjson::dom::element value;
+    if (!object["vertices"].get(value)) {
+        const Path path = childPath(item, "vertices");
+        const Item verts(value, &path);
+        map.tv.resize(verts.size());
+        size_t i = 0;
+        verts.forEach([&](const Item& v) { map.tv[i++] = readPoint(v, true); });
+    }
+    if (!object["faces"].get(value)) {
+        const Path path = childPath(item, "faces");
+        const Item faces(value, &path);
+        const size_t count = faces.size();
+        if (count != 0 && count != mesh.faces.size())
+            faces.fail(std::to_string(count) + " channel faces for " + std::to_string(mesh.faces.size()) +
+                       " mesh faces (a channel has one face per mesh face)");
+        map.tf.resize(count);
+        size_t i = 0;
+        faces.forEach([&](const Item& face) { readTriangle(face, map.tv.size(), "channel vertex", map.tf[i++].t); });
+    }
+    map.flags = map.tf.empty() ? 0 : MESHMAP_USED;
+    if (!object["flags"].get(value)) {
+        const Path path = childPath(item, "flags");
+        map.flags = Item(value, &path).id();
+    }
+}
+
+void writeChannels(Writer& w, const Mesh& mesh) {
+    w.out.beginArray();
+    for (int c = 0; c < mesh.getNumMaps() && c < kMaxMapChannels; ++c) {
+        const MeshMap& map = mesh.Map(c);
+        if (map.flags == 0 && map.tv.empty() && map.tf.empty()) continue;
+        w.out.beginObject();
+        w.out.key("channel");
+        w.out.integer(c);
+        w.out.key("vertices");
+        w.out.beginArray();
+        // Texture coordinates usually have no third component; it is written only when set.
+        for (const UVVert& uv : map.tv) writePoint(w, uv, true);
+        w.out.endArray();
+        w.out.key("faces");
+        w.out.beginArray();
+        for (const TVFace& f : map.tf) writeTriangle(w, f.t);
+        w.out.endArray();
+        if (map.flags != (map.tf.empty() ? 0u : uint32_t(MESHMAP_USED))) {
+            w.out.key("flags");
+            w.out.integer(map.flags);
+        }
+        w.out.endObject();
+    }
+    w.out.endArray();
+}
+
+bool hasChannels(const Mesh& mesh) {
+    for (int c = 0; c < mesh.getNumMaps() && c < kMaxMapChannels; ++c) {
+        const MeshMap& map = mesh.Map(c);
+        if (map.flags != 0 || !map.tv.empty() || !map.tf.empty()) return true;
+    }
+    return false;
+}
+
+// Explicit normals: the values, per face the normal id of each corner (-1: none), which normals
+// are explicit (true: all, the default; false: none; or their ids), the specified corners per face
+// as bits (1 corner 0, 2 corner 1, 4 corner 2; default all) and the flags.
+struct NormalsModel {
+    Mesh* mesh = nullptr;
+    bool allExplicit = true;
+    std::vector<int> explicitIds;
+};
+
+const Field<NormalsModel> kNormalFields[] = {
+    {"values", false,
+     [](Reader&, const Item& item, NormalsModel& n) {
+         MeshNormalSpec& spec = *n.mesh->GetSpecifiedNormals();
+         spec.SetNumNormals(static_cast<int>(item.size()));
+         int i = 0;
+         item.forEach([&](const Item& v) { spec.Normal(i++) = readPoint(v); });
+     },
+     nullptr, nullptr},
+    {"faces", false,
+     [](Reader&, const Item& item, NormalsModel& n) {
+         MeshNormalSpec& spec = *n.mesh->GetSpecifiedNormals();
+         const size_t count = item.size();
+         const size_t normalCount = static_cast<size_t>(spec.GetNumNormals());
+         if (count != 0 && count != n.mesh->faces.size())
+             item.fail(std::to_string(count) + " normal faces for " + std::to_string(n.mesh->faces.size()) + " mesh faces");
+         spec.SetNumFaces(static_cast<int>(count));
+         int i = 0;
+         item.forEach([&](const Item& face) {
+             MeshNormalFace& normalFace = spec.Face(i++);
+             normalFace.SpecifyAll();
+             // The common case straight from the DOM, as in readTriangle.
+             simdjson::dom::array quick;
+             if (!face.value().get_array().get(quick) && quick.size() == 3) {
+                 int k = 0;
+                 for (const simdjson::dom::element v : quick) {
+                     int64_t id = 0;
+                     if (v.get_int64().get(id) || id < -1 || id >= static_cast<int64_t>(normalCount)) break;
+                     normalFace.SetNormalID(k++, static_cast<int>(id));
+                 }
+                 if (k == 3) return;
+             }
+             const auto array = face.array();
+             if (array.size() != 3) face.fail("expected 3 normal ids, got " + std::to_string(array.size()));
+             int k = 0;
+             face.forEach([&](const Item& corner) {
+                 const int id = corner.intValue(-1);
+                 if (id >= 0 && static_cast<size_t>(id) >= normalCount)
+                     corner.fail("normal " + std::to_string(id) + " out of range (there are " + std::to_string(normalCount) + ")");
+                 normalFace.SetNormalID(k++, id);
+             });
+         });
+     },
+     nullptr, nullptr},
+    {"explicit", false,
+     [](Reader&, const Item& item, NormalsModel& n) {
+         if (item.isBool()) {
+             n.allExplicit = item.boolean();
+             return;
+         }
+         n.allExplicit = false;
+         const size_t normalCount = static_cast<size_t>(n.mesh->GetSpecifiedNormals()->GetNumNormals());
+         item.forEach([&](const Item& id) {
+             const int value = id.intValue(0);
+             if (static_cast<size_t>(value) >= normalCount)
+                 id.fail("normal " + std::to_string(value) + " out of range (there are " + std::to_string(normalCount) + ")");
+             n.explicitIds.push_back(value);
+         });
+     },
+     nullptr, nullptr},
+    {"specified", false,
+     [](Reader&, const Item& item, NormalsModel& n) {
+         MeshNormalSpec& spec = *n.mesh->GetSpecifiedNormals();
+         auto apply = [&](int face, int64_t bits) {
+             for (int k = 0; k < 3; ++k) spec.Face(face).SpecifyNormalID(k, (bits >> k) & 1);
+         };
+         if (item.isArray()) {
+             if (item.size() != static_cast<size_t>(spec.GetNumFaces()))
+                 item.fail(std::to_string(item.size()) + " entries for " + std::to_string(spec.GetNumFaces()) + " faces");
+             int i = 0;
+             item.forEach([&](const Item& v) {
+                 apply(i, v.integer(0, 7));
+                 ++i;
+             });
+         } else {
+             const int64_t bits = item.integer(0, 7);
+             for (int i = 0; i < spec.GetNumFaces(); ++i) apply(i, bits);
+         }
+     },
+     nullptr, nullptr},
+    {"flags", false,
+     [](Reader&, const Item& item, NormalsModel& n) {
+         MeshNormalSpec& spec = *n.mesh->GetSpecifiedNormals();
+         spec.ClearFlag(0xFFFFFFFFu);
+         spec.SetFlag(item.id());
+     },
+     nullptr, nullptr},
+};
+
+void readNormals(Reader& r, const Item& item, Mesh& mesh) {
+    mesh.SpecifyNormals();
+    MeshNormalSpec& spec = *mesh.GetSpecifiedNormals();
+    spec.ClearFlag(0xFFFFFFFFu);
+    spec.SetFlag(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED);
+    NormalsModel normals{&mesh, true, {}};
+    readObject(r, item, Bound<NormalsModel>{kNormalFields, &normals});
+    for (int i = 0; i < spec.GetNumNormals(); ++i) spec.SetNormalExplicit(i, normals.allExplicit);
+    for (int id : normals.explicitIds) spec.SetNormalExplicit(id, true);
+}
+
+void writeNormals(Writer& w, const MeshNormalSpec& spec) {
+    w.out.beginObject();
+    w.out.key("values");
+    w.out.beginArray();
+    int explicitCount = 0;
+    for (int i = 0; i < spec.GetNumNormals(); ++i) {
+        writePoint(w, spec.Normal(i));
+        explicitCount += spec.GetNormalExplicit(i) ? 1 : 0;
+    }
+    w.out.endArray();
+    w.out.key("faces");
+    w.out.beginArray();
+    bool allSpecified = true;
+    for (int i = 0; i < spec.GetNumFaces(); ++i) {
+        const MeshNormalFace& f = spec.Face(i);
+        w.out.beginArray(true);
+        for (int k = 0; k < 3; ++k) {
+            w.out.integer(f.GetNormalID(k));
+            allSpecified = allSpecified && f.GetSpecified(k);
+        }
+        w.out.endArray();
+    }
+    w.out.endArray();
+    if (explicitCount == 0 && spec.GetNumNormals() > 0) {
+        w.out.key("explicit");
+        w.out.boolean(false);
+    } else if (explicitCount != spec.GetNumNormals()) {
+        w.out.key("explicit");
+        w.out.beginArray(true);
+        for (int i = 0; i < spec.GetNumNormals(); ++i)
+            if (spec.GetNormalExplicit(i)) w.out.integer(i);
+        w.out.endArray();
+    }
+    if (!allSpecified) {
+        w.out.key("specified");
+        w.out.beginArray(true);
+        for (int i = 0; i < spec.GetNumFaces(); ++i) {
+            const MeshNormalFace& f = spec.Face(i);
+            w.out.integer((f.GetSpecified(0) ? 1 : 0) | (f.GetSpecified(1) ? 2 : 0) | (f.GetSpecified(2) ? 4 : 0));
+        }
+        w.out.endArray();
+    }
+    if (spec.GetFlags() != (MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED)) {
+        w.out.key("flags");
+        w.out.integer(spec.GetFlags());
+    }
+    w.out.endObject();
+}
+
+const Field<Mesh> kMeshFields[] = {
+    {"vertices", true,
+     [](Reader&, const Item& item, Mesh& mesh) {
+         mesh.setNumVerts(static_cast<int>(item.size()));
+         size_t i = 0;
+         item.forEach([&](const Item& v) { mesh.verts[i++] = readPoint(v); });
+     },
+     nullptr,
+     [](Writer& w, const Mesh& mesh) {
+         w.out.beginArray();
+         for (const Point3& p : mesh.verts) writePoint(w, p);
+         w.out.endArray();
+     }},
+    {"faces", true,
+     [](Reader&, const Item& item, Mesh& mesh) {
+         mesh.setNumFaces(static_cast<int>(item.size()));
+         size_t i = 0;
+         item.forEach([&](const Item& face) {
+             Face& f = mesh.faces[i++];
+             readTriangle(face, mesh.verts.size(), "vertex", f.v);
+             f.flags = EDGE_ALL;
+         });
+     },
+     nullptr,
+     [](Writer& w, const Mesh& mesh) {
+         w.out.beginArray();
+         for (const Face& f : mesh.faces) writeTriangle(w, f.v);
+         w.out.endArray();
+     }},
+    perFace<0, 0xFFFF, 0, GetMatId, SetMatId>("materialIds"),
+    perFace<0, 0xFFFFFFFFll, 0, GetGroups, SetGroups>("smoothingGroups"),
+    perFace<0, 7, EDGE_ALL, GetEdges, SetEdges>("edges"),
+    {"hiddenFaces", false,
+     [](Reader&, const Item& item, Mesh& mesh) {
+         item.forEach([&](const Item& index) {
+             const int64_t face = index.integer(0, std::numeric_limits<int32_t>::max());
+             if (static_cast<size_t>(face) >= mesh.faces.size())
+                 index.fail("face " + std::to_string(face) + " out of range (there are " + std::to_string(mesh.faces.size()) + ")");
+             mesh.faces[face].flags |= FACE_HIDDEN;
+         });
+     },
+     [](const Mesh& mesh) { return std::none_of(mesh.faces.begin(), mesh.faces.end(), [](const Face& f) { return f.Hidden(); }); },
+     [](Writer& w, const Mesh& mesh) {
+         w.out.beginArray(true);
+         for (size_t i = 0; i < mesh.faces.size(); ++i)
+             if (mesh.faces[i].Hidden()) w.out.integer(static_cast<int64_t>(i));
+         w.out.endArray();
+     }},
+    {"channels", false,
+     [](Reader&, const Item& item, Mesh& mesh) {
+         std::vector<bool> seen(kMaxMapChannels, false);
+         item.forEach([&](const Item& channel) { readChannel(channel, mesh, seen); });
+     },
+     [](const Mesh& mesh) { return !hasChannels(mesh); }, writeChannels},
+    {"normals", false, readNormals, [](const Mesh& mesh) { return mesh.GetSpecifiedNormals() == nullptr; },
+     [](Writer& w, const Mesh& mesh) { writeNormals(w, *mesh.GetSpecifiedNormals()); }},
+};
+
+struct MeshCodec {
+    static Mesh read(Reader& r, const Item& item) {
+        Mesh mesh;
+        readObject(r, item, Bound<Mesh>{kMeshFields, &mesh});
+        return mesh;
+    }
+    static void write(Writer& w, const Mesh& mesh) {
+        w.out.beginObject();
+        writeFields(w, Fields<Mesh>(kMeshFields), mesh);
+        w.out.endObject();
+    }
+};
+
+// ---- Objects ----
+
+const Field<ObjectModel> kObjectFields[] = {
+    field<&ObjectModel::id, Str, Use::Required>("id"),
+    kindField<ObjectModel, kObjectKinds, kObjectNoun>(),
+    field<&ObjectModel::appData, AppDataList>("appData"),
+};
+
+const Field<MeshObjectModel> kMeshObjectFields[] = {
+    field<&MeshObjectModel::mesh, MeshCodec, Use::Required>("mesh"),
+};
+
+const Field<PolyObjectModel> kPolyFields[] = {
+    field<&PolyObjectModel::mesh, MeshCodec, Use::Required>("mesh"),
+    field<&PolyObjectModel::classId, ClassIdCodec>("classId"),
+};
+
+MeshConversion naturalConversion(const GenericObjectModel& o) {
+    return o.mesh ? MeshConversion::Triangle : MeshConversion::None;
+}
+
+const Field<GenericObjectModel> kGenericFields[] = {
+    field<&GenericObjectModel::superClass, SuperClassCodec, Use::Required>("superClass"),
+    field<&GenericObjectModel::classId, ClassIdCodec, Use::Required>("classId"),
+    field<&GenericObjectModel::objectName, Str>("name"),
+    field<&GenericObjectModel::mesh, MeshCodec>("mesh"),
+    {"conversion", false,
+     [](Reader& r, const Item& item, GenericObjectModel& o) {
+         o.conversion = static_cast<MeshConversion>(Named<kConversions, kConversionNoun>::read(r, item));
+         if (o.conversion != MeshConversion::None && !o.mesh) item.fail("a conversion needs a \"mesh\"");
+     },
+     [](const GenericObjectModel& o) { return o.conversion == naturalConversion(o); },
+     [](Writer& w, const GenericObjectModel& o) { Named<kConversions, kConversionNoun>::write(w, int(o.conversion)); },
+     [](GenericObjectModel& o) { o.conversion = naturalConversion(o); }},
+    field<&GenericObjectModel::source, RefCodec<Ref::Object>>("source"),
+    field<&GenericObjectModel::paramBlocks, BlockList>("paramBlocks"),
+};
+
+const Field<Attenuation> kAttenuationFields[] = {
+    field<&Attenuation::nearStart, Float>("nearStart"),
+    field<&Attenuation::nearEnd, Float>("nearEnd"),
+    field<&Attenuation::farStart, Float>("farStart"),
+    field<&Attenuation::farEnd, Float>("farEnd"),
+};
+
+struct AttenuationCodec {
+    static Attenuation read(Reader& r, const Item& item) {
+        Attenuation a;
+        readObject(r, item, Bound<Attenuation>{kAttenuationFields, &a});
+        return a;
+    }
+    static void write(Writer& w, const Attenuation& a) {
+        w.out.beginObject();
+        writeFields(w, Fields<Attenuation>(kAttenuationFields), a);
+        w.out.endObject();
+    }
+};
+
+template <size_t I>
+Field<LightModel> switchField() {
+    Field<LightModel> f{lightSwitches()[I].key, false, nullptr, nullptr, nullptr};
+    f.read = [](Reader&, const Item& item, LightModel& l) {
+        l.switches[I] = lightSwitches()[I].isBool ? (item.boolean() ? 1 : 0) : item.intValue();
+    };
+    f.omit = [](const LightModel& l) { return !l.switches[I].has_value(); };
+    f.write = [](Writer& w, const LightModel& l) {
+        if (lightSwitches()[I].isBool) w.out.boolean(*l.switches[I] != 0);
+        else w.out.integer(*l.switches[I]);
+    };
+    return f;
+}
+
+template <size_t... I>
+std::vector<Field<LightModel>> lightFields(std::index_sequence<I...>) {
+    return {
+        field<&LightModel::type, Named<kLightTypes, kLightNoun>, Use::Required>("type"),
+        field<&LightModel::color, Point3Codec>("color"),
+        field<&LightModel::intensity, Float>("intensity"),
+        {"attenuation", false, [](Reader& r, const Item& item, LightModel& l) { l.attenuation = AttenuationCodec::read(r, item); },
+         [](const LightModel& l) {
+             const Attenuation& a = l.attenuation;
+             return !a.nearStart && !a.nearEnd && !a.farStart && !a.farEnd;
+         },
+         [](Writer& w, const LightModel& l) { AttenuationCodec::write(w, l.attenuation); }},
+        field<&LightModel::hotspot, Float>("hotspot"),
+        field<&LightModel::falloff, Float>("falloff"),
+        switchField<I>()...,
+    };
+}
+
+const Field<CameraModel> kCameraFields[] = {
+    field<&CameraModel::classId, ClassIdCodec>("classId"),
+    field<&CameraModel::fov, Float, Use::Always>("fov"),
+    field<&CameraModel::nearClip, Float>("near"),
+    field<&CameraModel::farClip, Float>("far"),
+};
+
+const Field<BoneModel> kBoneFields[] = {
+    field<&BoneModel::node, RefCodec<Ref::Node>, Use::Required>("node"),
+    field<&BoneModel::initialMatrix, MatrixCodec, Use::Always>("initialMatrix"),
+};
+
+const Field<SkinModel> kSkinFields[] = {
+    field<&SkinModel::bones, List<BoneModel>, Use::Always>("bones"),
+    field<&SkinModel::skinMatrix, MatrixCodec>("skinMatrix"),
+    {"weights", false,
+     [](Reader&, const Item& item, SkinModel& skin) {
+         skin.weights.reserve(item.size());
+         item.forEach([&](const Item& vertex) {
+             auto& assignments = skin.weights.emplace_back();
+             vertex.forEach([&](const Item& pair) {
+                 if (pair.array().size() != 2) pair.fail("expected [bone, weight]");
+                 SkinModifier::Assignment assignment;
+                 int k = 0;
+                 pair.forEach([&](const Item& v) {
+                     if (k++ == 1) {
+                         assignment.weight = v.floatValue();
+                         return;
+                     }
+                     assignment.bone = v.intValue(0);
+                     if (static_cast<size_t>(assignment.bone) >= skin.bones.size())
+                         v.fail("bone " + std::to_string(assignment.bone) + " out of range (the skin has " +
+                                std::to_string(skin.bones.size()) + " bones)");
+                 });
+                 assignments.push_back(assignment);
+             });
+         });
+     },
+     nullptr,
+     [](Writer& w, const SkinModel& skin) {
+         w.out.beginArray();
+         for (const auto& vertex : skin.weights) {
+             w.out.beginArray(true);
+             for (const auto& a : vertex) {
+                 w.out.beginArray(true);
+                 w.out.integer(a.bone);
+                 w.out.floatValue(a.weight);
+                 w.out.endArray();
+             }
+             w.out.endArray();
+         }
+         w.out.endArray();
+     }},
+};
+
+const Field<PlainModifierModel> kPlainModifierFields[] = {
+    field<&PlainModifierModel::enabled, Bool>("enabled"),
+    field<&PlainModifierModel::classId, ClassIdCodec, Use::Required>("classId"),
+    field<&PlainModifierModel::name, Str>("name"),
+};
+
+const Field<ModifierModel> kModifierFields[] = {
+    kindField<ModifierModel, kModifierKinds, kModifierNoun>(),
+    field<&ModifierModel::appData, AppDataList>("appData"),
+};
+
+struct StackSuperClass {
+    static SClass_ID read(Reader&, const Item& item) {
+        const SClass_ID id = item.id();
+        if (!IsDerivedObjectSuperClass(id)) item.fail("a modifier stack has super class 2, 3 or 4, got " + std::to_string(id));
+        return id;
+    }
+    static void write(Writer& w, SClass_ID id) { w.out.integer(id); }
+};
+
+const Field<StackModel> kStackFields[] = {
+    field<&StackModel::superClass, StackSuperClass>("superClass"),
+    field<&StackModel::base, RefCodec<Ref::Object>>("base"),
+    field<&StackModel::modifiers, KindedList<ModifierModel, kModifierKinds, kModifierNoun>>("modifiers"),
+};
+
+// ---- Nodes ----
+
+struct KeyList {
+    static std::vector<KeyModel> read(Reader& r, const Item& item) {
+        std::vector<KeyModel> keys = List<KeyModel>::read(r, item);
+        std::unordered_map<TimeValue, size_t> ticks;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (auto [it, added] = ticks.emplace(keys[i].tick, i); !added) {
+                const Path entry = childPath(item, i);
+                const Path tick{&entry, "tick", 0, false};
+                Item(item.value(), &tick).fail("a key at tick " + std::to_string(keys[i].tick) + " is given already (keys[" +
+                                               std::to_string(it->second) + "])");
+            }
+        }
+        return keys;
+    }
+    static void write(Writer& w, const std::vector<KeyModel>& keys) { List<KeyModel>::write(w, keys); }
+};
+
+const Field<KeyModel> kKeyFields[] = {
+    field<&KeyModel::tick, Int<>, Use::Required>("tick"),
+    field<&KeyModel::transform, MatrixCodec, Use::Required>("transform"),
+};
+
+struct UserProperties {
+    using Type = std::vector<std::pair<std::string, std::string>>;
+    static Type read(Reader&, const Item& item) {
+        Type properties;
+        for (const simdjson::dom::key_value_pair pair : item.object()) {
+            const Path path = childPath(item, pair.key);
+            const Item value(pair.value, &path);
+            // Numbers and booleans are taken as their text, as the host stores every property.
+            std::string text;
+            if (value.isString()) text = std::string(value.string());
+            else if (value.isNumber()) text = value.numberText();
+            else if (value.isBool()) text = value.boolean() ? "true" : "false";
+            else value.fail("expected a string, number or boolean, got " + value.describe());
+            properties.emplace_back(std::string(pair.key), std::move(text));
+        }
+        return properties;
+    }
+    static void write(Writer& w, const Type& properties) {
+        w.out.beginObject();
+        for (const auto& [key, value] : properties) {
+            w.out.key(key);
+            w.out.string(value);
+        }
+        w.out.endObject();
+    }
+};
+
+const Field<NodeModel> kNodeFields[] = {
+    field<&NodeModel::name, Str, Use::Required>("name"),
+    // A node's id is its name unless it gives one (names need not be unique, ids must).
+    {"id", false, [](Reader&, const Item& item, NodeModel& n) { n.id = std::string(item.string()); },
+     [](const NodeModel& n) { return n.id == n.name; }, [](Writer& w, const NodeModel& n) { w.out.string(n.id); },
+     [](NodeModel& n) { n.id = n.name; }},
+    field<&NodeModel::parent, RefCodec<Ref::Node>>("parent"),
+    field<&NodeModel::object, RefCodec<Ref::Object>>("object"),
+    field<&NodeModel::material, RefCodec<Ref::Material>>("material"),
+    {"layer", false,
+     [](Reader& r, const Item& item, NodeModel& n) {
+         n.layer = std::string(item.string());
+         if (n.layer != "0" && !r.layerNames.count(n.layer)) item.fail("no layer " + inQuotes(n.layer));
+         if (n.layer == "0") n.layer.clear();
+     },
+     [](const NodeModel& n) { return n.layer.empty(); }, [](Writer& w, const NodeModel& n) { w.out.string(n.layer); }},
+    field<&NodeModel::keys, KeyList>("keys"),
+    {"transform", false,
+     [](Reader& r, const Item& item, NodeModel& n) {
+         if (!n.keys.empty()) item.fail("a node has either a transform or animation keys, not both");
+         n.transform = MatrixCodec::read(r, item);
+     },
+     [](const NodeModel& n) { return !n.keys.empty() || n.transform == Matrix3(); },
+     [](Writer& w, const NodeModel& n) { MatrixCodec::write(w, n.transform); }},
+    field<&NodeModel::objectOffset, MatrixCodec>("objectOffset"),
+    field<&NodeModel::hidden, Bool>("hidden"),
+    field<&NodeModel::frozen, Bool>("frozen"),
+    field<&NodeModel::groupHead, Bool>("groupHead"),
+    field<&NodeModel::groupMember, Bool>("groupMember"),
+    field<&NodeModel::visibility, Float>("visibility"),
+    field<&NodeModel::inheritVisibility, Bool>("inheritVisibility"),
+    field<&NodeModel::controller, ClassIdCodec>("controller"),
+    field<&NodeModel::userProperties, UserProperties>("userProperties"),
+    field<&NodeModel::appData, AppDataList>("appData"),
+};
+
+// ---- The scene ----
+
+const Field<SceneModel> kSceneFields[] = {
+    {"format", false,
+     [](Reader&, const Item& item, SceneModel&) {
+         if (item.string() != kFormatName) item.fail(std::string("expected \"") + kFormatName + "\", got " + inQuotes(item.string()));
+     },
+     nullptr, [](Writer& w, const SceneModel&) { w.out.string(kFormatName); }},
+    {"version", false,
+     [](Reader&, const Item& item, SceneModel&) {
+         const int v = item.intValue(1);
+         if (v > kFormatVersion)
+             item.fail("version " + std::to_string(v) + " is newer than this program reads (" + std::to_string(kFormatVersion) + ")");
+     },
+     nullptr, [](Writer& w, const SceneModel&) { w.out.integer(kFormatVersion); }},
+    field<&SceneModel::ticksPerFrame, Int<1, TIME_TICKSPERSEC>>("ticksPerFrame"),
+    field<&SceneModel::animationRange, RangeCodec>("animationRange"),
+    field<&SceneModel::ambient, Point3Codec>("ambient"),
+    field<&SceneModel::renderSize, IntPair<1, 65535, kWidthHeight>>("renderSize"),
+    field<&SceneModel::time, Int<>>("time"),
+    field<&SceneModel::layers, List<LayerModel>, Use::Always>("layers"),
+    field<&SceneModel::maps, KindedList<MapModel, kMapKinds, kMapNoun>, Use::Always>("maps"),
+    field<&SceneModel::materials, KindedList<MaterialModel, kMaterialKinds, kMaterialNoun>, Use::Always>("materials"),
+    field<&SceneModel::objects, KindedList<ObjectModel, kObjectKinds, kObjectNoun>, Use::Always>("objects"),
+    field<&SceneModel::nodes, List<NodeModel>, Use::Always>("nodes"),
+    field<&SceneModel::selection, RefList<Ref::Node, false>, Use::Always>("selection"),
+};
+
+}  // namespace
+
+template <> Fields<AppData> fieldsOf() { return kAppDataFields; }
+template <> Fields<ParamModel> fieldsOf() { return kParamFields; }
+template <> Fields<ParamBlockModel> fieldsOf() { return kBlockFields; }
+template <> Fields<LayerModel> fieldsOf() { return kLayerFields; }
+template <> Fields<MapModel> fieldsOf() { return kMapFields; }
+template <> Fields<BitmapMapModel> fieldsOf() { return kBitmapFields; }
+template <> Fields<CubeMapModel> fieldsOf() { return kCubeFields; }
+template <> Fields<OtherMapModel> fieldsOf() { return kOtherMapFields; }
+template <> Fields<MaterialModel> fieldsOf() { return kMaterialFields; }
+template <> Fields<StandardMaterialModel> fieldsOf() { return kStandardFields; }
+template <> Fields<MultiSlot> fieldsOf() { return kMultiSlotFields; }
+template <> Fields<MultiMaterialModel> fieldsOf() { return kMultiFields; }
+template <> Fields<OtherMaterialModel> fieldsOf() { return kOtherMaterialFields; }
+template <> Fields<ObjectModel> fieldsOf() { return kObjectFields; }
+template <> Fields<MeshObjectModel> fieldsOf() { return kMeshObjectFields; }
+template <> Fields<PolyObjectModel> fieldsOf() { return kPolyFields; }
+template <> Fields<GenericObjectModel> fieldsOf() { return kGenericFields; }
+template <> Fields<LightModel> fieldsOf() {
+    static const std::vector<Field<LightModel>> fields = lightFields(std::make_index_sequence<kLightSwitchCount>());
+    return fields;
+}
+template <> Fields<CameraModel> fieldsOf() { return kCameraFields; }
+template <> Fields<BoneModel> fieldsOf() { return kBoneFields; }
+template <> Fields<SkinModel> fieldsOf() { return kSkinFields; }
+template <> Fields<PlainModifierModel> fieldsOf() { return kPlainModifierFields; }
+template <> Fields<ModifierModel> fieldsOf() { return kModifierFields; }
+template <> Fields<StackModel> fieldsOf() { return kStackFields; }
+template <> Fields<KeyModel> fieldsOf() { return kKeyFields; }
+template <> Fields<NodeModel> fieldsOf() { return kNodeFields; }
+template <> Fields<SceneModel> fieldsOf() { return kSceneFields; }
+
+int Reader::resolve(const Item& item, Ref table, bool allowNull) const {
+    const char* what = kRefNames[static_cast<int>(table)];
+    if (allowNull && item.isNull()) return -1;
+    if (!item.isString())
+        item.fail(std::string("expected the id of a ") + what + (allowNull ? " or null" : "") + ", got " + item.describe());
+    const std::string_view id = item.string();
+    const auto& ids = this->ids[static_cast<int>(table)];
+    auto found = ids.find(std::string(id));
+    if (found == ids.end()) item.fail(std::string("no ") + what + " " + inQuotes(id));
+    return found->second;
+}
+
+void Writer::ref(Ref table, int index) const {
+    if (index < 0) return out.null();
+    switch (table) {
+    case Ref::Node: return out.string(model.nodes[index].id);
+    case Ref::Object: return out.string(model.objects[index].id);
+    case Ref::Material: return out.string(model.materials[index].id);
+    case Ref::Map: return out.string(model.maps[index].id);
+    }
+}
+
+namespace {
+
+// Gathers the ids of one table before any entry is read, so that entries may refer to entries
+// further down. A node's id is its name unless it gives one.
+void collectIds(Reader& reader, const Item& root, const char* key, Ref table) {
+    simdjson::dom::element value;
+    if (root.object()[key].get(value)) return;
+    const Path listPath = childPath(root, key);
+    const Item list(value, &listPath);
+    const char* what = kRefNames[static_cast<int>(table)];
+    auto& ids = reader.ids[static_cast<int>(table)];
+    size_t index = 0;
+    list.forEach([&](const Item& entry) {
+        const simdjson::dom::object object = entry.object();
+        const char* idKey = table == Ref::Node && object["id"].error() ? "name" : "id";
+        simdjson::dom::element idValue;
+        if (object[idKey].get(idValue)) entry.fail(std::string("missing field \"") + idKey + "\"");
+        const Path idPath = childPath(entry, idKey);
+        const Item idItem(idValue, &idPath);
+        const std::string id(idItem.string());
+        if (id.empty()) idItem.fail(std::string("the id of a ") + what + " must not be empty");
+        if (auto [it, added] = ids.emplace(id, static_cast<int>(index)); !added)
+            idItem.fail(std::string("duplicate ") + what + " " + inQuotes(id) + " (also " + key + "[" +
+                        std::to_string(it->second) + "])");
+        ++index;
+    });
+}
+
+// A reference that makes entries contain one another: from entry `from` to entry `target`, at
+// <table>[from].<field>[sub]<tail>.
+struct Edge {
+    int from;
+    int target;
+    const char* field;
+    int sub;
+    const char* tail;
+};
+
+// Containment must not loop: a node inside itself, a map or material among its own sub-entries,
+// an object built on itself. One depth-first search for every table; the message names the loop.
+template <class Entry>
+void rejectCycles(const char* table, const std::vector<Entry>& entries, const std::vector<Edge>& edgeList) {
+    std::vector<std::vector<const Edge*>> edges(entries.size());
+    for (const Edge& edge : edgeList)
+        if (edge.target >= 0) edges[edge.from].push_back(&edge);
+    enum State : uint8_t { Unvisited, Active, Done };
+    std::vector<State> state(entries.size(), Unvisited);
+    for (size_t start = 0; start < entries.size(); ++start) {
+        if (state[start] != Unvisited) continue;
+        std::vector<std::pair<int, size_t>> stack{{static_cast<int>(start), 0}};  // (entry, next edge)
+        state[start] = Active;
+        while (!stack.empty()) {
+            auto& [entry, next] = stack.back();
+            if (next == edges[entry].size()) {
+                state[entry] = Done;
+                stack.pop_back();
+                continue;
+            }
+            const Edge& edge = *edges[entry][next++];
+            if (state[edge.target] == Active) {
+                std::string loop;
+                bool inLoop = false;
+                for (const auto& frame : stack) {
+                    inLoop = inLoop || frame.first == edge.target;
+                    if (inLoop) loop += inQuotes(entries[frame.first].id) + " -> ";
+                }
+                std::string path = std::string(table) + "[" + std::to_string(edge.from) + "]." + edge.field;
+                if (edge.sub >= 0) path += "[" + std::to_string(edge.sub) + "]";
+                throw SceneDocumentError(path + edge.tail + ": cycle " + loop + inQuotes(entries[edge.target].id));
+            }
+            if (state[edge.target] == Unvisited) {
+                state[edge.target] = Active;
+                stack.emplace_back(edge.target, 0);
+            }
+        }
+    }
+}
+
+void rejectCycles(const SceneModel& m) {
+    std::vector<Edge> edges;
+    for (size_t i = 0; i < m.nodes.size(); ++i) edges.push_back({int(i), m.nodes[i].parent, "parent", -1, ""});
+    rejectCycles("nodes", m.nodes, edges);
+    edges.clear();
+    for (size_t i = 0; i < m.maps.size(); ++i)
+        if (auto* other = std::get_if<OtherMapModel>(&m.maps[i].kind))
+            for (size_t k = 0; k < other->subMaps.size(); ++k) edges.push_back({int(i), other->subMaps[k], "subMaps", int(k), ""});
+    rejectCycles("maps", m.maps, edges);
+    edges.clear();
+    for (size_t i = 0; i < m.materials.size(); ++i) {
+        if (auto* multi = std::get_if<MultiMaterialModel>(&m.materials[i].kind))
+            for (size_t k = 0; k < multi->slots.size(); ++k)
+                edges.push_back({int(i), multi->slots[k].material, "subMaterials", int(k), ".material"});
+        if (auto* other = std::get_if<OtherMaterialModel>(&m.materials[i].kind))
+            for (size_t k = 0; k < other->subMaterials.size(); ++k)
+                edges.push_back({int(i), other->subMaterials[k], "subMaterials", int(k), ""});
+    }
+    rejectCycles("materials", m.materials, edges);
+    edges.clear();
+    for (size_t i = 0; i < m.objects.size(); ++i) {
+        if (auto* stack = std::get_if<StackModel>(&m.objects[i].kind)) edges.push_back({int(i), stack->base, "base", -1, ""});
+        if (auto* generic = std::get_if<GenericObjectModel>(&m.objects[i].kind))
+            edges.push_back({int(i), generic->source, "source", -1, ""});
+    }
+    rejectCycles("objects", m.objects, edges);
+}
+
+// nlohmann's messages start with "[json.exception.parse_error.101] "; the reader needs the rest.
+std::string withoutExceptionTag(const std::string& message) {
+    if (!message.empty() && message[0] == '[') {
+        const size_t end = message.find("] ");
+        if (end != std::string::npos) return message.substr(end + 2);
+    }
+    return message;
+}
+
+// Finds where text stops being JSON, with line and column, by running nlohmann's parser over it
+// without building anything. Only text the fast parser refused comes here.
+struct LocatingSax : nlohmann::json_sax<nlohmann::json> {
+    std::string message;
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+        message = withoutExceptionTag(e.what());
+        return false;
+    }
+};
+
+}  // namespace
+
+SceneModel readScene(std::string_view text, bool padded) {
+    simdjson::dom::parser parser;
+    simdjson::dom::element root;
+    std::string normalized;
+    if (const auto error = parser.parse(text.data(), text.size(), !padded).get(root)) {
+        LocatingSax sax;
+        if (!nlohmann::json::sax_parse(text.begin(), text.end(), &sax) && !sax.message.empty())
+            throw SceneDocumentError("invalid JSON: " + sax.message);
+        // JSON the fast parser alone refuses: integers beyond 64 bits, which are read as doubles.
+        if (error != simdjson::NUMBER_ERROR)
+            throw SceneDocumentError(std::string("invalid JSON: ") + simdjson::error_message(error));
+        normalized = nlohmann::json::parse(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        if (const auto again = parser.parse(normalized).get(root))
+            throw SceneDocumentError(std::string("invalid JSON: ") + simdjson::error_message(again));
+    }
+    const Item rootItem(root, nullptr);
+    rootItem.object();
+    Reader reader;
+    collectIds(reader, rootItem, "maps", Ref::Map);
+    collectIds(reader, rootItem, "materials", Ref::Material);
+    collectIds(reader, rootItem, "objects", Ref::Object);
+    collectIds(reader, rootItem, "nodes", Ref::Node);
+    SceneModel model;
+    readObject(reader, rootItem, Bound<SceneModel>{kSceneFields, &model});
+    rejectCycles(model);
+    return model;
+}
+
+void writeScene(const SceneModel& model, const std::function<void(const char*, size_t)>& sink) {
+    JsonWriter out(sink);
+    Writer writer{out, model};
+    out.beginObject();
+    writeFields(writer, Fields<SceneModel>(kSceneFields), model);
+    out.endObject();
+    out.finish();
+}
+
+}  // namespace headless::document
