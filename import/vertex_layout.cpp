@@ -109,9 +109,11 @@ Point3 normalFor(const Point3& stored) {
 
     // For each possible length, the steps of each component that divide to the stored component;
     // a candidate can match only with a length for which all three of its components do. Only
-    // those candidates have their own length computed, in search order.
-    std::array<uint16_t, kCandidates> wanted{};
-    bool any = false;
+    // those few candidates (listed once each, with the lengths they may have) get their own
+    // length computed, in search order.
+    std::array<uint16_t, kCandidates> lengthsOf;
+    std::array<uint8_t, kCandidates> listed;
+    int listedCount = 0;
     for (uint32_t k = 0; k < lengthCount; ++k) {
         const float length = std::bit_cast<float>(firstBits + k);
         const uint32_t mx = matchingSteps(xs, length, stored.x);
@@ -119,25 +121,25 @@ Point3 normalFor(const Point3& stored) {
         const uint32_t my = matchingSteps(ys, length, stored.y);
         if (!my) continue;
         const uint32_t mz = matchingSteps(zs, length, stored.z);
-        for (int dx = 0; dx < kSide; ++dx) {
-            if (!((mx >> dx) & 1)) continue;
-            for (int dy = 0; dy < kSide; ++dy) {
-                if (!((my >> dy) & 1)) continue;
-                for (int dz = 0; dz < kSide; ++dz) {
-                    if (!((mz >> dz) & 1)) continue;
-                    uint16_t& lengths = wanted[(dx * kSide + dy) * kSide + dz];
-                    lengths = static_cast<uint16_t>(lengths | (1u << k));
-                    any = true;
+        for (uint32_t bx = mx; bx; bx &= bx - 1) {
+            for (uint32_t by = my; by; by &= by - 1) {
+                for (uint32_t bz = mz; bz; bz &= bz - 1) {
+                    const int i = (std::countr_zero(bx) * kSide + std::countr_zero(by)) * kSide + std::countr_zero(bz);
+                    if (std::find(listed.begin(), listed.begin() + listedCount, i) == listed.begin() + listedCount) {
+                        listed[listedCount++] = static_cast<uint8_t>(i);
+                        lengthsOf[i] = 0;
+                    }
+                    lengthsOf[i] = static_cast<uint16_t>(lengthsOf[i] | (1u << k));
                 }
             }
         }
     }
-    if (!any) return stored;
-    for (int i = 0; i < kCandidates; ++i) {
-        if (!wanted[i]) continue;
+    std::sort(listed.begin(), listed.begin() + listedCount);
+    for (int n = 0; n < listedCount; ++n) {
+        const int i = listed[n];
         const Point3 candidate = candidateAt(i, xs, ys, zs);
         const uint32_t k = std::bit_cast<uint32_t>(candidate.Length()) - firstBits;
-        if ((wanted[i] >> k) & 1) return candidate;
+        if ((lengthsOf[i] >> k) & 1) return candidate;
     }
     return stored;
 }
