@@ -158,8 +158,14 @@ void MeshBuilder::build(MeshCacheEntry& entry) const {
         for (int32_t i = 0; i < n; ++i) mesh.verts[i] = positions.point3(i);
     }
 
+    // Faces, with the same corners in every texture channel. The face count is set before the
+    // channels exist, so that each channel's face list is sized once, by the channel itself.
+    mesh.setNumFaces(f, false, true);
+
     // Texture channels 1..t, one per TEXCOORDS occurrence. The file stores v flipped (1 - v) for
-    // the engine; flipping it back makes export, import and export again give the same values.
+    // the engine; flipping it back makes export, import and export again give the same values. Only
+    // a mesh with texture coordinates gets texture faces (channel 1 among them): channel 1 with
+    // faces but no vertices would name coordinates that do not exist.
     if (layout.hasTexcoords) {
         mesh.setNumMaps(channels + 1, false);
         for (int32_t c = 1; c <= channels; ++c) {
@@ -173,11 +179,6 @@ void MeshBuilder::build(MeshCacheEntry& entry) const {
         }
     }
 
-    // Faces, with the same corners in every texture channel. Only a mesh with texture coordinates
-    // gets texture faces: channel 1 with faces but no vertices would name coordinates that do not
-    // exist.
-    mesh.setNumFaces(f, false, true);
-    if (layout.hasTexcoords) mesh.setNumTVFaces(f, false);
     std::vector<TVFace*> channelFaces;
     for (int32_t ch = 1; ch <= channels; ++ch) channelFaces.push_back(mesh.Map(ch).tf.data());
     for (int32_t j = 0; j < f; ++j) {
