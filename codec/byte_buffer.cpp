@@ -26,9 +26,10 @@ ByteBuffer::ByteBuffer(const ByteBuffer& other) : position(other.position) {
 }
 
 ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
-    : position(other.position), data_(other.data_), length_(other.length_), capacity_(other.capacity_) {
+    : position(other.position), data_(other.data_), length_(other.length_), capacity_(other.capacity_),
+      front_(other.front_) {
     other.data_ = nullptr;
-    other.length_ = other.capacity_ = other.position = 0;
+    other.length_ = other.capacity_ = other.position = other.front_ = 0;
 }
 
 ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other) {
@@ -41,20 +42,33 @@ ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other) {
 
 ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
     if (this != &other) {
-        std::free(data_);
+        std::free(block());
         data_ = other.data_;
         length_ = other.length_;
         capacity_ = other.capacity_;
+        front_ = other.front_;
         position = other.position;
         other.data_ = nullptr;
-        other.length_ = other.capacity_ = other.position = 0;
+        other.length_ = other.capacity_ = other.position = other.front_ = 0;
     }
     return *this;
 }
 
-ByteBuffer::~ByteBuffer() { std::free(data_); }
+ByteBuffer::~ByteBuffer() { std::free(block()); }
+
+void ByteBuffer::reclaimFront() {
+    if (front_ == 0) return;
+    uint8_t* start = block();
+    if (length_ > 0) std::memmove(start, data_, static_cast<size_t>(length_));
+    data_ = start;
+    capacity_ += front_;
+    front_ = 0;
+}
 
 void ByteBuffer::growTo(int32_t newCapacity) {
+    if (newCapacity <= capacity_) return;
+    // Bytes dropped from the front are room again before the block grows.
+    reclaimFront();
     if (newCapacity <= capacity_) return;
     void* block = std::realloc(data_, static_cast<size_t>(newCapacity));
     if (!block) throw std::bad_alloc();
@@ -128,6 +142,7 @@ std::vector<uint8_t> ByteBuffer::takeAll() {
 void ByteBuffer::clear() {
     length_ = 0;
     position = 0;
+    reclaimFront();
 }
 
 void ByteBuffer::reserve(int32_t bytes) { growTo(bytes); }
@@ -150,7 +165,10 @@ void ByteBuffer::truncate(int32_t newLength) {
 void ByteBuffer::dropFront(int32_t n) {
     n = std::min(n, length_);
     if (n <= 0) return;
-    std::memmove(data_, data_ + n, static_cast<size_t>(length_ - n));
+    // No bytes move: the data now starts n bytes into the block.
+    data_ += n;
+    front_ += n;
+    capacity_ -= n;
     length_ -= n;
     position = position > n ? position - n : 0;
 }

@@ -61,12 +61,16 @@ public:
     uint8_t* extend(int32_t n);
     // Drops written bytes from the end: length becomes newLength (no effect when not shorter).
     void truncate(int32_t newLength);
-    // Removes the first n bytes; the rest moves to the front. The cursor moves back with the data
-    // (to 0 when it pointed into the removed part).
+    // Removes the first n bytes without moving the rest (the block keeps them as room that a later
+    // growth or clear() takes back). The cursor moves back with the data (to 0 when it pointed into
+    // the removed part).
     void dropFront(int32_t n);
 
 private:
     void growTo(int32_t newCapacity);
+    // Moves the data to the start of the block, taking back the room dropFront left before it.
+    void reclaimFront();
+    uint8_t* block() const { return data_ ? data_ - front_ : nullptr; }
     // Growth of appendBytes; returns `source`, moved along when it pointed into this buffer's own block.
     const void* growForAppend(const void* source, int32_t n);
     // The failures of a read of n bytes at the cursor; returns normally only for a valid zero-byte read.
@@ -77,7 +81,8 @@ private:
 
     uint8_t* data_ = nullptr;
     int32_t length_ = 0;
-    int32_t capacity_ = 0;
+    int32_t capacity_ = 0;   // bytes from data_ to the end of the block
+    int32_t front_ = 0;      // bytes of the block before data_ (dropped from the front)
 };
 
 bool operator==(const ByteBuffer& a, const ByteBuffer& b);  // same bytes, cursor ignored

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -37,21 +38,25 @@ ByteBuffer readAll(int fd, const std::string& name) {
     ByteBuffer bytes;
     if (S_ISREG(info.st_mode) && info.st_size > 0) bytes.reserve(static_cast<int32_t>(info.st_size) + 1);
     // Read until end of file rather than trusting the size: the file may change underneath, and
-    // pipes and devices have none.
-    uint8_t chunk[65536];
-    int64_t total = 0;
+    // pipes and devices have none. Each read goes straight into the buffer's free room (a chunk when
+    // it is full; with the size reserved, the read after the last byte finds one byte of room), up to
+    // one byte past the limit, so that a file beyond it is told from one that ends there.
+    constexpr int32_t kChunk = 65536;
     for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        const int32_t used = bytes.length();
+        const int32_t spare = bytes.capacity() - used;
+        const int64_t room = std::min<int64_t>(spare > 0 ? spare : kChunk, kMaxSceneFileSize + 1 - used);
+        uint8_t* at = bytes.extend(static_cast<int32_t>(room));
+        const ssize_t got = ::read(fd, at, static_cast<size_t>(room));
+        bytes.truncate(static_cast<int32_t>(used + std::max<ssize_t>(got, 0)));
         if (got < 0) {
             if (errno == EINTR) continue;
             throw FileError(name, errno == EISDIR ? std::string(kDirectoryText) : cannot("cannot read", errno));
         }
         if (got == 0) break;
-        total += got;
-        if (total > kMaxSceneFileSize) {
+        if (bytes.length() > kMaxSceneFileSize) {
             throw FileError(name, "file too large (more than " + std::to_string(kMaxSceneFileSize) + " bytes)");
         }
-        bytes.appendBytes(chunk, static_cast<int32_t>(got), false);
     }
     bytes.position = 0;
     return bytes;

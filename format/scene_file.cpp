@@ -184,19 +184,19 @@ void openPacket(Protocol& protocol, ByteBuffer& bytes, ProtocolBuffer& pb, uint1
 // map, and nothing after the packet. Readers that need only the root (the importer) never look
 // here, so a fault found here leaves the file usable for them. Extension roots that fail to decode
 // are left empty rather than half filled.
-void checkAfterRoot(Protocol& protocol, const ByteBuffer& bytes, ProtocolBuffer& pb, SceneFile& file) {
+AfterRootProblem checkAfterRoot(Protocol& protocol, const ByteBuffer& bytes, ProtocolBuffer& pb, SceneFile& file) {
     try {
         translateCodecErrors(&pb, [&] {
             recordCodec<Zeq2Extra1>(protocol).decode(pb, &file.extra1);
             recordCodec<Zeq2Extra2>(protocol).decode(pb, &file.extra2);
         });
-    } catch (const FormatError&) {
+    } catch (const FormatError& e) {
         file.extra1 = {};
         file.extra2 = {};
-        throw;
+        return {AfterRootFault::DamagedExtensions, e.what()};
     }
     if (pb.buffer.remaining() > 0) {
-        throw FormatError("trailing bytes after the roots (" + byteCount(pb.buffer.remaining()) + ")");
+        return {AfterRootFault::Leftovers, "trailing bytes after the roots (" + byteCount(pb.buffer.remaining()) + ")"};
     }
     // A writer pads the null map to its form with fewer than 8 zero bits; anything more means the
     // map carries presence bits of values that are not there.
@@ -206,10 +206,13 @@ void checkAfterRoot(Protocol& protocol, const ByteBuffer& bytes, ProtocolBuffer&
         const std::size_t byte = static_cast<std::size_t>(bit / 8);
         unreadBitSet = byte < pb.nullMap.bytes.size() && (pb.nullMap.bytes[byte] >> (7 - bit % 8)) & 1;
     }
-    if (unread >= 8 || unreadBitSet) throw FormatError("trailing presence bits after the roots");
+    if (unread >= 8 || unreadBitSet) return {AfterRootFault::Leftovers, "trailing presence bits after the roots"};
     // A scene file is exactly one packet.
     const int64_t afterPacket = bytes.length() - packetLength(bytes);
-    if (afterPacket > 0) throw FormatError("trailing bytes after the packet (" + byteCount(afterPacket) + ")");
+    if (afterPacket > 0) {
+        return {AfterRootFault::Leftovers, "trailing bytes after the packet (" + byteCount(afterPacket) + ")"};
+    }
+    return {};
 }
 
 }  // namespace
@@ -233,24 +236,19 @@ ByteBuffer encodeSceneFile(const SceneFile& file) {
 }
 
 SceneFile decodeSceneFile(Protocol& protocol, ByteBuffer& bytes, PacketInfo* info) {
-    std::string problem;
+    AfterRootProblem problem;
     SceneFile file = decodeSceneFile(protocol, bytes, info, problem);
-    if (!problem.empty()) throw FormatError(problem);
+    if (problem.fault != AfterRootFault::None) throw FormatError(problem.text);
     return file;
 }
 
-SceneFile decodeSceneFile(Protocol& protocol, ByteBuffer& bytes, PacketInfo* info, std::string& problem,
+SceneFile decodeSceneFile(Protocol& protocol, ByteBuffer& bytes, PacketInfo* info, AfterRootProblem& problem,
                           const std::function<void()>& unpacked) {
-    problem.clear();
     ProtocolBuffer pb;
     SceneFile file;
     openPacket(protocol, bytes, pb, file.majorVersion, file.minorVersion, info, unpacked);
     translateCodecErrors(&pb, [&] { recordCodec<Zeq2>(protocol).decode(pb, &file.root); });
-    try {
-        checkAfterRoot(protocol, bytes, pb, file);
-    } catch (const FormatError& e) {
-        problem = e.what();
-    }
+    problem = checkAfterRoot(protocol, bytes, pb, file);
     return file;
 }
 

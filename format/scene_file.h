@@ -63,12 +63,26 @@ ByteBuffer encodeSceneFile(const SceneFile& file);
 // vertex data (vertexAttributeSize). `bytes.position` is moved; the overloads taking a const
 // buffer decode a copy.
 SceneFile decodeSceneFile(Protocol& protocol, ByteBuffer& bytes, PacketInfo* info = nullptr);
+// What a lenient decode found after the Zeq2 root.
+enum class AfterRootFault {
+    None,
+    // Bytes after the roots or after the packet, or presence bits of values that are not there:
+    // every root decoded whole.
+    Leftovers,
+    // The extension roots do not decode; they are left empty.
+    DamagedExtensions,
+};
+struct AfterRootProblem {
+    AfterRootFault fault = AfterRootFault::None;
+    std::string text;  // the FormatError text of the fault; empty for None
+};
+
 // The same, but a fault after the Zeq2 root (the extension roots, leftovers after the roots or
-// after the packet) does not throw: its text goes to `problem` (empty when there is none), with
-// the extension roots left empty when they failed to decode. Such a file still imports, since the
-// importer reads only the root; faults up to the end of the root throw as above.
-// `unpacked` runs once the packet is unpacked (a loader's progress step).
-SceneFile decodeSceneFile(Protocol& protocol, ByteBuffer& bytes, PacketInfo* info, std::string& problem,
+// after the packet) does not throw: it goes to `problem`, with the extension roots left empty
+// when they failed to decode. Such a file still imports, since the importer reads only the root;
+// faults up to the end of the root throw as above. `unpacked` runs once the packet is unpacked
+// (a loader's progress step).
+SceneFile decodeSceneFile(Protocol& protocol, ByteBuffer& bytes, PacketInfo* info, AfterRootProblem& problem,
                           const std::function<void()>& unpacked = {});
 SceneFile decodeSceneFile(ByteBuffer& bytes, PacketInfo* info = nullptr);
 SceneFile decodeSceneFile(const ByteBuffer& bytes, PacketInfo* info = nullptr);

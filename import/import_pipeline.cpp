@@ -43,22 +43,25 @@ DecodedScene decodeScene(ByteBuffer& bytes, const std::function<void()>& unpacke
     Protocol protocol;
     registerFormatTypes(protocol);
     try {
-        std::string problem;
+        AfterRootProblem problem;
         SceneFile file = decodeSceneFile(protocol, bytes, nullptr, problem, unpacked);
         DecodedScene scene{file.majorVersion, file.minorVersion, std::move(file.root), std::move(file.extra1),
                            std::move(file.extra2), {}};
         // Leftovers after the roots do not concern the importer (it reads leniently; `zeq validate`
         // warns of them). Damage to the extension roots empties them: the scene still comes, and the
         // loss is noted.
-        if (!problem.empty() && !problem.starts_with("trailing"))
-            scene.extrasProblem = "the layers and LOD groups after the scene cannot be read (" + problem + "); skipped";
+        if (problem.fault == AfterRootFault::DamagedExtensions)
+            scene.extrasProblem = "the layers and LOD groups after the scene cannot be read (" + problem.text + "); skipped";
         return scene;
     } catch (const FormatError& e) {
         throw ImportError(sentence(e.what()));
     } catch (const std::bad_alloc&) {
         throw ImportError("Not enough memory to read the file.");
-    } catch (const std::exception& e) {
-        throw ImportError(sentence(e.what()));
+    } catch (const std::exception&) {
+        // Every fault of the file's bytes is a FormatError; anything else is the importer's own
+        // failure, whose internal wording would tell the user nothing about the file.
+        throw ImportError("The file could not be read: the importer failed while decoding it, through no fault "
+                          "found in the file.");
     }
 }
 
@@ -90,9 +93,12 @@ int runImport(const char* fileName, ImpInterface* ii, Interface* ip) {
     try {
         builder.run(scene.root, scene.extra1, scene.extra2);
     } catch (const std::bad_alloc&) {
-        return fail("Not enough memory to build the scene.");
-    } catch (const std::exception& e) {
-        return fail(std::string("The scene could not be built: ") + e.what());
+        return fail("Not enough memory to build " + builder.failedAt() + ".");
+    } catch (const std::exception&) {
+        // The records were checked before the build, so a failure here is the importer's or the
+        // host's; the box says where the import stopped rather than repeating internal wording.
+        return fail("The import stopped while building " + builder.failedAt() +
+                    ": the host or the importer failed, through no fault found in the file.");
     }
     if (ip) ip->ProgressEnd();
     if (!builder.report().empty()) {

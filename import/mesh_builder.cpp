@@ -5,9 +5,6 @@
 #include "host/object.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <limits>
 
 namespace zeq {
 namespace {
@@ -19,27 +16,6 @@ uint32_t readIndex(const uint8_t* bytes, int64_t i) {
 }
 
 std::string bufferName(const char* kind, int32_t id) { return std::string(kind) + " " + std::to_string(id); }
-
-// A normal the host's normalisation turns into exactly `stored`: the exporter writes each normal
-// normalised, and a normalised float vector is not always its own normalisation, so the stored one
-// is kept when it is, else the nearest vector (within two steps per component) that normalises to
-// it; without one the stored normal is kept.
-Point3 normalFor(const Point3& stored) {
-    if (stored.Normalize() == stored || !std::isfinite(stored.x) || !std::isfinite(stored.y) || !std::isfinite(stored.z))
-        return stored;
-    auto step = [](float value, int steps) {
-        const float toward = steps < 0 ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
-        for (int i = 0; i < std::abs(steps); ++i) value = std::nextafter(value, toward);
-        return value;
-    };
-    for (int dx = -2; dx <= 2; ++dx)
-        for (int dy = -2; dy <= 2; ++dy)
-            for (int dz = -2; dz <= 2; ++dz) {
-                const Point3 candidate(step(stored.x, dx), step(stored.y, dy), step(stored.z, dz));
-                if (candidate.Normalize() == stored) return candidate;
-            }
-    return stored;
-}
 
 }  // namespace
 
@@ -182,8 +158,14 @@ void MeshBuilder::build(MeshCacheEntry& entry) const {
         for (int32_t i = 0; i < n; ++i) mesh.verts[i] = positions.point3(i);
     }
 
+    // Faces, with the same corners in every texture channel. The face count is set before the
+    // channels exist, so that each channel's face list is sized once, by the channel itself.
+    mesh.setNumFaces(f, false, true);
+
     // Texture channels 1..t, one per TEXCOORDS occurrence. The file stores v flipped (1 - v) for
-    // the engine; flipping it back makes export, import and export again give the same values.
+    // the engine; flipping it back makes export, import and export again give the same values. Only
+    // a mesh with texture coordinates gets texture faces (channel 1 among them): channel 1 with
+    // faces but no vertices would name coordinates that do not exist.
     if (layout.hasTexcoords) {
         mesh.setNumMaps(channels + 1, false);
         for (int32_t c = 1; c <= channels; ++c) {
@@ -197,11 +179,6 @@ void MeshBuilder::build(MeshCacheEntry& entry) const {
         }
     }
 
-    // Faces, with the same corners in every texture channel. Only a mesh with texture coordinates
-    // gets texture faces: channel 1 with faces but no vertices would name coordinates that do not
-    // exist.
-    mesh.setNumFaces(f, false, true);
-    if (layout.hasTexcoords) mesh.setNumTVFaces(f, false);
     std::vector<TVFace*> channelFaces;
     for (int32_t ch = 1; ch <= channels; ++ch) channelFaces.push_back(mesh.Map(ch).tf.data());
     for (int32_t j = 0; j < f; ++j) {

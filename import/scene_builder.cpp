@@ -13,6 +13,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -353,46 +354,64 @@ Point3 colorFromRGB(uint32_t rgb) {
 SceneBuilder::SceneBuilder(ImpInterface* ii, uint16_t minorVersion) : ii_(ii), minorVersion_(minorVersion) {}
 
 void SceneBuilder::run(const Zeq2& root, const Zeq2Extra1& extra1, const Zeq2Extra2& extra2) {
+    failedAt_.clear();
     reportAbsentLists(root, report_);
     SceneRun run(ii_, root, extra1, extra2, minorVersion_, report_);
+    const char* step = "the plan of the scene";
+    std::optional<std::size_t> making;
+    try {
+        // Plan: check every mesh and decide the hierarchy before the first host object is made. A
+        // later record with a repeated id is the one the id refers to.
+        planList(run, RecordKind::Object, root.objects);
+        planList(run, RecordKind::Joint, root.joints);
+        planGeometry(run, RecordKind::Mesh, root.meshes);
+        planGeometry(run, RecordKind::Skin, root.skins);
+        planList(run, RecordKind::DirectionalLight, root.directionalLights);
+        planList(run, RecordKind::OmniLight, root.omniLights);
+        planList(run, RecordKind::SpotLight, root.spotLights);
+        planList(run, RecordKind::Sprite, root.sprites);
+        planList(run, RecordKind::Lod, extra2.lods);
+        run.hierarchy.resolve(report_);
 
-    // Plan: check every mesh and decide the hierarchy before the first host object is made. A
-    // later record with a repeated id is the one the id refers to.
-    planList(run, RecordKind::Object, root.objects);
-    planList(run, RecordKind::Joint, root.joints);
-    planGeometry(run, RecordKind::Mesh, root.meshes);
-    planGeometry(run, RecordKind::Skin, root.skins);
-    planList(run, RecordKind::DirectionalLight, root.directionalLights);
-    planList(run, RecordKind::OmniLight, root.omniLights);
-    planList(run, RecordKind::SpotLight, root.spotLights);
-    planList(run, RecordKind::Sprite, root.sprites);
-    planList(run, RecordKind::Lod, extra2.lods);
-    run.hierarchy.resolve(report_);
+        // Build, in record order; then into the scene and below their parents in visiting order.
+        for (std::size_t i = 0; i < run.planned.size(); ++i) {
+            making = i;
+            makeNode(run, i);
+        }
+        making.reset();
+        step = "the node hierarchy";
+        const std::vector<std::size_t> order = visitingOrder(run);
+        for (std::size_t index : order) ii_->AddNodeToScene(run.planned[index].imp);
+        // Each link keeps the child's world transform, which the plan already made local × parent world.
+        for (std::size_t index : order) {
+            const std::optional<std::size_t> parent = run.hierarchy.parentOf(index);
+            if (parent) run.planned[*parent].node->AttachChild(run.planned[index].node, true);
+        }
+        for (const PlannedNode& planned : run.planned)
+            if (!planned.visible) planned.node->Hide(true);
 
-    // Build, in record order; then into the scene and below their parents in visiting order.
-    for (std::size_t i = 0; i < run.planned.size(); ++i) makeNode(run, i);
-    const std::vector<std::size_t> order = visitingOrder(run);
-    for (std::size_t index : order) ii_->AddNodeToScene(run.planned[index].imp);
-    // Each link keeps the child's world transform, which the plan already made local × parent world.
-    for (std::size_t index : order) {
-        const std::optional<std::size_t> parent = run.hierarchy.parentOf(index);
-        if (parent) run.planned[*parent].node->AttachChild(run.planned[index].node, true);
+        step = "the skins";
+        buildSkins(run);
+        step = "the LOD groups";
+        buildLodLevels(run);
+        step = "the layers";
+        buildLayers(run);
+        step = "the animation tracks";
+        buildTracks(run);
+
+        // The ambient colour is the sum of every ambient light's colour (intensity ignored, no clamp).
+        step = "the ambient light";
+        if (root.ambientLights || !root.tracks) {
+            Point3 ambient;
+            for (const Zeq2AmbientLight& light : listOf(root.ambientLights)) ambient += colorFromRGB(light.color);
+            ii_->SetAmbient(0, ambient);
+        }
+        step = "the views";
+        ii_->RedrawViews();
+    } catch (...) {
+        failedAt_ = making ? run.describe(run.planned[*making]) : step;
+        throw;
     }
-    for (const PlannedNode& planned : run.planned)
-        if (!planned.visible) planned.node->Hide(true);
-
-    buildSkins(run);
-    buildLodLevels(run);
-    buildLayers(run);
-    buildTracks(run);
-
-    // The ambient colour is the sum of every ambient light's colour (intensity ignored, no clamp).
-    if (root.ambientLights || !root.tracks) {
-        Point3 ambient;
-        for (const Zeq2AmbientLight& light : listOf(root.ambientLights)) ambient += colorFromRGB(light.color);
-        ii_->SetAmbient(0, ambient);
-    }
-    ii_->RedrawViews();
 }
 
 }  // namespace zeq

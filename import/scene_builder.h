@@ -17,6 +17,7 @@
 #include "import/import_report.h"
 
 #include <cstdint>
+#include <string>
 
 namespace zeq {
 
@@ -48,11 +49,15 @@ public:
     void note(const std::string& line) { report_.skip(line); }
     // What was skipped.
     const ImportReport& report() const { return report_; }
+    // Where the last run stopped when it threw: the record whose node was being made
+    // ("mesh \"Box\" (id 3)") or the step under way ("the layers"); empty when it did not throw.
+    const std::string& failedAt() const { return failedAt_; }
 
 private:
     ImpInterface* ii_;
     uint16_t minorVersion_;
     ImportReport report_;
+    std::string failedAt_;
 };
 
 }  // namespace zeq

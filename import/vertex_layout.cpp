@@ -1,8 +1,11 @@
 // Vertex layouts and binary16 decoding.
 #include "import/vertex_layout.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
+#include <limits>
 
 namespace zeq {
 
@@ -17,6 +20,128 @@ float halfToFloat(uint16_t bits) {
     }
     if (exponent == 31) return std::bit_cast<float>(sign | 0x7F800000u | (mantissa << 13));  // inf, NaN
     return std::bit_cast<float>(sign | ((exponent - 15 + 127) << 23) | (mantissa << 13));
+}
+
+namespace {
+
+constexpr int kSteps = 2;
+constexpr int kSide = 2 * kSteps + 1;
+constexpr int kCandidates = kSide * kSide * kSide;
+// The most distinct lengths the fast search handles (one bit each in a 16-bit mask).
+constexpr uint32_t kMaxLengths = 16;
+
+// The next float towards +infinity (std::nextafter(value, +infinity) without the library call).
+float stepUp(float value) {
+    if (value == std::numeric_limits<float>::infinity() || std::isnan(value)) return value;
+    if (value == 0.0f) return std::numeric_limits<float>::denorm_min();
+    const uint32_t bits = std::bit_cast<uint32_t>(value);
+    return std::bit_cast<float>(value > 0.0f ? bits + 1 : bits - 1);
+}
+
+// value, then 1 and 2 float steps down and up: index s holds the value moved by s - kSteps steps.
+std::array<float, kSide> stepsAround(float value) {
+    std::array<float, kSide> out{};
+    out[kSteps] = value;
+    for (int s = 1; s <= kSteps; ++s) {
+        out[kSteps - s] = -stepUp(-out[kSteps - s + 1]);
+        out[kSteps + s] = stepUp(out[kSteps + s - 1]);
+    }
+    return out;
+}
+
+// The squares of the values, as Point3::LengthSquared multiplies, and the least and the greatest.
+struct Squares {
+    std::array<float, kSide> of;
+    float least, greatest;
+};
+Squares squaresOf(const std::array<float, kSide>& values) {
+    Squares squares{};
+    for (int s = 0; s < kSide; ++s) squares.of[s] = values[s] * values[s];
+    squares.least = *std::min_element(squares.of.begin(), squares.of.end());
+    squares.greatest = *std::max_element(squares.of.begin(), squares.of.end());
+    return squares;
+}
+
+// Candidate i has steps (i / 25, i / 5 % 5, i % 5): x outermost, as the search order is.
+Point3 candidateAt(int i, const std::array<float, kSide>& xs, const std::array<float, kSide>& ys,
+                   const std::array<float, kSide>& zs) {
+    return {xs[i / (kSide * kSide)], ys[i / kSide % kSide], zs[i % kSide]};
+}
+
+// Tries the candidates one by one: for vectors whose candidates' lengths are zero, infinite or
+// spread over many floats (tiny or huge components), which the fast search leaves out.
+Point3 searchOneByOne(const Point3& stored, const std::array<float, kSide>& xs, const std::array<float, kSide>& ys,
+                      const std::array<float, kSide>& zs) {
+    for (int i = 0; i < kCandidates; ++i) {
+        const Point3 candidate = candidateAt(i, xs, ys, zs);
+        if (candidate.Normalize() == stored) return candidate;
+    }
+    return stored;
+}
+
+// The steps s (bit s) of one component for which values[s] / length is the stored component, as
+// Normalize divides.
+uint32_t matchingSteps(const std::array<float, kSide>& values, float length, float stored) {
+    uint32_t mask = 0;
+    for (int s = 0; s < kSide; ++s) mask |= uint32_t(values[s] / length == stored) << s;
+    return mask;
+}
+
+}  // namespace
+
+Point3 normalFor(const Point3& stored) {
+    if (!std::isfinite(stored.x) || !std::isfinite(stored.y) || !std::isfinite(stored.z) || stored.Normalize() == stored)
+        return stored;
+    const std::array<float, kSide> xs = stepsAround(stored.x), ys = stepsAround(stored.y), zs = stepsAround(stored.z);
+
+    // Normalize divides each component by the length, sqrt((x * x + y * y) + z * z). Rounded
+    // addition and the square root are monotonic, so every candidate's length lies between the
+    // lengths made of the least squares and of the greatest: near unit length, a handful of
+    // consecutive floats.
+    const Squares sx = squaresOf(xs), sy = squaresOf(ys), sz = squaresOf(zs);
+    const float lowest = sx.least + sy.least + sz.least;
+    const float highest = sx.greatest + sy.greatest + sz.greatest;
+    const float first = std::sqrt(lowest), last = std::sqrt(highest);
+    if (!(first > 0.0f) || !std::isfinite(last)) return searchOneByOne(stored, xs, ys, zs);
+    const uint32_t firstBits = std::bit_cast<uint32_t>(first);
+    const uint32_t lengthCount = std::bit_cast<uint32_t>(last) - firstBits + 1;
+    if (lengthCount > kMaxLengths) return searchOneByOne(stored, xs, ys, zs);
+
+    // For each possible length, the steps of each component that divide to the stored component;
+    // a candidate can match only with a length for which all three of its components do. Only
+    // those few candidates (listed once each, with the lengths they may have) get their own
+    // length computed, in search order.
+    std::array<uint16_t, kCandidates> lengthsOf;
+    std::array<uint8_t, kCandidates> listed;
+    int listedCount = 0;
+    for (uint32_t k = 0; k < lengthCount; ++k) {
+        const float length = std::bit_cast<float>(firstBits + k);
+        const uint32_t mx = matchingSteps(xs, length, stored.x);
+        if (!mx) continue;
+        const uint32_t my = matchingSteps(ys, length, stored.y);
+        if (!my) continue;
+        const uint32_t mz = matchingSteps(zs, length, stored.z);
+        for (uint32_t bx = mx; bx; bx &= bx - 1) {
+            for (uint32_t by = my; by; by &= by - 1) {
+                for (uint32_t bz = mz; bz; bz &= bz - 1) {
+                    const int i = (std::countr_zero(bx) * kSide + std::countr_zero(by)) * kSide + std::countr_zero(bz);
+                    if (std::find(listed.begin(), listed.begin() + listedCount, i) == listed.begin() + listedCount) {
+                        listed[listedCount++] = static_cast<uint8_t>(i);
+                        lengthsOf[i] = 0;
+                    }
+                    lengthsOf[i] = static_cast<uint16_t>(lengthsOf[i] | (1u << k));
+                }
+            }
+        }
+    }
+    std::sort(listed.begin(), listed.begin() + listedCount);
+    for (int n = 0; n < listedCount; ++n) {
+        const int i = listed[n];
+        const Point3 candidate = candidateAt(i, xs, ys, zs);
+        const uint32_t k = std::bit_cast<uint32_t>(candidate.Length()) - firstBits;
+        if ((lengthsOf[i] >> k) & 1) return candidate;
+    }
+    return stored;
 }
 
 bool addVertexBuffer(VertexLayout& layout, const Zeq2VertexBuffer& buffer) {

@@ -14,6 +14,14 @@ namespace zeq {
 // The value of an IEEE 754 binary16 bit pattern (subnormals, infinities and NaN payloads kept).
 float halfToFloat(uint16_t bits);
 
+// The explicit normal to give the host for a normal the file stores. The exporter writes each
+// normal normalised, and a normalised float vector is not always its own normalisation; so the
+// stored normal is kept when it is, else the first vector within two float steps per component
+// (x steps outermost, each from -2 to +2) whose normalisation is exactly the stored one, so that
+// exporting again writes the same bytes. Without such a vector, or for non-finite values, the
+// stored normal is kept.
+Point3 normalFor(const Point3& stored);
+
 // One occurrence of an attribute kind: the buffer holding it and its byte offset inside a vertex.
 struct AttributeSlot {
     const Zeq2VertexBuffer* buffer = nullptr;

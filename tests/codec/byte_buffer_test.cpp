@@ -112,5 +112,26 @@ TEST(ByteBuffer, CopiesMovesAndTakeAll) {
     EXPECT_EQ(moved.length(), 0);
 }
 
+// Dropping bytes from the front moves nothing; whatever comes next (growth, appending the buffer's
+// own bytes, copies, moves, clearing) sees exactly the remaining bytes.
+TEST(ByteBuffer, WorksOnAfterDroppingTheFront) {
+    ByteBuffer b = bytes({1, 2, 3, 4, 5, 6});
+    b.position = 3;
+    b.dropFront(2);
+    EXPECT_EQ(b.position, 1);
+    EXPECT_EQ(hex(b), "03 04 05 06");
+    b.appendFrom(b, 1, 2);              // its own bytes, growing into the dropped room
+    b.appendBytes(b.data(), 3, false);  // again, through a pointer into the block
+    EXPECT_EQ(hex(b), "03 04 05 06 04 05 03 04 05");
+    ByteBuffer copy = b;
+    copy.dropFront(8);
+    ByteBuffer moved = std::move(copy);
+    moved.appendByte(9);
+    EXPECT_EQ(hex(moved), "05 09");
+    moved.clear();
+    moved.appendBytes(b.data(), b.length(), false);
+    EXPECT_EQ(moved, b);
+}
+
 }  // namespace
 }  // namespace zeq

@@ -165,6 +165,46 @@ TEST(SceneFileErrors, PresenceBitsOfValuesThatAreNotThere) {
     EXPECT_EQ(decodeSceneFile(storedPacket(hexBytes("7F FF FF 80  00 02 00 05"))), SceneFile{});
 }
 
+// The lenient decode says which kind of fault follows the first root: leftovers, after which every
+// root is whole, or extension roots that do not decode (left empty).
+TEST(SceneFileErrors, LenientDecodeTellsLeftoversFromDamagedExtensions) {
+    SceneFile file = sampleScene();
+    Zeq2Layer layer;
+    layer.id = 1;
+    layer.name = "Props";
+    layer.objectIds = TArray<int64_t>{1, 2};
+    file.extra1.layers.emplace().add(layer);
+    const std::vector<uint8_t> body = sceneBody(file);
+    std::vector<uint8_t> longer = body, cut = body;
+    longer.push_back(0x00);
+    cut.resize(cut.size() - 5);
+    ByteBuffer afterPacket = storedPacket(body);
+    afterPacket.appendByte(0x00);
+    struct Case {
+        ByteBuffer bytes;
+        AfterRootFault fault;
+        std::string text;
+    };
+    const Case cases[] = {
+        {storedPacket(body), AfterRootFault::None, ""},
+        {storedPacket(longer), AfterRootFault::Leftovers, "trailing bytes after the roots (1 byte)"},
+        {afterPacket, AfterRootFault::Leftovers, "trailing bytes after the packet (1 byte)"},
+        {storedPacket(cut), AfterRootFault::DamagedExtensions, "truncated data: the value at byte offset"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Protocol protocol;
+        registerFormatTypes(protocol);
+        ByteBuffer bytes = c.bytes;
+        AfterRootProblem problem;
+        const SceneFile decoded = decodeSceneFile(protocol, bytes, nullptr, problem);
+        EXPECT_EQ(problem.fault, c.fault);
+        EXPECT_EQ(problem.text.substr(0, c.text.size()), c.text);
+        EXPECT_EQ(decoded.root, file.root);
+        EXPECT_EQ(decoded.extra1, c.fault == AfterRootFault::DamagedExtensions ? Zeq2Extra1{} : file.extra1);
+    }
+}
+
 TEST(SceneFileErrors, TooFewPresenceBits) {
     // A map of 5 bits (all absent) cannot hold the 19 bits of the first root.
     expectRefused(storedPacket(hexBytes("1F  00 02 00 05")), "the presence bits run out at byte offset 4 of the data stream");

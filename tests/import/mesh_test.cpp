@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
+#include <random>
 
 namespace zeq::test {
 namespace {
@@ -183,6 +185,46 @@ TEST(HalfToFloat, SpecialValues) {
     EXPECT_TRUE(std::signbit(halfToFloat(0x8000)));
     EXPECT_TRUE(std::isinf(halfToFloat(0x7C00)));
     EXPECT_TRUE(std::isnan(halfToFloat(0x7C01)));
+}
+
+// The search for the normal to keep finds the same vector as trying the candidates one by one in
+// their order (x steps outermost, each from -2 to +2): on seeded random unit vectors, most of which
+// are not their own normalisation, and on vectors of other lengths and extreme components.
+TEST(NormalFor, FindsTheFirstCandidateThatNormalisesToTheStoredNormal) {
+    auto plainSearch = [](const Point3& stored) {
+        if (!std::isfinite(stored.x) || !std::isfinite(stored.y) || !std::isfinite(stored.z) ||
+            stored.Normalize() == stored)
+            return stored;
+        auto step = [](float v, int steps) {
+            for (int i = 0; i < std::abs(steps); ++i)
+                v = std::nextafter(v, steps < 0 ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity());
+            return v;
+        };
+        for (int dx = -2; dx <= 2; ++dx)
+            for (int dy = -2; dy <= 2; ++dy)
+                for (int dz = -2; dz <= 2; ++dz) {
+                    const Point3 candidate(step(stored.x, dx), step(stored.y, dy), step(stored.z, dz));
+                    if (candidate.Normalize() == stored) return candidate;
+                }
+        return stored;
+    };
+    std::mt19937 random(12);
+    std::uniform_real_distribution<float> component(-1.0f, 1.0f);
+    std::vector<Point3> normals = {Point3(), Point3(1e-30f, 0.0f, 0.0f), Point3(3e38f, 3e38f, 0.0f), Point3(0.0f, 0.0f, 2.0f),
+                                   Point3(std::numeric_limits<float>::quiet_NaN(), 0.0f, 1.0f)};
+    int moved = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const Point3 p(component(random), component(random), component(random));
+        normals.push_back(i % 10 ? p.Normalize() : p);
+    }
+    for (const Point3& stored : normals) {
+        const Point3 kept = normalFor(stored);
+        const Point3 expected = plainSearch(stored);
+        ASSERT_TRUE(kept == expected || (std::isnan(kept.x) && std::isnan(expected.x)))
+            << stored.x << " " << stored.y << " " << stored.z;
+        moved += !(kept == stored);
+    }
+    EXPECT_GT(moved, 1000);  // the search is exercised, not only the vectors that are their own normalisation
 }
 
 // Each bad mesh is skipped with a line naming it; the good mesh beside it is built.

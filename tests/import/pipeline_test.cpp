@@ -1,6 +1,7 @@
 // The import command: progress steps, files that cannot be imported, and imports in a row.
 #include "codec/protocol.h"
 #include "format/register.h"
+#include "headless/import_interface.h"
 #include "support.h"
 
 #include <fstream>
@@ -101,6 +102,26 @@ TEST_F(Pipeline, UnknownMinorVersionsReadThirtyTwoBitData) {
     root.meshes->add(meshRecord(1, "M", 1, {1}));
     ASSERT_EQ(importRoot(root, 7), IMPEXP_SUCCESS);
     EXPECT_EQ(triOf("M")->GetMesh().verts[1], Point3(1.0f, 0.0f, 0.0f));
+}
+
+// A host that fails while the scene is built: the box names the record whose node was being made,
+// and the host's own wording stays out of it.
+TEST_F(Pipeline, AFailingHostIsReportedWithTheRecordBeingBuilt) {
+    struct FailingLights : headless::ImportInterface {
+        using ImportInterface::ImportInterface;
+        GenLight* CreateLightObject(int) override { throw std::out_of_range("vector::_M_range_check"); }
+    };
+    SceneFile file = sceneWithOneObject();
+    Zeq2OmniLight bulb;
+    bulb.id = 7;
+    bulb.name = "Bulb";
+    file.root.omniLights->add(bulb);
+    FailingLights ii(host_);
+    EXPECT_EQ(runImport(writeScene(file).c_str(), &ii, &host_), IMPEXP_FAIL);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, "The import stopped while building omni light \"Bulb\" (id 7): the host or the importer "
+                               "failed, through no fault found in the file.");
+    EXPECT_FALSE(host_.ui().progressActive());
 }
 
 TEST_F(Pipeline, DamageAfterTheFirstRootSkipsLayersWithAWarning) {

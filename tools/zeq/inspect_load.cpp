@@ -15,7 +15,9 @@ LoadedScene loadScene(const std::string& name, ByteBuffer& bytes, Leftovers left
     try {
         Protocol protocol;
         registerFormatTypes(protocol);
-        scene.file = decodeSceneFile(protocol, bytes, &scene.packet, scene.leftover);
+        AfterRootProblem leftover;
+        scene.file = decodeSceneFile(protocol, bytes, &scene.packet, leftover);
+        scene.leftover = leftover.text;
     } catch (const FormatError& e) {
         throw cli::CommandError(name, e.what());
     } catch (const std::bad_alloc&) {
