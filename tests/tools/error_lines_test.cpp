@@ -36,6 +36,15 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     writeBytes(good, encodeSceneFile(validScene()));
     const std::string big = scratch.file("big.json");
     std::ofstream(big) << oversizedSceneDocument();
+    // A shape without a mesh form under a modifier stack (which makes it a mesh node), and a model
+    // whose node name is not UTF-8.
+    const std::string shapeless = scratch.file("shapeless.json");
+    std::ofstream(shapeless) << R"({"objects": [
+        {"id": "Line", "kind": "object", "superClass": "shape", "classId": ["0xA", "0x0"], "conversion": "none"},
+        {"id": "Wrapped", "kind": "stack", "base": "Line", "modifiers": []}],
+        "nodes": [{"name": "Outline", "object": "Wrapped"}]})";
+    const std::string badName = scratch.file("bad_name.obj");
+    std::ofstream(badName) << "o Caf\xE9\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
 
     // A vertex buffer whose byte array declares 4194303 bytes of which three are present: the
     // value at byte 9 of the 12-byte data stream runs past its end.
@@ -91,6 +100,11 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
 
         {"export " + quoted(big) + " -o " + quoted(out), 1,
          "zeq: " + out + ": too many vertices in the mesh \"Big\" (65536 vertices, at most 65535)\n"},
+        {"export " + quoted(shapeless) + " -o " + quoted(out), 1,
+         "zeq: " + out + ": the object of node \"Outline\" cannot be converted to a triangle mesh\n"},
+        {"export " + quoted(badName) + " -o " + quoted(out), 1,
+         "zeq: " + out + ": the scene holds a name or text that is not valid UTF-8, or has a character the file's "
+         "code page cannot hold\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
