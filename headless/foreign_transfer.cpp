@@ -14,6 +14,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace headless::foreign {
@@ -363,14 +364,16 @@ void unpackMaterial(Unpacker& io, aiMaterial& material) {
     for (unsigned i = 0; i < count; ++i) {
         aiString key;
         unsigned semantic = 0, index = 0, length = 0;
-        aiPropertyTypeInfo type = aiPTI_Buffer;
+        std::underlying_type_t<aiPropertyTypeInfo> type = 0;
         io.text(key);
         io.value(semantic);
         io.value(index);
         io.value(type);
+        if (type < aiPTI_Float || type > aiPTI_Buffer) io.fail();
         io.value(length);
         const uint8_t* data = io.view(length);
-        if (data) material.AddBinaryProperty(data, length, key.C_Str(), semantic, index, type);
+        if (data)
+            material.AddBinaryProperty(data, length, key.C_Str(), semantic, index, static_cast<aiPropertyTypeInfo>(type));
     }
 }
 
