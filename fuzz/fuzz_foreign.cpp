@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // that runs away is stopped by the loader.
     headless::ForeignReadOptions options;
     options.memoryBudget = uint64_t(512) << 20;
-    options.timeLimit = 2.0;
+    options.timeLimit = 1.0;
     headless::Host host;
     const size_t before = host.scene().ownedCount();
     try {
