@@ -175,7 +175,7 @@ std::shared_ptr<const aiScene> unpackMemoryFile(int fd, const std::function<void
     if (::fstat(fd, &info) != 0) fail(systemError("cannot take over the scene read"));
     if (info.st_size <= 0) fail("the reading process ended without a scene");
     const auto size = static_cast<std::size_t>(info.st_size);
-    void* bytes = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    void* bytes = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (bytes == MAP_FAILED) fail(systemError("cannot take over the scene read"));
     finally.armed = false;  // from here on the scene's release runs it
     return unpackScene(static_cast<uint8_t*>(bytes), size, [bytes, size, done] {

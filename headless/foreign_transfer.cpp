@@ -93,6 +93,8 @@ public:
 
 private:
     static constexpr std::size_t kChunk = std::size_t(1) << 20;
+    // Arrays at least this large go to the descriptor straight from the scene, not through the buffer.
+    static constexpr std::size_t kDirect = std::size_t(64) << 10;
     static constexpr char kZeros4[4] = {};
 
     // A few bytes (one face's), the common case kept short.
@@ -104,11 +106,12 @@ private:
     }
     void bytes(const void* data, std::size_t n) {
         offset_ += n;
-        if (used_ + n > kChunk) flush();
-        if (n >= kChunk) {
+        if (n >= kDirect) {
+            flush();
             writeAll(static_cast<const char*>(data), n);
             return;
         }
+        if (used_ + n > kChunk) flush();
         std::memcpy(buffer_.get() + used_, data, n);
         used_ += n;
     }
