@@ -157,7 +157,8 @@ void BM_PartRead(benchmark::State& state) {
 }
 BENCHMARK(BM_PartRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// ... reading and building the headless scene (scene building is this less the read) ...
+// ... reading and building the headless scene (scene building is this less the read; it includes
+// the loader's post-processing and the hand-over of the scene from the reading process) ...
 void BM_PartReadAndBuild(benchmark::State& state) {
     BenchFiles& f = files();
     for (auto _ : state) {

@@ -12,7 +12,8 @@ namespace zeq {
 VertexBufferException::VertexBufferException(std::size_t count, std::string meshName)
     : std::runtime_error("Too many vertices in the mesh "), count_(count), meshName_(std::move(meshName)) {}
 
-IndexBufferException::IndexBufferException() : std::runtime_error("Too many faces in the mesh ") {}
+IndexBufferException::IndexBufferException(std::size_t triangles, std::string meshName)
+    : std::runtime_error("Too many faces in the mesh "), triangles_(triangles), meshName_(std::move(meshName)) {}
 
 // ---- BoxFactory ----
 
@@ -153,6 +154,12 @@ ConvertedGeometry* GeometryConverter::geometryFor(INode* node) {
         } catch (const VertexBufferException& e) {
             const char* name = node->GetName();
             throw VertexBufferException(e.count(), name ? name : "");
+        } catch (const IndexBufferException& e) {
+            const char* name = node->GetName();
+            throw IndexBufferException(e.triangles(), name ? name : "");
+        } catch (const MeshFaceError& e) {
+            const char* name = node->GetName();
+            throw std::runtime_error(std::string("The mesh \"") + (name ? name : "") + "\" has a face naming a vertex it does not have");
         }
         mesh.buildBoundingBox();
         geometry->boxId = BoxFactory::instance().createBox(mesh.getBoundingBox());

@@ -37,10 +37,23 @@ private:
     std::string meshName_;
 };
 
-// More indices in one mesh than the engine accepts.
+// More indices in one mesh than the engine accepts; the node's name and triangle count are added
+// like the vertex limit's.
 class IndexBufferException : public std::runtime_error {
 public:
-    IndexBufferException();
+    explicit IndexBufferException(std::size_t triangles = 0, std::string meshName = {});
+    std::size_t triangles() const { return triangles_; }
+    const std::string& meshName() const { return meshName_; }
+
+private:
+    std::size_t triangles_;
+    std::string meshName_;
+};
+
+// A face of a host mesh names a vertex the mesh does not have; the node's conversion says which mesh.
+class MeshFaceError : public std::out_of_range {
+public:
+    using std::out_of_range::out_of_range;
 };
 
 // Largest number of output vertices of one mesh: every index must fit 16 bits, and so must the

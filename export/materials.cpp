@@ -62,7 +62,7 @@ std::optional<Zeq2Image> ImageFactory::create(const std::string& fileName) {
 // ---- MapFactory ----
 
 std::optional<Zeq2Map> MapFactory::create(BitmapTex* const& texture) {
-    if (texture == nullptr) throw std::invalid_argument("Error! MapFactory::create(object == NULL)\n");
+    if (texture == nullptr) throw std::invalid_argument("The material has a map slot without a bitmap texture");
     Zeq2Map map;
     map.id = nextId();
     map.imageId = images_.getID(mapName(texture));

@@ -28,7 +28,7 @@ public:
         if (auto found = ids_.find(key); found != ids_.end()) return found->second;
         std::optional<Record> record = create(key);
         if (!record) return -1;
-        if (!hasId(*record)) throw std::runtime_error("Factory::getID zeqObject.id == NULL\n");
+        if (!hasId(*record)) throw std::runtime_error("The export made a material, map or image record without an id");
         const int32_t id = record->id;
         ids_.emplace(key, id);
         records_.add(std::move(*record));

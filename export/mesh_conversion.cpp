@@ -172,7 +172,7 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
         for (int corner = 0; corner < 3; ++corner) {
             const uint32_t host = face.v[corner];
             if (host >= static_cast<uint32_t>(hostVertexCount))
-                throw std::out_of_range("Mesh face names a missing vertex");
+                throw MeshFaceError("a face names a vertex the mesh does not have");
 
             Point3 normal(0.0f, 0.0f, 1.0f);
             key[0] = 0;
@@ -225,6 +225,8 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
     // Index buffer and ranges, material ids ascending.
     std::size_t written = 0;
     indexBuffer.byteBuffer.reserve(static_cast<int32_t>(std::min<std::size_t>(std::size_t(faceCount) * 3, kMaxMeshIndices) * 2));
+    std::size_t allIndices = 0;
+    for (const auto& entry : indicesByMaterial) allIndices += entry.second.size();
     for (const auto& [material, indices] : indicesByMaterial) {
         IndexRange range;
         range.indexBegin = static_cast<int32_t>(written);
@@ -233,7 +235,7 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
         // The limit is tested after each material; testing before writing its indices gives the
         // same outcome without growing the buffer past it.
         written += indices.size();
-        if (written > kMaxMeshIndices) throw IndexBufferException();
+        if (written > kMaxMeshIndices) throw IndexBufferException(allIndices / 3);
         uint8_t* bytes = indexBuffer.byteBuffer.extend(static_cast<int32_t>(indices.size() * 2));
         for (uint32_t index : indices) {
             *bytes++ = static_cast<uint8_t>(index & 0xFF);

@@ -187,6 +187,14 @@ void SceneWalker::walk(INode* node, int64_t parentOverride, NodeKind kind) {
     if (pivotOffset) layers_.addRecord(node, id);
 }
 
+void SceneWalker::noteMissingGeometry(INode* node) {
+    if (!missingGeometry_) {
+        const char* name = node->GetName();
+        missingGeometryNode_ = name ? name : "";
+    }
+    missingGeometry_ = true;
+}
+
 int64_t SceneWalker::createRecord(INode* node, NodeKind kind, bool pivotOffset, int64_t parentOverride) {
     auto append = [parentOverride](auto& list, auto record) {
         if (parentOverride >= 0) record.parentId = parentOverride;
@@ -197,12 +205,12 @@ int64_t SceneWalker::createRecord(INode* node, NodeKind kind, bool pivotOffset, 
     switch (kind) {
     case NodeKind::Mesh: {
         auto mesh = makeNodeRecord<Zeq2Mesh>(node, pivotOffset);
-        if (!fillMeshRecord(geometry_, surfaces_, node, mesh)) missingGeometry_ = true;
+        if (!fillMeshRecord(geometry_, surfaces_, node, mesh)) noteMissingGeometry(node);
         return append(lists_.meshes, std::move(mesh));
     }
     case NodeKind::Skin: {
         auto skin = makeNodeRecord<Zeq2Skin>(node, pivotOffset);
-        if (!fillSkinRecord(geometry_, surfaces_, node, skin)) missingGeometry_ = true;
+        if (!fillSkinRecord(geometry_, surfaces_, node, skin)) noteMissingGeometry(node);
         return append(lists_.skins, std::move(skin));
     }
     case NodeKind::Joint:

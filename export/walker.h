@@ -115,8 +115,10 @@ public:
 
     WalkLists& lists() { return lists_; }
     LayerCollector& layers() { return layers_; }
-    // A mesh or skin node whose object gave no geometry: its record cannot be encoded.
+    // A mesh or skin node whose object gave no geometry: its record cannot be encoded. The name is
+    // the first such node's.
     bool missingGeometry() const { return missingGeometry_; }
+    const std::string& missingGeometryNode() const { return missingGeometryNode_; }
 
 private:
     // Appends the kind's record and returns its id.
@@ -133,6 +135,8 @@ private:
     LayerCollector layers_;
     std::unordered_set<INode*> visited_;
     bool missingGeometry_ = false;
+    std::string missingGeometryNode_;
+    void noteMissingGeometry(INode* node);
 };
 
 }  // namespace zeq

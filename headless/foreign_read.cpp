@@ -12,14 +12,13 @@
 #include <assimp/config.h>
 #include <assimp/postprocess.h>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <memory>
+#include <new>
 #include <numbers>
 #include <sstream>
 #include <string_view>
@@ -95,50 +94,6 @@ bool isPlainRoot(const aiScene& ai) {
             if (named(ai.mMeshes[m]->mBones[b]->mName)) return false;
     return true;
 }
-
-// Bounds the process's address space while a reader runs, so that a file declaring absurd counts
-// (billions of vertices in a few bytes) makes the reader's allocation fail, which it reports as an
-// error, instead of eating the machine's memory. The bound is the space in use plus a budget. Not
-// applied under the address sanitizer, which reserves its own address ranges.
-// g++ marks an address-sanitizer build with __SANITIZE_ADDRESS__, clang through __has_feature.
-#if defined(__SANITIZE_ADDRESS__)
-#define ZEQ_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ZEQ_ADDRESS_SANITIZER 1
-#endif
-#endif
-class AddressSpaceBudget {
-public:
-    explicit AddressSpaceBudget(uint64_t budget) {
-#if !defined(ZEQ_ADDRESS_SANITIZER)
-        const uint64_t used = addressSpaceInUse();
-        if (used == 0 || getrlimit(RLIMIT_AS, &saved_) != 0) return;
-        rlimit bounded = saved_;
-        const uint64_t wanted = used + budget;
-        if (saved_.rlim_cur != RLIM_INFINITY && saved_.rlim_cur <= wanted) return;
-        bounded.rlim_cur = static_cast<rlim_t>(wanted);
-        active_ = setrlimit(RLIMIT_AS, &bounded) == 0;
-#else
-        (void)budget;
-#endif
-    }
-    ~AddressSpaceBudget() {
-        if (active_) setrlimit(RLIMIT_AS, &saved_);
-    }
-    AddressSpaceBudget(const AddressSpaceBudget&) = delete;
-    AddressSpaceBudget& operator=(const AddressSpaceBudget&) = delete;
-
-private:
-    static uint64_t addressSpaceInUse() {
-        std::ifstream statm("/proc/self/statm");
-        uint64_t pages = 0;
-        if (!(statm >> pages)) return 0;
-        return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
-    }
-    rlimit saved_{};
-    bool active_ = false;
-};
 
 class TreeBuilder {
 public:
@@ -390,28 +345,35 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
     if (foreign::plyElementLineIsBad(path))
         throw ForeignSceneError("PLY header has a malformed element line or more elements than the file has bytes");
 
-    Assimp::Importer importer;
-    if (options.progress) importer.SetProgressHandler(new foreign::ProgressForwarder(options.progress));
-    importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, static_cast<int>(foreign::kMaxMeshVertices));
-    importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, static_cast<int>(foreign::kMaxMeshTriangles));
     const uint64_t fileSize = std::filesystem::file_size(path, ec);
-    const uint64_t budget = options.memoryBudget ? options.memoryBudget : foreign::kBaseMemoryBudget + 64 * (ec ? 0 : fileSize);
-    const aiScene* ai = nullptr;
-    {
-        foreign::AddressSpaceBudget bound(budget);
-        // Read first, post-process after the faces are checked: Assimp's triangulation aborts the
-        // whole process on a face without corners (a damaged PLY file, for one).
-        ai = importer.ReadFile(path.string(), 0);
-        if (ai && foreign::hasFaceWithoutCorners(*ai)) throw ForeignSceneError("a face without corners");
-        if (ai) ai = importer.ApplyPostProcessing(foreign::readFlags());
-    }
-    if (!ai) {
-        const std::string why = importer.GetErrorString();
-        if (why.find("bad_alloc") != std::string::npos)
-            throw ForeignSceneError("reading it needs more than " + std::to_string(budget >> 20) +
-                                    " MiB of memory (the file declares more data than it holds?)");
-        throw ForeignSceneError(foreign::oneLine(why));
-    }
+    const uint64_t mebibytes = ec ? 0 : fileSize >> 20;
+    foreign::ChildLimits limits;
+    limits.memoryBudget = options.memoryBudget ? options.memoryBudget : foreign::kBaseMemoryBudget + 64 * (ec ? 0 : fileSize);
+    limits.seconds = options.timeLimit > 0 ? options.timeLimit : foreign::kBaseTimeLimit + double(mebibytes);
+    // The reader runs in a child process: whatever a damaged file does to it, this process only
+    // receives the scene or the reason there is none.
+    const std::shared_ptr<const aiScene> owned = foreign::readInChildProcess(
+        [&](int sceneFd) {
+            // Never deleted: the child process ends once the scene is handed over, and freeing a
+            // large scene piece by piece would only delay that.
+            Assimp::Importer& importer = *new Assimp::Importer();
+            if (options.progress) importer.SetProgressHandler(new foreign::ProgressForwarder(options.progress));
+            importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, static_cast<int>(foreign::kMaxMeshVertices));
+            importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, static_cast<int>(foreign::kMaxMeshTriangles));
+            // Read first, post-process after the faces are checked: Assimp's triangulation aborts on a
+            // face without corners (a damaged PLY file, for one).
+            const aiScene* read = importer.ReadFile(path.string(), 0);
+            if (read && foreign::hasFaceWithoutCorners(*read)) throw ForeignSceneError("a face without corners");
+            if (read) read = importer.ApplyPostProcessing(foreign::readFlags());
+            if (!read) {
+                const std::string why = importer.GetErrorString();
+                if (why.find("bad_alloc") != std::string::npos) throw std::bad_alloc();
+                throw ForeignSceneError(foreign::oneLine(why));
+            }
+            foreign::packScene(*read, sceneFd);
+        },
+        limits);
+    const aiScene* ai = owned.get();
     if (!ai->mRootNode) throw ForeignSceneError("the file holds no scene");
     if ((ai->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && ai->mNumMeshes == 0)
         throw ForeignSceneError("the file holds no geometry (the reader marked the scene incomplete)");

@@ -6,7 +6,11 @@
 
 #include <assimp/scene.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -27,6 +31,8 @@ constexpr unsigned kMaxMeshVertices = 0xFFFF;
 constexpr unsigned kMaxMeshTriangles = 0x7FFFF / 3;
 // Memory a reader may take beyond what the process uses: this much plus 64 times the file's size.
 constexpr uint64_t kBaseMemoryBudget = uint64_t(2) << 30;
+// Time a reader may take: this many seconds plus one per MiB of the file.
+constexpr double kBaseTimeLimit = 30.0;
 // Host time.
 constexpr double kTicksPerSecond = 4800.0;
 
@@ -63,6 +69,34 @@ struct ReadState {
         return it == nodesByName.end() ? nullptr : it->second;
     }
 };
+
+// foreign_isolation.cpp: runs `read` in a child process whose address space may grow by
+// `memoryBudget` bytes, and waits for it at most `seconds`. `read` packs the scene it reads into the
+// descriptor it is given (packScene) or throws ForeignSceneError; a std::bad_alloc becomes the
+// reason that the file needs more memory than the budget. Returns the scene the child packed, or
+// throws ForeignSceneError: the child's reason, or that it crashed, was killed or ran out of time.
+struct ChildLimits {
+    uint64_t memoryBudget = 0;
+    double seconds = 0;
+};
+std::shared_ptr<const aiScene> readInChildProcess(const std::function<void(int sceneFd)>& read, const ChildLimits& limits);
+
+// foreign_transfer.cpp: a scene as bytes written to `fd`, and back. What the loader reads of a
+// scene makes the trip: the node tree (without metadata), meshes with every vertex stream, faces
+// and bones (without morph targets), materials, animations, embedded textures, lights and cameras.
+// The unpacked scene's arrays point into `data`, which must stay until the scene is deleted; then
+// `release` runs. Unpacking checks every length against the bytes present and throws
+// ForeignSceneError on damage.
+void packScene(const aiScene& scene, int fd);
+std::shared_ptr<const aiScene> unpackScene(uint8_t* data, std::size_t size, std::function<void()> release = {});
+// A pointer (or the corner pointers of `count` faces) in an unpacked scene that points into its
+// bytes: `clear` resets it before the scene is deleted.
+struct BorrowedArray {
+    void* at;
+    std::size_t count;
+    void (*clear)(void* at, std::size_t count);
+};
+using BorrowedArrays = std::vector<BorrowedArray>;
 
 // foreign_read_material.cpp: names of the embedded textures (and their bytes into the report).
 void nameEmbeddedTextures(ReadState& state);

@@ -32,7 +32,9 @@
 //   the scene's ambient colour; cameras with their field of view and clip distances.
 //
 // A file that cannot be read, or is read with errors, throws ForeignSceneError before the scene is
-// touched, so a failed load never leaves part of a model in the scene.
+// touched, so a failed load never leaves part of a model in the scene. The reader runs in a child
+// process bounded in memory and time: a reader that crashes, aborts, runs out of memory or does
+// not finish on a damaged file makes the load fail with one line saying so, and nothing else.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -70,6 +72,9 @@ struct ForeignReadOptions {
     // Memory (bytes) the reader may take; 0: 2 GiB plus 64 times the file's size. A file that needs
     // more is refused, so that one declaring absurd counts cannot exhaust the machine.
     uint64_t memoryBudget = 0;
+    // Time (seconds) the reader may take; 0: 30 seconds plus one per MiB of the file. A reader that
+    // takes longer is stopped and the file refused.
+    double timeLimit = 0;
 };
 
 // A texture stored inside the file, in its own encoding (PNG, JPEG ...).

@@ -144,7 +144,7 @@ TEST_F(CommandTest, MeshNodeWithoutGeometryCannotBeEncoded) {
     ASSERT_EQ(exportThroughPlugin(file, std::nullopt), IMPEXP_SUCCESS);
     const auto errors = boxes("Error");
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].text, "encode::object is NULL");
+    EXPECT_EQ(errors[0].text, "The object of node \"Outline\" cannot be converted to a triangle mesh");
     EXPECT_FALSE(std::filesystem::exists(file));
 
     // With tracks only, no mesh record is made and the export succeeds.
@@ -238,10 +238,12 @@ TEST(FailureTextTest, EachKindOfFailureHasItsText) {
     EXPECT_EQ(textOf([] { throw std::string("error convert"); }), "error convert");
     EXPECT_EQ(textOf([] { throw ProtocolException("bad packet"); }), "bad packet");
     EXPECT_EQ(textOf([] { throw IndexBufferException(); }), "Too many faces in the mesh ");
+    EXPECT_EQ(textOf([] { throw IndexBufferException(200000, "Field"); }),
+              "Too many faces in the mesh \"Field\" (200000 triangles, at most 174762)");
     EXPECT_EQ(textOf([] { throw VertexBufferException(70000); }), "Too many vertices in the mesh ");
-    EXPECT_EQ(textOf([] { throw std::runtime_error("Factory::getID zeqObject.id == NULL\n"); }),
-              "Factory::getID zeqObject.id == NULL\n");
-    EXPECT_EQ(textOf([] { throw 42; }), "EXPORT FAILED");
+    EXPECT_EQ(textOf([] { throw std::runtime_error("The export made a material, map or image record without an id"); }),
+              "The export made a material, map or image record without an id");
+    EXPECT_EQ(textOf([] { throw 42; }), "The export failed for an unexpected reason");
 }
 
 }  // namespace

@@ -145,7 +145,7 @@ TEST_F(MaterialFactoryTest, MapChannelAndMapFactoryNullCheck) {
         maps.getID(nullptr);
         FAIL();
     } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "Error! MapFactory::create(object == NULL)\n");
+        EXPECT_STREQ(e.what(), "The material has a map slot without a bitmap texture");
     }
 }
 
@@ -161,7 +161,7 @@ TEST(Factory, RecordWithoutIdIsAnError) {
         factory.getID(1);
         FAIL();
     } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), "Factory::getID zeqObject.id == NULL\n");
+        EXPECT_STREQ(e.what(), "The export made a material, map or image record without an id");
     }
     EXPECT_TRUE(factory.records().empty());
 }

@@ -5,8 +5,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
+#include <vector>
+
+extern char** environ;
 
 namespace zeq::test {
 namespace {
@@ -36,6 +44,15 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     writeBytes(good, encodeSceneFile(validScene()));
     const std::string big = scratch.file("big.json");
     std::ofstream(big) << oversizedSceneDocument();
+    // A shape without a mesh form under a modifier stack (which makes it a mesh node), and a model
+    // whose node name is not UTF-8.
+    const std::string shapeless = scratch.file("shapeless.json");
+    std::ofstream(shapeless) << R"({"objects": [
+        {"id": "Line", "kind": "object", "superClass": "shape", "classId": ["0xA", "0x0"], "conversion": "none"},
+        {"id": "Wrapped", "kind": "stack", "base": "Line", "modifiers": []}],
+        "nodes": [{"name": "Outline", "object": "Wrapped"}]})";
+    const std::string badName = scratch.file("bad_name.obj");
+    std::ofstream(badName) << "o Caf\xE9\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
 
     // A vertex buffer whose byte array declares 4194303 bytes of which three are present: the
     // value at byte 9 of the 12-byte data stream runs past its end.
@@ -91,6 +108,11 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
 
         {"export " + quoted(big) + " -o " + quoted(out), 1,
          "zeq: " + out + ": too many vertices in the mesh \"Big\" (65536 vertices, at most 65535)\n"},
+        {"export " + quoted(shapeless) + " -o " + quoted(out), 1,
+         "zeq: " + out + ": the object of node \"Outline\" cannot be converted to a triangle mesh\n"},
+        {"export " + quoted(badName) + " -o " + quoted(out), 1,
+         "zeq: " + out + ": the scene holds a name or text that is not valid UTF-8, or has a character the file's "
+         "code page cannot hold\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -99,6 +121,61 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         EXPECT_EQ(result.err, c.line);
         EXPECT_FALSE(std::filesystem::exists(out));
         EXPECT_FALSE(std::filesystem::exists(document));
+    }
+}
+
+// Runs zeq with its standard output on a pipe whose reader has gone before it starts.
+RunResult runWithClosedOutput(std::vector<std::string> arguments, const ScratchDir& scratch) {
+    const std::string zeq = std::string(ZEQ_RUNTIME_DIR) + "/zeq";
+    const std::string err = scratch.file("stderr.txt");
+    int ends[2];
+    if (::pipe(ends) != 0) throw std::runtime_error("pipe failed");
+    ::close(ends[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    arguments.insert(arguments.begin(), zeq);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, zeq.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    RunResult result;
+    int status = 0;
+    if (spawned == 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    result.err = readText(err);
+    return result;
+}
+
+// A reader of standard output that stops early ends zeq quietly with 141, as it ends other Unix
+// tools; a failure before anything is written is still reported.
+TEST(ErrorLines, ClosedStandardOutput) {
+    ScratchDir scratch;
+    const std::string good = scratch.file("good.zeq");
+    writeBytes(good, encodeSceneFile(validScene()));
+    const std::string missing = scratch.file("missing.zeq");
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"dump", good}, 141, ""},
+        {{"info", "--json", good}, 141, ""},
+        {{"export", "-o", "-"}, 141, ""},
+        {{"scene", "demo"}, 141, ""},
+        {{"--help"}, 141, ""},
+        {{"info", missing}, 1, "zeq: " + missing + ": cannot open: No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front());
+        const RunResult result = runWithClosedOutput(c.arguments, scratch);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.err, c.err);
     }
 }
 

@@ -3,6 +3,7 @@
 // stderr with the documented exit status (0 success, 1 bad input or failed command, 2 usage).
 #include "tools/zeq/command.h"
 #include "tools/zeq/errors.h"
+#include "tools/zeq/output.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +18,16 @@ GlobalOptions gOptions;
 
 const GlobalOptions& globalOptions() { return gOptions; }
 
+namespace {
+// The run's exit status once standard output is flushed: a run that met a closed pipe ends quietly
+// (output.h).
+int finish(int status) {
+    std::cout.flush();
+    std::fflush(stdout);
+    return metClosedPipe() ? kClosedPipeStatus : status;
+}
+}  // namespace
+
 std::vector<Command>& commands() {
     static std::vector<Command> list;
     return list;
@@ -26,6 +37,7 @@ std::vector<Command>& commands() {
 
 int main(int argc, char** argv) {
     using namespace zeq::cli;
+    noteClosedPipes();
     CLI::App app{"zeq: export, import and inspect Zeq scene files with the headless host", "zeq"};
     app.require_subcommand(1);
     // Options a verb does not know go to the top level, so --plugins works after the verb too
@@ -53,11 +65,11 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
+        return finish(app.exit(e));
     } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
+        return finish(app.exit(e));
     } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
+        return finish(app.exit(e));
     } catch (const CLI::ParseError& e) {
         if (!verb.unknown.empty()) return reportUsage({}, "unknown command '" + verb.unknown + "'");
         const std::string problem = e.what();
@@ -69,16 +81,16 @@ int main(int argc, char** argv) {
 
     try {
         for (std::size_t i = 0; i < subs.size(); ++i)
-            if (subs[i] && subs[i]->parsed()) return runners[i]();
+            if (subs[i] && subs[i]->parsed()) return finish(runners[i]());
         return reportUsage({}, "no command given");
     } catch (const CommandError& e) {
-        std::fprintf(stderr, "zeq: %s: %s\n", e.subject().c_str(), e.what());
+        if (!metClosedPipe()) std::fprintf(stderr, "zeq: %s: %s\n", e.subject().c_str(), e.what());
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "zeq: %s\n", e.what());
+        if (!metClosedPipe()) std::fprintf(stderr, "zeq: %s\n", e.what());
     } catch (const char* text) {
-        std::fprintf(stderr, "zeq: %s\n", text);
+        if (!metClosedPipe()) std::fprintf(stderr, "zeq: %s\n", text);
     } catch (...) {
-        std::fprintf(stderr, "zeq: unexpected failure\n");
+        if (!metClosedPipe()) std::fprintf(stderr, "zeq: unexpected failure\n");
     }
-    return 1;
+    return finish(1);
 }

@@ -4,7 +4,10 @@
 #include "host/output_file.h"
 #include "tools/zeq/command.h"
 
+#include <signal.h>
+
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <iostream>
 
@@ -26,6 +29,21 @@ void flushStandardOutput() {
     throw CommandError("standard output", error ? std::string("cannot write: ") + std::strerror(error)
                                                 : std::string("cannot write"));
 }
+
+namespace {
+volatile std::sig_atomic_t gClosedPipe = 0;
+extern "C" void onClosedPipe(int) { gClosedPipe = 1; }
+}  // namespace
+
+void noteClosedPipes() {
+    struct sigaction action {};
+    action.sa_handler = onClosedPipe;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGPIPE, &action, nullptr);
+}
+
+bool metClosedPipe() { return gClosedPipe != 0; }
 
 std::string inputName(const std::string& path) { return path == "-" ? "standard input" : path; }
 

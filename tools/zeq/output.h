@@ -13,6 +13,16 @@ void writeOutput(const std::string& path, std::string_view text);
 // Flushes standard output; a failed write is reported as "standard output: cannot write: ...".
 void flushStandardOutput();
 
+// A reader of standard output (or of a FIFO) that stops early: `zeq dump x.zeq | head -1`. Such a
+// write does not end zeq by a signal; it fails like any other write, the command unwinds (removing
+// temporary files), and the run ends quietly, without an error line, with the status a command
+// ended by that signal has in the shell (128 + SIGPIPE), as common Unix tools do.
+constexpr int kClosedPipeStatus = 141;
+// Installs the handler that notes such writes instead of ending the process.
+void noteClosedPipes();
+// Whether a write met a pipe without a reader during this run.
+bool metClosedPipe();
+
 // The name errors use for a file argument: "standard input" for "-".
 std::string inputName(const std::string& path);
 
