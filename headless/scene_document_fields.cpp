@@ -60,8 +60,6 @@ Fields<M> fieldsOf();
 
 namespace {
 
-std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
 constexpr const char* kRefNames[] = {"node", "object", "material", "map"};
 
 // ---- The generic walks ----

@@ -14,8 +14,6 @@ using simdjson::dom::element_type;
 
 namespace {
 
-std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
 void appendPath(const Path* path, std::string& out) {
     if (!path) return;
     appendPath(path->parent, out);

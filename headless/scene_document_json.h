@@ -83,6 +83,9 @@ private:
 inline Path childPath(const Item& parent, std::string_view key) { return Path{parent.path(), key, 0, false}; }
 inline Path childPath(const Item& parent, size_t index) { return Path{parent.path(), {}, index, true}; }
 
+// A text as messages quote it: "name".
+inline std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
 class JsonWriter {
 public:
     using Sink = std::function<void(const char*, size_t)>;
