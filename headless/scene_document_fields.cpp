@@ -1047,23 +1047,23 @@ struct NormalsModel {
 const Field<NormalsModel> kNormalFields[] = {
     {"values", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& spec = *n.mesh->GetSpecifiedNormals();
-         spec.SetNumNormals(static_cast<int>(item.size()));
+         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
+         specified.SetNumNormals(static_cast<int>(item.size()));
          int i = 0;
-         item.forEach([&](const Item& v) { spec.Normal(i++) = readPoint(v); });
+         item.forEach([&](const Item& v) { specified.Normal(i++) = readPoint(v); });
      },
      nullptr, nullptr},
     {"faces", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& spec = *n.mesh->GetSpecifiedNormals();
+         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
          const size_t count = item.size();
-         const size_t normalCount = static_cast<size_t>(spec.GetNumNormals());
+         const size_t normalCount = static_cast<size_t>(specified.GetNumNormals());
          if (count != 0 && count != n.mesh->faces.size())
              item.fail(std::to_string(count) + " normal faces for " + std::to_string(n.mesh->faces.size()) + " mesh faces");
-         spec.SetNumFaces(static_cast<int>(count));
+         specified.SetNumFaces(static_cast<int>(count));
          int i = 0;
          item.forEach([&](const Item& face) {
-             MeshNormalFace& normalFace = spec.Face(i++);
+             MeshNormalFace& normalFace = specified.Face(i++);
              normalFace.SpecifyAll();
              // The common case straight from the DOM, as in readTriangle.
              simdjson::dom::array quick;
@@ -1106,13 +1106,13 @@ const Field<NormalsModel> kNormalFields[] = {
      nullptr, nullptr},
     {"specified", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& spec = *n.mesh->GetSpecifiedNormals();
+         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
          auto apply = [&](int face, int64_t bits) {
-             for (int k = 0; k < 3; ++k) spec.Face(face).SpecifyNormalID(k, (bits >> k) & 1);
+             for (int k = 0; k < 3; ++k) specified.Face(face).SpecifyNormalID(k, (bits >> k) & 1);
          };
          if (item.isArray()) {
-             if (item.size() != static_cast<size_t>(spec.GetNumFaces()))
-                 item.fail(std::to_string(item.size()) + " entries for " + std::to_string(spec.GetNumFaces()) + " faces");
+             if (item.size() != static_cast<size_t>(specified.GetNumFaces()))
+                 item.fail(std::to_string(item.size()) + " entries for " + std::to_string(specified.GetNumFaces()) + " faces");
              int i = 0;
              item.forEach([&](const Item& v) {
                  apply(i, v.integer(0, 7));
@@ -1120,45 +1120,45 @@ const Field<NormalsModel> kNormalFields[] = {
              });
          } else {
              const int64_t bits = item.integer(0, 7);
-             for (int i = 0; i < spec.GetNumFaces(); ++i) apply(i, bits);
+             for (int i = 0; i < specified.GetNumFaces(); ++i) apply(i, bits);
          }
      },
      nullptr, nullptr},
     {"flags", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& spec = *n.mesh->GetSpecifiedNormals();
-         spec.ClearFlag(0xFFFFFFFFu);
-         spec.SetFlag(item.id());
+         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
+         specified.ClearFlag(0xFFFFFFFFu);
+         specified.SetFlag(item.id());
      },
      nullptr, nullptr},
 };
 
 void readNormals(Reader& r, const Item& item, Mesh& mesh) {
     mesh.SpecifyNormals();
-    MeshNormalSpec& spec = *mesh.GetSpecifiedNormals();
-    spec.ClearFlag(0xFFFFFFFFu);
-    spec.SetFlag(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED);
+    MeshNormalSpec& specified = *mesh.GetSpecifiedNormals();
+    specified.ClearFlag(0xFFFFFFFFu);
+    specified.SetFlag(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED);
     NormalsModel normals{&mesh, true, {}};
     readObject(r, item, Bound<NormalsModel>{kNormalFields, &normals});
-    for (int i = 0; i < spec.GetNumNormals(); ++i) spec.SetNormalExplicit(i, normals.allExplicit);
-    for (int id : normals.explicitIds) spec.SetNormalExplicit(id, true);
+    for (int i = 0; i < specified.GetNumNormals(); ++i) specified.SetNormalExplicit(i, normals.allExplicit);
+    for (int id : normals.explicitIds) specified.SetNormalExplicit(id, true);
 }
 
-void writeNormals(Writer& w, const MeshNormalSpec& spec) {
+void writeNormals(Writer& w, const MeshNormalSpec& specified) {
     w.out.beginObject();
     w.out.key("values");
     w.out.beginArray();
     int explicitCount = 0;
-    for (int i = 0; i < spec.GetNumNormals(); ++i) {
-        writePoint(w, spec.Normal(i));
-        explicitCount += spec.GetNormalExplicit(i) ? 1 : 0;
+    for (int i = 0; i < specified.GetNumNormals(); ++i) {
+        writePoint(w, specified.Normal(i));
+        explicitCount += specified.GetNormalExplicit(i) ? 1 : 0;
     }
     w.out.endArray();
     w.out.key("faces");
     w.out.beginArray();
     bool allSpecified = true;
-    for (int i = 0; i < spec.GetNumFaces(); ++i) {
-        const MeshNormalFace& f = spec.Face(i);
+    for (int i = 0; i < specified.GetNumFaces(); ++i) {
+        const MeshNormalFace& f = specified.Face(i);
         w.out.beginArray(true);
         for (int k = 0; k < 3; ++k) {
             w.out.integer(f.GetNormalID(k));
@@ -1167,28 +1167,28 @@ void writeNormals(Writer& w, const MeshNormalSpec& spec) {
         w.out.endArray();
     }
     w.out.endArray();
-    if (explicitCount == 0 && spec.GetNumNormals() > 0) {
+    if (explicitCount == 0 && specified.GetNumNormals() > 0) {
         w.out.key("explicit");
         w.out.boolean(false);
-    } else if (explicitCount != spec.GetNumNormals()) {
+    } else if (explicitCount != specified.GetNumNormals()) {
         w.out.key("explicit");
         w.out.beginArray(true);
-        for (int i = 0; i < spec.GetNumNormals(); ++i)
-            if (spec.GetNormalExplicit(i)) w.out.integer(i);
+        for (int i = 0; i < specified.GetNumNormals(); ++i)
+            if (specified.GetNormalExplicit(i)) w.out.integer(i);
         w.out.endArray();
     }
     if (!allSpecified) {
         w.out.key("specified");
         w.out.beginArray(true);
-        for (int i = 0; i < spec.GetNumFaces(); ++i) {
-            const MeshNormalFace& f = spec.Face(i);
+        for (int i = 0; i < specified.GetNumFaces(); ++i) {
+            const MeshNormalFace& f = specified.Face(i);
             w.out.integer((f.GetSpecified(0) ? 1 : 0) | (f.GetSpecified(1) ? 2 : 0) | (f.GetSpecified(2) ? 4 : 0));
         }
         w.out.endArray();
     }
-    if (spec.GetFlags() != (MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED)) {
+    if (specified.GetFlags() != (MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED)) {
         w.out.key("flags");
-        w.out.integer(spec.GetFlags());
+        w.out.integer(specified.GetFlags());
     }
     w.out.endObject();
 }
