@@ -3,6 +3,7 @@
 // whole import into a fresh headless host (reading the file, unpacking, decoding, building meshes,
 // materials and nodes) against zlib's inflation of the same packet body, and prints the ratio of
 // the two (target: at most 1). The packet's own inflation (decodePacket) is measured on its own too.
+#include "bench/grid_records.h"
 #include "bench/ratio_reporter.h"
 #include "format/scene_file.h"
 #include "headless/host.h"
@@ -23,13 +24,11 @@
 
 namespace {
 
+using bench::appendFloats;
+
 constexpr int kMeshCount = 50;
 constexpr int kGridQuads = 100;  // 100 x 100 quads = 20,000 triangles, 10,201 vertices
 constexpr int kSide = kGridQuads + 1;
-
-void appendFloats(zeq::ByteBuffer& bytes, std::initializer_list<float> values) {
-    for (float value : values) bytes.appendBytes(&value, 4, false);  // little-endian host
-}
 
 // A gently curved grid as the exporter writes it: position, normal, texture channels 1 and 2 (v
 // flipped), tangent and handedness; 16-bit indices.
@@ -51,27 +50,7 @@ void addGrid(zeq::Zeq2& root, int i) {
                                                -n.x / n.z, -1});
         }
     }
-    zeq::Zeq2IndexBuffer indices;
-    indices.id = i;
-    indices.indexCount = 6 * kGridQuads * kGridQuads;
-    for (int y = 0; y < kGridQuads; ++y) {
-        for (int x = 0; x < kGridQuads; ++x) {
-            const uint16_t a = uint16_t(y * kSide + x), b = uint16_t(a + 1), c = uint16_t(a + kSide + 1),
-                           d = uint16_t(a + kSide);
-            for (uint16_t index : {a, b, c, a, c, d}) indices.byteBuffer.appendBytes(&index, 2, false);
-        }
-    }
-    zeq::Zeq2Mesh mesh;
-    mesh.id = i + 1;
-    mesh.name = "Grid" + std::to_string(i);
-    mesh.indexBufferId = i;
-    mesh.vertexBufferIds = {i};
-    mesh.surfaces.add({0, 0, 2 * kGridQuads * kGridQuads});
-    mesh.transform = zeq::Zeq2Transform{{1, 0, 0, float(i) * 120.0f, 0, 1, 0, 0, 0, 0, 1, 0}};
-    mesh.visible = true;
-    root.vertexBuffers->add(std::move(vertices));
-    root.indexBuffers->add(std::move(indices));
-    root.meshes->add(std::move(mesh));
+    bench::addGridRecords(root, i, kGridQuads, kGridQuads, 120.0f, std::move(vertices));
 }
 
 struct BenchFile {

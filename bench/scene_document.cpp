@@ -6,6 +6,7 @@
 // - saving the imported scene as a document (captured and written, the bytes handed to a sink that
 //   drops them), against zlib's compress of the Zeq body at the default level (target: at most 1);
 // - the saved document's size against the same content written compactly (target: at most 1.5).
+#include "bench/grid_records.h"
 #include "bench/ratio_reporter.h"
 #include "format/scene_file.h"
 #include "headless/host.h"
@@ -28,13 +29,11 @@
 
 namespace {
 
+using bench::appendFloats;
+
 constexpr int kMeshCount = 20;
 constexpr int kQuadsX = 125, kQuadsY = 200;  // 25,000 quads = 50,000 triangles, 25,326 vertices
 constexpr int kSideX = kQuadsX + 1, kSideY = kQuadsY + 1;
-
-void appendFloats(zeq::ByteBuffer& bytes, std::initializer_list<float> values) {
-    for (float value : values) bytes.appendBytes(&value, 4, false);  // little-endian host
-}
 
 // A curved grid as the exporter writes it: position, normal and one texture channel.
 void addGrid(zeq::Zeq2& root, int i) {
@@ -52,27 +51,7 @@ void addGrid(zeq::Zeq2& root, int i) {
                                                1 - float(y) / kQuadsY});
         }
     }
-    zeq::Zeq2IndexBuffer indices;
-    indices.id = i;
-    indices.indexCount = 6 * kQuadsX * kQuadsY;
-    for (int y = 0; y < kQuadsY; ++y) {
-        for (int x = 0; x < kQuadsX; ++x) {
-            const uint16_t a = uint16_t(y * kSideX + x), b = uint16_t(a + 1), c = uint16_t(a + kSideX + 1),
-                           d = uint16_t(a + kSideX);
-            for (uint16_t index : {a, b, c, a, c, d}) indices.byteBuffer.appendBytes(&index, 2, false);
-        }
-    }
-    zeq::Zeq2Mesh mesh;
-    mesh.id = i + 1;
-    mesh.name = "Grid" + std::to_string(i);
-    mesh.indexBufferId = i;
-    mesh.vertexBufferIds = {i};
-    mesh.surfaces.add({0, 0, 2 * kQuadsX * kQuadsY});
-    mesh.transform = zeq::Zeq2Transform{{1, 0, 0, float(i) * 60.0f, 0, 1, 0, 0, 0, 0, 1, 0}};
-    mesh.visible = true;
-    root.vertexBuffers->add(std::move(vertices));
-    root.indexBuffers->add(std::move(indices));
-    root.meshes->add(std::move(mesh));
+    bench::addGridRecords(root, i, kQuadsX, kQuadsY, 60.0f, std::move(vertices));
 }
 
 struct BenchScene {
