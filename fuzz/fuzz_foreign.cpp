@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     try {
-        headless::checkSceneDocument(headless::saveSceneDocument(host));
+        headless::checkSceneDocumentText(headless::saveSceneDocumentText(host));
     } catch (const headless::SceneDocumentError& e) {
         zeq::fuzz::violated(std::string("a loaded model saves a document that does not check: ") + e.what());
     }

@@ -31,9 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& box : boxes) {
         if (box.caption == "Error") zeq::fuzz::violated("a successful import showed an Error box: " + box.text);
     }
-    const nlohmann::json document = headless::saveSceneDocument(host);
     try {
-        headless::checkSceneDocument(document);
+        headless::checkSceneDocumentText(headless::saveSceneDocumentText(host));
     } catch (const headless::SceneDocumentError& e) {
         zeq::fuzz::violated(std::string("the imported scene saves a document that does not check: ") + e.what());
     }
