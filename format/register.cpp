@@ -136,4 +136,13 @@ void registerFormatTypes(Protocol& protocol) {
     registerRecordArray<ZeqVertexBuffer>(protocol);
 }
 
+Protocol& formatProtocol() {
+    struct Registered {
+        Protocol protocol;
+        Registered() { registerFormatTypes(protocol); }
+    };
+    thread_local Registered shared;
+    return shared.protocol;
+}
+
 }  // namespace zeq

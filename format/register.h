@@ -33,4 +33,10 @@ inline constexpr std::array<std::string_view, 39> kArrayElementTypeNames = {
 // any encode or decode; calling it again replaces every format codec with a fresh one.
 void registerFormatTypes(Protocol& protocol);
 
+// A protocol with every format type registered, made once per thread on first use, for the
+// readers that decode many small files (an import, `zeq info` over a batch): registering takes
+// longer than decoding a small file. Codecs keep no state between packets, so one protocol serves
+// every decode; callers must not change its registry or its inflation limit.
+Protocol& formatProtocol();
+
 }  // namespace zeq

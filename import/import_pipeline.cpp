@@ -40,11 +40,9 @@ ByteBuffer readSceneFile(const char* path) {
 }
 
 DecodedScene decodeScene(ByteBuffer& bytes, const std::function<void()>& unpacked) {
-    Protocol protocol;
-    registerFormatTypes(protocol);
     try {
         AfterRootProblem problem;
-        SceneFile file = decodeSceneFile(protocol, bytes, nullptr, problem, unpacked);
+        SceneFile file = decodeSceneFile(formatProtocol(), bytes, nullptr, problem, unpacked);
         DecodedScene scene{file.majorVersion, file.minorVersion, std::move(file.root), std::move(file.extra1),
                            std::move(file.extra2), {}};
         // Leftovers after the roots do not concern the importer (it reads leniently; `zeq validate`

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 
 namespace zeq::test {
 namespace {
@@ -145,6 +146,21 @@ TEST(FormatRegistry, CodecRegisteredLaterTakesEffect) {
     ProtocolBuffer nested;
     encodeRecord(protocol, nested, Zeq2Keyframe{});
     EXPECT_EQ(bytesOf(nested.buffer), hexBytes("EEEEEEEE AB"));
+}
+
+// The shared protocol decodes file after file, a damaged one in between changing nothing, and each
+// thread has its own.
+TEST(FormatRegistry, SharedProtocolServesEveryDecode) {
+    const ByteBuffer good = encodeSceneFile(sampleScene());
+    for (int round = 0; round < 2; ++round) {
+        ByteBuffer copy = good, damaged = good;
+        damaged.data()[damaged.length() / 2] ^= 0xFF;
+        EXPECT_EQ(bytesOf(encodeSceneFile(decodeSceneFile(formatProtocol(), copy))), bytesOf(good));
+        EXPECT_ANY_THROW(decodeSceneFile(formatProtocol(), damaged));
+    }
+    Protocol* other = nullptr;
+    std::thread([&] { other = &formatProtocol(); }).join();
+    EXPECT_NE(other, &formatProtocol());
 }
 
 }  // namespace

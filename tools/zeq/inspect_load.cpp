@@ -13,10 +13,8 @@ namespace zeq::inspect {
 LoadedScene loadScene(const std::string& name, ByteBuffer& bytes, Leftovers leftovers) {
     LoadedScene scene;
     try {
-        Protocol protocol;
-        registerFormatTypes(protocol);
         AfterRootProblem leftover;
-        scene.file = decodeSceneFile(protocol, bytes, &scene.packet, leftover);
+        scene.file = decodeSceneFile(formatProtocol(), bytes, &scene.packet, leftover);
         scene.leftover = leftover.text;
     } catch (const FormatError& e) {
         throw cli::CommandError(name, e.what());
