@@ -49,7 +49,11 @@ for name in "${targets[@]}"; do
   end=$(grep -oE '(cov|DONE   cov): [0-9]+' "$log" | tail -1 | grep -oE '[0-9]+$' || echo "$start")
   runs=$(grep -oE 'stat::number_of_executed_units: [0-9]+' "$log" | grep -oE '[0-9]+$' || echo "?")
   echo "$name: $runs executions, coverage $start -> $end edges (+$((end - start))), $(ls "$work" | wc -l) inputs in its working corpus" >&2
-  if ((result != 0)); then
+  if ((result == 72)); then
+    # libFuzzer's exit status when it is interrupted (Ctrl-C, SIGINT): the run ended early, nothing found.
+    echo "$name: interrupted" >&2
+    status=1
+  elif ((result != 0)); then
     echo "$name: FINDING (exit $result); log $log, inputs in $findings:" >&2
     grep -E '^(==[0-9]+==ERROR|SUMMARY|property violated|.*runtime error)' "$log" | head -5 >&2 || true
     status=1
