@@ -129,7 +129,12 @@ void MeshBuilder::checkEntry(const Zeq2Mesh& mesh, MeshCacheEntry& entry) const 
         }
     }
 
+    // The largest index first, in a loop without exits that the compiler vectorises; only a mesh
+    // that fails is read again for its first bad index.
     const uint8_t* bytes = indices.byteBuffer.data();
+    uint32_t largest = 0;
+    for (int64_t i = 0; i < int64_t(f) * 3; ++i) largest = std::max(largest, readIndex(bytes, i));
+    if (f == 0 || largest < static_cast<uint32_t>(n)) return;
     for (int64_t i = 0; i < int64_t(f) * 3; ++i) {
         const uint32_t vertex = readIndex(bytes, i);
         if (vertex >= static_cast<uint32_t>(n)) {
@@ -184,7 +189,26 @@ void MeshBuilder::build(MeshCacheEntry& entry) {
         }
     }
 
-    // Faces, with the same corners in every texture channel.
+    // Explicit normals as stored (not normalised). Each file vertex becomes one explicit normal that
+    // every corner using the vertex shares, so corners that were one vertex in the file stay one
+    // vertex when the mesh is exported again; the corners' normal ids are set with the faces.
+    MeshNormalSpec* normals = nullptr;
+    if (layout.hasNormals) {
+        mesh.SpecifyNormals();
+        normals = mesh.GetSpecifiedNormals();
+        normals->SetNumFaces(f);
+        normals->SetNumNormals(n);
+        if (n > 0) {
+            const AttributeReader reader(layout.of(Kind::NORMAL).front(), layout.minorVersion);
+            for (int32_t i = 0; i < n; ++i) {
+                normals->Normal(i) = normalSearch_(reader.point3(i));
+                normals->SetNormalExplicit(i, true);
+            }
+        }
+        normals->SetFlag(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED | MESH_NORMAL_MODIFIER_SUPPORT);
+    }
+
+    // Faces, with the same corners in every texture channel and as the normal ids of their corners.
     mesh.faces.clear();
     mesh.faces.reserve(static_cast<std::size_t>(f));
     for (int32_t j = 0; j < f; ++j) {
@@ -193,32 +217,16 @@ void MeshBuilder::build(MeshCacheEntry& entry) {
         const uint32_t c = readIndex(indexBytes, 3 * int64_t(j) + 2);
         mesh.faces.emplace_back().setVerts(a, b, c);
         for (std::vector<TVFace>* faces : channelFaces) faces->emplace_back().setTVerts(a, b, c);
+        if (normals) {
+            MeshNormalFace& face = normals->Face(j);
+            face.SetNormalID(0, static_cast<int>(a));
+            face.SetNormalID(1, static_cast<int>(b));
+            face.SetNormalID(2, static_cast<int>(c));
+            face.SpecifyAll();
+        }
     }
     // The faces changed without setNumFaces: derived topology is dropped as it would drop it.
     mesh.InvalidateTopologyCache();
-
-    // Explicit normals as stored (not normalised). Each file vertex becomes one explicit normal that
-    // every corner using the vertex shares, so corners that were one vertex in the file stay one
-    // vertex when the mesh is exported again.
-    if (layout.hasNormals) {
-        mesh.SpecifyNormals();
-        MeshNormalSpec& normals = *mesh.GetSpecifiedNormals();
-        normals.SetNumFaces(f);
-        normals.SetNumNormals(n);
-        if (n > 0) {
-            const AttributeReader reader(layout.of(Kind::NORMAL).front(), layout.minorVersion);
-            for (int32_t i = 0; i < n; ++i) {
-                normals.Normal(i) = normalSearch_(reader.point3(i));
-                normals.SetNormalExplicit(i, true);
-            }
-        }
-        for (int32_t j = 0; j < f; ++j) {
-            MeshNormalFace& face = normals.Face(j);
-            for (int k = 0; k < 3; ++k) face.SetNormalID(k, static_cast<int>(mesh.faces[j].v[k]));
-            face.SpecifyAll();
-        }
-        normals.SetFlag(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED | MESH_NORMAL_MODIFIER_SUPPORT);
-    }
 
     mesh.BuildStripsAndEdges();
     entry.object = tri;
