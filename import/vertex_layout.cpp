@@ -90,8 +90,9 @@ uint32_t matchingSteps(const std::array<float, kSide>& values, float length, flo
 // Whether normalFor keeps the stored normal without a search: non-finite values, and vectors that
 // are their own normalisation.
 bool keptAsStored(const Point3& stored) {
-    return !std::isfinite(stored.x) || !std::isfinite(stored.y) || !std::isfinite(stored.z) ||
-           stored.Normalize() == stored;
+    if (!std::isfinite(stored.x) || !std::isfinite(stored.y) || !std::isfinite(stored.z)) return true;
+    // Most stored normals have a length of exactly 1, which divides nothing away.
+    return stored.Length() == 1.0f || stored.Normalize() == stored;
 }
 
 // The search of normalFor, for a finite vector that is not its own normalisation.
