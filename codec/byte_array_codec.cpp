@@ -16,11 +16,11 @@ bool ByteArrayCodec::decode(ProtocolBuffer& pb, void* out) {
     const auto n = static_cast<int32_t>(decodeLength(pb.buffer));
     const int32_t offset = pb.buffer.position;
     // Checks the declared length against the bytes present ("position + length" when it runs past
-    // the end) before the value is touched or anything is allocated for it.
+    // the end) before the value is touched.
     pb.buffer.readView(n);
-    auto& bytes = *static_cast<ByteBuffer*>(out);
-    bytes.clear();
-    bytes.appendFrom(pb.buffer, offset, n);
+    // The value shares the data stream's block instead of copying it (vertex and index data are
+    // most of a file's bytes).
+    *static_cast<ByteBuffer*>(out) = pb.buffer.slice(offset, n);
     return true;
 }
 

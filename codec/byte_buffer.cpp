@@ -15,6 +15,15 @@ constexpr int64_t kMaxCapacity = std::numeric_limits<int32_t>::max();
 // Lengths and capacities are 32-bit signed: a buffer that would pass 2 GiB cannot be represented.
 [[noreturn]] void throwTooLarge() { throw std::length_error("ByteBuffer: size exceeds 2 GiB"); }
 
+// A block in shared ownership, freed with the last buffer that uses it.
+struct SharedBlock {
+    explicit SharedBlock(uint8_t* bytes) : bytes(bytes) {}
+    SharedBlock(const SharedBlock&) = delete;
+    SharedBlock& operator=(const SharedBlock&) = delete;
+    ~SharedBlock() { std::free(bytes); }
+    uint8_t* bytes;
+};
+
 }  // namespace
 
 ByteBuffer::ByteBuffer(const ByteBuffer& other) : position(other.position) {
@@ -27,7 +36,7 @@ ByteBuffer::ByteBuffer(const ByteBuffer& other) : position(other.position) {
 
 ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
     : position(other.position), data_(other.data_), length_(other.length_), capacity_(other.capacity_),
-      front_(other.front_) {
+      front_(other.front_), shared_(std::move(other.shared_)) {
     other.data_ = nullptr;
     other.length_ = other.capacity_ = other.position = other.front_ = 0;
 }
@@ -47,6 +56,7 @@ ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
         length_ = other.length_;
         capacity_ = other.capacity_;
         front_ = other.front_;
+        shared_ = std::move(other.shared_);
         position = other.position;
         other.data_ = nullptr;
         other.length_ = other.capacity_ = other.position = other.front_ = 0;
@@ -57,7 +67,7 @@ ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
 ByteBuffer::~ByteBuffer() { std::free(block()); }
 
 void ByteBuffer::reclaimFront() {
-    if (front_ == 0) return;
+    if (front_ == 0 || shared_) return;
     uint8_t* start = block();
     if (length_ > 0) std::memmove(start, data_, static_cast<size_t>(length_));
     data_ = start;
@@ -67,6 +77,10 @@ void ByteBuffer::reclaimFront() {
 
 void ByteBuffer::growTo(int32_t newCapacity) {
     if (newCapacity <= capacity_) return;
+    if (shared_) {
+        ownCopy(newCapacity);
+        return;
+    }
     // Bytes dropped from the front are room again before the block grows.
     reclaimFront();
     if (newCapacity <= capacity_) return;
@@ -74,6 +88,41 @@ void ByteBuffer::growTo(int32_t newCapacity) {
     if (!block) throw std::bad_alloc();
     data_ = static_cast<uint8_t*>(block);
     capacity_ = newCapacity;
+}
+
+void ByteBuffer::ownCopy(int32_t newCapacity) {
+    uint8_t* own = nullptr;
+    if (newCapacity > 0) {
+        own = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(newCapacity)));
+        if (!own) throw std::bad_alloc();
+        if (length_ > 0) std::memcpy(own, data_, static_cast<size_t>(length_));
+    }
+    shared_.reset();
+    data_ = own;
+    capacity_ = newCapacity;
+    front_ = 0;
+}
+
+void ByteBuffer::unshare() {
+    if (shared_) ownCopy(length_);
+}
+
+ByteBuffer ByteBuffer::slice(int32_t offset, int32_t n) {
+    if (offset < 0 || n < 0 || offset > length_ || n > length_ - offset)
+        throw std::out_of_range("position + length");
+    ByteBuffer part;
+    if (n == 0) return part;
+    if (!shared_) {
+        // The block passes into shared ownership whole (with the room dropped from its front); this
+        // buffer keeps reading it but has no room left to write into.
+        shared_ = std::make_shared<SharedBlock>(data_ - front_);
+        front_ = 0;
+        capacity_ = length_;
+    }
+    part.shared_ = shared_;
+    part.data_ = data_ + offset;
+    part.length_ = part.capacity_ = n;
+    return part;
 }
 
 const void* ByteBuffer::growForAppend(const void* source, int32_t n) {
@@ -142,6 +191,7 @@ std::vector<uint8_t> ByteBuffer::takeAll() {
 void ByteBuffer::clear() {
     length_ = 0;
     position = 0;
+    if (shared_) unshare();
     reclaimFront();
 }
 
@@ -159,7 +209,10 @@ uint8_t* ByteBuffer::extend(int32_t n) {
 }
 
 void ByteBuffer::truncate(int32_t newLength) {
-    if (newLength >= 0 && newLength < length_) length_ = newLength;
+    if (newLength >= 0 && newLength < length_) {
+        length_ = newLength;
+        if (shared_) capacity_ = newLength;
+    }
 }
 
 void ByteBuffer::dropFront(int32_t n) {
@@ -167,7 +220,7 @@ void ByteBuffer::dropFront(int32_t n) {
     if (n <= 0) return;
     // No bytes move: the data now starts n bytes into the block.
     data_ += n;
-    front_ += n;
+    if (!shared_) front_ += n;
     capacity_ -= n;
     length_ -= n;
     position = position > n ? position - n : 0;

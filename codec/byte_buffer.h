@@ -2,12 +2,19 @@
 // Growable byte block with a read cursor: what codecs write to and read from, what the exporter
 // writes to a file and what the importer fills from one.
 //
+// A buffer may share its block with others (slice): decoded byte arrays are slices of the decoded
+// data stream, so the vertex and index bytes of a file are never copied. A shared block lives as
+// long as any buffer using it; a buffer that is written to (or whose writable data() is taken while
+// others still use the block) first copies its bytes into a block of its own, so copies and slices
+// keep value semantics.
+//
 // The per-value paths (appendBytes, readInto, readView) are defined inline below: every number the
 // codecs write or read goes through them, so their common case is a bounds check and a copy, with
 // growth and failures kept out of line.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace zeq {
@@ -25,7 +32,10 @@ public:
     int32_t position = 0;
 
     const uint8_t* data() const { return data_; }
-    uint8_t* data() { return data_; }
+    uint8_t* data() {
+        if (shared_ && shared_.use_count() > 1) unshare();
+        return data_;
+    }
     int32_t length() const { return length_; }
     int32_t capacity() const { return capacity_; }
     int32_t remaining() const { return length_ - position; }
@@ -49,6 +59,10 @@ public:
     // to them, advancing the cursor; no copy.
     const uint8_t* readView(int32_t n);
 
+    // A buffer holding data[offset .. offset + n) without copying it: this buffer and the slice
+    // share the block from now on (the slice's cursor is 0). The range must lie inside the data.
+    ByteBuffer slice(int32_t offset, int32_t n);
+
     // A copy of data[0 .. length); sets the cursor to length.
     std::vector<uint8_t> takeAll();
 
@@ -68,9 +82,13 @@ public:
 
 private:
     void growTo(int32_t newCapacity);
+    // Gives a shared buffer a block of its own holding its bytes (room for newCapacity bytes).
+    void ownCopy(int32_t newCapacity);
+    void unshare();
     // Moves the data to the start of the block, taking back the room dropFront left before it.
     void reclaimFront();
-    uint8_t* block() const { return data_ ? data_ - front_ : nullptr; }
+    // The block this buffer frees: none while the block is shared.
+    uint8_t* block() const { return data_ && !shared_ ? data_ - front_ : nullptr; }
     // Growth of appendBytes; returns `source`, moved along when it pointed into this buffer's own block.
     const void* growForAppend(const void* source, int32_t n);
     // The failures of a read of n bytes at the cursor; returns normally only for a valid zero-byte read.
@@ -81,8 +99,11 @@ private:
 
     uint8_t* data_ = nullptr;
     int32_t length_ = 0;
-    int32_t capacity_ = 0;   // bytes from data_ to the end of the block
-    int32_t front_ = 0;      // bytes of the block before data_ (dropped from the front)
+    int32_t capacity_ = 0;   // bytes from data_ to the end of the block; length_ while shared
+    int32_t front_ = 0;      // bytes of the block before data_ (dropped from the front); 0 while shared
+    // The owner of a shared block; null while the buffer owns its block alone. A shared buffer's
+    // capacity is its length, so that every write first goes through growTo, which unshares.
+    std::shared_ptr<void> shared_;
 };
 
 bool operator==(const ByteBuffer& a, const ByteBuffer& b);  // same bytes, cursor ignored

@@ -129,7 +129,12 @@ void MeshBuilder::checkEntry(const Zeq2Mesh& mesh, MeshCacheEntry& entry) const 
         }
     }
 
+    // The largest index first, in a loop without exits that the compiler vectorises; only a mesh
+    // that fails is read again for its first bad index.
     const uint8_t* bytes = indices.byteBuffer.data();
+    uint32_t largest = 0;
+    for (int64_t i = 0; i < int64_t(f) * 3; ++i) largest = std::max(largest, readIndex(bytes, i));
+    if (f == 0 || largest < static_cast<uint32_t>(n)) return;
     for (int64_t i = 0; i < int64_t(f) * 3; ++i) {
         const uint32_t vertex = readIndex(bytes, i);
         if (vertex >= static_cast<uint32_t>(n)) {
@@ -141,7 +146,7 @@ void MeshBuilder::checkEntry(const Zeq2Mesh& mesh, MeshCacheEntry& entry) const 
     }
 }
 
-void MeshBuilder::build(MeshCacheEntry& entry) const {
+void MeshBuilder::build(MeshCacheEntry& entry) {
     const VertexLayout& layout = entry.layout;
     const int32_t n = layout.vertexCount;
     const int32_t f = entry.faceCount;
@@ -151,66 +156,77 @@ void MeshBuilder::build(MeshCacheEntry& entry) const {
     TriObject* tri = CreateNewTriObject();
     Mesh& mesh = tri->GetMesh();
 
+    // The vertex, face and channel arrays of the new mesh are built in place, each written once
+    // straight from the byte arrays: sizing them first would clear every entry only to overwrite
+    // it, and these arrays are most of the memory an import fills.
+    //
     // Positions, as stored: no axis, scale or sign change.
-    mesh.setNumVerts(n, false, true);
+    mesh.verts.clear();
+    mesh.verts.reserve(static_cast<std::size_t>(n));
     if (n > 0) {
         const AttributeReader positions(layout.of(Kind::POSITION).front(), layout.minorVersion);
-        for (int32_t i = 0; i < n; ++i) mesh.verts[i] = positions.point3(i);
+        for (int32_t i = 0; i < n; ++i) mesh.verts.push_back(positions.point3(i));
     }
-
-    // Faces, with the same corners in every texture channel. The face count is set before the
-    // channels exist, so that each channel's face list is sized once, by the channel itself.
-    mesh.setNumFaces(f, false, true);
 
     // Texture channels 1..t, one per TEXCOORDS occurrence. The file stores v flipped (1 - v) for
     // the engine; flipping it back makes export, import and export again give the same values. Only
     // a mesh with texture coordinates gets texture faces (channel 1 among them): channel 1 with
     // faces but no vertices would name coordinates that do not exist.
+    std::vector<std::vector<TVFace>*> channelFaces;
     if (layout.hasTexcoords) {
         mesh.setNumMaps(channels + 1, false);
         for (int32_t c = 1; c <= channels; ++c) {
             MeshMap& map = mesh.Map(c);
-            map.setNumVerts(n, false);
-            map.setNumFaces(f, false);
             map.SetFlag(MESHMAP_USED | MESHMAP_TEXTURE);
-            if (n == 0) continue;
-            const AttributeReader uv(layout.of(Kind::TEXCOORDS)[c - 1], layout.minorVersion);
-            for (int32_t i = 0; i < n; ++i) map.tv[i] = UVVert(uv.component(i, 0), 1.0f - uv.component(i, 1), 0.0f);
+            map.tv.reserve(static_cast<std::size_t>(n));
+            if (n > 0) {
+                const AttributeReader uv(layout.of(Kind::TEXCOORDS)[c - 1], layout.minorVersion);
+                for (int32_t i = 0; i < n; ++i)
+                    map.tv.emplace_back(uv.component(i, 0), 1.0f - uv.component(i, 1), 0.0f);
+            }
+            map.tf.reserve(static_cast<std::size_t>(f));
+            channelFaces.push_back(&map.tf);
         }
-    }
-
-    std::vector<TVFace*> channelFaces;
-    for (int32_t ch = 1; ch <= channels; ++ch) channelFaces.push_back(mesh.Map(ch).tf.data());
-    for (int32_t j = 0; j < f; ++j) {
-        const uint32_t a = readIndex(indexBytes, 3 * int64_t(j));
-        const uint32_t b = readIndex(indexBytes, 3 * int64_t(j) + 1);
-        const uint32_t c = readIndex(indexBytes, 3 * int64_t(j) + 2);
-        mesh.faces[j].setVerts(a, b, c);
-        for (TVFace* faces : channelFaces) faces[j].setTVerts(a, b, c);
     }
 
     // Explicit normals as stored (not normalised). Each file vertex becomes one explicit normal that
     // every corner using the vertex shares, so corners that were one vertex in the file stay one
-    // vertex when the mesh is exported again.
+    // vertex when the mesh is exported again; the corners' normal ids are set with the faces.
+    MeshNormalSpec* normals = nullptr;
     if (layout.hasNormals) {
         mesh.SpecifyNormals();
-        MeshNormalSpec& normals = *mesh.GetSpecifiedNormals();
-        normals.SetNumFaces(f);
-        normals.SetNumNormals(n);
+        normals = mesh.GetSpecifiedNormals();
+        normals->SetNumFaces(f);
+        normals->SetNumNormals(n);
         if (n > 0) {
             const AttributeReader reader(layout.of(Kind::NORMAL).front(), layout.minorVersion);
             for (int32_t i = 0; i < n; ++i) {
-                normals.Normal(i) = normalFor(reader.point3(i));
-                normals.SetNormalExplicit(i, true);
+                normals->Normal(i) = normalSearch_(reader.point3(i));
+                normals->SetNormalExplicit(i, true);
             }
         }
-        for (int32_t j = 0; j < f; ++j) {
-            MeshNormalFace& face = normals.Face(j);
-            for (int k = 0; k < 3; ++k) face.SetNormalID(k, static_cast<int>(mesh.faces[j].v[k]));
+        normals->SetFlag(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED | MESH_NORMAL_MODIFIER_SUPPORT);
+    }
+
+    // Faces, with the same corners in every texture channel and as the normal ids of their corners.
+    mesh.faces.clear();
+    mesh.faces.reserve(static_cast<std::size_t>(f));
+    for (int32_t j = 0; j < f; ++j) {
+        const uint32_t a = readIndex(indexBytes, 3 * int64_t(j));
+        const uint32_t b = readIndex(indexBytes, 3 * int64_t(j) + 1);
+        const uint32_t c = readIndex(indexBytes, 3 * int64_t(j) + 2);
+        mesh.faces.emplace_back().setVerts(a, b, c);
+        for (std::vector<TVFace>* faces : channelFaces) faces->emplace_back().setTVerts(a, b, c);
+        if (normals) {
+            MeshNormalFace& face = normals->Face(j);
+            face.SetNormalID(0, static_cast<int>(a));
+            face.SetNormalID(1, static_cast<int>(b));
+            face.SetNormalID(2, static_cast<int>(c));
             face.SpecifyAll();
         }
-        normals.SetFlag(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED | MESH_NORMAL_MODIFIER_SUPPORT);
     }
+    // The faces changed without setNumFaces: derived topology is dropped as it would drop it.
+    mesh.InvalidateTopologyCache();
 
     mesh.BuildStripsAndEdges();
     entry.object = tri;

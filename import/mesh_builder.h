@@ -71,11 +71,12 @@ public:
 private:
     MeshCacheEntry& entryFor(const Zeq2Mesh& mesh);
     void checkEntry(const Zeq2Mesh& mesh, MeshCacheEntry& entry) const;
-    void build(MeshCacheEntry& entry) const;
+    void build(MeshCacheEntry& entry);
 
     const GeometryLibrary& library_;
     uint16_t minorVersion_;
     MeshCache cache_;
+    NormalSearch normalSearch_;
 };
 
 }  // namespace zeq

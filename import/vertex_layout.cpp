@@ -87,11 +87,16 @@ uint32_t matchingSteps(const std::array<float, kSide>& values, float length, flo
     return mask;
 }
 
-}  // namespace
+// Whether normalFor keeps the stored normal without a search: non-finite values, and vectors that
+// are their own normalisation.
+bool keptAsStored(const Point3& stored) {
+    if (!std::isfinite(stored.x) || !std::isfinite(stored.y) || !std::isfinite(stored.z)) return true;
+    // Most stored normals have a length of exactly 1, which divides nothing away.
+    return stored.Length() == 1.0f || stored.Normalize() == stored;
+}
 
-Point3 normalFor(const Point3& stored) {
-    if (!std::isfinite(stored.x) || !std::isfinite(stored.y) || !std::isfinite(stored.z) || stored.Normalize() == stored)
-        return stored;
+// The search of normalFor, for a finite vector that is not its own normalisation.
+Point3 searchAround(const Point3& stored) {
     const std::array<float, kSide> xs = stepsAround(stored.x), ys = stepsAround(stored.y), zs = stepsAround(stored.z);
 
     // Normalize divides each component by the length, sqrt((x * x + y * y) + z * z). Rounded
@@ -142,6 +147,32 @@ Point3 normalFor(const Point3& stored) {
         if ((lengthsOf[i] >> k) & 1) return candidate;
     }
     return stored;
+}
+
+constexpr uint32_t kRememberedNormals = 1u << 14;
+// A quiet NaN: no stored normal with a NaN component is ever searched for, so a key holding it
+// marks an empty entry.
+constexpr uint32_t kEmptyKey = 0x7FC00000u;
+
+}  // namespace
+
+Point3 normalFor(const Point3& stored) { return keptAsStored(stored) ? stored : searchAround(stored); }
+
+Point3 NormalSearch::operator()(const Point3& stored) {
+    if (keptAsStored(stored)) return stored;
+    if (entries_.empty()) entries_.assign(kRememberedNormals, Entry{{kEmptyKey, 0, 0}, Point3()});
+    const uint32_t x = std::bit_cast<uint32_t>(stored.x), y = std::bit_cast<uint32_t>(stored.y),
+                   z = std::bit_cast<uint32_t>(stored.z);
+    uint32_t hash = x * 0x9E3779B1u ^ y * 0x85EBCA77u ^ z * 0xC2B2AE3Du;
+    hash ^= hash >> 16;
+    Entry& entry = entries_[hash & (kRememberedNormals - 1)];
+    if (entry.key[0] != x || entry.key[1] != y || entry.key[2] != z) {
+        entry.kept = searchAround(stored);
+        entry.key[0] = x;
+        entry.key[1] = y;
+        entry.key[2] = z;
+    }
+    return entry.kept;
 }
 
 bool addVertexBuffer(VertexLayout& layout, const Zeq2VertexBuffer& buffer) {

@@ -22,6 +22,22 @@ float halfToFloat(uint16_t bits);
 // stored normal is kept.
 Point3 normalFor(const Point3& stored);
 
+// normalFor with a memory of the normals it searched for: a fixed table of the last results by
+// the stored normal's bits, so that a normal repeated inside a mesh (vertices split at seams and
+// hard edges) or across meshes (copies of one object) is searched once. Normals that are their own
+// normalisation need no search and are not kept.
+class NormalSearch {
+public:
+    Point3 operator()(const Point3& stored);
+
+private:
+    struct Entry {
+        uint32_t key[3];
+        Point3 kept;
+    };
+    std::vector<Entry> entries_;  // allocated on the first search
+};
+
 // One occurrence of an attribute kind: the buffer holding it and its byte offset inside a vertex.
 struct AttributeSlot {
     const Zeq2VertexBuffer* buffer = nullptr;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <utility>
 
 namespace zeq {
 namespace {
@@ -131,6 +132,38 @@ TEST(ByteBuffer, WorksOnAfterDroppingTheFront) {
     moved.clear();
     moved.appendBytes(b.data(), b.length(), false);
     EXPECT_EQ(moved, b);
+}
+
+// Slices share the block without copying it, yet every buffer behaves as its own value: the
+// block outlives the buffer it came from, and whatever one of them writes the others never see.
+TEST(ByteBuffer, SlicesShareTheBlockButNotTheirWrites) {
+    ByteBuffer whole = bytes({0, 1, 2, 3, 4, 5, 6, 7});
+    whole.dropFront(1);
+    ByteBuffer a = whole.slice(1, 3);
+    ByteBuffer b = whole.slice(4, 3);
+    EXPECT_EQ(std::as_const(a).data(), std::as_const(whole).data() + 1);  // no copy
+    EXPECT_EQ(hex(a), "02 03 04");
+    EXPECT_EQ(whole.slice(7, 0).length(), 0);
+    EXPECT_THROW(whole.slice(5, 3), std::out_of_range);
+    EXPECT_THROW(whole.slice(-1, 2), std::out_of_range);
+
+    whole.appendByte(8);  // the source writes into a block of its own
+    whole.data()[0] = 0xEE;
+    EXPECT_EQ(hex(whole), "EE 02 03 04 05 06 07 08");
+    EXPECT_EQ(hex(a), "02 03 04");
+    whole = ByteBuffer();  // the slices keep the block alive
+
+    ByteBuffer copy = b;
+    b.data()[0] = 0xBB;  // taken writable while the copy lives: b copies first
+    b.truncate(2);
+    b.appendByte(9);
+    EXPECT_EQ(hex(b), "BB 06 09");
+    EXPECT_EQ(hex(copy), "05 06 07");
+    a.appendFrom(a, 1, 2);  // its own bytes, while growing out of the shared block
+    EXPECT_EQ(hex(a), "02 03 04 03 04");
+    copy.clear();
+    copy.appendByte(1);
+    EXPECT_EQ(hex(copy), "01");
 }
 
 }  // namespace
