@@ -691,30 +691,37 @@ const Field<ParamModel> kParamFields[] = {
     paramValueField(),
 };
 
-// Entries of a list whose "id" must be unique within it (parameter blocks, parameters).
-template <class M>
-void rejectDuplicateIds(const Item& list, const std::vector<M>& entries, const char* what, const char* listKey) {
-    std::unordered_map<int, size_t> seen;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const int id = static_cast<int>(entries[i].id);
-        if (auto [it, added] = seen.emplace(id, i); !added) {
-            const Path entry = childPath(list, i);
-            const Path idPath{&entry, "id", 0, false};
-            Item(list.value(), &idPath)
-                .fail("duplicate " + std::string(what) + " id " + std::to_string(id) + " (also " + listKey + "[" +
-                      std::to_string(it->second) + "])");
-        }
-    }
-}
-
-struct ParamList {
-    static std::vector<ParamModel> read(Reader& r, const Item& item) {
-        std::vector<ParamModel> params = List<ParamModel>::read(r, item);
-        rejectDuplicateIds(item, params, "parameter", "params");
-        return params;
-    }
-    static void write(Writer& w, const std::vector<ParamModel>& params) { List<ParamModel>::write(w, params); }
+// A list whose entries differ in one member (an id, a tick): the first entry that repeats an
+// earlier one's value is refused at <list>[i].<key> with "<prefix><value><middle>[<earlier>])".
+struct Repeat {
+    const char* key;
+    const char* prefix;
+    const char* middle;
 };
+
+template <class M, auto Member, const Repeat& repeat>
+struct UniqueList {
+    static std::vector<M> read(Reader& r, const Item& item) {
+        std::vector<M> list = List<M>::read(r, item);
+        std::unordered_map<int64_t, size_t> seen;
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (auto [it, added] = seen.emplace(list[i].*Member, i); !added) {
+                const Path entry = childPath(item, i);
+                const Path at{&entry, repeat.key, 0, false};
+                Item(item.value(), &at).fail(repeat.prefix + std::to_string(list[i].*Member) + repeat.middle + "[" +
+                                             std::to_string(it->second) + "])");
+            }
+        }
+        return list;
+    }
+    static void write(Writer& w, const std::vector<M>& list) { List<M>::write(w, list); }
+};
+
+constexpr Repeat kParamRepeat{"id", "duplicate parameter id ", " (also params"};
+constexpr Repeat kBlockRepeat{"id", "duplicate block id ", " (also paramBlocks"};
+constexpr Repeat kSlotRepeat{"id", "duplicate sub-material id ", " (also subMaterials"};
+constexpr Repeat kTickRepeat{"tick", "a key at tick ", " is given already (keys"};
+using ParamList = UniqueList<ParamModel, &ParamModel::id, kParamRepeat>;
 
 const Field<ParamBlockModel> kBlockFields[] = {
     field<&ParamBlockModel::id, Int<std::numeric_limits<BlockID>::min(), std::numeric_limits<BlockID>::max()>, Use::Required>("id"),
@@ -722,14 +729,7 @@ const Field<ParamBlockModel> kBlockFields[] = {
     field<&ParamBlockModel::params, ParamList, Use::Always>("params"),
 };
 
-struct BlockList {
-    static std::vector<ParamBlockModel> read(Reader& r, const Item& item) {
-        std::vector<ParamBlockModel> blocks = List<ParamBlockModel>::read(r, item);
-        rejectDuplicateIds(item, blocks, "block", "paramBlocks");
-        return blocks;
-    }
-    static void write(Writer& w, const std::vector<ParamBlockModel>& blocks) { List<ParamBlockModel>::write(w, blocks); }
-};
+using BlockList = UniqueList<ParamBlockModel, &ParamBlockModel::id, kBlockRepeat>;
 
 // ---- Layers ----
 
@@ -896,16 +896,7 @@ int highestSlot(const MultiMaterialModel& m) {
 const Field<MultiMaterialModel> kMultiFields[] = {
     {"subMaterials", false,
      [](Reader& r, const Item& item, MultiMaterialModel& m) {
-         m.slots = List<MultiSlot>::read(r, item);
-         std::unordered_map<int, size_t> used;
-         for (size_t i = 0; i < m.slots.size(); ++i) {
-             if (auto [it, added] = used.emplace(m.slots[i].slot, i); !added) {
-                 const Path entry = childPath(item, i);
-                 const Path id{&entry, "id", 0, false};
-                 Item(item.value(), &id).fail("duplicate sub-material id " + std::to_string(m.slots[i].slot) +
-                                              " (also subMaterials[" + std::to_string(it->second) + "])");
-             }
-         }
+         m.slots = UniqueList<MultiSlot, &MultiSlot::slot, kSlotRepeat>::read(r, item);
          m.slotCount = highestSlot(m) + 1;
      },
      nullptr, [](Writer& w, const MultiMaterialModel& m) { List<MultiSlot>::write(w, m.slots); }},
@@ -1490,22 +1481,7 @@ const Field<StackModel> kStackFields[] = {
 
 // ---- Nodes ----
 
-struct KeyList {
-    static std::vector<KeyModel> read(Reader& r, const Item& item) {
-        std::vector<KeyModel> keys = List<KeyModel>::read(r, item);
-        std::unordered_map<TimeValue, size_t> ticks;
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (auto [it, added] = ticks.emplace(keys[i].tick, i); !added) {
-                const Path entry = childPath(item, i);
-                const Path tick{&entry, "tick", 0, false};
-                Item(item.value(), &tick).fail("a key at tick " + std::to_string(keys[i].tick) + " is given already (keys[" +
-                                               std::to_string(it->second) + "])");
-            }
-        }
-        return keys;
-    }
-    static void write(Writer& w, const std::vector<KeyModel>& keys) { List<KeyModel>::write(w, keys); }
-};
+using KeyList = UniqueList<KeyModel, &KeyModel::tick, kTickRepeat>;
 
 const Field<KeyModel> kKeyFields[] = {
     field<&KeyModel::tick, Int<>, Use::Required>("tick"),
@@ -1661,10 +1637,9 @@ namespace {
 // Gathers the ids of one table before any entry is read, so that entries may refer to entries
 // further down. A node's id is its name unless it gives one.
 void collectIds(Reader& reader, const Item& root, const char* key, Ref table) {
-    simdjson::ondemand::object& object = root.object();
+    // The lists are looked for from where the last one ended, so that the text is walked once.
     simdjson::ondemand::value value;
-    if (const auto error = object.reset().error()) invalidJson(error);
-    if (const auto error = object.find_field_unordered(key).get(value)) {
+    if (const auto error = root.object().find_field_unordered(key).get(value)) {
         if (error == simdjson::NO_SUCH_FIELD) return;
         invalidJson(error);
     }
