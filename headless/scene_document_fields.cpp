@@ -134,11 +134,12 @@ void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
     bool present[64] = {};
     if (count > std::size(present)) throw std::logic_error("a field table is longer than readObject allows");
     eachKey([&](size_t i, const Item&) { return present[i] = true; });
+    // A key given twice is read twice (the last value counts), so that all the text is read.
     for (size_t i = 0; i < count; ++i) {
         if (present[i]) {
             eachKey([&](size_t k, const Item& value) {
                 if (k == i) read(i, value);
-                return k != i;
+                return true;
             });
         } else if (required(i)) {
             item.fail(std::string("missing field \"") + key(i) + "\"");
@@ -146,7 +147,6 @@ void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
             absent(i);
         }
     }
-    eachKey([](size_t, const Item&) { return true; });  // ends past the object, as reading in order does
 }
 
 template <class M>
@@ -848,6 +848,7 @@ Field<StandardMaterialModel> slotTable(const char* key) {
                 slotItem.fail("unknown map slot (expected ambient, diffuse, specular, glossiness, specularLevel, "
                               "selfIllumination, opacity, filter, bump, reflection, refraction or displacement)");
             (m.*Member)[slot] = C::read(r, slotItem);
+            return true;
         });
     };
     f.omit = [](const StandardMaterialModel& m) {
@@ -963,53 +964,47 @@ void writeTriangle(Writer& w, const uint32_t* corners) {
 
 // A value of every face: given once for all faces, or one value per face; written once when all
 // faces hold the same value, left out when that is the default.
-template <int64_t Low, int64_t High, int64_t Default, class Get, class Set>
+template <int64_t Low, int64_t High, int64_t Default, class Value>
 Field<Mesh> perFace(const char* key) {
     Field<Mesh> f{key, false, nullptr, nullptr, nullptr};
     f.read = [](Reader&, const Item& item, Mesh& mesh) {
         if (item.isArray()) {
             size_t i = 0;
             item.forEach([&](const Item& v) {
-                if (i < mesh.faces.size()) Set()(mesh.faces[i], v.integer(Low, High));
+                if (i < mesh.faces.size()) Value::set(mesh.faces[i], v.integer(Low, High));
                 ++i;
             });
             if (i != mesh.faces.size()) item.fail(std::to_string(i) + " entries for " + std::to_string(mesh.faces.size()) + " faces");
         } else {
             const int64_t value = item.integer(Low, High);
-            for (Face& face : mesh.faces) Set()(face, value);
+            for (Face& face : mesh.faces) Value::set(face, value);
         }
     };
     f.omit = [](const Mesh& mesh) {
-        return std::all_of(mesh.faces.begin(), mesh.faces.end(), [](const Face& face) { return Get()(face) == Default; });
+        return std::all_of(mesh.faces.begin(), mesh.faces.end(), [](const Face& face) { return Value::get(face) == Default; });
     };
     f.write = [](Writer& w, const Mesh& mesh) {
-        const int64_t first = Get()(mesh.faces[0]);
-        if (std::all_of(mesh.faces.begin(), mesh.faces.end(), [&](const Face& face) { return Get()(face) == first; }))
+        const int64_t first = Value::get(mesh.faces[0]);
+        if (std::all_of(mesh.faces.begin(), mesh.faces.end(), [&](const Face& face) { return Value::get(face) == first; }))
             return w.out.integer(first);
         w.out.beginArray(true);
-        for (const Face& face : mesh.faces) w.out.integer(Get()(face));
+        for (const Face& face : mesh.faces) w.out.integer(Value::get(face));
         w.out.endArray();
     };
     return f;
 }
 
-struct GetMatId {
-    int64_t operator()(const Face& f) const { return f.getMatID(); }
+struct MatIds {
+    static int64_t get(const Face& f) { return f.getMatID(); }
+    static void set(Face& f, int64_t v) { f.setMatID(static_cast<MtlID>(v)); }
 };
-struct SetMatId {
-    void operator()(Face& f, int64_t v) const { f.setMatID(static_cast<MtlID>(v)); }
+struct SmoothingGroups {
+    static int64_t get(const Face& f) { return f.smGroup; }
+    static void set(Face& f, int64_t v) { f.smGroup = static_cast<uint32_t>(v); }
 };
-struct GetGroups {
-    int64_t operator()(const Face& f) const { return f.smGroup; }
-};
-struct SetGroups {
-    void operator()(Face& f, int64_t v) const { f.smGroup = static_cast<uint32_t>(v); }
-};
-struct GetEdges {
-    int64_t operator()(const Face& f) const { return f.flags & EDGE_ALL; }
-};
-struct SetEdges {
-    void operator()(Face& f, int64_t v) const { f.flags = (f.flags & ~EDGE_ALL) | static_cast<uint32_t>(v); }
+struct Edges {
+    static int64_t get(const Face& f) { return f.flags & EDGE_ALL; }
+    static void set(Face& f, int64_t v) { f.flags = (f.flags & ~EDGE_ALL) | static_cast<uint32_t>(v); }
 };
 
 // One map channel of a mesh.
@@ -1259,9 +1254,9 @@ const Field<Mesh> kMeshFields[] = {
          for (const Face& f : mesh.faces) writeTriangle(w, f.v);
          w.out.endArray();
      }},
-    perFace<0, 0xFFFF, 0, GetMatId, SetMatId>("materialIds"),
-    perFace<0, 0xFFFFFFFFll, 0, GetGroups, SetGroups>("smoothingGroups"),
-    perFace<0, 7, EDGE_ALL, GetEdges, SetEdges>("edges"),
+    perFace<0, 0xFFFF, 0, MatIds>("materialIds"),
+    perFace<0, 0xFFFFFFFFll, 0, SmoothingGroups>("smoothingGroups"),
+    perFace<0, 7, EDGE_ALL, Edges>("edges"),
     {"hiddenFaces", false,
      [](Reader&, const Item& item, Mesh& mesh) {
          item.forEach([&](const Item& index) {
@@ -1500,6 +1495,7 @@ struct UserProperties {
             else if (value.isBool()) text = value.boolean() ? "true" : "false";
             else value.fail("expected a string, number or boolean, got " + value.describe());
             properties.emplace_back(std::string(key), std::move(text));
+            return true;
         });
         return properties;
     }

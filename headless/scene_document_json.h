@@ -18,7 +18,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
 
 namespace headless::document {
 
@@ -105,8 +104,8 @@ private:
     mutable std::string unescaped_;
 };
 
-// Calls visit(key, Item) for each key of an object in document order, while it returns true
-// (or nothing); returns whether every key was visited.
+// Calls visit(key, Item) for each key of an object in document order, while it returns true;
+// returns whether every key was visited.
 template <typename Visit>
 bool forEachKey(const Item& item, Visit&& visit) {
     for (auto entry : item.object()) {
@@ -115,11 +114,7 @@ bool forEachKey(const Item& item, Visit&& visit) {
         std::string storage;
         const std::string_view key = stringText(field.key().raw(), storage);
         const Path path{item.path(), key, 0, false};
-        if constexpr (std::is_same_v<decltype(visit(key, Item(field.value(), &path))), bool>) {
-            if (!visit(key, Item(field.value(), &path))) return false;
-        } else {
-            visit(key, Item(field.value(), &path));
-        }
+        if (!visit(key, Item(field.value(), &path))) return false;
     }
     return true;
 }
