@@ -410,18 +410,25 @@ struct Word {
     const char* name;
 };
 
+// The names of a list for messages: "a, b or c".
+template <class List>
+std::string choices(const List& list) {
+    std::string text;
+    for (size_t i = 0; i < std::size(list); ++i) {
+        if (i > 0) text += i + 1 == std::size(list) ? " or " : ", ";
+        if constexpr (std::is_same_v<std::decay_t<decltype(list[i])>, Word>) text += list[i].name;
+        else text += list[i];
+    }
+    return text;
+}
+
 template <const auto& words, const char* const& noun>
 struct Named {
     static int read(Reader&, const Item& item) {
         const std::string_view text = item.string();
         for (const Word& w : words)
             if (text == w.name) return w.value;
-        std::string expected;
-        for (size_t i = 0; i < std::size(words); ++i) {
-            if (i > 0) expected += i + 1 == std::size(words) ? " or " : ", ";
-            expected += words[i].name;
-        }
-        item.fail("unknown " + std::string(noun) + " " + inQuotes(text) + " (expected " + expected + ")");
+        item.fail("unknown " + std::string(noun) + " " + inQuotes(text) + " (expected " + choices(words) + ")");
     }
     static void write(Writer& w, int value) {
         for (const Word& word : words)
@@ -536,33 +543,21 @@ Field<M> kindField() {
 // common table and the kind's table are read.
 template <class M, const auto& names, const char* const& noun>
 void readKinded(Reader& r, const Item& item, M& model) {
-    simdjson::ondemand::object& object = item.object();
+    // Without a "kind", the entry is read as the first kind and refused for the missing key.
     simdjson::ondemand::value kindValue;
-    if (const auto error = object.find_field_unordered("kind").get(kindValue)) {
+    if (const auto error = item.object().find_field_unordered("kind").get(kindValue)) {
         if (error != simdjson::NO_SUCH_FIELD) invalidJson(error);
-        // What is missing, in the common table's order.
-        for (const Field<M>& f : fieldsOf<M>()) {
-            if (const auto missing = object.reset().error()) invalidJson(missing);
-            if (f.required && object.find_field_unordered(f.key).error())
-                item.fail(std::string("missing field \"") + f.key + "\"");
-        }
+    } else {
+        const Path path = childPath(item, "kind");
+        const Item kindItem(kindValue, &path);
+        const std::string_view kind = kindItem.string();
+        size_t index = std::size(names);
+        for (size_t i = 0; i < std::size(names); ++i)
+            if (kind == names[i]) index = i;
+        if (index == std::size(names))
+            kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + choices(names) + ")");
+        emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<decltype(model.kind)>>());
     }
-    const Path path = childPath(item, "kind");
-    const Item kindItem(kindValue, &path);
-    const std::string_view kind = kindItem.string();
-    size_t index = std::size(names);
-    for (size_t i = 0; i < std::size(names); ++i)
-        if (kind == names[i]) index = i;
-    if (index == std::size(names)) {
-        std::string expected;
-        for (size_t i = 0; i < std::size(names); ++i) {
-            if (i > 0) expected += i + 1 == std::size(names) ? " or " : ", ";
-            expected += names[i];
-        }
-        kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + expected + ")");
-    }
-    using V = decltype(model.kind);
-    emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<V>>());
     std::visit([&](auto& kindModel) {
         using K = std::decay_t<decltype(kindModel)>;
         readObject(r, item, Bound<M>{fieldsOf<M>(), &model}, Bound<K>{fieldsOf<K>(), &kindModel});
