@@ -506,22 +506,15 @@ struct IntPair {
 constexpr const char* kWidthHeight = "[width, height]";
 constexpr const char* kPixels = "[width, height] in pixels";
 
+constexpr const char* kStartEnd = "[start, end] in ticks";
+
 struct RangeCodec {
-    static Interval read(Reader&, const Item& item) {
-        item.array(2, "[start, end] in ticks");
-        int v[2] = {0, 0};
-        int i = 0;
-        item.forEach([&](const Item& e) { v[i++] = e.intValue(); });
-        if (v[1] < v[0])
-            item.fail("the range ends (" + std::to_string(v[1]) + ") before it starts (" + std::to_string(v[0]) + ")");
-        return Interval(v[0], v[1]);
+    static Interval read(Reader& r, const Item& item) {
+        const auto [start, end] = IntPair<INT32_MIN, INT32_MAX, kStartEnd>::read(r, item);
+        if (end < start) item.fail("the range ends (" + std::to_string(end) + ") before it starts (" + std::to_string(start) + ")");
+        return Interval(start, end);
     }
-    static void write(Writer& w, const Interval& range) {
-        w.out.beginArray(true);
-        w.out.integer(range.Start());
-        w.out.integer(range.End());
-        w.out.endArray();
-    }
+    static void write(Writer& w, const Interval& range) { IntPair<0, 0, kStartEnd>::write(w, {range.Start(), range.End()}); }
 };
 
 // ---- Kinds: a variant member chosen by the "kind" key ----
