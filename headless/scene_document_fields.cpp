@@ -537,12 +537,8 @@ Field<M> kindField() {
 template <class M, const auto& names, const char* const& noun>
 void readKinded(Reader& r, const Item& item, M& model) {
     // Without a "kind", the entry is read as the first kind and refused for the missing key.
-    simdjson::ondemand::value kindValue;
-    if (const auto error = item.object().find_field_unordered("kind").get(kindValue)) {
-        if (error != simdjson::NO_SUCH_FIELD) invalidJson(error);
-    } else {
-        const Path path = childPath(item, "kind");
-        const Item kindItem(kindValue, &path);
+    forEachKey(item, [&](std::string_view key, const Item& kindItem) {
+        if (key != "kind") return true;
         const std::string_view kind = kindItem.string();
         size_t index = std::size(names);
         for (size_t i = 0; i < std::size(names); ++i)
@@ -550,7 +546,8 @@ void readKinded(Reader& r, const Item& item, M& model) {
         if (index == std::size(names))
             kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + choices(names) + ")");
         emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<decltype(model.kind)>>());
-    }
+        return false;
+    });
     std::visit([&](auto& kindModel) {
         using K = std::decay_t<decltype(kindModel)>;
         readObject(r, item, Bound<M>{fieldsOf<M>(), &model}, Bound<K>{fieldsOf<K>(), &kindModel});
@@ -1618,40 +1615,35 @@ void Writer::ref(Ref table, int index) const {
 
 namespace {
 
-// Gathers the ids of one table before any entry is read, so that entries may refer to entries
-// further down. A node's id is its name unless it gives one.
-void collectIds(Reader& reader, const Item& root, const char* key, Ref table) {
-    // The lists are looked for from where the last one ended, so that the text is walked once.
-    simdjson::ondemand::value value;
-    if (const auto error = root.object().find_field_unordered(key).get(value)) {
-        if (error == simdjson::NO_SUCH_FIELD) return;
-        invalidJson(error);
-    }
-    const Path listPath = childPath(root, key);
-    const Item list(value, &listPath);
-    const char* what = kRefNames[static_cast<int>(table)];
-    auto& ids = reader.ids[static_cast<int>(table)];
-    size_t index = 0;
-    list.forEach([&](const Item& entry) {
-        simdjson::ondemand::object& fields = entry.object();
-        simdjson::ondemand::value idValue;
-        const char* idKey = "id";
-        auto error = fields.find_field_unordered(idKey).get(idValue);
-        if (error == simdjson::NO_SUCH_FIELD && table == Ref::Node) {
-            idKey = "name";
-            if (const auto again = fields.reset().error()) invalidJson(again);
-            error = fields.find_field_unordered(idKey).get(idValue);
-        }
-        if (error == simdjson::NO_SUCH_FIELD) entry.fail(std::string("missing field \"") + idKey + "\"");
-        if (error) invalidJson(error);
-        const Path idPath = childPath(entry, idKey);
-        const Item idItem(idValue, &idPath);
-        const std::string id(idItem.string());
-        if (id.empty()) idItem.fail(std::string("the id of a ") + what + " must not be empty");
-        if (auto [it, added] = ids.emplace(id, static_cast<int>(index)); !added)
-            idItem.fail(std::string("duplicate ") + what + " " + inQuotes(id) + " (also " + key + "[" +
-                        std::to_string(it->second) + "])");
-        ++index;
+// Gathers the ids of every table before any entry is read, so that entries may refer to entries
+// further down, in one walk over the text. A node's id is its name unless it gives one.
+void collectIds(Reader& reader, const Item& root) {
+    static constexpr std::string_view kLists[] = {"nodes", "objects", "materials", "maps"};  // by Ref
+    forEachKey(root, [&](std::string_view key, const Item& list) {
+        const size_t table = static_cast<size_t>(std::find(std::begin(kLists), std::end(kLists), key) - std::begin(kLists));
+        if (table == std::size(kLists)) return true;
+        const char* what = kRefNames[table];
+        auto& ids = reader.ids[table];
+        list.forEach([&](const Item& entry) {
+            std::string id;
+            const char* idKey = nullptr;
+            forEachKey(entry, [&](std::string_view field, const Item& value) {
+                const bool byName = field == "name" && table == static_cast<size_t>(Ref::Node) && !idKey;
+                if (field == "id" || byName) {
+                    id = std::string(value.string());
+                    idKey = byName ? "name" : "id";
+                }
+                return true;
+            });
+            if (!idKey) entry.fail(table == static_cast<size_t>(Ref::Node) ? "missing field \"name\"" : "missing field \"id\"");
+            const Path idPath = childPath(entry, idKey);
+            const Item idItem(entry.value(), &idPath);
+            if (id.empty()) idItem.fail(std::string("the id of a ") + what + " must not be empty");
+            if (auto [it, added] = ids.emplace(id, static_cast<int>(ids.size())); !added)
+                idItem.fail(std::string("duplicate ") + what + " " + inQuotes(id) + " (also " + std::string(key) + "[" +
+                            std::to_string(it->second) + "])");
+        });
+        return true;
     });
 }
 
@@ -1787,10 +1779,7 @@ SceneModel readScene(std::string_view text, bool padded) {
         if (const auto error = document.get_value().get(root)) invalidJson(error);
         const Item rootItem(root, nullptr);
         Reader reader;
-        collectIds(reader, rootItem, "maps", Ref::Map);
-        collectIds(reader, rootItem, "materials", Ref::Material);
-        collectIds(reader, rootItem, "objects", Ref::Object);
-        collectIds(reader, rootItem, "nodes", Ref::Node);
+        collectIds(reader, rootItem);
         readObject(reader, rootItem, Bound<SceneModel>{kSceneFields, &model});
         // Nothing may follow the document.
         const char* rest = nullptr;
