@@ -131,14 +131,18 @@ void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
     }
     *a.model = freshA;
     if (b.model) *b.model = *freshB;
-    bool present[64] = {};
-    if (count > std::size(present)) throw std::logic_error("a field table is longer than readObject allows");
-    eachKey([&](size_t i, const Item&) { return present[i] = true; });
-    // A key given twice is read twice (the last value counts), so that all the text is read.
+    // Where each key is (its last place when given twice: the last value counts).
+    constexpr size_t kAbsent = SIZE_MAX;
+    size_t place[64];
+    if (count > std::size(place)) throw std::logic_error("a field table is longer than readObject allows");
+    std::fill(place, place + count, kAbsent);
+    size_t at = 0;
+    eachKey([&](size_t i, const Item&) { return (place[i] = at++) != kAbsent; });
     for (size_t i = 0; i < count; ++i) {
-        if (present[i]) {
-            eachKey([&](size_t k, const Item& value) {
-                if (k == i) read(i, value);
+        if (place[i] != kAbsent) {
+            at = 0;
+            eachKey([&](size_t, const Item& value) {
+                if (at++ == place[i]) read(i, value);
                 return true;
             });
         } else if (required(i)) {
@@ -1626,10 +1630,10 @@ void collectIds(Reader& reader, const Item& root) {
         auto& ids = reader.ids[table];
         list.forEach([&](const Item& entry) {
             std::string id;
-            const char* idKey = nullptr;
+            const char* idKey = nullptr;  // the last "id", else the last node "name"
             forEachKey(entry, [&](std::string_view field, const Item& value) {
-                const bool byName = field == "name" && table == static_cast<size_t>(Ref::Node) && !idKey;
-                if (field == "id" || byName) {
+                const bool byName = field == "name" && table == static_cast<size_t>(Ref::Node);
+                if (field == "id" || (byName && !(idKey && idKey[0] == 'i'))) {
                     id = std::string(value.string());
                     idKey = byName ? "name" : "id";
                 }
