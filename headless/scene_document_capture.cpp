@@ -36,22 +36,31 @@ private:
 };
 
 // The entries of one table by the scene item they stand for.
-template <class Entry>
 struct Table {
     IdSet ids;
     std::unordered_map<const void*, int> indexOf;
-    std::vector<Entry>* entries = nullptr;
+
+    // The index of the entry for item, made by fill(entry) when first met. The entry holds its
+    // place and id before it is filled, since filling may meet further items of the table.
+    template <class Entry, class Fill>
+    int entry(std::vector<Entry>& entries, const void* item, const std::string& wanted, const char* fallback, Fill&& fill) {
+        if (auto found = indexOf.find(item); found != indexOf.end()) return found->second;
+        const int index = static_cast<int>(entries.size());
+        indexOf[item] = index;
+        Entry entry;
+        entry.id = ids.claim(wanted, fallback);
+        entries.emplace_back().id = entry.id;
+        fill(entry);
+        entries[index] = std::move(entry);
+        return index;
+    }
 };
 
 std::string textOf(const char* text) { return text ? text : ""; }
 
 class Capture {
 public:
-    explicit Capture(Host& host) : host_(host), scene_(host.scene()) {
-        objects_.entries = &model_.objects;
-        materials_.entries = &model_.materials;
-        maps_.entries = &model_.maps;
-    }
+    explicit Capture(Host& host) : host_(host), scene_(host.scene()) {}
     SceneModel capture();
 
 private:
@@ -83,9 +92,7 @@ private:
     SceneModel model_;
     std::vector<INode*> nodes_;
     std::unordered_map<INode*, int> nodeIndex_;
-    Table<ObjectModel> objects_;
-    Table<MaterialModel> materials_;
-    Table<MapModel> maps_;
+    Table objects_, materials_, maps_;
 };
 
 void Capture::collectNodes(INode* node) {
@@ -191,16 +198,7 @@ NodeModel Capture::node(INode* inode) {
 // ---- Objects ----
 
 int Capture::object(Object* object, const std::string& wanted) {
-    if (auto found = objects_.indexOf.find(object); found != objects_.indexOf.end()) return found->second;
-    // Hold the entry's place before filling it: filling may meet further objects.
-    const int index = static_cast<int>(model_.objects.size());
-    objects_.indexOf[object] = index;
-    model_.objects.emplace_back().id = objects_.ids.claim(wanted, "object");
-    ObjectModel entry;
-    entry.id = model_.objects[index].id;
-    fillObject(entry, object);
-    model_.objects[index] = std::move(entry);
-    return index;
+    return objects_.entry(model_.objects, object, wanted, "object", [&](ObjectModel& entry) { fillObject(entry, object); });
 }
 
 void Capture::fillObject(ObjectModel& out, Object* object) {
@@ -346,32 +344,20 @@ ParamBlockModel Capture::block(IParamBlock2& block) {
 // ---- Materials and maps ----
 
 int Capture::material(Mtl* mtl) {
-    if (auto found = materials_.indexOf.find(mtl); found != materials_.indexOf.end()) return found->second;
-    const int index = static_cast<int>(model_.materials.size());
-    materials_.indexOf[mtl] = index;
-    MaterialModel entry;
-    entry.id = materials_.ids.claim(textOf(mtl->GetName()), "material");
-    entry.name = textOf(mtl->GetName());
-    model_.materials.emplace_back().id = entry.id;
-    fillMaterial(entry, mtl);
-    model_.materials[index] = std::move(entry);
-    return index;
+    return materials_.entry(model_.materials, mtl, textOf(mtl->GetName()), "material", [&](MaterialModel& entry) {
+        entry.name = textOf(mtl->GetName());
+        fillMaterial(entry, mtl);
+    });
 }
 
 int Capture::map(Texmap* texmap) {
-    if (auto found = maps_.indexOf.find(texmap); found != maps_.indexOf.end()) return found->second;
     std::string wanted = textOf(texmap->GetName());
     if (auto* bitmap = dynamic_cast<BitmapTex*>(texmap); wanted.empty() && bitmap && bitmap->GetMapName())
         wanted = std::filesystem::path(bitmap->GetMapName()).filename().string();
-    const int index = static_cast<int>(model_.maps.size());
-    maps_.indexOf[texmap] = index;
-    MapModel entry;
-    entry.id = maps_.ids.claim(wanted, "map");
-    entry.name = textOf(texmap->GetName());
-    model_.maps.emplace_back().id = entry.id;
-    fillMap(entry, texmap);
-    model_.maps[index] = std::move(entry);
-    return index;
+    return maps_.entry(model_.maps, texmap, wanted, "map", [&](MapModel& entry) {
+        entry.name = textOf(texmap->GetName());
+        fillMap(entry, texmap);
+    });
 }
 
 void Capture::fillMaterial(MaterialModel& out, Mtl* mtl) {

@@ -72,45 +72,85 @@ struct Bound {
 
 // Reads an object whose keys are those of the first table and, for entries of a kind, those of
 // the kind's table; any other key is refused, so that a misspelt key is reported rather than
-// silently ignored.
+// silently ignored. Keys are read in table order, the order in which a key may depend on the keys
+// before it. Documents list them in that order (as they are written), so they are read as they
+// come, in one pass; an object with its keys in another order, or with a problem, is read again
+// key by key in table order, which finds the same values and reports the first problem.
 template <class A, class B = A>
 void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
-    const simdjson::dom::object object = item.object();
-    constexpr size_t kMaxFields = 48;
-    const size_t count = a.fields.size() + b.fields.size();
-    if (count > kMaxFields) throw std::logic_error("a field table is longer than readObject allows");
-    simdjson::dom::element found[kMaxFields];
-    bool present[kMaxFields] = {};
-    std::string_view keys[kMaxFields];
-    for (const simdjson::dom::key_value_pair pair : object) {
-        size_t index = count;
-        for (size_t i = 0; i < a.fields.size() && index == count; ++i)
-            if (pair.key == a.fields[i].key) index = i;
-        for (size_t i = 0; i < b.fields.size() && index == count; ++i)
-            if (pair.key == b.fields[i].key) index = a.fields.size() + i;
-        if (index == count) {
-            const Path path = childPath(item, pair.key);
-            Item(pair.value, &path).fail("unknown field");
-        }
-        found[index] = pair.value;
-        present[index] = true;
-        keys[index] = pair.key;
-    }
-    auto readAll = [&](auto fields, auto* model, size_t offset) {
-        for (size_t i = 0; i < fields.size(); ++i) {
-            const auto& field = fields[i];
-            if (present[offset + i]) {
-                const Path path = childPath(item, keys[offset + i]);
-                field.read(reader, Item(found[offset + i], &path), *model);
-            } else if (field.required) {
-                item.fail(std::string("missing field \"") + field.key + "\"");
-            } else if (field.absent) {
-                field.absent(*model);
-            }
-        }
+    simdjson::ondemand::object& object = item.object();
+    const size_t na = a.fields.size(), count = na + (b.model ? b.fields.size() : 0);
+    auto key = [&](size_t i) { return i < na ? a.fields[i].key : b.fields[i - na].key; };
+    auto required = [&](size_t i) { return i < na ? a.fields[i].required : b.fields[i - na].required; };
+    auto indexOf = [&](std::string_view name, const Item& value) {
+        for (size_t i = 0; i < count; ++i)
+            if (name == key(i)) return i;
+        value.fail("unknown field");
     };
-    readAll(a.fields, a.model, 0);
-    if (b.model) readAll(b.fields, b.model, a.fields.size());
+    auto read = [&](size_t i, const Item& value) {
+        if (i < na) a.fields[i].read(reader, value, *a.model);
+        else b.fields[i - na].read(reader, value, *b.model);
+    };
+    auto absent = [&](size_t i) {
+        if (i < na && a.fields[i].absent) a.fields[i].absent(*a.model);
+        if (i >= na && b.fields[i - na].absent) b.fields[i - na].absent(*b.model);
+    };
+    auto rewind = [&] {
+        if (const auto error = object.reset().error()) invalidJson(error);
+    };
+    // Visits the keys in document order while visit(index, value) returns true.
+    auto eachKey = [&](auto&& visit) {
+        rewind();
+        return forEachKey(item, [&](std::string_view name, const Item& value) { return visit(indexOf(name, value), value); });
+    };
+    const A freshA = *a.model;
+    const std::optional<B> freshB = b.model ? std::optional<B>(*b.model) : std::nullopt;
+    size_t next = 0;
+    try {
+        const bool inOrder = eachKey([&](size_t i, const Item& value) {
+            if (i < next) return false;
+            for (; next < i; ++next) {
+                if (required(next)) return false;
+                absent(next);
+            }
+            read(i, value);
+            ++next;
+            return true;
+        });
+        if (inOrder) {
+            for (; next < count; ++next) {
+                if (required(next)) item.fail(std::string("missing field \"") + key(next) + "\"");
+                absent(next);
+            }
+            return;
+        }
+    } catch (const SceneDocumentError&) {
+        // The problem stands when every key is known and in table order.
+        next = 0;
+        if (eachKey([&](size_t i, const Item&) { return i >= next && (next = i + 1); })) throw;
+    }
+    *a.model = freshA;
+    if (b.model) *b.model = *freshB;
+    // Where each key is (its last place when given twice: the last value counts).
+    constexpr size_t kAbsent = SIZE_MAX;
+    size_t place[64];
+    if (count > std::size(place)) throw std::logic_error("a field table is longer than readObject allows");
+    std::fill(place, place + count, kAbsent);
+    size_t at = 0;
+    eachKey([&](size_t i, const Item&) { return (place[i] = at++) != kAbsent; });
+    for (size_t i = 0; i < count; ++i) {
+        if (place[i] != kAbsent) {
+            at = 0;
+            eachKey([&](size_t, const Item& value) {
+                if (at++ == place[i]) read(i, value);
+                return true;
+            });
+        } else if (required(i)) {
+            item.fail(std::string("missing field \"") + key(i) + "\"");
+        } else {
+            absent(i);
+        }
+    }
 }
 
 template <class M>
@@ -197,8 +237,8 @@ std::string hexText(uint32_t value) {
 
 struct ClassIdCodec {
     static Class_ID read(Reader&, const Item& item) {
-        const auto array = item.array();
-        if (array.size() != 2) item.fail("expected two ids [partA, partB], got " + std::to_string(array.size()) + " values");
+        const size_t count = item.size();
+        if (count != 2) item.fail("expected two ids [partA, partB], got " + std::to_string(count) + " values");
         uint32_t parts[2] = {0, 0};
         size_t i = 0;
         item.forEach([&](const Item& part) { parts[i++] = part.id(); });
@@ -232,24 +272,25 @@ struct SuperClassCodec {
 
 // Three numbers; with allowTwo, two numbers give the third as 0 (texture coordinates).
 Point3 readPoint(const Item& item, bool allowTwo = false) {
-    // The common case straight from the DOM; anything unusual takes the checked path below, which
-    // reports the problem.
-    simdjson::dom::array quick;
-    if (!item.value().get_array().get(quick) && (quick.size() == 3 || (allowTwo && quick.size() == 2))) {
-        Point3 p;
-        int i = 0;
-        for (const simdjson::dom::element v : quick) {
-            double d = 0;
-            if (v.get_double().get(d) || !(std::fabs(d) <= FLT_MAX)) break;
-            p[i++] = static_cast<float>(d);
+    // The common case straight from the text; anything unusual is read again on the checked path
+    // below, which reports the problem.
+    Point3 p;
+    size_t n = 0;
+    for (auto entry : item.array()) {
+        simdjson::ondemand::value value;
+        if (const auto error = std::move(entry).get(value)) invalidJson(error);
+        double d = 0;
+        if (n == 3 || value.get_double().get(d) || !(std::fabs(d) <= FLT_MAX)) {
+            n = 4;
+            break;
         }
-        if (static_cast<size_t>(i) == quick.size()) return p;
+        p[static_cast<int>(n++)] = static_cast<float>(d);
     }
-    const auto array = item.array();
-    const size_t n = array.size();
+    if (n == 3 || (allowTwo && n == 2)) return p;
+    if (const auto error = item.array().reset().error()) invalidJson(error);
+    n = item.size();
     if (n != 3 && !(allowTwo && n == 2))
         item.fail(std::string("expected ") + (allowTwo ? "2 or 3" : "3") + " numbers, got " + std::to_string(n));
-    Point3 p;
     int i = 0;
     item.forEach([&](const Item& v) { p[i++] = v.floatValue(); });
     return p;
@@ -298,9 +339,9 @@ const Field<Placement> kPlacementFields[] = {
 
 Matrix3 MatrixCodec::read(Reader& r, const Item& item) {
     if (item.isArray()) {
-        const auto array = item.array();
-        if (array.size() != 12)
-            item.fail("expected 12 numbers (X, Y and Z axis rows, then translation), got " + std::to_string(array.size()));
+        const size_t count = item.size();
+        if (count != 12)
+            item.fail("expected 12 numbers (X, Y and Z axis rows, then translation), got " + std::to_string(count));
         Matrix3 m;
         int i = 0;
         item.forEach([&](const Item& v) {
@@ -335,7 +376,6 @@ template <Ref table, bool allowNull = true>
 struct RefList {
     static std::vector<int> read(Reader& r, const Item& item) {
         std::vector<int> list;
-        list.reserve(item.size());
         item.forEach([&](const Item& entry) { list.push_back(r.resolve(entry, table, allowNull)); });
         return list;
     }
@@ -351,7 +391,6 @@ template <class M>
 struct List {
     static std::vector<M> read(Reader& r, const Item& item) {
         std::vector<M> list;
-        list.reserve(item.size());
         item.forEach([&](const Item& entry) {
             M& model = list.emplace_back();
             readObject(r, entry, Bound<M>{fieldsOf<M>(), &model});
@@ -375,18 +414,25 @@ struct Word {
     const char* name;
 };
 
+// The names of a list for messages: "a, b or c".
+template <class List>
+std::string choices(const List& list) {
+    std::string text;
+    for (size_t i = 0; i < std::size(list); ++i) {
+        if (i > 0) text += i + 1 == std::size(list) ? " or " : ", ";
+        if constexpr (std::is_same_v<std::decay_t<decltype(list[i])>, Word>) text += list[i].name;
+        else text += list[i];
+    }
+    return text;
+}
+
 template <const auto& words, const char* const& noun>
 struct Named {
     static int read(Reader&, const Item& item) {
         const std::string_view text = item.string();
         for (const Word& w : words)
             if (text == w.name) return w.value;
-        std::string expected;
-        for (size_t i = 0; i < std::size(words); ++i) {
-            if (i > 0) expected += i + 1 == std::size(words) ? " or " : ", ";
-            expected += words[i].name;
-        }
-        item.fail("unknown " + std::string(noun) + " " + inQuotes(text) + " (expected " + expected + ")");
+        item.fail("unknown " + std::string(noun) + " " + inQuotes(text) + " (expected " + choices(words) + ")");
     }
     static void write(Writer& w, int value) {
         for (const Word& word : words)
@@ -464,22 +510,15 @@ struct IntPair {
 constexpr const char* kWidthHeight = "[width, height]";
 constexpr const char* kPixels = "[width, height] in pixels";
 
+constexpr const char* kStartEnd = "[start, end] in ticks";
+
 struct RangeCodec {
-    static Interval read(Reader&, const Item& item) {
-        item.array(2, "[start, end] in ticks");
-        int v[2] = {0, 0};
-        int i = 0;
-        item.forEach([&](const Item& e) { v[i++] = e.intValue(); });
-        if (v[1] < v[0])
-            item.fail("the range ends (" + std::to_string(v[1]) + ") before it starts (" + std::to_string(v[0]) + ")");
-        return Interval(v[0], v[1]);
+    static Interval read(Reader& r, const Item& item) {
+        const auto [start, end] = IntPair<INT32_MIN, INT32_MAX, kStartEnd>::read(r, item);
+        if (end < start) item.fail("the range ends (" + std::to_string(end) + ") before it starts (" + std::to_string(start) + ")");
+        return Interval(start, end);
     }
-    static void write(Writer& w, const Interval& range) {
-        w.out.beginArray(true);
-        w.out.integer(range.Start());
-        w.out.integer(range.End());
-        w.out.endArray();
-    }
+    static void write(Writer& w, const Interval& range) { IntPair<0, 0, kStartEnd>::write(w, {range.Start(), range.End()}); }
 };
 
 // ---- Kinds: a variant member chosen by the "kind" key ----
@@ -501,31 +540,18 @@ Field<M> kindField() {
 // common table and the kind's table are read.
 template <class M, const auto& names, const char* const& noun>
 void readKinded(Reader& r, const Item& item, M& model) {
-    const simdjson::dom::object object = item.object();
-    simdjson::dom::element kindValue;
-    if (object["kind"].get(kindValue)) {
-        // What is missing, in the common table's order.
-        for (const Field<M>& f : fieldsOf<M>()) {
-            simdjson::dom::element unused;
-            if (f.required && object[f.key].get(unused)) item.fail(std::string("missing field \"") + f.key + "\"");
-        }
-    }
-    const Path path = childPath(item, "kind");
-    const Item kindItem(kindValue, &path);
-    const std::string_view kind = kindItem.string();
-    size_t index = std::size(names);
-    for (size_t i = 0; i < std::size(names); ++i)
-        if (kind == names[i]) index = i;
-    if (index == std::size(names)) {
-        std::string expected;
-        for (size_t i = 0; i < std::size(names); ++i) {
-            if (i > 0) expected += i + 1 == std::size(names) ? " or " : ", ";
-            expected += names[i];
-        }
-        kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + expected + ")");
-    }
-    using V = decltype(model.kind);
-    emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<V>>());
+    // Without a "kind", the entry is read as the first kind and refused for the missing key.
+    forEachKey(item, [&](std::string_view key, const Item& kindItem) {
+        if (key != "kind") return true;
+        const std::string_view kind = kindItem.string();
+        size_t index = std::size(names);
+        for (size_t i = 0; i < std::size(names); ++i)
+            if (kind == names[i]) index = i;
+        if (index == std::size(names))
+            kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + choices(names) + ")");
+        emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<decltype(model.kind)>>());
+        return false;
+    });
     std::visit([&](auto& kindModel) {
         using K = std::decay_t<decltype(kindModel)>;
         readObject(r, item, Bound<M>{fieldsOf<M>(), &model}, Bound<K>{fieldsOf<K>(), &kindModel});
@@ -547,7 +573,6 @@ template <class M, const auto& names, const char* const& noun>
 struct KindedList {
     static std::vector<M> read(Reader& r, const Item& item) {
         std::vector<M> list;
-        list.reserve(item.size());
         item.forEach([&](const Item& entry) { readKinded<M, names, noun>(r, entry, list.emplace_back()); });
         return list;
     }
@@ -655,30 +680,37 @@ const Field<ParamModel> kParamFields[] = {
     paramValueField(),
 };
 
-// Entries of a list whose "id" must be unique within it (parameter blocks, parameters).
-template <class M>
-void rejectDuplicateIds(const Item& list, const std::vector<M>& entries, const char* what, const char* listKey) {
-    std::unordered_map<int, size_t> seen;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const int id = static_cast<int>(entries[i].id);
-        if (auto [it, added] = seen.emplace(id, i); !added) {
-            const Path entry = childPath(list, i);
-            const Path idPath{&entry, "id", 0, false};
-            Item(list.value(), &idPath)
-                .fail("duplicate " + std::string(what) + " id " + std::to_string(id) + " (also " + listKey + "[" +
-                      std::to_string(it->second) + "])");
-        }
-    }
-}
-
-struct ParamList {
-    static std::vector<ParamModel> read(Reader& r, const Item& item) {
-        std::vector<ParamModel> params = List<ParamModel>::read(r, item);
-        rejectDuplicateIds(item, params, "parameter", "params");
-        return params;
-    }
-    static void write(Writer& w, const std::vector<ParamModel>& params) { List<ParamModel>::write(w, params); }
+// A list whose entries differ in one member (an id, a tick): the first entry that repeats an
+// earlier one's value is refused at <list>[i].<key> with "<prefix><value><middle>[<earlier>])".
+struct Repeat {
+    const char* key;
+    const char* prefix;
+    const char* middle;
 };
+
+template <class M, auto Member, const Repeat& repeat>
+struct UniqueList {
+    static std::vector<M> read(Reader& r, const Item& item) {
+        std::vector<M> list = List<M>::read(r, item);
+        std::unordered_map<int64_t, size_t> seen;
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (auto [it, added] = seen.emplace(list[i].*Member, i); !added) {
+                const Path entry = childPath(item, i);
+                const Path at{&entry, repeat.key, 0, false};
+                Item(item.value(), &at).fail(repeat.prefix + std::to_string(list[i].*Member) + repeat.middle + "[" +
+                                             std::to_string(it->second) + "])");
+            }
+        }
+        return list;
+    }
+    static void write(Writer& w, const std::vector<M>& list) { List<M>::write(w, list); }
+};
+
+constexpr Repeat kParamRepeat{"id", "duplicate parameter id ", " (also params"};
+constexpr Repeat kBlockRepeat{"id", "duplicate block id ", " (also paramBlocks"};
+constexpr Repeat kSlotRepeat{"id", "duplicate sub-material id ", " (also subMaterials"};
+constexpr Repeat kTickRepeat{"tick", "a key at tick ", " is given already (keys"};
+using ParamList = UniqueList<ParamModel, &ParamModel::id, kParamRepeat>;
 
 const Field<ParamBlockModel> kBlockFields[] = {
     field<&ParamBlockModel::id, Int<std::numeric_limits<BlockID>::min(), std::numeric_limits<BlockID>::max()>, Use::Required>("id"),
@@ -686,26 +718,35 @@ const Field<ParamBlockModel> kBlockFields[] = {
     field<&ParamBlockModel::params, ParamList, Use::Always>("params"),
 };
 
-struct BlockList {
-    static std::vector<ParamBlockModel> read(Reader& r, const Item& item) {
-        std::vector<ParamBlockModel> blocks = List<ParamBlockModel>::read(r, item);
-        rejectDuplicateIds(item, blocks, "block", "paramBlocks");
-        return blocks;
-    }
-    static void write(Writer& w, const std::vector<ParamBlockModel>& blocks) { List<ParamBlockModel>::write(w, blocks); }
-};
+using BlockList = UniqueList<ParamBlockModel, &ParamBlockModel::id, kBlockRepeat>;
 
 // ---- Layers ----
 
 const Field<LayerModel> kLayerFields[] = {
     {"name", true,
-     [](Reader& r, const Item& item, LayerModel& l) {
+     [](Reader&, const Item& item, LayerModel& l) {
          l.name = std::string(item.string());
          if (l.name.empty()) item.fail("a layer name must not be empty");
-         if (l.name != "0" && !r.layerNames.insert(l.name).second) item.fail("duplicate layer " + inQuotes(l.name));
      },
      nullptr, [](Writer& w, const LayerModel& l) { w.out.string(l.name); }},
     field<&LayerModel::hidden, Bool>("hidden"),
+};
+
+// The layers, whose names nodes refer to; each is listed once (the default layer "0" may be too).
+struct LayerList {
+    static std::vector<LayerModel> read(Reader& r, const Item& item) {
+        std::vector<LayerModel> layers = List<LayerModel>::read(r, item);
+        r.layerNames.clear();
+        for (size_t i = 0; i < layers.size(); ++i) {
+            if (layers[i].name != "0" && !r.layerNames.insert(layers[i].name).second) {
+                const Path entry = childPath(item, i);
+                const Path name{&entry, "name", 0, false};
+                Item(item.value(), &name).fail("duplicate layer " + inQuotes(layers[i].name));
+            }
+        }
+        return layers;
+    }
+    static void write(Writer& w, const std::vector<LayerModel>& layers) { List<LayerModel>::write(w, layers); }
 };
 
 // ---- Maps ----
@@ -732,8 +773,8 @@ const Field<BitmapMapModel> kBitmapFields[] = {
 struct CubeFiles {
     using Files = std::array<std::optional<std::string>, 6>;
     static Files read(Reader&, const Item& item) {
-        const auto array = item.array();
-        if (array.size() != 6) item.fail("expected six file names (or null), got " + std::to_string(array.size()));
+        const size_t count = item.size();
+        if (count != 6) item.fail("expected six file names (or null), got " + std::to_string(count));
         Files names;
         size_t i = 0;
         item.forEach([&](const Item& name) {
@@ -790,15 +831,14 @@ template <auto Member, class C>
 Field<StandardMaterialModel> slotTable(const char* key) {
     Field<StandardMaterialModel> f{key, false, nullptr, nullptr, nullptr};
     f.read = [](Reader& r, const Item& item, StandardMaterialModel& m) {
-        for (const simdjson::dom::key_value_pair pair : item.object()) {
-            const Path path = childPath(item, pair.key);
-            const Item slotItem(pair.value, &path);
-            const int slot = mapSlotFromName(pair.key);
+        forEachKey(item, [&](std::string_view name, const Item& slotItem) {
+            const int slot = mapSlotFromName(name);
             if (slot < 0)
                 slotItem.fail("unknown map slot (expected ambient, diffuse, specular, glossiness, specularLevel, "
                               "selfIllumination, opacity, filter, bump, reflection, refraction or displacement)");
             (m.*Member)[slot] = C::read(r, slotItem);
-        }
+            return true;
+        });
     };
     f.omit = [](const StandardMaterialModel& m) {
         return m.*Member == StandardMaterialModel{}.*Member;
@@ -846,16 +886,7 @@ int highestSlot(const MultiMaterialModel& m) {
 const Field<MultiMaterialModel> kMultiFields[] = {
     {"subMaterials", false,
      [](Reader& r, const Item& item, MultiMaterialModel& m) {
-         m.slots = List<MultiSlot>::read(r, item);
-         std::unordered_map<int, size_t> used;
-         for (size_t i = 0; i < m.slots.size(); ++i) {
-             if (auto [it, added] = used.emplace(m.slots[i].slot, i); !added) {
-                 const Path entry = childPath(item, i);
-                 const Path id{&entry, "id", 0, false};
-                 Item(item.value(), &id).fail("duplicate sub-material id " + std::to_string(m.slots[i].slot) +
-                                              " (also subMaterials[" + std::to_string(it->second) + "])");
-             }
-         }
+         m.slots = UniqueList<MultiSlot, &MultiSlot::slot, kSlotRepeat>::read(r, item);
          m.slotCount = highestSlot(m) + 1;
      },
      nullptr, [](Writer& w, const MultiMaterialModel& m) { List<MultiSlot>::write(w, m.slots); }},
@@ -879,20 +910,32 @@ const Field<OtherMaterialModel> kOtherMaterialFields[] = {
 
 // ---- Meshes ----
 
+// Three integers in [low, count) straight from the text, the common case; false for anything
+// else, which the caller reads again on its checked path.
+bool quickTriple(const Item& item, int64_t low, size_t count, int64_t* out) {
+    size_t n = 0;
+    for (auto entry : item.array()) {
+        simdjson::ondemand::value number;
+        if (const auto error = std::move(entry).get(number)) invalidJson(error);
+        int64_t value = 0;
+        if (n == 3 || number.get_int64().get(value) || value < low || value >= static_cast<int64_t>(count)) {
+            n = 4;
+            break;
+        }
+        out[n++] = value;
+    }
+    if (n == 3) return true;
+    if (const auto error = item.array().reset().error()) invalidJson(error);
+    return false;
+}
+
 // Three indices below count.
 void readTriangle(const Item& item, size_t count, const char* what, uint32_t* corners) {
-    simdjson::dom::array quick;
-    if (!item.value().get_array().get(quick) && quick.size() == 3) {
-        int k = 0;
-        for (const simdjson::dom::element v : quick) {
-            uint64_t index = 0;
-            if (v.get_uint64().get(index) || index >= count) break;
-            corners[k++] = static_cast<uint32_t>(index);
-        }
-        if (k == 3) return;
+    if (int64_t quick[3]; quickTriple(item, 0, count, quick)) {
+        for (int k = 0; k < 3; ++k) corners[k] = static_cast<uint32_t>(quick[k]);
+        return;
     }
-    const auto array = item.array();
-    if (array.size() != 3) item.fail("expected 3 indices, got " + std::to_string(array.size()));
+    if (const size_t n = item.size(); n != 3) item.fail("expected 3 indices, got " + std::to_string(n));
     int k = 0;
     item.forEach([&](const Item& corner) {
         const int64_t index = corner.integer(0, std::numeric_limits<uint32_t>::max());
@@ -910,96 +953,83 @@ void writeTriangle(Writer& w, const uint32_t* corners) {
 
 // A value of every face: given once for all faces, or one value per face; written once when all
 // faces hold the same value, left out when that is the default.
-template <int64_t Low, int64_t High, int64_t Default, class Get, class Set>
+template <int64_t Low, int64_t High, int64_t Default, class Value>
 Field<Mesh> perFace(const char* key) {
     Field<Mesh> f{key, false, nullptr, nullptr, nullptr};
     f.read = [](Reader&, const Item& item, Mesh& mesh) {
         if (item.isArray()) {
-            if (item.size() != mesh.faces.size())
-                item.fail(std::to_string(item.size()) + " entries for " + std::to_string(mesh.faces.size()) + " faces");
             size_t i = 0;
-            item.forEach([&](const Item& v) { Set()(mesh.faces[i++], v.integer(Low, High)); });
+            item.forEach([&](const Item& v) {
+                if (i < mesh.faces.size()) Value::set(mesh.faces[i], v.integer(Low, High));
+                ++i;
+            });
+            if (i != mesh.faces.size()) item.fail(std::to_string(i) + " entries for " + std::to_string(mesh.faces.size()) + " faces");
         } else {
             const int64_t value = item.integer(Low, High);
-            for (Face& face : mesh.faces) Set()(face, value);
+            for (Face& face : mesh.faces) Value::set(face, value);
         }
     };
     f.omit = [](const Mesh& mesh) {
-        return std::all_of(mesh.faces.begin(), mesh.faces.end(), [](const Face& face) { return Get()(face) == Default; });
+        return std::all_of(mesh.faces.begin(), mesh.faces.end(), [](const Face& face) { return Value::get(face) == Default; });
     };
     f.write = [](Writer& w, const Mesh& mesh) {
-        const int64_t first = Get()(mesh.faces[0]);
-        if (std::all_of(mesh.faces.begin(), mesh.faces.end(), [&](const Face& face) { return Get()(face) == first; }))
+        const int64_t first = Value::get(mesh.faces[0]);
+        if (std::all_of(mesh.faces.begin(), mesh.faces.end(), [&](const Face& face) { return Value::get(face) == first; }))
             return w.out.integer(first);
         w.out.beginArray(true);
-        for (const Face& face : mesh.faces) w.out.integer(Get()(face));
+        for (const Face& face : mesh.faces) w.out.integer(Value::get(face));
         w.out.endArray();
     };
     return f;
 }
 
-struct GetMatId {
-    int64_t operator()(const Face& f) const { return f.getMatID(); }
+struct MatIds {
+    static int64_t get(const Face& f) { return f.getMatID(); }
+    static void set(Face& f, int64_t v) { f.setMatID(static_cast<MtlID>(v)); }
 };
-struct SetMatId {
-    void operator()(Face& f, int64_t v) const { f.setMatID(static_cast<MtlID>(v)); }
+struct SmoothingGroups {
+    static int64_t get(const Face& f) { return f.smGroup; }
+    static void set(Face& f, int64_t v) { f.smGroup = static_cast<uint32_t>(v); }
 };
-struct GetGroups {
-    int64_t operator()(const Face& f) const { return f.smGroup; }
-};
-struct SetGroups {
-    void operator()(Face& f, int64_t v) const { f.smGroup = static_cast<uint32_t>(v); }
-};
-struct GetEdges {
-    int64_t operator()(const Face& f) const { return f.flags & EDGE_ALL; }
-};
-struct SetEdges {
-    void operator()(Face& f, int64_t v) const { f.flags = (f.flags & ~EDGE_ALL) | static_cast<uint32_t>(v); }
+struct Edges {
+    static int64_t get(const Face& f) { return f.flags & EDGE_ALL; }
+    static void set(Face& f, int64_t v) { f.flags = (f.flags & ~EDGE_ALL) | static_cast<uint32_t>(v); }
 };
 
 // One map channel of a mesh.
-void readChannel(const Item& item, Mesh& mesh, std::vector<bool>& seen) {
-    simdjson::dom::element channelValue;
-    const simdjson::dom::object object = item.object();
-    for (const simdjson::dom::key_value_pair pair : object) {
-        if (pair.key != "channel" && pair.key != "vertices" && pair.key != "faces" && pair.key != "flags") {
-            const Path path = childPath(item, pair.key);
-            Item(pair.value, &path).fail("unknown field");
-        }
-    }
-    if (object["channel"].get(channelValue)) item.fail("missing field \"channel\"");
-    const Path channelPath = childPath(item, "channel");
-    const Item channelItem(channelValue, &channelPath);
-    const int channel = channelItem.intValue(0, kMaxMapChannels - 1);
-    if (seen[channel]) channelItem.fail("channel " + std::to_string(channel) + " is given twice");
-    seen[channel] = true;
-    if (channel >= mesh.getNumMaps()) mesh.setNumMaps(channel + 1, true);
-    MeshMap& map = mesh.Map(channel);
-    simdjson::dom::element value;
-    if (!object["vertices"].get(value)) {
-        const Path path = childPath(item, "vertices");
-        const Item verts(value, &path);
-        map.tv.resize(verts.size());
-        size_t i = 0;
-        verts.forEach([&](const Item& v) { map.tv[i++] = readPoint(v, true); });
-    }
-    if (!object["faces"].get(value)) {
-        const Path path = childPath(item, "faces");
-        const Item faces(value, &path);
-        const size_t count = faces.size();
-        if (count != 0 && count != mesh.faces.size())
-            faces.fail(std::to_string(count) + " channel faces for " + std::to_string(mesh.faces.size()) +
+struct ChannelReading {
+    Mesh* mesh;
+    int channel = 0;
+};
+
+const Field<ChannelReading> kChannelFields[] = {
+    {"channel", true,
+     [](Reader&, const Item& item, ChannelReading& c) {
+         c.channel = item.intValue(0, kMaxMapChannels - 1);
+         if (c.channel >= c.mesh->getNumMaps()) c.mesh->setNumMaps(c.channel + 1, true);
+     },
+     nullptr, nullptr},
+    {"vertices", false,
+     [](Reader&, const Item& item, ChannelReading& c) {
+         MeshMap& map = c.mesh->Map(c.channel);
+         map.tv.clear();
+         item.forEach([&](const Item& v) { map.tv.push_back(readPoint(v, true)); });
+     },
+     nullptr, nullptr},
+    {"faces", false,
+     [](Reader&, const Item& item, ChannelReading& c) {
+         MeshMap& map = c.mesh->Map(c.channel);
+         map.tf.clear();
+         item.forEach([&](const Item& face) { readTriangle(face, map.tv.size(), "channel vertex", map.tf.emplace_back().t); });
+         const size_t count = map.tf.size(), faceCount = c.mesh->faces.size();
+         if (count != 0 && count != faceCount)
+             item.fail(std::to_string(count) + " channel faces for " + std::to_string(faceCount) +
                        " mesh faces (a channel has one face per mesh face)");
-        map.tf.resize(count);
-        size_t i = 0;
-        faces.forEach([&](const Item& face) { readTriangle(face, map.tv.size(), "channel vertex", map.tf[i++].t); });
-    }
-    map.flags = map.tf.empty() ? 0 : MESHMAP_USED;
-    if (!object["flags"].get(value)) {
-        const Path path = childPath(item, "flags");
-        map.flags = Item(value, &path).id();
-    }
-}
+     },
+     nullptr, nullptr},
+    {"flags", false, [](Reader&, const Item& item, ChannelReading& c) { c.mesh->Map(c.channel).flags = item.id(); }, nullptr,
+     nullptr, [](ChannelReading& c) { c.mesh->Map(c.channel).flags = c.mesh->Map(c.channel).tf.empty() ? 0 : MESHMAP_USED; }},
+};
 
 void writeChannels(Writer& w, const Mesh& mesh) {
     w.out.beginArray();
@@ -1047,37 +1077,26 @@ struct NormalsModel {
 const Field<NormalsModel> kNormalFields[] = {
     {"values", false,
      [](Reader&, const Item& item, NormalsModel& n) {
+         std::vector<Point3> values;
+         item.forEach([&](const Item& v) { values.push_back(readPoint(v)); });
          MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
-         specified.SetNumNormals(static_cast<int>(item.size()));
-         int i = 0;
-         item.forEach([&](const Item& v) { specified.Normal(i++) = readPoint(v); });
+         specified.SetNumNormals(static_cast<int>(values.size()));
+         for (size_t i = 0; i < values.size(); ++i) specified.Normal(static_cast<int>(i)) = values[i];
      },
      nullptr, nullptr},
     {"faces", false,
      [](Reader&, const Item& item, NormalsModel& n) {
          MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
-         const size_t count = item.size();
          const size_t normalCount = static_cast<size_t>(specified.GetNumNormals());
-         if (count != 0 && count != n.mesh->faces.size())
-             item.fail(std::to_string(count) + " normal faces for " + std::to_string(n.mesh->faces.size()) + " mesh faces");
-         specified.SetNumFaces(static_cast<int>(count));
-         int i = 0;
+         std::vector<MeshNormalFace> faces;
          item.forEach([&](const Item& face) {
-             MeshNormalFace& normalFace = specified.Face(i++);
+             MeshNormalFace& normalFace = faces.emplace_back();
              normalFace.SpecifyAll();
-             // The common case straight from the DOM, as in readTriangle.
-             simdjson::dom::array quick;
-             if (!face.value().get_array().get(quick) && quick.size() == 3) {
-                 int k = 0;
-                 for (const simdjson::dom::element v : quick) {
-                     int64_t id = 0;
-                     if (v.get_int64().get(id) || id < -1 || id >= static_cast<int64_t>(normalCount)) break;
-                     normalFace.SetNormalID(k++, static_cast<int>(id));
-                 }
-                 if (k == 3) return;
+             if (int64_t quick[3]; quickTriple(face, -1, normalCount, quick)) {
+                 for (int k = 0; k < 3; ++k) normalFace.SetNormalID(k, static_cast<int>(quick[k]));
+                 return;
              }
-             const auto array = face.array();
-             if (array.size() != 3) face.fail("expected 3 normal ids, got " + std::to_string(array.size()));
+             if (const size_t n = face.size(); n != 3) face.fail("expected 3 normal ids, got " + std::to_string(n));
              int k = 0;
              face.forEach([&](const Item& corner) {
                  const int id = corner.intValue(-1);
@@ -1086,6 +1105,10 @@ const Field<NormalsModel> kNormalFields[] = {
                  normalFace.SetNormalID(k++, id);
              });
          });
+         if (!faces.empty() && faces.size() != n.mesh->faces.size())
+             item.fail(std::to_string(faces.size()) + " normal faces for " + std::to_string(n.mesh->faces.size()) + " mesh faces");
+         specified.SetNumFaces(static_cast<int>(faces.size()));
+         for (size_t i = 0; i < faces.size(); ++i) specified.Face(static_cast<int>(i)) = faces[i];
      },
      nullptr, nullptr},
     {"explicit", false,
@@ -1196,9 +1219,8 @@ void writeNormals(Writer& w, const MeshNormalSpec& specified) {
 const Field<Mesh> kMeshFields[] = {
     {"vertices", true,
      [](Reader&, const Item& item, Mesh& mesh) {
-         mesh.setNumVerts(static_cast<int>(item.size()));
-         size_t i = 0;
-         item.forEach([&](const Item& v) { mesh.verts[i++] = readPoint(v); });
+         mesh.setNumVerts(0);
+         item.forEach([&](const Item& v) { mesh.verts.push_back(readPoint(v)); });
      },
      nullptr,
      [](Writer& w, const Mesh& mesh) {
@@ -1208,10 +1230,9 @@ const Field<Mesh> kMeshFields[] = {
      }},
     {"faces", true,
      [](Reader&, const Item& item, Mesh& mesh) {
-         mesh.setNumFaces(static_cast<int>(item.size()));
-         size_t i = 0;
+         mesh.setNumFaces(0);
          item.forEach([&](const Item& face) {
-             Face& f = mesh.faces[i++];
+             Face& f = mesh.faces.emplace_back();
              readTriangle(face, mesh.verts.size(), "vertex", f.v);
              f.flags = EDGE_ALL;
          });
@@ -1222,9 +1243,9 @@ const Field<Mesh> kMeshFields[] = {
          for (const Face& f : mesh.faces) writeTriangle(w, f.v);
          w.out.endArray();
      }},
-    perFace<0, 0xFFFF, 0, GetMatId, SetMatId>("materialIds"),
-    perFace<0, 0xFFFFFFFFll, 0, GetGroups, SetGroups>("smoothingGroups"),
-    perFace<0, 7, EDGE_ALL, GetEdges, SetEdges>("edges"),
+    perFace<0, 0xFFFF, 0, MatIds>("materialIds"),
+    perFace<0, 0xFFFFFFFFll, 0, SmoothingGroups>("smoothingGroups"),
+    perFace<0, 7, EDGE_ALL, Edges>("edges"),
     {"hiddenFaces", false,
      [](Reader&, const Item& item, Mesh& mesh) {
          item.forEach([&](const Item& index) {
@@ -1242,9 +1263,17 @@ const Field<Mesh> kMeshFields[] = {
          w.out.endArray();
      }},
     {"channels", false,
-     [](Reader&, const Item& item, Mesh& mesh) {
+     [](Reader& r, const Item& item, Mesh& mesh) {
          std::vector<bool> seen(kMaxMapChannels, false);
-         item.forEach([&](const Item& channel) { readChannel(channel, mesh, seen); });
+         item.forEach([&](const Item& entry) {
+             ChannelReading channel{&mesh};
+             readObject(r, entry, Bound<ChannelReading>{kChannelFields, &channel});
+             if (seen[channel.channel]) {
+                 const Path path = childPath(entry, "channel");
+                 Item(entry.value(), &path).fail("channel " + std::to_string(channel.channel) + " is given twice");
+             }
+             seen[channel.channel] = true;
+         });
      },
      [](const Mesh& mesh) { return !hasChannels(mesh); }, writeChannels},
     {"normals", false, readNormals, [](const Mesh& mesh) { return mesh.GetSpecifiedNormals() == nullptr; },
@@ -1371,11 +1400,10 @@ const Field<SkinModel> kSkinFields[] = {
     field<&SkinModel::skinMatrix, MatrixCodec>("skinMatrix"),
     {"weights", false,
      [](Reader&, const Item& item, SkinModel& skin) {
-         skin.weights.reserve(item.size());
          item.forEach([&](const Item& vertex) {
              auto& assignments = skin.weights.emplace_back();
              vertex.forEach([&](const Item& pair) {
-                 if (pair.array().size() != 2) pair.fail("expected [bone, weight]");
+                 if (pair.size() != 2) pair.fail("expected [bone, weight]");
                  SkinModifier::Assignment assignment;
                  int k = 0;
                  pair.forEach([&](const Item& v) {
@@ -1437,22 +1465,7 @@ const Field<StackModel> kStackFields[] = {
 
 // ---- Nodes ----
 
-struct KeyList {
-    static std::vector<KeyModel> read(Reader& r, const Item& item) {
-        std::vector<KeyModel> keys = List<KeyModel>::read(r, item);
-        std::unordered_map<TimeValue, size_t> ticks;
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (auto [it, added] = ticks.emplace(keys[i].tick, i); !added) {
-                const Path entry = childPath(item, i);
-                const Path tick{&entry, "tick", 0, false};
-                Item(item.value(), &tick).fail("a key at tick " + std::to_string(keys[i].tick) + " is given already (keys[" +
-                                               std::to_string(it->second) + "])");
-            }
-        }
-        return keys;
-    }
-    static void write(Writer& w, const std::vector<KeyModel>& keys) { List<KeyModel>::write(w, keys); }
-};
+using KeyList = UniqueList<KeyModel, &KeyModel::tick, kTickRepeat>;
 
 const Field<KeyModel> kKeyFields[] = {
     field<&KeyModel::tick, Int<>, Use::Required>("tick"),
@@ -1463,17 +1476,16 @@ struct UserProperties {
     using Type = std::vector<std::pair<std::string, std::string>>;
     static Type read(Reader&, const Item& item) {
         Type properties;
-        for (const simdjson::dom::key_value_pair pair : item.object()) {
-            const Path path = childPath(item, pair.key);
-            const Item value(pair.value, &path);
+        forEachKey(item, [&](std::string_view key, const Item& value) {
             // Numbers and booleans are taken as their text, as the host stores every property.
             std::string text;
             if (value.isString()) text = std::string(value.string());
             else if (value.isNumber()) text = value.numberText();
             else if (value.isBool()) text = value.boolean() ? "true" : "false";
             else value.fail("expected a string, number or boolean, got " + value.describe());
-            properties.emplace_back(std::string(pair.key), std::move(text));
-        }
+            properties.emplace_back(std::string(key), std::move(text));
+            return true;
+        });
         return properties;
     }
     static void write(Writer& w, const Type& properties) {
@@ -1542,7 +1554,7 @@ const Field<SceneModel> kSceneFields[] = {
     field<&SceneModel::ambient, Point3Codec>("ambient"),
     field<&SceneModel::renderSize, IntPair<1, 65535, kWidthHeight>>("renderSize"),
     field<&SceneModel::time, Int<>>("time"),
-    field<&SceneModel::layers, List<LayerModel>, Use::Always>("layers"),
+    field<&SceneModel::layers, LayerList, Use::Always>("layers"),
     field<&SceneModel::maps, KindedList<MapModel, kMapKinds, kMapNoun>, Use::Always>("maps"),
     field<&SceneModel::materials, KindedList<MaterialModel, kMaterialKinds, kMaterialNoun>, Use::Always>("materials"),
     field<&SceneModel::objects, KindedList<ObjectModel, kObjectKinds, kObjectNoun>, Use::Always>("objects"),
@@ -1607,29 +1619,35 @@ void Writer::ref(Ref table, int index) const {
 
 namespace {
 
-// Gathers the ids of one table before any entry is read, so that entries may refer to entries
-// further down. A node's id is its name unless it gives one.
-void collectIds(Reader& reader, const Item& root, const char* key, Ref table) {
-    simdjson::dom::element value;
-    if (root.object()[key].get(value)) return;
-    const Path listPath = childPath(root, key);
-    const Item list(value, &listPath);
-    const char* what = kRefNames[static_cast<int>(table)];
-    auto& ids = reader.ids[static_cast<int>(table)];
-    size_t index = 0;
-    list.forEach([&](const Item& entry) {
-        const simdjson::dom::object object = entry.object();
-        const char* idKey = table == Ref::Node && object["id"].error() ? "name" : "id";
-        simdjson::dom::element idValue;
-        if (object[idKey].get(idValue)) entry.fail(std::string("missing field \"") + idKey + "\"");
-        const Path idPath = childPath(entry, idKey);
-        const Item idItem(idValue, &idPath);
-        const std::string id(idItem.string());
-        if (id.empty()) idItem.fail(std::string("the id of a ") + what + " must not be empty");
-        if (auto [it, added] = ids.emplace(id, static_cast<int>(index)); !added)
-            idItem.fail(std::string("duplicate ") + what + " " + inQuotes(id) + " (also " + key + "[" +
-                        std::to_string(it->second) + "])");
-        ++index;
+// Gathers the ids of every table before any entry is read, so that entries may refer to entries
+// further down, in one walk over the text. A node's id is its name unless it gives one.
+void collectIds(Reader& reader, const Item& root) {
+    static constexpr std::string_view kLists[] = {"nodes", "objects", "materials", "maps"};  // by Ref
+    forEachKey(root, [&](std::string_view key, const Item& list) {
+        const size_t table = static_cast<size_t>(std::find(std::begin(kLists), std::end(kLists), key) - std::begin(kLists));
+        if (table == std::size(kLists)) return true;
+        const char* what = kRefNames[table];
+        auto& ids = reader.ids[table];
+        list.forEach([&](const Item& entry) {
+            std::string id;
+            const char* idKey = nullptr;  // the last "id", else the last node "name"
+            forEachKey(entry, [&](std::string_view field, const Item& value) {
+                const bool byName = field == "name" && table == static_cast<size_t>(Ref::Node);
+                if (field == "id" || (byName && !(idKey && idKey[0] == 'i'))) {
+                    id = std::string(value.string());
+                    idKey = byName ? "name" : "id";
+                }
+                return true;
+            });
+            if (!idKey) entry.fail(table == static_cast<size_t>(Ref::Node) ? "missing field \"name\"" : "missing field \"id\"");
+            const Path idPath = childPath(entry, idKey);
+            const Item idItem(entry.value(), &idPath);
+            if (id.empty()) idItem.fail(std::string("the id of a ") + what + " must not be empty");
+            if (auto [it, added] = ids.emplace(id, static_cast<int>(ids.size())); !added)
+                idItem.fail(std::string("duplicate ") + what + " " + inQuotes(id) + " (also " + std::string(key) + "[" +
+                            std::to_string(it->second) + "])");
+        });
+        return true;
     });
 }
 
@@ -1711,63 +1729,72 @@ void rejectCycles(const SceneModel& m) {
     rejectCycles("objects", m.objects, edges);
 }
 
-// nlohmann's messages start with "[json.exception.parse_error.101] "; the reader needs the rest.
-std::string withoutExceptionTag(const std::string& message) {
-    if (!message.empty() && message[0] == '[') {
-        const size_t end = message.find("] ");
-        if (end != std::string::npos) return message.substr(end + 2);
-    }
-    return message;
+// The problem of text that is not JSON, with its line and column: nlohmann's parser runs over it
+// without building anything (its messages start with "[json.exception.parse_error.101] ").
+// Text that it accepts but the fast parser refused (nesting too deep) keeps the fast parser's
+// message; with no such error, text that is JSON returns. Only documents that failed come here.
+void rejectText(std::string_view text, simdjson::error_code error) {
+    struct LocatingSax : nlohmann::json_sax<nlohmann::json> {
+        std::string message;
+        bool null() override { return true; }
+        bool boolean(bool) override { return true; }
+        bool number_integer(number_integer_t) override { return true; }
+        bool number_unsigned(number_unsigned_t) override { return true; }
+        bool number_float(number_float_t, const string_t&) override { return true; }
+        bool string(string_t&) override { return true; }
+        bool binary(binary_t&) override { return true; }
+        bool start_object(std::size_t) override { return true; }
+        bool key(string_t&) override { return true; }
+        bool end_object() override { return true; }
+        bool start_array(std::size_t) override { return true; }
+        bool end_array() override { return true; }
+        bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+            message = e.what();
+            if (const size_t tag = message.find("] "); message[0] == '[' && tag != std::string::npos) message.erase(0, tag + 2);
+            return false;
+        }
+    } sax;
+    if (!nlohmann::json::sax_parse(text.begin(), text.end(), &sax) && !sax.message.empty())
+        throw SceneDocumentError("invalid JSON: " + sax.message);
+    if (error != simdjson::SUCCESS) throw SceneDocumentError(std::string("invalid JSON: ") + simdjson::error_message(error));
 }
-
-// Finds where text stops being JSON, with line and column, by running nlohmann's parser over it
-// without building anything. Only text the fast parser refused comes here.
-struct LocatingSax : nlohmann::json_sax<nlohmann::json> {
-    std::string message;
-    bool null() override { return true; }
-    bool boolean(bool) override { return true; }
-    bool number_integer(number_integer_t) override { return true; }
-    bool number_unsigned(number_unsigned_t) override { return true; }
-    bool number_float(number_float_t, const string_t&) override { return true; }
-    bool string(string_t&) override { return true; }
-    bool binary(binary_t&) override { return true; }
-    bool start_object(std::size_t) override { return true; }
-    bool key(string_t&) override { return true; }
-    bool end_object() override { return true; }
-    bool start_array(std::size_t) override { return true; }
-    bool end_array() override { return true; }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
-        message = withoutExceptionTag(e.what());
-        return false;
-    }
-};
 
 }  // namespace
 
 SceneModel readScene(std::string_view text, bool padded) {
-    simdjson::dom::parser parser;
-    simdjson::dom::element root;
-    std::string normalized;
-    if (const auto error = parser.parse(text.data(), text.size(), !padded).get(root)) {
-        LocatingSax sax;
-        if (!nlohmann::json::sax_parse(text.begin(), text.end(), &sax) && !sax.message.empty())
-            throw SceneDocumentError("invalid JSON: " + sax.message);
-        // JSON the fast parser alone refuses: integers beyond 64 bits, which are read as doubles.
-        if (error != simdjson::NUMBER_ERROR)
-            throw SceneDocumentError(std::string("invalid JSON: ") + simdjson::error_message(error));
-        normalized = nlohmann::json::parse(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-        if (const auto again = parser.parse(normalized).get(root))
-            throw SceneDocumentError(std::string("invalid JSON: ") + simdjson::error_message(again));
+    simdjson::padded_string copy;
+    if (!padded) {
+        copy = simdjson::padded_string(text);
+        text = copy;
     }
-    const Item rootItem(root, nullptr);
-    rootItem.object();
-    Reader reader;
-    collectIds(reader, rootItem, "maps", Ref::Map);
-    collectIds(reader, rootItem, "materials", Ref::Material);
-    collectIds(reader, rootItem, "objects", Ref::Object);
-    collectIds(reader, rootItem, "nodes", Ref::Node);
+    simdjson::ondemand::parser parser;
     SceneModel model;
-    readObject(reader, rootItem, Bound<SceneModel>{kSceneFields, &model});
+    try {
+        simdjson::ondemand::document document;
+        simdjson::ondemand::json_type type{};
+        if (const auto error = parser.iterate(text.data(), text.size(), text.size() + simdjson::SIMDJSON_PADDING).get(document))
+            invalidJson(error);
+        if (const auto error = document.type().get(type)) invalidJson(error);
+        simdjson::ondemand::value root;
+        if (type != simdjson::ondemand::json_type::object) {
+            const char* got[] = {"an array", "an object", "a number", "a string", "a boolean", "null"};
+            throw SceneDocumentError(std::string("document: expected an object, got ") + got[static_cast<int>(type) - 1]);
+        }
+        if (const auto error = document.get_value().get(root)) invalidJson(error);
+        const Item rootItem(root, nullptr);
+        Reader reader;
+        collectIds(reader, rootItem);
+        readObject(reader, rootItem, Bound<SceneModel>{kSceneFields, &model});
+        // Nothing may follow the document.
+        const char* rest = nullptr;
+        if (!document.current_location().get(rest)) invalidJson(simdjson::TRAILING_CONTENT);
+    } catch (const InvalidJson& invalid) {
+        rejectText(text, invalid.error);
+    } catch (const SceneDocumentError&) {
+        // A problem found before the end of the text: text further on that is not JSON comes first.
+        rejectText(text, simdjson::SUCCESS);
+        throw;
+    }
     rejectCycles(model);
     return model;
 }

@@ -10,8 +10,6 @@
 
 namespace headless::document {
 
-using simdjson::dom::element_type;
-
 namespace {
 
 void appendPath(const Path* path, std::string& out) {
@@ -40,69 +38,101 @@ void Item::fail(const std::string& problem) const {
     throw SceneDocumentError((where.empty() ? std::string("document") : where) + ": " + problem);
 }
 
-bool Item::isNumber() const {
-    const element_type t = value_.type();
-    return t == element_type::INT64 || t == element_type::UINT64 || t == element_type::DOUBLE;
+using simdjson::ondemand::json_type;
+
+json_type Item::type() const {
+    json_type type{};
+    if (const auto error = value_.type().get(type)) invalidJson(error);
+    return type;
+}
+
+bool Item::isNull() const {
+    if (type() != json_type::null) return false;
+    bool null = false;
+    if (const auto error = value_.is_null().get(null)) invalidJson(error);
+    if (!null) invalidJson(simdjson::INCORRECT_TYPE);
+    return true;
 }
 
 std::string Item::describe() const {
-    switch (value_.type()) {
-    case element_type::NULL_VALUE: return "null";
-    case element_type::BOOL: return "a boolean";
-    case element_type::STRING: return "a string";
-    case element_type::ARRAY: return "an array";
-    case element_type::OBJECT: return "an object";
+    switch (type()) {
+    case json_type::null: return "null";
+    case json_type::boolean: return "a boolean";
+    case json_type::string: return "a string";
+    case json_type::array: return "an array";
+    case json_type::object: return "an object";
     default: return "a number";
     }
 }
 
+std::string_view stringText(const char* raw, std::string& storage) {
+    size_t end = 0;
+    bool escaped = false;
+    for (; raw[end] != '"'; ++end) {
+        if (static_cast<unsigned char>(raw[end]) < 0x20) invalidJson(simdjson::STRING_ERROR);
+        if (raw[end] == '\\') {
+            escaped = true;
+            ++end;
+        }
+    }
+    if (!escaped) return std::string_view(raw, end);
+    try {
+        storage = nlohmann::json::parse(std::string_view(raw - 1, end + 2)).get<std::string>();
+    } catch (const nlohmann::json::exception&) {
+        invalidJson(simdjson::STRING_ERROR);
+    }
+    return storage;
+}
+
 std::string_view Item::string() const {
+    if (string_) return *string_;
     if (!isString()) fail("expected a string, got " + describe());
-    return value_.get_string().value_unsafe();
+    simdjson::ondemand::raw_json_string raw;
+    if (const auto error = value_.get_raw_json_string().get(raw)) invalidJson(error);
+    string_ = stringText(raw.raw(), unescaped_);
+    return *string_;
 }
 
 bool Item::boolean() const {
     if (!isBool()) fail("expected true or false, got " + describe());
-    return value_.get_bool().value_unsafe();
+    bool value = false;
+    if (const auto error = value_.get_bool().get(value)) invalidJson(error);
+    return value;
 }
 
 float Item::floatValue() const {
-    double value = 0;
-    switch (value_.type()) {
-    case element_type::DOUBLE: value = value_.get_double().value_unsafe(); break;
-    // Integers become floats through a double, as every number is read.
-    case element_type::INT64: value = static_cast<double>(value_.get_int64().value_unsafe()); break;
-    case element_type::UINT64: value = static_cast<double>(value_.get_uint64().value_unsafe()); break;
-    case element_type::STRING: {
-        const std::string_view text = value_.get_string().value_unsafe();
+    if (isString()) {
+        const std::string_view text = string();
         if (text == "inf") return std::numeric_limits<float>::infinity();
         if (text == "-inf") return -std::numeric_limits<float>::infinity();
         if (text == "nan") return std::numeric_limits<float>::quiet_NaN();
         fail("expected a number, got " + inQuotes(text));
     }
-    default: fail("expected a number, got " + describe());
-    }
-    if (!std::isfinite(value) || std::fabs(value) > FLT_MAX) fail("number out of the range of a float");
+    if (!isNumber()) fail("expected a number, got " + describe());
+    // Integers become floats through a double, as every number is read.
+    double value = 0;
+    if (value_.get_double().get(value) || !std::isfinite(value) || std::fabs(value) > FLT_MAX)
+        fail("number out of the range of a float");
     return static_cast<float>(value);
 }
 
 int64_t Item::integer(int64_t low, int64_t high) const {
+    if (!isNumber()) fail("expected an integer, got " + describe());
+    simdjson::ondemand::number_type kind{};
+    if (const auto error = value_.get_number_type().get(kind)) invalidJson(error);
     int64_t value = 0;
-    switch (value_.type()) {
-    case element_type::INT64: value = value_.get_int64().value_unsafe(); break;
-    case element_type::UINT64: {
-        const uint64_t u = value_.get_uint64().value_unsafe();
+    uint64_t u = 0;
+    if (kind == simdjson::ondemand::number_type::signed_integer) {
+        if (const auto error = value_.get_int64().get(value)) invalidJson(error);
+    } else if (kind == simdjson::ondemand::number_type::unsigned_integer && !value_.get_uint64().get(u)) {
         if (u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) fail("integer out of range");
         value = static_cast<int64_t>(u);
-        break;
-    }
-    case element_type::DOUBLE: {
-        const double d = value_.get_double().value_unsafe();
-        if (!(std::fabs(d) < 9.0e15) || d != std::floor(d)) fail("expected an integer, got " + numberText());
+    } else {
+        // A fraction, an exponent or an integer beyond 64 bits.
+        double d = 0;
+        if (value_.get_double().get(d) || !(std::fabs(d) < 9.0e15) || d != std::floor(d))
+            fail("expected an integer, got " + numberText());
         value = static_cast<int64_t>(d);
-        break;
-    }
-    default: fail("expected an integer, got " + describe());
     }
     if (value < low || value > high)
         fail("must be between " + std::to_string(low) + " and " + std::to_string(high) + ", got " + std::to_string(value));
@@ -111,7 +141,7 @@ int64_t Item::integer(int64_t low, int64_t high) const {
 
 uint32_t Item::id() const {
     if (isString()) {
-        const std::string_view text = value_.get_string().value_unsafe();
+        const std::string_view text = string();
         uint32_t value = 0;
         const bool prefixed = text.size() > 2 && text.size() <= 10 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
         const auto [end, error] = prefixed ? std::from_chars(text.data() + 2, text.data() + text.size(), value, 16)
@@ -124,28 +154,46 @@ uint32_t Item::id() const {
     return static_cast<uint32_t>(integer(0, 0xFFFFFFFFll));
 }
 
-simdjson::dom::array Item::array() const {
-    if (!isArray()) fail("expected an array, got " + describe());
-    return value_.get_array().value_unsafe();
+simdjson::ondemand::array& Item::array() const {
+    if (!array_) {
+        if (!isArray()) fail("expected an array, got " + describe());
+        simdjson::ondemand::array array;
+        if (const auto error = value_.get_array().get(array)) invalidJson(error);
+        array_ = array;
+    }
+    return *array_;
 }
 
-simdjson::dom::array Item::array(size_t count, const std::string& what) const {
-    const simdjson::dom::array a = array();
-    if (a.size() != count) fail("expected " + what);
-    return a;
+void Item::array(size_t count, const std::string& what) const {
+    if (size() != count) fail("expected " + what);
 }
 
-simdjson::dom::object Item::object() const {
-    if (!isObject()) fail("expected an object, got " + describe());
-    return value_.get_object().value_unsafe();
+size_t Item::size() const {
+    size_t count = 0;
+    if (const auto error = array().count_elements().get(count)) invalidJson(error);
+    return count;
+}
+
+simdjson::ondemand::object& Item::object() const {
+    if (!object_) {
+        if (!isObject()) fail("expected an object, got " + describe());
+        simdjson::ondemand::object object;
+        if (const auto error = value_.get_object().get(object)) invalidJson(error);
+        object_ = object;
+    }
+    return *object_;
 }
 
 std::string Item::numberText() const {
-    switch (value_.type()) {
-    case element_type::INT64: return std::to_string(value_.get_int64().value_unsafe());
-    case element_type::UINT64: return std::to_string(value_.get_uint64().value_unsafe());
-    default: return nlohmann::json(value_.get_double().value_unsafe()).dump();
-    }
+    simdjson::ondemand::number_type kind{};
+    if (const auto error = value_.get_number_type().get(kind)) invalidJson(error);
+    int64_t i = 0;
+    uint64_t u = 0;
+    double d = 0;
+    if (kind == simdjson::ondemand::number_type::signed_integer && !value_.get_int64().get(i)) return std::to_string(i);
+    if (kind == simdjson::ondemand::number_type::unsigned_integer && !value_.get_uint64().get(u)) return std::to_string(u);
+    if (const auto error = value_.get_double().get(d)) invalidJson(error);
+    return nlohmann::json(d).dump();
 }
 
 // ---- Writing ----

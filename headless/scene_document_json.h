@@ -1,9 +1,9 @@
 #pragma once
 // JSON values with their paths for reading scene documents, and the streaming JSON writer.
 //
-// Reading works on a parsed DOM (simdjson). Every value carries where it sits ("nodes[3].object")
-// as a chain of parent links on the stack, so that the path text is made only when a value is
-// refused; reading a million vertices makes no strings.
+// Reading walks the text with simdjson's On-Demand API. Every value carries where it sits
+// ("nodes[3].object") as a chain of parent links on the stack, so that the path text is made only
+// when a value is refused; reading a million vertices makes no strings.
 //
 // Writing streams pretty-printed JSON to a sink: objects and arrays one entry a line, indented by
 // a tab a level, except inline arrays (small number arrays such as a vertex, a face or a matrix),
@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,22 +30,39 @@ struct Path {
     std::string text() const;
 };
 
+// Text the parser found not to be JSON, found while reading; the reader reports it with its line
+// and column.
+struct InvalidJson {
+    simdjson::error_code error;
+};
+[[noreturn]] inline void invalidJson(simdjson::error_code error) { throw InvalidJson{error}; }
+
+// The text of a JSON string that starts at `raw` (just past its opening quote): a view of the
+// document when it has no escapes, else unescaped into `storage`. Strings are taken from the text
+// rather than from the parser's string buffer, which fills up when values are read more than once.
+std::string_view stringText(const char* raw, std::string& storage);
+
+// A JSON value being read (simdjson's On-Demand API: the text is read once, front to back, and
+// numbers go straight into the model). Each value is read once, in document order; the array or
+// object of a value is kept, so that its size may be asked before its entries are visited.
 class Item {
 public:
-    Item(simdjson::dom::element value, const Path* path) : value_(value), path_(path) {}
+    Item(simdjson::ondemand::value value, const Path* path) : value_(value), path_(path) {}
 
-    simdjson::dom::element value() const { return value_; }
+    simdjson::ondemand::value& value() const { return value_; }
     const Path* path() const { return path_; }
     std::string pathText() const;
 
     [[noreturn]] void fail(const std::string& problem) const;
 
-    bool isNull() const { return value_.type() == simdjson::dom::element_type::NULL_VALUE; }
-    bool isString() const { return value_.type() == simdjson::dom::element_type::STRING; }
-    bool isBool() const { return value_.type() == simdjson::dom::element_type::BOOL; }
-    bool isNumber() const;
-    bool isArray() const { return value_.type() == simdjson::dom::element_type::ARRAY; }
-    bool isObject() const { return value_.type() == simdjson::dom::element_type::OBJECT; }
+    simdjson::ondemand::json_type type() const;
+    // True (and the value read) for null.
+    bool isNull() const;
+    bool isString() const { return type() == simdjson::ondemand::json_type::string; }
+    bool isBool() const { return type() == simdjson::ondemand::json_type::boolean; }
+    bool isNumber() const { return type() == simdjson::ondemand::json_type::number; }
+    bool isArray() const { return type() == simdjson::ondemand::json_type::array; }
+    bool isObject() const { return type() == simdjson::ondemand::json_type::object; }
     // "a string", "an array", "a number" ... for messages.
     std::string describe() const;
 
@@ -56,10 +74,10 @@ public:
     int intValue(int low = INT32_MIN, int high = INT32_MAX) const { return static_cast<int>(integer(low, high)); }
     // A 32-bit id: a number, or "0x" and one to eight hex digits.
     uint32_t id() const;
-    simdjson::dom::array array() const;
+    simdjson::ondemand::array& array() const;
     // An array of exactly `count` entries (else "expected <what>").
-    simdjson::dom::array array(size_t count, const std::string& what) const;
-    simdjson::dom::object object() const;
+    void array(size_t count, const std::string& what) const;
+    simdjson::ondemand::object& object() const;
     // The number's text as JSON writes it (user properties keep numbers as text).
     std::string numberText() const;
 
@@ -67,17 +85,39 @@ public:
     template <typename Visit>
     void forEach(Visit&& visit) const {
         size_t index = 0;
-        for (simdjson::dom::element child : array()) {
+        for (auto entry : array()) {
+            simdjson::ondemand::value child;
+            if (const auto error = std::move(entry).get(child)) invalidJson(error);
             const Path path{path_, {}, index++, true};
             visit(Item(child, &path));
         }
     }
-    size_t size() const { return array().size(); }
+    // The number of entries of an array (a scan; visiting them afterwards starts at the first).
+    size_t size() const;
 
 private:
-    simdjson::dom::element value_;
+    mutable simdjson::ondemand::value value_;
     const Path* path_;
+    mutable std::optional<simdjson::ondemand::array> array_;
+    mutable std::optional<simdjson::ondemand::object> object_;
+    mutable std::optional<std::string_view> string_;
+    mutable std::string unescaped_;
 };
+
+// Calls visit(key, Item) for each key of an object in document order, while it returns true;
+// returns whether every key was visited.
+template <typename Visit>
+bool forEachKey(const Item& item, Visit&& visit) {
+    for (auto entry : item.object()) {
+        simdjson::ondemand::field field;
+        if (auto error = std::move(entry).get(field)) invalidJson(error);
+        std::string storage;
+        const std::string_view key = stringText(field.key().raw(), storage);
+        const Path path{item.path(), key, 0, false};
+        if (!visit(key, Item(field.value(), &path))) return false;
+    }
+    return true;
+}
 
 // A value at a key below this item's path (the child's Path must outlive it).
 inline Path childPath(const Item& parent, std::string_view key) { return Path{parent.path(), key, 0, false}; }

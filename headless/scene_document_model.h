@@ -1,11 +1,10 @@
 #pragma once
 // The model of a scene document, between the JSON text and the headless scene. Both directions go
-// through it: reading (scene_document_read.cpp) turns JSON into the model and rejects anything the
-// scene could not hold, building (scene_document_build.cpp) turns it into scene items and cannot
-// fail; capturing (scene_document_capture.cpp) turns a scene into the model and writing
-// (scene_document_write.cpp) streams it out as JSON. The keys of every kind of entry, how each is
-// read and written, and its default are listed once, in the field tables of
-// scene_document_fields.cpp.
+// through it: reading turns JSON into the model and rejects anything the scene could not hold,
+// building (scene_document_build.cpp) turns it into scene items and cannot fail; capturing
+// (scene_document_capture.cpp) turns a scene into the model and writing streams it out as JSON.
+// Reading and writing are driven by the field tables of scene_document_fields.cpp, which list the
+// keys of every kind of entry once, with how each is read and written and its default.
 //
 // References between entries are indices into the model's tables (-1: none). Optional members are
 // the values a document may leave out; absent, the scene keeps what a new item holds.

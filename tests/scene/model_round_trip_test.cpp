@@ -282,6 +282,17 @@ TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
 
 // Damaged text (cut short, bytes changed) gives a scene or one SceneDocumentError, never a crash or
 // another exception (seeded, so failures repeat).
+// Keys and strings written with escapes, and keys in any order or given twice (the last value
+// counts), read as in the plain form.
+TEST(SceneDocumentModel, EscapedAndReorderedKeysReadTheSame) {
+    const std::string plain = R"({"objects": [{"id": "P", "kind": "poly", "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]],
+        "faces": [[0, 1, 2]]}}], "nodes": [{"name": "N", "object": "P"}, {"name": "M", "parent": "N"}]})";
+    const std::string other = R"({"nodes": [{"object": "P", "name": "N"}, {"parent": "N", "name": "X", "name": "M"}],
+        "objects": [{"mesh": {"faces": [[0, 1, 2]], "vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]]}, "kind": "poly",
+        "id": "P"}]})";
+    EXPECT_EQ(modelRoundTrip(other), modelRoundTrip(plain));
+}
+
 TEST(SceneDocumentModel, DamagedTextNeverCrashes) {
     const std::string demo = demoSceneDocument();
     const std::string bytes = "{}[]\",:0-e.\\ \x80\xff";
