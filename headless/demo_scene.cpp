@@ -214,6 +214,6 @@ constexpr const char kDemoScene[] = R"demo({
 
 const char* demoSceneDocument() { return kDemoScene; }
 
-void buildDemoScene(Host& host) { loadSceneDocument(host, nlohmann::json::parse(kDemoScene)); }
+void buildDemoScene(Host& host) { loadSceneDocumentText(host, kDemoScene); }
 
 }  // namespace headless

@@ -29,6 +29,8 @@ enum class Ref { Node, Object, Material, Map };
 struct Reader {
     std::unordered_map<std::string, int> ids[4];  // by Ref
     std::unordered_set<std::string> layerNames;
+    // A key was given twice in some object: its earlier values were skipped, not parsed.
+    bool skippedValues = false;
 
     // The entry an id names; null is allowed (-1) only with allowNull.
     int resolve(const Item& item, Ref table, bool allowNull) const;
@@ -137,7 +139,10 @@ void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
     if (count > std::size(place)) throw std::logic_error("a field table is longer than readObject allows");
     std::fill(place, place + count, kAbsent);
     size_t at = 0;
-    eachKey([&](size_t i, const Item&) { return (place[i] = at++) != kAbsent; });
+    eachKey([&](size_t i, const Item&) {
+        if (place[i] != kAbsent) reader.skippedValues = true;
+        return (place[i] = at++) != kAbsent;
+    });
     for (size_t i = 0; i < count; ++i) {
         if (place[i] != kAbsent) {
             at = 0;
@@ -1785,6 +1790,8 @@ SceneModel readScene(std::string_view text, bool padded) {
         Reader reader;
         collectIds(reader, rootItem);
         readObject(reader, rootItem, Bound<SceneModel>{kSceneFields, &model});
+        // The fast parser does not check what it skips: text with skipped values is checked whole.
+        if (reader.skippedValues) rejectText(text, simdjson::SUCCESS);
         // Nothing may follow the document.
         const char* rest = nullptr;
         if (!document.current_location().get(rest)) invalidJson(simdjson::TRAILING_CONTENT);

@@ -280,10 +280,8 @@ TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
     }
 }
 
-// Damaged text (cut short, bytes changed) gives a scene or one SceneDocumentError, never a crash or
-// another exception (seeded, so failures repeat).
 // Keys and strings written with escapes, and keys in any order or given twice (the last value
-// counts), read as in the plain form.
+// counts), read as in the plain form; an earlier value of a key given twice must still be JSON.
 TEST(SceneDocumentModel, EscapedAndReorderedKeysReadTheSame) {
     const std::string plain = R"({"objects": [{"id": "P", "kind": "poly", "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]],
         "faces": [[0, 1, 2]]}}], "nodes": [{"name": "N", "object": "P"}, {"name": "M", "parent": "N"}]})";
@@ -291,7 +289,17 @@ TEST(SceneDocumentModel, EscapedAndReorderedKeysReadTheSame) {
         "objects": [{"mesh": {"faces": [[0, 1, 2]], "vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]]}, "kind": "poly",
         "id": "P"}]})";
     EXPECT_EQ(modelRoundTrip(other), modelRoundTrip(plain));
+    Host host;
+    try {
+        loadSceneDocumentText(host, R"({"nodes": [{"name": [1,, 2], "name": "N"}]})");
+        ADD_FAILURE() << "no error";
+    } catch (const SceneDocumentError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("invalid JSON: parse error at line 1, column 24", 0), 0u) << e.what();
+    }
 }
+
+// Damaged text (cut short, bytes changed) gives a scene or one SceneDocumentError, never a crash or
+// another exception (seeded, so failures repeat).
 
 TEST(SceneDocumentModel, DamagedTextNeverCrashes) {
     const std::string demo = demoSceneDocument();
