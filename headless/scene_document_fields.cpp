@@ -1285,18 +1285,22 @@ const Field<Mesh> kMeshFields[] = {
      [](Writer& w, const Mesh& mesh) { writeNormals(w, *mesh.GetSpecifiedNormals()); }},
 };
 
-struct MeshCodec {
-    static Mesh read(Reader& r, const Item& item) {
-        Mesh mesh;
-        readObject(r, item, Bound<Mesh>{kMeshFields, &mesh});
-        return mesh;
+// A value written as a JSON object of the fields of its table.
+template <class M, const auto& kFields>
+struct TableCodec {
+    static M read(Reader& r, const Item& item) {
+        M model;
+        readObject(r, item, Bound<M>{kFields, &model});
+        return model;
     }
-    static void write(Writer& w, const Mesh& mesh) {
+    static void write(Writer& w, const M& model) {
         w.out.beginObject();
-        writeFields(w, Fields<Mesh>(kMeshFields), mesh);
+        writeFields(w, Fields<M>(kFields), model);
         w.out.endObject();
     }
 };
+
+using MeshCodec = TableCodec<Mesh, kMeshFields>;
 
 // ---- Objects ----
 
@@ -1343,18 +1347,7 @@ const Field<Attenuation> kAttenuationFields[] = {
     field<&Attenuation::farEnd, Float>("farEnd"),
 };
 
-struct AttenuationCodec {
-    static Attenuation read(Reader& r, const Item& item) {
-        Attenuation a;
-        readObject(r, item, Bound<Attenuation>{kAttenuationFields, &a});
-        return a;
-    }
-    static void write(Writer& w, const Attenuation& a) {
-        w.out.beginObject();
-        writeFields(w, Fields<Attenuation>(kAttenuationFields), a);
-        w.out.endObject();
-    }
-};
+using AttenuationCodec = TableCodec<Attenuation, kAttenuationFields>;
 
 template <size_t I>
 Field<LightModel> switchField() {
