@@ -25,6 +25,9 @@
 #include <new>
 #include <string>
 
+// Set by the sanitizers' runtime when the program is built with them (absent otherwise).
+extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
+
 namespace headless::foreign {
 
 namespace {
@@ -85,6 +88,9 @@ void writeAll(int fd, const std::string& text) {
 // child ends with its parent, and its address space may grow by `budget` bytes only, so that a file
 // declaring absurd counts makes the reader's allocation fail instead of eating the machine's memory.
 void prepareChild(uint64_t budget, pid_t parent) {
+    // Likewise a sanitizer's report of a reader fault ends the child without the parent's death
+    // callback (a fuzzer's would record the parent's current input as a finding of its own).
+    if (__sanitizer_set_death_callback) __sanitizer_set_death_callback(nullptr);
     for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS, SIGXCPU})
         ::signal(signal, SIG_DFL);
     const rlimit noCore{0, 0};

@@ -17,12 +17,14 @@ namespace headless::document {
 
 namespace {
 
-// Unique ids within one table.
+// Unique ids within one table. Ids are compared as the document holds them (utf8Text), so that
+// names differing only in bytes that are not UTF-8 do not end up as one id.
 class IdSet {
 public:
     bool take(const std::string& id) { return !id.empty() && used_.insert(id).second; }
     // wanted when free; else wanted#2, wanted#3 ... (fallback#1, #2 ... for an empty wish).
-    std::string claim(const std::string& wanted, const std::string& fallback) {
+    std::string claim(const std::string& wish, const std::string& fallback) {
+        const std::string wanted = utf8Text(wish);
         if (take(wanted)) return wanted;
         const std::string base = wanted.empty() ? fallback : wanted;
         for (int n = wanted.empty() ? 1 : 2;; ++n) {
@@ -114,8 +116,8 @@ SceneModel Capture::capture() {
     IdSet ids;
     std::vector<bool> named(nodes_.size(), false);
     for (size_t i = 0; i < nodes_.size(); ++i) {
-        if (ids.take(textOf(nodes_[i]->GetName()))) {
-            model_.nodes[i].id = nodes_[i]->GetName();
+        if (std::string id = utf8Text(textOf(nodes_[i]->GetName())); ids.take(id)) {
+            model_.nodes[i].id = std::move(id);
             named[i] = true;
         }
     }
@@ -128,18 +130,19 @@ SceneModel Capture::capture() {
     model_.renderSize = std::make_pair(host_.GetRendWidth(), host_.GetRendHeight());
     model_.time = host_.GetTime();
 
+    // Layers are named by nodes and listed once, by their names as the document holds them.
     std::unordered_set<std::string> layerNames;
-    for (Layer* layer : scene_.layers()) {
-        if (!layerNames.insert(layer->GetName()).second) continue;
-        model_.layers.push_back({layer->GetName(), layer->IsHidden()});
-    }
+    auto listLayer = [&](ILayer* layer) {
+        if (std::string name = utf8Text(layer->GetName()); layerNames.insert(name).second)
+            model_.layers.push_back({std::move(name), layer->IsHidden()});
+    };
+    for (Layer* layer : scene_.layers()) listLayer(layer);
     for (size_t i = 0; i < nodes_.size(); ++i) {
         NodeModel captured = node(nodes_[i]);
         captured.id = std::move(model_.nodes[i].id);
         model_.nodes[i] = std::move(captured);
         // A layer the scene does not list (made elsewhere) is listed with the nodes on it.
-        if (ILayer* layer = nodes_[i]->GetLayer(); layer && layerNames.insert(layer->GetName()).second)
-            model_.layers.push_back({layer->GetName(), layer->IsHidden()});
+        if (ILayer* layer = nodes_[i]->GetLayer()) listLayer(layer);
     }
     for (int i = 0; i < host_.GetSelNodeCount(); ++i)
         if (const int index = nodeIndex(host_.GetSelNode(i)); index >= 0) model_.selection.push_back(index);
@@ -172,7 +175,7 @@ NodeModel Capture::node(INode* inode) {
     if (parent && !parent->IsRootNode()) out.parent = nodeIndex(parent);
     if (Object* o = inode->GetObjectRef()) out.object = object(o, model_.nodes[nodeIndex(inode)].id);
     if (Mtl* mtl = inode->GetMtl()) out.material = material(mtl);
-    if (ILayer* layer = inode->GetLayer(); layer && layer != scene_.defaultLayer()) out.layer = layer->GetName();
+    if (ILayer* layer = inode->GetLayer(); layer && layer != scene_.defaultLayer()) out.layer = utf8Text(layer->GetName());
 
     auto* node = dynamic_cast<Node*>(inode);
     if (node && node->track().IsAnimated()) {

@@ -293,17 +293,32 @@ void JsonWriter::string(std::string_view text) {
     quoted(text);
 }
 
-void JsonWriter::quoted(std::string_view text) {
-    static const char kHex[] = "0123456789abcdef";
-    buffer_ += '"';
-    // Text that is not UTF-8 (names come from foreign files) keeps its valid parts; each byte that
-    // starts no valid sequence becomes U+FFFD, so that the document stays readable JSON.
-    const bool valid = simdjson::validate_utf8(text.data(), text.size());
+std::string utf8Text(std::string_view text) {
+    if (simdjson::validate_utf8(text.data(), text.size())) return std::string(text);
+    std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
+        const size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+        if (length > 0 && i + length <= text.size() && simdjson::validate_utf8(text.data() + i, length)) {
+            out.append(text.data() + i, length);
+            i += length - 1;
+        } else {
+            out += "\xEF\xBF\xBD";
+        }
+    }
+    return out;
+}
+
+void JsonWriter::quoted(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string repaired;
+    if (!simdjson::validate_utf8(text.data(), text.size())) text = repaired = utf8Text(text);
+    buffer_ += '"';
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
         if (c == '"' || c == '\\') {
             buffer_ += '\\';
-            buffer_ += static_cast<char>(c);
+            buffer_ += ch;
         } else if (c < 0x20) {
             switch (c) {
             case '\n': buffer_ += "\\n"; break;
@@ -316,16 +331,8 @@ void JsonWriter::quoted(std::string_view text) {
                 buffer_ += kHex[c >> 4];
                 buffer_ += kHex[c & 15];
             }
-        } else if (c < 0x80 || valid) {
-            buffer_ += static_cast<char>(c);
         } else {
-            size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-            if (length > 1 && i + length <= text.size() && simdjson::validate_utf8(text.data() + i, length)) {
-                buffer_.append(text.data() + i, length);
-                i += length - 1;
-            } else {
-                buffer_ += "\xEF\xBF\xBD";
-            }
+            buffer_ += ch;
         }
     }
     buffer_ += '"';

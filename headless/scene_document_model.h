@@ -285,6 +285,10 @@ void writeScene(const SceneModel& model, const std::function<void(const char*, s
 
 // ---- Names shared by reading, writing and capturing ----
 
+// Text as documents hold it: text that is not UTF-8 (names from foreign files) keeps its valid
+// parts, and each byte that starts no valid sequence becomes U+FFFD.
+std::string utf8Text(std::string_view text);
+
 // Parameter types: "float", "int", "bool", "point3", "color", "angle", "percent", "world",
 // "string", "filename", "node", "material", "map"; tables add "[]" ("node[]").
 std::string paramTypeName(ParamType2 type);

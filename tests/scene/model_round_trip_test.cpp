@@ -249,15 +249,18 @@ TEST(SceneDocumentModel, SavedTextKeepsNumberArraysOnOneLine) {
 }
 
 // Names that are not UTF-8 (foreign files bring them) keep their valid parts; each stray byte is
-// saved as U+FFFD, so that the document stays JSON. Control characters are escaped.
+// saved as U+FFFD, so that the document stays JSON. Control characters are escaped. Two nodes and
+// layers whose names differ only in stray bytes stay two nodes with ids of their own.
 TEST(SceneDocumentModel, NamesThatAreNotUtf8SaveAsReplacementCharacters) {
     Host host;
-    host.scene().createNode("caf\xC3\xA9 \xFF\xC3 tab\t");
+    for (const char* name : {"caf\xC3\xA9 \xFF\xC3 tab\t", "caf\xC3\xA9 \xFE\xC3 tab\t"})
+        host.scene().createNode(name)->SetLayer(host.scene().newLayer(name));
     const std::string saved = saveSceneDocumentText(host);
     Host again;
     loadSceneDocumentText(again, saved);
-    ASSERT_EQ(again.scene().nodes().size(), 1u);
-    EXPECT_STREQ(again.GetRootNode()->GetChildNode(0)->GetName(), "caf\xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD tab\t");
+    ASSERT_EQ(again.scene().nodes().size(), 2u);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_STREQ(again.GetRootNode()->GetChildNode(i)->GetName(), "caf\xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD tab\t");
 }
 
 // Integers too long for 64 bits are numbers like any other (read as doubles); a number beyond any
