@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -223,10 +224,11 @@ void buildGeometry(foreign::ReadState& state, const aiNode& source) {
     for (unsigned i = 0; i < source.mNumChildren; ++i) buildGeometry(state, *source.mChildren[i]);
 }
 
-// Whether the file opens with the PLY signature but its header never ends: no "end_header" word
-// anywhere in it. Assimp's PLY reader never returns on such a file, so it is refused beforehand. The
-// file is scanned in blocks, and the scan stops at the first "end_header", which in a sound file
-// closes its short text header.
+// Whether the file opens with the PLY signature but its header never ends: no line starts with the
+// word "end_header". Assimp's PLY reader never returns on such a file (a header whose "end_header"
+// stands after other words on its line included), so it is refused beforehand. Lines end as the
+// reader takes them to (CR, LF, form feed or NUL) and may start with spaces or tabs. The file is
+// scanned in blocks, and the scan stops at the end of the header, which in a sound file is short.
 bool plyHeaderNeverEnds(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     // The reader takes any file that opens with these three letters, whatever follows them.
@@ -234,23 +236,26 @@ bool plyHeaderNeverEnds(const std::filesystem::path& path) {
     if (!in.read(head, 3) || std::tolower(static_cast<unsigned char>(head[0])) != 'p' || std::tolower(static_cast<unsigned char>(head[1])) != 'l' || std::tolower(static_cast<unsigned char>(head[2])) != 'y')
         return false;
     constexpr std::string_view kEnd = "end_header";
-    // The characters the reader takes to end a word (a vertical tab is not one of them).
-    auto separates = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\0'; };
-    std::string window(1, ' ');  // the character before the block, then the block
+    auto endsLine = [](char c) { return c == '\r' || c == '\n' || c == '\f' || c == '\0'; };
+    // How much of the word the current line has matched so far; kNoMatch once it cannot start with
+    // it (the first line, which holds the signature, never does).
+    constexpr size_t kNoMatch = SIZE_MAX;
+    size_t matched = kNoMatch;
     std::vector<char> block(64 * 1024);
     for (;;) {
         in.read(block.data(), static_cast<std::streamsize>(block.size()));
         const std::size_t got = static_cast<std::size_t>(in.gcount());
-        if (got == 0) return true;
-        window.append(block.data(), got);
-        for (std::size_t at = window.find(kEnd, 1); at != std::string::npos; at = window.find(kEnd, at + 1)) {
-            const std::size_t after = at + kEnd.size();
-            if (!separates(window[at - 1])) continue;
-            if (after < window.size() ? separates(window[after]) : in.peek() == EOF || separates(char(in.peek())))
-                return false;
+        if (got == 0) return matched != kEnd.size();
+        for (std::size_t i = 0; i < got; ++i) {
+            const char c = block[i];
+            if (matched == kEnd.size()) {
+                if (c == ' ' || c == '\t' || endsLine(c)) return false;
+                matched = kNoMatch;
+            }
+            if (endsLine(c)) matched = 0;
+            else if (matched != kNoMatch && !(matched == 0 && (c == ' ' || c == '\t')))
+                matched = c == kEnd[matched] ? matched + 1 : kNoMatch;
         }
-        // Keep enough of the tail to find a word cut by the block boundary, with the character before it.
-        window.erase(0, window.size() > kEnd.size() ? window.size() - kEnd.size() : 0);
     }
 }
 

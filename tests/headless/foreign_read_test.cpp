@@ -308,6 +308,7 @@ TEST(ForeignRead, RefusesBrokenFilesWithoutTouchingTheScene) {
         // PLY headers that never end (the reader would never return).
         scratch.file("unended.ply", "ply\nformat ascii 1.0\nelement vertex 0\nproperty float x\n"),
         scratch.file("glued.ply", "ply\nformat ascii 1.0\nelement vertex 0\nproperty list uchar int vertex_end_header\n"),
+        scratch.file("midline.ply", "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\n6 1 end_header\n1\n"),
         // A face without corners (the triangulation would abort the process).
         scratch.file("cornerless.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
                      "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
@@ -322,6 +323,8 @@ TEST(ForeignRead, RefusesBrokenFilesWithoutTouchingTheScene) {
             const std::string message = e.what();
             EXPECT_FALSE(message.empty()) << file;
             EXPECT_EQ(message.find('\n'), std::string::npos) << file << ": " << message;
+            // Refused for what the file is, not stopped by the time limit.
+            EXPECT_EQ(message.find("took longer"), std::string::npos) << file << ": " << message;
         }
         EXPECT_TRUE(host.scene().nodes().empty()) << file;
     }
