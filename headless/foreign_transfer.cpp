@@ -151,9 +151,12 @@ public:
     void value(T& v) {
         std::memcpy(static_cast<void*>(&v), take(sizeof v), sizeof v);
     }
+    // An absent array takes no bytes, whatever the count it would have (a mesh's arrays it does not
+    // have are as long as its vertices), so the count is checked against the bytes left only when
+    // the array is there.
     template <class T>
     void array(T*& items, std::size_t count) {
-        if (count > remaining() / sizeof(T)) fail();
+        if (count > std::numeric_limits<std::size_t>::max() / sizeof(T)) fail();
         raw(items, count * sizeof(T));
     }
     template <class T>

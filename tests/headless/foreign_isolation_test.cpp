@@ -86,8 +86,15 @@ std::unique_ptr<aiScene> fullScene() {
     mesh->mBones[0]->mName = aiString("Arm");
     mesh->mBones[0]->mNumWeights = 2;
     mesh->mBones[0]->mWeights = new aiVertexWeight[2]{{0, 1.0f}, {2, 0.5f}};
-    scene->mNumMeshes = 1;
-    scene->mMeshes = new aiMesh*[1]{mesh};
+    // A point cloud without colours or texture coordinates: arrays it does not have are as long as
+    // its points, and longer than all the bytes that follow them.
+    auto* cloud = new aiMesh();
+    cloud->mName = aiString("Cloud");
+    cloud->mPrimitiveTypes = aiPrimitiveType_POINT;
+    cloud->mNumVertices = 400;
+    cloud->mVertices = new aiVector3D[400];
+    scene->mNumMeshes = 2;
+    scene->mMeshes = new aiMesh*[2]{mesh, cloud};
 
     auto* material = new aiMaterial();
     const aiString name("Red"), file("red.png");
@@ -173,6 +180,7 @@ TEST(ReaderProcess, TheSceneArrivesWhole) {
     EXPECT_EQ(mesh.mFaces[0].mIndices[2], 2u);
     EXPECT_EQ(mesh.mNumUVComponents[2], 2u);
     EXPECT_EQ(mesh.mTextureCoords[0], nullptr);
+    EXPECT_EQ(copy->mMeshes[1]->mNumVertices, 400u);
     EXPECT_EQ(mesh.mBones[0]->mWeights[1].mWeight, 0.5f);
     aiString file;
     EXPECT_EQ(copy->mMaterials[0]->GetTexture(aiTextureType_DIFFUSE, 0, &file), AI_SUCCESS);
