@@ -7,6 +7,7 @@
 #include <assimp/Exporter.hpp>
 #include <assimp/IOStream.hpp>
 #include <assimp/IOSystem.hpp>
+#include <assimp/scene.h>
 
 #include <algorithm>
 #include <cctype>
@@ -23,6 +24,7 @@ struct FormatEntry {
     ForeignWriteFormat format;
     const char* exporterId;  // Assimp's id of the exporter
     bool lights;             // whether the exporter writes lights
+    bool quotes = true;      // whether the exporter can write a double quote in a text
 };
 
 const std::vector<FormatEntry>& formatTable() {
@@ -32,7 +34,8 @@ const std::vector<FormatEntry>& formatTable() {
         {{"dae", "Collada"}, "collada", true},
         {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", false},
         // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
-        {{"fbx", "FBX, ASCII"}, "fbxa", true},
+        // It writes texts between double quotes and fails, without saying why, on a text holding one.
+        {{"fbx", "FBX, ASCII"}, "fbxa", true, false},
     };
     return table;
 }
@@ -107,6 +110,41 @@ private:
     std::deque<ForeignFile>& files_;
 };
 
+// The first text of the scene that holds a double quote (names of every kind, and the texts of the
+// materials, texture file names among them); empty when there is none.
+std::string textWithQuote(const aiScene& scene) {
+    std::string found;
+    auto check = [&](const aiString& text) {
+        if (found.empty() && std::memchr(text.data, '"', text.length)) found.assign(text.data, text.length);
+    };
+    auto node = [&](auto& self, const aiNode& n) -> void {
+        check(n.mName);
+        for (unsigned i = 0; i < n.mNumChildren; ++i) self(self, *n.mChildren[i]);
+    };
+    if (scene.mRootNode) node(node, *scene.mRootNode);
+    for (unsigned i = 0; i < scene.mNumMeshes; ++i) {
+        check(scene.mMeshes[i]->mName);
+        for (unsigned b = 0; b < scene.mMeshes[i]->mNumBones; ++b) check(scene.mMeshes[i]->mBones[b]->mName);
+    }
+    for (unsigned i = 0; i < scene.mNumMaterials; ++i) {
+        const aiMaterial& material = *scene.mMaterials[i];
+        for (unsigned p = 0; p < material.mNumProperties; ++p) {
+            const aiMaterialProperty& property = *material.mProperties[p];
+            aiString text;
+            if (property.mType == aiPTI_String &&
+                material.Get(property.mKey.C_Str(), property.mSemantic, property.mIndex, text) == AI_SUCCESS)
+                check(text);
+        }
+    }
+    for (unsigned i = 0; i < scene.mNumAnimations; ++i) {
+        check(scene.mAnimations[i]->mName);
+        for (unsigned c = 0; c < scene.mAnimations[i]->mNumChannels; ++c) check(scene.mAnimations[i]->mChannels[c]->mNodeName);
+    }
+    for (unsigned i = 0; i < scene.mNumLights; ++i) check(scene.mLights[i]->mName);
+    for (unsigned i = 0; i < scene.mNumCameras; ++i) check(scene.mCameras[i]->mName);
+    return found;
+}
+
 }  // namespace
 
 const std::vector<ForeignWriteFormat>& foreignWriteFormats() {
@@ -140,6 +178,11 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
     } catch (const std::exception& e) {
         throw ForeignWriteError(e.what());
     }
+
+    if (!format->quotes)
+        if (const std::string text = textWithQuote(*scene); !text.empty())
+            throw ForeignWriteError("\"" + text + "\": the " + format->format.extension +
+                                    " writer cannot write a double quote (rename it)");
 
     std::deque<ForeignFile> captured;
     Assimp::Exporter exporter;

@@ -305,6 +305,17 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
             EXPECT_EQ(back->mNumMeshes, 1u) << format.extension;
         }
     }
+    // A name with a double quote: written by every format but FBX, which says which name it cannot hold.
+    host.scene().nodes().front()->SetName("Tri \"one\"");
+    for (const ForeignWriteFormat& format : foreignWriteFormats()) {
+        try {
+            EXPECT_FALSE(renderForeignScene(host, "/nonexistent/model." + format.extension).empty());
+            EXPECT_NE(format.extension, "fbx");
+        } catch (const ForeignWriteError& e) {
+            EXPECT_EQ(format.extension, "fbx") << e.what();
+            EXPECT_NE(std::string(e.what()).find("\"Tri \"one\"\": the fbx writer cannot write a double quote"), std::string::npos) << e.what();
+        }
+    }
     try {
         renderForeignScene(host, "model.xyz");
         FAIL() << "an unknown extension is refused";
