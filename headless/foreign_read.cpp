@@ -7,11 +7,6 @@
 #include "headless/objects.h"
 #include "headless/scene_node.h"
 
-#include <assimp/Importer.hpp>
-#include <assimp/ProgressHandler.hpp>
-#include <assimp/config.h>
-#include <assimp/postprocess.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -19,7 +14,6 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <new>
 #include <numbers>
 #include <sstream>
 #include <string_view>
@@ -46,36 +40,6 @@ TimeValue secondsToTicks(double seconds) {
 }
 
 namespace {
-
-// Forwards Assimp's progress (reading and post-processing, 0..1) as 0..80 percent; building the
-// scene takes the rest.
-class ProgressForwarder : public Assimp::ProgressHandler {
-public:
-    explicit ProgressForwarder(std::function<void(int)> report) : report_(std::move(report)) {}
-    bool Update(float fraction) override {
-        if (fraction >= 0.0f) {
-            const int percent = static_cast<int>(std::clamp(fraction, 0.0f, 1.0f) * 80.0f);
-            if (percent != last_) report_(last_ = percent);
-        }
-        return true;
-    }
-
-private:
-    std::function<void(int)> report_;
-    int last_ = -1;
-};
-
-// Assimp's message as one line: line breaks become spaces, runs of blanks one blank.
-std::string oneLine(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
-        out += c;
-    }
-    while (!out.empty() && out.back() == ' ') out.pop_back();
-    return out.empty() ? "the file could not be read" : out;
-}
 
 // A file root that is only a container: no geometry, lights or cameras of its own, no transform,
 // and not moved by the animation.
@@ -318,67 +282,24 @@ bool offFacesAreBad(const std::filesystem::path& path) {
     return false;
 }
 
-bool hasFaceWithoutCorners(const aiScene& ai) {
-    for (unsigned m = 0; m < ai.mNumMeshes; ++m) {
-        const aiMesh* mesh = ai.mMeshes[m];
-        if (!mesh) continue;
-        for (unsigned f = 0; f < mesh->mNumFaces; ++f)
-            if (mesh->mFaces && mesh->mFaces[f].mNumIndices == 0) return true;
-    }
-    return false;
-}
-
-// Post-processing Assimp runs on every file: polygons to triangles, primitive kinds in meshes of
-// their own (so points and lines can be left out), shared vertices joined, normals where the file
-// has none, meshes cut below the Zeq vertex limit, and the whole checked for bad indices.
-unsigned readFlags() {
-    return aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_JoinIdenticalVertices |
-           aiProcess_GenSmoothNormals | aiProcess_SplitLargeMeshes | aiProcess_ValidateDataStructure;
-}
-
 }  // namespace
 
 }  // namespace foreign
 
-ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path, const ForeignReadOptions& options) {
+namespace foreign {
+
+void checkBeforeReading(const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) throw ForeignSceneError("cannot open: No such file or directory");
     if (std::filesystem::is_directory(path, ec)) throw ForeignSceneError("is a directory, not a file");
-    if (foreign::plyHeaderNeverEnds(path)) throw ForeignSceneError("PLY header without its end_header line");
-    if (foreign::offFacesAreBad(path))
-        throw ForeignSceneError("OFF face with no corners or naming a vertex the file does not have");
-    if (foreign::plyElementLineIsBad(path))
+    if (plyHeaderNeverEnds(path)) throw ForeignSceneError("PLY header without its end_header line");
+    if (offFacesAreBad(path)) throw ForeignSceneError("OFF face with no corners or naming a vertex the file does not have");
+    if (plyElementLineIsBad(path))
         throw ForeignSceneError("PLY header has a malformed element line or more elements than the file has bytes");
+}
 
-    const uint64_t fileSize = std::filesystem::file_size(path, ec);
-    const uint64_t mebibytes = ec ? 0 : fileSize >> 20;
-    foreign::ChildLimits limits;
-    limits.memoryBudget = options.memoryBudget ? options.memoryBudget : foreign::kBaseMemoryBudget + 64 * (ec ? 0 : fileSize);
-    limits.seconds = options.timeLimit > 0 ? options.timeLimit : foreign::kBaseTimeLimit + double(mebibytes);
-    // The reader runs in a child process: whatever a damaged file does to it, this process only
-    // receives the scene or the reason there is none.
-    const std::shared_ptr<const aiScene> owned = foreign::readInChildProcess(
-        [&](int sceneFd) {
-            // Never deleted: the child process ends once the scene is handed over, and freeing a
-            // large scene piece by piece would only delay that.
-            Assimp::Importer& importer = *new Assimp::Importer();
-            if (options.progress) importer.SetProgressHandler(new foreign::ProgressForwarder(options.progress));
-            importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, static_cast<int>(foreign::kMaxMeshVertices));
-            importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, static_cast<int>(foreign::kMaxMeshTriangles));
-            // Read first, post-process after the faces are checked: Assimp's triangulation aborts on a
-            // face without corners (a damaged PLY file, for one).
-            const aiScene* read = importer.ReadFile(path.string(), 0);
-            if (read && foreign::hasFaceWithoutCorners(*read)) throw ForeignSceneError("a face without corners");
-            if (read) read = importer.ApplyPostProcessing(foreign::readFlags());
-            if (!read) {
-                const std::string why = importer.GetErrorString();
-                if (why.find("bad_alloc") != std::string::npos) throw std::bad_alloc();
-                throw ForeignSceneError(foreign::oneLine(why));
-            }
-            foreign::packScene(*read, sceneFd);
-        },
-        limits);
-    const aiScene* ai = owned.get();
+ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignReadOptions& options) {
+    const aiScene* ai = &read;
     if (!ai->mRootNode) throw ForeignSceneError("the file holds no scene");
     if ((ai->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && ai->mNumMeshes == 0)
         throw ForeignSceneError("the file holds no geometry (the reader marked the scene incomplete)");
@@ -425,6 +346,23 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
                                   std::to_string(foreign::kMaxMeshVertices) + " vertices per mesh");
     if (options.progress) options.progress(100);
     return report;
+}
+
+}  // namespace foreign
+
+ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path, const ForeignReadOptions& options) {
+    foreign::checkBeforeReading(path);
+    std::error_code ec;
+    const uint64_t fileSize = std::filesystem::file_size(path, ec);
+    const uint64_t mebibytes = ec ? 0 : fileSize >> 20;
+    foreign::ChildLimits limits;
+    limits.memoryBudget = options.memoryBudget ? options.memoryBudget : foreign::kBaseMemoryBudget + 64 * (ec ? 0 : fileSize);
+    limits.seconds = options.timeLimit > 0 ? options.timeLimit : foreign::kBaseTimeLimit + double(mebibytes);
+    // The reader runs in a child process: whatever a damaged file does to it, this process only
+    // receives the scene or the reason there is none.
+    const std::shared_ptr<const aiScene> owned = foreign::readInChildProcess(
+        [&](int sceneFd) { foreign::readWithAssimp(path, options, sceneFd); }, limits);
+    return foreign::buildFromScene(host, *owned, options);
 }
 
 }  // namespace headless

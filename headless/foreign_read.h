@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -97,6 +98,16 @@ struct BorrowedArray {
     void (*clear)(void* at, std::size_t count);
 };
 using BorrowedArrays = std::vector<BorrowedArray>;
+
+// foreign_read.cpp: the checks of a file before it is read (refusing at once what a reader would
+// never finish), and the host scene built from a scene read (ForeignSceneError for a scene the loader
+// refuses).
+void checkBeforeReading(const std::filesystem::path& path);
+ForeignReadReport buildFromScene(Host& host, const aiScene& ai, const ForeignReadOptions& options);
+
+// foreign_read_assimp.cpp: reads the file with Assimp and packs the scene into `sceneFd` (what the
+// reading process runs); ForeignSceneError with Assimp's reason when it cannot.
+void readWithAssimp(const std::filesystem::path& path, const ForeignReadOptions& options, int sceneFd);
 
 // foreign_read_material.cpp: names of the embedded textures (and their bytes into the report).
 void nameEmbeddedTextures(ReadState& state);

@@ -1,0 +1,89 @@
+// The read of a foreign file with Assimp, as the reading process runs it: the file is read, its faces
+// checked, post-processed and packed for the loader. It depends on Assimp and the hand-over only, so
+// that a reader program can run it too.
+#include "headless/foreign_read.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
+#include <assimp/config.h>
+#include <assimp/postprocess.h>
+
+#include <algorithm>
+#include <new>
+#include <string>
+
+namespace headless::foreign {
+
+namespace {
+
+// Forwards Assimp's progress (reading and post-processing, 0..1) as 0..80 percent; building the
+// scene takes the rest.
+class ProgressForwarder : public Assimp::ProgressHandler {
+public:
+    explicit ProgressForwarder(std::function<void(int)> report) : report_(std::move(report)) {}
+    bool Update(float fraction) override {
+        if (fraction >= 0.0f) {
+            const int percent = static_cast<int>(std::clamp(fraction, 0.0f, 1.0f) * 80.0f);
+            if (percent != last_) report_(last_ = percent);
+        }
+        return true;
+    }
+
+private:
+    std::function<void(int)> report_;
+    int last_ = -1;
+};
+
+// Assimp's message as one line: line breaks become spaces, runs of blanks one blank.
+std::string oneLine(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+        out += c;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out.empty() ? "the file could not be read" : out;
+}
+
+bool hasFaceWithoutCorners(const aiScene& ai) {
+    for (unsigned m = 0; m < ai.mNumMeshes; ++m) {
+        const aiMesh* mesh = ai.mMeshes[m];
+        if (!mesh) continue;
+        for (unsigned f = 0; f < mesh->mNumFaces; ++f)
+            if (mesh->mFaces && mesh->mFaces[f].mNumIndices == 0) return true;
+    }
+    return false;
+}
+
+// Post-processing Assimp runs on every file: polygons to triangles, primitive kinds in meshes of
+// their own (so points and lines can be left out), shared vertices joined, normals where the file
+// has none, meshes cut below the Zeq vertex limit, and the whole checked for bad indices.
+unsigned readFlags() {
+    return aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_JoinIdenticalVertices |
+           aiProcess_GenSmoothNormals | aiProcess_SplitLargeMeshes | aiProcess_ValidateDataStructure;
+}
+
+}  // namespace
+
+void readWithAssimp(const std::filesystem::path& path, const ForeignReadOptions& options, int sceneFd) {
+    // Never deleted: the reading process ends once the scene is handed over, and freeing a large
+    // scene piece by piece would only delay that.
+    Assimp::Importer& importer = *new Assimp::Importer();
+    if (options.progress) importer.SetProgressHandler(new ProgressForwarder(options.progress));
+    importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, static_cast<int>(kMaxMeshVertices));
+    importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, static_cast<int>(kMaxMeshTriangles));
+    // Read first, post-process after the faces are checked: Assimp's triangulation aborts on a face
+    // without corners (a damaged PLY file, for one).
+    const aiScene* read = importer.ReadFile(path.string(), 0);
+    if (read && hasFaceWithoutCorners(*read)) throw ForeignSceneError("a face without corners");
+    if (read) read = importer.ApplyPostProcessing(readFlags());
+    if (!read) {
+        const std::string why = importer.GetErrorString();
+        if (why.find("bad_alloc") != std::string::npos) throw std::bad_alloc();
+        throw ForeignSceneError(oneLine(why));
+    }
+    packScene(*read, sceneFd);
+}
+
+}  // namespace headless::foreign
