@@ -284,10 +284,6 @@ bool offFacesAreBad(const std::filesystem::path& path) {
 
 }  // namespace
 
-}  // namespace foreign
-
-namespace foreign {
-
 void checkBeforeReading(const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) throw ForeignSceneError("cannot open: No such file or directory");
