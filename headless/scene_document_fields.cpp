@@ -391,6 +391,21 @@ struct RefList {
     }
 };
 
+// A value written as a JSON object of the fields of its table.
+template <class M, const auto& kFields>
+struct TableCodec {
+    static M read(Reader& r, const Item& item) {
+        M model;
+        readObject(r, item, Bound<M>{kFields, &model});
+        return model;
+    }
+    static void write(Writer& w, const M& model) {
+        w.out.beginObject();
+        writeFields(w, Fields<M>(kFields), model);
+        w.out.endObject();
+    }
+};
+
 // A list of entries, each an object read and written through its own table.
 template <class M>
 struct List {
@@ -1001,29 +1016,39 @@ struct Edges {
     static void set(Face& f, int64_t v) { f.flags = (f.flags & ~EDGE_ALL) | static_cast<uint32_t>(v); }
 };
 
-// One map channel of a mesh.
-struct ChannelReading {
+// One map channel of a mesh (writing only reads through the pointer).
+struct Channel {
     Mesh* mesh;
     int channel = 0;
+    MeshMap& map() const { return mesh->Map(channel); }
 };
 
-const Field<ChannelReading> kChannelFields[] = {
+// The flags of a channel that the document leaves out.
+uint32_t usualFlags(const MeshMap& map) { return map.tf.empty() ? 0u : uint32_t(MESHMAP_USED); }
+
+const Field<Channel> kChannelFields[] = {
     {"channel", true,
-     [](Reader&, const Item& item, ChannelReading& c) {
+     [](Reader&, const Item& item, Channel& c) {
          c.channel = item.intValue(0, kMaxMapChannels - 1);
          if (c.channel >= c.mesh->getNumMaps()) c.mesh->setNumMaps(c.channel + 1, true);
      },
-     nullptr, nullptr},
+     nullptr, [](Writer& w, const Channel& c) { w.out.integer(c.channel); }},
     {"vertices", false,
-     [](Reader&, const Item& item, ChannelReading& c) {
-         MeshMap& map = c.mesh->Map(c.channel);
+     [](Reader&, const Item& item, Channel& c) {
+         MeshMap& map = c.map();
          map.tv.clear();
          item.forEach([&](const Item& v) { map.tv.push_back(readPoint(v, true)); });
      },
-     nullptr, nullptr},
+     nullptr,
+     [](Writer& w, const Channel& c) {
+         w.out.beginArray();
+         // Texture coordinates usually have no third component; it is written only when set.
+         for (const UVVert& uv : c.map().tv) writePoint(w, uv, true);
+         w.out.endArray();
+     }},
     {"faces", false,
-     [](Reader&, const Item& item, ChannelReading& c) {
-         MeshMap& map = c.mesh->Map(c.channel);
+     [](Reader&, const Item& item, Channel& c) {
+         MeshMap& map = c.map();
          map.tf.clear();
          item.forEach([&](const Item& face) { readTriangle(face, map.tv.size(), "channel vertex", map.tf.emplace_back().t); });
          const size_t count = map.tf.size(), faceCount = c.mesh->faces.size();
@@ -1031,67 +1056,69 @@ const Field<ChannelReading> kChannelFields[] = {
              item.fail(std::to_string(count) + " channel faces for " + std::to_string(faceCount) +
                        " mesh faces (a channel has one face per mesh face)");
      },
-     nullptr, nullptr},
-    {"flags", false, [](Reader&, const Item& item, ChannelReading& c) { c.mesh->Map(c.channel).flags = item.id(); }, nullptr,
-     nullptr, [](ChannelReading& c) { c.mesh->Map(c.channel).flags = c.mesh->Map(c.channel).tf.empty() ? 0 : MESHMAP_USED; }},
+     nullptr,
+     [](Writer& w, const Channel& c) {
+         w.out.beginArray();
+         for (const TVFace& f : c.map().tf) writeTriangle(w, f.t);
+         w.out.endArray();
+     }},
+    {"flags", false, [](Reader&, const Item& item, Channel& c) { c.map().flags = item.id(); },
+     [](const Channel& c) { return c.map().flags == usualFlags(c.map()); },
+     [](Writer& w, const Channel& c) { w.out.integer(c.map().flags); },
+     [](Channel& c) { c.map().flags = usualFlags(c.map()); }},
 };
 
-void writeChannels(Writer& w, const Mesh& mesh) {
-    w.out.beginArray();
+// The channels that hold anything, which are written.
+std::vector<int> usedChannels(const Mesh& mesh) {
+    std::vector<int> used;
     for (int c = 0; c < mesh.getNumMaps() && c < kMaxMapChannels; ++c) {
         const MeshMap& map = mesh.Map(c);
-        if (map.flags == 0 && map.tv.empty() && map.tf.empty()) continue;
-        w.out.beginObject();
-        w.out.key("channel");
-        w.out.integer(c);
-        w.out.key("vertices");
-        w.out.beginArray();
-        // Texture coordinates usually have no third component; it is written only when set.
-        for (const UVVert& uv : map.tv) writePoint(w, uv, true);
-        w.out.endArray();
-        w.out.key("faces");
-        w.out.beginArray();
-        for (const TVFace& f : map.tf) writeTriangle(w, f.t);
-        w.out.endArray();
-        if (map.flags != (map.tf.empty() ? 0u : uint32_t(MESHMAP_USED))) {
-            w.out.key("flags");
-            w.out.integer(map.flags);
-        }
-        w.out.endObject();
+        if (map.flags != 0 || !map.tv.empty() || !map.tf.empty()) used.push_back(c);
     }
-    w.out.endArray();
-}
-
-bool hasChannels(const Mesh& mesh) {
-    for (int c = 0; c < mesh.getNumMaps() && c < kMaxMapChannels; ++c) {
-        const MeshMap& map = mesh.Map(c);
-        if (map.flags != 0 || !map.tv.empty() || !map.tf.empty()) return true;
-    }
-    return false;
+    return used;
 }
 
 // Explicit normals: the values, per face the normal id of each corner (-1: none), which normals
 // are explicit (true: all, the default; false: none; or their ids), the specified corners per face
 // as bits (1 corner 0, 2 corner 1, 4 corner 2; default all) and the flags.
+// Writing only reads through the mesh pointer.
 struct NormalsModel {
     Mesh* mesh = nullptr;
     bool allExplicit = true;
     std::vector<int> explicitIds;
+    MeshNormalSpec& spec() const { return *mesh->GetSpecifiedNormals(); }
 };
+
+constexpr uint32_t kUsualNormalFlags = MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED;
+
+int explicitCount(const MeshNormalSpec& specified) {
+    int count = 0;
+    for (int i = 0; i < specified.GetNumNormals(); ++i) count += specified.GetNormalExplicit(i) ? 1 : 0;
+    return count;
+}
+
+int specifiedBits(const MeshNormalFace& f) {
+    return (f.GetSpecified(0) ? 1 : 0) | (f.GetSpecified(1) ? 2 : 0) | (f.GetSpecified(2) ? 4 : 0);
+}
 
 const Field<NormalsModel> kNormalFields[] = {
     {"values", false,
      [](Reader&, const Item& item, NormalsModel& n) {
          std::vector<Point3> values;
          item.forEach([&](const Item& v) { values.push_back(readPoint(v)); });
-         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
+         MeshNormalSpec& specified = n.spec();
          specified.SetNumNormals(static_cast<int>(values.size()));
          for (size_t i = 0; i < values.size(); ++i) specified.Normal(static_cast<int>(i)) = values[i];
      },
-     nullptr, nullptr},
+     nullptr,
+     [](Writer& w, const NormalsModel& n) {
+         w.out.beginArray();
+         for (int i = 0; i < n.spec().GetNumNormals(); ++i) writePoint(w, n.spec().Normal(i));
+         w.out.endArray();
+     }},
     {"faces", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
+         MeshNormalSpec& specified = n.spec();
          const size_t normalCount = static_cast<size_t>(specified.GetNumNormals());
          std::vector<MeshNormalFace> faces;
          item.forEach([&](const Item& face) {
@@ -1115,7 +1142,16 @@ const Field<NormalsModel> kNormalFields[] = {
          specified.SetNumFaces(static_cast<int>(faces.size()));
          for (size_t i = 0; i < faces.size(); ++i) specified.Face(static_cast<int>(i)) = faces[i];
      },
-     nullptr, nullptr},
+     nullptr,
+     [](Writer& w, const NormalsModel& n) {
+         w.out.beginArray();
+         for (int i = 0; i < n.spec().GetNumFaces(); ++i) {
+             w.out.beginArray(true);
+             for (int k = 0; k < 3; ++k) w.out.integer(n.spec().Face(i).GetNormalID(k));
+             w.out.endArray();
+         }
+         w.out.endArray();
+     }},
     {"explicit", false,
      [](Reader&, const Item& item, NormalsModel& n) {
          if (item.isBool()) {
@@ -1123,7 +1159,7 @@ const Field<NormalsModel> kNormalFields[] = {
              return;
          }
          n.allExplicit = false;
-         const size_t normalCount = static_cast<size_t>(n.mesh->GetSpecifiedNormals()->GetNumNormals());
+         const size_t normalCount = static_cast<size_t>(n.spec().GetNumNormals());
          item.forEach([&](const Item& id) {
              const int value = id.intValue(0);
              if (static_cast<size_t>(value) >= normalCount)
@@ -1131,10 +1167,17 @@ const Field<NormalsModel> kNormalFields[] = {
              n.explicitIds.push_back(value);
          });
      },
-     nullptr, nullptr},
+     [](const NormalsModel& n) { return explicitCount(n.spec()) == n.spec().GetNumNormals(); },
+     [](Writer& w, const NormalsModel& n) {
+         if (explicitCount(n.spec()) == 0) return w.out.boolean(false);
+         w.out.beginArray(true);
+         for (int i = 0; i < n.spec().GetNumNormals(); ++i)
+             if (n.spec().GetNormalExplicit(i)) w.out.integer(i);
+         w.out.endArray();
+     }},
     {"specified", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
+         MeshNormalSpec& specified = n.spec();
          auto apply = [&](int face, int64_t bits) {
              for (int k = 0; k < 3; ++k) specified.Face(face).SpecifyNormalID(k, (bits >> k) & 1);
          };
@@ -1151,74 +1194,34 @@ const Field<NormalsModel> kNormalFields[] = {
              for (int i = 0; i < specified.GetNumFaces(); ++i) apply(i, bits);
          }
      },
-     nullptr, nullptr},
+     [](const NormalsModel& n) {
+         for (int i = 0; i < n.spec().GetNumFaces(); ++i)
+             if (specifiedBits(n.spec().Face(i)) != 7) return false;
+         return true;
+     },
+     [](Writer& w, const NormalsModel& n) {
+         w.out.beginArray(true);
+         for (int i = 0; i < n.spec().GetNumFaces(); ++i) w.out.integer(specifiedBits(n.spec().Face(i)));
+         w.out.endArray();
+     }},
     {"flags", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
-         specified.ClearFlag(0xFFFFFFFFu);
-         specified.SetFlag(item.id());
+         n.spec().ClearFlag(0xFFFFFFFFu);
+         n.spec().SetFlag(item.id());
      },
-     nullptr, nullptr},
+     [](const NormalsModel& n) { return n.spec().GetFlags() == kUsualNormalFlags; },
+     [](Writer& w, const NormalsModel& n) { w.out.integer(n.spec().GetFlags()); }},
 };
 
 void readNormals(Reader& r, const Item& item, Mesh& mesh) {
     mesh.SpecifyNormals();
     MeshNormalSpec& specified = *mesh.GetSpecifiedNormals();
     specified.ClearFlag(0xFFFFFFFFu);
-    specified.SetFlag(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED);
+    specified.SetFlag(kUsualNormalFlags);
     NormalsModel normals{&mesh, true, {}};
     readObject(r, item, Bound<NormalsModel>{kNormalFields, &normals});
     for (int i = 0; i < specified.GetNumNormals(); ++i) specified.SetNormalExplicit(i, normals.allExplicit);
     for (int id : normals.explicitIds) specified.SetNormalExplicit(id, true);
-}
-
-void writeNormals(Writer& w, const MeshNormalSpec& specified) {
-    w.out.beginObject();
-    w.out.key("values");
-    w.out.beginArray();
-    int explicitCount = 0;
-    for (int i = 0; i < specified.GetNumNormals(); ++i) {
-        writePoint(w, specified.Normal(i));
-        explicitCount += specified.GetNormalExplicit(i) ? 1 : 0;
-    }
-    w.out.endArray();
-    w.out.key("faces");
-    w.out.beginArray();
-    bool allSpecified = true;
-    for (int i = 0; i < specified.GetNumFaces(); ++i) {
-        const MeshNormalFace& f = specified.Face(i);
-        w.out.beginArray(true);
-        for (int k = 0; k < 3; ++k) {
-            w.out.integer(f.GetNormalID(k));
-            allSpecified = allSpecified && f.GetSpecified(k);
-        }
-        w.out.endArray();
-    }
-    w.out.endArray();
-    if (explicitCount == 0 && specified.GetNumNormals() > 0) {
-        w.out.key("explicit");
-        w.out.boolean(false);
-    } else if (explicitCount != specified.GetNumNormals()) {
-        w.out.key("explicit");
-        w.out.beginArray(true);
-        for (int i = 0; i < specified.GetNumNormals(); ++i)
-            if (specified.GetNormalExplicit(i)) w.out.integer(i);
-        w.out.endArray();
-    }
-    if (!allSpecified) {
-        w.out.key("specified");
-        w.out.beginArray(true);
-        for (int i = 0; i < specified.GetNumFaces(); ++i) {
-            const MeshNormalFace& f = specified.Face(i);
-            w.out.integer((f.GetSpecified(0) ? 1 : 0) | (f.GetSpecified(1) ? 2 : 0) | (f.GetSpecified(2) ? 4 : 0));
-        }
-        w.out.endArray();
-    }
-    if (specified.GetFlags() != (MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED)) {
-        w.out.key("flags");
-        w.out.integer(specified.GetFlags());
-    }
-    w.out.endObject();
 }
 
 const Field<Mesh> kMeshFields[] = {
@@ -1271,8 +1274,8 @@ const Field<Mesh> kMeshFields[] = {
      [](Reader& r, const Item& item, Mesh& mesh) {
          std::vector<bool> seen(kMaxMapChannels, false);
          item.forEach([&](const Item& entry) {
-             ChannelReading channel{&mesh};
-             readObject(r, entry, Bound<ChannelReading>{kChannelFields, &channel});
+             Channel channel{&mesh};
+             readObject(r, entry, Bound<Channel>{kChannelFields, &channel});
              if (seen[channel.channel]) {
                  const Path path = childPath(entry, "channel");
                  Item(entry.value(), &path).fail("channel " + std::to_string(channel.channel) + " is given twice");
@@ -1280,24 +1283,14 @@ const Field<Mesh> kMeshFields[] = {
              seen[channel.channel] = true;
          });
      },
-     [](const Mesh& mesh) { return !hasChannels(mesh); }, writeChannels},
+     [](const Mesh& mesh) { return usedChannels(mesh).empty(); },
+     [](Writer& w, const Mesh& mesh) {
+         w.out.beginArray();
+         for (int c : usedChannels(mesh)) TableCodec<Channel, kChannelFields>::write(w, {const_cast<Mesh*>(&mesh), c});
+         w.out.endArray();
+     }},
     {"normals", false, readNormals, [](const Mesh& mesh) { return mesh.GetSpecifiedNormals() == nullptr; },
-     [](Writer& w, const Mesh& mesh) { writeNormals(w, *mesh.GetSpecifiedNormals()); }},
-};
-
-// A value written as a JSON object of the fields of its table.
-template <class M, const auto& kFields>
-struct TableCodec {
-    static M read(Reader& r, const Item& item) {
-        M model;
-        readObject(r, item, Bound<M>{kFields, &model});
-        return model;
-    }
-    static void write(Writer& w, const M& model) {
-        w.out.beginObject();
-        writeFields(w, Fields<M>(kFields), model);
-        w.out.endObject();
-    }
+     [](Writer& w, const Mesh& mesh) { TableCodec<NormalsModel, kNormalFields>::write(w, {const_cast<Mesh*>(&mesh), true, {}}); }},
 };
 
 using MeshCodec = TableCodec<Mesh, kMeshFields>;
