@@ -41,6 +41,13 @@ struct Writer {
     JsonWriter& out;
     const SceneModel& model;
     void ref(Ref table, int index) const;
+    // An array of the entries of list, each written by write(entry); an inline array stays on one line.
+    template <class List, class Write>
+    void array(const List& list, Write&& write, bool inlineArray = false) const {
+        out.beginArray(inlineArray);
+        for (const auto& entry : list) write(entry);
+        out.endArray();
+    }
 };
 
 template <class M>
@@ -66,12 +73,6 @@ constexpr const char* kRefNames[] = {"node", "object", "material", "map"};
 
 // ---- The generic walks ----
 
-template <class M>
-struct Bound {
-    Fields<M> fields;
-    M* model;
-};
-
 // Reads an object whose keys are those of the first table and, for entries of a kind, those of
 // the kind's table; any other key is refused, so that a misspelt key is reported rather than
 // silently ignored. Keys are read in table order, the order in which a key may depend on the keys
@@ -79,23 +80,25 @@ struct Bound {
 // come, in one pass; an object with its keys in another order, or with a problem, is read again
 // key by key in table order, which finds the same values and reports the first problem.
 template <class A, class B = A>
-void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
+void readObject(Reader& reader, const Item& item, A& a, B* b = nullptr) {
     simdjson::ondemand::object& object = item.object();
-    const size_t na = a.fields.size(), count = na + (b.model ? b.fields.size() : 0);
-    auto key = [&](size_t i) { return i < na ? a.fields[i].key : b.fields[i - na].key; };
-    auto required = [&](size_t i) { return i < na ? a.fields[i].required : b.fields[i - na].required; };
+    const Fields<A> fa = fieldsOf<A>();
+    const Fields<B> fb = fieldsOf<B>();
+    const size_t na = fa.size(), count = na + (b ? fb.size() : 0);
+    auto key = [&](size_t i) { return i < na ? fa[i].key : fb[i - na].key; };
+    auto required = [&](size_t i) { return i < na ? fa[i].required : fb[i - na].required; };
     auto indexOf = [&](std::string_view name, const Item& value) {
         for (size_t i = 0; i < count; ++i)
             if (name == key(i)) return i;
         value.fail("unknown field");
     };
     auto read = [&](size_t i, const Item& value) {
-        if (i < na) a.fields[i].read(reader, value, *a.model);
-        else b.fields[i - na].read(reader, value, *b.model);
+        if (i < na) fa[i].read(reader, value, a);
+        else fb[i - na].read(reader, value, *b);
     };
     auto absent = [&](size_t i) {
-        if (i < na && a.fields[i].absent) a.fields[i].absent(*a.model);
-        if (i >= na && b.fields[i - na].absent) b.fields[i - na].absent(*b.model);
+        if (i < na && fa[i].absent) fa[i].absent(a);
+        if (i >= na && fb[i - na].absent) fb[i - na].absent(*b);
     };
     auto rewind = [&] {
         if (const auto error = object.reset().error()) invalidJson(error);
@@ -105,8 +108,8 @@ void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
         rewind();
         return forEachKey(item, [&](std::string_view name, const Item& value) { return visit(indexOf(name, value), value); });
     };
-    const A freshA = *a.model;
-    const std::optional<B> freshB = b.model ? std::optional<B>(*b.model) : std::nullopt;
+    const A freshA = a;
+    const std::optional<B> freshB = b ? std::optional<B>(*b) : std::nullopt;
     size_t next = 0;
     try {
         const bool inOrder = eachKey([&](size_t i, const Item& value) {
@@ -131,8 +134,8 @@ void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
         next = 0;
         if (eachKey([&](size_t i, const Item&) { return i >= next && (next = i + 1); })) throw;
     }
-    *a.model = freshA;
-    if (b.model) *b.model = *freshB;
+    a = freshA;
+    if (b) *b = *freshB;
     // Where each key is (its last place when given twice: the last value counts).
     constexpr size_t kAbsent = SIZE_MAX;
     size_t place[64];
@@ -159,8 +162,8 @@ void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
 }
 
 template <class M>
-void writeFields(Writer& writer, Fields<M> fields, const M& model) {
-    for (const Field<M>& field : fields) {
+void writeFields(Writer& writer, const M& model) {
+    for (const Field<M>& field : fieldsOf<M>()) {
         if (field.omit && field.omit(model)) continue;
         writer.out.key(field.key);
         field.write(writer, model);
@@ -357,7 +360,7 @@ Matrix3 MatrixCodec::read(Reader& r, const Item& item) {
     }
     if (!item.isObject()) item.fail("expected 12 numbers or an object with translation, rotation and scale");
     Placement placement;
-    readObject(r, item, Bound<Placement>{kPlacementFields, &placement});
+    readObject(r, item, placement);
     Matrix3 m;
     if (placement.scale) m = m * ScaleMatrix(*placement.scale);
     if (placement.rotation) {
@@ -385,23 +388,21 @@ struct RefList {
         return list;
     }
     static void write(Writer& w, const std::vector<int>& list) {
-        w.out.beginArray(true);
-        for (int index : list) w.ref(table, index);
-        w.out.endArray();
+        w.array(list, [&](int index) { w.ref(table, index); }, true);
     }
 };
 
 // A value written as a JSON object of the fields of its table.
-template <class M, const auto& kFields>
+template <class M>
 struct TableCodec {
     static M read(Reader& r, const Item& item) {
         M model;
-        readObject(r, item, Bound<M>{kFields, &model});
+        readObject(r, item, model);
         return model;
     }
     static void write(Writer& w, const M& model) {
         w.out.beginObject();
-        writeFields(w, Fields<M>(kFields), model);
+        writeFields(w, model);
         w.out.endObject();
     }
 };
@@ -411,20 +412,11 @@ template <class M>
 struct List {
     static std::vector<M> read(Reader& r, const Item& item) {
         std::vector<M> list;
-        item.forEach([&](const Item& entry) {
-            M& model = list.emplace_back();
-            readObject(r, entry, Bound<M>{fieldsOf<M>(), &model});
-        });
+        item.forEach([&](const Item& entry) { readObject(r, entry, list.emplace_back()); });
         return list;
     }
     static void write(Writer& w, const std::vector<M>& list) {
-        w.out.beginArray();
-        for (const M& model : list) {
-            w.out.beginObject();
-            writeFields(w, fieldsOf<M>(), model);
-            w.out.endObject();
-        }
-        w.out.endArray();
+        w.array(list, [&](const M& model) { TableCodec<M>::write(w, model); });
     }
 };
 
@@ -572,20 +564,14 @@ void readKinded(Reader& r, const Item& item, M& model) {
         emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<decltype(model.kind)>>());
         return false;
     });
-    std::visit([&](auto& kindModel) {
-        using K = std::decay_t<decltype(kindModel)>;
-        readObject(r, item, Bound<M>{fieldsOf<M>(), &model}, Bound<K>{fieldsOf<K>(), &kindModel});
-    }, model.kind);
+    std::visit([&](auto& kindModel) { readObject(r, item, model, &kindModel); }, model.kind);
 }
 
 template <class M>
 void writeKinded(Writer& w, const M& model) {
     w.out.beginObject();
-    writeFields(w, fieldsOf<M>(), model);
-    std::visit([&](const auto& kindModel) {
-        using K = std::decay_t<decltype(kindModel)>;
-        writeFields(w, fieldsOf<K>(), kindModel);
-    }, model.kind);
+    writeFields(w, model);
+    std::visit([&](const auto& kindModel) { writeFields(w, kindModel); }, model.kind);
     w.out.endObject();
 }
 
@@ -597,9 +583,7 @@ struct KindedList {
         return list;
     }
     static void write(Writer& w, const std::vector<M>& list) {
-        w.out.beginArray();
-        for (const M& model : list) writeKinded(w, model);
-        w.out.endArray();
+        w.array(list, [&](const M& model) { writeKinded(w, model); });
     }
 };
 
@@ -686,9 +670,7 @@ Field<ParamModel> paramValueField() {
     f.write = [](Writer& w, const ParamModel& p) {
         const ParamType2 base = ParamBaseType(p.type);
         if (!IsParamTable(p.type)) return writeParamValue(w, base, p.values.front());
-        w.out.beginArray(true);
-        for (const ParamValue& v : p.values) writeParamValue(w, base, v);
-        w.out.endArray();
+        w.array(p.values, [&](const ParamValue& v) { writeParamValue(w, base, v); }, true);
     };
     return f;
 }
@@ -804,12 +786,7 @@ struct CubeFiles {
         return names;
     }
     static void write(Writer& w, const Files& files) {
-        w.out.beginArray();
-        for (const auto& name : files) {
-            if (name) w.out.string(*name);
-            else w.out.null();
-        }
-        w.out.endArray();
+        w.array(files, [&](const std::optional<std::string>& name) { name ? w.out.string(*name) : w.out.null(); });
     }
 };
 
@@ -996,9 +973,7 @@ Field<Mesh> perFace(const char* key) {
         const int64_t first = Value::get(mesh.faces[0]);
         if (std::all_of(mesh.faces.begin(), mesh.faces.end(), [&](const Face& face) { return Value::get(face) == first; }))
             return w.out.integer(first);
-        w.out.beginArray(true);
-        for (const Face& face : mesh.faces) w.out.integer(Value::get(face));
-        w.out.endArray();
+        w.array(mesh.faces, [&](const Face& face) { w.out.integer(Value::get(face)); }, true);
     };
     return f;
 }
@@ -1040,12 +1015,8 @@ const Field<Channel> kChannelFields[] = {
          item.forEach([&](const Item& v) { map.tv.push_back(readPoint(v, true)); });
      },
      nullptr,
-     [](Writer& w, const Channel& c) {
-         w.out.beginArray();
-         // Texture coordinates usually have no third component; it is written only when set.
-         for (const UVVert& uv : c.map().tv) writePoint(w, uv, true);
-         w.out.endArray();
-     }},
+     // Texture coordinates usually have no third component; it is written only when set.
+     [](Writer& w, const Channel& c) { w.array(c.map().tv, [&](const UVVert& uv) { writePoint(w, uv, true); }); }},
     {"faces", false,
      [](Reader&, const Item& item, Channel& c) {
          MeshMap& map = c.map();
@@ -1057,11 +1028,7 @@ const Field<Channel> kChannelFields[] = {
                        " mesh faces (a channel has one face per mesh face)");
      },
      nullptr,
-     [](Writer& w, const Channel& c) {
-         w.out.beginArray();
-         for (const TVFace& f : c.map().tf) writeTriangle(w, f.t);
-         w.out.endArray();
-     }},
+     [](Writer& w, const Channel& c) { w.array(c.map().tf, [&](const TVFace& f) { writeTriangle(w, f.t); }); }},
     {"flags", false, [](Reader&, const Item& item, Channel& c) { c.map().flags = item.id(); },
      [](const Channel& c) { return c.map().flags == usualFlags(c.map()); },
      [](Writer& w, const Channel& c) { w.out.integer(c.map().flags); },
@@ -1219,7 +1186,7 @@ void readNormals(Reader& r, const Item& item, Mesh& mesh) {
     specified.ClearFlag(0xFFFFFFFFu);
     specified.SetFlag(kUsualNormalFlags);
     NormalsModel normals{&mesh, true, {}};
-    readObject(r, item, Bound<NormalsModel>{kNormalFields, &normals});
+    readObject(r, item, normals);
     for (int i = 0; i < specified.GetNumNormals(); ++i) specified.SetNormalExplicit(i, normals.allExplicit);
     for (int id : normals.explicitIds) specified.SetNormalExplicit(id, true);
 }
@@ -1231,11 +1198,7 @@ const Field<Mesh> kMeshFields[] = {
          item.forEach([&](const Item& v) { mesh.verts.push_back(readPoint(v)); });
      },
      nullptr,
-     [](Writer& w, const Mesh& mesh) {
-         w.out.beginArray();
-         for (const Point3& p : mesh.verts) writePoint(w, p);
-         w.out.endArray();
-     }},
+     [](Writer& w, const Mesh& mesh) { w.array(mesh.verts, [&](const Point3& p) { writePoint(w, p); }); }},
     {"faces", true,
      [](Reader&, const Item& item, Mesh& mesh) {
          mesh.setNumFaces(0);
@@ -1246,11 +1209,7 @@ const Field<Mesh> kMeshFields[] = {
          });
      },
      nullptr,
-     [](Writer& w, const Mesh& mesh) {
-         w.out.beginArray();
-         for (const Face& f : mesh.faces) writeTriangle(w, f.v);
-         w.out.endArray();
-     }},
+     [](Writer& w, const Mesh& mesh) { w.array(mesh.faces, [&](const Face& f) { writeTriangle(w, f.v); }); }},
     perFace<0, 0xFFFF, 0, MatIds>("materialIds"),
     perFace<0, 0xFFFFFFFFll, 0, SmoothingGroups>("smoothingGroups"),
     perFace<0, 7, EDGE_ALL, Edges>("edges"),
@@ -1275,7 +1234,7 @@ const Field<Mesh> kMeshFields[] = {
          std::vector<bool> seen(kMaxMapChannels, false);
          item.forEach([&](const Item& entry) {
              Channel channel{&mesh};
-             readObject(r, entry, Bound<Channel>{kChannelFields, &channel});
+             readObject(r, entry, channel);
              if (seen[channel.channel]) {
                  const Path path = childPath(entry, "channel");
                  Item(entry.value(), &path).fail("channel " + std::to_string(channel.channel) + " is given twice");
@@ -1285,15 +1244,13 @@ const Field<Mesh> kMeshFields[] = {
      },
      [](const Mesh& mesh) { return usedChannels(mesh).empty(); },
      [](Writer& w, const Mesh& mesh) {
-         w.out.beginArray();
-         for (int c : usedChannels(mesh)) TableCodec<Channel, kChannelFields>::write(w, {const_cast<Mesh*>(&mesh), c});
-         w.out.endArray();
+         w.array(usedChannels(mesh), [&](int c) { TableCodec<Channel>::write(w, {const_cast<Mesh*>(&mesh), c}); });
      }},
     {"normals", false, readNormals, [](const Mesh& mesh) { return mesh.GetSpecifiedNormals() == nullptr; },
-     [](Writer& w, const Mesh& mesh) { TableCodec<NormalsModel, kNormalFields>::write(w, {const_cast<Mesh*>(&mesh), true, {}}); }},
+     [](Writer& w, const Mesh& mesh) { TableCodec<NormalsModel>::write(w, {const_cast<Mesh*>(&mesh), true, {}}); }},
 };
 
-using MeshCodec = TableCodec<Mesh, kMeshFields>;
+using MeshCodec = TableCodec<Mesh>;
 
 // ---- Objects ----
 
@@ -1340,7 +1297,7 @@ const Field<Attenuation> kAttenuationFields[] = {
     field<&Attenuation::farEnd, Float>("farEnd"),
 };
 
-using AttenuationCodec = TableCodec<Attenuation, kAttenuationFields>;
+using AttenuationCodec = TableCodec<Attenuation>;
 
 template <size_t I>
 Field<LightModel> switchField() {
@@ -1413,18 +1370,14 @@ const Field<SkinModel> kSkinFields[] = {
      },
      nullptr,
      [](Writer& w, const SkinModel& skin) {
-         w.out.beginArray();
-         for (const auto& vertex : skin.weights) {
-             w.out.beginArray(true);
-             for (const auto& a : vertex) {
+         w.array(skin.weights, [&](const std::vector<SkinModifier::Assignment>& vertex) {
+             w.array(vertex, [&](const SkinModifier::Assignment& a) {
                  w.out.beginArray(true);
                  w.out.integer(a.bone);
                  w.out.floatValue(a.weight);
                  w.out.endArray();
-             }
-             w.out.endArray();
-         }
-         w.out.endArray();
+             }, true);
+         });
      }},
 };
 
@@ -1556,6 +1509,7 @@ const Field<SceneModel> kSceneFields[] = {
 }  // namespace
 
 template <> Fields<AppData> fieldsOf() { return kAppDataFields; }
+template <> Fields<Placement> fieldsOf() { return kPlacementFields; }
 template <> Fields<ParamModel> fieldsOf() { return kParamFields; }
 template <> Fields<ParamBlockModel> fieldsOf() { return kBlockFields; }
 template <> Fields<LayerModel> fieldsOf() { return kLayerFields; }
@@ -1568,6 +1522,9 @@ template <> Fields<StandardMaterialModel> fieldsOf() { return kStandardFields; }
 template <> Fields<MultiSlot> fieldsOf() { return kMultiSlotFields; }
 template <> Fields<MultiMaterialModel> fieldsOf() { return kMultiFields; }
 template <> Fields<OtherMaterialModel> fieldsOf() { return kOtherMaterialFields; }
+template <> Fields<Mesh> fieldsOf() { return kMeshFields; }
+template <> Fields<Channel> fieldsOf() { return kChannelFields; }
+template <> Fields<NormalsModel> fieldsOf() { return kNormalFields; }
 template <> Fields<ObjectModel> fieldsOf() { return kObjectFields; }
 template <> Fields<MeshObjectModel> fieldsOf() { return kMeshObjectFields; }
 template <> Fields<PolyObjectModel> fieldsOf() { return kPolyFields; }
@@ -1576,6 +1533,7 @@ template <> Fields<LightModel> fieldsOf() {
     static const std::vector<Field<LightModel>> fields = lightFields(std::make_index_sequence<kLightSwitchCount>());
     return fields;
 }
+template <> Fields<Attenuation> fieldsOf() { return kAttenuationFields; }
 template <> Fields<CameraModel> fieldsOf() { return kCameraFields; }
 template <> Fields<BoneModel> fieldsOf() { return kBoneFields; }
 template <> Fields<SkinModel> fieldsOf() { return kSkinFields; }
@@ -1775,7 +1733,7 @@ SceneModel readScene(std::string_view text, bool padded) {
         const Item rootItem(root, nullptr);
         Reader reader;
         collectIds(reader, rootItem);
-        readObject(reader, rootItem, Bound<SceneModel>{kSceneFields, &model});
+        readObject(reader, rootItem, model);
         // The fast parser does not check what it skips: text with skipped values is checked whole.
         if (reader.skippedValues) rejectText(text, simdjson::SUCCESS);
         // Nothing may follow the document.
@@ -1796,7 +1754,7 @@ void writeScene(const SceneModel& model, const std::function<void(const char*, s
     JsonWriter out(sink);
     Writer writer{out, model};
     out.beginObject();
-    writeFields(writer, Fields<SceneModel>(kSceneFields), model);
+    writeFields(writer, model);
     out.endObject();
     out.finish();
 }
