@@ -506,7 +506,7 @@ struct HexIdCodec {
 template <int Low, int High, const char* const& what>
 struct IntPair {
     static std::pair<int, int> read(Reader&, const Item& item) {
-        item.array(2, what);
+        if (item.size() != 2) item.fail(std::string("expected ") + what);
         int v[2] = {0, 0};
         int i = 0;
         item.forEach([&](const Item& e) { v[i++] = e.intValue(Low, High); });

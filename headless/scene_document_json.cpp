@@ -31,10 +31,9 @@ std::string Path::text() const {
     return out;
 }
 
-std::string Item::pathText() const { return path_ ? path_->text() : std::string(); }
-
 void Item::fail(const std::string& problem) const {
-    const std::string where = pathText();
+    // A key may be empty text: a path that reads as nothing is the document's.
+    const std::string where = path_ ? path_->text() : std::string();
     throw SceneDocumentError((where.empty() ? std::string("document") : where) + ": " + problem);
 }
 
@@ -162,10 +161,6 @@ simdjson::ondemand::array& Item::array() const {
         array_ = array;
     }
     return *array_;
-}
-
-void Item::array(size_t count, const std::string& what) const {
-    if (size() != count) fail("expected " + what);
 }
 
 size_t Item::size() const {

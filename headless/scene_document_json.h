@@ -51,7 +51,6 @@ public:
 
     simdjson::ondemand::value& value() const { return value_; }
     const Path* path() const { return path_; }
-    std::string pathText() const;
 
     [[noreturn]] void fail(const std::string& problem) const;
 
@@ -75,8 +74,6 @@ public:
     // A 32-bit id: a number, or "0x" and one to eight hex digits.
     uint32_t id() const;
     simdjson::ondemand::array& array() const;
-    // An array of exactly `count` entries (else "expected <what>").
-    void array(size_t count, const std::string& what) const;
     simdjson::ondemand::object& object() const;
     // The number's text as JSON writes it (user properties keep numbers as text).
     std::string numberText() const;
@@ -130,7 +127,6 @@ class JsonWriter {
 public:
     using Sink = std::function<void(const char*, size_t)>;
     explicit JsonWriter(const Sink& sink);
-    ~JsonWriter() = default;
     // Hands the rest to the sink; call once at the end.
     void finish();
 
