@@ -168,6 +168,9 @@ void writeFields(Writer& writer, const M& model) {
         writer.out.key(field.key);
         field.write(writer, model);
     }
+    // An entry of a kind goes on with the keys of its kind.
+    if constexpr (requires { model.kind.index(); })
+        std::visit([&](const auto& kindModel) { writeFields(writer, kindModel); }, model.kind);
 }
 
 // ---- Field helpers ----
@@ -567,23 +570,12 @@ void readKinded(Reader& r, const Item& item, M& model) {
     std::visit([&](auto& kindModel) { readObject(r, item, model, &kindModel); }, model.kind);
 }
 
-template <class M>
-void writeKinded(Writer& w, const M& model) {
-    w.out.beginObject();
-    writeFields(w, model);
-    std::visit([&](const auto& kindModel) { writeFields(w, kindModel); }, model.kind);
-    w.out.endObject();
-}
-
 template <class M, const auto& names, const char* const& noun>
-struct KindedList {
+struct KindedList : List<M> {
     static std::vector<M> read(Reader& r, const Item& item) {
         std::vector<M> list;
         item.forEach([&](const Item& entry) { readKinded<M, names, noun>(r, entry, list.emplace_back()); });
         return list;
-    }
-    static void write(Writer& w, const std::vector<M>& list) {
-        w.array(list, [&](const M& model) { writeKinded(w, model); });
     }
 };
 
@@ -691,7 +683,7 @@ struct Repeat {
 };
 
 template <class M, auto Member, const Repeat& repeat>
-struct UniqueList {
+struct UniqueList : List<M> {
     static std::vector<M> read(Reader& r, const Item& item) {
         std::vector<M> list = List<M>::read(r, item);
         std::unordered_map<int64_t, size_t> seen;
@@ -705,7 +697,6 @@ struct UniqueList {
         }
         return list;
     }
-    static void write(Writer& w, const std::vector<M>& list) { List<M>::write(w, list); }
 };
 
 constexpr Repeat kParamRepeat{"id", "duplicate parameter id ", " (also params"};
@@ -735,7 +726,7 @@ const Field<LayerModel> kLayerFields[] = {
 };
 
 // The layers, whose names nodes refer to; each is listed once (the default layer "0" may be too).
-struct LayerList {
+struct LayerList : List<LayerModel> {
     static std::vector<LayerModel> read(Reader& r, const Item& item) {
         std::vector<LayerModel> layers = List<LayerModel>::read(r, item);
         r.layerNames.clear();
@@ -748,7 +739,6 @@ struct LayerList {
         }
         return layers;
     }
-    static void write(Writer& w, const std::vector<LayerModel>& layers) { List<LayerModel>::write(w, layers); }
 };
 
 // ---- Maps ----
@@ -790,13 +780,12 @@ struct CubeFiles {
     }
 };
 
-struct CubeBlocks {
+struct CubeBlocks : BlockList {
     static std::vector<ParamBlockModel> read(Reader& r, const Item& item) {
         std::vector<ParamBlockModel> blocks = BlockList::read(r, item);
         if (blocks.size() > 1) item.fail("a cube map has at most one parameter block");
         return blocks;
     }
-    static void write(Writer& w, const std::vector<ParamBlockModel>& blocks) { BlockList::write(w, blocks); }
 };
 
 const Field<CubeMapModel> kCubeFields[] = {
@@ -1297,8 +1286,6 @@ const Field<Attenuation> kAttenuationFields[] = {
     field<&Attenuation::farEnd, Float>("farEnd"),
 };
 
-using AttenuationCodec = TableCodec<Attenuation>;
-
 template <size_t I>
 Field<LightModel> switchField() {
     Field<LightModel> f{lightSwitches()[I].key, false, nullptr, nullptr, nullptr};
@@ -1319,12 +1306,7 @@ std::vector<Field<LightModel>> lightFields(std::index_sequence<I...>) {
         field<&LightModel::type, Named<kLightTypes, kLightNoun>, Use::Required>("type"),
         field<&LightModel::color, Point3Codec>("color"),
         field<&LightModel::intensity, Float>("intensity"),
-        {"attenuation", false, [](Reader& r, const Item& item, LightModel& l) { l.attenuation = AttenuationCodec::read(r, item); },
-         [](const LightModel& l) {
-             const Attenuation& a = l.attenuation;
-             return !a.nearStart && !a.nearEnd && !a.farStart && !a.farEnd;
-         },
-         [](Writer& w, const LightModel& l) { AttenuationCodec::write(w, l.attenuation); }},
+        field<&LightModel::attenuation, TableCodec<Attenuation>>("attenuation"),
         field<&LightModel::hotspot, Float>("hotspot"),
         field<&LightModel::falloff, Float>("falloff"),
         switchField<I>()...,

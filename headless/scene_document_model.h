@@ -183,6 +183,7 @@ struct GenericObjectModel {
 
 struct Attenuation {
     std::optional<float> nearStart, nearEnd, farStart, farEnd;
+    bool operator==(const Attenuation&) const = default;
 };
 
 struct LightModel {
