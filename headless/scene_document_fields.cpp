@@ -22,7 +22,10 @@
 
 namespace headless::document {
 
+namespace {
+
 enum class Ref { Node, Object, Material, Map };
+constexpr const char* kRefNames[] = {"node", "object", "material", "map"};
 
 // What reading needs besides the value: the ids of every table (gathered before the entries are
 // read, so that entries may refer to entries further down) and the layer names.
@@ -33,14 +36,32 @@ struct Reader {
     bool skippedValues = false;
 
     // The entry an id names; null is allowed (-1) only with allowNull.
-    int resolve(const Item& item, Ref table, bool allowNull) const;
+    int resolve(const Item& item, Ref table, bool allowNull) const {
+        const char* what = kRefNames[static_cast<int>(table)];
+        if (allowNull && item.isNull()) return -1;
+        if (!item.isString())
+            item.fail(std::string("expected the id of a ") + what + (allowNull ? " or null" : "") + ", got " + item.describe());
+        const std::string_view id = item.string();
+        const auto& known = ids[static_cast<int>(table)];
+        auto found = known.find(std::string(id));
+        if (found == known.end()) item.fail(std::string("no ") + what + " " + inQuotes(id));
+        return found->second;
+    }
 };
 
 // What writing needs besides the value: the output and the model, whose entries give the ids.
 struct Writer {
     JsonWriter& out;
     const SceneModel& model;
-    void ref(Ref table, int index) const;
+    void ref(Ref table, int index) const {
+        if (index < 0) return out.null();
+        switch (table) {
+        case Ref::Node: return out.string(model.nodes[index].id);
+        case Ref::Object: return out.string(model.objects[index].id);
+        case Ref::Material: return out.string(model.materials[index].id);
+        case Ref::Map: return out.string(model.maps[index].id);
+        }
+    }
     // An array of the entries of list, each written by write(entry); an inline array stays on one line.
     template <class List, class Write>
     void array(const List& list, Write&& write, bool inlineArray = false) const {
@@ -66,10 +87,6 @@ using Fields = std::span<const Field<M>>;
 // The table of each entry kind (defined below).
 template <class M>
 Fields<M> fieldsOf();
-
-namespace {
-
-constexpr const char* kRefNames[] = {"node", "object", "material", "map"};
 
 // ---- The generic walks ----
 
@@ -1488,8 +1505,6 @@ const Field<SceneModel> kSceneFields[] = {
     field<&SceneModel::selection, RefList<Ref::Node, false>, Use::Always>("selection"),
 };
 
-}  // namespace
-
 template <> Fields<AppData> fieldsOf() { return kAppDataFields; }
 template <> Fields<Placement> fieldsOf() { return kPlacementFields; }
 template <> Fields<ParamModel> fieldsOf() { return kParamFields; }
@@ -1525,30 +1540,6 @@ template <> Fields<StackModel> fieldsOf() { return kStackFields; }
 template <> Fields<KeyModel> fieldsOf() { return kKeyFields; }
 template <> Fields<NodeModel> fieldsOf() { return kNodeFields; }
 template <> Fields<SceneModel> fieldsOf() { return kSceneFields; }
-
-int Reader::resolve(const Item& item, Ref table, bool allowNull) const {
-    const char* what = kRefNames[static_cast<int>(table)];
-    if (allowNull && item.isNull()) return -1;
-    if (!item.isString())
-        item.fail(std::string("expected the id of a ") + what + (allowNull ? " or null" : "") + ", got " + item.describe());
-    const std::string_view id = item.string();
-    const auto& ids = this->ids[static_cast<int>(table)];
-    auto found = ids.find(std::string(id));
-    if (found == ids.end()) item.fail(std::string("no ") + what + " " + inQuotes(id));
-    return found->second;
-}
-
-void Writer::ref(Ref table, int index) const {
-    if (index < 0) return out.null();
-    switch (table) {
-    case Ref::Node: return out.string(model.nodes[index].id);
-    case Ref::Object: return out.string(model.objects[index].id);
-    case Ref::Material: return out.string(model.materials[index].id);
-    case Ref::Map: return out.string(model.maps[index].id);
-    }
-}
-
-namespace {
 
 // Gathers the ids of every table before any entry is read, so that entries may refer to entries
 // further down, in one walk over the text. A node's id is its name unless it gives one.
