@@ -109,15 +109,13 @@ struct StandardMaterialModel {
     std::optional<Color> ambient, diffuse, specular;
     std::optional<float> glossiness, specularLevel, opacity, selfIllumination;
     std::optional<bool> twoSided;
-    std::array<int, STD_NUM_TEXMAPS> maps = filledSlots();  // map indices, -1 empty
+    std::array<int, STD_NUM_TEXMAPS> maps = [] {  // map indices, -1 empty
+        std::array<int, STD_NUM_TEXMAPS> empty{};
+        empty.fill(-1);
+        return empty;
+    }();
     std::array<std::optional<float>, STD_NUM_TEXMAPS> amounts;
     std::array<std::optional<bool>, STD_NUM_TEXMAPS> enabled;
-
-    static constexpr std::array<int, STD_NUM_TEXMAPS> filledSlots() {
-        std::array<int, STD_NUM_TEXMAPS> slots{};
-        for (int& s : slots) s = -1;
-        return slots;
-    }
 };
 
 struct MultiSlot {
