@@ -400,17 +400,22 @@ struct RefCodec {
     static void write(Writer& w, int index) { w.ref(table, index); }
 };
 
-template <Ref table, bool allowNull = true>
-struct RefList {
-    static std::vector<int> read(Reader& r, const Item& item) {
-        std::vector<int> list;
-        item.forEach([&](const Item& entry) { list.push_back(r.resolve(entry, table, allowNull)); });
+// An array of values of codec C.
+template <class C, bool inlineArray = false>
+struct ArrayOf {
+    using T = decltype(C::read(std::declval<Reader&>(), std::declval<const Item&>()));
+    static std::vector<T> read(Reader& r, const Item& item) {
+        std::vector<T> list;
+        item.forEach([&](const Item& entry) { list.push_back(C::read(r, entry)); });
         return list;
     }
-    static void write(Writer& w, const std::vector<int>& list) {
-        w.array(list, [&](int index) { w.ref(table, index); }, true);
+    static void write(Writer& w, const std::vector<T>& list) {
+        w.array(list, [&](const T& value) { C::write(w, value); }, inlineArray);
     }
 };
+
+template <Ref table, bool allowNull = true>
+using RefList = ArrayOf<RefCodec<table, allowNull>, true>;
 
 // A value written as a JSON object of the fields of its table.
 template <class M>
@@ -429,16 +434,7 @@ struct TableCodec {
 
 // A list of entries, each an object read and written through its own table.
 template <class M>
-struct List {
-    static std::vector<M> read(Reader& r, const Item& item) {
-        std::vector<M> list;
-        item.forEach([&](const Item& entry) { readObject(r, entry, list.emplace_back()); });
-        return list;
-    }
-    static void write(Writer& w, const std::vector<M>& list) {
-        w.array(list, [&](const M& model) { TableCodec<M>::write(w, model); });
-    }
-};
+using List = ArrayOf<TableCodec<M>>;
 
 // A value named by one of a list of words ("pyramidal", "summedArea", "none").
 struct Word {
@@ -568,33 +564,31 @@ Field<M> kindField() {
     return f;
 }
 
-// Reads an entry of a kind: the "kind" key chooses the variant member, then the keys of the
-// common table and the kind's table are read.
+// An entry of a kind: the "kind" key chooses the variant member, then the keys of the common
+// table and the kind's table are read.
 template <class M, const auto& names, const char* const& noun>
-void readKinded(Reader& r, const Item& item, M& model) {
-    // Without a "kind", the entry is read as the first kind and refused for the missing key.
-    forEachKey(item, [&](std::string_view key, const Item& kindItem) {
-        if (key != "kind") return true;
-        const std::string_view kind = kindItem.string();
-        size_t index = std::size(names);
-        for (size_t i = 0; i < std::size(names); ++i)
-            if (kind == names[i]) index = i;
-        if (index == std::size(names))
-            kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + choices(names) + ")");
-        emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<decltype(model.kind)>>());
-        return false;
-    });
-    std::visit([&](auto& kindModel) { readObject(r, item, model, &kindModel); }, model.kind);
-}
-
-template <class M, const auto& names, const char* const& noun>
-struct KindedList : List<M> {
-    static std::vector<M> read(Reader& r, const Item& item) {
-        std::vector<M> list;
-        item.forEach([&](const Item& entry) { readKinded<M, names, noun>(r, entry, list.emplace_back()); });
-        return list;
+struct Kinded : TableCodec<M> {
+    static M read(Reader& r, const Item& item) {
+        M model;
+        // Without a "kind", the entry is read as the first kind and refused for the missing key.
+        forEachKey(item, [&](std::string_view key, const Item& kindItem) {
+            if (key != "kind") return true;
+            const std::string_view kind = kindItem.string();
+            size_t index = std::size(names);
+            for (size_t i = 0; i < std::size(names); ++i)
+                if (kind == names[i]) index = i;
+            if (index == std::size(names))
+                kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + choices(names) + ")");
+            emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<decltype(model.kind)>>());
+            return false;
+        });
+        std::visit([&](auto& kindModel) { readObject(r, item, model, &kindModel); }, model.kind);
+        return model;
     }
 };
+
+template <class M, const auto& names, const char* const& noun>
+using KindedList = ArrayOf<Kinded<M, names, noun>>;
 
 constexpr const char* kMapKinds[] = {"bitmap", "cube", "other"};
 constexpr const char* kMapNoun = "map";
