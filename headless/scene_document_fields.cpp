@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ranges>
 #include <span>
 #include <string>
 #include <type_traits>
@@ -1079,9 +1080,7 @@ const Field<NormalsModel> kNormalFields[] = {
      },
      nullptr,
      [](Writer& w, const NormalsModel& n) {
-         w.out.beginArray();
-         for (int i = 0; i < n.spec().GetNumNormals(); ++i) writePoint(w, n.spec().Normal(i));
-         w.out.endArray();
+         w.array(std::views::iota(0, n.spec().GetNumNormals()), [&](int i) { writePoint(w, n.spec().Normal(i)); });
      }},
     {"faces", false,
      [](Reader&, const Item& item, NormalsModel& n) {
@@ -1111,13 +1110,9 @@ const Field<NormalsModel> kNormalFields[] = {
      },
      nullptr,
      [](Writer& w, const NormalsModel& n) {
-         w.out.beginArray();
-         for (int i = 0; i < n.spec().GetNumFaces(); ++i) {
-             w.out.beginArray(true);
-             for (int k = 0; k < 3; ++k) w.out.integer(n.spec().Face(i).GetNormalID(k));
-             w.out.endArray();
-         }
-         w.out.endArray();
+         w.array(std::views::iota(0, n.spec().GetNumFaces()), [&](int i) {
+             w.array(std::views::iota(0, 3), [&](int k) { w.out.integer(n.spec().Face(i).GetNormalID(k)); }, true);
+         });
      }},
     {"explicit", false,
      [](Reader&, const Item& item, NormalsModel& n) {
@@ -1137,10 +1132,9 @@ const Field<NormalsModel> kNormalFields[] = {
      [](const NormalsModel& n) { return explicitCount(n.spec()) == n.spec().GetNumNormals(); },
      [](Writer& w, const NormalsModel& n) {
          if (explicitCount(n.spec()) == 0) return w.out.boolean(false);
-         w.out.beginArray(true);
-         for (int i = 0; i < n.spec().GetNumNormals(); ++i)
+         w.array(std::views::iota(0, n.spec().GetNumNormals()), [&](int i) {
              if (n.spec().GetNormalExplicit(i)) w.out.integer(i);
-         w.out.endArray();
+         }, true);
      }},
     {"specified", false,
      [](Reader&, const Item& item, NormalsModel& n) {
@@ -1167,9 +1161,7 @@ const Field<NormalsModel> kNormalFields[] = {
          return true;
      },
      [](Writer& w, const NormalsModel& n) {
-         w.out.beginArray(true);
-         for (int i = 0; i < n.spec().GetNumFaces(); ++i) w.out.integer(specifiedBits(n.spec().Face(i)));
-         w.out.endArray();
+         w.array(std::views::iota(0, n.spec().GetNumFaces()), [&](int i) { w.out.integer(specifiedBits(n.spec().Face(i))); }, true);
      }},
     {"flags", false,
      [](Reader&, const Item& item, NormalsModel& n) {
