@@ -1,7 +1,6 @@
 // Names that scene-document reading, writing and capturing share.
 #include "headless/scene_document_model.h"
 
-
 namespace headless::document {
 
 namespace {
