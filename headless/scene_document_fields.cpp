@@ -908,9 +908,13 @@ const Field<OtherMaterialModel> kOtherMaterialFields[] = {
 
 // ---- Meshes ----
 
-// Three integers in [low, count) straight from the text, the common case; false for anything
-// else, which the caller reads again on its checked path.
-bool quickTriple(const Item& item, int64_t low, size_t count, int64_t* out) {
+// The three corners of a face: indices below count, which messages call `what` ("vertex"); normal
+// ids may also be -1 (none).
+template <class T>
+void readTriangle(const Item& item, size_t count, const char* what, T* corners, bool normalIds = false) {
+    const int64_t low = normalIds ? -1 : 0;
+    // The common case straight from the text; anything unusual is read again on the checked path
+    // below, which reports the problem.
     size_t n = 0;
     for (auto entry : item.array()) {
         simdjson::ondemand::value number;
@@ -920,26 +924,18 @@ bool quickTriple(const Item& item, int64_t low, size_t count, int64_t* out) {
             n = 4;
             break;
         }
-        out[n++] = value;
+        corners[n++] = static_cast<T>(value);
     }
-    if (n == 3) return true;
+    if (n == 3) return;
     if (const auto error = item.array().reset().error()) invalidJson(error);
-    return false;
-}
-
-// Three indices below count.
-void readTriangle(const Item& item, size_t count, const char* what, uint32_t* corners) {
-    if (int64_t quick[3]; quickTriple(item, 0, count, quick)) {
-        for (int k = 0; k < 3; ++k) corners[k] = static_cast<uint32_t>(quick[k]);
-        return;
-    }
-    if (const size_t n = item.size(); n != 3) item.fail("expected 3 indices, got " + std::to_string(n));
+    if (n = item.size(); n != 3)
+        item.fail(std::string("expected 3 ") + (normalIds ? "normal ids" : "indices") + ", got " + std::to_string(n));
     int k = 0;
     item.forEach([&](const Item& corner) {
-        const int64_t index = corner.integer(0, std::numeric_limits<uint32_t>::max());
-        if (static_cast<uint64_t>(index) >= count)
+        const int64_t index = corner.integer(low, normalIds ? INT32_MAX : UINT32_MAX);
+        if (index >= 0 && static_cast<uint64_t>(index) >= count)
             corner.fail(std::string(what) + " " + std::to_string(index) + " out of range (there are " + std::to_string(count) + ")");
-        corners[k++] = static_cast<uint32_t>(index);
+        corners[k++] = static_cast<T>(index);
     });
 }
 
@@ -1090,18 +1086,9 @@ const Field<NormalsModel> kNormalFields[] = {
          item.forEach([&](const Item& face) {
              MeshNormalFace& normalFace = faces.emplace_back();
              normalFace.SpecifyAll();
-             if (int64_t quick[3]; quickTriple(face, -1, normalCount, quick)) {
-                 for (int k = 0; k < 3; ++k) normalFace.SetNormalID(k, static_cast<int>(quick[k]));
-                 return;
-             }
-             if (const size_t n = face.size(); n != 3) face.fail("expected 3 normal ids, got " + std::to_string(n));
-             int k = 0;
-             face.forEach([&](const Item& corner) {
-                 const int id = corner.intValue(-1);
-                 if (id >= 0 && static_cast<size_t>(id) >= normalCount)
-                     corner.fail("normal " + std::to_string(id) + " out of range (there are " + std::to_string(normalCount) + ")");
-                 normalFace.SetNormalID(k++, id);
-             });
+             int ids[3];
+             readTriangle(face, normalCount, "normal", ids, true);
+             for (int k = 0; k < 3; ++k) normalFace.SetNormalID(k, ids[k]);
          });
          if (!faces.empty() && faces.size() != n.mesh->faces.size())
              item.fail(std::to_string(faces.size()) + " normal faces for " + std::to_string(n.mesh->faces.size()) + " mesh faces");
