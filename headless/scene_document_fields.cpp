@@ -575,9 +575,7 @@ struct Kinded : TableCodec<M> {
         forEachKey(item, [&](std::string_view key, const Item& kindItem) {
             if (key != "kind") return true;
             const std::string_view kind = kindItem.string();
-            size_t index = std::size(names);
-            for (size_t i = 0; i < std::size(names); ++i)
-                if (kind == names[i]) index = i;
+            const size_t index = static_cast<size_t>(std::find(std::begin(names), std::end(names), kind) - std::begin(names));
             if (index == std::size(names))
                 kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + choices(names) + ")");
             emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<decltype(model.kind)>>());
