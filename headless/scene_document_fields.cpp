@@ -1669,10 +1669,8 @@ SceneModel readScene(std::string_view text, bool padded) {
             invalidJson(error);
         if (const auto error = document.type().get(type)) invalidJson(error);
         simdjson::ondemand::value root;
-        if (type != simdjson::ondemand::json_type::object) {
-            const char* got[] = {"an array", "an object", "a number", "a string", "a boolean", "null"};
-            throw SceneDocumentError(std::string("document: expected an object, got ") + got[static_cast<int>(type) - 1]);
-        }
+        if (type != simdjson::ondemand::json_type::object)
+            throw SceneDocumentError("document: expected an object, got " + describe(type));
         if (const auto error = document.get_value().get(root)) invalidJson(error);
         const Item rootItem(root, nullptr);
         Reader reader;

@@ -53,8 +53,8 @@ bool Item::isNull() const {
     return true;
 }
 
-std::string Item::describe() const {
-    switch (type()) {
+std::string describe(json_type type) {
+    switch (type) {
     case json_type::null: return "null";
     case json_type::boolean: return "a boolean";
     case json_type::string: return "a string";

@@ -42,6 +42,9 @@ struct InvalidJson {
 // rather than from the parser's string buffer, which fills up when values are read more than once.
 std::string_view stringText(const char* raw, std::string& storage);
 
+// A JSON type as messages name it: "a string", "an array", "a number" ...
+std::string describe(simdjson::ondemand::json_type type);
+
 // A JSON value being read (simdjson's On-Demand API: the text is read once, front to back, and
 // numbers go straight into the model). Each value is read once, in document order; the array or
 // object of a value is kept, so that its size may be asked before its entries are visited.
@@ -62,8 +65,7 @@ public:
     bool isNumber() const { return type() == simdjson::ondemand::json_type::number; }
     bool isArray() const { return type() == simdjson::ondemand::json_type::array; }
     bool isObject() const { return type() == simdjson::ondemand::json_type::object; }
-    // "a string", "an array", "a number" ... for messages.
-    std::string describe() const;
+    std::string describe() const { return document::describe(type()); }
 
     // The value as the given kind, or fail with "expected ..., got ...".
     std::string_view string() const;
