@@ -210,8 +210,9 @@ enum class Use { Required, Optional, Always };
 
 // A key held by one member and read and written by codec C (static read and write). An optional
 // member is left out when empty; any other is left out when it holds its default, unless the
-// key is required or always written.
-template <auto Member, class C, Use use = Use::Optional>
+// key is required or always written. A member with a Default (another member: a node's id is its
+// name) holds that member's value when the key is left out, and is left out when it does.
+template <auto Member, class C, Use use = Use::Optional, auto Default = nullptr>
 auto field(const char* key) {
     using M = typename MemberTraits<decltype(Member)>::Model;
     using T = typename MemberTraits<decltype(Member)>::Type;
@@ -221,7 +222,10 @@ auto field(const char* key) {
         if constexpr (use == Use::Optional) f.omit = [](const M& m) { return !(m.*Member).has_value(); };
         f.write = [](Writer& w, const M& m) { C::write(w, *(m.*Member)); };
     } else {
-        if constexpr (use == Use::Optional) {
+        if constexpr (!std::is_null_pointer_v<decltype(Default)>) {
+            f.omit = [](const M& m) { return m.*Member == m.*Default; };
+            f.absent = [](M& m) { m.*Member = m.*Default; };
+        } else if constexpr (use == Use::Optional) {
             if constexpr (requires(const T& v) { v.empty(); }) f.omit = [](const M& m) { return (m.*Member).empty(); };
             else f.omit = [](const M& m) { return m.*Member == M{}.*Member; };
         }
@@ -755,9 +759,7 @@ struct LayerList : List<LayerModel> {
 
 const Field<MapModel> kMapFields[] = {
     field<&MapModel::id, Str, Use::Required>("id"),
-    {"name", false, [](Reader&, const Item& item, MapModel& m) { m.name = std::string(item.string()); },
-     [](const MapModel& m) { return m.name == m.id; }, [](Writer& w, const MapModel& m) { w.out.string(m.name); },
-     [](MapModel& m) { m.name = m.id; }},
+    field<&MapModel::name, Str, Use::Optional, &MapModel::id>("name"),
     kindField<MapModel, kMapKinds, kMapNoun>(),
     field<&MapModel::channel, Int<0, kMaxMapChannels - 1>>("channel"),
     field<&MapModel::showInViewport, Bool>("showInViewport"),
@@ -813,9 +815,7 @@ const Field<OtherMapModel> kOtherMapFields[] = {
 
 const Field<MaterialModel> kMaterialFields[] = {
     field<&MaterialModel::id, Str, Use::Required>("id"),
-    {"name", false, [](Reader&, const Item& item, MaterialModel& m) { m.name = std::string(item.string()); },
-     [](const MaterialModel& m) { return m.name == m.id; }, [](Writer& w, const MaterialModel& m) { w.out.string(m.name); },
-     [](MaterialModel& m) { m.name = m.id; }},
+    field<&MaterialModel::name, Str, Use::Optional, &MaterialModel::id>("name"),
     kindField<MaterialModel, kMaterialKinds, kMaterialNoun>(),
     field<&MaterialModel::showInViewport, Bool>("showInViewport"),
     field<&MaterialModel::activeMap, RefCodec<Ref::Map>>("activeMap"),
@@ -1415,9 +1415,7 @@ struct UserProperties {
 const Field<NodeModel> kNodeFields[] = {
     field<&NodeModel::name, Str, Use::Required>("name"),
     // A node's id is its name unless it gives one (names need not be unique, ids must).
-    {"id", false, [](Reader&, const Item& item, NodeModel& n) { n.id = std::string(item.string()); },
-     [](const NodeModel& n) { return n.id == n.name; }, [](Writer& w, const NodeModel& n) { w.out.string(n.id); },
-     [](NodeModel& n) { n.id = n.name; }},
+    field<&NodeModel::id, Str, Use::Optional, &NodeModel::name>("id"),
     field<&NodeModel::parent, RefCodec<Ref::Node>>("parent"),
     field<&NodeModel::object, RefCodec<Ref::Object>>("object"),
     field<&NodeModel::material, RefCodec<Ref::Material>>("material"),
