@@ -354,49 +354,44 @@ struct Placement {
     std::optional<Point3> translation, rotation, scale;
 };
 
-struct MatrixCodec {
-    static Matrix3 read(Reader& r, const Item& item);
-    static void write(Writer& w, const Matrix3& m) {
-        w.out.beginArray(true);
-        for (int row = 0; row < 4; ++row)
-            for (int col = 0; col < 3; ++col) w.out.floatValue(m.m[row][col]);
-        w.out.endArray();
-    }
-};
-
 const Field<Placement> kPlacementFields[] = {
     field<&Placement::translation, Point3Codec>("translation"),
     field<&Placement::rotation, Point3Codec>("rotation"),
     field<&Placement::scale, Point3Codec>("scale"),
 };
 
-Matrix3 MatrixCodec::read(Reader& r, const Item& item) {
-    if (item.isArray()) {
-        const size_t count = item.size();
-        if (count != 12)
-            item.fail("expected 12 numbers (X, Y and Z axis rows, then translation), got " + std::to_string(count));
+struct MatrixCodec {
+    static Matrix3 read(Reader& r, const Item& item) {
+        if (item.isArray()) {
+            const size_t count = item.size();
+            if (count != 12)
+                item.fail("expected 12 numbers (X, Y and Z axis rows, then translation), got " + std::to_string(count));
+            Matrix3 m;
+            int i = 0;
+            item.forEach([&](const Item& v) {
+                m.m[i / 3][i % 3] = v.floatValue();
+                ++i;
+            });
+            return m;
+        }
+        if (!item.isObject()) item.fail("expected 12 numbers or an object with translation, rotation and scale");
+        Placement placement;
+        readObject(r, item, placement);
         Matrix3 m;
-        int i = 0;
-        item.forEach([&](const Item& v) {
-            m.m[i / 3][i % 3] = v.floatValue();
-            ++i;
-        });
+        if (placement.scale) m = m * ScaleMatrix(*placement.scale);
+        if (placement.rotation) {
+            constexpr double kRadians = 3.14159265358979323846 / 180.0;
+            m = m * RotateXMatrix(static_cast<float>(placement.rotation->x * kRadians));
+            m = m * RotateYMatrix(static_cast<float>(placement.rotation->y * kRadians));
+            m = m * RotateZMatrix(static_cast<float>(placement.rotation->z * kRadians));
+        }
+        if (placement.translation) m = m * TransMatrix(*placement.translation);
         return m;
     }
-    if (!item.isObject()) item.fail("expected 12 numbers or an object with translation, rotation and scale");
-    Placement placement;
-    readObject(r, item, placement);
-    Matrix3 m;
-    if (placement.scale) m = m * ScaleMatrix(*placement.scale);
-    if (placement.rotation) {
-        constexpr double kRadians = 3.14159265358979323846 / 180.0;
-        m = m * RotateXMatrix(static_cast<float>(placement.rotation->x * kRadians));
-        m = m * RotateYMatrix(static_cast<float>(placement.rotation->y * kRadians));
-        m = m * RotateZMatrix(static_cast<float>(placement.rotation->z * kRadians));
+    static void write(Writer& w, const Matrix3& m) {
+        w.array(std::views::iota(0, 12), [&](int i) { w.out.floatValue(m.m[i / 3][i % 3]); }, true);
     }
-    if (placement.translation) m = m * TransMatrix(*placement.translation);
-    return m;
-}
+};
 
 // A reference to an entry of another table, by id.
 template <Ref table, bool allowNull = true>
