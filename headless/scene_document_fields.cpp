@@ -556,7 +556,7 @@ void emplaceAt(V& variant, size_t index, std::index_sequence<I...>) {
     ((index == I ? (variant.template emplace<I>(), 0) : 0), ...);
 }
 
-template <class M, const auto& names, const char* const& noun>
+template <class M, const auto& names>
 Field<M> kindField() {
     Field<M> f{"kind", true, nullptr, nullptr, nullptr};
     f.read = [](Reader&, const Item&, M&) {};  // chosen before the object is read
@@ -755,7 +755,7 @@ struct LayerList : List<LayerModel> {
 const Field<MapModel> kMapFields[] = {
     field<&MapModel::id, Str, Use::Required>("id"),
     field<&MapModel::name, Str, Use::Optional, &MapModel::id>("name"),
-    kindField<MapModel, kMapKinds, kMapNoun>(),
+    kindField<MapModel, kMapKinds>(),
     field<&MapModel::channel, Int<0, kMaxMapChannels - 1>>("channel"),
     field<&MapModel::showInViewport, Bool>("showInViewport"),
     field<&MapModel::appData, AppDataList>("appData"),
@@ -811,7 +811,7 @@ const Field<OtherMapModel> kOtherMapFields[] = {
 const Field<MaterialModel> kMaterialFields[] = {
     field<&MaterialModel::id, Str, Use::Required>("id"),
     field<&MaterialModel::name, Str, Use::Optional, &MaterialModel::id>("name"),
-    kindField<MaterialModel, kMaterialKinds, kMaterialNoun>(),
+    kindField<MaterialModel, kMaterialKinds>(),
     field<&MaterialModel::showInViewport, Bool>("showInViewport"),
     field<&MaterialModel::activeMap, RefCodec<Ref::Map>>("activeMap"),
     field<&MaterialModel::appData, AppDataList>("appData"),
@@ -1228,7 +1228,7 @@ using MeshCodec = TableCodec<Mesh>;
 
 const Field<ObjectModel> kObjectFields[] = {
     field<&ObjectModel::id, Str, Use::Required>("id"),
-    kindField<ObjectModel, kObjectKinds, kObjectNoun>(),
+    kindField<ObjectModel, kObjectKinds>(),
     field<&ObjectModel::appData, AppDataList>("appData"),
 };
 
@@ -1353,7 +1353,7 @@ const Field<PlainModifierModel> kPlainModifierFields[] = {
 };
 
 const Field<ModifierModel> kModifierFields[] = {
-    kindField<ModifierModel, kModifierKinds, kModifierNoun>(),
+    kindField<ModifierModel, kModifierKinds>(),
     field<&ModifierModel::appData, AppDataList>("appData"),
 };
 
