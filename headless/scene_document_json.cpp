@@ -1,4 +1,4 @@
-// JSON values with paths (over simdjson's DOM) and the streaming writer of scene documents.
+// JSON values with paths (over simdjson's On-Demand API) and the streaming writer of scene documents.
 #include "headless/scene_document_json.h"
 
 #include <nlohmann/json.hpp>
