@@ -114,7 +114,9 @@ void readObject(Reader& reader, const Item& item, A& a, B* b = nullptr) {
         if (i < na) fa[i].read(reader, value, a);
         else fb[i - na].read(reader, value, *b);
     };
+    // A key the document leaves out: refused when required, else it keeps or takes its default.
     auto absent = [&](size_t i) {
+        if (required(i)) item.fail(std::string("missing field \"") + key(i) + "\"");
         if (i < na && fa[i].absent) fa[i].absent(a);
         if (i >= na && fb[i - na].absent) fb[i - na].absent(*b);
     };
@@ -141,10 +143,7 @@ void readObject(Reader& reader, const Item& item, A& a, B* b = nullptr) {
             return true;
         });
         if (inOrder) {
-            for (; next < count; ++next) {
-                if (required(next)) item.fail(std::string("missing field \"") + key(next) + "\"");
-                absent(next);
-            }
+            for (; next < count; ++next) absent(next);
             return;
         }
     } catch (const SceneDocumentError&) {
@@ -165,17 +164,15 @@ void readObject(Reader& reader, const Item& item, A& a, B* b = nullptr) {
         return (place[i] = at++) != kAbsent;
     });
     for (size_t i = 0; i < count; ++i) {
-        if (place[i] != kAbsent) {
-            at = 0;
-            eachKey([&](size_t, const Item& value) {
-                if (at++ == place[i]) read(i, value);
-                return true;
-            });
-        } else if (required(i)) {
-            item.fail(std::string("missing field \"") + key(i) + "\"");
-        } else {
+        if (place[i] == kAbsent) {
             absent(i);
+            continue;
         }
+        at = 0;
+        eachKey([&](size_t, const Item& value) {
+            if (at++ == place[i]) read(i, value);
+            return true;
+        });
     }
 }
 
