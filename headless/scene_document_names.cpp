@@ -5,12 +5,14 @@ namespace headless::document {
 
 namespace {
 
-struct TypeName {
-    ParamType2 type;
+// A value and its name in documents.
+template <class T>
+struct Name {
+    T value;
     const char* name;
 };
 
-constexpr TypeName kParamTypes[] = {
+constexpr Name<ParamType2> kParamTypes[] = {
     {TYPE_FLOAT, "float"},   {TYPE_INT, "int"},           {TYPE_BOOL, "bool"},       {TYPE_POINT3, "point3"},
     {TYPE_RGBA, "color"},    {TYPE_ANGLE, "angle"},       {TYPE_PCNT_FRAC, "percent"}, {TYPE_WORLD, "world"},
     {TYPE_STRING, "string"}, {TYPE_FILENAME, "filename"}, {TYPE_INODE, "node"},      {TYPE_MTL, "material"},
@@ -22,12 +24,7 @@ constexpr const char* kSlotNames[STD_NUM_TEXMAPS] = {
     "opacity", "filter",  "bump",     "reflection", "refraction",    "displacement",
 };
 
-struct SuperName {
-    SClass_ID id;
-    const char* name;
-};
-
-constexpr SuperName kSuperNames[] = {
+constexpr Name<SClass_ID> kSuperNames[] = {
     {GEOMOBJECT_CLASS_ID, "geometry"}, {CAMERA_CLASS_ID, "camera"}, {LIGHT_CLASS_ID, "light"},
     {SHAPE_CLASS_ID, "shape"},         {HELPER_CLASS_ID, "helper"},
 };
@@ -54,7 +51,7 @@ const std::array<LightSwitch, kLightSwitchCount>& lightSwitches() {
 std::string paramTypeName(ParamType2 type) {
     const ParamType2 base = ParamBaseType(type);
     for (const auto& entry : kParamTypes) {
-        if (entry.type == base) return std::string(entry.name) + (IsParamTable(type) ? "[]" : "");
+        if (entry.value == base) return std::string(entry.name) + (IsParamTable(type) ? "[]" : "");
     }
     return {};
 }
@@ -67,7 +64,7 @@ std::optional<ParamType2> paramTypeFromName(std::string_view name) {
         table = true;
     }
     for (const auto& entry : kParamTypes) {
-        if (base == entry.name) return table ? static_cast<ParamType2>(entry.type | TYPE_TAB) : entry.type;
+        if (base == entry.name) return table ? static_cast<ParamType2>(entry.value | TYPE_TAB) : entry.value;
     }
     return std::nullopt;
 }
@@ -82,13 +79,13 @@ int mapSlotFromName(std::string_view name) {
 
 std::string superClassName(SClass_ID id) {
     for (const auto& entry : kSuperNames)
-        if (entry.id == id) return entry.name;
+        if (entry.value == id) return entry.name;
     return {};
 }
 
 std::optional<SClass_ID> superClassFromName(std::string_view name) {
     for (const auto& entry : kSuperNames)
-        if (name == entry.name) return entry.id;
+        if (name == entry.name) return entry.value;
     return std::nullopt;
 }
 
