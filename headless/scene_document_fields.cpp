@@ -433,50 +433,45 @@ struct TableCodec {
 template <class M>
 using List = ArrayOf<TableCodec<M>>;
 
-// A value named by one of a list of words ("pyramidal", "summedArea", "none").
-struct Word {
-    int value;
-    const char* name;
-};
-
 // The names of a list for messages: "a, b or c".
 template <class List>
 std::string choices(const List& list) {
     std::string text;
     for (size_t i = 0; i < std::size(list); ++i) {
         if (i > 0) text += i + 1 == std::size(list) ? " or " : ", ";
-        if constexpr (std::is_same_v<std::decay_t<decltype(list[i])>, Word>) text += list[i].name;
+        if constexpr (std::is_same_v<std::decay_t<decltype(list[i])>, Name<int>>) text += list[i].name;
         else text += list[i];
     }
     return text;
 }
 
+// A value named by one of a list of words ("pyramidal", "summedArea", "none").
 template <const auto& words, const char* const& noun>
 struct Named {
     static int read(Reader&, const Item& item) {
         const std::string_view text = item.string();
-        for (const Word& w : words)
+        for (const Name<int>& w : words)
             if (text == w.name) return w.value;
         item.fail("unknown " + std::string(noun) + " " + inQuotes(text) + " (expected " + choices(words) + ")");
     }
     static void write(Writer& w, int value) {
-        for (const Word& word : words)
+        for (const Name<int>& word : words)
             if (word.value == value) return w.out.string(word.name);
         w.out.string(words[0].name);
     }
 };
 
-constexpr Word kFilters[] = {{FILTER_PYR, "pyramidal"}, {FILTER_SAT, "summedArea"}, {FILTER_NADA, "none"}};
+constexpr Name<int> kFilters[] = {{FILTER_PYR, "pyramidal"}, {FILTER_SAT, "summedArea"}, {FILTER_NADA, "none"}};
 constexpr const char* kFilterNoun = "filter";
-constexpr Word kAlphaSources[] = {{ALPHA_FILE, "file"}, {ALPHA_RGB, "rgb"}, {ALPHA_NONE, "none"}};
+constexpr Name<int> kAlphaSources[] = {{ALPHA_FILE, "file"}, {ALPHA_RGB, "rgb"}, {ALPHA_NONE, "none"}};
 constexpr const char* kAlphaNoun = "alpha source";
-constexpr Word kLightTypes[] = {{OMNI_LIGHT, "omni"},
+constexpr Name<int> kLightTypes[] = {{OMNI_LIGHT, "omni"},
                                 {FSPOT_LIGHT, "spot"},
                                 {TSPOT_LIGHT, "targetSpot"},
                                 {DIR_LIGHT, "directional"},
                                 {TDIR_LIGHT, "targetDirectional"}};
 constexpr const char* kLightNoun = "light type";
-constexpr Word kConversions[] = {{int(MeshConversion::Triangle), "triangle"},
+constexpr Name<int> kConversions[] = {{int(MeshConversion::Triangle), "triangle"},
                                  {int(MeshConversion::PolygonOnly), "polygon"},
                                  {int(MeshConversion::None), "none"}};
 constexpr const char* kConversionNoun = "conversion";

@@ -284,6 +284,13 @@ void writeScene(const SceneModel& model, const std::function<void(const char*, s
 
 // ---- Names shared by reading, writing and capturing ----
 
+// A value and its name in documents ("pyramidal", "geometry").
+template <class T>
+struct Name {
+    T value;
+    const char* name;
+};
+
 // Parameter types: "float", "int", "bool", "point3", "color", "angle", "percent", "world",
 // "string", "filename", "node", "material", "map"; tables add "[]" ("node[]").
 std::string paramTypeName(ParamType2 type);

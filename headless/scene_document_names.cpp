@@ -5,13 +5,6 @@ namespace headless::document {
 
 namespace {
 
-// A value and its name in documents.
-template <class T>
-struct Name {
-    T value;
-    const char* name;
-};
-
 constexpr Name<ParamType2> kParamTypes[] = {
     {TYPE_FLOAT, "float"},   {TYPE_INT, "int"},           {TYPE_BOOL, "bool"},       {TYPE_POINT3, "point3"},
     {TYPE_RGBA, "color"},    {TYPE_ANGLE, "angle"},       {TYPE_PCNT_FRAC, "percent"}, {TYPE_WORLD, "world"},
