@@ -566,7 +566,7 @@ struct Kinded : TableCodec<M> {
         forEachKey(item, [&](std::string_view key, const Item& kindItem) {
             if (key != "kind") return true;
             const std::string_view kind = kindItem.string();
-            const size_t index = static_cast<size_t>(std::find(std::begin(names), std::end(names), kind) - std::begin(names));
+            const size_t index = std::find(std::begin(names), std::end(names), kind) - std::begin(names);
             if (index == std::size(names))
                 kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + choices(names) + ")");
             emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<decltype(model.kind)>>());
@@ -1133,7 +1133,8 @@ const Field<NormalsModel> kNormalFields[] = {
          return true;
      },
      [](Writer& w, const NormalsModel& n) {
-         w.array(std::views::iota(0, n.spec().GetNumFaces()), [&](int i) { w.out.integer(specifiedBits(n.spec().Face(i))); }, true);
+         w.array(std::views::iota(0, n.spec().GetNumFaces()),
+                 [&](int i) { w.out.integer(specifiedBits(n.spec().Face(i))); }, true);
      }},
     {"flags", false,
      [](Reader&, const Item& item, NormalsModel& n) {

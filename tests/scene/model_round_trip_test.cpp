@@ -140,7 +140,8 @@ private:
         if (coin()) {
             json ids = json::array();
             for (int f = 0; f < faces; ++f) ids.push_back({0, -1, 0});
-            m["normals"] = {{"values", {{0, 0, 1}}}, {"faces", ids}, {"explicit", coin() ? json(coin()) : json::array({0})}};
+            const json explicitNormals = coin() ? json(coin()) : json::array({0});
+            m["normals"] = {{"values", {{0, 0, 1}}}, {"faces", ids}, {"explicit", explicitNormals}};
             if (coin()) m["normals"]["specified"] = pick(0, 7);
             if (coin()) m["normals"]["flags"] = pick(0, 15);
         }
