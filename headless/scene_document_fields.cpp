@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <ranges>
 #include <span>
 #include <string>
 #include <type_traits>
@@ -68,6 +67,13 @@ struct Writer {
     void array(const List& list, Write&& write, bool inlineArray = false) const {
         out.beginArray(inlineArray);
         for (const auto& entry : list) write(entry);
+        out.endArray();
+    }
+    // The same over the indices below count.
+    template <class Write>
+    void array(int count, Write&& write, bool inlineArray = false) const {
+        out.beginArray(inlineArray);
+        for (int i = 0; i < count; ++i) write(i);
         out.endArray();
     }
 };
@@ -386,7 +392,7 @@ struct MatrixCodec {
         return m;
     }
     static void write(Writer& w, const Matrix3& m) {
-        w.array(std::views::iota(0, 12), [&](int i) { w.out.floatValue(m.m[i / 3][i % 3]); }, true);
+        w.array(12, [&](int i) { w.out.floatValue(m.m[i / 3][i % 3]); }, true);
     }
 };
 
@@ -1061,7 +1067,7 @@ const Field<NormalsModel> kNormalFields[] = {
      },
      nullptr,
      [](Writer& w, const NormalsModel& n) {
-         w.array(std::views::iota(0, n.spec().GetNumNormals()), [&](int i) { writePoint(w, n.spec().Normal(i)); });
+         w.array(n.spec().GetNumNormals(), [&](int i) { writePoint(w, n.spec().Normal(i)); });
      }},
     {"faces", false,
      [](Reader&, const Item& item, NormalsModel& n) {
@@ -1082,8 +1088,8 @@ const Field<NormalsModel> kNormalFields[] = {
      },
      nullptr,
      [](Writer& w, const NormalsModel& n) {
-         w.array(std::views::iota(0, n.spec().GetNumFaces()), [&](int i) {
-             w.array(std::views::iota(0, 3), [&](int k) { w.out.integer(n.spec().Face(i).GetNormalID(k)); }, true);
+         w.array(n.spec().GetNumFaces(), [&](int i) {
+             w.array(3, [&](int k) { w.out.integer(n.spec().Face(i).GetNormalID(k)); }, true);
          });
      }},
     {"explicit", false,
@@ -1104,9 +1110,7 @@ const Field<NormalsModel> kNormalFields[] = {
      [](const NormalsModel& n) { return explicitCount(n.spec()) == n.spec().GetNumNormals(); },
      [](Writer& w, const NormalsModel& n) {
          if (explicitCount(n.spec()) == 0) return w.out.boolean(false);
-         w.array(std::views::iota(0, n.spec().GetNumNormals()), [&](int i) {
-             if (n.spec().GetNormalExplicit(i)) w.out.integer(i);
-         }, true);
+         w.array(n.spec().GetNumNormals(), [&](int i) { if (n.spec().GetNormalExplicit(i)) w.out.integer(i); }, true);
      }},
     {"specified", false,
      [](Reader&, const Item& item, NormalsModel& n) {
@@ -1133,8 +1137,7 @@ const Field<NormalsModel> kNormalFields[] = {
          return true;
      },
      [](Writer& w, const NormalsModel& n) {
-         w.array(std::views::iota(0, n.spec().GetNumFaces()),
-                 [&](int i) { w.out.integer(specifiedBits(n.spec().Face(i))); }, true);
+         w.array(n.spec().GetNumFaces(), [&](int i) { w.out.integer(specifiedBits(n.spec().Face(i))); }, true);
      }},
     {"flags", false,
      [](Reader&, const Item& item, NormalsModel& n) {
