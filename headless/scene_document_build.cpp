@@ -201,12 +201,10 @@ void Builder::wireMap(const MapModel& m, Texmap* map) {
             }
             cube->setParamBlock(block);
         }
-        if (c->files) {
-            if (IParamBlock2* block = cube->GetParamBlock(0)) {
-                for (int i = 0; i < 6; ++i) {
-                    const auto& name = (*c->files)[i];
-                    block->SetValue(ACUBIC_BITMAP_NAMES_PARAM, 0, name ? name->c_str() : nullptr, i);
-                }
+        if (IParamBlock2* block = cube->GetParamBlock(0); block && c->files) {
+            for (int i = 0; i < 6; ++i) {
+                const auto& name = (*c->files)[i];
+                block->SetValue(ACUBIC_BITMAP_NAMES_PARAM, 0, name ? name->c_str() : nullptr, i);
             }
         }
     } else {

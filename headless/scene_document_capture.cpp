@@ -283,40 +283,30 @@ StackModel Capture::stack(IDerivedObject& stack, const std::string& id) {
 
 std::optional<ParamValue> Capture::paramValue(IParamBlock2& block, ParamID id, ParamType2 base, int tab) {
     Interval valid = FOREVER;
+    auto get = [&](auto& value) { return block.GetValue(id, 0, value, valid, tab); };
     ParamValue v;
+    const char* s = nullptr;
+    INode* node = nullptr;
+    Mtl* mtl = nullptr;
+    Texmap* texmap = nullptr;
     bool got = false;
     switch (base) {
     case TYPE_INT:
-    case TYPE_BOOL: got = block.GetValue(id, 0, v.i, valid, tab); break;
+    case TYPE_BOOL: got = get(v.i); break;
     case TYPE_POINT3:
-    case TYPE_RGBA: got = block.GetValue(id, 0, v.p, valid, tab); break;
+    case TYPE_RGBA: got = get(v.p); break;
     case TYPE_STRING:
-    case TYPE_FILENAME: {
-        const char* s = nullptr;
-        got = block.GetValue(id, 0, s, valid, tab);
-        if (s) v.s = s;
-        break;
+    case TYPE_FILENAME: got = get(s); break;
+    case TYPE_INODE: got = get(node); break;
+    case TYPE_MTL: got = get(mtl); break;
+    case TYPE_TEXMAP: got = get(texmap); break;
+    default: got = get(v.f); break;
     }
-    case TYPE_INODE: {
-        INode* node = nullptr;
-        got = block.GetValue(id, 0, node, valid, tab);
-        v.ref = nodeIndex(node);
-        break;
-    }
-    case TYPE_MTL: {
-        Mtl* mtl = nullptr;
-        got = block.GetValue(id, 0, mtl, valid, tab);
-        v.ref = mtl ? material(mtl) : -1;
-        break;
-    }
-    case TYPE_TEXMAP: {
-        Texmap* texmap = nullptr;
-        got = block.GetValue(id, 0, texmap, valid, tab);
-        v.ref = texmap ? map(texmap) : -1;
-        break;
-    }
-    default: got = block.GetValue(id, 0, v.f, valid, tab); break;
-    }
+    if (s) v.s = s;
+    // A reference is the index of its entry, captured when first met.
+    if (node) v.ref = nodeIndex(node);
+    if (mtl) v.ref = material(mtl);
+    if (texmap) v.ref = map(texmap);
     if (!got) return std::nullopt;
     return v;
 }

@@ -22,7 +22,10 @@
 
 namespace headless::document {
 
+namespace {
+
 enum class Ref { Node, Object, Material, Map };
+constexpr const char* kRefNames[] = {"node", "object", "material", "map"};
 
 // What reading needs besides the value: the ids of every table (gathered before the entries are
 // read, so that entries may refer to entries further down) and the layer names.
@@ -33,14 +36,46 @@ struct Reader {
     bool skippedValues = false;
 
     // The entry an id names; null is allowed (-1) only with allowNull.
-    int resolve(const Item& item, Ref table, bool allowNull) const;
+    int resolve(const Item& item, Ref table, bool allowNull) const {
+        const char* what = kRefNames[static_cast<int>(table)];
+        if (allowNull && item.isNull()) return -1;
+        if (!item.isString())
+            item.fail(std::string("expected the id of a ") + what + (allowNull ? " or null" : "") + ", got " + item.describe());
+        const std::string_view id = item.string();
+        const auto& known = ids[static_cast<int>(table)];
+        auto found = known.find(std::string(id));
+        if (found == known.end()) item.fail(std::string("no ") + what + " " + inQuotes(id));
+        return found->second;
+    }
 };
 
 // What writing needs besides the value: the output and the model, whose entries give the ids.
 struct Writer {
     JsonWriter& out;
     const SceneModel& model;
-    void ref(Ref table, int index) const;
+    void ref(Ref table, int index) const {
+        if (index < 0) return out.null();
+        switch (table) {
+        case Ref::Node: return out.string(model.nodes[index].id);
+        case Ref::Object: return out.string(model.objects[index].id);
+        case Ref::Material: return out.string(model.materials[index].id);
+        case Ref::Map: return out.string(model.maps[index].id);
+        }
+    }
+    // An array of the entries of list, each written by write(entry); an inline array stays on one line.
+    template <class List, class Write>
+    void array(const List& list, Write&& write, bool inlineArray = false) const {
+        out.beginArray(inlineArray);
+        for (const auto& entry : list) write(entry);
+        out.endArray();
+    }
+    // The same over the indices below count.
+    template <class Write>
+    void array(int count, Write&& write, bool inlineArray = false) const {
+        out.beginArray(inlineArray);
+        for (int i = 0; i < count; ++i) write(i);
+        out.endArray();
+    }
 };
 
 template <class M>
@@ -60,17 +95,7 @@ using Fields = std::span<const Field<M>>;
 template <class M>
 Fields<M> fieldsOf();
 
-namespace {
-
-constexpr const char* kRefNames[] = {"node", "object", "material", "map"};
-
 // ---- The generic walks ----
-
-template <class M>
-struct Bound {
-    Fields<M> fields;
-    M* model;
-};
 
 // Reads an object whose keys are those of the first table and, for entries of a kind, those of
 // the kind's table; any other key is refused, so that a misspelt key is reported rather than
@@ -79,23 +104,27 @@ struct Bound {
 // come, in one pass; an object with its keys in another order, or with a problem, is read again
 // key by key in table order, which finds the same values and reports the first problem.
 template <class A, class B = A>
-void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
+void readObject(Reader& reader, const Item& item, A& a, B* b = nullptr) {
     simdjson::ondemand::object& object = item.object();
-    const size_t na = a.fields.size(), count = na + (b.model ? b.fields.size() : 0);
-    auto key = [&](size_t i) { return i < na ? a.fields[i].key : b.fields[i - na].key; };
-    auto required = [&](size_t i) { return i < na ? a.fields[i].required : b.fields[i - na].required; };
+    const Fields<A> fa = fieldsOf<A>();
+    const Fields<B> fb = fieldsOf<B>();
+    const size_t na = fa.size(), count = na + (b ? fb.size() : 0);
+    auto key = [&](size_t i) { return i < na ? fa[i].key : fb[i - na].key; };
+    auto required = [&](size_t i) { return i < na ? fa[i].required : fb[i - na].required; };
     auto indexOf = [&](std::string_view name, const Item& value) {
         for (size_t i = 0; i < count; ++i)
             if (name == key(i)) return i;
         value.fail("unknown field");
     };
     auto read = [&](size_t i, const Item& value) {
-        if (i < na) a.fields[i].read(reader, value, *a.model);
-        else b.fields[i - na].read(reader, value, *b.model);
+        if (i < na) fa[i].read(reader, value, a);
+        else fb[i - na].read(reader, value, *b);
     };
+    // A key the document leaves out: refused when required, else it keeps or takes its default.
     auto absent = [&](size_t i) {
-        if (i < na && a.fields[i].absent) a.fields[i].absent(*a.model);
-        if (i >= na && b.fields[i - na].absent) b.fields[i - na].absent(*b.model);
+        if (required(i)) item.fail(std::string("missing field \"") + key(i) + "\"");
+        if (i < na && fa[i].absent) fa[i].absent(a);
+        if (i >= na && fb[i - na].absent) fb[i - na].absent(*b);
     };
     auto rewind = [&] {
         if (const auto error = object.reset().error()) invalidJson(error);
@@ -105,8 +134,8 @@ void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
         rewind();
         return forEachKey(item, [&](std::string_view name, const Item& value) { return visit(indexOf(name, value), value); });
     };
-    const A freshA = *a.model;
-    const std::optional<B> freshB = b.model ? std::optional<B>(*b.model) : std::nullopt;
+    const A freshA = a;
+    const std::optional<B> freshB = b ? std::optional<B>(*b) : std::nullopt;
     size_t next = 0;
     try {
         const bool inOrder = eachKey([&](size_t i, const Item& value) {
@@ -120,10 +149,7 @@ void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
             return true;
         });
         if (inOrder) {
-            for (; next < count; ++next) {
-                if (required(next)) item.fail(std::string("missing field \"") + key(next) + "\"");
-                absent(next);
-            }
+            for (; next < count; ++next) absent(next);
             return;
         }
     } catch (const SceneDocumentError&) {
@@ -131,8 +157,8 @@ void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
         next = 0;
         if (eachKey([&](size_t i, const Item&) { return i >= next && (next = i + 1); })) throw;
     }
-    *a.model = freshA;
-    if (b.model) *b.model = *freshB;
+    a = freshA;
+    if (b) *b = *freshB;
     // Where each key is (its last place when given twice: the last value counts).
     constexpr size_t kAbsent = SIZE_MAX;
     size_t place[64];
@@ -144,27 +170,28 @@ void readObject(Reader& reader, const Item& item, Bound<A> a, Bound<B> b = {}) {
         return (place[i] = at++) != kAbsent;
     });
     for (size_t i = 0; i < count; ++i) {
-        if (place[i] != kAbsent) {
-            at = 0;
-            eachKey([&](size_t, const Item& value) {
-                if (at++ == place[i]) read(i, value);
-                return true;
-            });
-        } else if (required(i)) {
-            item.fail(std::string("missing field \"") + key(i) + "\"");
-        } else {
+        if (place[i] == kAbsent) {
             absent(i);
+            continue;
         }
+        at = 0;
+        eachKey([&](size_t, const Item& value) {
+            if (at++ == place[i]) read(i, value);
+            return true;
+        });
     }
 }
 
 template <class M>
-void writeFields(Writer& writer, Fields<M> fields, const M& model) {
-    for (const Field<M>& field : fields) {
+void writeFields(Writer& writer, const M& model) {
+    for (const Field<M>& field : fieldsOf<M>()) {
         if (field.omit && field.omit(model)) continue;
         writer.out.key(field.key);
         field.write(writer, model);
     }
+    // An entry of a kind goes on with the keys of its kind.
+    if constexpr (requires { model.kind.index(); })
+        std::visit([&](const auto& kindModel) { writeFields(writer, kindModel); }, model.kind);
 }
 
 // ---- Field helpers ----
@@ -186,8 +213,9 @@ enum class Use { Required, Optional, Always };
 
 // A key held by one member and read and written by codec C (static read and write). An optional
 // member is left out when empty; any other is left out when it holds its default, unless the
-// key is required or always written.
-template <auto Member, class C, Use use = Use::Optional>
+// key is required or always written. A member with a Default (another member: a node's id is its
+// name) holds that member's value when the key is left out, and is left out when it does.
+template <auto Member, class C, Use use = Use::Optional, auto Default = nullptr>
 auto field(const char* key) {
     using M = typename MemberTraits<decltype(Member)>::Model;
     using T = typename MemberTraits<decltype(Member)>::Type;
@@ -197,7 +225,10 @@ auto field(const char* key) {
         if constexpr (use == Use::Optional) f.omit = [](const M& m) { return !(m.*Member).has_value(); };
         f.write = [](Writer& w, const M& m) { C::write(w, *(m.*Member)); };
     } else {
-        if constexpr (use == Use::Optional) {
+        if constexpr (!std::is_null_pointer_v<decltype(Default)>) {
+            f.omit = [](const M& m) { return m.*Member == m.*Default; };
+            f.absent = [](M& m) { m.*Member = m.*Default; };
+        } else if constexpr (use == Use::Optional) {
             if constexpr (requires(const T& v) { v.empty(); }) f.omit = [](const M& m) { return (m.*Member).empty(); };
             else f.omit = [](const M& m) { return m.*Member == M{}.*Member; };
         }
@@ -326,49 +357,44 @@ struct Placement {
     std::optional<Point3> translation, rotation, scale;
 };
 
-struct MatrixCodec {
-    static Matrix3 read(Reader& r, const Item& item);
-    static void write(Writer& w, const Matrix3& m) {
-        w.out.beginArray(true);
-        for (int row = 0; row < 4; ++row)
-            for (int col = 0; col < 3; ++col) w.out.floatValue(m.m[row][col]);
-        w.out.endArray();
-    }
-};
-
 const Field<Placement> kPlacementFields[] = {
     field<&Placement::translation, Point3Codec>("translation"),
     field<&Placement::rotation, Point3Codec>("rotation"),
     field<&Placement::scale, Point3Codec>("scale"),
 };
 
-Matrix3 MatrixCodec::read(Reader& r, const Item& item) {
-    if (item.isArray()) {
-        const size_t count = item.size();
-        if (count != 12)
-            item.fail("expected 12 numbers (X, Y and Z axis rows, then translation), got " + std::to_string(count));
+struct MatrixCodec {
+    static Matrix3 read(Reader& r, const Item& item) {
+        if (item.isArray()) {
+            const size_t count = item.size();
+            if (count != 12)
+                item.fail("expected 12 numbers (X, Y and Z axis rows, then translation), got " + std::to_string(count));
+            Matrix3 m;
+            int i = 0;
+            item.forEach([&](const Item& v) {
+                m.m[i / 3][i % 3] = v.floatValue();
+                ++i;
+            });
+            return m;
+        }
+        if (!item.isObject()) item.fail("expected 12 numbers or an object with translation, rotation and scale");
+        Placement placement;
+        readObject(r, item, placement);
         Matrix3 m;
-        int i = 0;
-        item.forEach([&](const Item& v) {
-            m.m[i / 3][i % 3] = v.floatValue();
-            ++i;
-        });
+        if (placement.scale) m = m * ScaleMatrix(*placement.scale);
+        if (placement.rotation) {
+            constexpr double kRadians = 3.14159265358979323846 / 180.0;
+            m = m * RotateXMatrix(static_cast<float>(placement.rotation->x * kRadians));
+            m = m * RotateYMatrix(static_cast<float>(placement.rotation->y * kRadians));
+            m = m * RotateZMatrix(static_cast<float>(placement.rotation->z * kRadians));
+        }
+        if (placement.translation) m = m * TransMatrix(*placement.translation);
         return m;
     }
-    if (!item.isObject()) item.fail("expected 12 numbers or an object with translation, rotation and scale");
-    Placement placement;
-    readObject(r, item, Bound<Placement>{kPlacementFields, &placement});
-    Matrix3 m;
-    if (placement.scale) m = m * ScaleMatrix(*placement.scale);
-    if (placement.rotation) {
-        constexpr double kRadians = 3.14159265358979323846 / 180.0;
-        m = m * RotateXMatrix(static_cast<float>(placement.rotation->x * kRadians));
-        m = m * RotateYMatrix(static_cast<float>(placement.rotation->y * kRadians));
-        m = m * RotateZMatrix(static_cast<float>(placement.rotation->z * kRadians));
+    static void write(Writer& w, const Matrix3& m) {
+        w.array(12, [&](int i) { w.out.floatValue(m.m[i / 3][i % 3]); }, true);
     }
-    if (placement.translation) m = m * TransMatrix(*placement.translation);
-    return m;
-}
+};
 
 // A reference to an entry of another table, by id.
 template <Ref table, bool allowNull = true>
@@ -377,47 +403,41 @@ struct RefCodec {
     static void write(Writer& w, int index) { w.ref(table, index); }
 };
 
-template <Ref table, bool allowNull = true>
-struct RefList {
-    static std::vector<int> read(Reader& r, const Item& item) {
-        std::vector<int> list;
-        item.forEach([&](const Item& entry) { list.push_back(r.resolve(entry, table, allowNull)); });
+// An array of values of codec C.
+template <class C, bool inlineArray = false>
+struct ArrayOf {
+    using T = decltype(C::read(std::declval<Reader&>(), std::declval<const Item&>()));
+    static std::vector<T> read(Reader& r, const Item& item) {
+        std::vector<T> list;
+        item.forEach([&](const Item& entry) { list.push_back(C::read(r, entry)); });
         return list;
     }
-    static void write(Writer& w, const std::vector<int>& list) {
-        w.out.beginArray(true);
-        for (int index : list) w.ref(table, index);
-        w.out.endArray();
+    static void write(Writer& w, const std::vector<T>& list) {
+        w.array(list, [&](const T& value) { C::write(w, value); }, inlineArray);
+    }
+};
+
+template <Ref table, bool allowNull = true>
+using RefList = ArrayOf<RefCodec<table, allowNull>, true>;
+
+// A value written as a JSON object of the fields of its table.
+template <class M>
+struct TableCodec {
+    static M read(Reader& r, const Item& item) {
+        M model;
+        readObject(r, item, model);
+        return model;
+    }
+    static void write(Writer& w, const M& model) {
+        w.out.beginObject();
+        writeFields(w, model);
+        w.out.endObject();
     }
 };
 
 // A list of entries, each an object read and written through its own table.
 template <class M>
-struct List {
-    static std::vector<M> read(Reader& r, const Item& item) {
-        std::vector<M> list;
-        item.forEach([&](const Item& entry) {
-            M& model = list.emplace_back();
-            readObject(r, entry, Bound<M>{fieldsOf<M>(), &model});
-        });
-        return list;
-    }
-    static void write(Writer& w, const std::vector<M>& list) {
-        w.out.beginArray();
-        for (const M& model : list) {
-            w.out.beginObject();
-            writeFields(w, fieldsOf<M>(), model);
-            w.out.endObject();
-        }
-        w.out.endArray();
-    }
-};
-
-// A value named by one of a list of words ("pyramidal", "summedArea", "none").
-struct Word {
-    int value;
-    const char* name;
-};
+using List = ArrayOf<TableCodec<M>>;
 
 // The names of a list for messages: "a, b or c".
 template <class List>
@@ -425,38 +445,39 @@ std::string choices(const List& list) {
     std::string text;
     for (size_t i = 0; i < std::size(list); ++i) {
         if (i > 0) text += i + 1 == std::size(list) ? " or " : ", ";
-        if constexpr (std::is_same_v<std::decay_t<decltype(list[i])>, Word>) text += list[i].name;
+        if constexpr (std::is_same_v<std::decay_t<decltype(list[i])>, Name<int>>) text += list[i].name;
         else text += list[i];
     }
     return text;
 }
 
+// A value named by one of a list of words ("pyramidal", "summedArea", "none").
 template <const auto& words, const char* const& noun>
 struct Named {
     static int read(Reader&, const Item& item) {
         const std::string_view text = item.string();
-        for (const Word& w : words)
+        for (const Name<int>& w : words)
             if (text == w.name) return w.value;
         item.fail("unknown " + std::string(noun) + " " + inQuotes(text) + " (expected " + choices(words) + ")");
     }
     static void write(Writer& w, int value) {
-        for (const Word& word : words)
+        for (const Name<int>& word : words)
             if (word.value == value) return w.out.string(word.name);
         w.out.string(words[0].name);
     }
 };
 
-constexpr Word kFilters[] = {{FILTER_PYR, "pyramidal"}, {FILTER_SAT, "summedArea"}, {FILTER_NADA, "none"}};
+constexpr Name<int> kFilters[] = {{FILTER_PYR, "pyramidal"}, {FILTER_SAT, "summedArea"}, {FILTER_NADA, "none"}};
 constexpr const char* kFilterNoun = "filter";
-constexpr Word kAlphaSources[] = {{ALPHA_FILE, "file"}, {ALPHA_RGB, "rgb"}, {ALPHA_NONE, "none"}};
+constexpr Name<int> kAlphaSources[] = {{ALPHA_FILE, "file"}, {ALPHA_RGB, "rgb"}, {ALPHA_NONE, "none"}};
 constexpr const char* kAlphaNoun = "alpha source";
-constexpr Word kLightTypes[] = {{OMNI_LIGHT, "omni"},
+constexpr Name<int> kLightTypes[] = {{OMNI_LIGHT, "omni"},
                                 {FSPOT_LIGHT, "spot"},
                                 {TSPOT_LIGHT, "targetSpot"},
                                 {DIR_LIGHT, "directional"},
                                 {TDIR_LIGHT, "targetDirectional"}};
 constexpr const char* kLightNoun = "light type";
-constexpr Word kConversions[] = {{int(MeshConversion::Triangle), "triangle"},
+constexpr Name<int> kConversions[] = {{int(MeshConversion::Triangle), "triangle"},
                                  {int(MeshConversion::PolygonOnly), "polygon"},
                                  {int(MeshConversion::None), "none"}};
 constexpr const char* kConversionNoun = "conversion";
@@ -499,7 +520,7 @@ struct HexIdCodec {
 template <int Low, int High, const char* const& what>
 struct IntPair {
     static std::pair<int, int> read(Reader&, const Item& item) {
-        item.array(2, what);
+        if (item.size() != 2) item.fail(std::string("expected ") + what);
         int v[2] = {0, 0};
         int i = 0;
         item.forEach([&](const Item& e) { v[i++] = e.intValue(Low, High); });
@@ -533,7 +554,7 @@ void emplaceAt(V& variant, size_t index, std::index_sequence<I...>) {
     ((index == I ? (variant.template emplace<I>(), 0) : 0), ...);
 }
 
-template <class M, const auto& names, const char* const& noun>
+template <class M, const auto& names>
 Field<M> kindField() {
     Field<M> f{"kind", true, nullptr, nullptr, nullptr};
     f.read = [](Reader&, const Item&, M&) {};  // chosen before the object is read
@@ -541,52 +562,29 @@ Field<M> kindField() {
     return f;
 }
 
-// Reads an entry of a kind: the "kind" key chooses the variant member, then the keys of the
-// common table and the kind's table are read.
+// An entry of a kind: the "kind" key chooses the variant member, then the keys of the common
+// table and the kind's table are read.
 template <class M, const auto& names, const char* const& noun>
-void readKinded(Reader& r, const Item& item, M& model) {
-    // Without a "kind", the entry is read as the first kind and refused for the missing key.
-    forEachKey(item, [&](std::string_view key, const Item& kindItem) {
-        if (key != "kind") return true;
-        const std::string_view kind = kindItem.string();
-        size_t index = std::size(names);
-        for (size_t i = 0; i < std::size(names); ++i)
-            if (kind == names[i]) index = i;
-        if (index == std::size(names))
-            kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + choices(names) + ")");
-        emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<decltype(model.kind)>>());
-        return false;
-    });
-    std::visit([&](auto& kindModel) {
-        using K = std::decay_t<decltype(kindModel)>;
-        readObject(r, item, Bound<M>{fieldsOf<M>(), &model}, Bound<K>{fieldsOf<K>(), &kindModel});
-    }, model.kind);
-}
-
-template <class M>
-void writeKinded(Writer& w, const M& model) {
-    w.out.beginObject();
-    writeFields(w, fieldsOf<M>(), model);
-    std::visit([&](const auto& kindModel) {
-        using K = std::decay_t<decltype(kindModel)>;
-        writeFields(w, fieldsOf<K>(), kindModel);
-    }, model.kind);
-    w.out.endObject();
-}
-
-template <class M, const auto& names, const char* const& noun>
-struct KindedList {
-    static std::vector<M> read(Reader& r, const Item& item) {
-        std::vector<M> list;
-        item.forEach([&](const Item& entry) { readKinded<M, names, noun>(r, entry, list.emplace_back()); });
-        return list;
-    }
-    static void write(Writer& w, const std::vector<M>& list) {
-        w.out.beginArray();
-        for (const M& model : list) writeKinded(w, model);
-        w.out.endArray();
+struct Kinded : TableCodec<M> {
+    static M read(Reader& r, const Item& item) {
+        M model;
+        // Without a "kind", the entry is read as the first kind and refused for the missing key.
+        forEachKey(item, [&](std::string_view key, const Item& kindItem) {
+            if (key != "kind") return true;
+            const std::string_view kind = kindItem.string();
+            const size_t index = std::find(std::begin(names), std::end(names), kind) - std::begin(names);
+            if (index == std::size(names))
+                kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + choices(names) + ")");
+            emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<decltype(model.kind)>>());
+            return false;
+        });
+        std::visit([&](auto& kindModel) { readObject(r, item, model, &kindModel); }, model.kind);
+        return model;
     }
 };
+
+template <class M, const auto& names, const char* const& noun>
+using KindedList = ArrayOf<Kinded<M, names, noun>>;
 
 constexpr const char* kMapKinds[] = {"bitmap", "cube", "other"};
 constexpr const char* kMapNoun = "map";
@@ -671,9 +669,7 @@ Field<ParamModel> paramValueField() {
     f.write = [](Writer& w, const ParamModel& p) {
         const ParamType2 base = ParamBaseType(p.type);
         if (!IsParamTable(p.type)) return writeParamValue(w, base, p.values.front());
-        w.out.beginArray(true);
-        for (const ParamValue& v : p.values) writeParamValue(w, base, v);
-        w.out.endArray();
+        w.array(p.values, [&](const ParamValue& v) { writeParamValue(w, base, v); }, true);
     };
     return f;
 }
@@ -694,7 +690,7 @@ struct Repeat {
 };
 
 template <class M, auto Member, const Repeat& repeat>
-struct UniqueList {
+struct UniqueList : List<M> {
     static std::vector<M> read(Reader& r, const Item& item) {
         std::vector<M> list = List<M>::read(r, item);
         std::unordered_map<int64_t, size_t> seen;
@@ -708,7 +704,6 @@ struct UniqueList {
         }
         return list;
     }
-    static void write(Writer& w, const std::vector<M>& list) { List<M>::write(w, list); }
 };
 
 constexpr Repeat kParamRepeat{"id", "duplicate parameter id ", " (also params"};
@@ -738,7 +733,7 @@ const Field<LayerModel> kLayerFields[] = {
 };
 
 // The layers, whose names nodes refer to; each is listed once (the default layer "0" may be too).
-struct LayerList {
+struct LayerList : List<LayerModel> {
     static std::vector<LayerModel> read(Reader& r, const Item& item) {
         std::vector<LayerModel> layers = List<LayerModel>::read(r, item);
         r.layerNames.clear();
@@ -751,17 +746,14 @@ struct LayerList {
         }
         return layers;
     }
-    static void write(Writer& w, const std::vector<LayerModel>& layers) { List<LayerModel>::write(w, layers); }
 };
 
 // ---- Maps ----
 
 const Field<MapModel> kMapFields[] = {
     field<&MapModel::id, Str, Use::Required>("id"),
-    {"name", false, [](Reader&, const Item& item, MapModel& m) { m.name = std::string(item.string()); },
-     [](const MapModel& m) { return m.name == m.id; }, [](Writer& w, const MapModel& m) { w.out.string(m.name); },
-     [](MapModel& m) { m.name = m.id; }},
-    kindField<MapModel, kMapKinds, kMapNoun>(),
+    field<&MapModel::name, Str, Use::Optional, &MapModel::id>("name"),
+    kindField<MapModel, kMapKinds>(),
     field<&MapModel::channel, Int<0, kMaxMapChannels - 1>>("channel"),
     field<&MapModel::showInViewport, Bool>("showInViewport"),
     field<&MapModel::appData, AppDataList>("appData"),
@@ -789,22 +781,16 @@ struct CubeFiles {
         return names;
     }
     static void write(Writer& w, const Files& files) {
-        w.out.beginArray();
-        for (const auto& name : files) {
-            if (name) w.out.string(*name);
-            else w.out.null();
-        }
-        w.out.endArray();
+        w.array(files, [&](const std::optional<std::string>& name) { name ? w.out.string(*name) : w.out.null(); });
     }
 };
 
-struct CubeBlocks {
+struct CubeBlocks : BlockList {
     static std::vector<ParamBlockModel> read(Reader& r, const Item& item) {
         std::vector<ParamBlockModel> blocks = BlockList::read(r, item);
         if (blocks.size() > 1) item.fail("a cube map has at most one parameter block");
         return blocks;
     }
-    static void write(Writer& w, const std::vector<ParamBlockModel>& blocks) { BlockList::write(w, blocks); }
 };
 
 const Field<CubeMapModel> kCubeFields[] = {
@@ -822,10 +808,8 @@ const Field<OtherMapModel> kOtherMapFields[] = {
 
 const Field<MaterialModel> kMaterialFields[] = {
     field<&MaterialModel::id, Str, Use::Required>("id"),
-    {"name", false, [](Reader&, const Item& item, MaterialModel& m) { m.name = std::string(item.string()); },
-     [](const MaterialModel& m) { return m.name == m.id; }, [](Writer& w, const MaterialModel& m) { w.out.string(m.name); },
-     [](MaterialModel& m) { m.name = m.id; }},
-    kindField<MaterialModel, kMaterialKinds, kMaterialNoun>(),
+    field<&MaterialModel::name, Str, Use::Optional, &MaterialModel::id>("name"),
+    kindField<MaterialModel, kMaterialKinds>(),
     field<&MaterialModel::showInViewport, Bool>("showInViewport"),
     field<&MaterialModel::activeMap, RefCodec<Ref::Map>>("activeMap"),
     field<&MaterialModel::appData, AppDataList>("appData"),
@@ -915,9 +899,13 @@ const Field<OtherMaterialModel> kOtherMaterialFields[] = {
 
 // ---- Meshes ----
 
-// Three integers in [low, count) straight from the text, the common case; false for anything
-// else, which the caller reads again on its checked path.
-bool quickTriple(const Item& item, int64_t low, size_t count, int64_t* out) {
+// The three corners of a face: indices below count, which messages call `what` ("vertex"); normal
+// ids may also be -1 (none).
+template <class T>
+void readTriangle(const Item& item, size_t count, const char* what, T* corners, bool normalIds = false) {
+    const int64_t low = normalIds ? -1 : 0;
+    // The common case straight from the text; anything unusual is read again on the checked path
+    // below, which reports the problem.
     size_t n = 0;
     for (auto entry : item.array()) {
         simdjson::ondemand::value number;
@@ -927,26 +915,18 @@ bool quickTriple(const Item& item, int64_t low, size_t count, int64_t* out) {
             n = 4;
             break;
         }
-        out[n++] = value;
+        corners[n++] = static_cast<T>(value);
     }
-    if (n == 3) return true;
+    if (n == 3) return;
     if (const auto error = item.array().reset().error()) invalidJson(error);
-    return false;
-}
-
-// Three indices below count.
-void readTriangle(const Item& item, size_t count, const char* what, uint32_t* corners) {
-    if (int64_t quick[3]; quickTriple(item, 0, count, quick)) {
-        for (int k = 0; k < 3; ++k) corners[k] = static_cast<uint32_t>(quick[k]);
-        return;
-    }
-    if (const size_t n = item.size(); n != 3) item.fail("expected 3 indices, got " + std::to_string(n));
+    if (n = item.size(); n != 3)
+        item.fail(std::string("expected 3 ") + (normalIds ? "normal ids" : "indices") + ", got " + std::to_string(n));
     int k = 0;
     item.forEach([&](const Item& corner) {
-        const int64_t index = corner.integer(0, std::numeric_limits<uint32_t>::max());
-        if (static_cast<uint64_t>(index) >= count)
+        const int64_t index = corner.integer(low, normalIds ? INT32_MAX : UINT32_MAX);
+        if (index >= 0 && static_cast<uint64_t>(index) >= count)
             corner.fail(std::string(what) + " " + std::to_string(index) + " out of range (there are " + std::to_string(count) + ")");
-        corners[k++] = static_cast<uint32_t>(index);
+        corners[k++] = static_cast<T>(index);
     });
 }
 
@@ -981,9 +961,7 @@ Field<Mesh> perFace(const char* key) {
         const int64_t first = Value::get(mesh.faces[0]);
         if (std::all_of(mesh.faces.begin(), mesh.faces.end(), [&](const Face& face) { return Value::get(face) == first; }))
             return w.out.integer(first);
-        w.out.beginArray(true);
-        for (const Face& face : mesh.faces) w.out.integer(Value::get(face));
-        w.out.endArray();
+        w.array(mesh.faces, [&](const Face& face) { w.out.integer(Value::get(face)); }, true);
     };
     return f;
 }
@@ -1001,29 +979,35 @@ struct Edges {
     static void set(Face& f, int64_t v) { f.flags = (f.flags & ~EDGE_ALL) | static_cast<uint32_t>(v); }
 };
 
-// One map channel of a mesh.
-struct ChannelReading {
+// One map channel of a mesh (writing only reads through the pointer).
+struct Channel {
     Mesh* mesh;
     int channel = 0;
+    MeshMap& map() const { return mesh->Map(channel); }
 };
 
-const Field<ChannelReading> kChannelFields[] = {
+// The flags of a channel that the document leaves out.
+uint32_t usualFlags(const MeshMap& map) { return map.tf.empty() ? 0u : uint32_t(MESHMAP_USED); }
+
+const Field<Channel> kChannelFields[] = {
     {"channel", true,
-     [](Reader&, const Item& item, ChannelReading& c) {
+     [](Reader&, const Item& item, Channel& c) {
          c.channel = item.intValue(0, kMaxMapChannels - 1);
          if (c.channel >= c.mesh->getNumMaps()) c.mesh->setNumMaps(c.channel + 1, true);
      },
-     nullptr, nullptr},
+     nullptr, [](Writer& w, const Channel& c) { w.out.integer(c.channel); }},
     {"vertices", false,
-     [](Reader&, const Item& item, ChannelReading& c) {
-         MeshMap& map = c.mesh->Map(c.channel);
+     [](Reader&, const Item& item, Channel& c) {
+         MeshMap& map = c.map();
          map.tv.clear();
          item.forEach([&](const Item& v) { map.tv.push_back(readPoint(v, true)); });
      },
-     nullptr, nullptr},
+     nullptr,
+     // Texture coordinates usually have no third component; it is written only when set.
+     [](Writer& w, const Channel& c) { w.array(c.map().tv, [&](const UVVert& uv) { writePoint(w, uv, true); }); }},
     {"faces", false,
-     [](Reader&, const Item& item, ChannelReading& c) {
-         MeshMap& map = c.mesh->Map(c.channel);
+     [](Reader&, const Item& item, Channel& c) {
+         MeshMap& map = c.map();
          map.tf.clear();
          item.forEach([&](const Item& face) { readTriangle(face, map.tv.size(), "channel vertex", map.tf.emplace_back().t); });
          const size_t count = map.tf.size(), faceCount = c.mesh->faces.size();
@@ -1031,91 +1015,83 @@ const Field<ChannelReading> kChannelFields[] = {
              item.fail(std::to_string(count) + " channel faces for " + std::to_string(faceCount) +
                        " mesh faces (a channel has one face per mesh face)");
      },
-     nullptr, nullptr},
-    {"flags", false, [](Reader&, const Item& item, ChannelReading& c) { c.mesh->Map(c.channel).flags = item.id(); }, nullptr,
-     nullptr, [](ChannelReading& c) { c.mesh->Map(c.channel).flags = c.mesh->Map(c.channel).tf.empty() ? 0 : MESHMAP_USED; }},
+     nullptr,
+     [](Writer& w, const Channel& c) { w.array(c.map().tf, [&](const TVFace& f) { writeTriangle(w, f.t); }); }},
+    {"flags", false, [](Reader&, const Item& item, Channel& c) { c.map().flags = item.id(); },
+     [](const Channel& c) { return c.map().flags == usualFlags(c.map()); },
+     [](Writer& w, const Channel& c) { w.out.integer(c.map().flags); },
+     [](Channel& c) { c.map().flags = usualFlags(c.map()); }},
 };
 
-void writeChannels(Writer& w, const Mesh& mesh) {
-    w.out.beginArray();
+// The channels that hold anything, which are written.
+std::vector<int> usedChannels(const Mesh& mesh) {
+    std::vector<int> used;
     for (int c = 0; c < mesh.getNumMaps() && c < kMaxMapChannels; ++c) {
         const MeshMap& map = mesh.Map(c);
-        if (map.flags == 0 && map.tv.empty() && map.tf.empty()) continue;
-        w.out.beginObject();
-        w.out.key("channel");
-        w.out.integer(c);
-        w.out.key("vertices");
-        w.out.beginArray();
-        // Texture coordinates usually have no third component; it is written only when set.
-        for (const UVVert& uv : map.tv) writePoint(w, uv, true);
-        w.out.endArray();
-        w.out.key("faces");
-        w.out.beginArray();
-        for (const TVFace& f : map.tf) writeTriangle(w, f.t);
-        w.out.endArray();
-        if (map.flags != (map.tf.empty() ? 0u : uint32_t(MESHMAP_USED))) {
-            w.out.key("flags");
-            w.out.integer(map.flags);
-        }
-        w.out.endObject();
+        if (map.flags != 0 || !map.tv.empty() || !map.tf.empty()) used.push_back(c);
     }
-    w.out.endArray();
-}
-
-bool hasChannels(const Mesh& mesh) {
-    for (int c = 0; c < mesh.getNumMaps() && c < kMaxMapChannels; ++c) {
-        const MeshMap& map = mesh.Map(c);
-        if (map.flags != 0 || !map.tv.empty() || !map.tf.empty()) return true;
-    }
-    return false;
+    return used;
 }
 
 // Explicit normals: the values, per face the normal id of each corner (-1: none), which normals
 // are explicit (true: all, the default; false: none; or their ids), the specified corners per face
 // as bits (1 corner 0, 2 corner 1, 4 corner 2; default all) and the flags.
+// Writing only reads through the mesh pointer.
 struct NormalsModel {
     Mesh* mesh = nullptr;
     bool allExplicit = true;
     std::vector<int> explicitIds;
+    MeshNormalSpec& spec() const { return *mesh->GetSpecifiedNormals(); }
 };
+
+constexpr uint32_t kUsualNormalFlags = MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED;
+
+int explicitCount(const MeshNormalSpec& specified) {
+    int count = 0;
+    for (int i = 0; i < specified.GetNumNormals(); ++i) count += specified.GetNormalExplicit(i) ? 1 : 0;
+    return count;
+}
+
+int specifiedBits(const MeshNormalFace& f) {
+    return (f.GetSpecified(0) ? 1 : 0) | (f.GetSpecified(1) ? 2 : 0) | (f.GetSpecified(2) ? 4 : 0);
+}
 
 const Field<NormalsModel> kNormalFields[] = {
     {"values", false,
      [](Reader&, const Item& item, NormalsModel& n) {
          std::vector<Point3> values;
          item.forEach([&](const Item& v) { values.push_back(readPoint(v)); });
-         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
+         MeshNormalSpec& specified = n.spec();
          specified.SetNumNormals(static_cast<int>(values.size()));
          for (size_t i = 0; i < values.size(); ++i) specified.Normal(static_cast<int>(i)) = values[i];
      },
-     nullptr, nullptr},
+     nullptr,
+     [](Writer& w, const NormalsModel& n) {
+         w.array(n.spec().GetNumNormals(), [&](int i) { writePoint(w, n.spec().Normal(i)); });
+     }},
     {"faces", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
+         MeshNormalSpec& specified = n.spec();
          const size_t normalCount = static_cast<size_t>(specified.GetNumNormals());
          std::vector<MeshNormalFace> faces;
          item.forEach([&](const Item& face) {
              MeshNormalFace& normalFace = faces.emplace_back();
              normalFace.SpecifyAll();
-             if (int64_t quick[3]; quickTriple(face, -1, normalCount, quick)) {
-                 for (int k = 0; k < 3; ++k) normalFace.SetNormalID(k, static_cast<int>(quick[k]));
-                 return;
-             }
-             if (const size_t n = face.size(); n != 3) face.fail("expected 3 normal ids, got " + std::to_string(n));
-             int k = 0;
-             face.forEach([&](const Item& corner) {
-                 const int id = corner.intValue(-1);
-                 if (id >= 0 && static_cast<size_t>(id) >= normalCount)
-                     corner.fail("normal " + std::to_string(id) + " out of range (there are " + std::to_string(normalCount) + ")");
-                 normalFace.SetNormalID(k++, id);
-             });
+             int ids[3];
+             readTriangle(face, normalCount, "normal", ids, true);
+             for (int k = 0; k < 3; ++k) normalFace.SetNormalID(k, ids[k]);
          });
          if (!faces.empty() && faces.size() != n.mesh->faces.size())
              item.fail(std::to_string(faces.size()) + " normal faces for " + std::to_string(n.mesh->faces.size()) + " mesh faces");
          specified.SetNumFaces(static_cast<int>(faces.size()));
          for (size_t i = 0; i < faces.size(); ++i) specified.Face(static_cast<int>(i)) = faces[i];
      },
-     nullptr, nullptr},
+     nullptr,
+     [](Writer& w, const NormalsModel& n) {
+         w.array(n.spec().GetNumFaces(), [&](int i) {
+             w.array(3, [&](int k) { w.out.integer(n.spec().Face(i).GetNormalID(k)); }, true);
+         });
+     }},
     {"explicit", false,
      [](Reader&, const Item& item, NormalsModel& n) {
          if (item.isBool()) {
@@ -1123,7 +1099,7 @@ const Field<NormalsModel> kNormalFields[] = {
              return;
          }
          n.allExplicit = false;
-         const size_t normalCount = static_cast<size_t>(n.mesh->GetSpecifiedNormals()->GetNumNormals());
+         const size_t normalCount = static_cast<size_t>(n.spec().GetNumNormals());
          item.forEach([&](const Item& id) {
              const int value = id.intValue(0);
              if (static_cast<size_t>(value) >= normalCount)
@@ -1131,10 +1107,14 @@ const Field<NormalsModel> kNormalFields[] = {
              n.explicitIds.push_back(value);
          });
      },
-     nullptr, nullptr},
+     [](const NormalsModel& n) { return explicitCount(n.spec()) == n.spec().GetNumNormals(); },
+     [](Writer& w, const NormalsModel& n) {
+         if (explicitCount(n.spec()) == 0) return w.out.boolean(false);
+         w.array(n.spec().GetNumNormals(), [&](int i) { if (n.spec().GetNormalExplicit(i)) w.out.integer(i); }, true);
+     }},
     {"specified", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
+         MeshNormalSpec& specified = n.spec();
          auto apply = [&](int face, int64_t bits) {
              for (int k = 0; k < 3; ++k) specified.Face(face).SpecifyNormalID(k, (bits >> k) & 1);
          };
@@ -1151,74 +1131,32 @@ const Field<NormalsModel> kNormalFields[] = {
              for (int i = 0; i < specified.GetNumFaces(); ++i) apply(i, bits);
          }
      },
-     nullptr, nullptr},
+     [](const NormalsModel& n) {
+         for (int i = 0; i < n.spec().GetNumFaces(); ++i)
+             if (specifiedBits(n.spec().Face(i)) != 7) return false;
+         return true;
+     },
+     [](Writer& w, const NormalsModel& n) {
+         w.array(n.spec().GetNumFaces(), [&](int i) { w.out.integer(specifiedBits(n.spec().Face(i))); }, true);
+     }},
     {"flags", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& specified = *n.mesh->GetSpecifiedNormals();
-         specified.ClearFlag(0xFFFFFFFFu);
-         specified.SetFlag(item.id());
+         n.spec().ClearFlag(0xFFFFFFFFu);
+         n.spec().SetFlag(item.id());
      },
-     nullptr, nullptr},
+     [](const NormalsModel& n) { return n.spec().GetFlags() == kUsualNormalFlags; },
+     [](Writer& w, const NormalsModel& n) { w.out.integer(n.spec().GetFlags()); }},
 };
 
 void readNormals(Reader& r, const Item& item, Mesh& mesh) {
     mesh.SpecifyNormals();
     MeshNormalSpec& specified = *mesh.GetSpecifiedNormals();
     specified.ClearFlag(0xFFFFFFFFu);
-    specified.SetFlag(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED);
+    specified.SetFlag(kUsualNormalFlags);
     NormalsModel normals{&mesh, true, {}};
-    readObject(r, item, Bound<NormalsModel>{kNormalFields, &normals});
+    readObject(r, item, normals);
     for (int i = 0; i < specified.GetNumNormals(); ++i) specified.SetNormalExplicit(i, normals.allExplicit);
     for (int id : normals.explicitIds) specified.SetNormalExplicit(id, true);
-}
-
-void writeNormals(Writer& w, const MeshNormalSpec& specified) {
-    w.out.beginObject();
-    w.out.key("values");
-    w.out.beginArray();
-    int explicitCount = 0;
-    for (int i = 0; i < specified.GetNumNormals(); ++i) {
-        writePoint(w, specified.Normal(i));
-        explicitCount += specified.GetNormalExplicit(i) ? 1 : 0;
-    }
-    w.out.endArray();
-    w.out.key("faces");
-    w.out.beginArray();
-    bool allSpecified = true;
-    for (int i = 0; i < specified.GetNumFaces(); ++i) {
-        const MeshNormalFace& f = specified.Face(i);
-        w.out.beginArray(true);
-        for (int k = 0; k < 3; ++k) {
-            w.out.integer(f.GetNormalID(k));
-            allSpecified = allSpecified && f.GetSpecified(k);
-        }
-        w.out.endArray();
-    }
-    w.out.endArray();
-    if (explicitCount == 0 && specified.GetNumNormals() > 0) {
-        w.out.key("explicit");
-        w.out.boolean(false);
-    } else if (explicitCount != specified.GetNumNormals()) {
-        w.out.key("explicit");
-        w.out.beginArray(true);
-        for (int i = 0; i < specified.GetNumNormals(); ++i)
-            if (specified.GetNormalExplicit(i)) w.out.integer(i);
-        w.out.endArray();
-    }
-    if (!allSpecified) {
-        w.out.key("specified");
-        w.out.beginArray(true);
-        for (int i = 0; i < specified.GetNumFaces(); ++i) {
-            const MeshNormalFace& f = specified.Face(i);
-            w.out.integer((f.GetSpecified(0) ? 1 : 0) | (f.GetSpecified(1) ? 2 : 0) | (f.GetSpecified(2) ? 4 : 0));
-        }
-        w.out.endArray();
-    }
-    if (specified.GetFlags() != (MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED)) {
-        w.out.key("flags");
-        w.out.integer(specified.GetFlags());
-    }
-    w.out.endObject();
 }
 
 const Field<Mesh> kMeshFields[] = {
@@ -1228,11 +1166,7 @@ const Field<Mesh> kMeshFields[] = {
          item.forEach([&](const Item& v) { mesh.verts.push_back(readPoint(v)); });
      },
      nullptr,
-     [](Writer& w, const Mesh& mesh) {
-         w.out.beginArray();
-         for (const Point3& p : mesh.verts) writePoint(w, p);
-         w.out.endArray();
-     }},
+     [](Writer& w, const Mesh& mesh) { w.array(mesh.verts, [&](const Point3& p) { writePoint(w, p); }); }},
     {"faces", true,
      [](Reader&, const Item& item, Mesh& mesh) {
          mesh.setNumFaces(0);
@@ -1243,11 +1177,7 @@ const Field<Mesh> kMeshFields[] = {
          });
      },
      nullptr,
-     [](Writer& w, const Mesh& mesh) {
-         w.out.beginArray();
-         for (const Face& f : mesh.faces) writeTriangle(w, f.v);
-         w.out.endArray();
-     }},
+     [](Writer& w, const Mesh& mesh) { w.array(mesh.faces, [&](const Face& f) { writeTriangle(w, f.v); }); }},
     perFace<0, 0xFFFF, 0, MatIds>("materialIds"),
     perFace<0, 0xFFFFFFFFll, 0, SmoothingGroups>("smoothingGroups"),
     perFace<0, 7, EDGE_ALL, Edges>("edges"),
@@ -1271,8 +1201,8 @@ const Field<Mesh> kMeshFields[] = {
      [](Reader& r, const Item& item, Mesh& mesh) {
          std::vector<bool> seen(kMaxMapChannels, false);
          item.forEach([&](const Item& entry) {
-             ChannelReading channel{&mesh};
-             readObject(r, entry, Bound<ChannelReading>{kChannelFields, &channel});
+             Channel channel{&mesh};
+             readObject(r, entry, channel);
              if (seen[channel.channel]) {
                  const Path path = childPath(entry, "channel");
                  Item(entry.value(), &path).fail("channel " + std::to_string(channel.channel) + " is given twice");
@@ -1280,33 +1210,21 @@ const Field<Mesh> kMeshFields[] = {
              seen[channel.channel] = true;
          });
      },
-     [](const Mesh& mesh) { return !hasChannels(mesh); }, writeChannels},
+     [](const Mesh& mesh) { return usedChannels(mesh).empty(); },
+     [](Writer& w, const Mesh& mesh) {
+         w.array(usedChannels(mesh), [&](int c) { TableCodec<Channel>::write(w, {const_cast<Mesh*>(&mesh), c}); });
+     }},
     {"normals", false, readNormals, [](const Mesh& mesh) { return mesh.GetSpecifiedNormals() == nullptr; },
-     [](Writer& w, const Mesh& mesh) { writeNormals(w, *mesh.GetSpecifiedNormals()); }},
+     [](Writer& w, const Mesh& mesh) { TableCodec<NormalsModel>::write(w, {const_cast<Mesh*>(&mesh), true, {}}); }},
 };
 
-// A value written as a JSON object of the fields of its table.
-template <class M, const auto& kFields>
-struct TableCodec {
-    static M read(Reader& r, const Item& item) {
-        M model;
-        readObject(r, item, Bound<M>{kFields, &model});
-        return model;
-    }
-    static void write(Writer& w, const M& model) {
-        w.out.beginObject();
-        writeFields(w, Fields<M>(kFields), model);
-        w.out.endObject();
-    }
-};
-
-using MeshCodec = TableCodec<Mesh, kMeshFields>;
+using MeshCodec = TableCodec<Mesh>;
 
 // ---- Objects ----
 
 const Field<ObjectModel> kObjectFields[] = {
     field<&ObjectModel::id, Str, Use::Required>("id"),
-    kindField<ObjectModel, kObjectKinds, kObjectNoun>(),
+    kindField<ObjectModel, kObjectKinds>(),
     field<&ObjectModel::appData, AppDataList>("appData"),
 };
 
@@ -1347,8 +1265,6 @@ const Field<Attenuation> kAttenuationFields[] = {
     field<&Attenuation::farEnd, Float>("farEnd"),
 };
 
-using AttenuationCodec = TableCodec<Attenuation, kAttenuationFields>;
-
 template <size_t I>
 Field<LightModel> switchField() {
     Field<LightModel> f{lightSwitches()[I].key, false, nullptr, nullptr, nullptr};
@@ -1369,12 +1285,7 @@ std::vector<Field<LightModel>> lightFields(std::index_sequence<I...>) {
         field<&LightModel::type, Named<kLightTypes, kLightNoun>, Use::Required>("type"),
         field<&LightModel::color, Point3Codec>("color"),
         field<&LightModel::intensity, Float>("intensity"),
-        {"attenuation", false, [](Reader& r, const Item& item, LightModel& l) { l.attenuation = AttenuationCodec::read(r, item); },
-         [](const LightModel& l) {
-             const Attenuation& a = l.attenuation;
-             return !a.nearStart && !a.nearEnd && !a.farStart && !a.farEnd;
-         },
-         [](Writer& w, const LightModel& l) { AttenuationCodec::write(w, l.attenuation); }},
+        field<&LightModel::attenuation, TableCodec<Attenuation>>("attenuation"),
         field<&LightModel::hotspot, Float>("hotspot"),
         field<&LightModel::falloff, Float>("falloff"),
         switchField<I>()...,
@@ -1420,18 +1331,14 @@ const Field<SkinModel> kSkinFields[] = {
      },
      nullptr,
      [](Writer& w, const SkinModel& skin) {
-         w.out.beginArray();
-         for (const auto& vertex : skin.weights) {
-             w.out.beginArray(true);
-             for (const auto& a : vertex) {
+         w.array(skin.weights, [&](const std::vector<SkinModifier::Assignment>& vertex) {
+             w.array(vertex, [&](const SkinModifier::Assignment& a) {
                  w.out.beginArray(true);
                  w.out.integer(a.bone);
                  w.out.floatValue(a.weight);
                  w.out.endArray();
-             }
-             w.out.endArray();
-         }
-         w.out.endArray();
+             }, true);
+         });
      }},
 };
 
@@ -1442,7 +1349,7 @@ const Field<PlainModifierModel> kPlainModifierFields[] = {
 };
 
 const Field<ModifierModel> kModifierFields[] = {
-    kindField<ModifierModel, kModifierKinds, kModifierNoun>(),
+    kindField<ModifierModel, kModifierKinds>(),
     field<&ModifierModel::appData, AppDataList>("appData"),
 };
 
@@ -1499,9 +1406,7 @@ struct UserProperties {
 const Field<NodeModel> kNodeFields[] = {
     field<&NodeModel::name, Str, Use::Required>("name"),
     // A node's id is its name unless it gives one (names need not be unique, ids must).
-    {"id", false, [](Reader&, const Item& item, NodeModel& n) { n.id = std::string(item.string()); },
-     [](const NodeModel& n) { return n.id == n.name; }, [](Writer& w, const NodeModel& n) { w.out.string(n.id); },
-     [](NodeModel& n) { n.id = n.name; }},
+    field<&NodeModel::id, Str, Use::Optional, &NodeModel::name>("id"),
     field<&NodeModel::parent, RefCodec<Ref::Node>>("parent"),
     field<&NodeModel::object, RefCodec<Ref::Object>>("object"),
     field<&NodeModel::material, RefCodec<Ref::Material>>("material"),
@@ -1560,9 +1465,8 @@ const Field<SceneModel> kSceneFields[] = {
     field<&SceneModel::selection, RefList<Ref::Node, false>, Use::Always>("selection"),
 };
 
-}  // namespace
-
 template <> Fields<AppData> fieldsOf() { return kAppDataFields; }
+template <> Fields<Placement> fieldsOf() { return kPlacementFields; }
 template <> Fields<ParamModel> fieldsOf() { return kParamFields; }
 template <> Fields<ParamBlockModel> fieldsOf() { return kBlockFields; }
 template <> Fields<LayerModel> fieldsOf() { return kLayerFields; }
@@ -1575,6 +1479,9 @@ template <> Fields<StandardMaterialModel> fieldsOf() { return kStandardFields; }
 template <> Fields<MultiSlot> fieldsOf() { return kMultiSlotFields; }
 template <> Fields<MultiMaterialModel> fieldsOf() { return kMultiFields; }
 template <> Fields<OtherMaterialModel> fieldsOf() { return kOtherMaterialFields; }
+template <> Fields<Mesh> fieldsOf() { return kMeshFields; }
+template <> Fields<Channel> fieldsOf() { return kChannelFields; }
+template <> Fields<NormalsModel> fieldsOf() { return kNormalFields; }
 template <> Fields<ObjectModel> fieldsOf() { return kObjectFields; }
 template <> Fields<MeshObjectModel> fieldsOf() { return kMeshObjectFields; }
 template <> Fields<PolyObjectModel> fieldsOf() { return kPolyFields; }
@@ -1583,6 +1490,7 @@ template <> Fields<LightModel> fieldsOf() {
     static const std::vector<Field<LightModel>> fields = lightFields(std::make_index_sequence<kLightSwitchCount>());
     return fields;
 }
+template <> Fields<Attenuation> fieldsOf() { return kAttenuationFields; }
 template <> Fields<CameraModel> fieldsOf() { return kCameraFields; }
 template <> Fields<BoneModel> fieldsOf() { return kBoneFields; }
 template <> Fields<SkinModel> fieldsOf() { return kSkinFields; }
@@ -1592,30 +1500,6 @@ template <> Fields<StackModel> fieldsOf() { return kStackFields; }
 template <> Fields<KeyModel> fieldsOf() { return kKeyFields; }
 template <> Fields<NodeModel> fieldsOf() { return kNodeFields; }
 template <> Fields<SceneModel> fieldsOf() { return kSceneFields; }
-
-int Reader::resolve(const Item& item, Ref table, bool allowNull) const {
-    const char* what = kRefNames[static_cast<int>(table)];
-    if (allowNull && item.isNull()) return -1;
-    if (!item.isString())
-        item.fail(std::string("expected the id of a ") + what + (allowNull ? " or null" : "") + ", got " + item.describe());
-    const std::string_view id = item.string();
-    const auto& ids = this->ids[static_cast<int>(table)];
-    auto found = ids.find(std::string(id));
-    if (found == ids.end()) item.fail(std::string("no ") + what + " " + inQuotes(id));
-    return found->second;
-}
-
-void Writer::ref(Ref table, int index) const {
-    if (index < 0) return out.null();
-    switch (table) {
-    case Ref::Node: return out.string(model.nodes[index].id);
-    case Ref::Object: return out.string(model.objects[index].id);
-    case Ref::Material: return out.string(model.materials[index].id);
-    case Ref::Map: return out.string(model.maps[index].id);
-    }
-}
-
-namespace {
 
 // Gathers the ids of every table before any entry is read, so that entries may refer to entries
 // further down, in one walk over the text. A node's id is its name unless it gives one.
@@ -1774,15 +1658,13 @@ SceneModel readScene(std::string_view text, bool padded) {
             invalidJson(error);
         if (const auto error = document.type().get(type)) invalidJson(error);
         simdjson::ondemand::value root;
-        if (type != simdjson::ondemand::json_type::object) {
-            const char* got[] = {"an array", "an object", "a number", "a string", "a boolean", "null"};
-            throw SceneDocumentError(std::string("document: expected an object, got ") + got[static_cast<int>(type) - 1]);
-        }
+        if (type != simdjson::ondemand::json_type::object)
+            throw SceneDocumentError("document: expected an object, got " + describe(type));
         if (const auto error = document.get_value().get(root)) invalidJson(error);
         const Item rootItem(root, nullptr);
         Reader reader;
         collectIds(reader, rootItem);
-        readObject(reader, rootItem, Bound<SceneModel>{kSceneFields, &model});
+        readObject(reader, rootItem, model);
         // The fast parser does not check what it skips: text with skipped values is checked whole.
         if (reader.skippedValues) rejectText(text, simdjson::SUCCESS);
         // Nothing may follow the document.
@@ -1803,7 +1685,7 @@ void writeScene(const SceneModel& model, const std::function<void(const char*, s
     JsonWriter out(sink);
     Writer writer{out, model};
     out.beginObject();
-    writeFields(writer, Fields<SceneModel>(kSceneFields), model);
+    writeFields(writer, model);
     out.endObject();
     out.finish();
 }

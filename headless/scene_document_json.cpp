@@ -1,4 +1,4 @@
-// JSON values with paths (over simdjson's DOM) and the streaming writer of scene documents.
+// JSON values with paths (over simdjson's On-Demand API) and the streaming writer of scene documents.
 #include "headless/scene_document_json.h"
 
 #include <nlohmann/json.hpp>
@@ -31,10 +31,9 @@ std::string Path::text() const {
     return out;
 }
 
-std::string Item::pathText() const { return path_ ? path_->text() : std::string(); }
-
 void Item::fail(const std::string& problem) const {
-    const std::string where = pathText();
+    // A key may be empty text: a path that reads as nothing is the document's.
+    const std::string where = path_ ? path_->text() : std::string();
     throw SceneDocumentError((where.empty() ? std::string("document") : where) + ": " + problem);
 }
 
@@ -54,8 +53,8 @@ bool Item::isNull() const {
     return true;
 }
 
-std::string Item::describe() const {
-    switch (type()) {
+std::string describe(json_type type) {
+    switch (type) {
     case json_type::null: return "null";
     case json_type::boolean: return "a boolean";
     case json_type::string: return "a string";
@@ -162,10 +161,6 @@ simdjson::ondemand::array& Item::array() const {
         array_ = array;
     }
     return *array_;
-}
-
-void Item::array(size_t count, const std::string& what) const {
-    if (size() != count) fail("expected " + what);
 }
 
 size_t Item::size() const {

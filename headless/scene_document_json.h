@@ -42,6 +42,9 @@ struct InvalidJson {
 // rather than from the parser's string buffer, which fills up when values are read more than once.
 std::string_view stringText(const char* raw, std::string& storage);
 
+// A JSON type as messages name it: "a string", "an array", "a number" ...
+std::string describe(simdjson::ondemand::json_type type);
+
 // A JSON value being read (simdjson's On-Demand API: the text is read once, front to back, and
 // numbers go straight into the model). Each value is read once, in document order; the array or
 // object of a value is kept, so that its size may be asked before its entries are visited.
@@ -51,7 +54,6 @@ public:
 
     simdjson::ondemand::value& value() const { return value_; }
     const Path* path() const { return path_; }
-    std::string pathText() const;
 
     [[noreturn]] void fail(const std::string& problem) const;
 
@@ -63,8 +65,7 @@ public:
     bool isNumber() const { return type() == simdjson::ondemand::json_type::number; }
     bool isArray() const { return type() == simdjson::ondemand::json_type::array; }
     bool isObject() const { return type() == simdjson::ondemand::json_type::object; }
-    // "a string", "an array", "a number" ... for messages.
-    std::string describe() const;
+    std::string describe() const { return document::describe(type()); }
 
     // The value as the given kind, or fail with "expected ..., got ...".
     std::string_view string() const;
@@ -75,8 +76,6 @@ public:
     // A 32-bit id: a number, or "0x" and one to eight hex digits.
     uint32_t id() const;
     simdjson::ondemand::array& array() const;
-    // An array of exactly `count` entries (else "expected <what>").
-    void array(size_t count, const std::string& what) const;
     simdjson::ondemand::object& object() const;
     // The number's text as JSON writes it (user properties keep numbers as text).
     std::string numberText() const;
@@ -130,7 +129,6 @@ class JsonWriter {
 public:
     using Sink = std::function<void(const char*, size_t)>;
     explicit JsonWriter(const Sink& sink);
-    ~JsonWriter() = default;
     // Hands the rest to the sink; call once at the end.
     void finish();
 

@@ -109,15 +109,13 @@ struct StandardMaterialModel {
     std::optional<Color> ambient, diffuse, specular;
     std::optional<float> glossiness, specularLevel, opacity, selfIllumination;
     std::optional<bool> twoSided;
-    std::array<int, STD_NUM_TEXMAPS> maps = filledSlots();  // map indices, -1 empty
+    std::array<int, STD_NUM_TEXMAPS> maps = [] {  // map indices, -1 empty
+        std::array<int, STD_NUM_TEXMAPS> empty{};
+        empty.fill(-1);
+        return empty;
+    }();
     std::array<std::optional<float>, STD_NUM_TEXMAPS> amounts;
     std::array<std::optional<bool>, STD_NUM_TEXMAPS> enabled;
-
-    static constexpr std::array<int, STD_NUM_TEXMAPS> filledSlots() {
-        std::array<int, STD_NUM_TEXMAPS> slots{};
-        for (int& s : slots) s = -1;
-        return slots;
-    }
 };
 
 struct MultiSlot {
@@ -183,6 +181,7 @@ struct GenericObjectModel {
 
 struct Attenuation {
     std::optional<float> nearStart, nearEnd, farStart, farEnd;
+    bool operator==(const Attenuation&) const = default;
 };
 
 struct LightModel {
@@ -288,6 +287,13 @@ void writeScene(const SceneModel& model, const std::function<void(const char*, s
 // Text as documents hold it: text that is not UTF-8 (names from foreign files) keeps its valid
 // parts, and each byte that starts no valid sequence becomes U+FFFD.
 std::string utf8Text(std::string_view text);
+
+// A value and its name in documents ("pyramidal", "geometry").
+template <class T>
+struct Name {
+    T value;
+    const char* name;
+};
 
 // Parameter types: "float", "int", "bool", "point3", "color", "angle", "percent", "world",
 // "string", "filename", "node", "material", "map"; tables add "[]" ("node[]").

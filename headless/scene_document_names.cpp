@@ -1,17 +1,11 @@
 // Names that scene-document reading, writing and capturing share.
 #include "headless/scene_document_model.h"
 
-
 namespace headless::document {
 
 namespace {
 
-struct TypeName {
-    ParamType2 type;
-    const char* name;
-};
-
-constexpr TypeName kParamTypes[] = {
+constexpr Name<ParamType2> kParamTypes[] = {
     {TYPE_FLOAT, "float"},   {TYPE_INT, "int"},           {TYPE_BOOL, "bool"},       {TYPE_POINT3, "point3"},
     {TYPE_RGBA, "color"},    {TYPE_ANGLE, "angle"},       {TYPE_PCNT_FRAC, "percent"}, {TYPE_WORLD, "world"},
     {TYPE_STRING, "string"}, {TYPE_FILENAME, "filename"}, {TYPE_INODE, "node"},      {TYPE_MTL, "material"},
@@ -23,12 +17,7 @@ constexpr const char* kSlotNames[STD_NUM_TEXMAPS] = {
     "opacity", "filter",  "bump",     "reflection", "refraction",    "displacement",
 };
 
-struct SuperName {
-    SClass_ID id;
-    const char* name;
-};
-
-constexpr SuperName kSuperNames[] = {
+constexpr Name<SClass_ID> kSuperNames[] = {
     {GEOMOBJECT_CLASS_ID, "geometry"}, {CAMERA_CLASS_ID, "camera"}, {LIGHT_CLASS_ID, "light"},
     {SHAPE_CLASS_ID, "shape"},         {HELPER_CLASS_ID, "helper"},
 };
@@ -55,7 +44,7 @@ const std::array<LightSwitch, kLightSwitchCount>& lightSwitches() {
 std::string paramTypeName(ParamType2 type) {
     const ParamType2 base = ParamBaseType(type);
     for (const auto& entry : kParamTypes) {
-        if (entry.type == base) return std::string(entry.name) + (IsParamTable(type) ? "[]" : "");
+        if (entry.value == base) return std::string(entry.name) + (IsParamTable(type) ? "[]" : "");
     }
     return {};
 }
@@ -68,7 +57,7 @@ std::optional<ParamType2> paramTypeFromName(std::string_view name) {
         table = true;
     }
     for (const auto& entry : kParamTypes) {
-        if (base == entry.name) return table ? static_cast<ParamType2>(entry.type | TYPE_TAB) : entry.type;
+        if (base == entry.name) return table ? static_cast<ParamType2>(entry.value | TYPE_TAB) : entry.value;
     }
     return std::nullopt;
 }
@@ -83,13 +72,13 @@ int mapSlotFromName(std::string_view name) {
 
 std::string superClassName(SClass_ID id) {
     for (const auto& entry : kSuperNames)
-        if (entry.id == id) return entry.name;
+        if (entry.value == id) return entry.name;
     return {};
 }
 
 std::optional<SClass_ID> superClassFromName(std::string_view name) {
     for (const auto& entry : kSuperNames)
-        if (name == entry.name) return entry.id;
+        if (name == entry.name) return entry.value;
     return std::nullopt;
 }
 

@@ -136,10 +136,14 @@ private:
         for (int f = 0; f < faces && m.contains("materialIds"); ++f) m["materialIds"].push_back(pick(0, 3));
         if (coin()) m["hiddenFaces"] = {0};
         if (coin()) m["channels"] = {{{"channel", 1}, {"vertices", uv}, {"faces", tris}}};
+        if (m.contains("channels") && coin()) m["channels"][0]["flags"] = pick(0, 3);
         if (coin()) {
             json ids = json::array();
             for (int f = 0; f < faces; ++f) ids.push_back({0, -1, 0});
-            m["normals"] = {{"values", {{0, 0, 1}}}, {"faces", ids}, {"explicit", coin()}};
+            const json explicitNormals = coin() ? json(coin()) : json::array({0});
+            m["normals"] = {{"values", {{0, 0, 1}}}, {"faces", ids}, {"explicit", explicitNormals}};
+            if (coin()) m["normals"]["specified"] = pick(0, 7);
+            if (coin()) m["normals"]["flags"] = pick(0, 15);
         }
         return m;
     }

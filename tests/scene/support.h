@@ -49,6 +49,7 @@ inline void expectSameMesh(const Mesh& a, const Mesh& b, const std::string& wher
         ASSERT_EQ(ma.tf.size(), mb.tf.size()) << where << " channel " << c;
         for (size_t i = 0; i < ma.tf.size(); ++i)
             for (int k = 0; k < 3; ++k) EXPECT_EQ(ma.tf[i].t[k], mb.tf[i].t[k]) << where << " channel " << c;
+        EXPECT_EQ(ma.flags, mb.flags) << where << " channel " << c;
     }
     const MeshNormalSpec* na = a.GetSpecifiedNormals();
     const MeshNormalSpec* nb = b.GetSpecifiedNormals();
@@ -61,7 +62,10 @@ inline void expectSameMesh(const Mesh& a, const Mesh& b, const std::string& wher
     }
     ASSERT_EQ(na->GetNumFaces(), nb->GetNumFaces()) << where;
     for (int i = 0; i < na->GetNumFaces(); ++i)
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(na->Face(i).GetNormalID(k), nb->Face(i).GetNormalID(k)) << where;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(na->Face(i).GetNormalID(k), nb->Face(i).GetNormalID(k)) << where;
+            EXPECT_EQ(na->Face(i).GetSpecified(k), nb->Face(i).GetSpecified(k)) << where;
+        }
     EXPECT_EQ(na->GetFlags(), nb->GetFlags()) << where;
 }
 
