@@ -1041,7 +1041,7 @@ struct NormalsModel {
     Mesh* mesh = nullptr;
     bool allExplicit = true;
     std::vector<int> explicitIds;
-    MeshNormalSpec& spec() const { return *mesh->GetSpecifiedNormals(); }
+    MeshNormalSpec& normals() const { return *mesh->GetSpecifiedNormals(); }
 };
 
 constexpr uint32_t kUsualNormalFlags = MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED;
@@ -1061,17 +1061,17 @@ const Field<NormalsModel> kNormalFields[] = {
      [](Reader&, const Item& item, NormalsModel& n) {
          std::vector<Point3> values;
          item.forEach([&](const Item& v) { values.push_back(readPoint(v)); });
-         MeshNormalSpec& specified = n.spec();
+         MeshNormalSpec& specified = n.normals();
          specified.SetNumNormals(static_cast<int>(values.size()));
          for (size_t i = 0; i < values.size(); ++i) specified.Normal(static_cast<int>(i)) = values[i];
      },
      nullptr,
      [](Writer& w, const NormalsModel& n) {
-         w.array(n.spec().GetNumNormals(), [&](int i) { writePoint(w, n.spec().Normal(i)); });
+         w.array(n.normals().GetNumNormals(), [&](int i) { writePoint(w, n.normals().Normal(i)); });
      }},
     {"faces", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& specified = n.spec();
+         MeshNormalSpec& specified = n.normals();
          const size_t normalCount = static_cast<size_t>(specified.GetNumNormals());
          std::vector<MeshNormalFace> faces;
          item.forEach([&](const Item& face) {
@@ -1088,8 +1088,8 @@ const Field<NormalsModel> kNormalFields[] = {
      },
      nullptr,
      [](Writer& w, const NormalsModel& n) {
-         w.array(n.spec().GetNumFaces(), [&](int i) {
-             w.array(3, [&](int k) { w.out.integer(n.spec().Face(i).GetNormalID(k)); }, true);
+         w.array(n.normals().GetNumFaces(), [&](int i) {
+             w.array(3, [&](int k) { w.out.integer(n.normals().Face(i).GetNormalID(k)); }, true);
          });
      }},
     {"explicit", false,
@@ -1099,7 +1099,7 @@ const Field<NormalsModel> kNormalFields[] = {
              return;
          }
          n.allExplicit = false;
-         const size_t normalCount = static_cast<size_t>(n.spec().GetNumNormals());
+         const size_t normalCount = static_cast<size_t>(n.normals().GetNumNormals());
          item.forEach([&](const Item& id) {
              const int value = id.intValue(0);
              if (static_cast<size_t>(value) >= normalCount)
@@ -1107,14 +1107,14 @@ const Field<NormalsModel> kNormalFields[] = {
              n.explicitIds.push_back(value);
          });
      },
-     [](const NormalsModel& n) { return explicitCount(n.spec()) == n.spec().GetNumNormals(); },
+     [](const NormalsModel& n) { return explicitCount(n.normals()) == n.normals().GetNumNormals(); },
      [](Writer& w, const NormalsModel& n) {
-         if (explicitCount(n.spec()) == 0) return w.out.boolean(false);
-         w.array(n.spec().GetNumNormals(), [&](int i) { if (n.spec().GetNormalExplicit(i)) w.out.integer(i); }, true);
+         if (explicitCount(n.normals()) == 0) return w.out.boolean(false);
+         w.array(n.normals().GetNumNormals(), [&](int i) { if (n.normals().GetNormalExplicit(i)) w.out.integer(i); }, true);
      }},
     {"specified", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         MeshNormalSpec& specified = n.spec();
+         MeshNormalSpec& specified = n.normals();
          auto apply = [&](int face, int64_t bits) {
              for (int k = 0; k < 3; ++k) specified.Face(face).SpecifyNormalID(k, (bits >> k) & 1);
          };
@@ -1132,20 +1132,20 @@ const Field<NormalsModel> kNormalFields[] = {
          }
      },
      [](const NormalsModel& n) {
-         for (int i = 0; i < n.spec().GetNumFaces(); ++i)
-             if (specifiedBits(n.spec().Face(i)) != 7) return false;
+         for (int i = 0; i < n.normals().GetNumFaces(); ++i)
+             if (specifiedBits(n.normals().Face(i)) != 7) return false;
          return true;
      },
      [](Writer& w, const NormalsModel& n) {
-         w.array(n.spec().GetNumFaces(), [&](int i) { w.out.integer(specifiedBits(n.spec().Face(i))); }, true);
+         w.array(n.normals().GetNumFaces(), [&](int i) { w.out.integer(specifiedBits(n.normals().Face(i))); }, true);
      }},
     {"flags", false,
      [](Reader&, const Item& item, NormalsModel& n) {
-         n.spec().ClearFlag(0xFFFFFFFFu);
-         n.spec().SetFlag(item.id());
+         n.normals().ClearFlag(0xFFFFFFFFu);
+         n.normals().SetFlag(item.id());
      },
-     [](const NormalsModel& n) { return n.spec().GetFlags() == kUsualNormalFlags; },
-     [](Writer& w, const NormalsModel& n) { w.out.integer(n.spec().GetFlags()); }},
+     [](const NormalsModel& n) { return n.normals().GetFlags() == kUsualNormalFlags; },
+     [](Writer& w, const NormalsModel& n) { w.out.integer(n.normals().GetFlags()); }},
 };
 
 void readNormals(Reader& r, const Item& item, Mesh& mesh) {
