@@ -19,9 +19,11 @@
 #include "headless/scene_document.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -64,6 +66,8 @@ public:
 
 private:
     bool start() {
+        // A reading process that has ended makes writes to it fail instead of ending the fuzzer.
+        ::signal(SIGPIPE, SIG_IGN);
         int in[2], out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return false;
         posix_spawn_file_actions_t actions;
@@ -88,6 +92,8 @@ private:
         if (to_) std::fclose(to_);
         if (from_) std::fclose(from_);
         to_ = from_ = nullptr;
+        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);  // it ends at the end of its input
+        pid_ = 0;
     }
     static std::shared_ptr<const aiScene> unpack(const std::string& file) {
         const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
