@@ -1,5 +1,5 @@
 // Scene reconstruction: planning every node record, making the nodes in record order, adding them to
-// the scene in id order, then the links and the parts that need every node.
+// the scene in the order the exporter visited them, then the links and the parts that need every node.
 #include "import/scene_builder.h"
 
 #include "host/interface.h"
@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace zeq {
@@ -217,9 +218,50 @@ void makeNode(SceneRun& run, std::size_t index) {
     if (!light) planned.node->SetUserPropString(PROTOCOL_ID_PROPERTY, std::to_string(planned.id));
 }
 
-// The order nodes are added to the scene and children to their parents. The exporter hands out ids
-// in the order it visits nodes (parents before children), except for the bones of skins, which it
-// visits first of all; so each subtree is placed by the smallest id in it that is not such a bone.
+// Where the exporter visited each node, as a key that sorts in visiting order: (id, 0) for most
+// nodes, since the exporter hands out ids in the order it visits nodes (parents before children).
+// The bones of skins it visits first of all, so they have no place of their own (kNone). A node
+// that is not a bone but the parent of one was numbered while its bone was converted, ahead of its
+// own visit; its place is right after the records written before it: those before it in its own
+// record list and in its layer, which both keep the visiting order. Such a node gets the key
+// (largest id before it, 1 + its position there) when that id is larger than its own.
+using VisitKey = std::pair<int64_t, std::size_t>;
+
+void placeEarlyParents(SceneRun& run, const std::vector<bool>& bone, std::vector<VisitKey>& key) {
+    const std::size_t count = run.planned.size();
+    std::vector<bool> early(count, false);
+    bool any = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto up = run.hierarchy.parentOf(i);
+        if (bone[i] && up && !bone[*up]) early[*up] = any = true;
+    }
+    if (!any) return;
+    // Follows one sequence in visiting order, given as a callback per position.
+    auto follow = [&](std::size_t length, auto nodeAt) {
+        std::optional<int64_t> before;
+        for (std::size_t position = 0; position < length; ++position) {
+            const std::optional<std::size_t> node = nodeAt(position);
+            if (!node || bone[*node]) continue;
+            if (!early[*node]) {
+                before = std::max(before.value_or(run.planned[*node].id), run.planned[*node].id);
+            } else if (before && *before > run.planned[*node].id) {
+                key[*node] = std::max(key[*node], VisitKey{*before, position + 1});
+            }
+        }
+    };
+    // The planned nodes are the record lists one after the other, each in its file order.
+    for (std::size_t begin = 0, end = 0; begin < count; begin = end) {
+        while (end < count && run.planned[end].kind == run.planned[begin].kind) ++end;
+        follow(end - begin, [&](std::size_t position) { return std::optional<std::size_t>(begin + position); });
+    }
+    for (const Zeq2Layer& layer : listOf(run.extra1.layers)) {
+        const auto& members = listOf(layer.objectIds).items;
+        follow(members.size(), [&](std::size_t position) { return run.hierarchy.nodeOf(members[position]); });
+    }
+}
+
+// The order nodes are added to the scene and children to their parents: each subtree is placed by
+// the smallest visiting key in it (bones aside; a subtree of bones alone by its smallest id).
 std::vector<std::size_t> visitingOrder(SceneRun& run) {
     const std::size_t count = run.planned.size();
     std::vector<bool> bone(count, false);
@@ -227,12 +269,14 @@ std::vector<std::size_t> visitingOrder(SceneRun& run) {
         for (int64_t jointId : skin.jointIds)
             if (PlannedNode* joint = run.byId(jointId)) bone[static_cast<std::size_t>(joint - run.planned.data())] = true;
     }
-    constexpr int64_t kNone = std::numeric_limits<int64_t>::max();
-    std::vector<int64_t> key(count), fallback(count);
+    constexpr VisitKey kNone{std::numeric_limits<int64_t>::max(), std::numeric_limits<std::size_t>::max()};
+    std::vector<VisitKey> key(count);
+    std::vector<int64_t> fallback(count);
     for (std::size_t i = 0; i < count; ++i) {
-        key[i] = bone[i] ? kNone : run.planned[i].id;
+        key[i] = bone[i] ? kNone : VisitKey{run.planned[i].id, 0};
         fallback[i] = run.planned[i].id;
     }
+    placeEarlyParents(run, bone, key);
     // Children before parents: deepest nodes first, each folding its key into its parent's. Depths
     // are found without recursion, so that deep chains cost no deep stacks.
     std::vector<std::size_t> depth(count, 0);
@@ -268,8 +312,8 @@ std::vector<std::size_t> visitingOrder(SceneRun& run) {
     std::vector<std::size_t> order(count);
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int64_t ka = key[a] == kNone ? fallback[a] : key[a];
-        const int64_t kb = key[b] == kNone ? fallback[b] : key[b];
+        const VisitKey ka = key[a] == kNone ? VisitKey{fallback[a], 0} : key[a];
+        const VisitKey kb = key[b] == kNone ? VisitKey{fallback[b], 0} : key[b];
         return ka < kb;
     });
     return order;

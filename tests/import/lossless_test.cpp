@@ -165,6 +165,47 @@ TEST_F(Lossless, EveryRecordKindComesBackTheSame) {
     expectSameFile(files[0], files[1], "record kinds");
 }
 
+// Bones whose parent is no bone: the exporter numbers that parent while it converts the bones,
+// before it reaches the parent in the scene; the parent still comes back after its siblings.
+TEST_F(Lossless, ParentsOfBonesKeepTheirPlaceAmongTheirSiblings) {
+    const std::string objects = R"json(
+      {"id": "Quad", "kind": "mesh", "mesh": {"vertices": [[0,0,0], [1,0,0], [1,1,0], [0,1,0]], "faces": [[0,1,2], [2,3,0]]}},
+      {"id": "Tri", "kind": "mesh", "mesh": {"vertices": [[0,0,0], [1,0,0], [0,1,0]], "faces": [[0,1,2]]}},
+      {"id": "Skinned", "kind": "stack", "base": "Quad", "modifiers": [{"kind": "skin",
+        "bones": [{"node": "J1"}, {"node": "J2"}], "weights": [[[0, 1]], [[0, 1]], [[1, 1]], [[1, 1]]]}]},
+      {"id": "Bone", "kind": "object", "superClass": "geometry", "classId": ["0x28BF6E8D", "0x2ECCA840"]},
+      {"id": "Dummy", "kind": "object", "superClass": "helper", "classId": ["0x00876234", "0x00000000"]},
+      {"id": "Bulb", "kind": "light", "type": "omni", "color": [1, 1, 1], "intensity": 1},
+      {"id": "Eye", "kind": "camera"})json";
+    struct Case {
+        const char* what;
+        const char* nodes;
+    };
+    const Case cases[] = {
+        {"a rig after a skinned mesh, a light and a camera", R"json(
+          {"name": "Body", "object": "Skinned"}, {"name": "Lamp", "object": "Bulb"}, {"name": "View", "object": "Eye"},
+          {"name": "Rig", "object": "Dummy", "transform": {"translation": [0, 2, 0]}},
+          {"name": "J1", "parent": "Rig", "object": "Bone"}, {"name": "J2", "parent": "J1", "object": "Bone"},
+          {"name": "Tip", "parent": "J2", "object": "Dummy"}, {"name": "Last", "object": "Dummy"})json"},
+        {"bones below their skinned mesh, which follows a light on its layer", R"json(
+          {"name": "Lamp", "object": "Bulb", "layer": "Rigs"}, {"name": "Body", "object": "Skinned", "layer": "Rigs"},
+          {"name": "J1", "parent": "Body", "object": "Bone"}, {"name": "J2", "parent": "Body", "object": "Bone"})json"},
+        {"a mesh and a helper holding bones the skin lists the other way round", R"json(
+          {"name": "Body", "object": "Skinned"}, {"name": "Lamp", "object": "Bulb"},
+          {"name": "RigA", "object": "Tri"}, {"name": "J2", "parent": "RigA", "object": "Bone"},
+          {"name": "RigB", "object": "Dummy"}, {"name": "J1", "parent": "RigB", "object": "Bone"})json"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string document = path("rig.json");
+        std::ofstream(document) << R"({"format": "zeq-scene", "version": 1, "layers": [{"name": "Rigs"}], "objects": [)"
+                                << objects << R"(], "nodes": [)" << c.nodes << "]}";
+        const auto files = roundTrips("'" + document + "'", "--animation", 1);
+        if (HasFatalFailure()) return;
+        expectSameFile(files[0], files[1], c.what);
+    }
+}
+
 TEST_F(Lossless, LightsKeepTheirDirectionOverThreeRoundTrips) {
     const auto files = roundTrips("", "", 3);
     if (HasFatalFailure()) return;
