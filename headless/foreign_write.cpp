@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -145,6 +146,91 @@ std::string textWithQuote(const aiScene& scene) {
     return found;
 }
 
+// Whether every number of the n values at values is finite (vectors, colours and matrices are
+// made of ai_real; a material property is n bytes of Number).
+template <class Number = ai_real, class T>
+bool allFinite(const T* values, size_t n) {
+    const auto* numbers = reinterpret_cast<const Number*>(values);
+    return values == nullptr ||
+           std::all_of(numbers, numbers + n * sizeof(T) / sizeof(Number), [](Number x) { return std::isfinite(x); });
+}
+
+template <class Key>
+bool keysFinite(const Key* keys, unsigned n) {
+    return keys == nullptr ||
+           std::all_of(keys, keys + n, [](const Key& k) { return std::isfinite(k.mTime) && allFinite(&k.mValue, 1); });
+}
+
+std::string quoted(const aiString& name) { return "\"" + std::string(name.data, name.length) + "\""; }
+
+// Where the scene first holds an infinite or undefined number ("node \"Box\": a number in its
+// transform"); empty when every number is finite. No format can carry such numbers: glTF forbids
+// them, and the text formats write words that readers (Assimp's among them) refuse or misread.
+std::string partWithNonFinite(const aiScene& scene) {
+    std::string found;
+    auto node = [&](auto& self, const aiNode& n) -> void {
+        if (found.empty() && !allFinite(&n.mTransformation, 1)) found = "node " + quoted(n.mName) + ": a number in its transform";
+        for (unsigned i = 0; i < n.mNumChildren; ++i) self(self, *n.mChildren[i]);
+    };
+    if (scene.mRootNode) node(node, *scene.mRootNode);
+    for (unsigned i = 0; found.empty() && i < scene.mNumMeshes; ++i) {
+        const aiMesh& m = *scene.mMeshes[i];
+        const unsigned n = m.mNumVertices;
+        const char* what = !allFinite(m.mVertices, n)                                   ? "vertices"
+                           : !allFinite(m.mNormals, n)                                  ? "normals"
+                           : !allFinite(m.mTangents, n) || !allFinite(m.mBitangents, n) ? "tangents"
+                                                                                        : nullptr;
+        for (unsigned k = 0; !what && k < AI_MAX_NUMBER_OF_TEXTURECOORDS; ++k)
+            if (!allFinite(m.mTextureCoords[k], n)) what = "texture coordinates";
+        for (unsigned k = 0; !what && k < AI_MAX_NUMBER_OF_COLOR_SETS; ++k)
+            if (!allFinite(m.mColors[k], n)) what = "vertex colours";
+        for (unsigned b = 0; !what && b < m.mNumBones; ++b) {
+            const aiBone& bone = *m.mBones[b];
+            if (!allFinite(&bone.mOffsetMatrix, 1) ||
+                !std::all_of(bone.mWeights, bone.mWeights + bone.mNumWeights, [](const aiVertexWeight& w) { return std::isfinite(w.mWeight); }))
+                what = "bones";
+        }
+        if (what) found = "mesh " + quoted(m.mName) + ": a number in its " + what;
+    }
+    for (unsigned i = 0; found.empty() && i < scene.mNumMaterials; ++i) {
+        const aiMaterial& material = *scene.mMaterials[i];
+        for (unsigned p = 0; found.empty() && p < material.mNumProperties; ++p) {
+            const aiMaterialProperty& property = *material.mProperties[p];
+            const bool bad = property.mType == aiPTI_Float    ? !allFinite<float>(property.mData, property.mDataLength)
+                             : property.mType == aiPTI_Double ? !allFinite<double>(property.mData, property.mDataLength)
+                                                              : false;
+            // Keys read "$clr.diffuse", "$mat.shininess": the last part names the value.
+            const std::string key = property.mKey.C_Str();
+            if (bad) found = "material " + quoted(material.GetName()) + ": a number in its " + key.substr(key.rfind('.') + 1);
+        }
+    }
+    for (unsigned i = 0; found.empty() && i < scene.mNumLights; ++i) {
+        const aiLight& l = *scene.mLights[i];
+        const float numbers[] = {l.mAttenuationConstant, l.mAttenuationLinear, l.mAttenuationQuadratic, l.mAngleInnerCone, l.mAngleOuterCone};
+        if (!allFinite(numbers, std::size(numbers)) || !allFinite(&l.mPosition, 1) || !allFinite(&l.mDirection, 1) ||
+            !allFinite(&l.mUp, 1) || !allFinite(&l.mColorDiffuse, 1) || !allFinite(&l.mColorSpecular, 1) ||
+            !allFinite(&l.mColorAmbient, 1) || !allFinite(&l.mSize, 1))
+            found = "light " + quoted(l.mName) + ": a number in its settings";
+    }
+    for (unsigned i = 0; found.empty() && i < scene.mNumCameras; ++i) {
+        const aiCamera& c = *scene.mCameras[i];
+        const float numbers[] = {c.mHorizontalFOV, c.mClipPlaneNear, c.mClipPlaneFar, c.mAspect};
+        if (!allFinite(numbers, std::size(numbers)) || !allFinite(&c.mPosition, 1) || !allFinite(&c.mUp, 1) ||
+            !allFinite(&c.mLookAt, 1))
+            found = "camera " + quoted(c.mName) + ": a number in its settings";
+    }
+    for (unsigned i = 0; found.empty() && i < scene.mNumAnimations; ++i) {
+        const aiAnimation& a = *scene.mAnimations[i];
+        for (unsigned c = 0; found.empty() && c < a.mNumChannels; ++c) {
+            const aiNodeAnim& ch = *a.mChannels[c];
+            if (!keysFinite(ch.mPositionKeys, ch.mNumPositionKeys) || !keysFinite(ch.mRotationKeys, ch.mNumRotationKeys) ||
+                !keysFinite(ch.mScalingKeys, ch.mNumScalingKeys))
+                found = "node " + quoted(ch.mNodeName) + ": a number in its animation keys";
+        }
+    }
+    return found;
+}
+
 }  // namespace
 
 const std::vector<ForeignWriteFormat>& foreignWriteFormats() {
@@ -183,6 +269,10 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
         if (const std::string text = textWithQuote(*scene); !text.empty())
             throw ForeignWriteError("\"" + text + "\": the " + format->format.extension +
                                     " writer cannot write a double quote (rename it)");
+
+    if (const std::string part = partWithNonFinite(*scene); !part.empty())
+        throw ForeignWriteError(part + " is not finite (inf or nan): the " + format->format.extension +
+                                " writer cannot write it");
 
     std::deque<ForeignFile> captured;
     Assimp::Exporter exporter;

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <limits>
 #include <numbers>
 
 namespace {
@@ -290,7 +292,8 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
     mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     mesh.setNumFaces(1);
     mesh.faces[0].setVerts(0, 1, 2);
-    host.scene().createNode("Tri")->SetObjectRef(host.scene().newTriObject(mesh));
+    TriMeshObject* tri = host.scene().newTriObject(mesh);
+    host.scene().createNode("Tri")->SetObjectRef(tri);
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         const std::string path = "/nonexistent/model." + format.extension;
         const std::vector<ForeignFile> files = renderForeignScene(host, path);
@@ -314,6 +317,30 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
         } catch (const ForeignWriteError& e) {
             EXPECT_EQ(format.extension, "fbx") << e.what();
             EXPECT_NE(std::string(e.what()).find("\"Tri \"one\"\": the fbx writer cannot write a double quote"), std::string::npos) << e.what();
+        }
+    }
+    // Infinite or undefined numbers: refused by every format, which would write words that readers
+    // refuse or misread (OBJ lost the vertex), with where the number is.
+    host.scene().nodes().front()->SetName("Tri");
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const struct {
+        std::function<void()> spoil;
+        std::string where;
+    } spoilt[] = {
+        {[&] { tri->mesh.verts[1].y = nan; }, "mesh \"Tri\": a number in its vertices"},
+        {[&] { tri->mesh.verts[1].y = 0; host.scene().nodes().front()->setLocalTM(TransMatrix(Point3(inf, 0.0f, 0.0f))); },
+         "node \"Tri\": a number in its transform"},
+    };
+    for (const auto& spoil : spoilt) {
+        spoil.spoil();
+        for (const ForeignWriteFormat& format : foreignWriteFormats()) {
+            try {
+                renderForeignScene(host, "/nonexistent/model." + format.extension);
+                ADD_FAILURE() << format.extension << " wrote " << spoil.where;
+            } catch (const ForeignWriteError& e) {
+                EXPECT_EQ(std::string(e.what()), spoil.where + " is not finite (inf or nan): the " + format.extension +
+                                                     " writer cannot write it");
+            }
         }
     }
     try {
