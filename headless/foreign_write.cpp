@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -26,6 +27,7 @@ struct FormatEntry {
     const char* exporterId;  // Assimp's id of the exporter
     bool lights;             // whether the exporter writes lights
     bool quotes = true;      // whether the exporter can write a double quote in a text
+    double largest = HUGE_VAL;  // the magnitude from which the exporter cannot write a number
 };
 
 const std::vector<FormatEntry>& formatTable() {
@@ -36,7 +38,8 @@ const std::vector<FormatEntry>& formatTable() {
         {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", false},
         // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
         // It writes texts between double quotes and fails, without saying why, on a text holding one.
-        {{"fbx", "FBX, ASCII"}, "fbxa", true, false},
+        // It writes numbers in fixed-point form into a small buffer, and fails on one of 23 digits.
+        {{"fbx", "FBX, ASCII"}, "fbxa", true, false, 1e22},
     };
     return table;
 }
@@ -146,90 +149,102 @@ std::string textWithQuote(const aiScene& scene) {
     return found;
 }
 
-// Whether every number of the n values at values is finite (vectors, colours and matrices are
-// made of ai_real; a material property is n bytes of Number).
-template <class Number = ai_real, class T>
-bool allFinite(const T* values, size_t n) {
-    const auto* numbers = reinterpret_cast<const Number*>(values);
-    return values == nullptr ||
-           std::all_of(numbers, numbers + n * sizeof(T) / sizeof(Number), [](Number x) { return std::isfinite(x); });
-}
-
-template <class Key>
-bool keysFinite(const Key* keys, unsigned n) {
-    return keys == nullptr ||
-           std::all_of(keys, keys + n, [](const Key& k) { return std::isfinite(k.mTime) && allFinite(&k.mValue, 1); });
-}
-
-std::string quoted(const aiString& name) { return "\"" + std::string(name.data, name.length) + "\""; }
-
-// Where the scene first holds an infinite or undefined number ("node \"Box\": a number in its
-// transform"); empty when every number is finite. No format can carry such numbers: glTF forbids
+// Where the scene first holds a number a format cannot write ("node \"Box\": a number in its
+// transform"), and that number. No format can write an infinite or undefined number: glTF forbids
 // them, and the text formats write words that readers (Assimp's among them) refuse or misread.
-std::string partWithNonFinite(const aiScene& scene) {
-    std::string found;
-    auto node = [&](auto& self, const aiNode& n) -> void {
-        if (found.empty() && !allFinite(&n.mTransformation, 1)) found = "node " + quoted(n.mName) + ": a number in its transform";
-        for (unsigned i = 0; i < n.mNumChildren; ++i) self(self, *n.mChildren[i]);
-    };
-    if (scene.mRootNode) node(node, *scene.mRootNode);
-    for (unsigned i = 0; found.empty() && i < scene.mNumMeshes; ++i) {
-        const aiMesh& m = *scene.mMeshes[i];
+// Assimp's FBX writer writes numbers in fixed-point form and fails on those of 23 digits or more.
+class UnwritableNumber {
+public:
+    explicit UnwritableNumber(double limit) : limit_(limit) {}
+    std::string where;
+    double value = 0;
+
+    // Whether every number of the n values at values can be written (vectors, colours and
+    // matrices are made of ai_real; a material property is n bytes of Number).
+    template <class Number = ai_real, class T>
+    bool fits(const T* values, size_t n) {
+        const auto* numbers = reinterpret_cast<const Number*>(values);
+        return values == nullptr || std::all_of(numbers, numbers + n * sizeof(T) / sizeof(Number), [&](Number x) { return fits(x); });
+    }
+    bool fits(double x) {
+        if (std::isfinite(x) && std::fabs(x) < limit_) return true;
+        value = x;
+        return false;
+    }
+    template <class Key>
+    bool keysFit(const Key* keys, unsigned n) {
+        return keys == nullptr || std::all_of(keys, keys + n, [&](const Key& k) { return fits(k.mTime) && fits(&k.mValue, 1); });
+    }
+
+    void find(const aiScene& scene) {
+        if (scene.mRootNode) findInNode(*scene.mRootNode);
+        for (unsigned i = 0; where.empty() && i < scene.mNumMeshes; ++i) findInMesh(*scene.mMeshes[i]);
+        for (unsigned i = 0; where.empty() && i < scene.mNumMaterials; ++i) {
+            const aiMaterial& material = *scene.mMaterials[i];
+            for (unsigned p = 0; where.empty() && p < material.mNumProperties; ++p) {
+                const aiMaterialProperty& property = *material.mProperties[p];
+                const bool bad = property.mType == aiPTI_Float    ? !fits<float>(property.mData, property.mDataLength)
+                                 : property.mType == aiPTI_Double ? !fits<double>(property.mData, property.mDataLength)
+                                                                  : false;
+                // Keys read "$clr.diffuse", "$mat.shininess": the last part names the value.
+                const std::string key = property.mKey.C_Str();
+                if (bad) where = "material " + quoted(material.GetName()) + ": a number in its " + key.substr(key.rfind('.') + 1);
+            }
+        }
+        for (unsigned i = 0; where.empty() && i < scene.mNumLights; ++i) {
+            const aiLight& l = *scene.mLights[i];
+            const float numbers[] = {l.mAttenuationConstant, l.mAttenuationLinear, l.mAttenuationQuadratic, l.mAngleInnerCone,
+                                     l.mAngleOuterCone};
+            if (!fits(numbers, std::size(numbers)) || !fits(&l.mPosition, 1) || !fits(&l.mDirection, 1) || !fits(&l.mUp, 1) ||
+                !fits(&l.mColorDiffuse, 1) || !fits(&l.mColorSpecular, 1) || !fits(&l.mColorAmbient, 1) || !fits(&l.mSize, 1))
+                where = "light " + quoted(l.mName) + ": a number in its settings";
+        }
+        for (unsigned i = 0; where.empty() && i < scene.mNumCameras; ++i) {
+            const aiCamera& c = *scene.mCameras[i];
+            const float numbers[] = {c.mHorizontalFOV, c.mClipPlaneNear, c.mClipPlaneFar, c.mAspect};
+            if (!fits(numbers, std::size(numbers)) || !fits(&c.mPosition, 1) || !fits(&c.mUp, 1) || !fits(&c.mLookAt, 1))
+                where = "camera " + quoted(c.mName) + ": a number in its settings";
+        }
+        for (unsigned i = 0; where.empty() && i < scene.mNumAnimations; ++i) {
+            const aiAnimation& a = *scene.mAnimations[i];
+            for (unsigned c = 0; where.empty() && c < a.mNumChannels; ++c) {
+                const aiNodeAnim& ch = *a.mChannels[c];
+                if (!keysFit(ch.mPositionKeys, ch.mNumPositionKeys) || !keysFit(ch.mRotationKeys, ch.mNumRotationKeys) ||
+                    !keysFit(ch.mScalingKeys, ch.mNumScalingKeys))
+                    where = "node " + quoted(ch.mNodeName) + ": a number in its animation keys";
+            }
+        }
+    }
+
+private:
+    static std::string quoted(const aiString& name) { return "\"" + std::string(name.data, name.length) + "\""; }
+
+    void findInNode(const aiNode& n) {
+        if (where.empty() && !fits(&n.mTransformation, 1)) where = "node " + quoted(n.mName) + ": a number in its transform";
+        for (unsigned i = 0; i < n.mNumChildren; ++i) findInNode(*n.mChildren[i]);
+    }
+
+    void findInMesh(const aiMesh& m) {
         const unsigned n = m.mNumVertices;
-        const char* what = !allFinite(m.mVertices, n)                                   ? "vertices"
-                           : !allFinite(m.mNormals, n)                                  ? "normals"
-                           : !allFinite(m.mTangents, n) || !allFinite(m.mBitangents, n) ? "tangents"
-                                                                                        : nullptr;
+        const char* what = !fits(m.mVertices, n)                              ? "vertices"
+                           : !fits(m.mNormals, n)                             ? "normals"
+                           : !fits(m.mTangents, n) || !fits(m.mBitangents, n) ? "tangents"
+                                                                              : nullptr;
         for (unsigned k = 0; !what && k < AI_MAX_NUMBER_OF_TEXTURECOORDS; ++k)
-            if (!allFinite(m.mTextureCoords[k], n)) what = "texture coordinates";
+            if (!fits(m.mTextureCoords[k], n)) what = "texture coordinates";
         for (unsigned k = 0; !what && k < AI_MAX_NUMBER_OF_COLOR_SETS; ++k)
-            if (!allFinite(m.mColors[k], n)) what = "vertex colours";
+            if (!fits(m.mColors[k], n)) what = "vertex colours";
         for (unsigned b = 0; !what && b < m.mNumBones; ++b) {
             const aiBone& bone = *m.mBones[b];
-            if (!allFinite(&bone.mOffsetMatrix, 1) ||
-                !std::all_of(bone.mWeights, bone.mWeights + bone.mNumWeights, [](const aiVertexWeight& w) { return std::isfinite(w.mWeight); }))
+            if (!fits(&bone.mOffsetMatrix, 1) ||
+                !std::all_of(bone.mWeights, bone.mWeights + bone.mNumWeights, [&](const aiVertexWeight& w) { return fits(w.mWeight); }))
                 what = "bones";
         }
-        if (what) found = "mesh " + quoted(m.mName) + ": a number in its " + what;
+        if (what) where = "mesh " + quoted(m.mName) + ": a number in its " + what;
     }
-    for (unsigned i = 0; found.empty() && i < scene.mNumMaterials; ++i) {
-        const aiMaterial& material = *scene.mMaterials[i];
-        for (unsigned p = 0; found.empty() && p < material.mNumProperties; ++p) {
-            const aiMaterialProperty& property = *material.mProperties[p];
-            const bool bad = property.mType == aiPTI_Float    ? !allFinite<float>(property.mData, property.mDataLength)
-                             : property.mType == aiPTI_Double ? !allFinite<double>(property.mData, property.mDataLength)
-                                                              : false;
-            // Keys read "$clr.diffuse", "$mat.shininess": the last part names the value.
-            const std::string key = property.mKey.C_Str();
-            if (bad) found = "material " + quoted(material.GetName()) + ": a number in its " + key.substr(key.rfind('.') + 1);
-        }
-    }
-    for (unsigned i = 0; found.empty() && i < scene.mNumLights; ++i) {
-        const aiLight& l = *scene.mLights[i];
-        const float numbers[] = {l.mAttenuationConstant, l.mAttenuationLinear, l.mAttenuationQuadratic, l.mAngleInnerCone, l.mAngleOuterCone};
-        if (!allFinite(numbers, std::size(numbers)) || !allFinite(&l.mPosition, 1) || !allFinite(&l.mDirection, 1) ||
-            !allFinite(&l.mUp, 1) || !allFinite(&l.mColorDiffuse, 1) || !allFinite(&l.mColorSpecular, 1) ||
-            !allFinite(&l.mColorAmbient, 1) || !allFinite(&l.mSize, 1))
-            found = "light " + quoted(l.mName) + ": a number in its settings";
-    }
-    for (unsigned i = 0; found.empty() && i < scene.mNumCameras; ++i) {
-        const aiCamera& c = *scene.mCameras[i];
-        const float numbers[] = {c.mHorizontalFOV, c.mClipPlaneNear, c.mClipPlaneFar, c.mAspect};
-        if (!allFinite(numbers, std::size(numbers)) || !allFinite(&c.mPosition, 1) || !allFinite(&c.mUp, 1) ||
-            !allFinite(&c.mLookAt, 1))
-            found = "camera " + quoted(c.mName) + ": a number in its settings";
-    }
-    for (unsigned i = 0; found.empty() && i < scene.mNumAnimations; ++i) {
-        const aiAnimation& a = *scene.mAnimations[i];
-        for (unsigned c = 0; found.empty() && c < a.mNumChannels; ++c) {
-            const aiNodeAnim& ch = *a.mChannels[c];
-            if (!keysFinite(ch.mPositionKeys, ch.mNumPositionKeys) || !keysFinite(ch.mRotationKeys, ch.mNumRotationKeys) ||
-                !keysFinite(ch.mScalingKeys, ch.mNumScalingKeys))
-                found = "node " + quoted(ch.mNodeName) + ": a number in its animation keys";
-        }
-    }
-    return found;
-}
+
+    double limit_;
+};
 
 }  // namespace
 
@@ -270,9 +285,20 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
             throw ForeignWriteError("\"" + text + "\": the " + format->format.extension +
                                     " writer cannot write a double quote (rename it)");
 
-    if (const std::string part = partWithNonFinite(*scene); !part.empty())
-        throw ForeignWriteError(part + " is not finite (inf or nan): the " + format->format.extension +
-                                " writer cannot write it");
+    UnwritableNumber unwritable(format->largest);
+    unwritable.find(*scene);
+    if (!unwritable.where.empty()) {
+        const std::string writer = "the " + format->format.extension + " writer";
+        if (!std::isfinite(unwritable.value))
+            throw ForeignWriteError(unwritable.where + " is not finite (inf or nan): " + writer + " cannot write it");
+        auto text = [](double x) {
+            char digits[32];
+            std::snprintf(digits, sizeof digits, "%g", x);
+            return std::string(digits);
+        };
+        throw ForeignWriteError(unwritable.where + " is too large (" + text(unwritable.value) + "): " + writer +
+                                " writes numbers below " + text(format->largest) + " only");
+    }
 
     std::deque<ForeignFile> captured;
     Assimp::Exporter exporter;
