@@ -110,6 +110,9 @@ def add_scene(name, packet):
     for target in ("packet", "import", "inspect"):
         for file_name, data in framed.items():
             write(target, file_name, data)
+    # The foreign writer's seeds: the scenes with skins, animation and explicit normals.
+    if name in ("demo-full", "demo-normals") and stored(body):
+        write("foreign_write", name + "-stored.zeq", stored(body))
     split = null_map_length(body)
     write("records", name + ".bin", b"\x00" + body[:split] + body[split + 4:])
 

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -25,6 +27,7 @@ struct FormatEntry {
     const char* exporterId;  // Assimp's id of the exporter
     bool lights;             // whether the exporter writes lights
     bool quotes = true;      // whether the exporter can write a double quote in a text
+    double largest = HUGE_VAL;  // the magnitude from which the exporter cannot write a number
 };
 
 const std::vector<FormatEntry>& formatTable() {
@@ -35,7 +38,8 @@ const std::vector<FormatEntry>& formatTable() {
         {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", false},
         // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
         // It writes texts between double quotes and fails, without saying why, on a text holding one.
-        {{"fbx", "FBX, ASCII"}, "fbxa", true, false},
+        // It writes numbers in fixed-point form into a small buffer, and fails on one of 23 digits.
+        {{"fbx", "FBX, ASCII"}, "fbxa", true, false, 1e22},
     };
     return table;
 }
@@ -145,6 +149,103 @@ std::string textWithQuote(const aiScene& scene) {
     return found;
 }
 
+// Where the scene first holds a number a format cannot write ("node \"Box\": a number in its
+// transform"), and that number. No format can write an infinite or undefined number: glTF forbids
+// them, and the text formats write words that readers (Assimp's among them) refuse or misread.
+// Assimp's FBX writer writes numbers in fixed-point form and fails on those of 23 digits or more.
+class UnwritableNumber {
+public:
+    explicit UnwritableNumber(double limit) : limit_(limit) {}
+    std::string where;
+    double value = 0;
+
+    // Whether every number of the n values at values can be written (vectors, colours and
+    // matrices are made of ai_real; a material property is n bytes of Number).
+    template <class Number = ai_real, class T>
+    bool fits(const T* values, size_t n) {
+        const auto* numbers = reinterpret_cast<const Number*>(values);
+        return values == nullptr || std::all_of(numbers, numbers + n * sizeof(T) / sizeof(Number), [&](Number x) { return fits(x); });
+    }
+    bool fits(double x) {
+        if (std::isfinite(x) && std::fabs(x) < limit_) return true;
+        value = x;
+        return false;
+    }
+    template <class Key>
+    bool keysFit(const Key* keys, unsigned n) {
+        return keys == nullptr || std::all_of(keys, keys + n, [&](const Key& k) { return fits(k.mTime) && fits(&k.mValue, 1); });
+    }
+
+    void find(const aiScene& scene) {
+        if (scene.mRootNode) findInNode(*scene.mRootNode);
+        for (unsigned i = 0; where.empty() && i < scene.mNumMeshes; ++i) findInMesh(*scene.mMeshes[i]);
+        for (unsigned i = 0; where.empty() && i < scene.mNumMaterials; ++i) {
+            const aiMaterial& material = *scene.mMaterials[i];
+            for (unsigned p = 0; where.empty() && p < material.mNumProperties; ++p) {
+                const aiMaterialProperty& property = *material.mProperties[p];
+                const bool bad = property.mType == aiPTI_Float    ? !fits<float>(property.mData, property.mDataLength)
+                                 : property.mType == aiPTI_Double ? !fits<double>(property.mData, property.mDataLength)
+                                                                  : false;
+                // Keys read "$clr.diffuse", "$mat.shininess": the last part names the value.
+                const std::string key = property.mKey.C_Str();
+                if (bad) where = "material " + quoted(material.GetName()) + ": a number in its " + key.substr(key.rfind('.') + 1);
+            }
+        }
+        for (unsigned i = 0; where.empty() && i < scene.mNumLights; ++i) {
+            const aiLight& l = *scene.mLights[i];
+            const float numbers[] = {l.mAttenuationConstant, l.mAttenuationLinear, l.mAttenuationQuadratic, l.mAngleInnerCone,
+                                     l.mAngleOuterCone};
+            if (!fits(numbers, std::size(numbers)) || !fits(&l.mPosition, 1) || !fits(&l.mDirection, 1) || !fits(&l.mUp, 1) ||
+                !fits(&l.mColorDiffuse, 1) || !fits(&l.mColorSpecular, 1) || !fits(&l.mColorAmbient, 1) || !fits(&l.mSize, 1))
+                where = "light " + quoted(l.mName) + ": a number in its settings";
+        }
+        for (unsigned i = 0; where.empty() && i < scene.mNumCameras; ++i) {
+            const aiCamera& c = *scene.mCameras[i];
+            const float numbers[] = {c.mHorizontalFOV, c.mClipPlaneNear, c.mClipPlaneFar, c.mAspect};
+            if (!fits(numbers, std::size(numbers)) || !fits(&c.mPosition, 1) || !fits(&c.mUp, 1) || !fits(&c.mLookAt, 1))
+                where = "camera " + quoted(c.mName) + ": a number in its settings";
+        }
+        for (unsigned i = 0; where.empty() && i < scene.mNumAnimations; ++i) {
+            const aiAnimation& a = *scene.mAnimations[i];
+            for (unsigned c = 0; where.empty() && c < a.mNumChannels; ++c) {
+                const aiNodeAnim& ch = *a.mChannels[c];
+                if (!keysFit(ch.mPositionKeys, ch.mNumPositionKeys) || !keysFit(ch.mRotationKeys, ch.mNumRotationKeys) ||
+                    !keysFit(ch.mScalingKeys, ch.mNumScalingKeys))
+                    where = "node " + quoted(ch.mNodeName) + ": a number in its animation keys";
+            }
+        }
+    }
+
+private:
+    static std::string quoted(const aiString& name) { return "\"" + std::string(name.data, name.length) + "\""; }
+
+    void findInNode(const aiNode& n) {
+        if (where.empty() && !fits(&n.mTransformation, 1)) where = "node " + quoted(n.mName) + ": a number in its transform";
+        for (unsigned i = 0; i < n.mNumChildren; ++i) findInNode(*n.mChildren[i]);
+    }
+
+    void findInMesh(const aiMesh& m) {
+        const unsigned n = m.mNumVertices;
+        const char* what = !fits(m.mVertices, n)                              ? "vertices"
+                           : !fits(m.mNormals, n)                             ? "normals"
+                           : !fits(m.mTangents, n) || !fits(m.mBitangents, n) ? "tangents"
+                                                                              : nullptr;
+        for (unsigned k = 0; !what && k < AI_MAX_NUMBER_OF_TEXTURECOORDS; ++k)
+            if (!fits(m.mTextureCoords[k], n)) what = "texture coordinates";
+        for (unsigned k = 0; !what && k < AI_MAX_NUMBER_OF_COLOR_SETS; ++k)
+            if (!fits(m.mColors[k], n)) what = "vertex colours";
+        for (unsigned b = 0; !what && b < m.mNumBones; ++b) {
+            const aiBone& bone = *m.mBones[b];
+            if (!fits(&bone.mOffsetMatrix, 1) ||
+                !std::all_of(bone.mWeights, bone.mWeights + bone.mNumWeights, [&](const aiVertexWeight& w) { return fits(w.mWeight); }))
+                what = "bones";
+        }
+        if (what) where = "mesh " + quoted(m.mName) + ": a number in its " + what;
+    }
+
+    double limit_;
+};
+
 }  // namespace
 
 const std::vector<ForeignWriteFormat>& foreignWriteFormats() {
@@ -183,6 +284,21 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
         if (const std::string text = textWithQuote(*scene); !text.empty())
             throw ForeignWriteError("\"" + text + "\": the " + format->format.extension +
                                     " writer cannot write a double quote (rename it)");
+
+    UnwritableNumber unwritable(format->largest);
+    unwritable.find(*scene);
+    if (!unwritable.where.empty()) {
+        const std::string writer = "the " + format->format.extension + " writer";
+        if (!std::isfinite(unwritable.value))
+            throw ForeignWriteError(unwritable.where + " is not finite (inf or nan): " + writer + " cannot write it");
+        auto text = [](double x) {
+            char digits[32];
+            std::snprintf(digits, sizeof digits, "%g", x);
+            return std::string(digits);
+        };
+        throw ForeignWriteError(unwritable.where + " is too large (" + text(unwritable.value) + "): " + writer +
+                                " writes numbers below " + text(format->largest) + " only");
+    }
 
     std::deque<ForeignFile> captured;
     Assimp::Exporter exporter;

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <limits>
 #include <numbers>
 
 namespace {
@@ -290,7 +292,8 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
     mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     mesh.setNumFaces(1);
     mesh.faces[0].setVerts(0, 1, 2);
-    host.scene().createNode("Tri")->SetObjectRef(host.scene().newTriObject(mesh));
+    TriMeshObject* tri = host.scene().newTriObject(mesh);
+    host.scene().createNode("Tri")->SetObjectRef(tri);
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         const std::string path = "/nonexistent/model." + format.extension;
         const std::vector<ForeignFile> files = renderForeignScene(host, path);
@@ -314,6 +317,34 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
         } catch (const ForeignWriteError& e) {
             EXPECT_EQ(format.extension, "fbx") << e.what();
             EXPECT_NE(std::string(e.what()).find("\"Tri \"one\"\": the fbx writer cannot write a double quote"), std::string::npos) << e.what();
+        }
+    }
+    // Numbers a format cannot write are refused with where they are: infinite and undefined ones by
+    // every format (OBJ lost the vertex, glTF failed without saying why), those of 23 digits by FBX
+    // (its writer failed without saying which).
+    host.scene().nodes().front()->SetName("Tri");
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const struct {
+        std::function<void()> spoil;
+        std::string refusal;  // of a format whose extension $ stands for
+        bool fbxOnly;
+    } spoilt[] = {
+        {[&] { tri->mesh.verts[1].y = nan; }, "mesh \"Tri\": a number in its vertices is not finite (inf or nan): the $ writer", false},
+        {[&] { tri->mesh.verts[1].y = 1e30f; }, "mesh \"Tri\": a number in its vertices is too large (1e+30): the $ writer", true},
+        {[&] { tri->mesh.verts[1].y = 0; host.scene().nodes().front()->setLocalTM(TransMatrix(Point3(inf, 0.0f, 0.0f))); },
+         "node \"Tri\": a number in its transform is not finite (inf or nan): the $ writer", false},
+    };
+    for (const auto& spoil : spoilt) {
+        spoil.spoil();
+        for (const ForeignWriteFormat& format : foreignWriteFormats()) {
+            std::string refusal = spoil.refusal;
+            refusal.replace(refusal.find('$'), 1, format.extension);
+            try {
+                renderForeignScene(host, "/nonexistent/model." + format.extension);
+                EXPECT_TRUE(spoil.fbxOnly && format.extension != "fbx") << format.extension << " wrote what " << refusal;
+            } catch (const ForeignWriteError& e) {
+                EXPECT_EQ(std::string(e.what()).substr(0, refusal.size()), refusal);
+            }
         }
     }
     try {
