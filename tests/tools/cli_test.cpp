@@ -19,6 +19,16 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
+// `stream` behind the four-byte packet header that declares its length.
+std::vector<uint8_t> framed(const std::vector<uint8_t>& stream) {
+    const auto length = static_cast<uint32_t>(stream.size()) | 0x80000000u;
+    std::vector<uint8_t> packet;
+    packet.reserve(stream.size() + 4);
+    for (int shift : {24, 16, 8, 0}) packet.push_back(static_cast<uint8_t>(length >> shift));
+    packet.insert(packet.end(), stream.begin(), stream.end());
+    return packet;
+}
+
 // Frames an already built body (null map encoding followed by the data stream) as a compressed
 // packet, so that tests can put anything inside a well-formed frame.
 std::vector<uint8_t> compressedPacket(const std::vector<uint8_t>& body) {
@@ -28,10 +38,7 @@ std::vector<uint8_t> compressedPacket(const std::vector<uint8_t>& body) {
         throw std::runtime_error("compress failed");
     }
     compressed.resize(size);
-    std::vector<uint8_t> packet = {static_cast<uint8_t>(0x80 | (size >> 24)), static_cast<uint8_t>(size >> 16),
-                                   static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)};
-    packet.insert(packet.end(), compressed.begin(), compressed.end());
-    return packet;
+    return framed(compressed);
 }
 
 // The body of a scene file: its presence bits and data stream, with `extra` bytes appended to the
@@ -275,14 +282,8 @@ TEST_F(ZeqCommand, DamagedCompressedData) {
 
     // A stream cut short inside a well-formed frame.
     std::vector<uint8_t> compressed = compressedPacket(sceneBody(validScene()));
-    std::vector<uint8_t> cut(compressed.begin(), compressed.end() - 10);
-    const uint32_t length = static_cast<uint32_t>(cut.size() - 4);
-    cut[0] = static_cast<uint8_t>(0x80 | (length >> 24));
-    cut[1] = static_cast<uint8_t>(length >> 16);
-    cut[2] = static_cast<uint8_t>(length >> 8);
-    cut[3] = static_cast<uint8_t>(length);
     const std::string cutPath = scratch.file("cut-stream.zeq");
-    writeBytes(cutPath, cut);
+    writeBytes(cutPath, framed(std::vector<uint8_t>(compressed.begin() + 4, compressed.end() - 10)));
     expectRejected(cutPath, "corrupted compressed data");
 }
 
@@ -362,12 +363,8 @@ TEST_F(ZeqCommand, InflationBomb) {
     std::vector<uint8_t> stream = {0x78, 0xDA};
     for (int i = 0; i < 1100; ++i) stream.insert(stream.end(), chunk.begin(), chunk.end());
     stream.insert(stream.end(), {0x03, 0x00, 0, 0, 0, 0});  // final empty block, a checksum never reached
-    const uint32_t length = static_cast<uint32_t>(stream.size());
-    std::vector<uint8_t> packet = {static_cast<uint8_t>(0x80 | (length >> 24)), static_cast<uint8_t>(length >> 16),
-                                   static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
-    packet.insert(packet.end(), stream.begin(), stream.end());
     const std::string path = scratch.file("bomb.zeq");
-    writeBytes(path, packet);
+    writeBytes(path, framed(stream));
 
     const RunResult result = runZeq("info " + quoted(path), scratch);
     EXPECT_EQ(result.status, 1);
