@@ -21,6 +21,18 @@ Mesh Triangle() {
     return mesh;
 }
 
+// A host of its own for each test, installed while it runs.
+class HostTest : public ::testing::Test {
+protected:
+    Host host;
+    Scene& scene = host.scene();
+};
+using SceneNodes = HostTest;
+using SceneOwnership = HostTest;
+using SceneObjects = HostTest;
+using SceneParamBlocks = HostTest;
+using SceneMaterials = HostTest;
+
 TEST(HeadlessHost, InstallsItselfAndRestoresThePreviousHost) {
     EXPECT_EQ(GetCOREInterface(), nullptr);
     EXPECT_THROW(CreateNewTriObject(), std::logic_error);
@@ -42,9 +54,7 @@ TEST(HeadlessHost, InstallsItselfAndRestoresThePreviousHost) {
     EXPECT_EQ(GetCOREInterface(), nullptr);
 }
 
-TEST(SceneNodes, WorldIsLocalTimesParentWorld) {
-    Host host;
-    Scene& scene = host.scene();
+TEST_F(SceneNodes, WorldIsLocalTimesParentWorld) {
     Node* parent = scene.createNode("Parent");
     Node* child = scene.createNode("Child", parent);
     parent->setLocalTM(RotateZMatrix(kPi / 2) * TransMatrix({10, 0, 0}));
@@ -64,9 +74,7 @@ TEST(SceneNodes, WorldIsLocalTimesParentWorld) {
     EXPECT_TRUE(child->GetNodeTM(0).Equals(world, 1e-5f));
 }
 
-TEST(SceneNodes, AttachChildKeepsWorldTransformAtEveryKey) {
-    Host host;
-    Scene& scene = host.scene();
+TEST_F(SceneNodes, AttachChildKeepsWorldTransformAtEveryKey) {
     Node* a = scene.createNode("A");
     Node* b = scene.createNode("B");
     Node* c = scene.createNode("C");
@@ -102,9 +110,8 @@ TEST(SceneNodes, AttachChildKeepsWorldTransformAtEveryKey) {
     EXPECT_EQ(b->GetChildNode(2), nullptr);
 }
 
-TEST(SceneNodes, ObjectTransformAppliesThePivotOffsetFirst) {
-    Host host;
-    Node* node = host.scene().createNode("Pivoted");
+TEST_F(SceneNodes, ObjectTransformAppliesThePivotOffsetFirst) {
+    Node* node = scene.createNode("Pivoted");
     node->setLocalTM(RotateZMatrix(kPi / 2) * TransMatrix({0, 0, 5}));
     node->setObjectOffset(TransMatrix({2, 0, 0}));
     EXPECT_TRUE(node->GetObjectTM(0).GetTrans().Equals({0, 2, 5}, 1e-5f));
@@ -112,9 +119,8 @@ TEST(SceneNodes, ObjectTransformAppliesThePivotOffsetFirst) {
     EXPECT_TRUE(node->GetObjTMAfterWSM(0).Equals(node->GetObjectTM(0), 0.0f));
 }
 
-TEST(SceneNodes, UserPropertiesParseNumbersStrictly) {
-    Host host;
-    Node* node = host.scene().createNode("Level");
+TEST_F(SceneNodes, UserPropertiesParseNumbersStrictly) {
+    Node* node = scene.createNode("Level");
     node->SetUserPropFloat("LODDistance", 12.5f);
     float distance = 0.0f;
     ASSERT_TRUE(node->GetUserPropFloat("LODDistance", distance));
@@ -136,16 +142,14 @@ TEST(SceneNodes, UserPropertiesParseNumbersStrictly) {
 
     std::string buffer;
     node->GetUserPropBuffer(buffer);
-    Node* other = host.scene().createNode("Copy");
+    Node* other = scene.createNode("Copy");
     other->SetUserPropBuffer(buffer + "no equals sign\r\n = orphan value\r\n");
     ASSERT_EQ(other->userProperties().size(), node->userProperties().size());
     ASSERT_TRUE(other->GetUserPropFloat("LODDistance", distance));
     EXPECT_EQ(distance, 12.5f);
 }
 
-TEST(SceneNodes, SelectionKeepsOrderAndLayersDefault) {
-    Host host;
-    Scene& scene = host.scene();
+TEST_F(SceneNodes, SelectionKeepsOrderAndLayersDefault) {
     Node* a = scene.createNode("A");
     Node* b = scene.createNode("B");
     host.SelectNode(b);
@@ -167,9 +171,7 @@ TEST(SceneNodes, SelectionKeepsOrderAndLayersDefault) {
     EXPECT_EQ(scene.findLayer("Props"), props);
 }
 
-TEST(SceneOwnership, DeletingAnItemClearsReferencesToIt) {
-    Host host;
-    Scene& scene = host.scene();
+TEST_F(SceneOwnership, DeletingAnItemClearsReferencesToIt) {
     Node* a = scene.createNode("A");
     Node* b = scene.createNode("B");
     TriMeshObject* shared = scene.newTriObject(Triangle());
@@ -198,9 +200,7 @@ TEST(SceneOwnership, DeletingAnItemClearsReferencesToIt) {
     EXPECT_EQ(scene.findNode("A"), nullptr);
 }
 
-TEST(SceneObjects, ConversionsFollowWhatEachClassCanBecome) {
-    Host host;
-    Scene& scene = host.scene();
+TEST_F(SceneObjects, ConversionsFollowWhatEachClassCanBecome) {
     TriMeshObject* tri = scene.newTriObject(Triangle());
     EXPECT_EQ(tri->ConvertToType(0, TRIOBJ_CLASS_ID), tri);
     Object* poly = tri->ConvertToType(0, POLYOBJ_CLASS_ID);
@@ -231,9 +231,7 @@ TEST(SceneObjects, ConversionsFollowWhatEachClassCanBecome) {
     EXPECT_EQ(source->GetSourceObject(0), box);
 }
 
-TEST(SceneObjects, ModifierStackWithSkin) {
-    Host host;
-    Scene& scene = host.scene();
+TEST_F(SceneObjects, ModifierStackWithSkin) {
     Node* bone0 = scene.createNode("Bone0");
     Node* bone1 = scene.createNode("Bone1", bone0);
     TriMeshObject* base = scene.newTriObject(Triangle());
@@ -291,9 +289,7 @@ TEST(SceneObjects, ModifierStackWithSkin) {
     EXPECT_EQ(iskin->GetBone(1), nullptr);
 }
 
-TEST(SceneParamBlocks, TypedValuesTablesAndLookups) {
-    Host host;
-    Scene& scene = host.scene();
+TEST_F(SceneParamBlocks, TypedValuesTablesAndLookups) {
     GenericObject* lod = scene.newObject(HELPER_CLASS_ID, Class_ID(0xB08FE489, 0x88D0FBBE), "LOD");
     ParamBlock* block = lod->addParamBlock(0, "LODObjectParamBlock");
     ASSERT_TRUE(block->addParam(4, "Nodes list", TYPE_INODE_TAB));
@@ -334,9 +330,7 @@ TEST(SceneParamBlocks, TypedValuesTablesAndLookups) {
     EXPECT_EQ(block->Count(4), 2);
 }
 
-TEST(SceneMaterials, StandardMultiAndCubeMaps) {
-    Host host;
-    Scene& scene = host.scene();
+TEST_F(SceneMaterials, StandardMultiAndCubeMaps) {
     StandardMaterial* wood = scene.newStdMat("Wood");
     BitmapTexture* diffuse = scene.newBitmapTex("C:\\maps\\wood.png", 2);
     diffuse->setBitmapSize(256, 128);
@@ -382,8 +376,7 @@ TEST(SceneMaterials, StandardMultiAndCubeMaps) {
     EXPECT_EQ(host.notifications()[0].target, wood);
 }
 
-TEST(SceneMaterials, HostCreationFunctionsMakeSceneItems) {
-    Host host;
+TEST_F(SceneMaterials, HostCreationFunctionsMakeSceneItems) {
     StdMat* mat = NewDefaultStdMat();
     MultiMtl* multi = NewDefaultMultiMtl();
     BitmapTex* tex = NewDefaultBitmapTex();
@@ -392,7 +385,7 @@ TEST(SceneMaterials, HostCreationFunctionsMakeSceneItems) {
     EXPECT_EQ(tex->ClassID(), BMTEX_CLASS_ID);
     tex->GetTheUVGen()->SetMapChannel(3);
     EXPECT_EQ(tex->GetMapChannel(), 3);
-    EXPECT_TRUE(host.scene().owns(mat) && host.scene().owns(multi) && host.scene().owns(tex));
+    EXPECT_TRUE(scene.owns(mat) && scene.owns(multi) && scene.owns(tex));
     auto* light = static_cast<Object*>(host.CreateInstance(LIGHT_CLASS_ID, FSPOT_LIGHT_CLASS_ID));
     ASSERT_NE(light, nullptr);
     EXPECT_EQ(static_cast<GenLight*>(light)->Type(), FSPOT_LIGHT);
