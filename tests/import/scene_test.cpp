@@ -14,6 +14,17 @@ protected:
     // Imports the root through the importer and expects success.
     void import(const Zeq2& root) { ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS); }
     INode* parentOf(const std::string& name) { return node(name)->GetParentNode(); }
+
+    // Imports `root` with a mesh "M" on the triangle geometry, made of `surfaces`; returns the
+    // mesh's material if it is a standard one.
+    StdMat* importMesh(Zeq2 root, std::initializer_list<Zeq2Surface> surfaces) {
+        Zeq2Mesh mesh = meshRecord(1, "M", 1, {1});
+        for (const Zeq2Surface& surface : surfaces) mesh.surfaces.add(surface);
+        root.meshes->add(mesh);
+        import(root);
+        headless::Node* imported = node("M");
+        return imported ? dynamic_cast<StdMat*>(imported->GetMtl()) : nullptr;
+    }
 };
 
 TEST(MatrixConversion, RecordRowsBecomeHostColumns) {
@@ -213,13 +224,7 @@ Zeq2 materialScene() {
 }
 
 TEST_F(SceneImport, MaterialWithOnlyADiffuseMap) {
-    Zeq2 root = materialScene();
-    Zeq2Mesh mesh = meshRecord(1, "M", 1, {1});
-    mesh.surfaces.add({0, 1, 1});
-    root.meshes->add(mesh);
-    import(root);
-
-    auto* mtl = dynamic_cast<StdMat*>(node("M")->GetMtl());
+    StdMat* mtl = importMesh(materialScene(), {{0, 1, 1}});
     ASSERT_NE(mtl, nullptr);
     EXPECT_STREQ(mtl->GetName(), "Material");
     auto* diffuse = dynamic_cast<BitmapTex*>(mtl->GetSubTexmap(ID_DI));
@@ -239,12 +244,7 @@ TEST_F(SceneImport, MaterialWithOnlyADiffuseMap) {
 }
 
 TEST_F(SceneImport, OneMapInEverySlotIsOneSharedTexture) {
-    Zeq2 root = materialScene();
-    Zeq2Mesh mesh = meshRecord(1, "M", 1, {1});
-    mesh.surfaces.add({0, 2, 1});
-    root.meshes->add(mesh);
-    import(root);
-    auto* mtl = dynamic_cast<StdMat*>(node("M")->GetMtl());
+    StdMat* mtl = importMesh(materialScene(), {{0, 2, 1}});
     ASSERT_NE(mtl, nullptr);
     std::set<Texmap*> textures;
     for (int slot : {ID_DI, ID_BU, ID_SH, ID_SP, ID_OP, ID_SI}) {
@@ -285,12 +285,7 @@ TEST_F(SceneImport, SeveralSurfacesMakeAMultiMaterialAndFaceIds) {
 }
 
 TEST_F(SceneImport, SurfacesOutsideTheTrianglesAreClipped) {
-    Zeq2 root = materialScene();
-    Zeq2Mesh mesh = meshRecord(1, "M", 1, {1});
-    mesh.surfaces.add({0, 1, 1});
-    mesh.surfaces.add({-300, 1, 2000000000});
-    root.meshes->add(mesh);
-    import(root);
+    importMesh(materialScene(), {{0, 1, 1}, {-300, 1, 2000000000}});
     EXPECT_EQ(triOf("M")->GetMesh().faces[0].getMatID(), 1);
     EXPECT_NE(warnings().find("surface 1 covers triangles outside"), std::string::npos) << warnings();
 }
@@ -319,12 +314,7 @@ TEST_F(SceneImport, MissingMapsAndImagesAreSkippedAndReported) {
     broken.specularMapId = 13;
     broken.opacityMapId = 10;
     root.materials->add(broken);
-    Zeq2Mesh mesh = meshRecord(1, "M", 1, {1});
-    mesh.surfaces.add({0, 3, 1});
-    root.meshes->add(mesh);
-    import(root);
-
-    auto* mtl = dynamic_cast<StdMat*>(node("M")->GetMtl());
+    StdMat* mtl = importMesh(root, {{0, 3, 1}});
     ASSERT_NE(mtl, nullptr);
     EXPECT_EQ(mtl->GetSubTexmap(ID_DI), nullptr);
     EXPECT_EQ(mtl->GetSubTexmap(ID_BU), nullptr);
