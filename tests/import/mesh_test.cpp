@@ -13,7 +13,23 @@
 namespace zeq::test {
 namespace {
 
-class MeshImport : public ImportTest {};
+class MeshImport : public ImportTest {
+protected:
+    // Imports mesh "M" over `buffers` and index buffer 1 holding `indices`; null when it was not built.
+    const Mesh* importMesh(const std::vector<Zeq2VertexBuffer>& buffers, std::initializer_list<uint16_t> indices,
+                           uint16_t minorVersion = kMinorVersionFloat32) {
+        Zeq2 root = emptyRoot();
+        std::vector<int32_t> ids;
+        for (const Zeq2VertexBuffer& buffer : buffers) {
+            root.vertexBuffers->add(buffer);
+            ids.push_back(buffer.id);
+        }
+        root.indexBuffers->add(indexBuffer(1, indices));
+        root.meshes->add(meshRecord(1, "M", 1, ids));
+        EXPECT_EQ(importRoot(root, minorVersion), IMPEXP_SUCCESS);
+        return triOf("M") ? &triOf("M")->GetMesh() : nullptr;
+    }
+};
 
 TEST_F(MeshImport, SameBuffersShareATriangleObjectAndAnotherOrderDoesNot) {
     Zeq2 root = emptyRoot();
@@ -32,7 +48,6 @@ TEST_F(MeshImport, SameBuffersShareATriangleObjectAndAnotherOrderDoesNot) {
 }
 
 TEST_F(MeshImport, FortyByteStrideGivesNormalsAndTwoChannels) {
-    Zeq2 root = emptyRoot();
     // Vertex i: position (i, 10 + i, 20 + i), normal (0, 0, 1), channel 1 (0.25 i, 0.5), channel 2 (0.75, 0.125 i).
     ByteBuffer bytes;
     for (int i = 0; i < 3; ++i) {
@@ -41,111 +56,93 @@ TEST_F(MeshImport, FortyByteStrideGivesNormalsAndTwoChannels) {
         bytes.appendBytes(vertex.data(), vertex.length(), false);
     }
     ASSERT_EQ(bytes.length(), 3 * 40);
-    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::NORMAL, A::TEXCOORDS, A::TEXCOORDS}, 3, bytes));
-    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
-    root.meshes->add(meshRecord(1, "M", 1, {1}));
-    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
-
-    const Mesh& mesh = triOf("M")->GetMesh();
-    ASSERT_EQ(mesh.getNumMaps(), 3);
+    const Mesh* mesh =
+        importMesh({vertexBuffer(1, {A::POSITION, A::NORMAL, A::TEXCOORDS, A::TEXCOORDS}, 3, bytes)}, {0, 1, 2});
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->getNumMaps(), 3);
     for (int i = 0; i < 3; ++i) {
         const float f = static_cast<float>(i);
-        EXPECT_EQ(mesh.verts[i], Point3(f, 10 + f, 20 + f));
+        EXPECT_EQ(mesh->verts[i], Point3(f, 10 + f, 20 + f));
         // v comes back as 1 - v: the file holds the engine's flipped coordinate.
-        EXPECT_EQ(mesh.Map(1).tv[i], Point3(0.25f * f, 0.5f, 0.0f));
-        EXPECT_EQ(mesh.Map(2).tv[i], Point3(0.75f, 1.0f - 0.125f * f, 0.0f));
+        EXPECT_EQ(mesh->Map(1).tv[i], Point3(0.25f * f, 0.5f, 0.0f));
+        EXPECT_EQ(mesh->Map(2).tv[i], Point3(0.75f, 1.0f - 0.125f * f, 0.0f));
     }
     for (int ch = 1; ch <= 2; ++ch) {
-        EXPECT_TRUE(mesh.Map(ch).GetFlag(MESHMAP_USED));
-        EXPECT_TRUE(mesh.Map(ch).GetFlag(MESHMAP_TEXTURE));
-        ASSERT_EQ(mesh.Map(ch).getNumFaces(), 1);
-        EXPECT_EQ(mesh.Map(ch).tf[0].t[2], 2u);
+        EXPECT_TRUE(mesh->Map(ch).GetFlag(MESHMAP_USED));
+        EXPECT_TRUE(mesh->Map(ch).GetFlag(MESHMAP_TEXTURE));
+        ASSERT_EQ(mesh->Map(ch).getNumFaces(), 1);
+        EXPECT_EQ(mesh->Map(ch).tf[0].t[2], 2u);
     }
-    const MeshNormalSpec* normals = mesh.GetSpecifiedNormals();
+    const MeshNormalSpec* normals = mesh->GetSpecifiedNormals();
     ASSERT_NE(normals, nullptr);
     EXPECT_TRUE(normals->GetFlag(MESH_NORMAL_MODIFIER_SUPPORT));
     for (int k = 0; k < 3; ++k) EXPECT_EQ(normals->GetNormal(0, k), Point3(0.0f, 0.0f, 1.0f));
 }
 
 TEST_F(MeshImport, LongerStrideSkipsTheBytesAfterTheAttributes) {
-    Zeq2 root = emptyRoot();
     // 16 bytes per vertex: a position and one float of padding (99).
-    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION}, 3, floatBytes({0, 0, 0, 99, 1, 2, 3, 99, 4, 5, 6, 99})));
-    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
-    root.meshes->add(meshRecord(1, "M", 1, {1}));
-    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
-    const Mesh& mesh = triOf("M")->GetMesh();
-    EXPECT_EQ(mesh.verts[1], Point3(1.0f, 2.0f, 3.0f));
-    EXPECT_EQ(mesh.verts[2], Point3(4.0f, 5.0f, 6.0f));
+    const Mesh* mesh =
+        importMesh({vertexBuffer(1, {A::POSITION}, 3, floatBytes({0, 0, 0, 99, 1, 2, 3, 99, 4, 5, 6, 99}))}, {0, 1, 2});
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->verts[1], Point3(1.0f, 2.0f, 3.0f));
+    EXPECT_EQ(mesh->verts[2], Point3(4.0f, 5.0f, 6.0f));
 }
 
 TEST_F(MeshImport, AttributesSplitOverTwoBuffersReadEachWithItsOwnStride) {
-    Zeq2 root = emptyRoot();
-    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::NORMAL}, 3,
-                                         floatBytes({0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1})));
-    root.vertexBuffers->add(vertexBuffer(2, {A::TEXCOORDS}, 3, floatBytes({0.5f, 0, 0.5f, 0.25f, 0.5f, 0.75f})));
-    root.indexBuffers->add(indexBuffer(1, {2, 1, 0}));
-    root.meshes->add(meshRecord(1, "M", 1, {1, 2}));
-    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
-
-    const Mesh& mesh = triOf("M")->GetMesh();
-    EXPECT_EQ(mesh.verts[2], Point3(0.0f, 1.0f, 0.0f));
-    EXPECT_EQ(mesh.Map(1).tv[2], Point3(0.5f, 0.25f, 0.0f));
+    const Mesh* mesh = importMesh({vertexBuffer(1, {A::POSITION, A::NORMAL}, 3,
+                                                floatBytes({0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1})),
+                                   vertexBuffer(2, {A::TEXCOORDS}, 3, floatBytes({0.5f, 0, 0.5f, 0.25f, 0.5f, 0.75f}))},
+                                  {2, 1, 0});
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->verts[2], Point3(0.0f, 1.0f, 0.0f));
+    EXPECT_EQ(mesh->Map(1).tv[2], Point3(0.5f, 0.25f, 0.0f));
     // Faces keep their winding; corner k of the face uses vertex k of the index triple.
-    EXPECT_EQ(mesh.faces[0].v[0], 2u);
-    EXPECT_EQ(mesh.GetSpecifiedNormals()->GetNormal(0, 0), Point3(0.0f, 0.0f, 1.0f));
-    EXPECT_EQ(mesh.GetSpecifiedNormals()->GetNormal(0, 2), Point3(1.0f, 0.0f, 0.0f));
+    EXPECT_EQ(mesh->faces[0].v[0], 2u);
+    EXPECT_EQ(mesh->GetSpecifiedNormals()->GetNormal(0, 0), Point3(0.0f, 0.0f, 1.0f));
+    EXPECT_EQ(mesh->GetSpecifiedNormals()->GetNormal(0, 2), Point3(1.0f, 0.0f, 0.0f));
 }
 
 TEST_F(MeshImport, OneKindInTwoBuffersIsReadFromEachBuffer) {
-    Zeq2 root = emptyRoot();
-    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::TEXCOORDS}, 3,
-                                         floatBytes({0, 0, 0, 0.1f, 0.2f, 1, 0, 0, 0.3f, 0.4f, 0, 1, 0, 0.5f, 0.6f})));
-    root.vertexBuffers->add(vertexBuffer(2, {A::TEXCOORDS}, 3, floatBytes({0.7f, 0.75f, 0.8f, 0.875f, 0.9f, 1})));
-    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
-    root.meshes->add(meshRecord(1, "M", 1, {1, 2}));
-    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
-    const Mesh& mesh = triOf("M")->GetMesh();
-    ASSERT_EQ(mesh.getNumMaps(), 3);
-    EXPECT_FLOAT_EQ(mesh.Map(1).tv[1].x, 0.3f);
-    EXPECT_FLOAT_EQ(mesh.Map(2).tv[1].x, 0.8f);
-    EXPECT_FLOAT_EQ(mesh.Map(2).tv[1].y, 0.125f);
+    const Mesh* mesh = importMesh(
+        {vertexBuffer(1, {A::POSITION, A::TEXCOORDS}, 3,
+                      floatBytes({0, 0, 0, 0.1f, 0.2f, 1, 0, 0, 0.3f, 0.4f, 0, 1, 0, 0.5f, 0.6f})),
+         vertexBuffer(2, {A::TEXCOORDS}, 3, floatBytes({0.7f, 0.75f, 0.8f, 0.875f, 0.9f, 1}))},
+        {0, 1, 2});
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->getNumMaps(), 3);
+    EXPECT_FLOAT_EQ(mesh->Map(1).tv[1].x, 0.3f);
+    EXPECT_FLOAT_EQ(mesh->Map(2).tv[1].x, 0.8f);
+    EXPECT_FLOAT_EQ(mesh->Map(2).tv[1].y, 0.125f);
 }
 
 TEST_F(MeshImport, IndexCountOfSevenGivesTwoFaces) {
-    Zeq2 root = emptyRoot();
-    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION}, 4, floatBytes({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0})));
-    root.indexBuffers->add(indexBuffer(1, {0, 1, 2, 0, 2, 3, 3}));
-    root.meshes->add(meshRecord(1, "M", 1, {1}));
-    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
-    const Mesh& mesh = triOf("M")->GetMesh();
-    ASSERT_EQ(mesh.getNumFaces(), 2);
-    EXPECT_EQ(mesh.faces[1].v[2], 3u);
-    EXPECT_FALSE(mesh.GetEdges().empty());
+    const Mesh* mesh = importMesh({vertexBuffer(1, {A::POSITION}, 4, floatBytes({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}))},
+                                  {0, 1, 2, 0, 2, 3, 3});
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->getNumFaces(), 2);
+    EXPECT_EQ(mesh->faces[1].v[2], 3u);
+    EXPECT_FALSE(mesh->GetEdges().empty());
 }
 
 TEST_F(MeshImport, WithoutNormalsOrTexcoordsTheDefaultChannelsStay) {
-    Zeq2 root = emptyRoot();
-    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::TANGENT4}, 3,
-                                         floatBytes({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 1, -1, 0, 0, 1, 0, 0, 1})));
-    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
-    root.meshes->add(meshRecord(1, "M", 1, {1}));
-    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
-    const Mesh& mesh = triOf("M")->GetMesh();
-    EXPECT_EQ(mesh.GetSpecifiedNormals(), nullptr);
-    EXPECT_EQ(mesh.getNumMaps(), 2);
-    EXPECT_FALSE(mesh.mapSupport(1));  // no texture faces naming coordinates that do not exist
-    EXPECT_EQ(mesh.verts[2], Point3(-1.0f, 0.0f, 0.0f));  // the tangent of each vertex is skipped
+    const Mesh* mesh = importMesh(
+        {vertexBuffer(1, {A::POSITION, A::TANGENT4}, 3,
+                      floatBytes({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 1, -1, 0, 0, 1, 0, 0, 1}))},
+        {0, 1, 2});
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->GetSpecifiedNormals(), nullptr);
+    EXPECT_EQ(mesh->getNumMaps(), 2);
+    EXPECT_FALSE(mesh->mapSupport(1));  // no texture faces naming coordinates that do not exist
+    EXPECT_EQ(mesh->verts[2], Point3(-1.0f, 0.0f, 0.0f));  // the tangent of each vertex is skipped
 }
 
 TEST_F(MeshImport, NormalsAreSharedByTheCornersOfOneVertex) {
-    Zeq2 root = emptyRoot();
-    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::NORMAL}, 4,
-                                         floatBytes({0, 0, 0, 0, 0, 2, 1, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1})));
-    root.indexBuffers->add(indexBuffer(1, {0, 1, 2, 0, 2, 3}));
-    root.meshes->add(meshRecord(1, "M", 1, {1}));
-    ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
-    const MeshNormalSpec& normals = *triOf("M")->GetMesh().GetSpecifiedNormals();
+    const Mesh* mesh = importMesh(
+        {vertexBuffer(1, {A::POSITION, A::NORMAL}, 4,
+                      floatBytes({0, 0, 0, 0, 0, 2, 1, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1}))},
+        {0, 1, 2, 0, 2, 3});
+    ASSERT_TRUE(mesh && mesh->GetSpecifiedNormals());
+    const MeshNormalSpec& normals = *mesh->GetSpecifiedNormals();
     EXPECT_EQ(normals.GetNumNormals(), 4);
     EXPECT_EQ(normals.Face(0).GetNormalID(0), normals.Face(1).GetNormalID(0));
     EXPECT_EQ(normals.GetNormal(1, 0), Point3(0.0f, 0.0f, 2.0f));  // as stored, not normalised
@@ -160,19 +157,16 @@ TEST_F(MeshImport, HalfPrecisionFilesAreReadAsSixteenBitBigEndian) {
         }
         return bytes;
     };
-    Zeq2 root = emptyRoot();
     // 1.0 = 3C00, 2.0 = 4000, -0.5 = B800, 0.25 = 3400; vertex: position, texcoord (10 bytes).
-    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::TEXCOORDS}, 3,
-                                         half({0x3C00, 0x4000, 0xB800, 0x3400, 0x3400,  //
-                                               0x0000, 0x0000, 0x0000, 0x0000, 0x0000,  //
-                                               0x0000, 0x3C00, 0x0000, 0x3C00, 0x3C00})));
-    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
-    root.meshes->add(meshRecord(1, "M", 1, {1}));
-    ASSERT_EQ(importRoot(root, kMinorVersionHalf), IMPEXP_SUCCESS);
-    const Mesh& mesh = triOf("M")->GetMesh();
-    EXPECT_EQ(mesh.verts[0], Point3(1.0f, 2.0f, -0.5f));
-    EXPECT_EQ(mesh.Map(1).tv[0], Point3(0.25f, 0.75f, 0.0f));
-    EXPECT_EQ(mesh.verts[2], Point3(0.0f, 1.0f, 0.0f));
+    const Mesh* mesh = importMesh({vertexBuffer(1, {A::POSITION, A::TEXCOORDS}, 3,
+                                                half({0x3C00, 0x4000, 0xB800, 0x3400, 0x3400,  //
+                                                      0x0000, 0x0000, 0x0000, 0x0000, 0x0000,  //
+                                                      0x0000, 0x3C00, 0x0000, 0x3C00, 0x3C00}))},
+                                  {0, 1, 2}, kMinorVersionHalf);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->verts[0], Point3(1.0f, 2.0f, -0.5f));
+    EXPECT_EQ(mesh->Map(1).tv[0], Point3(0.25f, 0.75f, 0.0f));
+    EXPECT_EQ(mesh->verts[2], Point3(0.0f, 1.0f, 0.0f));
 }
 
 TEST(HalfToFloat, SpecialValues) {
