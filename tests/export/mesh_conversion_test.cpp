@@ -4,6 +4,8 @@
 
 #include "export/tangents.h"
 
+#include <gmock/gmock.h>
+
 #include <cmath>
 
 namespace zeq::test {
@@ -279,12 +281,8 @@ TEST_F(MeshConversionTest, IndexLimitIsTestedPerMaterial) {
     EXPECT_NO_THROW(convertMesh(fits, lists, exportOptions()));
     Mesh tooMany = triangles(174763);  // 524289 indices
     for (int f = 0; f < 10; ++f) tooMany.faces[f].setMatID(7);
-    try {
-        convertMesh(tooMany, lists, exportOptions());
-        FAIL() << "524289 indices must not fit";
-    } catch (const IndexBufferException& e) {
-        EXPECT_STREQ(e.what(), "Too many faces in the mesh ");
-    }
+    EXPECT_THAT([&] { convertMesh(tooMany, lists, exportOptions()); },  // 524289 indices do not fit
+                ::testing::ThrowsMessage<IndexBufferException>(::testing::StrEq("Too many faces in the mesh ")));
 }
 
 TEST_F(MeshConversionTest, FaceNamingMissingVertexIsRejected) {
