@@ -1,8 +1,13 @@
 // The material, map, cube-map and image factories: sharing, ids, slots, special cases and names.
 #include "mesh_test_support.h"
 
+#include <gmock/gmock.h>
+
 namespace zeq::test {
 namespace {
+
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 Zeq2CubeMap cubeMap(int32_t id, int32_t imageId6) {
     Zeq2CubeMap cube;
@@ -141,12 +146,8 @@ TEST_F(MaterialFactoryTest, MapChannelAndMapFactoryNullCheck) {
     m->SetSubTexmap(ID_DI, bitmap("ao.png", 3));
     materials.getID(m);
     EXPECT_EQ(maps.records().get(0).channel, 3);
-    try {
-        maps.getID(nullptr);
-        FAIL();
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "The material has a map slot without a bitmap texture");
-    }
+    EXPECT_THAT([&] { maps.getID(nullptr); },
+                ThrowsMessage<std::invalid_argument>(StrEq("The material has a map slot without a bitmap texture")));
 }
 
 // A factory whose records come without an id.
@@ -157,12 +158,8 @@ protected:
 
 TEST(Factory, RecordWithoutIdIsAnError) {
     NoIdFactory factory;
-    try {
-        factory.getID(1);
-        FAIL();
-    } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), "The export made a material, map or image record without an id");
-    }
+    EXPECT_THAT([&] { factory.getID(1); },
+                ThrowsMessage<std::exception>(StrEq("The export made a material, map or image record without an id")));
     EXPECT_TRUE(factory.records().empty());
 }
 
