@@ -161,20 +161,6 @@ bool matchesBox(const SceneRun& run, const Zeq2Skin& record, const Mesh& mesh, c
     return true;
 }
 
-// 16-bit files hold every number cut toward zero to a 16-bit float, and the next export cuts the
-// same way. A vertex moved back from such a value and forth again by the exporter may come out a
-// hair below it and lose a whole step of the 16-bit grid, every round trip anew. Moving back the
-// middle of the value's step instead keeps the vertex on its value, within the data's precision.
-float middleOfHalfStep(float value) {
-    constexpr float kLargestHalf = 65504.0f;  // anything above it becomes infinity
-    if (value == 0.0f || !(std::fabs(value) < kLargestHalf)) return value;
-    int exponent = 0;
-    std::frexp(value, &exponent);
-    // Ten mantissa bits below the leading one; the subnormals' step below 2^-14.
-    const float step = std::ldexp(1.0f, std::max(exponent - 11, -24));
-    return value + std::copysign(step / 2, value);
-}
-
 }  // namespace
 
 Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
