@@ -189,7 +189,8 @@ void MeshBuilder::build(MeshCacheEntry& entry) {
         }
     }
 
-    // Explicit normals as stored (not normalised). Each file vertex becomes one explicit normal that
+    // Explicit normals as stored (not normalised; in 16-bit files a vector the exporter normalises
+    // and cuts to the stored normal again). Each file vertex becomes one explicit normal that
     // every corner using the vertex shares, so corners that were one vertex in the file stay one
     // vertex when the mesh is exported again; the corners' normal ids are set with the faces.
     MeshNormalSpec* normals = nullptr;
@@ -200,8 +201,9 @@ void MeshBuilder::build(MeshCacheEntry& entry) {
         normals->SetNumNormals(n);
         if (n > 0) {
             const AttributeReader reader(layout.of(Kind::NORMAL).front(), layout.minorVersion);
+            const bool half = layout.minorVersion == kMinorVersionHalf;
             for (int32_t i = 0; i < n; ++i) {
-                normals->Normal(i) = normalSearch_(reader.point3(i));
+                normals->Normal(i) = half ? halfNormalFor(reader.point3(i)) : normalSearch_(reader.point3(i));
                 normals->SetNormalExplicit(i, true);
             }
         }

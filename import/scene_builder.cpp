@@ -92,6 +92,7 @@ void planGeometry(SceneRun& run, RecordKind kind, const std::optional<TArray<R>>
         if (entry->droppedChannels > 0)
             run.report.skip(owner + ": texture channels beyond " + std::to_string(kMaxTextureChannels) + " skipped");
         ++run.geometryUses[key];
+        if constexpr (std::is_same_v<R, Zeq2Mesh>) run.meshesByIndexBuffer[record.indexBufferId].push_back(run.planned.size());
         planRecord(run, kind, i, record);
     }
 }

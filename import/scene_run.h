@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,10 @@ struct SceneRun {
     std::vector<PlannedNode> planned;  // by hierarchy index
     // How many planned meshes and skins name each geometry key.
     std::map<std::vector<int32_t>, int> geometryUses;
+    // The planned mesh nodes by the index buffer they name, in record order.
+    std::map<int32_t, std::vector<std::size_t>> meshesByIndexBuffer;
+    // Mesh objects a skin shows too (their vertices chosen by the first such skin).
+    std::set<TriObject*> skinShared;
 
     // The planned node a record id refers to (the later record when an id repeats); null for none.
     PlannedNode* byId(int64_t id);

@@ -7,8 +7,10 @@
 // node's world matrix gives exactly the bounds of the skin's box (which the exporter took before
 // the move), that is the skin's matrix and the mesh gets its vertices back. Otherwise the skin's
 // matrix is the identity and the vertices stay as written; exporting again writes the same
-// positions either way. Each JOINTS entry holds two influences (bone index × 3, weight); an influence of bone 0
-// with weight 0 is an empty slot.
+// positions either way. A skin whose object a mesh node shows too (the exporter then writes one
+// index buffer and one box for both) gets that mesh's object back under its skin when the data
+// show it, so that the object is written once again. Each JOINTS entry holds two influences (bone
+// index × 3, weight); an influence of bone 0 with weight 0 is an empty slot.
 #include "host/interface.h"
 #include "host/object.h"
 #include "host/scene_building.h"
@@ -17,7 +19,9 @@
 #include "import/scene_run.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <unordered_set>
 
 namespace zeq {
@@ -161,18 +165,121 @@ bool matchesBox(const SceneRun& run, const Zeq2Skin& record, const Mesh& mesh, c
     return true;
 }
 
-// 16-bit files hold every number cut toward zero to a 16-bit float, and the next export cuts the
-// same way. A vertex moved back from such a value and forth again by the exporter may come out a
-// hair below it and lose a whole step of the 16-bit grid, every round trip anew. Moving back the
-// middle of the value's step instead keeps the vertex on its value, within the data's precision.
-float middleOfHalfStep(float value) {
-    constexpr float kLargestHalf = 65504.0f;  // anything above it becomes infinity
-    if (value == 0.0f || !(std::fabs(value) < kLargestHalf)) return value;
-    int exponent = 0;
-    std::frexp(value, &exponent);
-    // Ten mantissa bits below the leading one; the subnormals' step below 2^-14.
-    const float step = std::ldexp(1.0f, std::max(exponent - 11, -24));
-    return value + std::copysign(step / 2, value);
+// The triangle index ranges of surfaces, without their materials.
+std::vector<std::pair<int32_t, int32_t>> rangesOf(const TArray<Zeq2Surface>& surfaces) {
+    std::vector<std::pair<int32_t, int32_t>> ranges;
+    for (const Zeq2Surface& surface : surfaces) ranges.push_back({surface.indexBegin, surface.numTriangles});
+    return ranges;
+}
+
+// Whether exporting `point` writes `written`: the same float, or in 16-bit files the same 16-bit
+// value once cut.
+bool writes(const SceneRun& run, const Point3& point, const Point3& written) {
+    if (run.minorVersion == kMinorVersionHalf)
+        return cutsToHalf(point.x, written.x) && cutsToHalf(point.y, written.y) && cutsToHalf(point.z, written.z);
+    return std::bit_cast<uint32_t>(point.x) == std::bit_cast<uint32_t>(written.x) &&
+           std::bit_cast<uint32_t>(point.y) == std::bit_cast<uint32_t>(written.y) &&
+           std::bit_cast<uint32_t>(point.z) == std::bit_cast<uint32_t>(written.z);
+}
+
+// The exporter writes one host object shown by a mesh node and a skinned node once: one index
+// buffer and one box for both, the mesh's vertex buffer as converted, and the skin's a copy with
+// the positions moved by the skin's matrix and the joint data appended. When a skin and a mesh
+// record share index buffer, box and surface ranges like that, and the skin's vertex data is the
+// mesh's with the positions moved by `skin` (the node's matrix or the identity), the skinned node
+// gets the mesh's object back under its skin, so that exporting again writes the geometry once.
+// Returns the mesh's triangle object, its vertices set to points from which the exporter writes
+// both the mesh's and the skin's positions again (16-bit files may need points inside the step
+// of the mesh's values); null, with nothing changed, when the data do not match.
+TriObject* sharedTriObject(SceneRun& run, const Zeq2Skin& skin, const Matrix3& skinTm) {
+    if (!skin.boundBoxId || skin.vertexBufferIds.size() != 1) return nullptr;
+    const auto sharing = run.meshesByIndexBuffer.find(skin.indexBufferId);
+    if (sharing == run.meshesByIndexBuffer.end()) return nullptr;
+    const Zeq2Mesh* mesh = nullptr;
+    for (std::size_t node : sharing->second) {
+        const Zeq2Mesh& candidate = run.root.meshes->items[run.planned[node].record];
+        if (candidate.boundBoxId == skin.boundBoxId && candidate.vertexBufferIds.size() == 1 &&
+            rangesOf(candidate.surfaces) == rangesOf(skin.surfaces)) {
+            mesh = &candidate;
+            break;
+        }
+    }
+    if (!mesh) return nullptr;
+    const Zeq2VertexBuffer* plain = run.geometry.vertexBuffer(mesh->vertexBufferIds.items[0]);
+    const Zeq2VertexBuffer* skinned = run.geometry.vertexBuffer(skin.vertexBufferIds.items[0]);
+    if (!plain || !skinned || plain == skinned || plain->vertexCount != skinned->vertexCount) return nullptr;
+
+    // The skin's attributes are the mesh's, one position among them, then joint data alone.
+    const auto& attributes = plain->attributes.items;
+    const auto& skinAttributes = skinned->attributes.items;
+    if (skinAttributes.size() < attributes.size() || !std::equal(attributes.begin(), attributes.end(), skinAttributes.begin()) ||
+        std::count(attributes.begin(), attributes.end(), Kind::POSITION) != 1 ||
+        !std::all_of(skinAttributes.begin() + static_cast<std::ptrdiff_t>(attributes.size()), skinAttributes.end(),
+                     [](Kind kind) { return kind == Kind::JOINTS; }))
+        return nullptr;
+    const int32_t n = plain->vertexCount;
+    int32_t size = 0, positionAt = 0;
+    for (Kind kind : attributes) {
+        if (kind == Kind::POSITION) positionAt = size;
+        size += vertexAttributeSize(kind, run.minorVersion);
+    }
+    const AttributeSlot plainSlot{plain, 0}, skinSlot{skinned, 0};
+    if (!slotFits(plainSlot, size, n) || !slotFits(skinSlot, size, n)) return nullptr;
+    const int32_t plainStride = bufferStride(*plain), skinStride = bufferStride(*skinned);
+    const int32_t positionSize = vertexAttributeSize(Kind::POSITION, run.minorVersion);
+    for (int32_t v = 0; v < n; ++v) {
+        const uint8_t* a = plain->byteBuffer.data() + std::ptrdiff_t(v) * plainStride;
+        const uint8_t* b = skinned->byteBuffer.data() + std::ptrdiff_t(v) * skinStride;
+        if (std::memcmp(a, b, static_cast<std::size_t>(positionAt)) != 0 ||
+            std::memcmp(a + positionAt + positionSize, b + positionAt + positionSize,
+                        static_cast<std::size_t>(size - positionAt - positionSize)) != 0)
+            return nullptr;
+    }
+
+    TriObject* tri = run.meshes.buildTriObject(*mesh);
+    if (!tri || tri->GetMesh().getNumVerts() != n) return nullptr;
+    Mesh& shared = tri->GetMesh();
+    // A second skin of the object finds the vertices the first one chose and must do with them.
+    const bool chosen = !run.skinShared.insert(tri).second;
+    const AttributeReader plainPositions({plain, positionAt}, run.minorVersion);
+    const AttributeReader skinPositions({skinned, positionAt}, run.minorVersion);
+    const Matrix3 back = Inverse(skinTm);
+    std::vector<Point3> points(static_cast<std::size_t>(n));
+    for (int32_t v = 0; v < n; ++v) {
+        const Point3 p = plainPositions.point3(v), q = skinPositions.point3(v);
+        const Point3 middle(middleOfHalfStep(p.x), middleOfHalfStep(p.y), middleOfHalfStep(p.z));
+        const Point3 fromSkin = back.PointTransform({middleOfHalfStep(q.x), middleOfHalfStep(q.y), middleOfHalfStep(q.z)});
+        const Point3 current = shared.verts[static_cast<std::size_t>(v)];
+        bool found = false;
+        for (const Point3& candidate : {current, middle, fromSkin}) {
+            if (writes(run, candidate, p) && writes(run, skinTm.PointTransform(candidate), q)) {
+                points[static_cast<std::size_t>(v)] = candidate;
+                found = true;
+                break;
+            }
+            if (chosen || run.minorVersion != kMinorVersionHalf) break;
+        }
+        if (!found) {
+            if (!chosen) run.skinShared.erase(tri);
+            return nullptr;
+        }
+    }
+    for (int32_t v = 0; v < n; ++v) shared.verts[static_cast<std::size_t>(v)] = points[static_cast<std::size_t>(v)];
+    return tri;
+}
+
+// The skin's node object: the skin modifier over `tri`, which gets the skin's surfaces.
+Object* skinStack(SceneRun& run, PlannedNode& planned, TriObject* tri) {
+    applySkinSurfaces(run, planned, tri);
+    IDerivedObject* stack = CreateDerivedObject(tri);
+    Interface* ip = GetCOREInterface();
+    auto* skin = ip ? static_cast<Modifier*>(ip->CreateInstance(OSM_CLASS_ID, SKIN_CLASSID)) : nullptr;
+    if (!stack || !skin) {
+        run.report.skip(run.describe(planned) + ": the host made no skin modifier; imported as a mesh");
+        return tri;
+    }
+    stack->AddModifier(skin, 0);
+    return stack;
 }
 
 }  // namespace
@@ -180,9 +287,15 @@ float middleOfHalfStep(float value) {
 Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
     const Zeq2Skin& record = run.root.skins->items[planned.record];
     const Zeq2Mesh view = meshViewOf(record);
+    const Matrix3 world = run.hierarchy.world(static_cast<std::size_t>(&planned - run.planned.data()));
+    for (const Matrix3& skinTm : {world, Matrix3()}) {
+        if (TriObject* shared = sharedTriObject(run, record, skinTm)) {
+            planned.skinBase = skinTm;
+            return skinStack(run, planned, shared);
+        }
+    }
     TriObject* tri = run.meshes.buildTriObject(view);
     // Geometry that another mesh or skin shows too is left as written.
-    const Matrix3 world = run.hierarchy.world(static_cast<std::size_t>(&planned - run.planned.data()));
     if (run.geometryUses[meshKey(view)] == 1 && matchesBox(run, record, tri->GetMesh(), world)) {
         Mesh& mesh = tri->GetMesh();
         const Matrix3 back = Inverse(world);
@@ -194,16 +307,7 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
         }
         planned.skinBase = world;
     }
-    applySkinSurfaces(run, planned, tri);
-    IDerivedObject* stack = CreateDerivedObject(tri);
-    Interface* ip = GetCOREInterface();
-    auto* skin = ip ? static_cast<Modifier*>(ip->CreateInstance(OSM_CLASS_ID, SKIN_CLASSID)) : nullptr;
-    if (!stack || !skin) {
-        run.report.skip(run.describe(planned) + ": the host made no skin modifier; imported as a mesh");
-        return tri;
-    }
-    stack->AddModifier(skin, 0);
-    return stack;
+    return skinStack(run, planned, tri);
 }
 
 void buildSkins(SceneRun& run) {

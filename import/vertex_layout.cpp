@@ -24,6 +24,84 @@ float halfToFloat(uint16_t bits) {
 
 namespace {
 
+constexpr float kLargestHalf = 65504.0f;  // anything above it becomes infinity
+
+// The distance from a value of the 16-bit grid to the next one away from zero: ten mantissa bits
+// below the leading one, and the subnormals' step below 2^-14.
+float halfStepAt(float value) {
+    int exponent = 0;
+    std::frexp(value, &exponent);
+    return std::ldexp(1.0f, std::max(exponent - 11, -24));
+}
+
+}  // namespace
+
+float middleOfHalfStep(float value) {
+    if (value == 0.0f || !(std::fabs(value) < kLargestHalf)) return value;
+    return value + std::copysign(halfStepAt(value) / 2, value);
+}
+
+bool cutsToHalf(float value, float half) {
+    if (std::signbit(value) != std::signbit(half) || !std::isfinite(value)) return false;
+    const float magnitude = std::fabs(value), low = std::fabs(half);
+    if (low == kLargestHalf) return magnitude == low;
+    return low <= magnitude && magnitude < low + halfStepAt(low);
+}
+
+Point3 halfNormalFor(const Point3& stored) {
+    if (!std::isfinite(stored.x) || !std::isfinite(stored.y) || !std::isfinite(stored.z)) return stored;
+    auto exported = [&](const Point3& candidate) {
+        const Point3 written = candidate.Normalize();
+        return cutsToHalf(written.x, stored.x) && cutsToHalf(written.y, stored.y) && cutsToHalf(written.z, stored.z);
+    };
+    if (exported(stored)) return stored;
+    // The step of one component: from its value to just short of the next one away from zero
+    // (zero keeps its sign and stays below the first step).
+    struct Step {
+        float low, high;
+    };
+    auto stepOf = [](float value) {
+        const float step = value == 0.0f ? std::ldexp(1.0f, -24) : halfStepAt(value);
+        const float end = value + std::copysign(step, value);
+        return Step{value, std::nextafter(end, value)};
+    };
+    const float values[3] = {stored.x, stored.y, stored.z};
+    const Step steps[3] = {stepOf(stored.x), stepOf(stored.y), stepOf(stored.z)};
+    // The unit vector through the middle of the steps' box almost always cuts back.
+    const Point3 middle =
+        Point3(middleOfHalfStep(stored.x), middleOfHalfStep(stored.y), middleOfHalfStep(stored.z)).Normalize();
+    if (exported(middle)) return middle;
+    // Else the unit sphere only grazes the box. For values of one smaller component across its
+    // step, the other smaller one is taken in the middle of the values that keep the largest
+    // component on the sphere inside its step, and the largest follows.
+    const int big = std::fabs(values[0]) >= std::fabs(values[1])
+                        ? (std::fabs(values[0]) >= std::fabs(values[2]) ? 0 : 2)
+                        : (std::fabs(values[1]) >= std::fabs(values[2]) ? 1 : 2);
+    constexpr int kGrid = 16;
+    for (const int a : {(big + 1) % 3, (big + 2) % 3}) {
+        const int b = 3 - big - a;
+        const double bigLow = std::fabs(steps[big].low), bigHigh = std::fabs(steps[big].high);
+        const double bLow = std::fabs(steps[b].low), bHigh = std::fabs(steps[b].high);
+        for (int i = 0; i <= kGrid; ++i) {
+            const double fromA = steps[a].low + (double(steps[a].high) - steps[a].low) * i / kGrid;
+            const double left = 1.0 - fromA * fromA;
+            const double least = std::max(bLow, std::sqrt(std::max(0.0, left - bigHigh * bigHigh)));
+            const double most = std::min(bHigh, std::sqrt(std::max(0.0, left - bigLow * bigLow)));
+            if (least > most) continue;
+            float point[3];
+            point[a] = static_cast<float>(fromA);
+            point[b] = static_cast<float>(std::copysign((least + most) / 2, double(values[b])));
+            point[big] = static_cast<float>(std::copysign(
+                std::sqrt(std::max(0.0, left - double(point[b]) * point[b])), double(values[big])));
+            const Point3 candidate(point[0], point[1], point[2]);
+            if (exported(candidate)) return candidate;
+        }
+    }
+    return stored;
+}
+
+namespace {
+
 constexpr int kSteps = 2;
 constexpr int kSide = 2 * kSteps + 1;
 constexpr int kCandidates = kSide * kSide * kSide;

@@ -14,6 +14,26 @@ namespace zeq {
 // The value of an IEEE 754 binary16 bit pattern (subnormals, infinities and NaN payloads kept).
 float halfToFloat(uint16_t bits);
 
+// 16-bit files hold every number cut toward zero to a 16-bit float, and the next export cuts the
+// same way: a value read back and computed on (moved, normalised) may come out a hair below its
+// 16-bit value and lose a whole step of the grid on every round trip. These aim at the middle of
+// the value's step instead, and tell whether a number cuts to a given 16-bit value.
+//
+// The middle of the 16-bit step that starts at `value` (a value of the 16-bit grid), away from
+// zero; zero, the largest 16-bit values and non-finite values are kept.
+float middleOfHalfStep(float value);
+// Whether cutting `value` toward zero to 16 bits gives `half` (a finite value of the 16-bit grid),
+// sign included.
+bool cutsToHalf(float value, float half);
+
+// The explicit normal to give the host for a normal a 16-bit file stores: a vector whose
+// normalisation, as the exporter normalises and cuts it, gives the stored normal again. That is
+// the stored normal itself when it does; else a unit vector inside the box of the components'
+// 16-bit steps, where the unit vector the stored normal was cut from lay: the one through the
+// box's middle, or, where the unit sphere only grazes the box, one found on the sphere. Without
+// a match (or for non-finite values) the stored normal is kept.
+Point3 halfNormalFor(const Point3& stored);
+
 // The explicit normal to give the host for a normal the file stores. The exporter writes each
 // normal normalised, and a normalised float vector is not always its own normalisation; so the
 // stored normal is kept when it is, else the first vector within two float steps per component

@@ -5,6 +5,7 @@
 #include "import/vertex_layout.h"
 #include "support.h"
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -228,6 +229,30 @@ TEST(NormalFor, FindsTheFirstCandidateThatNormalisesToTheStoredNormal) {
             const Point3 kept = search(stored), expected = normalFor(stored);
             ASSERT_TRUE(kept == expected || (std::isnan(kept.x) && std::isnan(expected.x)));
         }
+}
+
+// Normals of a 16-bit file, normalised and cut toward zero to 16 bits as the exporter does, give
+// the stored normal back: one already does so, one through the middle of its steps' box, and
+// some where the unit sphere only grazes that box (a negative zero among them).
+TEST(HalfNormalFor, NormalisedAndCutGivesTheStoredNormalBack) {
+    const std::array<uint16_t, 3> cases[] = {
+        {0x0000, 0x0000, 0x3C00}, {0x3292, 0x389A, 0x3A54}, {0xA7AD, 0xB86C, 0xBAA8},
+        {0x38A9, 0x8000, 0xBA7F}, {0xB529, 0xBB8C, 0xAC86}, {0x3940, 0xAFAB, 0x39F4},
+    };
+    for (const auto& bits : cases) {
+        const Point3 stored(halfToFloat(bits[0]), halfToFloat(bits[1]), halfToFloat(bits[2]));
+        const Point3 written = halfNormalFor(stored).Normalize();
+        const float components[3] = {written.x, written.y, written.z};
+        for (int i = 0; i < 3; ++i) {
+            // Cut toward zero, the component lies from its 16-bit value up to the next one.
+            const float low = halfToFloat(bits[i]), next = halfToFloat(static_cast<uint16_t>(bits[i] + 1));
+            EXPECT_TRUE(std::signbit(components[i]) == std::signbit(low) && std::fabs(low) <= std::fabs(components[i]) &&
+                        std::fabs(components[i]) < std::fabs(next))
+                << std::hex << bits[0] << " " << bits[1] << " " << bits[2] << " component " << i << ": " << components[i];
+        }
+    }
+    EXPECT_EQ(halfNormalFor(Point3(0.0f, 0.0f, 1.0f)), Point3(0.0f, 0.0f, 1.0f));
+    EXPECT_TRUE(std::isinf(halfNormalFor(Point3(halfToFloat(0x7C00), 0.0f, 0.0f)).x));
 }
 
 // Each bad mesh is skipped with a line naming it; the good mesh beside it is built.
