@@ -28,18 +28,21 @@ struct FormatEntry {
     bool lights;             // whether the exporter writes lights
     bool quotes = true;      // whether the exporter can write a double quote in a text
     double largest = HUGE_VAL;  // the magnitude from which the exporter cannot write a number
+    // When the exporter writes transforms as translation, rotation and scale, which it takes apart
+    // itself: never, in a scene with animation, always.
+    enum class Split { Never, Animated, Always } splits = Split::Never;
 };
 
 const std::vector<FormatEntry>& formatTable() {
     static const std::vector<FormatEntry> table = {
-        {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", false},
-        {{"glb", "glTF 2.0, binary"}, "glb2", false},
+        {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", false, true, HUGE_VAL, FormatEntry::Split::Animated},
+        {{"glb", "glTF 2.0, binary"}, "glb2", false, true, HUGE_VAL, FormatEntry::Split::Animated},
         {{"dae", "Collada"}, "collada", true},
         {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", false},
         // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
         // It writes texts between double quotes and fails, without saying why, on a text holding one.
         // It writes numbers in fixed-point form into a small buffer, and fails on one of 23 digits.
-        {{"fbx", "FBX, ASCII"}, "fbxa", true, false, 1e22},
+        {{"fbx", "FBX, ASCII"}, "fbxa", true, false, 1e22, FormatEntry::Split::Always},
     };
     return table;
 }
@@ -155,9 +158,10 @@ std::string textWithQuote(const aiScene& scene) {
 // Assimp's FBX writer writes numbers in fixed-point form and fails on those of 23 digits or more.
 class UnwritableNumber {
 public:
-    explicit UnwritableNumber(double limit) : limit_(limit) {}
+    UnwritableNumber(double limit, bool splitTransforms) : limit_(limit), split_(splitTransforms) {}
     std::string where;
     double value = 0;
+    bool unsplittable = false;  // a transform whose parts are not all finite numbers
 
     // Whether every number of the n values at values can be written (vectors, colours and
     // matrices are made of ai_real; a material property is n bytes of Number).
@@ -221,6 +225,17 @@ private:
 
     void findInNode(const aiNode& n) {
         if (where.empty() && !fits(&n.mTransformation, 1)) where = "node " + quoted(n.mName) + ": a number in its transform";
+        if (where.empty() && split_) {
+            // Extreme scales overflow when the exporter takes the transform apart.
+            aiVector3D scaling, position;
+            aiQuaternion rotation;
+            n.mTransformation.Decompose(scaling, rotation, position);
+            const ai_real parts[] = {scaling.x, scaling.y, scaling.z, rotation.w, rotation.x, rotation.y, rotation.z};
+            if (!std::all_of(std::begin(parts), std::end(parts), [](ai_real x) { return std::isfinite(x); })) {
+                where = "node " + quoted(n.mName);
+                unsplittable = true;
+            }
+        }
         for (unsigned i = 0; i < n.mNumChildren; ++i) findInNode(*n.mChildren[i]);
     }
 
@@ -244,6 +259,7 @@ private:
     }
 
     double limit_;
+    bool split_;
 };
 
 }  // namespace
@@ -285,10 +301,14 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
             throw ForeignWriteError("\"" + text + "\": the " + format->format.extension +
                                     " writer cannot write a double quote (rename it)");
 
-    UnwritableNumber unwritable(format->largest);
+    UnwritableNumber unwritable(format->largest, format->splits == FormatEntry::Split::Always ||
+                                                     (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0));
     unwritable.find(*scene);
     if (!unwritable.where.empty()) {
         const std::string writer = "the " + format->format.extension + " writer";
+        if (unwritable.unsplittable)
+            throw ForeignWriteError(unwritable.where + ": its transform is too extreme to take apart into translation, " +
+                                    "rotation and scale, as " + writer + " writes it");
         if (!std::isfinite(unwritable.value))
             throw ForeignWriteError(unwritable.where + " is not finite (inf or nan): " + writer + " cannot write it");
         auto text = [](double x) {

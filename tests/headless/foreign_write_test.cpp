@@ -321,8 +321,9 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
         }
     }
     // Numbers a format cannot write are refused with where they are: infinite and undefined ones by
-    // every format (OBJ lost the vertex, glTF failed without saying why), those of 23 digits by FBX
-    // (its writer failed without saying which).
+    // every format (OBJ lost the vertex, glTF failed without saying why), by FBX those of 23 digits
+    // (its writer failed without saying which) and transforms whose scale overflows when taken
+    // apart (it wrote "inf").
     host.scene().nodes().front()->SetName("Tri");
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const struct {
@@ -334,6 +335,9 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
         {[&] { tri->mesh.verts[1].y = 1e30f; }, "mesh \"Tri\": a number in its vertices is too large (1e+30): the $ writer", true},
         {[&] { tri->mesh.verts[1].y = 0; host.scene().nodes().front()->setLocalTM(TransMatrix(Point3(inf, 0.0f, 0.0f))); },
          "node \"Tri\": a number in its transform is not finite (inf or nan): the $ writer", false},
+        {[&] { host.scene().nodes().front()->setLocalTM(ScaleMatrix(Point3(1e20f, 1.0f, 1.0f))); },
+         "node \"Tri\": its transform is too extreme to take apart into translation, rotation and scale, as the $ writer",
+         true},
     };
     for (const auto& spoil : spoilt) {
         spoil.spoil();
