@@ -27,7 +27,9 @@ struct FormatEntry {
     const char* exporterId;  // Assimp's id of the exporter
     bool lights;             // whether the exporter writes lights
     bool quotes = true;      // whether the exporter can write a double quote in a text
-    double largest = HUGE_VAL;  // the magnitude from which the exporter cannot write a number
+    // The magnitude from which the exporter cannot write a number of its arrays (vertex data,
+    // weights, bind matrices, animation keys).
+    double largest = HUGE_VAL;
     // When the exporter writes transforms as translation, rotation and scale, which it takes apart
     // itself: never, in a scene with animation, always.
     enum class Split { Never, Animated, Always } splits = Split::Never;
@@ -41,7 +43,8 @@ const std::vector<FormatEntry>& formatTable() {
         {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", false},
         // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
         // It writes texts between double quotes and fails, without saying why, on a text holding one.
-        // It writes numbers in fixed-point form into a small buffer, and fails on one of 23 digits.
+        // It writes the numbers of its arrays in fixed-point form into a small buffer, and fails on
+        // one of 23 digits (other values are written in exponent form).
         {{"fbx", "FBX, ASCII"}, "fbxa", true, false, 1e22, FormatEntry::Split::Always},
     };
     return table;
@@ -155,10 +158,11 @@ std::string textWithQuote(const aiScene& scene) {
 // Where the scene first holds a number a format cannot write ("node \"Box\": a number in its
 // transform"), and that number. No format can write an infinite or undefined number: glTF forbids
 // them, and the text formats write words that readers (Assimp's among them) refuse or misread.
-// Assimp's FBX writer writes numbers in fixed-point form and fails on those of 23 digits or more.
+// Assimp's FBX writer writes the numbers of its arrays in fixed-point form and fails on those of 23
+// digits or more.
 class UnwritableNumber {
 public:
-    UnwritableNumber(double limit, bool splitTransforms) : limit_(limit), split_(splitTransforms) {}
+    UnwritableNumber(double arrayLimit, bool splitTransforms) : arrayLimit_(arrayLimit), split_(splitTransforms) {}
     std::string where;
     double value = 0;
     bool unsplittable = false;  // a transform whose parts are not all finite numbers
@@ -182,7 +186,18 @@ public:
 
     void find(const aiScene& scene) {
         if (scene.mRootNode) findInNode(*scene.mRootNode);
+        limit_ = arrayLimit_;
         for (unsigned i = 0; where.empty() && i < scene.mNumMeshes; ++i) findInMesh(*scene.mMeshes[i]);
+        for (unsigned i = 0; where.empty() && i < scene.mNumAnimations; ++i) {
+            const aiAnimation& a = *scene.mAnimations[i];
+            for (unsigned c = 0; where.empty() && c < a.mNumChannels; ++c) {
+                const aiNodeAnim& ch = *a.mChannels[c];
+                if (!keysFit(ch.mPositionKeys, ch.mNumPositionKeys) || !keysFit(ch.mRotationKeys, ch.mNumRotationKeys) ||
+                    !keysFit(ch.mScalingKeys, ch.mNumScalingKeys))
+                    where = "node " + quoted(ch.mNodeName) + ": a number in its animation keys";
+            }
+        }
+        limit_ = HUGE_VAL;
         for (unsigned i = 0; where.empty() && i < scene.mNumMaterials; ++i) {
             const aiMaterial& material = *scene.mMaterials[i];
             for (unsigned p = 0; where.empty() && p < material.mNumProperties; ++p) {
@@ -208,15 +223,6 @@ public:
             const float numbers[] = {c.mHorizontalFOV, c.mClipPlaneNear, c.mClipPlaneFar, c.mAspect};
             if (!fits(numbers, std::size(numbers)) || !fits(&c.mPosition, 1) || !fits(&c.mUp, 1) || !fits(&c.mLookAt, 1))
                 where = "camera " + quoted(c.mName) + ": a number in its settings";
-        }
-        for (unsigned i = 0; where.empty() && i < scene.mNumAnimations; ++i) {
-            const aiAnimation& a = *scene.mAnimations[i];
-            for (unsigned c = 0; where.empty() && c < a.mNumChannels; ++c) {
-                const aiNodeAnim& ch = *a.mChannels[c];
-                if (!keysFit(ch.mPositionKeys, ch.mNumPositionKeys) || !keysFit(ch.mRotationKeys, ch.mNumRotationKeys) ||
-                    !keysFit(ch.mScalingKeys, ch.mNumScalingKeys))
-                    where = "node " + quoted(ch.mNodeName) + ": a number in its animation keys";
-            }
         }
     }
 
@@ -258,7 +264,8 @@ private:
         if (what) where = "mesh " + quoted(m.mName) + ": a number in its " + what;
     }
 
-    double limit_;
+    double arrayLimit_;
+    double limit_ = HUGE_VAL;  // of the numbers being checked
     bool split_;
 };
 
@@ -317,7 +324,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
             return std::string(digits);
         };
         throw ForeignWriteError(unwritable.where + " is too large (" + text(unwritable.value) + "): " + writer +
-                                " writes numbers below " + text(format->largest) + " only");
+                                " writes such numbers below " + text(format->largest) + " only");
     }
 
     std::deque<ForeignFile> captured;
