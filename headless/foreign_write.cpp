@@ -33,6 +33,9 @@ struct FormatEntry {
     // When the exporter writes transforms as translation, rotation and scale, which it takes apart
     // itself: never, in a scene with animation, always.
     enum class Split { Never, Animated, Always } splits = Split::Never;
+    // Whether the exporter writes vertices and normals in world space, moved by their node's
+    // transform (and so may overflow finite ones).
+    bool bakes = false;
 };
 
 const std::vector<FormatEntry>& formatTable() {
@@ -40,7 +43,8 @@ const std::vector<FormatEntry>& formatTable() {
         {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", false, true, HUGE_VAL, FormatEntry::Split::Animated},
         {{"glb", "glTF 2.0, binary"}, "glb2", false, true, HUGE_VAL, FormatEntry::Split::Animated},
         {{"dae", "Collada"}, "collada", true},
-        {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", false},
+        {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", false, true, HUGE_VAL,
+         FormatEntry::Split::Never, true},
         // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
         // It writes texts between double quotes and fails, without saying why, on a text holding one.
         // It writes the numbers of its arrays in fixed-point form into a small buffer, and fails on
@@ -162,7 +166,8 @@ std::string textWithQuote(const aiScene& scene) {
 // digits or more.
 class UnwritableNumber {
 public:
-    UnwritableNumber(double arrayLimit, bool splitTransforms) : arrayLimit_(arrayLimit), split_(splitTransforms) {}
+    UnwritableNumber(double arrayLimit, bool splitTransforms, bool bakes)
+        : arrayLimit_(arrayLimit), split_(splitTransforms), bakes_(bakes) {}
     std::string where;
     double value = 0;
     bool unsplittable = false;  // a transform whose parts are not all finite numbers
@@ -198,6 +203,7 @@ public:
             }
         }
         limit_ = HUGE_VAL;
+        if (bakes_ && where.empty() && scene.mRootNode) findBaked(scene, *scene.mRootNode, aiMatrix4x4());
         for (unsigned i = 0; where.empty() && i < scene.mNumMaterials; ++i) {
             const aiMaterial& material = *scene.mMaterials[i];
             for (unsigned p = 0; where.empty() && p < material.mNumProperties; ++p) {
@@ -245,6 +251,24 @@ private:
         for (unsigned i = 0; i < n.mNumChildren; ++i) findInNode(*n.mChildren[i]);
     }
 
+    // The vertices and normals of the meshes below n as a writer that moves them into world space
+    // computes them: the product of the transforms from the root down, times each vertex.
+    void findBaked(const aiScene& scene, const aiNode& n, const aiMatrix4x4& parentWorld) {
+        const aiMatrix4x4 world = parentWorld * n.mTransformation;
+        const aiMatrix3x3 turn(world);
+        for (unsigned i = 0; where.empty() && i < n.mNumMeshes; ++i) {
+            if (n.mMeshes[i] >= scene.mNumMeshes) continue;
+            const aiMesh& m = *scene.mMeshes[n.mMeshes[i]];
+            for (unsigned v = 0; where.empty() && v < m.mNumVertices; ++v) {
+                const aiVector3D point = world * m.mVertices[v];
+                if (!fits(&point, 1)) where = "node " + quoted(n.mName) + ": a vertex of its mesh in world space";
+                const aiVector3D normal = m.mNormals ? turn * m.mNormals[v] : aiVector3D();
+                if (where.empty() && !fits(&normal, 1)) where = "node " + quoted(n.mName) + ": a normal of its mesh in world space";
+            }
+        }
+        for (unsigned i = 0; where.empty() && i < n.mNumChildren; ++i) findBaked(scene, *n.mChildren[i], world);
+    }
+
     void findInMesh(const aiMesh& m) {
         const unsigned n = m.mNumVertices;
         const char* what = !fits(m.mVertices, n)                              ? "vertices"
@@ -267,6 +291,7 @@ private:
     double arrayLimit_;
     double limit_ = HUGE_VAL;  // of the numbers being checked
     bool split_;
+    bool bakes_;
 };
 
 }  // namespace
@@ -309,7 +334,8 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
                                     " writer cannot write a double quote (rename it)");
 
     UnwritableNumber unwritable(format->largest, format->splits == FormatEntry::Split::Always ||
-                                                     (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0));
+                                                     (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0),
+                                format->bakes);
     unwritable.find(*scene);
     if (!unwritable.where.empty()) {
         const std::string writer = "the " + format->format.extension + " writer";

@@ -323,21 +323,27 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
     // Numbers a format cannot write are refused with where they are: infinite and undefined ones by
     // every format (OBJ lost the vertex, glTF failed without saying why), by FBX those of 23 digits
     // (its writer failed without saying which) and transforms whose scale overflows when taken
-    // apart (it wrote "inf").
+    // apart (it wrote "inf"), and by OBJ vertices that overflow when moved into world space (it
+    // wrote "inf").
     host.scene().nodes().front()->SetName("Tri");
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const struct {
         std::function<void()> spoil;
         std::string refusal;  // of a format whose extension $ stands for
-        bool fbxOnly;
+        std::string only;  // the one format that refuses it (empty: all)
     } spoilt[] = {
-        {[&] { tri->mesh.verts[1].y = nan; }, "mesh \"Tri\": a number in its vertices is not finite (inf or nan): the $ writer", false},
-        {[&] { tri->mesh.verts[1].y = 1e30f; }, "mesh \"Tri\": a number in its vertices is too large (1e+30): the $ writer", true},
+        {[&] { tri->mesh.verts[1].y = nan; }, "mesh \"Tri\": a number in its vertices is not finite (inf or nan): the $ writer", ""},
+        {[&] { tri->mesh.verts[1].y = 1e30f; }, "mesh \"Tri\": a number in its vertices is too large (1e+30): the $ writer", "fbx"},
         {[&] { tri->mesh.verts[1].y = 0; host.scene().nodes().front()->setLocalTM(TransMatrix(Point3(inf, 0.0f, 0.0f))); },
-         "node \"Tri\": a number in its transform is not finite (inf or nan): the $ writer", false},
+         "node \"Tri\": a number in its transform is not finite (inf or nan): the $ writer", ""},
         {[&] { host.scene().nodes().front()->setLocalTM(ScaleMatrix(Point3(1e20f, 1.0f, 1.0f))); },
          "node \"Tri\": its transform is too extreme to take apart into translation, rotation and scale, as the $ writer",
-         true},
+         "fbx"},
+        {[&] {
+             host.scene().nodes().front()->setLocalTM(ScaleMatrix(Point3(1e19f, 1.0f, 1.0f)));
+             tri->mesh.verts[1].x = 1e21f;
+         },
+         "node \"Tri\": a vertex of its mesh in world space is not finite (inf or nan): the $ writer", "obj"},
     };
     for (const auto& spoil : spoilt) {
         spoil.spoil();
@@ -346,7 +352,7 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
             refusal.replace(refusal.find('$'), 1, format.extension);
             try {
                 renderForeignScene(host, "/nonexistent/model." + format.extension);
-                EXPECT_TRUE(spoil.fbxOnly && format.extension != "fbx") << format.extension << " wrote what " << refusal;
+                EXPECT_TRUE(!spoil.only.empty() && format.extension != spoil.only) << format.extension << " wrote what " << refusal;
             } catch (const ForeignWriteError& e) {
                 EXPECT_EQ(std::string(e.what()).substr(0, refusal.size()), refusal);
             }
