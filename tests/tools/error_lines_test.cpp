@@ -87,6 +87,12 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         {"export", 2, "zeq: export: --output is required; run 'zeq export --help'\n"},
         {"scene demo extra", 2,
          "zeq: scene demo: the following argument was not expected: extra; run 'zeq scene demo --help'\n"},
+        // An empty value (an unset variable) is wrong usage: an empty scene used to export the demo.
+        {"export '' -o " + quoted(out), 2, "zeq: export: SCENE: an empty value was given; run 'zeq export --help'\n"},
+        {"import " + quoted(good) + " -o ''", 2,
+         "zeq: import: --output: an empty value was given; run 'zeq import --help'\n"},
+        {"diff " + quoted(good) + " " + quoted(good) + " --tolerance -1", 2,
+         "zeq: diff: --tolerance: expected a number of 0 or more, got \"-1\"; run 'zeq diff --help'\n"},
 
         {"info " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
         {"dump " + quoted(missing), 1, "zeq: " + missing + cannotOpen},

@@ -59,7 +59,15 @@ ZEQ_COMMAND(65, [](CLI::App& app) {
     sub->add_option("--tolerance", arguments->tolerance,
                     "Largest difference between two floats (vertex data included) that still counts as equal")
         ->type_name("T")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                double value = 0;
+                // NaN fails the comparison and is refused with the rest.
+                return CLI::detail::lexical_cast(text, value) && value >= 0
+                           ? std::string()
+                           : "expected a number of 0 or more, got \"" + text + "\"";
+            },
+            ""));
     sub->add_flag("--json", arguments->json, "Print the differences as one JSON object (see docs/zeq.md)");
     return [arguments] { return diff(*arguments); };
 });

@@ -28,6 +28,19 @@ int finish(int status) {
 }
 }  // namespace
 
+namespace {
+// An empty value (an unset shell variable, say) is refused, by every option and argument that takes
+// one, before any verb runs: an empty input would otherwise read as "none given" (for export: the
+// demo scene) and an empty output would fail only after the work.
+void refuseEmptyValues(CLI::App& app) {
+    static const CLI::Validator kNotEmpty(
+        [](std::string& value) { return value.empty() ? std::string("an empty value was given") : std::string(); }, "");
+    for (CLI::Option* option : app.get_options())
+        if (option->get_type_size() != 0 && option->get_expected_min() > 0) option->check(kNotEmpty);
+    for (CLI::App* sub : app.get_subcommands({})) refuseEmptyValues(*sub);
+}
+}  // namespace
+
 std::vector<Command>& commands() {
     static std::vector<Command> list;
     return list;
@@ -60,6 +73,8 @@ int main(int argc, char** argv) {
         auto all = app.get_subcommands({});
         subs.push_back(all.size() > before ? all.back() : nullptr);
     }
+
+    refuseEmptyValues(app);
 
     const VerbOnCommandLine verb = findVerb(app, argc, argv);
     try {
