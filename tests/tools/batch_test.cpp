@@ -52,6 +52,14 @@ TEST(Batch, CarriesOnPastABadInput) {
     EXPECT_EQ(clash.status, 1);
     EXPECT_THAT(clash.err, HasSubstr("is also the output of"));
     EXPECT_THAT(clash.err, EndsWith("zeq import: 1 converted, 1 failed\n"));
+
+    // Standard input among several inputs is written as stdin.json; standard output takes one file.
+    EXPECT_THAT(runZeq("import - - -o " + quoted(scenes), scratch).err,
+                HasSubstr(scenes + "/stdin.json is also the output of -"));
+    const RunResult toOutput =
+        runZeq("import " + quoted(zeqs + "/first.zeq") + " " + quoted(zeqs + "/second.zeq") + " -o -", scratch);
+    EXPECT_EQ(toOutput.status, 2);
+    EXPECT_EQ(toOutput.err, "zeq: import: several inputs need an output folder; standard output (-) takes one file\n");
 }
 
 }  // namespace

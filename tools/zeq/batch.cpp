@@ -80,7 +80,8 @@ bool convertInChild(const BatchItem& item, const std::string& subject,
 
 bool isBatchOutput(const std::vector<std::string>& inputs, const std::string& output) {
     std::error_code ec;
-    return inputs.size() > 1 || fs::is_directory(output, ec) || (!output.empty() && output.back() == '/');
+    // "-" is standard output, never a folder, even where a folder of that name exists.
+    return inputs.size() > 1 || (output != "-" && (fs::is_directory(output, ec) || (!output.empty() && output.back() == '/')));
 }
 
 int runBatch(const std::string& verb, const std::vector<std::string>& inputs, const std::string& output,
@@ -91,6 +92,11 @@ int runBatch(const std::string& verb, const std::vector<std::string>& inputs, co
         return convert({inputs.empty() ? std::string() : inputs.front(), output});
     }
 
+    if (output == "-") {
+        std::fprintf(stderr, "zeq: %s: several inputs need an output folder; standard output (-) takes one file\n",
+                     verb.c_str());
+        return 2;
+    }
     fs::create_directories(output, ec);
     if (!fs::is_directory(output)) {
         throw CommandError(output, ec ? "cannot create the output folder (" + ec.message() + ")"
@@ -101,7 +107,7 @@ int runBatch(const std::string& verb, const std::vector<std::string>& inputs, co
     int converted = 0;
     int failed = 0;
     for (const std::string& input : items) {
-        const std::string stem = input.empty() ? defaultStem : fs::path(input).stem().string();
+        const std::string stem = input.empty() ? defaultStem : input == "-" ? "stdin" : fs::path(input).stem().string();
         const std::string target = (fs::path(output) / (stem + extension)).string();
         const std::string subject = input.empty() ? target : input;
         const auto [earlier, added] = written.emplace(target, subject);

@@ -22,7 +22,8 @@ struct BatchItem {
 // when any input failed. Two inputs with the same stem would write the same file: the second one
 // fails instead of overwriting the first one's output.
 // Whether runBatch treats `output` as the folder for its inputs: several inputs, an existing folder,
-// or a name ending in '/'.
+// or a name ending in '/' ("-", standard output, is no folder: several inputs with it are refused
+// as wrong usage). Standard input among several inputs writes <folder>/stdin<extension>.
 bool isBatchOutput(const std::vector<std::string>& inputs, const std::string& output);
 
 int runBatch(const std::string& verb, const std::vector<std::string>& inputs, const std::string& output,
