@@ -72,6 +72,11 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     const std::string truncatedText =
         "truncated data: the value at byte offset 9 runs past the end of the data stream (12 bytes)";
 
+    // A scene document given as its own output: it used to be replaced by the Zeq file.
+    const std::string inPlace = scratch.file("in_place.json");
+    std::ofstream(inPlace) << R"({"nodes": [{"name": "Box"}]})";
+    const std::string replaces = ": is the input file too: writing it would replace the input (choose another output)\n";
+
     const std::string cannotOpen = ": cannot open: No such file or directory\n";
     const std::string isFolder = ": is a directory, not a file\n";
     struct Case {
@@ -112,6 +117,9 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         {"info " + quoted(truncated), 1, "zeq: " + truncated + ": " + truncatedText + "\n"},
         {"import " + quoted(truncated) + " -o " + quoted(document), 1, "zeq: " + truncated + ": " + truncatedText + "\n"},
 
+        {"export " + quoted(inPlace) + " -o " + quoted(inPlace), 1, "zeq: " + inPlace + replaces},
+        {"scene convert " + quoted(inPlace) + " -o " + quoted(inPlace), 1, "zeq: " + inPlace + replaces},
+
         {"export " + quoted(big) + " -o " + quoted(out), 1,
          "zeq: " + out + ": too many vertices in the mesh \"Big\" (65536 vertices, at most 65535)\n"},
         {"export " + quoted(shapeless) + " -o " + quoted(out), 1,
@@ -128,6 +136,7 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         EXPECT_FALSE(std::filesystem::exists(out));
         EXPECT_FALSE(std::filesystem::exists(document));
     }
+    EXPECT_EQ(readText(inPlace), R"({"nodes": [{"name": "Box"}]})");
 }
 
 // Runs zeq with its standard output on a pipe whose reader has gone before it starts.

@@ -116,6 +116,8 @@ int runExportCommand(const ExportArgs& args) {
         }
     }
 
+    if (source != Source::Demo) zeq::cli::refuseInputAsOutput(args.scene, args.output);
+
     const zeq::cli::GlobalOptions& global = zeq::cli::globalOptions();
     const std::string folder = headless::pluginFolder(global.pluginDir, global.argv0);
     std::error_code ec;

@@ -32,6 +32,7 @@ struct ImportOptions {
 
 int importScene(const ImportOptions& options) {
     if (!zeq::cli::isWritableScenePath(options.output)) return zeq::cli::refuseOutputFormat(options.output);
+    zeq::cli::refuseInputAsOutput(options.file, options.output);
     const zeq::cli::GlobalOptions& global = zeq::cli::globalOptions();
     const std::string folder = headless::pluginFolder(global.pluginDir, global.argv0);
 

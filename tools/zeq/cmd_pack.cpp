@@ -87,6 +87,7 @@ zeq::ByteBuffer encode(const std::string& path, const zeq::SceneFile& file) {
 }
 
 int pack(const PackArguments& arguments) {
+    zeq::cli::refuseInputAsOutput(arguments.dump, arguments.output);
     const zeq::Json document = readDocument(arguments.dump);
     const zeq::SceneFile file = sceneOf(arguments.dump, document);
     const zeq::ByteBuffer bytes = encode(arguments.dump, file);

@@ -14,6 +14,8 @@
 #include "tools/zeq/output.h"
 #include "tools/zeq/scene_output.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -90,11 +92,15 @@ int convertScene(const std::string& input, const std::string& output) {
         const std::string extension = std::filesystem::path(input).extension().string();
         std::string readable = "json";
         for (const std::string& e : headless::foreignReadExtensions()) readable += ", " + e;
-        std::fprintf(stderr, "zeq: %s: cannot read %s (readable: %s)\n", input.c_str(),
+        // Zeq files become scenes through the importer plug-in, which `zeq import` runs.
+        const bool zeqFile = extension.size() == 4 && std::equal(extension.begin(), extension.end(), ".zeq",
+                                                                  [](char a, char b) { return std::tolower(a) == b; });
+        std::fprintf(stderr, "zeq: %s: cannot read %s (readable: %s)%s\n", input.c_str(),
                      extension.empty() ? "files without an extension" : ("\"" + extension + "\" files").c_str(),
-                     readable.c_str());
+                     readable.c_str(), zeqFile ? "; 'zeq import' reads Zeq files" : "");
         return 2;
     }
+    zeq::cli::refuseInputAsOutput(input, output);
     headless::Host host;
     const std::filesystem::path target(output);
     const std::vector<headless::EmbeddedTexture> textures = loadAnyScene(host, input, target.stem().string());

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 namespace zeq::cli {
@@ -46,5 +47,11 @@ void noteClosedPipes() {
 bool metClosedPipe() { return gClosedPipe != 0; }
 
 std::string inputName(const std::string& path) { return path == "-" ? "standard input" : path; }
+
+void refuseInputAsOutput(const std::string& input, const std::string& output) {
+    std::error_code ec;
+    if (input != "-" && output != "-" && std::filesystem::equivalent(input, output, ec))
+        throw CommandError(output, "is the input file too: writing it would replace the input (choose another output)");
+}
 
 }  // namespace zeq::cli

@@ -26,4 +26,8 @@ bool metClosedPipe();
 // The name errors use for a file argument: "standard input" for "-".
 std::string inputName(const std::string& path);
 
+// Refuses, before any work, an output that names the input file itself (by any path or link):
+// the finished output would replace the input. Standard input and output are never the same file.
+void refuseInputAsOutput(const std::string& input, const std::string& output);
+
 }  // namespace zeq::cli
