@@ -108,6 +108,12 @@ TEST_F(ZeqCommand, WrongUsageExitsWith2) {
     EXPECT_EQ(runZeq("dump", scratch).status, 2);
     EXPECT_EQ(runZeq("info a.zeq b.zeq", scratch).status, 2);
     EXPECT_EQ(runZeq("validate --frobnicate a.zeq", scratch).status, 2);
+    // A Zeq file given where a scene is read: the line names the verb that reads it.
+    for (const char* arguments : {"export a.zeq -o b.zeq", "scene convert a.ZEQ -o b.json"}) {
+        const RunResult run = runZeq(arguments, scratch);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_THAT(run.err, ::testing::EndsWith("; 'zeq import' reads Zeq files\n")) << arguments;
+    }
 }
 
 TEST_F(ZeqCommand, DumpPrintsTheDecodedFileAsJson) {

@@ -110,8 +110,9 @@ int runExportCommand(const ExportArgs& args) {
         if (args.scene == "-" || headless::isSceneDocumentPath(args.scene)) source = Source::Document;
         else if (headless::isForeignReadPath(args.scene)) source = Source::Foreign;
         else {
-            std::fprintf(stderr, "zeq: %s: unknown scene format; give a scene document (.json) or a model in one of: %s\n",
-                         args.scene.c_str(), extensionList(headless::foreignReadExtensions()).c_str());
+            std::fprintf(stderr, "zeq: %s: unknown scene format; give a scene document (.json) or a model in one of: %s%s\n",
+                         args.scene.c_str(), extensionList(headless::foreignReadExtensions()).c_str(),
+                         zeq::cli::zeqFileHint(args.scene).c_str());
             return 2;
         }
     }

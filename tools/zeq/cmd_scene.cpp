@@ -14,8 +14,6 @@
 #include "tools/zeq/output.h"
 #include "tools/zeq/scene_output.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -92,12 +90,9 @@ int convertScene(const std::string& input, const std::string& output) {
         const std::string extension = std::filesystem::path(input).extension().string();
         std::string readable = "json";
         for (const std::string& e : headless::foreignReadExtensions()) readable += ", " + e;
-        // Zeq files become scenes through the importer plug-in, which `zeq import` runs.
-        const bool zeqFile = extension.size() == 4 && std::equal(extension.begin(), extension.end(), ".zeq",
-                                                                  [](char a, char b) { return std::tolower(a) == b; });
         std::fprintf(stderr, "zeq: %s: cannot read %s (readable: %s)%s\n", input.c_str(),
                      extension.empty() ? "files without an extension" : ("\"" + extension + "\" files").c_str(),
-                     readable.c_str(), zeqFile ? "; 'zeq import' reads Zeq files" : "");
+                     readable.c_str(), zeq::cli::zeqFileHint(input).c_str());
         return 2;
     }
     zeq::cli::refuseInputAsOutput(input, output);

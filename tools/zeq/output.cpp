@@ -6,6 +6,7 @@
 
 #include <signal.h>
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -47,6 +48,12 @@ void noteClosedPipes() {
 bool metClosedPipe() { return gClosedPipe != 0; }
 
 std::string inputName(const std::string& path) { return path == "-" ? "standard input" : path; }
+
+std::string zeqFileHint(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".zeq" ? "; 'zeq import' reads Zeq files" : "";
+}
 
 void refuseInputAsOutput(const std::string& input, const std::string& output) {
     std::error_code ec;

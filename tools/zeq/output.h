@@ -26,6 +26,10 @@ bool metClosedPipe();
 // The name errors use for a file argument: "standard input" for "-".
 std::string inputName(const std::string& path);
 
+// For a message refusing `path` as a scene to read: "; 'zeq import' reads Zeq files" when it names
+// a Zeq file (by its extension), else nothing.
+std::string zeqFileHint(const std::string& path);
+
 // Refuses, before any work, an output that names the input file itself (by any path or link):
 // the finished output would replace the input. Standard input and output are never the same file.
 void refuseInputAsOutput(const std::string& input, const std::string& output);
