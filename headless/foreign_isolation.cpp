@@ -32,10 +32,11 @@ namespace headless::foreign {
 
 namespace {
 
-// What the child sends first: the scene is whole in the memory file, or the reason it is not follows.
-// The parent goes on as soon as it has the first, while the child is still ending (letting go of a
-// large scene's memory takes a while).
+// What the child sends first: the scene is whole in the memory file (the reader's notes follow, up
+// to a zero byte), or the reason it is not follows. The parent goes on as soon as it has the whole
+// word, while the child is still ending (letting go of a large scene's memory takes a while).
 constexpr char kSceneHandedOver = 'S';
+constexpr char kNotesEnd = '\0';
 constexpr char kRefused = 'R';
 // Exit statuses of the child.
 constexpr int kChildRead = 0;
@@ -108,13 +109,14 @@ void prepareChild(uint64_t budget, pid_t parent) {
     }
 }
 
-[[noreturn]] void runChild(const std::function<void(int)>& read, const ChildLimits& limits, pid_t parent,
-                           int sceneFd, int reasonFd) {
+[[noreturn]] void runChild(const ReadInChild& read, const ChildLimits& limits, pid_t parent, int sceneFd, int reasonFd) {
     std::string reason;
     try {
         prepareChild(limits.memoryBudget, parent);
-        read(sceneFd);
-        writeAll(reasonFd, std::string(1, kSceneHandedOver));
+        std::string notes = read(sceneFd);
+        std::replace(notes.begin(), notes.end(), kNotesEnd, ' ');
+        notes.resize(std::min(notes.size(), kMaxReason - 2));
+        writeAll(reasonFd, kSceneHandedOver + notes + kNotesEnd);
         _exit(kChildRead);
     } catch (const ForeignSceneError& e) {
         reason = e.what();
@@ -147,7 +149,7 @@ bool collectReason(int reasonFd, double seconds, std::string& reason) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return true;  // the child has ended (or closed its end)
         if (reason.size() < kMaxReason) reason.append(chunk, static_cast<std::size_t>(n));
-        if (reason.front() == kSceneHandedOver) return true;
+        if (reason.front() == kSceneHandedOver && reason.back() == kNotesEnd) return true;
     }
 }
 
@@ -192,7 +194,8 @@ std::shared_ptr<const aiScene> unpackMemoryFile(int fd, const std::function<void
 
 }  // namespace
 
-std::shared_ptr<const aiScene> readInChildProcess(const std::function<void(int sceneFd)>& read, const ChildLimits& limits) {
+std::shared_ptr<const aiScene> readInChildProcess(const ReadInChild& read, const ChildLimits& limits,
+                                                  std::vector<std::string>* notes) {
     Descriptor scene(::memfd_create("zeq-foreign-scene", MFD_CLOEXEC));
     if (scene.get() < 0) fail(systemError("cannot start the reader"));
     int ends[2];
@@ -211,7 +214,13 @@ std::shared_ptr<const aiScene> readInChildProcess(const std::function<void(int s
 
     std::string reason;
     const bool ended = collectReason(reasonRead.get(), limits.seconds, reason);
-    if (ended && reason == std::string(1, kSceneHandedOver)) {
+    if (ended && !reason.empty() && reason.front() == kSceneHandedOver) {
+        if (!reason.empty() && reason.back() == kNotesEnd) reason.pop_back();
+        for (std::size_t at = 1; notes && at < reason.size();) {
+            const std::size_t end = std::min(reason.find('\n', at), reason.size());
+            if (end > at) notes->push_back(reason.substr(at, end - at));
+            at = end + 1;
+        }
         // The child is reaped once the scene is let go, by which time it has long ended.
         return unpackMemoryFile(scene.get(), [child] { waitForChild(child); });
     }

@@ -356,9 +356,12 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
     limits.seconds = options.timeLimit > 0 ? options.timeLimit : foreign::kBaseTimeLimit + double(mebibytes);
     // The reader runs in a child process: whatever a damaged file does to it, this process only
     // receives the scene or the reason there is none.
+    std::vector<std::string> notes;
     const std::shared_ptr<const aiScene> owned = foreign::readInChildProcess(
-        [&](int sceneFd) { foreign::readWithAssimp(path, options, sceneFd); }, limits);
-    return foreign::buildFromScene(host, *owned, options);
+        [&](int sceneFd) { return foreign::readWithAssimp(path, options, sceneFd); }, limits, &notes);
+    ForeignReadReport report = foreign::buildFromScene(host, *owned, options);
+    report.warnings.insert(report.warnings.begin(), notes.begin(), notes.end());
+    return report;
 }
 
 }  // namespace headless

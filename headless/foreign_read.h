@@ -73,14 +73,17 @@ struct ReadState {
 
 // foreign_isolation.cpp: runs `read` in a child process whose address space may grow by
 // `memoryBudget` bytes, and waits for it at most `seconds`. `read` packs the scene it reads into the
-// descriptor it is given (packScene) or throws ForeignSceneError; a std::bad_alloc becomes the
-// reason that the file needs more memory than the budget. Returns the scene the child packed, or
-// throws ForeignSceneError: the child's reason, or that it crashed, was killed or ran out of time.
+// descriptor it is given (packScene) and returns its notes on the read, a line each (they reach
+// `notes`, up to 4 KiB of them), or throws ForeignSceneError; a std::bad_alloc becomes the reason
+// that the file needs more memory than the budget. Returns the scene the child packed, or throws
+// ForeignSceneError: the child's reason, or that it crashed, was killed or ran out of time.
 struct ChildLimits {
     uint64_t memoryBudget = 0;
     double seconds = 0;
 };
-std::shared_ptr<const aiScene> readInChildProcess(const std::function<void(int sceneFd)>& read, const ChildLimits& limits);
+using ReadInChild = std::function<std::string(int sceneFd)>;
+std::shared_ptr<const aiScene> readInChildProcess(const ReadInChild& read, const ChildLimits& limits,
+                                                  std::vector<std::string>* notes = nullptr);
 
 // foreign_transfer.cpp: a scene as bytes written to `fd`, and back. What the loader reads of a
 // scene makes the trip: the node tree (without metadata), meshes with every vertex stream, faces
@@ -106,8 +109,10 @@ void checkBeforeReading(const std::filesystem::path& path);
 ForeignReadReport buildFromScene(Host& host, const aiScene& ai, const ForeignReadOptions& options);
 
 // foreign_read_assimp.cpp: reads the file with Assimp and packs the scene into `sceneFd` (what the
-// reading process runs); ForeignSceneError with Assimp's reason when it cannot.
-void readWithAssimp(const std::filesystem::path& path, const ForeignReadOptions& options, int sceneFd);
+// reading process runs); ForeignSceneError with Assimp's reason when it cannot. Returns what the
+// reader reported as errors while it still read the file (a material library that is not there, a
+// header whose counts are wrong), a line each: the scene holds less than the file meant to.
+std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadOptions& options, int sceneFd);
 
 // foreign_read_material.cpp: names of the embedded textures (and their bytes into the report).
 void nameEmbeddedTextures(ReadState& state);

@@ -3,7 +3,9 @@
 // that a reader program can run it too.
 #include "headless/foreign_read.h"
 
+#include <assimp/DefaultLogger.hpp>
 #include <assimp/Importer.hpp>
+#include <assimp/Logger.hpp>
 #include <assimp/ProgressHandler.hpp>
 #include <assimp/config.h>
 #include <assimp/postprocess.h>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace headless::foreign {
 
@@ -46,6 +49,32 @@ std::string oneLine(const std::string& text) {
     return out.empty() ? "the file could not be read" : out;
 }
 
+// What Assimp's readers report as errors: a reader that still returns a scene has left out or
+// replaced part of the file (a material library that is not there becomes default materials).
+// Each message is kept once, up to kMaxNotes of them.
+class ErrorNotes : public Assimp::Logger {
+public:
+    static constexpr std::size_t kMaxNotes = 8;
+    std::vector<std::string> notes;
+    std::size_t more = 0;
+
+    bool attachStream(Assimp::LogStream*, unsigned) override { return false; }
+    bool detachStream(Assimp::LogStream*, unsigned) override { return false; }
+
+protected:
+    void OnDebug(const char*) override {}
+    void OnVerboseDebug(const char*) override {}
+    void OnInfo(const char*) override {}
+    void OnWarn(const char*) override {}
+    void OnError(const char* message) override {
+        std::string note = oneLine(message);
+        if (note.size() > 300) note = note.substr(0, 297) + "...";
+        if (std::find(notes.begin(), notes.end(), note) != notes.end()) return;
+        if (notes.size() < kMaxNotes) notes.push_back(std::move(note));
+        else ++more;
+    }
+};
+
 bool hasFaceWithoutCorners(const aiScene& ai) {
     for (unsigned m = 0; m < ai.mNumMeshes; ++m) {
         const aiMesh* mesh = ai.mMeshes[m];
@@ -66,7 +95,13 @@ unsigned readFlags() {
 
 }  // namespace
 
-void readWithAssimp(const std::filesystem::path& path, const ForeignReadOptions& options, int sceneFd) {
+std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadOptions& options, int sceneFd) {
+    // Assimp's logger is the process's: it collects this read's errors and goes with the read.
+    auto* errors = new ErrorNotes();
+    Assimp::DefaultLogger::set(errors);
+    struct Unset {
+        ~Unset() { Assimp::DefaultLogger::set(nullptr); }  // deletes the collector
+    } unset;
     // Never deleted: the reading process ends once the scene is handed over, and freeing a large
     // scene piece by piece would only delay that.
     Assimp::Importer& importer = *new Assimp::Importer();
@@ -84,6 +119,10 @@ void readWithAssimp(const std::filesystem::path& path, const ForeignReadOptions&
         throw ForeignSceneError(oneLine(why));
     }
     packScene(*read, sceneFd);
+    std::string notes;
+    for (const std::string& note : errors->notes) notes += note + "\n";
+    if (errors->more > 0) notes += "the reader reported " + std::to_string(errors->more) + " more errors\n";
+    return notes;
 }
 
 }  // namespace headless::foreign

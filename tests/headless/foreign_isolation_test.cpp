@@ -23,25 +23,26 @@ using namespace headless::foreign;
 TEST(ReaderProcess, EachWayOfFailingIsOneLine) {
     struct Case {
         const char* what;
-        std::function<void(int)> read;
+        ReadInChild read;
         std::string expected;  // the start of the message
     };
     const Case cases[] = {
-        {"a crash", [](int) { std::raise(SIGSEGV); }, "the reader crashed on this file (Segmentation fault)"},
-        {"an abort", [](int) { std::abort(); }, "the reader crashed on this file (Aborted)"},
-        {"a refusal", [](int) { throw ForeignSceneError("OBJ: bad face"); }, "OBJ: bad face"},
-        {"an allocation failure", [](int) { throw std::bad_alloc(); }, "reading it needs more than 64 MiB of memory"},
+        {"a crash", [](int) -> std::string { std::raise(SIGSEGV); return {}; }, "the reader crashed on this file (Segmentation fault)"},
+        {"an abort", [](int) -> std::string { std::abort(); }, "the reader crashed on this file (Aborted)"},
+        {"a refusal", [](int) -> std::string { throw ForeignSceneError("OBJ: bad face"); }, "OBJ: bad face"},
+        {"an allocation failure", [](int) -> std::string { throw std::bad_alloc(); }, "reading it needs more than 64 MiB of memory"},
         // Beyond the bound, even a mapping the kernel would grant lazily fails.
         {"a runaway allocation",
-         [](int) {
+         [](int) -> std::string {
              if (::mmap(nullptr, std::size_t(8) << 30, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) ==
                  MAP_FAILED)
                  throw std::bad_alloc();
+             return {};
          },
          "reading it needs more than 64 MiB of memory"},
-        {"a hang", [](int) { for (;;) ::pause(); }, "reading it took longer than 1 seconds"},
-        {"no scene", [](int) {}, "the reading process ended without a scene"},
-        {"an exit", [](int) { std::_Exit(3); }, "the reader ended without a result (exit status 3)"},
+        {"a hang", [](int) -> std::string { for (;;) ::pause(); }, "reading it took longer than 1 seconds"},
+        {"no scene", [](int) { return std::string(); }, "the reading process ended without a scene"},
+        {"an exit", [](int) -> std::string { std::_Exit(3); }, "the reader ended without a result (exit status 3)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -169,8 +170,16 @@ std::vector<uint8_t> packed(const aiScene& scene) {
 TEST(ReaderProcess, TheSceneArrivesWhole) {
     const std::unique_ptr<aiScene> original = fullScene();
     // Through a child process, as a load does it.
-    const std::shared_ptr<const aiScene> copy = readInChildProcess([&](int fd) { packScene(*original, fd); }, {uint64_t(256) << 20, 30.0});
+    // The reader's notes come along, a line each, whatever letters they start or end with.
+    std::vector<std::string> notes;
+    const std::shared_ptr<const aiScene> copy = readInChildProcess(
+        [&](int fd) {
+            packScene(*original, fd);
+            return std::string("Reader: no material library S\nR second\n");
+        },
+        {uint64_t(256) << 20, 30.0}, &notes);
     EXPECT_EQ(packed(*copy), packed(*original));  // everything carried is carried unchanged
+    EXPECT_EQ(notes, (std::vector<std::string>{"Reader: no material library S", "R second"}));
 
     ASSERT_EQ(copy->mRootNode->mNumChildren, 1u);
     const aiNode& arm = *copy->mRootNode->mChildren[0];

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -327,6 +328,16 @@ TEST(ForeignRead, RefusesBrokenFilesWithoutTouchingTheScene) {
             EXPECT_EQ(message.find("took longer"), std::string::npos) << file << ": " << message;
         }
         EXPECT_TRUE(host.scene().nodes().empty()) << file;
+    }
+    // A file read with parts missing is read, and the reader's complaint comes with it: an OBJ
+    // whose material library is not there loses its materials.
+    {
+        Host host;
+        const ForeignReadReport report = loadForeignScene(
+            host, scratch.file("no_library.obj", "mtllib gone.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Red\nf 1 2 3\n"));
+        EXPECT_NE(std::find_if(report.warnings.begin(), report.warnings.end(),
+                               [](const std::string& w) { return w.find("material file gone.mtl") != std::string::npos; }),
+                  report.warnings.end());
     }
     // The header check must not refuse a sound file with CR LF line ends.
     Host host;
