@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -97,6 +98,24 @@ Fields<M> fieldsOf();
 
 // ---- The generic walks ----
 
+// Edits (a letter changed, added or left out; case ignored) that turn a into b: how close a
+// misspelt key is to a known one.
+size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) == std::tolower(static_cast<unsigned char>(b[j - 1]));
+            const size_t next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = row[j];
+            row[j] = next;
+        }
+    }
+    return row[b.size()];
+}
+
 // Reads an object whose keys are those of the first table and, for entries of a kind, those of
 // the kind's table; any other key is refused, so that a misspelt key is reported rather than
 // silently ignored. Keys are read in table order, the order in which a key may depend on the keys
@@ -114,7 +133,11 @@ void readObject(Reader& reader, const Item& item, A& a, B* b = nullptr) {
     auto indexOf = [&](std::string_view name, const Item& value) {
         for (size_t i = 0; i < count; ++i)
             if (name == key(i)) return i;
-        value.fail("unknown field");
+        const char* nearest = nullptr;
+        size_t best = std::max<size_t>(1, name.size() / 2) + 1;
+        for (size_t i = 0; i < count; ++i)
+            if (const size_t d = editDistance(name, key(i)); d < best) best = d, nearest = key(i);
+        value.fail(nearest ? std::string("unknown field (did you mean \"") + nearest + "\"?)" : "unknown field");
     };
     auto read = [&](size_t i, const Item& value) {
         if (i < na) fa[i].read(reader, value, a);

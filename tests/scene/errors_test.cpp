@@ -58,6 +58,7 @@ const BadField kBadFields[] = {
     {"not an object", [](Doc& d) { d["nodes"][1] = Doc::array(); }, "nodes[1]: expected an object, got an array"},
     {"missing field", [](Doc& d) { d["nodes"][1].erase("name"); }, R"(nodes[1]: missing field "name")"},
     {"unknown field", [](Doc& d) { d["nodes"][0]["colour"] = "red"; }, "nodes[0].colour: unknown field"},
+    {"misspelt field", [](Doc& d) { d["nodes"][1]["Parnet"] = "A"; }, R"(nodes[1].Parnet: unknown field (did you mean "parent"?))"},
     {"unknown object kind", [](Doc& d) { d["objects"][0]["kind"] = "blob"; },
      R"(objects[0].kind: unknown object kind "blob" (expected mesh, poly, object, light, camera or stack))"},
     {"unknown light type", [](Doc& d) { d["objects"][3]["type"] = "sun"; },
