@@ -24,11 +24,13 @@ constexpr int64_t kMaxCapacity = std::numeric_limits<int32_t>::max();
 constexpr size_t kHugePage = size_t(2) << 20;
 constexpr int32_t kHugeBlock = 8 << 20;
 
-void adviseHugePages(uint8_t* block, int32_t capacity) {
+void adviseHugePages([[maybe_unused]] uint8_t* block, [[maybe_unused]] int32_t capacity) {
+#ifdef MADV_HUGEPAGE
     if (capacity < kHugeBlock) return;
     const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
     const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + static_cast<uintptr_t>(capacity)) & ~(kHugePage - 1);
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
 }
 
 // A block in shared ownership, freed with the last buffer that uses it.
