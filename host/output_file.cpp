@@ -2,6 +2,7 @@
 #include "host/output_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,24 @@
 
 namespace zeq {
 namespace {
+
+// The files RemovedOnInterrupt guards, in a table a signal handler may read: a slot's path is
+// complete before the slot is marked guarded.
+constexpr int kGuardSlots = 16;
+constexpr std::size_t kGuardPathBytes = 4096;
+struct GuardSlot {
+    std::atomic<bool> taken{false};
+    std::atomic<bool> guarded{false};
+    char path[kGuardPathBytes];
+};
+GuardSlot gGuards[kGuardSlots];
+
+extern "C" void removeGuardedAndEnd(int signal) {
+    for (GuardSlot& slot : gGuards)
+        if (slot.guarded.load(std::memory_order_acquire)) ::unlink(slot.path);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
 
 // Links followed before giving up, as the kernel does for a path.
 constexpr int kMaxLinkHops = 40;
@@ -119,6 +138,7 @@ void writeReplacing(const std::string& shownPath, const std::string& target, con
         if (file.fd < 0 && errno != EEXIST && errno != EINTR) failWith(shownPath, errno);
     }
     if (file.fd < 0) throw OutputError(shownPath, "cannot write: no free temporary name beside it");
+    const RemovedOnInterrupt guard(temporary);
 
     auto fail = [&](int error) {
         if (file.fd >= 0) ::close(file.release());
@@ -147,6 +167,34 @@ void writeReplacing(const std::string& shownPath, const std::string& target, con
 }
 
 }  // namespace
+
+RemovedOnInterrupt::RemovedOnInterrupt(const std::string& path) : slot_(-1) {
+    if (path.size() >= kGuardPathBytes) return;
+    for (int i = 0; i < kGuardSlots && slot_ < 0; ++i) {
+        bool expected = false;
+        if (!gGuards[i].taken.compare_exchange_strong(expected, true)) continue;
+        std::memcpy(gGuards[i].path, path.c_str(), path.size() + 1);
+        gGuards[i].guarded.store(true, std::memory_order_release);
+        slot_ = i;
+    }
+}
+
+RemovedOnInterrupt::~RemovedOnInterrupt() {
+    if (slot_ < 0) return;
+    gGuards[slot_].guarded.store(false, std::memory_order_release);
+    gGuards[slot_].taken.store(false, std::memory_order_release);
+}
+
+void removeGuardedFilesOnTermination() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = removeGuardedAndEnd;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, nullptr);
+    }
+}
 
 void writeOutputFile(const std::string& path, const void* data, std::size_t size) {
     writeOutputFile(path, [data, size](const OutputSink& sink) { sink(data, size); });

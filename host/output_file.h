@@ -36,6 +36,25 @@ public:
 
 void writeOutputFile(const std::string& path, const void* data, std::size_t size);
 
+// A file to remove should the process end on a termination signal while the guard lives: the
+// temporary being written (writeOutputFile guards its own), or a companion file already in place
+// whose main file is not yet. Up to 16 files are guarded at once; a path of 4096 bytes or more is not.
+class RemovedOnInterrupt {
+public:
+    explicit RemovedOnInterrupt(const std::string& path);
+    ~RemovedOnInterrupt();
+    RemovedOnInterrupt(const RemovedOnInterrupt&) = delete;
+    RemovedOnInterrupt& operator=(const RemovedOnInterrupt&) = delete;
+
+private:
+    int slot_;
+};
+
+// For a process that owns its signals (the zeq command; a host keeps its own handling): on SIGINT,
+// SIGTERM or SIGHUP the guarded files are removed and the process then ends by that signal as it
+// would have. A signal the process ignores stays ignored.
+void removeGuardedFilesOnTermination();
+
 // The streaming form, for outputs too large to hold whole: produce is called once and hands the
 // output to the sink piece by piece, straight into the temporary file (or the stream). When
 // produce throws, the temporary is removed and the exception passes on; an existing file stays as

@@ -220,4 +220,27 @@ TEST_F(OutputFile, StreamedPieces) {
     EXPECT_EQ(entries(), std::vector<std::string>{"out"});
 }
 
+// A process ended by a termination signal half-way through a write, with a companion file already
+// in place, ends by that signal and leaves the old file and nothing else (it left its temporary).
+TEST_F(OutputFile, TerminationSignalLeavesNoTemporary) {
+    writeText(at("out"), "old");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        zeq::removeGuardedFilesOnTermination();
+        writeText(at("out.bin"), "companion");
+        const zeq::RemovedOnInterrupt companion(at("out.bin").string());
+        zeq::writeOutputFile(at("out").string(), [](const zeq::OutputSink& sink) {
+            sink("new", 3);
+            std::raise(SIGTERM);
+        });
+        std::_Exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(entries(), std::vector<std::string>{"out"});
+    EXPECT_EQ(readText(at("out")), "old");
+}
+
 }  // namespace

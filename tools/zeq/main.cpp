@@ -1,6 +1,7 @@
 // zeq: the command-line front end of the headless host. Verbs register themselves (command.h);
 // this file parses the command line, runs the chosen verb and turns failures into one line on
 // stderr with the documented exit status (0 success, 1 bad input or failed command, 2 usage).
+#include "host/output_file.h"
 #include "tools/zeq/command.h"
 #include "tools/zeq/errors.h"
 #include "tools/zeq/output.h"
@@ -51,6 +52,7 @@ std::vector<Command>& commands() {
 int main(int argc, char** argv) {
     using namespace zeq::cli;
     noteClosedPipes();
+    zeq::removeGuardedFilesOnTermination();
     CLI::App app{"zeq: export, import and inspect Zeq scene files with the headless host", "zeq"};
     app.require_subcommand(1);
     // Options a verb does not know go to the top level, so --plugins works after the verb too

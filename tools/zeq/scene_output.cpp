@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 namespace zeq::cli {
@@ -58,11 +59,14 @@ void saveScene(headless::Host& host, const std::string& path) {
     }
     // Companions first, the main file last; a companion that did not exist before is removed again
     // when a later file fails, so that a failed write leaves the folder as it was.
+    // The same holds when the command is ended by a signal before the main file is in place.
     std::vector<std::string> created;
+    std::vector<std::unique_ptr<RemovedOnInterrupt>> guards;
     try {
         for (const headless::ForeignFile& file : files) {
             std::error_code ec;
             const bool existed = std::filesystem::exists(file.path, ec);
+            if (!existed) guards.push_back(std::make_unique<RemovedOnInterrupt>(file.path));
             writeOutputFile(file.path, file.bytes.data(), file.bytes.size());
             if (!existed) created.push_back(file.path);
         }
