@@ -116,6 +116,15 @@ TEST_F(ZeqCommand, WrongUsageExitsWith2) {
     }
 }
 
+// Exporting the selection of a scene that selects nothing writes an empty scene, and says so.
+TEST_F(ZeqCommand, SelectedWithoutSelectionWarns) {
+    const std::string document = scratch.file("plain.json");
+    writeText(document, R"({"nodes": [{"name": "A"}]})");
+    const RunResult run = runZeq("export --selected " + quoted(document) + " -o " + quoted(scratch.file("a.zeq")), scratch);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "zeq: " + document + ": --selected, but the scene selects no node: the file holds none\n");
+}
+
 TEST_F(ZeqCommand, DumpPrintsTheDecodedFileAsJson) {
     const std::string path = sceneFile(validScene());
     const RunResult result = runZeq("dump " + quoted(path), scratch);

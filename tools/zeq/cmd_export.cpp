@@ -150,6 +150,10 @@ int runExportCommand(const ExportArgs& args) {
         }
     }
 
+    if (args.selected && host.GetSelNodeCount() == 0)
+        std::cerr << "zeq: " << (source == Source::Demo ? std::string("demo scene") : zeq::cli::inputName(args.scene))
+                  << ": --selected, but the scene selects no node: the file holds none\n";
+
     // "-" reaches the exporter as it is: the output routine takes it for standard output.
     host.ui().queueDialog(dialogClicks(args));
     const int result =
