@@ -20,7 +20,7 @@ ZEQ_COMMAND(40, [](CLI::App& app) {
     CLI::App* sub = app.add_subcommand(
         "dump", "Print the version pair and every record of a Zeq file as JSON (absent fields are null; vertex and "
                 "index buffers decoded into numbers)");
-    sub->add_option("FILE", arguments->file, "The Zeq file to read (-: standard input)")->required();
+    sub->add_option("FILE", arguments->file, "The Zeq file to read (-: standard input)")->required()->type_name("FILE.zeq");
     sub->add_flag("--raw", arguments->raw, "Show the bytes of vertex and index buffers as hex instead of decoding them");
     return [arguments] {
         const zeq::inspect::LoadedScene scene = zeq::inspect::loadScene(arguments->file);

@@ -73,7 +73,8 @@ std::function<int()> setupImport(CLI::App& app) {
     sub->add_option("FILE", options->files,
                     "The Zeq files to import (-: standard input); several are imported one by one into the folder -o "
                     "names, as <name>.json, past any that fail")
-        ->required();
+        ->required()
+        ->type_name("FILE.zeq");
     sub->add_option("-o,--output", options->output,
                     "The file to write (-: a scene document on standard output), or the folder for several; its "
                     "extension picks the format (" + zeq::cli::writableSceneExtensions() + ")")

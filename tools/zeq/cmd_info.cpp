@@ -21,7 +21,7 @@ ZEQ_COMMAND(50, [](CLI::App& app) {
     CLI::App* sub = app.add_subcommand(
         "info", "Summarise a Zeq file: version, packet and inflated sizes, record counts per type, vertices and "
                 "triangles");
-    sub->add_option("FILE", arguments->file, "The Zeq file to read (-: standard input)")->required();
+    sub->add_option("FILE", arguments->file, "The Zeq file to read (-: standard input)")->required()->type_name("FILE.zeq");
     sub->add_flag("--json", arguments->json, "Print the summary as one JSON object (see docs/zeq.md)");
     return [arguments] {
         const std::string& file = arguments->file;

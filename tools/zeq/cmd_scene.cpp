@@ -137,11 +137,11 @@ std::function<int()> setupScene(CLI::App& app) {
     CLI::App* check = sub->add_subcommand(
         "check", "Load a scene document and report its first problem with its JSON path (exit status 1), or what it "
                  "holds");
-    check->add_option("FILE", options->file, "The scene document to check (-: standard input)")->required();
+    check->add_option("FILE", options->file, "The scene document to check (-: standard input)")->required()->type_name("FILE.json");
     CLI::App* convert = sub->add_subcommand(
         "convert", "Convert between scene documents (.json) and foreign scene files (glTF, FBX, Collada, OBJ ...) in "
                    "either direction; the extensions of IN and OUT pick the formats");
-    convert->add_option("IN", options->file, "The scene document or foreign file to read")->required();
+    convert->add_option("IN", options->file, "The scene document or foreign file to read")->required()->type_name("FILE");
     convert->add_option("-o,--output", options->convertOutput,
                         "The file to write (" + zeq::cli::writableSceneExtensions() + ")")
         ->required()

@@ -24,7 +24,7 @@ ZEQ_COMMAND(60, [](CLI::App& app) {
         "Check a Zeq file: references resolve, ids are unique, vertex and index data match their counts, surfaces "
         "and skins are consistent. Prints one finding per line (\"error: ...\" or \"warning: ...\") and a count "
         "line; exit status 1 when there are errors");
-    sub->add_option("FILE", arguments->file, "The Zeq file to read (-: standard input)")->required();
+    sub->add_option("FILE", arguments->file, "The Zeq file to read (-: standard input)")->required()->type_name("FILE.zeq");
     sub->add_flag("--json", arguments->json,
                   "Print the counts and findings (record, field, message) as one JSON object (see docs/zeq.md)");
     return [arguments] {
