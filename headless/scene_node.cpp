@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <sstream>
+#include <vector>
 
 namespace headless {
 
@@ -24,9 +25,26 @@ Node::Node(Scene& scene, std::string name, bool isRoot) : scene_(scene), name_(s
 
 Node::~Node() { scene_.nodeDestroyed(this); }
 
-void Node::setLocalTM(const Matrix3& local) { track_.SetStatic(local); }
+void Node::setLocalTM(const Matrix3& local) {
+    track_.SetStatic(local);
+    forgetWorld();
+}
 
-void Node::addKey(TimeValue t, const Matrix3& local) { track_.SetKey(t, local); }
+void Node::addKey(TimeValue t, const Matrix3& local) {
+    track_.SetKey(t, local);
+    forgetWorld();
+}
+
+void Node::forgetWorld() {
+    std::vector<Node*> pending{this};
+    while (!pending.empty()) {
+        Node* node = pending.back();
+        pending.pop_back();
+        if (!node->world_.known) continue;
+        node->world_.known = false;
+        pending.insert(pending.end(), node->children_.begin(), node->children_.end());
+    }
+}
 
 void Node::setTMControllerClass(Class_ID classID) {
     if (!controller_) {
@@ -52,12 +70,16 @@ bool Node::isAncestorOf(const Node* node) const {
 void Node::removeChild(Node* child) {
     std::erase(children_, child);
     child->parent_ = nullptr;
+    child->forgetWorld();
 }
 
 void Node::AttachChild(INode* childNode, bool keepPos) {
     auto* child = dynamic_cast<Node*>(childNode);
     // Refuse foreign nodes, the root, and attachments that would make a cycle.
-    if (!child || &child->scene_ != &scene_ || child->isRoot_ || child->isAncestorOf(this)) return;
+    // A node without children is an ancestor of no other node: no walk up a deep chain for it.
+    if (!child || &child->scene_ != &scene_ || child->isRoot_ || child == this ||
+        (!child->children_.empty() && child->isAncestorOf(this)))
+        return;
     if (keepPos) {
         // Every key keeps its world transform: local' = world(t) × newParentWorld(t)⁻¹.
         Node* oldParent = child->parent_;
@@ -69,6 +91,7 @@ void Node::AttachChild(INode* childNode, bool keepPos) {
     if (child->parent_) child->parent_->removeChild(child);
     child->parent_ = this;
     children_.push_back(child);
+    child->forgetWorld();
 }
 
 void Node::Detach(TimeValue, bool keepPos) {
@@ -81,14 +104,22 @@ Matrix3 Node::GetNodeTM(TimeValue t, Interval* valid) {
         if (valid) *valid = FOREVER;
         return Matrix3();
     }
-    Matrix3 world = track_.At(t);
-    Interval validity = track_.Validity(t);
-    for (Node* p = parent_; p && !p->isRoot_; p = p->parent_) {
-        world = world * p->track_.At(t);
-        validity &= p->track_.Validity(t);
+    // A node's world is its local transform times its parent's world. Worked out from the nearest
+    // ancestor that knows its world at t down to this node, each keeping what it found, so that
+    // asking every node of a deep chain costs one step a node.
+    std::vector<Node*> chain;
+    for (Node* n = this; n && !n->isRoot_ && !(n->world_.known && n->world_.t == t); n = n->parent_) chain.push_back(n);
+    for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
+        Node& n = **at;
+        const Node* p = n.parent_ && !n.parent_->isRoot_ ? n.parent_ : nullptr;
+        n.world_.world = p ? n.track_.At(t) * p->world_.world : n.track_.At(t);
+        n.world_.validity = n.track_.Validity(t);
+        if (p) n.world_.validity &= p->world_.validity;
+        n.world_.t = t;
+        n.world_.known = true;
     }
-    if (valid) *valid &= validity;
-    return world;
+    if (valid) *valid &= world_.validity;
+    return world_.world;
 }
 
 void Node::SetNodeTM(TimeValue t, const Matrix3& tm) {
@@ -96,6 +127,7 @@ void Node::SetNodeTM(TimeValue t, const Matrix3& tm) {
     Matrix3 local = parent_ ? tm * Inverse(parent_->GetNodeTM(t)) : tm;
     if (track_.IsAnimated() || Animating()) track_.SetKey(t, local);
     else track_.SetStatic(local);
+    forgetWorld();
 }
 
 Matrix3 Node::GetParentTM(TimeValue t) { return parent_ ? parent_->GetNodeTM(t) : Matrix3(); }

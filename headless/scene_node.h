@@ -132,6 +132,16 @@ protected:
 
 private:
     friend class Scene;
+    // The world transform last worked out, for one time. It stays while neither this node's
+    // transform or parent nor those of its ancestors change; a node knows its world only while its
+    // parent knows its own, so that forgetting stops at a node that knows nothing.
+    struct KnownWorld {
+        bool known = false;
+        TimeValue t = 0;
+        Matrix3 world;
+        Interval validity;
+    };
+    void forgetWorld();
     void removeChild(Node* child);
     bool isAncestorOf(const Node* node) const;
     std::string* findUserProp(const std::string& key);
@@ -142,6 +152,7 @@ private:
     Node* parent_ = nullptr;
     std::vector<Node*> children_;
     TransformTrack track_;
+    KnownWorld world_;
     Matrix3 objectOffset_;
     TransformController* controller_ = nullptr;
     Object* object_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numbers>
 
 namespace {
@@ -72,6 +73,41 @@ TEST_F(SceneNodes, WorldIsLocalTimesParentWorld) {
     Matrix3 world = TransMatrix({3, 3, 3});
     child->SetNodeTM(0, world);
     EXPECT_TRUE(child->GetNodeTM(0).Equals(world, 1e-5f));
+}
+
+// Worlds are kept between calls: each change of a node's transform or parent, or of an ancestor's,
+// must reach what its descendants report, at every time.
+TEST_F(SceneNodes, WorldFollowsEveryChangeAboveIt) {
+    Node* top = scene.createNode("Top");
+    Node* middle = scene.createNode("Middle", top);
+    Node* leaf = scene.createNode("Leaf", middle);
+    Node* other = scene.createNode("Other");
+    top->setLocalTM(RotateZMatrix(0.5f) * TransMatrix({1, 2, 3}));
+    middle->setLocalTM(ScaleMatrix({2, 2, 2}) * TransMatrix({0, 1, 0}));
+    leaf->setLocalTM(TransMatrix({1, 0, 0}));
+    other->setLocalTM(TransMatrix({0, 0, 5}));
+    // The world worked out afresh: local transforms multiplied up the chain.
+    auto fresh = [](Node* node, TimeValue t) {
+        Matrix3 world = node->localTM(t);
+        for (INode* p = node->GetParentNode(); p && !p->IsRootNode(); p = p->GetParentNode())
+            world = world * static_cast<Node*>(p)->localTM(t);
+        return world;
+    };
+    const std::function<void()> changes[] = {
+        [&] { top->setLocalTM(TransMatrix({4, 0, 0})); },
+        [&] { middle->SetNodeTM(0, RotateXMatrix(1.0f)); },
+        [&] { top->addKey(100, TransMatrix({0, 0, 9})); },
+        [&] { other->AttachChild(middle, false); },
+        [&] { other->AttachChild(middle, true); },
+        [&] { middle->Detach(0, false); },
+        [&] { leaf->addKey(50, TransMatrix({3, 0, 0})); },
+    };
+    for (const auto& change : changes) {
+        leaf->GetNodeTM(100);  // known before the change
+        change();
+        for (TimeValue t : {100, 50, 0})
+            EXPECT_TRUE(leaf->GetNodeTM(t).Equals(fresh(leaf, t), 1e-5f)) << "at " << t;
+    }
 }
 
 TEST_F(SceneNodes, AttachChildKeepsWorldTransformAtEveryKey) {
