@@ -257,15 +257,23 @@ private:
     BorrowedArrays& borrowed_;
 };
 
+// The loader walks the node tree by recursion, as the hand-over does and as Assimp frees it: a
+// deeper tree is refused while it is packed, and taken for damage when unpacked.
+constexpr int kMaxNodeDepth = 4096;
+
 template <class IO>
-void transferNode(IO& io, aiNode& node) {
+void transferNode(IO& io, aiNode& node, int depth = 1) {
+    if (depth > kMaxNodeDepth) {
+        if constexpr (IO::kReading) io.fail();
+        throw ForeignSceneError("the node tree is more than " + std::to_string(kMaxNodeDepth) + " levels deep");
+    }
     io.text(node.mName);
     io.value(node.mTransformation);
     io.value(node.mNumMeshes);
     io.array(node.mMeshes, node.mNumMeshes);
     io.list(node.mChildren, node.mNumChildren, [&](aiNode& child) {
         if constexpr (IO::kReading) child.mParent = &node;
-        transferNode(io, child);
+        transferNode(io, child, depth + 1);
     });
 }
 

@@ -3,6 +3,7 @@
 #include "headless/foreign_write.h"
 
 #include "headless/foreign_write_build.h"
+#include "headless/host.h"
 
 #include <assimp/Exporter.hpp>
 #include <assimp/IOStream.hpp>
@@ -294,6 +295,23 @@ private:
     bool bakes_;
 };
 
+// Assimp's writers walk the node tree by recursion, as does the scene handed to them while it is
+// built and freed: a deeper tree is refused instead of running out of stack.
+constexpr int kMaxNodeDepth = 1000;
+
+// The first node, in depth-first order, below kMaxNodeDepth levels of the tree; null when none is.
+INode* nodeTooDeep(INode* root) {
+    std::vector<std::pair<INode*, int>> pending{{root, 0}};
+    while (!pending.empty()) {
+        const auto [node, depth] = pending.back();
+        pending.pop_back();
+        if (depth > kMaxNodeDepth) return node;
+        for (int i = node->NumberOfChildren(); i-- > 0;)
+            if (INode* child = node->GetChildNode(i)) pending.emplace_back(child, depth + 1);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 const std::vector<ForeignWriteFormat>& foreignWriteFormats() {
@@ -318,6 +336,11 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
     if (format == nullptr)
         throw ForeignWriteError("cannot write \"." + lowerExtension(path) +
                                 "\" files (writable: " + foreignWriteExtensionList() + ")");
+
+    if (INode* deep = nodeTooDeep(host.scene().root()))
+        throw ForeignWriteError("node \"" + std::string(deep->GetName() ? deep->GetName() : "") + "\" lies more than " +
+                                std::to_string(kMaxNodeDepth) + " levels deep: the " + format->format.extension +
+                                " writer takes node trees of up to " + std::to_string(kMaxNodeDepth) + " levels");
 
     std::unique_ptr<aiScene> scene;
     try {

@@ -9,7 +9,9 @@
 #include "headless/host.h"
 #include "headless/scene_document_model.h"
 
+#include <deque>
 #include <filesystem>
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -37,6 +39,15 @@ private:
     std::unordered_set<std::string> used_;
 };
 
+// Fills of entries met while filling others: they nest as deep as the scene's items do (a map
+// among the sub-maps of a map ...). Up to kMaxNesting levels they run at once, deeper ones wait in
+// a queue that the capture empties, so that a chain of any length costs no deep stack.
+struct Nesting {
+    static constexpr int kMaxNesting = 256;
+    int depth = 0;
+    std::deque<std::function<void()>> waiting;
+};
+
 // The entries of one table by the scene item they stand for.
 struct Table {
     IdSet ids;
@@ -45,20 +56,34 @@ struct Table {
     // The index of the entry for item, made by fill(entry) when first met. The entry holds its
     // place and id before it is filled, since filling may meet further items of the table.
     template <class Entry, class Fill>
-    int entry(std::vector<Entry>& entries, const void* item, const std::string& wanted, const char* fallback, Fill&& fill) {
+    int entry(Nesting& nesting, std::vector<Entry>& entries, const void* item, const std::string& wanted,
+              const char* fallback, Fill fill) {
         if (auto found = indexOf.find(item); found != indexOf.end()) return found->second;
         const int index = static_cast<int>(entries.size());
         indexOf[item] = index;
-        Entry entry;
-        entry.id = ids.claim(wanted, fallback);
-        entries.emplace_back().id = entry.id;
-        fill(entry);
-        entries[index] = std::move(entry);
+        entries.emplace_back().id = ids.claim(wanted, fallback);
+        auto run = [&nesting, &entries, index, fill]() mutable {
+            Entry entry;
+            entry.id = entries[index].id;
+            ++nesting.depth;
+            fill(entry);
+            --nesting.depth;
+            entries[index] = std::move(entry);
+        };
+        if (nesting.depth < Nesting::kMaxNesting) run();
+        else nesting.waiting.push_back(std::move(run));
         return index;
     }
 };
 
 std::string textOf(const char* text) { return text ? text : ""; }
+
+// The id wished for an object that is part of another (its base, its source): "<id> base". Along a
+// chain such ids would grow a word a link; past 256 bytes the part takes a numbered id instead.
+std::string partId(const std::string& id, const char* part) {
+    std::string wish = id + part;
+    return wish.size() <= 256 ? wish : std::string();
+}
 
 class Capture {
 public:
@@ -95,15 +120,20 @@ private:
     std::vector<INode*> nodes_;
     std::unordered_map<INode*, int> nodeIndex_;
     Table objects_, materials_, maps_;
+    Nesting nesting_;
 };
 
-void Capture::collectNodes(INode* node) {
-    for (int i = 0; i < node->NumberOfChildren(); ++i) {
-        INode* child = node->GetChildNode(i);
-        if (!child) continue;
-        nodeIndex_[child] = static_cast<int>(nodes_.size());
-        nodes_.push_back(child);
-        collectNodes(child);
+// The nodes below `top` in depth-first order, parents before their children, without recursion.
+void Capture::collectNodes(INode* top) {
+    std::vector<INode*> pending;
+    for (int i = top->NumberOfChildren(); i-- > 0;) pending.push_back(top->GetChildNode(i));
+    while (!pending.empty()) {
+        INode* node = pending.back();
+        pending.pop_back();
+        if (!node) continue;
+        nodeIndex_[node] = static_cast<int>(nodes_.size());
+        nodes_.push_back(node);
+        for (int i = node->NumberOfChildren(); i-- > 0;) pending.push_back(node->GetChildNode(i));
     }
 }
 
@@ -143,6 +173,11 @@ SceneModel Capture::capture() {
         model_.nodes[i] = std::move(captured);
         // A layer the scene does not list (made elsewhere) is listed with the nodes on it.
         if (ILayer* layer = nodes_[i]->GetLayer()) listLayer(layer);
+    }
+    while (!nesting_.waiting.empty()) {
+        auto fill = std::move(nesting_.waiting.front());
+        nesting_.waiting.pop_front();
+        fill();
     }
     for (int i = 0; i < host_.GetSelNodeCount(); ++i)
         if (const int index = nodeIndex(host_.GetSelNode(i)); index >= 0) model_.selection.push_back(index);
@@ -201,7 +236,8 @@ NodeModel Capture::node(INode* inode) {
 // ---- Objects ----
 
 int Capture::object(Object* object, const std::string& wanted) {
-    return objects_.entry(model_.objects, object, wanted, "object", [&](ObjectModel& entry) { fillObject(entry, object); });
+    return objects_.entry(nesting_, model_.objects, object, wanted, "object",
+                          [this, object](ObjectModel& entry) { fillObject(entry, object); });
 }
 
 void Capture::fillObject(ObjectModel& out, Object* object) {
@@ -232,7 +268,7 @@ void Capture::fillObject(ObjectModel& out, Object* object) {
             if (g.conversion != MeshConversion::None || !mesh.verts.empty() || !mesh.faces.empty()) g.mesh = mesh;
         }
         if (auto* source = dynamic_cast<IObjectSource*>(object->GetInterface(OBJECT_SOURCE_INTERFACE_ID)))
-            if (Object* sourceObject = source->GetSourceObject(0)) g.source = this->object(sourceObject, out.id + " source");
+            if (Object* sourceObject = source->GetSourceObject(0)) g.source = this->object(sourceObject, partId(out.id, " source"));
         g.paramBlocks = blocks(*object);
         out.kind = std::move(g);
     }
@@ -259,7 +295,7 @@ LightModel Capture::light(GenLight& light) {
 StackModel Capture::stack(IDerivedObject& stack, const std::string& id) {
     StackModel out;
     out.superClass = stack.SuperClassID();
-    if (Object* base = stack.GetObjRef()) out.base = object(base, id + " base");
+    if (Object* base = stack.GetObjRef()) out.base = object(base, partId(id, " base"));
     for (int i = 0; i < stack.NumModifiers(); ++i) {
         Modifier* modifier = stack.GetModifier(i);
         if (!modifier) continue;
@@ -337,7 +373,7 @@ ParamBlockModel Capture::block(IParamBlock2& block) {
 // ---- Materials and maps ----
 
 int Capture::material(Mtl* mtl) {
-    return materials_.entry(model_.materials, mtl, textOf(mtl->GetName()), "material", [&](MaterialModel& entry) {
+    return materials_.entry(nesting_, model_.materials, mtl, textOf(mtl->GetName()), "material", [this, mtl](MaterialModel& entry) {
         entry.name = textOf(mtl->GetName());
         fillMaterial(entry, mtl);
     });
@@ -347,7 +383,7 @@ int Capture::map(Texmap* texmap) {
     std::string wanted = textOf(texmap->GetName());
     if (auto* bitmap = dynamic_cast<BitmapTex*>(texmap); wanted.empty() && bitmap && bitmap->GetMapName())
         wanted = std::filesystem::path(bitmap->GetMapName()).filename().string();
-    return maps_.entry(model_.maps, texmap, wanted, "map", [&](MapModel& entry) {
+    return maps_.entry(nesting_, model_.maps, texmap, wanted, "map", [this, texmap](MapModel& entry) {
         entry.name = textOf(texmap->GetName());
         fillMap(entry, texmap);
     });

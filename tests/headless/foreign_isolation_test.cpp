@@ -167,6 +167,26 @@ std::vector<uint8_t> packed(const aiScene& scene) {
     return bytes;
 }
 
+// The loader walks the node tree by recursion: a deeper tree is refused when it is handed over.
+TEST(ReaderProcess, NodeTreesDeeperThanTheLoaderTakesAreRefused) {
+    aiScene scene;
+    scene.mRootNode = new aiNode("Root");
+    aiNode* parent = scene.mRootNode;
+    for (int depth = 2; depth <= 4097; ++depth) {
+        auto* child = new aiNode("N" + std::to_string(depth));
+        child->mParent = parent;
+        parent->mNumChildren = 1;
+        parent->mChildren = new aiNode*[1]{child};
+        parent = child;
+    }
+    try {
+        readInChildProcess([&](int fd) { packScene(scene, fd); return std::string(); }, {uint64_t(256) << 20, 30.0});
+        ADD_FAILURE() << "no error";
+    } catch (const ForeignSceneError& e) {
+        EXPECT_STREQ(e.what(), "the node tree is more than 4096 levels deep");
+    }
+}
+
 TEST(ReaderProcess, TheSceneArrivesWhole) {
     const std::unique_ptr<aiScene> original = fullScene();
     // Through a child process, as a load does it.

@@ -344,6 +344,12 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
              tri->mesh.verts[1].x = 1e21f;
          },
          "node \"Tri\": a vertex of its mesh in world space is not finite (inf or nan): the $ writer", "obj"},
+        // The writers recurse along the node tree (a chain this deep ended the process).
+        {[&] {
+             INode* parent = host.scene().root();
+             for (int i = 0; i <= 1000; ++i) parent = host.scene().createNode("D" + std::to_string(i), static_cast<Node*>(parent));
+         },
+         "node \"D1000\" lies more than 1000 levels deep: the $ writer takes node trees of up to 1000 levels", ""},
     };
     for (const auto& spoil : spoilt) {
         spoil.spoil();

@@ -305,6 +305,37 @@ TEST(SceneDocumentModel, EscapedAndReorderedKeysReadTheSame) {
     }
 }
 
+// Chains as long as a document may make them: a map among the sub-maps of a map, a stack on a
+// stack, an object standing for another, a node below a node. Saving walks them without deep
+// recursion (which ended the process) and names their links with ids of bounded length (they grew
+// a word a link).
+TEST(SceneDocumentModel, DeepChainsSave) {
+    constexpr int kLinks = 20000;
+    std::string maps, objects, nodes;
+    for (int i = 0; i < kLinks; ++i) {
+        const std::string n = std::to_string(i), next = std::to_string(i + 1);
+        const bool last = i + 1 == kLinks;
+        maps += R"({"id": "M)" + n + R"(", "kind": "other", "classId": [1, 2], "subMaps": [)" + (last ? "" : "\"M" + next + "\"") + "]},";
+        objects += R"({"id": "S)" + n + R"(", "kind": "stack", "base": ")" + (last ? "Tri" : "S" + next) + "\"},";
+        objects += R"({"id": "G)" + n + R"(", "kind": "object", "superClass": "helper", "classId": [1, 2], "source": ")" +
+                   (last ? "Tri" : "G" + next) + "\"},";
+        nodes += R"({"name": "N)" + n + "\"" + (i ? R"(, "parent": "N)" + std::to_string(i - 1) + "\"" : "") + "},";
+    }
+    const std::string text = R"({"maps": [)" + maps + R"({"id": "Top", "kind": "other", "classId": [1, 2], "subMaps": ["M0"]}],
+        "materials": [{"id": "Mat", "kind": "standard", "maps": {"diffuse": "Top"}}],
+        "objects": [)" + objects + R"({"id": "Tri", "kind": "mesh", "mesh": {"vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}}],
+        "nodes": [)" + nodes + R"({"name": "A", "object": "S0", "material": "Mat"}, {"name": "B", "object": "G0"}]})";
+    Host host;
+    loadSceneDocumentText(host, text);
+    const json saved = saveSceneDocument(host);
+    EXPECT_EQ(saved["maps"].size(), kLinks + 1u);
+    EXPECT_EQ(saved["objects"].size(), 2u * kLinks + 1);
+    EXPECT_EQ(saved["nodes"].size(), kLinks + 2u);
+    size_t longest = 0;
+    for (const json& object : saved["objects"]) longest = std::max(longest, object["id"].get<std::string>().size());
+    EXPECT_LE(longest, 300u);
+}
+
 // Damaged text (cut short, bytes changed) gives a scene or one SceneDocumentError, never a crash or
 // another exception (seeded, so failures repeat).
 
