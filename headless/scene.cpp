@@ -128,6 +128,7 @@ void Scene::nodeDestroyed(Node* node) {
     if (destroying_) return;
     // A node deleted before its scene leaves the tree; its children move to the root.
     if (node->parent_) node->parent_->removeChild(node);
+    node->compactChildren();
     for (Node* child : std::vector<Node*>(node->children_)) root_->AttachChild(child, true);
     std::erase(nodes_, node);
     if (host_) host_->DeselectNode(node);

@@ -42,7 +42,8 @@ void Node::forgetWorld() {
         pending.pop_back();
         if (!node->world_.known) continue;
         node->world_.known = false;
-        pending.insert(pending.end(), node->children_.begin(), node->children_.end());
+        for (Node* child : node->children_)
+            if (child) pending.push_back(child);
     }
 }
 
@@ -56,8 +57,16 @@ void Node::setTMControllerClass(Class_ID classID) {
     }
 }
 
+void Node::compactChildren() {
+    if (removedChildren_ == 0) return;
+    std::erase(children_, nullptr);
+    for (size_t i = 0; i < children_.size(); ++i) children_[i]->slot_ = i;
+    removedChildren_ = 0;
+}
+
 INode* Node::GetChildNode(int i) {
     if (i < 0 || i >= NumberOfChildren()) return nullptr;
+    compactChildren();
     return children_[i];
 }
 
@@ -68,7 +77,8 @@ bool Node::isAncestorOf(const Node* node) const {
 }
 
 void Node::removeChild(Node* child) {
-    std::erase(children_, child);
+    children_[child->slot_] = nullptr;
+    ++removedChildren_;
     child->parent_ = nullptr;
     child->forgetWorld();
 }
@@ -78,7 +88,7 @@ void Node::AttachChild(INode* childNode, bool keepPos) {
     // Refuse foreign nodes, the root, and attachments that would make a cycle.
     // A node without children is an ancestor of no other node: no walk up a deep chain for it.
     if (!child || &child->scene_ != &scene_ || child->isRoot_ || child == this ||
-        (!child->children_.empty() && child->isAncestorOf(this)))
+        (child->NumberOfChildren() > 0 && child->isAncestorOf(this)))
         return;
     if (keepPos) {
         // Every key keeps its world transform: local' = world(t) × newParentWorld(t)⁻¹.
@@ -90,6 +100,7 @@ void Node::AttachChild(INode* childNode, bool keepPos) {
     }
     if (child->parent_) child->parent_->removeChild(child);
     child->parent_ = this;
+    child->slot_ = children_.size();
     children_.push_back(child);
     child->forgetWorld();
 }

@@ -67,7 +67,7 @@ public:
 
     bool IsRootNode() override { return isRoot_; }
     INode* GetParentNode() override { return parent_; }
-    int NumberOfChildren() override { return static_cast<int>(children_.size()); }
+    int NumberOfChildren() override { return static_cast<int>(children_.size() - removedChildren_); }
     INode* GetChildNode(int i) override;
     void AttachChild(INode* child, bool keepPos = true) override;
     void Detach(TimeValue t, bool keepPos = true) override;
@@ -150,7 +150,13 @@ private:
     std::string name_;
     bool isRoot_;
     Node* parent_ = nullptr;
+    // Children in host order. A removed child leaves a null in its place until the list is next
+    // read by position (compactChildren), so that emptying a parent of many children one by one (an
+    // import moves every node from the root to its parent) costs no shifting of the rest each time.
     std::vector<Node*> children_;
+    size_t removedChildren_ = 0;
+    size_t slot_ = 0;  // this node's place in its parent's children_
+    void compactChildren();
     TransformTrack track_;
     KnownWorld world_;
     Matrix3 objectOffset_;

@@ -144,6 +144,13 @@ TEST_F(SceneNodes, AttachChildKeepsWorldTransformAtEveryKey) {
     EXPECT_EQ(b->GetChildNode(0), c);
     EXPECT_EQ(b->GetChildNode(1), d);
     EXPECT_EQ(b->GetChildNode(2), nullptr);
+    // Taking a child from the middle keeps the others in order.
+    Node* e = scene.createNode("E", b);
+    a->AttachChild(d, false);
+    ASSERT_EQ(b->NumberOfChildren(), 2);
+    EXPECT_EQ(b->GetChildNode(0), c);
+    EXPECT_EQ(b->GetChildNode(1), e);
+    EXPECT_EQ(a->GetChildNode(0), d);
 }
 
 TEST_F(SceneNodes, ObjectTransformAppliesThePivotOffsetFirst) {
