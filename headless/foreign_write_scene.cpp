@@ -150,6 +150,20 @@ void addChannel(ForeignSceneParts& parts, const std::string& name, const Transfo
     }
 }
 
+// The nodes made by build(child) for each child of `node`, as children of `out`. Each is attached
+// as soon as it is made, so that `out` frees it if a later child fails.
+template <class Build>
+void addChildren(aiNode* out, INode* node, Build&& build) {
+    const int count = node->NumberOfChildren();
+    if (count <= 0) return;
+    out->mChildren = new aiNode*[static_cast<unsigned>(count)];
+    for (int i = 0; i < count; ++i) {
+        aiNode* child = build(node->GetChildNode(i));
+        child->mParent = out;
+        out->mChildren[out->mNumChildren++] = child;
+    }
+}
+
 aiNode* buildNode(ForeignSceneParts& parts, INode* node, TimeValue t, float aspect) {
     const std::string& name = parts.nodeNames[node];
     auto* out = new aiNode(name);
@@ -176,17 +190,7 @@ aiNode* buildNode(ForeignSceneParts& parts, INode* node, TimeValue t, float aspe
                 }
             }
         }
-        std::vector<aiNode*> children;
-        for (int i = 0; i < node->NumberOfChildren(); ++i) {
-            aiNode* child = buildNode(parts, node->GetChildNode(i), t, aspect);
-            child->mParent = out;
-            children.push_back(child);
-            // Attached at once, so that the node frees it if a later child fails.
-            out->mNumChildren = static_cast<unsigned>(children.size());
-            delete[] out->mChildren;
-            out->mChildren = new aiNode*[children.size()];
-            std::copy(children.begin(), children.end(), out->mChildren);
-        }
+        addChildren(out, node, [&](INode* child) { return buildNode(parts, child, t, aspect); });
     } catch (...) {
         delete out;
         throw;
@@ -207,16 +211,7 @@ std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight) {
 
     auto result = std::make_unique<aiScene>();
     result->mRootNode = new aiNode(scene.root()->GetName()[0] != '\0' ? scene.root()->GetName() : "Root");
-    std::vector<aiNode*> children;
-    for (int i = 0; i < scene.root()->NumberOfChildren(); ++i) {
-        aiNode* child = buildNode(parts, scene.root()->GetChildNode(i), t, aspect);
-        child->mParent = result->mRootNode;
-        children.push_back(child);
-        result->mRootNode->mNumChildren = static_cast<unsigned>(children.size());
-        delete[] result->mRootNode->mChildren;
-        result->mRootNode->mChildren = new aiNode*[children.size()];
-        std::copy(children.begin(), children.end(), result->mRootNode->mChildren);
-    }
+    addChildren(result->mRootNode, scene.root(), [&](INode* child) { return buildNode(parts, child, t, aspect); });
 
     // The scene's ambient colour, when it has one, as an ambient light on a node of its own.
     const Point3 ambient = host.GetAmbient(t);

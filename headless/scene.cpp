@@ -107,15 +107,20 @@ GenericTexmap* Scene::newTexmap(Class_ID classID, const std::string& name) {
 }
 
 Layer* Scene::newLayer(const std::string& name) {
-    Layer* layer = own(new Layer(name));
+    Layer* layer = own(new Layer(*this, name));
     layers_.push_back(layer);
+    if (layerNamesKnown_) layerByName_.try_emplace(name, layer);
     return layer;
 }
 
 Layer* Scene::findLayer(const std::string& name) const {
-    for (Layer* layer : layers_)
-        if (name == layer->GetName()) return layer;
-    return nullptr;
+    if (!layerNamesKnown_) {
+        layerByName_.clear();
+        for (Layer* layer : layers_) layerByName_.try_emplace(layer->GetName(), layer);
+        layerNamesKnown_ = true;
+    }
+    const auto found = layerByName_.find(name);
+    return found == layerByName_.end() ? nullptr : found->second;
 }
 
 void Scene::adopt(Animatable* item) {
@@ -148,7 +153,8 @@ void Scene::forget(Animatable* item) {
         index_.erase(it);
     }
     if (destroying_) return;
-    std::erase_if(layers_, [item](Layer* layer) { return static_cast<Animatable*>(layer) == item; });
+    if (std::erase_if(layers_, [item](Layer* layer) { return static_cast<Animatable*>(layer) == item; }) > 0)
+        layerNamesKnown_ = false;
     if (defaultLayer_ && static_cast<Animatable*>(defaultLayer_) == item) defaultLayer_ = nullptr;
     // Clear references to the deleted item wherever something was pointed at it.
     if (referenced_.erase(item) == 0) return;

@@ -100,8 +100,10 @@ public:
     // Layer "0", which every new node starts on.
     Layer* defaultLayer() const { return defaultLayer_; }
     Layer* newLayer(const std::string& name);
+    // The first layer of that name (by a table of names, made again after a layer is renamed or deleted).
     Layer* findLayer(const std::string& name) const;
     const std::vector<Layer*>& layers() const { return layers_; }
+    void forgetLayerNames() { layerNamesKnown_ = false; }
 
     // ---- Ownership ----
     // Takes ownership of an item created elsewhere (no effect when the scene owns it already).
@@ -132,6 +134,8 @@ private:
     Node* root_ = nullptr;
     Layer* defaultLayer_ = nullptr;
     std::vector<Layer*> layers_;
+    mutable std::unordered_map<std::string, Layer*> layerByName_;
+    mutable bool layerNamesKnown_ = false;
     std::vector<Node*> nodes_;
     std::vector<Animatable*> owned_;
     std::unordered_map<Animatable*, size_t> index_;

@@ -24,19 +24,23 @@ namespace {
 class IdSet {
 public:
     bool take(const std::string& id) { return !id.empty() && used_.insert(id).second; }
-    // wanted when free; else wanted#2, wanted#3 ... (fallback#1, #2 ... for an empty wish).
+    // wanted when free; else wanted#2, wanted#3 ... (fallback#1, #2 ... for an empty wish). The
+    // count goes on from the last number given for that base (the numbers before it are taken, as
+    // ids are never given back), so that many items of one name cost no search from #2 each.
     std::string claim(const std::string& wish, const std::string& fallback) {
         const std::string wanted = utf8Text(wish);
         if (take(wanted)) return wanted;
         const std::string base = wanted.empty() ? fallback : wanted;
-        for (int n = wanted.empty() ? 1 : 2;; ++n) {
-            std::string id = base + "#" + std::to_string(n);
+        int& next = next_.try_emplace(base, wanted.empty() ? 1 : 2).first->second;
+        for (;;) {
+            std::string id = base + "#" + std::to_string(next++);
             if (take(id)) return id;
         }
     }
 
 private:
     std::unordered_set<std::string> used_;
+    std::unordered_map<std::string, int> next_;
 };
 
 // Fills of entries met while filling others: they nest as deep as the scene's items do (a map

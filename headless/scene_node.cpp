@@ -21,6 +21,11 @@ std::string trim(const std::string& text) {
 
 }  // namespace
 
+void Layer::SetName(const char* name) {
+    name_ = name ? name : "";
+    scene_.forgetLayerNames();
+}
+
 Node::Node(Scene& scene, std::string name, bool isRoot) : scene_(scene), name_(std::move(name)), isRoot_(isRoot) {}
 
 Node::~Node() { scene_.nodeDestroyed(this); }

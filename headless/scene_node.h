@@ -12,14 +12,16 @@ namespace headless {
 // A layer: a name and a hidden flag. Nodes refer to it (reference NODE_LAYER_REF).
 class Layer : public ILayer {
 public:
-    explicit Layer(std::string name) : name_(std::move(name)) {}
+    // The scene finds its layers by name (Scene::findLayer) and hears of a renamed one.
+    Layer(Scene& scene, std::string name) : scene_(scene), name_(std::move(name)) {}
     Class_ID ClassID() override { return LAYER_OBJECT_CLASS_ID; }
     const char* GetName() override { return name_.c_str(); }
-    void SetName(const char* name) override { name_ = name ? name : ""; }
+    void SetName(const char* name) override;
     bool IsHidden() override { return hidden_; }
     void Hide(bool hide) override { hidden_ = hide; }
 
 private:
+    Scene& scene_;
     std::string name_;
     bool hidden_ = false;
 };

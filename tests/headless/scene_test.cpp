@@ -212,6 +212,14 @@ TEST_F(SceneNodes, SelectionKeepsOrderAndLayersDefault) {
     a->SetLayer(props);
     EXPECT_EQ(a->GetReference(NODE_LAYER_REF), props);
     EXPECT_EQ(scene.findLayer("Props"), props);
+    // Layers are found by their name of now: the first of that name, renamed or not.
+    Layer* later = scene.newLayer("Props");
+    props->SetName("Walls");
+    EXPECT_EQ(scene.findLayer("Props"), later);
+    EXPECT_EQ(scene.findLayer("Walls"), props);
+    later->SetName("Walls");
+    EXPECT_EQ(scene.findLayer("Walls"), props);
+    EXPECT_EQ(scene.findLayer("Props"), nullptr);
 }
 
 TEST_F(SceneOwnership, DeletingAnItemClearsReferencesToIt) {
