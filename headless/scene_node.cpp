@@ -212,9 +212,8 @@ float Node::GetVisibility(TimeValue, Interval* valid) {
 void Node::SetVisibility(TimeValue, float visibility) { visibility_ = visibility; }
 
 std::string* Node::findUserProp(const std::string& key) {
-    for (auto& [k, v] : userProps_)
-        if (k == key) return &v;
-    return nullptr;
+    const auto found = userPropIndex_.find(key);
+    return found == userPropIndex_.end() ? nullptr : &userProps_[found->second].second;
 }
 
 bool Node::UserPropExists(const std::string& key) { return findUserProp(key) != nullptr; }
@@ -228,8 +227,12 @@ bool Node::GetUserPropString(const std::string& key, std::string& value) {
 
 void Node::SetUserPropString(const std::string& key, const std::string& value) {
     std::string k = trim(key);
-    if (std::string* found = findUserProp(k)) *found = value;
-    else userProps_.emplace_back(k, value);
+    if (std::string* found = findUserProp(k)) {
+        *found = value;
+    } else {
+        userPropIndex_.emplace(k, userProps_.size());
+        userProps_.emplace_back(k, value);
+    }
 }
 
 bool Node::GetUserPropFloat(const std::string& key, float& value) {
@@ -283,6 +286,7 @@ void Node::GetUserPropBuffer(std::string& buffer) {
 
 void Node::SetUserPropBuffer(const std::string& buffer) {
     userProps_.clear();
+    userPropIndex_.clear();
     std::istringstream in(buffer);
     std::string line;
     while (std::getline(in, line)) {

@@ -4,6 +4,7 @@
 #include "headless/transform_track.h"
 
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -174,6 +175,7 @@ private:
     float visibility_ = 1.0f;
     bool inheritVisibility_ = true;
     std::vector<std::pair<std::string, std::string>> userProps_;
+    std::unordered_map<std::string, size_t> userPropIndex_;  // key -> place in userProps_
     Color wireColor_{0.6f, 0.6f, 0.6f};
     std::vector<Material> displayMtls_;
     void buildDisplayMtls();
