@@ -3,6 +3,7 @@
 #include "headless/host.h"
 #include "headless/scene_document_model.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_set>
 
@@ -312,7 +313,12 @@ void Builder::wireNode(const NodeModel& n, Node* node) {
     if (n.keys.empty()) {
         node->setLocalTM(n.transform);
     } else {
-        for (const KeyModel& key : n.keys) node->addKey(key.tick, key.transform);
+        // In time order: the track keeps its keys sorted, and keys listed latest first would each
+        // go in at the front. Ticks are unique, so the order given changes nothing else.
+        std::vector<const KeyModel*> byTime;
+        for (const KeyModel& key : n.keys) byTime.push_back(&key);
+        std::sort(byTime.begin(), byTime.end(), [](const KeyModel* a, const KeyModel* b) { return a->tick < b->tick; });
+        for (const KeyModel* key : byTime) node->addKey(key->tick, key->transform);
     }
     if (n.objectOffset) node->setObjectOffset(*n.objectOffset);
     if (n.object >= 0) node->SetObjectRef(objectAt(n.object));

@@ -41,6 +41,7 @@ void Node::addKey(TimeValue t, const Matrix3& local) {
 }
 
 void Node::forgetWorld() {
+    if (!world_.known) return;  // nor do its descendants know theirs
     std::vector<Node*> pending{this};
     while (!pending.empty()) {
         Node* node = pending.back();
