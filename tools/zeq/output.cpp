@@ -49,10 +49,14 @@ bool metClosedPipe() { return gClosedPipe != 0; }
 
 std::string inputName(const std::string& path) { return path == "-" ? "standard input" : path; }
 
-std::string zeqFileHint(const std::string& path) {
+std::string lowerExtension(const std::string& path) {
     std::string extension = std::filesystem::path(path).extension().string();
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".zeq" ? "; 'zeq import' reads Zeq files" : "";
+    return extension;
+}
+
+std::string zeqFileHint(const std::string& path) {
+    return lowerExtension(path) == ".zeq" ? "; 'zeq import' reads Zeq files" : "";
 }
 
 void refuseInputAsOutput(const std::string& input, const std::string& output) {

@@ -5,6 +5,7 @@
 #include "headless/foreign_write.h"
 #include "headless/scene_document.h"
 #include "tools/zeq/command.h"
+#include "tools/zeq/output.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -17,10 +18,7 @@ namespace {
 
 // "-" is standard output, which takes a scene document.
 bool isDocumentPath(const std::string& path) {
-    if (path == "-") return true;
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".json";
+    return path == "-" || lowerExtension(path) == ".json";
 }
 
 }  // namespace
