@@ -9,6 +9,7 @@
 
 #include <bit>
 #include <cstring>
+#include <initializer_list>
 
 namespace zeq {
 
@@ -89,9 +90,14 @@ struct WeldedVertices {
     std::size_t size() const { return positions.size(); }
 
     // The output index of a corner key, or -1 when the key is new.
+    // Keys are a few values wide: compared in a loop, which beats a call to memcmp.
     int32_t find(uint32_t host, const uint32_t* key) const {
-        for (int32_t v = firstOfHost[host]; v >= 0; v = nextOfHost[v])
-            if (std::memcmp(&keys[std::size_t(v) * keyWidth], key, sizeof(uint32_t) * keyWidth) == 0) return v;
+        for (int32_t v = firstOfHost[host]; v >= 0; v = nextOfHost[v]) {
+            const uint32_t* candidate = &keys[std::size_t(v) * keyWidth];
+            int i = 0;
+            while (i < keyWidth && candidate[i] == key[i]) ++i;
+            if (i == keyWidth) return v;
+        }
         return -1;
     }
 
@@ -99,19 +105,21 @@ struct WeldedVertices {
         const auto index = static_cast<int32_t>(size());
         nextOfHost.push_back(firstOfHost[host]);
         firstOfHost[host] = index;
-        keys.insert(keys.end(), key, key + keyWidth);
+        for (int i = 0; i < keyWidth; ++i) keys.push_back(key[i]);
         hostVertex.push_back(static_cast<int32_t>(host));
         return index;
     }
 };
 
-void appendFloats(ByteBuffer& out, const std::vector<float>& values) {
-    if (values.empty()) return;
-    if constexpr (std::endian::native == std::endian::little) {
-        out.appendBytes(values.data(), static_cast<int32_t>(values.size() * sizeof(float)), false);
-    } else {
-        for (float value : values) out.appendBytes(&value, sizeof(float), true);
+// Writes floats little-endian, the byte order of the vertex data.
+uint8_t* putFloats(uint8_t* at, std::initializer_list<float> values) {
+    for (float value : values) {
+        uint32_t bits = std::bit_cast<uint32_t>(value);
+        if constexpr (std::endian::native != std::endian::little) bits = __builtin_bswap32(bits);
+        std::memcpy(at, &bits, sizeof(bits));
+        at += sizeof(bits);
     }
+    return at;
 }
 
 }  // namespace
@@ -219,7 +227,7 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
             }
         }
 
-        currentList->insert(currentList->end(), out, out + 3);
+        for (uint32_t index : out) currentList->push_back(index);
     }
 
     // Index buffer and ranges, material ids ascending.
@@ -249,25 +257,25 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
 
     vertexBuffer.vertexCount = static_cast<uint16_t>(vertexCount);
     const std::size_t floatsPerVertex = 3 + (options.normals ? 3 : 0) + 2 * channelCount + (options.tangents ? 4 : 0);
-    std::vector<float> data;
-    data.reserve(vertexCount * floatsPerVertex);
+    // Written straight into the buffer: fewer than 65536 vertices of at most 208 floats stay far
+    // below the buffer's limit.
+    uint8_t* at = vertexBuffer.byteBuffer.extend(static_cast<int32_t>(vertexCount * floatsPerVertex * sizeof(float)));
     for (std::size_t v = 0; v < vertexCount; ++v) {
         const Point3& p = welded.positions[v];
         const Point3& n = welded.normals[v];
-        data.insert(data.end(), {p.x, p.y, p.z});
-        if (options.normals) data.insert(data.end(), {n.x, n.y, n.z});
+        at = putFloats(at, {p.x, p.y, p.z});
+        if (options.normals) at = putFloats(at, {n.x, n.y, n.z});
         for (std::size_t c = 0; c < channelCount; ++c) {
             const Point2& st = welded.texCoords[v * channelCount + c];
-            data.insert(data.end(), {st.x, st.y});
+            at = putFloats(at, {st.x, st.y});
         }
         if (options.tangents) {
             Point3 tangent;
             float handedness = 1.0f;
             finishTangent(welded.tangents[v], n, tangent, handedness);
-            data.insert(data.end(), {tangent.x, tangent.y, tangent.z, handedness});
+            at = putFloats(at, {tangent.x, tangent.y, tangent.z, handedness});
         }
     }
-    appendFloats(vertexBuffer.byteBuffer, data);
 
     geometry.hostVertexOf = std::move(welded.hostVertex);
     geometry.vertexBufferIds.add(vertexBuffer.id);
