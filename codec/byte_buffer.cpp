@@ -246,6 +246,22 @@ void ByteBuffer::dropFront(int32_t n) {
     position = position > n ? position - n : 0;
 }
 
+void ByteBuffer::prepend(const void* source, int32_t n) {
+    if (n <= 0) return;
+    if (front_ >= n) {
+        data_ -= n;
+        front_ -= n;
+        capacity_ += n;
+    } else {
+        if (int64_t(length_) + n > kMaxCapacity) throwTooLarge();
+        growTo(length_ + n);
+        if (length_ > 0) std::memmove(data_ + n, data_, static_cast<size_t>(length_));
+    }
+    length_ += n;
+    position += n;
+    std::memcpy(data_, source, static_cast<size_t>(n));
+}
+
 bool operator==(const ByteBuffer& a, const ByteBuffer& b) {
     return a.length() == b.length() &&
            (a.length() == 0 || std::memcmp(a.data(), b.data(), static_cast<size_t>(a.length())) == 0);

@@ -79,6 +79,9 @@ public:
     // growth or clear() takes back). The cursor moves back with the data (to 0 when it pointed into
     // the removed part).
     void dropFront(int32_t n);
+    // Inserts n bytes before the data (the cursor moves with the data). Room left by dropFront is
+    // taken first; otherwise the data moves up within the block, which grows only by n if needed.
+    void prepend(const void* source, int32_t n);
 
 private:
     void growTo(int32_t newCapacity);

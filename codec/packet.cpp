@@ -90,10 +90,20 @@ const char* packetErrorText(PacketError error) {
 }
 
 void Protocol::encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) {
-    pb.buffer.position = 0;
-    ByteBuffer body;
-    pb.nullMap.encode(body);
-    body.appendFrom(pb.buffer, 0, pb.buffer.length());
+    // The body is the null map followed by the value bytes. The null map goes in front of the
+    // values for the time of this call, in room the buffer keeps, so the values are not copied.
+    ByteBuffer nullMap;
+    pb.nullMap.encode(nullMap);
+    ByteBuffer& body = pb.buffer;
+    body.prepend(nullMap.data(), nullMap.length());
+    struct TakeBack {
+        ByteBuffer& body;
+        int32_t n;
+        ~TakeBack() {
+            body.dropFront(n);
+            body.position = 0;
+        }
+    } takeBack{body, nullMap.length()};
     const int64_t uncompressed = body.length();
 
     if (!compress) {

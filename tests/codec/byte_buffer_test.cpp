@@ -132,6 +132,21 @@ TEST(ByteBuffer, WorksOnAfterDroppingTheFront) {
     moved.clear();
     moved.appendBytes(b.data(), b.length(), false);
     EXPECT_EQ(moved, b);
+
+    // Prepending takes the dropped room back when it is large enough, else moves the bytes up;
+    // the cursor stays on its byte.
+    const uint8_t head[] = {0xA1, 0xA2, 0xA3};
+    b.position = 1;
+    b.dropFront(2);
+    b.prepend(head, 1);
+    EXPECT_EQ(hex(b), "A1 05 06 04 05 03 04 05");
+    b.prepend(head, 3);
+    EXPECT_EQ(hex(b), "A1 A2 A3 A1 05 06 04 05 03 04 05");
+    EXPECT_EQ(b.position, 4);
+    ByteBuffer slice = b.slice(3, 2);
+    slice.prepend(head + 1, 2);  // a shared block is never written
+    EXPECT_EQ(hex(slice), "A2 A3 A1 05");
+    EXPECT_EQ(hex(b), "A1 A2 A3 A1 05 06 04 05 03 04 05");
 }
 
 // Slices share the block without copying it, yet every buffer behaves as its own value: the
