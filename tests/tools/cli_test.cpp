@@ -116,6 +116,39 @@ TEST_F(ZeqCommand, WrongUsageExitsWith2) {
     }
 }
 
+// The completion script completes verbs, options and file names of the kind each argument takes,
+// and never takes an option's value for a verb.
+TEST_F(ZeqCommand, CompletionScriptCompletesVerbsOptionsAndFiles) {
+    const std::string script = scratch.file("zeq.bash");
+    ASSERT_EQ(runZeq("completion", scratch, script).status, 0);
+    const std::string folder = scratch.file("files");
+    std::filesystem::create_directories(folder + "/sub");
+    for (const char* name : {"a.zeq", "b.json", "c.glb"}) writeText(folder + "/" + name, "");
+    const std::pair<const char*, const char*> cases[] = {
+        {"zeq sc", "scene"},
+        {"zeq scene c", "check convert"},
+        {"zeq scene check ", "b.json sub"},
+        {"zeq import ", "a.zeq sub"},
+        {"zeq export -o ", "a.zeq sub"},
+        {"zeq export --n", "--normals"},
+        {"zeq --plugins ", "sub"},
+        {"zeq export -o scene --plugins sub ", "a.zeq b.json c.glb sub"},
+        {"zeq diff --tolerance ", ""},
+    };
+    std::string harness = "cd " + quoted(folder) + " && source " + quoted(script) +
+                          " && t() { read -ra COMP_WORDS <<< \"$1\"; [[ $1 == *' ' ]] && COMP_WORDS+=(''); "
+                          "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _zeq; printf '%s\\n' \"${COMPREPLY[*]}\" | tr ' ' '\\n' | "
+                          "LC_ALL=C sort | tr '\\n' ' '; echo; }";
+    std::string expected;
+    for (const auto& [line, words] : cases) {
+        harness += " && t " + quoted(line);
+        expected += std::string(words) + " \n";
+    }
+    const std::string output = scratch.file("completions.txt");
+    ASSERT_EQ(std::system(("bash -c " + zeq::test::quoted(harness) + " > " + quoted(output)).c_str()), 0);
+    EXPECT_EQ(readText(output), expected);
+}
+
 // Exporting the selection of a scene that selects nothing writes an empty scene, and says so.
 TEST_F(ZeqCommand, SelectedWithoutSelectionWarns) {
     const std::string document = scratch.file("plain.json");
