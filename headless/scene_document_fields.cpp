@@ -1667,6 +1667,8 @@ void rejectText(std::string_view text, simdjson::error_code error) {
 }  // namespace
 
 SceneModel readScene(std::string_view text, bool padded) {
+    // A byte order mark, which editors on Windows put before UTF-8 text, is not part of the JSON.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     simdjson::padded_string copy;
     if (!padded) {
         copy = simdjson::padded_string(text);

@@ -287,8 +287,9 @@ TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
     }
 }
 
-// Keys and strings written with escapes, and keys in any order or given twice (the last value
-// counts), read as in the plain form; an earlier value of a key given twice must still be JSON.
+// Keys and strings written with escapes, keys in any order or given twice (the last value counts),
+// and a byte order mark before the text, read as in the plain form; an earlier value of a key given
+// twice must still be JSON.
 TEST(SceneDocumentModel, EscapedAndReorderedKeysReadTheSame) {
     const std::string plain = R"({"objects": [{"id": "P", "kind": "poly", "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]],
         "faces": [[0, 1, 2]]}}], "nodes": [{"name": "N", "object": "P"}, {"name": "M", "parent": "N"}]})";
@@ -296,6 +297,7 @@ TEST(SceneDocumentModel, EscapedAndReorderedKeysReadTheSame) {
         "objects": [{"mesh": {"faces": [[0, 1, 2]], "vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]]}, "kind": "poly",
         "id": "P"}]})";
     EXPECT_EQ(modelRoundTrip(other), modelRoundTrip(plain));
+    EXPECT_EQ(modelRoundTrip("\xEF\xBB\xBF" + plain), modelRoundTrip(plain));
     Host host;
     try {
         loadSceneDocumentText(host, R"({"nodes": [{"name": [1,, 2], "name": "N"}]})");
