@@ -149,6 +149,17 @@ TEST_F(ZeqCommand, CompletionScriptCompletesVerbsOptionsAndFiles) {
     EXPECT_EQ(readText(output), expected);
 }
 
+// A message box the exporter shows once per mesh is one line, with how often it was shown.
+TEST_F(ZeqCommand, RepeatedMessageBoxesAreOneLine) {
+    const std::string document = scratch.file("no_uv.json");
+    const std::string mesh = R"("kind": "mesh", "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]], "faces": [[0, 1, 2]]})";
+    writeText(document, R"({"objects": [{"id": "M1", )" + mesh + R"(}, {"id": "M2", )" + mesh +
+                            R"(}], "nodes": [{"name": "A", "object": "M1"}, {"name": "B", "object": "M2"}]})");
+    const RunResult run = runZeq("export --tangents " + quoted(document) + " -o " + quoted(scratch.file("a.zeq")), scratch);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "ZeqExport: Model don't have uv channel, unable to calculate TBN (2 times)\n");
+}
+
 // Exporting the selection of a scene that selects nothing writes an empty scene, and says so.
 TEST_F(ZeqCommand, SelectedWithoutSelectionWarns) {
     const std::string document = scratch.file("plain.json");

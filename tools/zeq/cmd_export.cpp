@@ -61,13 +61,6 @@ std::vector<headless::DialogStep> dialogClicks(const ExportArgs& args) {
     return steps;
 }
 
-// A message box as one line: its caption and text, without the text's trailing line breaks.
-std::string describeBox(const headless::MessageBoxRecord& box) {
-    std::string text = box.text;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return box.caption + ": " + text;
-}
-
 // "a, b, c" from a list of extensions, each with its dot.
 std::string extensionList(const std::vector<std::string>& extensions) {
     std::string text;
@@ -167,7 +160,7 @@ int runExportCommand(const ExportArgs& args) {
     if (result != IMPEXP_SUCCESS) throw zeq::cli::CommandError(output, "the exporter could not run");
     for (const headless::MessageBoxRecord& box : host.ui().messageBoxes())
         if (box.caption == "Error") throw zeq::cli::CommandError(output, zeq::cli::errorLineText(box.text, output));
-    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes()) std::cerr << describeBox(box) << '\n';
+    zeq::cli::printMessageBoxes(host.ui().messageBoxes());
     if (args.output != "-" && !std::filesystem::exists(args.output, ec))
         throw zeq::cli::CommandError(output, "the exporter reported success but wrote no file");
     if (args.output != "-") {

@@ -60,8 +60,7 @@ int importScene(const ImportOptions& options) {
     }
     zeq::cli::saveScene(host, options.output);
     // Printed once the scene is written, so that a failed save is one line too.
-    for (const headless::MessageBoxRecord& box : host.ui().messageBoxes())
-        std::cerr << box.caption << ": " << box.text << '\n';
+    zeq::cli::printMessageBoxes(host.ui().messageBoxes());
     return 0;
 }
 

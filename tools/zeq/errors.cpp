@@ -3,6 +3,8 @@
 
 #include <cctype>
 #include <cstdio>
+#include <iostream>
+#include <unordered_map>
 
 namespace zeq::cli {
 
@@ -21,6 +23,23 @@ std::string errorLineText(std::string text, const std::string& subject) {
     for (char& c : text)
         if (c == '\n' || c == '\r') c = ' ';
     return text;
+}
+
+void printMessageBoxes(const std::vector<headless::MessageBoxRecord>& boxes) {
+    std::vector<std::pair<std::string, int>> lines;  // in the order first shown, with their count
+    std::unordered_map<std::string, std::size_t> index;
+    for (const headless::MessageBoxRecord& box : boxes) {
+        std::string text = box.text;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        std::string line = box.caption + ": " + text;
+        if (const auto [at, added] = index.emplace(line, lines.size()); !added) ++lines[at->second].second;
+        else lines.emplace_back(std::move(line), 1);
+    }
+    for (const auto& [line, count] : lines) {
+        std::cerr << line;
+        if (count > 1) std::cerr << " (" << count << " times)";
+        std::cerr << '\n';
+    }
 }
 
 VerbOnCommandLine findVerb(CLI::App& app, int argc, char** argv) {

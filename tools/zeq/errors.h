@@ -2,9 +2,12 @@
 // How the zeq command words its failures: every failure is one line on stderr,
 // "zeq: <file>: <what went wrong>" (exit status 1), and a mistake on the command line is one line
 // that points to the help of the verb concerned (exit status 2).
+#include "headless/ui_services.h"
+
 #include <CLI/CLI.hpp>
 
 #include <string>
+#include <vector>
 
 namespace zeq::cli {
 
@@ -13,6 +16,11 @@ namespace zeq::cli {
 // file already), and with the first word in lower case when it is an ordinary word ("Too many
 // vertices ..." becomes "too many vertices ...", a name such as "TransformationFactory::..." stays).
 std::string errorLineText(std::string sentence, const std::string& subject);
+
+// Prints the message boxes a plug-in showed, one line each ("<caption>: <text>"), on stderr. A box
+// shown again with the same words (one per mesh, say) is printed once, with how often it was shown:
+// "ZeqExport: Model don't have uv channel, unable to calculate TBN (12 times)".
+void printMessageBoxes(const std::vector<headless::MessageBoxRecord>& boxes);
 
 // The verb a command line names, found before parsing so that errors can point to its help.
 struct VerbOnCommandLine {
