@@ -84,6 +84,12 @@ TEST_F(Diff, ChangedFilesListEveryDifference) {
     EXPECT_EQ(report["differences"][1]["b"], 2.5);
     EXPECT_EQ(report["differences"][2]["recordA"], "sprites[0] (id 107)");
     EXPECT_TRUE(report["differences"][2]["recordB"].is_null());
+
+    // A reference that names another record shows the names of the records it names.
+    SceneFile relinked = validScene();
+    relinked.extra1.layers->items[0].objectIds = TArray<int64_t>{101, 100, 104};
+    EXPECT_THAT(diff(validScene(), relinked).out,
+                ::testing::StartsWith("layers[0] (id 0): objectIds[0]: 100 \"Group\" -> 101 \"Quad\"\n"));
 }
 
 TEST_F(Diff, AFileThatCannotBeReadIsNoDifference) {

@@ -205,6 +205,13 @@ public:
                 const auto idB = idOf((*list.b)[static_cast<std::size_t>(j)]);
                 if (idA && idB) ids_[std::string(spaceOf(list.name))].emplace(*idA, *idB);
             }
+            for (int file = 0; file < 2; ++file) {
+                for (const J& record : file == 0 ? *list.a : *list.b) {
+                    const auto id = idOf(record);
+                    const auto name = nameOf(record);
+                    if (id && name) names_[file][std::string(spaceOf(list.name))].emplace(*id, *name);
+                }
+            }
             report_.matched += list.matched;
             report_.renumbered += list.renumbered;
         }
@@ -220,7 +227,20 @@ private:
     }
 
     void differ(const std::string& field, J a, J b) {
-        report_.differences.push_back({recordA_, recordB_, field, std::move(a), std::move(b)});
+        report_.differences.push_back({recordA_, recordB_, field, std::move(a), std::move(b), {}, {}});
+    }
+
+    // A reference that names other records in the two files, with the names of those records.
+    void differReference(const std::string& field, const J& a, const J& b, std::string_view space) {
+        differ(field, a, b);
+        const auto nameIn = [&](int file, const J& id) {
+            const auto names = names_[file].find(std::string(space));
+            if (names == names_[file].end() || !id.is_number_integer()) return std::string();
+            const auto it = names->second.find(id.get<int64_t>());
+            return it == names->second.end() ? std::string() : it->second;
+        };
+        report_.differences.back().targetA = nameIn(0, a);
+        report_.differences.back().targetB = nameIn(1, b);
     }
 
     void compareList(const ListPair& list) {
@@ -282,10 +302,12 @@ private:
         if (!target.empty() && isIdValue(a) && isIdValue(b)) {
             if (a.is_array() && b.is_array() && a.size() == b.size()) {
                 for (std::size_t k = 0; k < a.size(); ++k) {
-                    if (translated(a[k], target) != b[k]) differ(path + "[" + std::to_string(k) + "]", a[k], b[k]);
+                    if (translated(a[k], target) != b[k]) differReference(path + "[" + std::to_string(k) + "]", a[k], b[k], target);
                 }
-            } else if (a.is_array() || b.is_array() || translated(a, target) != b) {
-                differ(path, a, b);  // lists of different lengths, or a single reference
+            } else if (a.is_array() || b.is_array()) {
+                differ(path, a, b);  // lists of different lengths
+            } else if (translated(a, target) != b) {
+                differReference(path, a, b, target);
             }
             return;
         }
@@ -373,6 +395,8 @@ private:
     const DiffOptions& options_;
     DiffReport& report_;
     std::unordered_map<std::string, std::unordered_map<int64_t, int64_t>> ids_;  // per id space: A id -> B id
+    // Per file (A, B) and id space: the names of the records that have one, by id.
+    std::unordered_map<std::string, std::unordered_map<int64_t, std::string>> names_[2];
     std::string recordA_, recordB_;
 };
 
@@ -388,7 +412,10 @@ std::string formatDifference(const Difference& d, const std::string& nameA, cons
     if (d.recordB.empty()) return d.recordA + ": only in " + nameA;
     if (d.recordA.empty()) return d.recordB + ": only in " + nameB;
     std::string line = d.recordA == d.recordB ? d.recordA : d.recordA + " / " + d.recordB;
-    return line + ": " + d.field + ": " + textOf(d.a) + " -> " + textOf(d.b);
+    const auto named = [](const J& value, const std::string& target) {
+        return target.empty() ? textOf(value) : textOf(value) + " " + textOf(J(target));
+    };
+    return line + ": " + d.field + ": " + named(d.a, d.targetA) + " -> " + named(d.b, d.targetB);
 }
 
 std::string formatDiffSummary(const DiffReport& report, const std::string& nameA, const std::string& nameB) {

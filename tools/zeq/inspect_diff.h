@@ -30,6 +30,9 @@ struct Difference {
     std::string field;    // "transform.matrix.d"; empty when the record is only in one file
     nlohmann::ordered_json a;  // the values; null for a missing record
     nlohmann::ordered_json b;
+    // For a reference: the name of the record it names in each file, when that record has one
+    // (through renumbering, equal ids may name different records).
+    std::string targetA, targetB;
 };
 
 struct DiffReport {
@@ -42,7 +45,8 @@ struct DiffReport {
 DiffReport diffScenes(const SceneFile& a, const SceneFile& b, const DiffOptions& options);
 
 // One difference as a line: "meshes[0] (id 101): transform.matrix.d: 1 -> 1.5", with the record
-// of B after a slash when it is named differently, or "meshes[2] (id 9): only in A.zeq".
+// of B after a slash when it is named differently, or "meshes[2] (id 9): only in A.zeq". A
+// reference shows the name of the record it names: "parentId: 4 \"Arm\" -> 4 \"Leg\"".
 std::string formatDifference(const Difference& difference, const std::string& nameA, const std::string& nameB);
 // "A.zeq and B.zeq: equal (12 records matched, 3 renumbered)" or "...: 2 differences (...)".
 std::string formatDiffSummary(const DiffReport& report, const std::string& nameA, const std::string& nameB);
