@@ -98,6 +98,9 @@ void prepareChild(uint64_t budget, pid_t parent) {
     setrlimit(RLIMIT_CORE, &noCore);
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(kChildRefused);
+    // What a reader prints goes to standard error: standard output may carry the output file
+    // (`zeq export model.fbx -o -`), which a stray line would corrupt.
+    ::dup2(STDERR_FILENO, STDOUT_FILENO);
     const uint64_t used = addressSpaceInUse();
     rlimit bound{};
     if (used > 0 && getrlimit(RLIMIT_AS, &bound) == 0) {
