@@ -149,8 +149,9 @@ TEST_F(ZeqCommand, CompletionScriptCompletesVerbsOptionsAndFiles) {
     EXPECT_EQ(readText(output), expected);
 }
 
-// A message box the exporter shows once per mesh is one line, with how often it was shown.
-TEST_F(ZeqCommand, RepeatedMessageBoxesAreOneLine) {
+// A message box the exporter shows once per mesh is one line, with how often it was shown;
+// --quiet leaves out everything but error lines.
+TEST_F(ZeqCommand, RepeatedMessageBoxesAreOneLineAndQuietLeavesThemOut) {
     const std::string document = scratch.file("no_uv.json");
     const std::string mesh = R"("kind": "mesh", "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]], "faces": [[0, 1, 2]]})";
     writeText(document, R"({"objects": [{"id": "M1", )" + mesh + R"(}, {"id": "M2", )" + mesh +
@@ -158,6 +159,13 @@ TEST_F(ZeqCommand, RepeatedMessageBoxesAreOneLine) {
     const RunResult run = runZeq("export --tangents " + quoted(document) + " -o " + quoted(scratch.file("a.zeq")), scratch);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "ZeqExport: Model don't have uv channel, unable to calculate TBN (2 times)\n");
+
+    const RunResult quiet = runZeq("export --quiet --tangents " + quoted(document) + " -o " + quoted(scratch.file("a.zeq")), scratch);
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+    const RunResult failed = runZeq("-q info " + quoted(scratch.file("missing.zeq")), scratch);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.err, "zeq: " + scratch.file("missing.zeq") + ": cannot open: No such file or directory\n");
 }
 
 // Exporting the selection of a scene that selects nothing writes an empty scene, and says so.

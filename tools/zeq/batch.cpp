@@ -2,6 +2,7 @@
 #include "tools/zeq/batch.h"
 
 #include "tools/zeq/command.h"
+#include "tools/zeq/output.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -121,7 +122,7 @@ int runBatch(const std::string& verb, const std::vector<std::string>& inputs, co
             ++failed;
         }
     }
-    std::fprintf(stderr, "zeq %s: %d converted, %d failed\n", verb.c_str(), converted, failed);
+    warnings() << "zeq " << verb << ": " << converted << " converted, " << failed << " failed\n";
     return failed ? 1 : 0;
 }
 

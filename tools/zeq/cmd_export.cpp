@@ -78,7 +78,8 @@ headless::ForeignReadReport loadForeignModel(headless::Host& host, const ExportA
     try {
         headless::ForeignReadReport report = headless::loadForeignScene(host, args.scene, options);
         host.ProgressEnd();
-        for (const std::string& warning : report.warnings) std::cerr << "zeq: " << args.scene << ": " << warning << '\n';
+        for (const std::string& warning : report.warnings)
+            zeq::cli::warnings() << "zeq: " << args.scene << ": " << warning << '\n';
         return report;
     } catch (const headless::ForeignSceneError& e) {
         host.ProgressEnd();
@@ -121,6 +122,7 @@ int runExportCommand(const ExportArgs& args) {
     // The registry outlives the host: objects the libraries made may live in the host's scene.
     headless::PluginRegistry plugins;
     headless::Host host;
+    zeq::cli::quietProgress(host);
     host.setPlugins(&plugins);
     plugins.loadFolder(folder);
     ClassDesc* exporter = plugins.findExporterFor("zeq");
@@ -144,7 +146,7 @@ int runExportCommand(const ExportArgs& args) {
     }
 
     if (args.selected && host.GetSelNodeCount() == 0)
-        std::cerr << "zeq: " << (source == Source::Demo ? std::string("demo scene") : zeq::cli::inputName(args.scene))
+        zeq::cli::warnings() << "zeq: " << (source == Source::Demo ? std::string("demo scene") : zeq::cli::inputName(args.scene))
                   << ": --selected, but the scene selects no node: the file holds none\n";
 
     // "-" reaches the exporter as it is: the output routine takes it for standard output.

@@ -39,6 +39,7 @@ int importScene(const ImportOptions& options) {
     // The registry outlives the host: the scene may hold objects the libraries made.
     headless::PluginRegistry registry;
     headless::Host host;
+    zeq::cli::quietProgress(host);
     host.setPlugins(&registry);
     registry.loadFolder(folder);
     ClassDesc* importer = registry.findImporterFor("zeq");

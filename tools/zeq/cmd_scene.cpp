@@ -80,7 +80,8 @@ std::vector<headless::EmbeddedTexture> loadAnyScene(headless::Host& host, const 
         throw zeq::cli::CommandError(file, e.what());
     }
     host.ProgressEnd();
-    for (const std::string& line : report.warnings) std::cerr << "Warning: " << line << '\n';
+    for (const std::string& line : report.warnings)
+        zeq::cli::warnings() << "zeq: " << zeq::cli::inputName(file) << ": " << line << '\n';
     return std::move(report.embeddedTextures);
 }
 
@@ -97,6 +98,7 @@ int convertScene(const std::string& input, const std::string& output) {
     }
     zeq::cli::refuseInputAsOutput(input, output);
     headless::Host host;
+    zeq::cli::quietProgress(host);
     const std::filesystem::path target(output);
     const std::vector<headless::EmbeddedTexture> textures = loadAnyScene(host, input, target.stem().string());
 

@@ -26,6 +26,7 @@ private:
 struct GlobalOptions {
     std::string pluginDir;  // --plugins DIR; empty: ZEQ_PLUGIN_PATH, then the folder of the binary
     std::string argv0;      // how the binary was started, to find its folder
+    bool quiet = false;     // --quiet: error lines only
 };
 const GlobalOptions& globalOptions();
 

@@ -1,6 +1,8 @@
 // Wording of the zeq command's failures.
 #include "tools/zeq/errors.h"
 
+#include "tools/zeq/output.h"
+
 #include <cctype>
 #include <cstdio>
 #include <iostream>
@@ -36,9 +38,9 @@ void printMessageBoxes(const std::vector<headless::MessageBoxRecord>& boxes) {
         else lines.emplace_back(std::move(line), 1);
     }
     for (const auto& [line, count] : lines) {
-        std::cerr << line;
-        if (count > 1) std::cerr << " (" << count << " times)";
-        std::cerr << '\n';
+        warnings() << line;
+        if (count > 1) warnings() << " (" << count << " times)";
+        warnings() << '\n';
     }
 }
 

@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
                    "Folder of the plug-in libraries (default: $ZEQ_PLUGIN_PATH, else ../lib/zeq/plugins beside an "
                    "installed zeq, else the folder of zeq)")
         ->type_name("DIR");
+    app.add_flag("-q,--quiet", gOptions.quiet,
+                 "Print error lines only: no warnings, message boxes, progress bar or batch summary");
 
     auto& list = commands();
     std::stable_sort(list.begin(), list.end(), [](const Command& a, const Command& b) { return a.order < b.order; });

@@ -1,6 +1,7 @@
 // Outputs of the zeq command.
 #include "tools/zeq/output.h"
 
+#include "headless/host.h"
 #include "host/output_file.h"
 #include "tools/zeq/command.h"
 
@@ -46,6 +47,16 @@ void noteClosedPipes() {
 }
 
 bool metClosedPipe() { return gClosedPipe != 0; }
+
+std::ostream& warnings() {
+    // A stream without a buffer drops what is written to it.
+    static std::ostream nowhere(nullptr);
+    return globalOptions().quiet ? nowhere : std::cerr;
+}
+
+void quietProgress(headless::Host& host) {
+    if (globalOptions().quiet) host.ui().setProgressStream(nullptr);
+}
 
 std::string inputName(const std::string& path) { return path == "-" ? "standard input" : path; }
 

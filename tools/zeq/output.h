@@ -1,8 +1,13 @@
 #pragma once
 // The zeq command's outputs: files through the suite's one output routine, and standard output,
 // with failures as CommandError lines ("zeq: out.zeq: cannot write: Permission denied").
+#include <ostream>
 #include <string>
 #include <string_view>
+
+namespace headless {
+class Host;
+}
 
 namespace zeq::cli {
 
@@ -22,6 +27,12 @@ constexpr int kClosedPipeStatus = 141;
 void noteClosedPipes();
 // Whether a write met a pipe without a reader during this run.
 bool metClosedPipe();
+
+// Where warnings, message boxes and summaries go: standard error, or nowhere with --quiet (error
+// lines always go to standard error).
+std::ostream& warnings();
+// Turns off the host's progress bar with --quiet.
+void quietProgress(headless::Host& host);
 
 // The name errors use for a file argument: "standard input" for "-".
 std::string inputName(const std::string& path);
