@@ -50,7 +50,7 @@ int listPlugins() {
     headless::PluginRegistry registry;
     headless::Host host;
     host.ui().setProgressStream(nullptr);
-    host.ui().setMessageBoxEcho(&std::cerr);
+    host.ui().setMessageBoxEcho(&zeq::cli::warnings());
     host.setPlugins(&registry);
     registry.loadFolder(folder);
 

@@ -17,7 +17,8 @@ namespace zeq::cli {
 // vertices ..." becomes "too many vertices ...", a name such as "TransformationFactory::..." stays).
 std::string errorLineText(std::string sentence, const std::string& subject);
 
-// Prints the message boxes a plug-in showed, one line each ("<caption>: <text>"), on stderr. A box
+// Prints the message boxes a plug-in showed, one line each ("<caption>: <text>"), on stderr (not
+// with --quiet). A box
 // shown again with the same words (one per mesh, say) is printed once, with how often it was shown:
 // "ZeqExport: Model don't have uv channel, unable to calculate TBN (12 times)".
 void printMessageBoxes(const std::vector<headless::MessageBoxRecord>& boxes);
