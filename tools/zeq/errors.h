@@ -18,9 +18,8 @@ namespace zeq::cli {
 std::string errorLineText(std::string sentence, const std::string& subject);
 
 // Prints the message boxes a plug-in showed, one line each ("<caption>: <text>"), on stderr (not
-// with --quiet). A box
-// shown again with the same words (one per mesh, say) is printed once, with how often it was shown:
-// "ZeqExport: Model don't have uv channel, unable to calculate TBN (12 times)".
+// with --quiet). A box shown again with the same words (one per mesh, say) is printed once, with
+// how often it was shown: "ZeqExport: Model don't have uv channel, unable to calculate TBN (12 times)".
 void printMessageBoxes(const std::vector<headless::MessageBoxRecord>& boxes);
 
 // The verb a command line names, found before parsing so that errors can point to its help.
