@@ -26,10 +26,17 @@ bool takesValue(const CLI::Option& option) { return option.get_type_size() != 0 
 // One verb (or the top level, key ""): the words that may follow it and how values complete.
 struct Verb {
     std::string key;  // the verb's words joined by '_': "", "export", "scene_convert"
-    std::string subcommands, options;
+    std::vector<std::string> subcommands;
+    std::string options;
     std::vector<std::pair<std::string, std::string>> valueOptions;  // option name, its completion
     std::string arguments;                                          // completion of its arguments
 };
+
+std::string joined(const std::vector<std::string>& words) {
+    std::string text;
+    for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
+    return text;
+}
 
 void collect(const CLI::App& app, const std::string& key, const std::vector<const CLI::Option*>& inherited,
              std::vector<Verb>& verbs) {
@@ -60,7 +67,7 @@ void collect(const CLI::App& app, const std::string& key, const std::vector<cons
     std::vector<const CLI::App*> subs;
     for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
         if (!sub->get_name().empty() && !sub->get_group().empty()) subs.push_back(sub);
-    for (const CLI::App* sub : subs) verb.subcommands += (verb.subcommands.empty() ? "" : " ") + sub->get_name();
+    for (const CLI::App* sub : subs) verb.subcommands.push_back(sub->get_name());
     verbs.push_back(verb);
     for (const CLI::App* sub : subs)
         collect(*sub, key.empty() ? sub->get_name() : key + "_" + sub->get_name(), passed, verbs);
@@ -98,17 +105,9 @@ void printScript(const std::vector<Verb>& verbs) {
     for (const Verb& verb : verbs) {
         for (const auto& [name, completion] : verb.valueOptions)
             if (const std::string key = caseKey(verb, name, top); !key.empty()) out << "        " << key << "\") ((i++)) ;;\n";
-        std::string sub;
-        for (char c : verb.subcommands + " ") {
-            if (c != ' ') {
-                sub += c;
-                continue;
-            }
-            if (!sub.empty())
-                out << "        \"" << verb.key << ':' << sub << "\") verb=" << (verb.key.empty() ? "" : verb.key + "_") << sub
-                    << " ;;\n";
-            sub.clear();
-        }
+        for (const std::string& sub : verb.subcommands)
+            out << "        \"" << verb.key << ':' << sub << "\") verb=" << (verb.key.empty() ? "" : verb.key + "_") << sub
+                << " ;;\n";
     }
     out << "        esac\n"
            "    done\n"
@@ -128,7 +127,7 @@ void printScript(const std::vector<Verb>& verbs) {
            "    case \"$verb\" in\n";
     for (const Verb& verb : verbs) {
         if (!verb.subcommands.empty())
-            out << "    \"" << verb.key << "\") COMPREPLY=($(compgen -W \"" << verb.subcommands << "\" -- \"$cur\")) ;;\n";
+            out << "    \"" << verb.key << "\") COMPREPLY=($(compgen -W \"" << joined(verb.subcommands) << "\" -- \"$cur\")) ;;\n";
         else if (!verb.arguments.empty())
             out << "    \"" << verb.key << "\") " << verb.arguments << " ;;\n";
     }
