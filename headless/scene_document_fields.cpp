@@ -1669,6 +1669,9 @@ void rejectText(std::string_view text, simdjson::error_code error) {
 SceneModel readScene(std::string_view text, bool padded) {
     // A byte order mark, which editors on Windows put before UTF-8 text, is not part of the JSON.
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
+        throw SceneDocumentError("invalid JSON: the text is UTF-16 (it starts with a UTF-16 byte order mark); "
+                                 "scene documents are UTF-8: save it as UTF-8");
     simdjson::padded_string copy;
     if (!padded) {
         copy = simdjson::padded_string(text);

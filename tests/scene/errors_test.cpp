@@ -145,6 +145,17 @@ TEST(SceneDocumentErrors, FileProblemsAreSceneDocumentErrors) {
     } catch (const SceneDocumentError& e) {
         EXPECT_EQ(std::string(e.what()).rfind("invalid JSON: parse error at line 1, column 12", 0), 0u) << e.what();
     }
+    // UTF-16 text (Windows tools write it with a byte order mark) is named as such.
+    {
+        std::ofstream out(folder.file("utf16.json"), std::ios::binary);
+        out << std::string("\xFF\xFE{\0}\0", 6);
+    }
+    try {
+        loadSceneDocumentFile(host, folder.file("utf16.json"));
+        ADD_FAILURE() << "UTF-16 loaded";
+    } catch (const SceneDocumentError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("invalid JSON: the text is UTF-16", 0), 0u) << e.what();
+    }
     // Deep nesting is refused without exhausting the stack.
     {
         std::ofstream out(folder.file("deep.json"));
