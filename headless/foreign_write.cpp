@@ -37,13 +37,16 @@ struct FormatEntry {
     // Whether the exporter writes vertices and normals in world space, moved by their node's
     // transform (and so may overflow finite ones).
     bool bakes = false;
+    // Whether the exporter takes every texture file name that starts with '*' for a texture
+    // embedded in the scene ("*0"), and fails on one that the scene does not embed.
+    bool starsEmbedded = false;
 };
 
 const std::vector<FormatEntry>& formatTable() {
     static const std::vector<FormatEntry> table = {
         {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", false, true, HUGE_VAL, FormatEntry::Split::Animated},
         {{"glb", "glTF 2.0, binary"}, "glb2", false, true, HUGE_VAL, FormatEntry::Split::Animated},
-        {{"dae", "Collada"}, "collada", true},
+        {{"dae", "Collada"}, "collada", true, true, HUGE_VAL, FormatEntry::Split::Never, false, true},
         {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", false, true, HUGE_VAL,
          FormatEntry::Split::Never, true},
         // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
@@ -158,6 +161,27 @@ std::string textWithQuote(const aiScene& scene) {
     for (unsigned i = 0; i < scene.mNumLights; ++i) check(scene.mLights[i]->mName);
     for (unsigned i = 0; i < scene.mNumCameras; ++i) check(scene.mCameras[i]->mName);
     return found;
+}
+
+// Texture file names that start with '*' get "./" in front, which names the same file. The scenes
+// handed to the writers embed no textures; such names are files (models whose embedded textures are
+// raw pixels are read with them named "*0", "*1" ...).
+void unstarTextureFiles(aiScene& scene) {
+    for (unsigned i = 0; i < scene.mNumMaterials; ++i) {
+        aiMaterial& material = *scene.mMaterials[i];
+        for (unsigned p = 0; p < material.mNumProperties; ++p) {
+            const aiMaterialProperty& property = *material.mProperties[p];
+            aiString file;
+            if (std::strcmp(property.mKey.C_Str(), _AI_MATKEY_TEXTURE_BASE) != 0 ||
+                material.Get(property.mKey.C_Str(), property.mSemantic, property.mIndex, file) != AI_SUCCESS || file.data[0] != '*')
+                continue;
+            // Adding a property of the same key, semantic and index replaces this one in place (and
+            // frees it: nothing of it is read afterwards).
+            const aiString named(std::string("./") + file.C_Str());
+            const unsigned semantic = property.mSemantic, index = property.mIndex;
+            material.AddProperty(&named, _AI_MATKEY_TEXTURE_BASE, semantic, index);
+        }
+    }
 }
 
 // Where the scene first holds a number a format cannot write ("node \"Box\": a number in its
@@ -355,6 +379,8 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
         if (const std::string text = textWithQuote(*scene); !text.empty())
             throw ForeignWriteError("\"" + text + "\": the " + format->format.extension +
                                     " writer cannot write a double quote (rename it)");
+
+    if (format->starsEmbedded) unstarTextureFiles(*scene);
 
     UnwritableNumber unwritable(format->largest, format->splits == FormatEntry::Split::Always ||
                                                      (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0),

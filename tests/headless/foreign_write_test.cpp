@@ -326,6 +326,22 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
     // apart (it wrote "inf"), and by OBJ vertices that overflow when moved into world space (it
     // wrote "inf").
     host.scene().nodes().front()->SetName("Tri");
+    // A texture file named as Assimp names an embedded texture ("*0", as models with raw-pixel
+    // textures are read): written by every format (Collada failed with "could not find embedded
+    // texture at index 0"), and Collada's reads back as the same file.
+    StdMat* material = host.scene().newStdMat("Textured");
+    material->SetSubTexmap(ID_DI, host.scene().newBitmapTex("*0", 1));
+    host.scene().nodes().front()->SetMtl(material);
+    for (const ForeignWriteFormat& format : foreignWriteFormats()) {
+        const std::vector<ForeignFile> files = renderForeignScene(host, "/nonexistent/model." + format.extension);
+        if (format.extension != "dae") continue;
+        Assimp::Importer importer;
+        const aiScene* back = importer.ReadFileFromMemory(files[0].bytes.data(), files[0].bytes.size(), 0, "dae");
+        ASSERT_NE(back, nullptr) << importer.GetErrorString();
+        aiString file;
+        ASSERT_EQ(back->mMaterials[0]->GetTexture(aiTextureType_DIFFUSE, 0, &file), AI_SUCCESS);
+        EXPECT_STREQ(file.C_Str(), "./*0");
+    }
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const struct {
         std::function<void()> spoil;
