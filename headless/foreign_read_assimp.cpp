@@ -11,8 +11,11 @@
 #include <assimp/postprocess.h>
 
 #include <algorithm>
+#include <cctype>
 #include <new>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace headless::foreign {
@@ -89,6 +92,22 @@ bool hasFaceWithoutCorners(const aiScene& ai) {
     return false;
 }
 
+// Whether every node at or below node has a name of its own: none repeated, none made up by
+// Assimp's Collada reader for a node without one.
+bool namesAreOwn(const aiNode* node) {
+    std::unordered_set<std::string_view> seen;
+    std::vector<const aiNode*> pending{node};
+    while (!pending.empty()) {
+        const aiNode* n = pending.back();
+        pending.pop_back();
+        if (!n) continue;
+        const std::string_view name(n->mName.data, n->mName.length);
+        if (name.starts_with("$ColladaAutoName$") || !seen.insert(name).second) return false;
+        pending.insert(pending.end(), n->mChildren, n->mChildren + n->mNumChildren);
+    }
+    return true;
+}
+
 // Post-processing Assimp runs on every file: polygons to triangles, primitive kinds in meshes of
 // their own (so points and lines can be left out), shared vertices joined, normals where the file
 // has none, meshes cut below the Zeq vertex limit, and the whole checked for bad indices.
@@ -112,9 +131,20 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     if (options.progress) importer.SetProgressHandler(new ProgressForwarder(options.progress));
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, static_cast<int>(kMaxMeshVertices));
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, static_cast<int>(kMaxMeshTriangles));
+    // Collada nodes keep the names their authoring tool shows (the "name" attributes: "Box01",
+    // "with space", "Würfel") rather than their XML ids ("Box01-node", "withWspace", "ID22"). Bones,
+    // animation, lights and cameras refer to nodes by name: when a node has no name (Assimp then
+    // makes one up) or shares it with another, the file is read again by its ids, which are unique.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     // Read first, post-process after the faces are checked: Assimp's triangulation aborts on a face
     // without corners (a damaged PLY file, for one).
     const aiScene* read = importer.ReadFile(path.string(), 0);
+    std::string extension = path.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (read && (extension == ".dae" || extension == ".zae") && !namesAreOwn(read->mRootNode)) {
+        importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, false);
+        read = importer.ReadFile(path.string(), 0);
+    }
     if (read && hasFaceWithoutCorners(*read)) throw ForeignSceneError("a face without corners");
     if (read) read = importer.ApplyPostProcessing(readFlags());
     if (!read) {

@@ -247,9 +247,15 @@ TEST_F(ForeignReadModel, SkinsCarryBonesBindPoseAndWeights) {
     EXPECT_EQ(report.skins, 1u);
 }
 
-TEST(ForeignRead, LightKinds) {
+// Lights of every kind. Nodes take their name attributes, not their XML ids ("P-node"), unless a
+// node has no name: then the file is read by its ids.
+TEST(ForeignRead, LightKindsAndColladaNodeNames) {
     Scratch scratch;
-    const auto file = scratch.file("lights.dae", R"(<?xml version="1.0"?>
+    for (const bool named : {true, false}) {
+        auto node = [&](const char* name) {
+            return std::string("<node id=\"") + name + "-node\"" + (named ? std::string(" name=\"") + name + "\"" : "") + ">";
+        };
+        const auto file = scratch.file(named ? "named.dae" : "unnamed.dae", R"(<?xml version="1.0"?>
 <COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
  <asset><up_axis>Y_UP</up_axis></asset>
  <library_lights>
@@ -259,35 +265,40 @@ TEST(ForeignRead, LightKinds) {
   <light id="dir" name="dir"><technique_common><directional><color>0.5 0.5 0.5</color></directional></technique_common></light>
  </library_lights>
  <library_visual_scenes><visual_scene id="s">
-  <node id="A" name="A"><instance_light url="#amb"/></node>
-  <node id="P" name="P"><translate>1 2 3</translate><instance_light url="#pt"/></node>
-  <node id="S" name="S"><instance_light url="#sp"/></node>
-  <node id="D" name="D"><instance_light url="#dir"/></node>
+  )" + node("A") + R"(<instance_light url="#amb"/></node>
+  )" + node("P") + R"(<translate>1 2 3</translate><instance_light url="#pt"/></node>
+  )" + node("S@1") + R"(<instance_light url="#sp"/></node>
+  <node id="D-node" name="D"><instance_light url="#dir"/></node>
  </visual_scene></library_visual_scenes>
  <scene><instance_visual_scene url="#s"/></scene>
 </COLLADA>)");
-    Host host;
-    const ForeignReadReport report = loadForeignScene(host, file);
-    struct Case {
-        const char* node;
-        int type;
-        Point3 color;
-        float intensity;
-    };
-    const Case cases[] = {{"P", OMNI_LIGHT, {1.0f, 0.5f, 0.25f}, 2}, {"S", FSPOT_LIGHT, {1.0f, 1.0f, 1.0f}, 1}, {"D", DIR_LIGHT, {0.5f, 0.5f, 0.5f}, 1}};
-    for (const Case& c : cases) {
-        Node* holder = host.scene().findNode(c.node);
-        ASSERT_NE(holder, nullptr) << c.node;
-        Object* object = holder->GetObjectRef();
-        if (!object && holder->NumberOfChildren() > 0) object = holder->GetChildNode(0)->GetObjectRef();
-        auto* light = dynamic_cast<GenLight*>(object);
-        ASSERT_NE(light, nullptr) << c.node;
-        EXPECT_EQ(light->Type(), c.type) << c.node;
-        expectNear(light->GetRGBColor(0), c.color, c.node);
-        EXPECT_FLOAT_EQ(light->GetIntensity(0), c.intensity) << c.node;
+        Host host;
+        const ForeignReadReport report = loadForeignScene(host, file);
+        struct Case {
+            std::string node;
+            int type;
+            Point3 color;
+            float intensity;
+        };
+        // D has a name in both files: the file without the other names is read by ids throughout.
+        const std::string suffix = named ? "" : "-node";
+        const Case cases[] = {{"P" + suffix, OMNI_LIGHT, {1.0f, 0.5f, 0.25f}, 2},
+                              {"S@1" + suffix, FSPOT_LIGHT, {1.0f, 1.0f, 1.0f}, 1},
+                              {"D" + suffix, DIR_LIGHT, {0.5f, 0.5f, 0.5f}, 1}};
+        for (const Case& c : cases) {
+            Node* holder = host.scene().findNode(c.node);
+            ASSERT_NE(holder, nullptr) << c.node;
+            Object* object = holder->GetObjectRef();
+            if (!object && holder->NumberOfChildren() > 0) object = holder->GetChildNode(0)->GetObjectRef();
+            auto* light = dynamic_cast<GenLight*>(object);
+            ASSERT_NE(light, nullptr) << c.node;
+            EXPECT_EQ(light->Type(), c.type) << c.node;
+            expectNear(light->GetRGBColor(0), c.color, c.node.c_str());
+            EXPECT_FLOAT_EQ(light->GetIntensity(0), c.intensity) << c.node;
+        }
+        expectNear(host.GetAmbient(0), {0.1f, 0.2f, 0.3f}, "ambient colour");
+        EXPECT_EQ(report.lights, 3u);
     }
-    expectNear(host.GetAmbient(0), {0.1f, 0.2f, 0.3f}, "ambient colour");
-    EXPECT_EQ(report.lights, 3u);
 }
 
 // Files that must be refused with one line, leaving the scene as it was.
