@@ -297,8 +297,10 @@ void checkBeforeReading(const std::filesystem::path& path) {
 ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignReadOptions& options) {
     const aiScene* ai = &read;
     if (!ai->mRootNode) throw ForeignSceneError("the file holds no scene");
-    if ((ai->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && ai->mNumMeshes == 0)
-        throw ForeignSceneError("the file holds no geometry (the reader marked the scene incomplete)");
+    // Readers mark a scene without meshes incomplete; lights, cameras or animation alone are a scene.
+    if ((ai->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && ai->mNumMeshes == 0 && ai->mNumLights == 0 && ai->mNumCameras == 0 &&
+        ai->mNumAnimations == 0)
+        throw ForeignSceneError("the file holds no geometry, lights, cameras or animation (the reader marked the scene incomplete)");
     if (ai->mFlags & AI_SCENE_FLAGS_VALIDATION_WARNING)
         throw ForeignSceneError("the file holds inconsistent data (the reader's checks failed)");
 

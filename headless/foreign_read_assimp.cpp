@@ -131,6 +131,9 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     if (options.progress) importer.SetProgressHandler(new ProgressForwarder(options.progress));
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, static_cast<int>(kMaxMeshVertices));
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, static_cast<int>(kMaxMeshTriangles));
+    // Without it, readers of files that hold no mesh (Collada lights or cameras, BVH motion) invent
+    // one: a skinned mesh of the node tree, whose bones the nodes then become.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
     // Collada nodes keep the names their authoring tool shows (the "name" attributes: "Box01",
     // "with space", "Würfel") rather than their XML ids ("Box01-node", "withWspace", "ID22"). Bones,
     // animation, lights and cameras refer to nodes by name: when a node has no name (Assimp then
@@ -146,6 +149,9 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
         read = importer.ReadFile(path.string(), 0);
     }
     if (read && hasFaceWithoutCorners(*read)) throw ForeignSceneError("a face without corners");
+    // A scene without meshes (BVH motion) passes the data structure check only when marked
+    // incomplete, as the readers of other such files mark theirs.
+    if (read && read->mNumMeshes == 0) const_cast<aiScene*>(read)->mFlags |= AI_SCENE_FLAGS_INCOMPLETE;
     if (read) read = importer.ApplyPostProcessing(readFlags());
     if (!read) {
         const std::string why = importer.GetErrorString();

@@ -12,6 +12,7 @@
 #include "tools/zeq/inspect_vertices.h"
 
 #include <assimp/Importer.hpp>
+#include <assimp/config.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
@@ -77,6 +78,7 @@ void grow(Box& box, double x, double y, double z) {
 // shows, and the bind-pose world matrix of every bone.
 struct Reference {
     std::size_t triangles = 0;
+    std::size_t lights = 0;  // point, spot and directional
     Box box = kEmpty;
     std::map<std::string, aiMatrix4x4> bindPose;
 };
@@ -103,10 +105,16 @@ void walk(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent, R
 
 Reference reference(const fs::path& file) {
     Assimp::Importer importer;
+    // Files without a mesh are read as they are, with no mesh made up of their node tree.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
     const aiScene* scene = importer.ReadFile(file.string(), aiProcess_Triangulate | aiProcess_SortByPType);
     if (!scene || !scene->mRootNode) throw std::runtime_error("Assimp cannot read " + file.string());
     Reference out;
     walk(*scene, *scene->mRootNode, aiMatrix4x4(), out);
+    for (unsigned i = 0; i < scene->mNumLights; ++i) {
+        const aiLightSourceType type = scene->mLights[i]->mType;
+        if (type == aiLightSource_POINT || type == aiLightSource_SPOT || type == aiLightSource_DIRECTIONAL) ++out.lights;
+    }
     return out;
 }
 
@@ -209,6 +217,8 @@ TEST_P(CorpusSweep, ConvertsOrRefusesInOneLine) {
 
     const Reference expected = reference(file);
     EXPECT_EQ(triangles, expected.triangles);
+    auto count = [](const auto& list) { return list ? list->size() : std::size_t{0}; };
+    EXPECT_EQ(count(root.omniLights) + count(root.spotLights) + count(root.directionalLights), expected.lights);
     if (expected.triangles == 0) return;
     double size = 0;
     for (int i = 0; i < 3; ++i) size = std::max(size, expected.box[i + 3] - expected.box[i]);

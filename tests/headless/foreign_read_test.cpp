@@ -247,8 +247,8 @@ TEST_F(ForeignReadModel, SkinsCarryBonesBindPoseAndWeights) {
     EXPECT_EQ(report.skins, 1u);
 }
 
-// Lights of every kind. Nodes take their name attributes, not their XML ids ("P-node"), unless a
-// node has no name: then the file is read by its ids.
+// Lights of every kind, in a file without meshes. Nodes take their name attributes, not their XML
+// ids ("P-node"), unless a node has no name: then the file is read by its ids.
 TEST(ForeignRead, LightKindsAndColladaNodeNames) {
     Scratch scratch;
     for (const bool named : {true, false}) {
@@ -298,6 +298,10 @@ TEST(ForeignRead, LightKindsAndColladaNodeNames) {
         }
         expectNear(host.GetAmbient(0), {0.1f, 0.2f, 0.3f}, "ambient colour");
         EXPECT_EQ(report.lights, 3u);
+        // The file holds no mesh, and none is made up (Assimp's reader would make a skinned mesh of
+        // the node tree, with the light nodes as its bones).
+        for (Node* n : host.scene().nodes())
+            EXPECT_TRUE(!n->GetObjectRef() || n->GetObjectRef()->SuperClassID() == LIGHT_CLASS_ID) << n->GetName();
     }
 }
 
