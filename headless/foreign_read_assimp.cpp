@@ -134,6 +134,9 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     // Without it, readers of files that hold no mesh (Collada lights or cameras, BVH motion) invent
     // one: a skinned mesh of the node tree, whose bones the nodes then become.
     importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
+    // FBX pivots and offsets go into the node's own transform, not onto a chain of helper nodes
+    // ("Box01_$AssimpFbx$_RotationPivot" ...) above it; the world transforms are the same.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
     // Collada nodes keep the names their authoring tool shows (the "name" attributes: "Box01",
     // "with space", "Würfel") rather than their XML ids ("Box01-node", "withWspace", "ID22"). Bones,
     // animation, lights and cameras refer to nodes by name: when a node has no name (Assimp then
