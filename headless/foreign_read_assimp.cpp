@@ -147,10 +147,15 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     const aiScene* read = importer.ReadFile(path.string(), 0);
     std::string extension = path.extension().string();
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (read && (extension == ".dae" || extension == ".zae") && !namesAreOwn(read->mRootNode)) {
+    const bool collada = extension == ".dae" || extension == ".zae";
+    if (read && collada && !namesAreOwn(read->mRootNode)) {
         importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, false);
         read = importer.ReadFile(path.string(), 0);
     }
+    // Collada's reader turns the file's up axis into Y and its unit into metres through the root's
+    // transform (a visual scene has none of its own): undone, so that the scene holds the file's
+    // own coordinates, as it does for every other format.
+    if (read && collada && read->mRootNode) read->mRootNode->mTransformation = aiMatrix4x4();
     if (read && hasFaceWithoutCorners(*read)) throw ForeignSceneError("a face without corners");
     // A scene without meshes (BVH motion) passes the data structure check only when marked
     // incomplete, as the readers of other such files mark theirs.

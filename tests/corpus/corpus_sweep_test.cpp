@@ -109,6 +109,11 @@ Reference reference(const fs::path& file) {
     importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
     const aiScene* scene = importer.ReadFile(file.string(), aiProcess_Triangulate | aiProcess_SortByPType);
     if (!scene || !scene->mRootNode) throw std::runtime_error("Assimp cannot read " + file.string());
+    // Collada's up axis and unit, which the reader applies to the root, are not applied: the
+    // scene holds the file's own coordinates.
+    std::string extension = file.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".dae" || extension == ".zae") scene->mRootNode->mTransformation = aiMatrix4x4();
     Reference out;
     walk(*scene, *scene->mRootNode, aiMatrix4x4(), out);
     for (unsigned i = 0; i < scene->mNumLights; ++i) {

@@ -248,7 +248,8 @@ TEST_F(ForeignReadModel, SkinsCarryBonesBindPoseAndWeights) {
 }
 
 // Lights of every kind, in a file without meshes. Nodes take their name attributes, not their XML
-// ids ("P-node"), unless a node has no name: then the file is read by its ids.
+// ids ("P-node"), unless a node has no name: then the file is read by its ids. Up axis and unit
+// change no coordinate.
 TEST(ForeignRead, LightKindsAndColladaNodeNames) {
     Scratch scratch;
     for (const bool named : {true, false}) {
@@ -257,7 +258,7 @@ TEST(ForeignRead, LightKindsAndColladaNodeNames) {
         };
         const auto file = scratch.file(named ? "named.dae" : "unnamed.dae", R"(<?xml version="1.0"?>
 <COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
- <asset><up_axis>Y_UP</up_axis></asset>
+ <asset>)" + std::string(named ? "<up_axis>Y_UP</up_axis>" : "<unit meter=\"0.01\"/><up_axis>Z_UP</up_axis>") + R"(</asset>
  <library_lights>
   <light id="amb" name="amb"><technique_common><ambient><color>0.1 0.2 0.3</color></ambient></technique_common></light>
   <light id="pt" name="pt"><technique_common><point><color>2 1 0.5</color></point></technique_common></light>
@@ -298,6 +299,8 @@ TEST(ForeignRead, LightKindsAndColladaNodeNames) {
         }
         expectNear(host.GetAmbient(0), {0.1f, 0.2f, 0.3f}, "ambient colour");
         EXPECT_EQ(report.lights, 3u);
+        // The file's own coordinates, whatever up axis and unit it names.
+        expectNear(host.scene().findNode("P" + suffix)->GetNodeTM(0).GetTrans(), {1, 2, 3}, "P's place");
         // The file holds no mesh, and none is made up (Assimp's reader would make a skinned mesh of
         // the node tree, with the light nodes as its bones).
         for (Node* n : host.scene().nodes())
