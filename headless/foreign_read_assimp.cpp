@@ -152,10 +152,14 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
         importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, false);
         read = importer.ReadFile(path.string(), 0);
     }
-    // Collada's reader turns the file's up axis into Y and its unit into metres through the root's
-    // transform (a visual scene has none of its own): undone, so that the scene holds the file's
-    // own coordinates, as it does for every other format.
-    if (read && collada && read->mRootNode) read->mRootNode->mTransformation = aiMatrix4x4();
+    // Some readers turn the file's coordinates Y-up (and Collada's into metres) through the
+    // transform of a root that is not the file's (a Collada visual scene has no transform of its
+    // own; the others make one up): undone, so that the scene holds the file's own coordinates, as
+    // it does for every other format. These are the Z-up formats of modelling and game tools.
+    static constexpr std::string_view kTurnedRoots[] = {".dae", ".zae", ".3ds", ".ase", ".dxf",
+                                                        ".md2", ".md5mesh", ".mdc", ".iqm"};
+    if (read && read->mRootNode && std::ranges::find(kTurnedRoots, extension) != std::end(kTurnedRoots))
+        read->mRootNode->mTransformation = aiMatrix4x4();
     if (read && hasFaceWithoutCorners(*read)) throw ForeignSceneError("a face without corners");
     // A scene without meshes (BVH motion) passes the data structure check only when marked
     // incomplete, as the readers of other such files mark theirs.

@@ -308,6 +308,21 @@ TEST(ForeignRead, LightKindsAndColladaNodeNames) {
     }
 }
 
+// A reader that turns a Z-up file Y-up through a root of its own (DXF here, like 3DS and ASE) does
+// not turn the scene: the corner at z = 1 stays there.
+TEST(ForeignRead, ZUpFormatsKeepTheirCoordinates) {
+    Scratch scratch;
+    const char* face = "0\nSECTION\n2\nENTITIES\n0\n3DFACE\n8\n0\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
+                       "12\n0\n22\n0\n32\n1\n13\n0\n23\n0\n33\n1\n0\nENDSEC\n0\nEOF\n";
+    Host host;
+    loadForeignScene(host, scratch.file("face.dxf", face));
+    ASSERT_EQ(host.scene().nodes().size(), 1u);
+    Node* node = host.scene().nodes().front();
+    const Mesh& mesh = static_cast<TriObject*>(node->GetObjectRef())->mesh;
+    ASSERT_EQ(mesh.verts.size(), 3u);
+    expectNear(node->GetObjectTM(0).PointTransform(mesh.verts[2]), {0, 0, 1}, "the corner at z = 1");
+}
+
 // Files that must be refused with one line, leaving the scene as it was.
 TEST(ForeignRead, RefusesBrokenFilesWithoutTouchingTheScene) {
     Scratch scratch;
