@@ -222,7 +222,7 @@ NodeModel Capture::node(INode* inode) {
     } else {
         out.transform = node ? node->localTM(0) : inode->GetNodeTM(0) * Inverse(inode->GetParentTM(0));
     }
-    if (const Matrix3 offset = inode->GetObjectOffsetTM(); !(offset == Matrix3())) out.objectOffset = offset;
+    if (const Matrix3 offset = inode->GetObjectOffsetTM(); !isExactly(offset, Matrix3())) out.objectOffset = offset;
     out.hidden = inode->IsHidden();
     out.frozen = inode->IsFrozen();
     out.groupHead = inode->IsGroupHead();

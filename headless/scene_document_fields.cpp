@@ -253,7 +253,7 @@ auto field(const char* key) {
             f.absent = [](M& m) { m.*Member = m.*Default; };
         } else if constexpr (use == Use::Optional) {
             if constexpr (requires(const T& v) { v.empty(); }) f.omit = [](const M& m) { return (m.*Member).empty(); };
-            else f.omit = [](const M& m) { return m.*Member == M{}.*Member; };
+            else f.omit = [](const M& m) { return isExactly(m.*Member, M{}.*Member); };
         }
         f.write = [](Writer& w, const M& m) { C::write(w, m.*Member); };
     }
@@ -1446,7 +1446,7 @@ const Field<NodeModel> kNodeFields[] = {
          if (!n.keys.empty()) item.fail("a node has either a transform or animation keys, not both");
          n.transform = MatrixCodec::read(r, item);
      },
-     [](const NodeModel& n) { return !n.keys.empty() || n.transform == Matrix3(); },
+     [](const NodeModel& n) { return !n.keys.empty() || isExactly(n.transform, Matrix3()); },
      [](Writer& w, const NodeModel& n) { MatrixCodec::write(w, n.transform); }},
     field<&NodeModel::objectOffset, MatrixCodec>("objectOffset"),
     field<&NodeModel::hidden, Bool>("hidden"),

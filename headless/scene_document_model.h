@@ -14,10 +14,12 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -281,6 +283,14 @@ void buildScene(Host& host, SceneModel&& model);
 SceneModel captureScene(Host& host);
 // Model -> JSON text, handed to sink piece by piece.
 void writeScene(const SceneModel& model, const std::function<void(const char*, size_t)>& sink);
+
+// Whether a value is exactly another: floats by their bits, so that a value left out as its
+// default is that default (-0 is not 0, and would come back as 0).
+template <class T>
+bool isExactly(const T& value, const T& other) {
+    if constexpr (std::is_trivially_copyable_v<T>) return std::memcmp(&value, &other, sizeof(T)) == 0;
+    else return value == other;
+}
 
 // ---- Names shared by reading, writing and capturing ----
 

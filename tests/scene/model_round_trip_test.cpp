@@ -287,6 +287,22 @@ TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
     }
 }
 
+// A matrix that is the identity but for a negative zero is no default to leave out: through the
+// scene and back, transforms, object offsets and skin matrices keep the sign (it came back 0).
+TEST(SceneDocumentModel, NegativeZeroesAreNoIdentity) {
+    const std::string zero = "[1,0,0,0,1,0,0,0,1,-0.0,0,0]";
+    const std::string text = R"({"objects": [{"id": "M", "kind": "mesh", "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]],
+        "faces": [[0, 1, 2]]}}, {"id": "S", "kind": "stack", "base": "M", "modifiers": [{"kind": "skin",
+        "bones": [{"node": "B", "initialMatrix": [1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0]}], "skinMatrix": )" + zero + R"(}]}],
+        "nodes": [{"name": "B", "transform": )" + zero + R"(, "objectOffset": )" + zero + R"(}, {"name": "N", "object": "S"}]})";
+    Host host;
+    loadSceneDocumentText(host, text);
+    const std::string saved = saveSceneDocumentText(host);
+    size_t count = 0;
+    for (size_t at = saved.find(zero); at != std::string::npos; at = saved.find(zero, at + 1)) ++count;
+    EXPECT_EQ(count, 3u) << saved;
+}
+
 // Keys and strings written with escapes, keys in any order or given twice (the last value counts),
 // and a byte order mark before the text, read as in the plain form; an earlier value of a key given
 // twice must still be JSON.
