@@ -107,11 +107,25 @@ Matrix3 lookFrame(const aiVector3D& position, aiVector3D direction, aiVector3D u
     return Matrix3({x.x, x.y, x.z}, {y.x, y.y, y.z}, {z.x, z.y, z.z}, {position.x, position.y, position.z});
 }
 
+// Whether the model's animation moves the named node.
+bool isAnimated(const foreign::ReadState& state, const std::string& name) {
+    for (unsigned a = 0; a < state.ai.mNumAnimations; ++a)
+        for (unsigned c = 0; c < state.ai.mAnimations[a]->mNumChannels; ++c)
+            if (name == state.ai.mAnimations[a]->mChannels[c]->mNodeName.C_Str()) return true;
+    return false;
+}
+
 // The node that shows an object placed in the named node's frame: the node itself when it holds
-// nothing yet and the object sits at its origin looking down -Z; otherwise a new child node.
+// nothing yet and the object sits at its origin looking down -Z, or when it holds nothing, has no
+// children and no keys (the frame then goes into the node's own transform: FBX lights shine down
+// their node's -Y); otherwise a new child node.
 INode* holderFor(foreign::ReadState& state, const std::string& name, const Matrix3& frame, const char* suffix) {
     INode* node = state.nodeNamed(name);
     if (node && !node->GetObjectRef() && frame.IsIdentity(1e-6f)) return node;
+    if (auto* leaf = dynamic_cast<Node*>(node); leaf && !leaf->GetObjectRef() && leaf->NumberOfChildren() == 0 && !isAnimated(state, name)) {
+        leaf->setLocalTM(frame * leaf->localTM(0));
+        return leaf;
+    }
     Node* child = state.scene.createNode((name.empty() ? std::string("Object") : name) + suffix, node);
     child->setLocalTM(frame);
     ++state.report.nodes;

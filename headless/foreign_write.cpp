@@ -40,6 +40,9 @@ struct FormatEntry {
     // Whether the exporter takes every texture file name that starts with '*' for a texture
     // embedded in the scene ("*0"), and fails on one that the scene does not embed.
     bool starsEmbedded = false;
+    // Whether readers of the format take a light to shine down its node's -Y (with -Z up), while
+    // the exporter writes the node as it is.
+    bool lightsDownY = false;
 };
 
 const std::vector<FormatEntry>& formatTable() {
@@ -53,7 +56,7 @@ const std::vector<FormatEntry>& formatTable() {
         // It writes texts between double quotes and fails, without saying why, on a text holding one.
         // It writes the numbers of its arrays in fixed-point form into a small buffer, and fails on
         // one of 23 digits (other values are written in exponent form).
-        {{"fbx", "FBX, ASCII"}, "fbxa", true, false, 1e22, FormatEntry::Split::Always},
+        {{"fbx", "FBX, ASCII"}, "fbxa", true, false, 1e22, FormatEntry::Split::Always, false, false, true},
     };
     return table;
 }
@@ -180,6 +183,40 @@ void unstarTextureFiles(aiScene& scene) {
             const aiString named(std::string("./") + file.C_Str());
             const unsigned semantic = property.mSemantic, index = property.mIndex;
             material.AddProperty(&named, _AI_MATKEY_TEXTURE_BASE, semantic, index);
+        }
+    }
+}
+
+// The scene's lights shine down their node's -Z, with Y up. For a format whose readers take them to
+// shine down -Y, with -Z up, the node of each spot and directional light is turned a quarter about
+// its X axis (-Y onto -Z) and its children are turned back, so that the light shines where it did
+// and everything else stays where it was. Keys turn with their nodes (exactly when scales are
+// uniform, as a light's are).
+void turnLightNodes(aiScene& scene) {
+    const aiQuaternion quarter(aiVector3D(1, 0, 0), static_cast<ai_real>(AI_MATH_HALF_PI));
+    const aiMatrix4x4 turn(aiMatrix3x3(quarter.GetMatrix()));
+    const aiQuaternion back = aiQuaternion(quarter).Conjugate();
+    const aiMatrix4x4 turnBack(aiMatrix3x3(back.GetMatrix()));
+    auto channelOf = [&](const aiNode& node) -> aiNodeAnim* {
+        for (unsigned a = 0; a < scene.mNumAnimations; ++a)
+            for (unsigned c = 0; c < scene.mAnimations[a]->mNumChannels; ++c)
+                if (scene.mAnimations[a]->mChannels[c]->mNodeName == node.mName) return scene.mAnimations[a]->mChannels[c];
+        return nullptr;
+    };
+    for (unsigned i = 0; i < scene.mNumLights; ++i) {
+        const aiLight& light = *scene.mLights[i];
+        aiNode* node = scene.mRootNode ? scene.mRootNode->FindNode(light.mName) : nullptr;
+        if (!node || (light.mType != aiLightSource_SPOT && light.mType != aiLightSource_DIRECTIONAL)) continue;
+        node->mTransformation = node->mTransformation * turn;
+        if (aiNodeAnim* channel = channelOf(*node))
+            for (unsigned k = 0; k < channel->mNumRotationKeys; ++k) channel->mRotationKeys[k].mValue = channel->mRotationKeys[k].mValue * quarter;
+        for (unsigned c = 0; c < node->mNumChildren; ++c) {
+            aiNode& child = *node->mChildren[c];
+            child.mTransformation = turnBack * child.mTransformation;
+            if (aiNodeAnim* channel = channelOf(child)) {
+                for (unsigned k = 0; k < channel->mNumPositionKeys; ++k) channel->mPositionKeys[k].mValue = back.Rotate(channel->mPositionKeys[k].mValue);
+                for (unsigned k = 0; k < channel->mNumRotationKeys; ++k) channel->mRotationKeys[k].mValue = back * channel->mRotationKeys[k].mValue;
+            }
         }
     }
 }
@@ -381,6 +418,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
                                     " writer cannot write a double quote (rename it)");
 
     if (format->starsEmbedded) unstarTextureFiles(*scene);
+    if (format->lightsDownY) turnLightNodes(*scene);
 
     UnwritableNumber unwritable(format->largest, format->splits == FormatEntry::Split::Always ||
                                                      (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0),

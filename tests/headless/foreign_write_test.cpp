@@ -1,6 +1,7 @@
 // The headless scene as an Assimp scene: the mapping rules that can break (row and column matrices,
 // material groups, map channels and vertex colours, bone weights and bind matrices, key times,
 // light and camera kinds).
+#include "headless/foreign_read.h"
 #include "headless/foreign_write.h"
 #include "headless/foreign_write_build.h"
 #include "headless/host.h"
@@ -10,9 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <numbers>
+
+#include <unistd.h>
 
 namespace {
 
@@ -284,6 +289,47 @@ TEST(ForeignWrite, KeyTimesAndLightAndCameraKinds) {
     ASSERT_EQ(out->mNumCameras, 1u);
     EXPECT_FLOAT_EQ(out->mCameras[0]->mHorizontalFOV, 1.2f);
     EXPECT_EQ(out->mCameras[0]->mLookAt, aiVector3D(0, 0, -1));
+}
+
+// FBX readers take a light to shine down its node's -Y; the scene's lights shine down -Z. An animated
+// spot light with a child comes back through FBX shining where it did (it shone along -Y), with the
+// child where it was, at the keys and between them; a still light without children on its own node.
+TEST(ForeignWrite, FbxLightsShineWhereTheyDid) {
+    Host host;
+    Node* lamp = host.scene().createNode("Lamp");
+    lamp->SetObjectRef(host.scene().newLight(FSPOT_LIGHT));
+    lamp->addKey(0, someTransform(0.3f, {1, 1, 1}, {1, 2, 3}));
+    lamp->addKey(4800, someTransform(1.1f, {1, 1, 1}, {4, 5, 6}));
+    Node* shade = host.scene().createNode("Shade", lamp);
+    shade->setLocalTM(someTransform(0.5f, {1, 1, 1}, {0, 0, -2}));
+    // A light on a node of its own, without keys or children, comes back on that node.
+    Node* still = host.scene().createNode("Still");
+    still->SetObjectRef(host.scene().newLight(DIR_LIGHT));
+    still->setLocalTM(someTransform(-0.7f, {1, 1, 1}, {0, 1, 0}));
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("zeq-lights-" + std::to_string(::getpid()) + ".fbx");
+    {
+        const std::vector<ForeignFile> files = renderForeignScene(host, path.string());
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(files.back().bytes.data()), files.back().bytes.size());
+    }
+    Host back;
+    loadForeignScene(back, path);
+    std::filesystem::remove(path);
+    Node* holder = nullptr;
+    for (Node* n : back.scene().nodes())
+        if (dynamic_cast<GenLight*>(n->GetObjectRef()) && std::string(n->GetName()) != "Still") holder = n;
+    ASSERT_NE(holder, nullptr);
+    Node* stillBack = back.scene().findNode("Still");
+    ASSERT_NE(stillBack, nullptr);
+    EXPECT_NE(dynamic_cast<GenLight*>(stillBack->GetObjectRef()), nullptr);
+    for (int r = 0; r < 4; ++r) expectNear(apply(aiMatrix4x4(), stillBack->GetNodeTM(0).GetRow(r)), still->GetNodeTM(0).GetRow(r), 1e-4f);
+    Node* shadeBack = back.scene().findNode("Shade");
+    ASSERT_NE(shadeBack, nullptr);
+    for (const TimeValue t : {0, 2400, 4800}) {
+        SCOPED_TRACE("tick " + std::to_string(t));
+        expectNear(apply(aiMatrix4x4(), holder->GetNodeTM(t).GetRow(2)), lamp->GetNodeTM(t).GetRow(2), 1e-4f);
+        expectNear(apply(aiMatrix4x4(), holder->GetNodeTM(t).GetTrans()), lamp->GetNodeTM(t).GetTrans(), 1e-4f);
+        for (int r = 0; r < 4; ++r) expectNear(apply(aiMatrix4x4(), shadeBack->GetNodeTM(t).GetRow(r)), shade->GetNodeTM(t).GetRow(r), 1e-4f);
+    }
 }
 
 TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
