@@ -19,7 +19,12 @@ std::string lowerCase(std::string text) {
 
 }  // namespace
 
-bool isSceneDocumentPath(const std::filesystem::path& path) { return lowerCase(path.extension().string()) == ".json"; }
+std::string lowerExtension(const std::filesystem::path& path) {
+    const std::string extension = path.extension().string();
+    return extension.empty() ? extension : lowerCase(extension.substr(1));
+}
+
+bool isSceneDocumentPath(const std::filesystem::path& path) { return lowerExtension(path) == "json"; }
 
 std::vector<std::string> foreignReadExtensions() {
     Assimp::Importer importer;
@@ -40,9 +45,8 @@ std::vector<std::string> foreignReadExtensions() {
 }
 
 bool isForeignReadPath(const std::filesystem::path& path) {
-    std::string extension = lowerCase(path.extension().string());
-    if (extension.size() < 2) return false;
-    extension.erase(0, 1);
+    const std::string extension = lowerExtension(path);
+    if (extension.empty()) return false;
     const std::vector<std::string> known = foreignReadExtensions();
     return std::binary_search(known.begin(), known.end(), extension);
 }

@@ -11,7 +11,6 @@
 #include <assimp/postprocess.h>
 
 #include <algorithm>
-#include <cctype>
 #include <new>
 #include <string>
 #include <string_view>
@@ -145,9 +144,8 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     // Read first, post-process after the faces are checked: Assimp's triangulation aborts on a face
     // without corners (a damaged PLY file, for one).
     const aiScene* read = importer.ReadFile(path.string(), 0);
-    std::string extension = path.extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const bool collada = extension == ".dae" || extension == ".zae";
+    const std::string extension = lowerExtension(path);
+    const bool collada = extension == "dae" || extension == "zae";
     if (read && collada && !namesAreOwn(read->mRootNode)) {
         importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, false);
         read = importer.ReadFile(path.string(), 0);
@@ -156,8 +154,7 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     // transform of a root that is not the file's (a Collada visual scene has no transform of its
     // own; the others make one up): undone, so that the scene holds the file's own coordinates, as
     // it does for every other format. These are the Z-up formats of modelling and game tools.
-    static constexpr std::string_view kTurnedRoots[] = {".dae", ".zae", ".3ds", ".ase", ".dxf",
-                                                        ".md2", ".md5mesh", ".mdc", ".iqm"};
+    static constexpr std::string_view kTurnedRoots[] = {"dae", "zae", "3ds", "ase", "dxf", "md2", "md5mesh", "mdc", "iqm"};
     if (read && read->mRootNode && std::ranges::find(kTurnedRoots, extension) != std::end(kTurnedRoots))
         read->mRootNode->mTransformation = aiMatrix4x4();
     if (read && hasFaceWithoutCorners(*read)) throw ForeignSceneError("a face without corners");

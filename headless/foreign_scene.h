@@ -47,6 +47,9 @@ namespace headless {
 
 class Host;
 
+// The extension of path in lower case, without the dot ("dae" for "Model.DAE"); empty when it has none.
+std::string lowerExtension(const std::filesystem::path& path);
+
 // True for a path with the extension of a scene document (".json", in any case).
 bool isSceneDocumentPath(const std::filesystem::path& path);
 

@@ -2,6 +2,7 @@
 // system so that every file they produce comes back to the caller instead of landing on disk.
 #include "headless/foreign_write.h"
 
+#include "headless/foreign_scene.h"
 #include "headless/foreign_write_build.h"
 #include "headless/host.h"
 
@@ -11,7 +12,6 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -59,14 +59,6 @@ const std::vector<FormatEntry>& formatTable() {
         {{"fbx", "FBX, ASCII"}, "fbxa", true, false, 1e22, FormatEntry::Split::Always, false, false, true},
     };
     return table;
-}
-
-std::string lowerExtension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    if (!extension.empty()) extension.erase(0, 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
 }
 
 const FormatEntry* findFormat(const std::string& path) {
