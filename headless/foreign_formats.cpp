@@ -19,11 +19,6 @@ std::string lowerCase(std::string text) {
 
 }  // namespace
 
-std::string lowerExtension(const std::filesystem::path& path) {
-    const std::string extension = path.extension().string();
-    return extension.empty() ? extension : lowerCase(extension.substr(1));
-}
-
 bool isSceneDocumentPath(const std::filesystem::path& path) { return lowerExtension(path) == "json"; }
 
 std::vector<std::string> foreignReadExtensions() {

@@ -35,6 +35,7 @@
 // touched, so a failed load never leaves part of a model in the scene. The reader runs in a child
 // process bounded in memory and time: a reader that crashes, aborts, runs out of memory or does
 // not finish on a damaged file makes the load fail with one line saying so, and nothing else.
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -48,7 +49,12 @@ namespace headless {
 class Host;
 
 // The extension of path in lower case, without the dot ("dae" for "Model.DAE"); empty when it has none.
-std::string lowerExtension(const std::filesystem::path& path);
+inline std::string lowerExtension(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    if (!extension.empty()) extension.erase(0, 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
 
 // True for a path with the extension of a scene document (".json", in any case).
 bool isSceneDocumentPath(const std::filesystem::path& path);
