@@ -1,13 +1,13 @@
 // Outputs of the zeq command.
 #include "tools/zeq/output.h"
 
+#include "headless/foreign_scene.h"
 #include "headless/host.h"
 #include "host/output_file.h"
 #include "tools/zeq/command.h"
 
 #include <signal.h>
 
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -60,14 +60,8 @@ void quietProgress(headless::Host& host) {
 
 std::string inputName(const std::string& path) { return path == "-" ? "standard input" : path; }
 
-std::string lowerExtension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
-}
-
 std::string zeqFileHint(const std::string& path) {
-    return lowerExtension(path) == ".zeq" ? "; 'zeq import' reads Zeq files" : "";
+    return headless::lowerExtension(path) == "zeq" ? "; 'zeq import' reads Zeq files" : "";
 }
 
 void refuseInputAsOutput(const std::string& input, const std::string& output) {

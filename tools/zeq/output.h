@@ -37,9 +37,6 @@ void quietProgress(headless::Host& host);
 // The name errors use for a file argument: "standard input" for "-".
 std::string inputName(const std::string& path);
 
-// The extension of `path` in lower case, with its dot (".json"; empty when it has none).
-std::string lowerExtension(const std::string& path);
-
 // For a message refusing `path` as a scene to read: "; 'zeq import' reads Zeq files" when it names
 // a Zeq file (by its extension), else nothing.
 std::string zeqFileHint(const std::string& path);

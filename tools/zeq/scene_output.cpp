@@ -2,6 +2,7 @@
 #include "tools/zeq/scene_output.h"
 
 #include "host/output_file.h"
+#include "headless/foreign_scene.h"
 #include "headless/foreign_write.h"
 #include "headless/scene_document.h"
 #include "tools/zeq/command.h"
@@ -18,7 +19,7 @@ namespace {
 
 // "-" is standard output, which takes a scene document.
 bool isDocumentPath(const std::string& path) {
-    return path == "-" || lowerExtension(path) == ".json";
+    return path == "-" || headless::isSceneDocumentPath(path);
 }
 
 }  // namespace
