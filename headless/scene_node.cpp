@@ -98,10 +98,11 @@ void Node::AttachChild(INode* childNode, bool keepPos) {
         return;
     if (keepPos) {
         // Every key keeps its world transform: local' = world(t) × newParentWorld(t)⁻¹.
-        Node* oldParent = child->parent_;
+        // The root's world is the identity: no product with it, which would turn -0 into 0.
+        Node* oldParent = child->worldParent();
         child->track_.Transform([&](TimeValue t, const Matrix3& local) {
             Matrix3 world = oldParent ? local * oldParent->GetNodeTM(t) : local;
-            return world * Inverse(GetNodeTM(t));
+            return isRoot_ ? world : world * Inverse(GetNodeTM(t));
         });
     }
     if (child->parent_) child->parent_->removeChild(child);
@@ -128,7 +129,7 @@ Matrix3 Node::GetNodeTM(TimeValue t, Interval* valid) {
     for (Node* n = this; n && !n->isRoot_ && !(n->world_.known && n->world_.t == t); n = n->parent_) chain.push_back(n);
     for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
         Node& n = **at;
-        const Node* p = n.parent_ && !n.parent_->isRoot_ ? n.parent_ : nullptr;
+        const Node* p = n.worldParent();
         n.world_.world = p ? n.track_.At(t) * p->world_.world : n.track_.At(t);
         n.world_.validity = n.track_.Validity(t);
         if (p) n.world_.validity &= p->world_.validity;
@@ -141,7 +142,8 @@ Matrix3 Node::GetNodeTM(TimeValue t, Interval* valid) {
 
 void Node::SetNodeTM(TimeValue t, const Matrix3& tm) {
     if (isRoot_) return;
-    Matrix3 local = parent_ ? tm * Inverse(parent_->GetNodeTM(t)) : tm;
+    Node* parent = worldParent();
+    Matrix3 local = parent ? tm * Inverse(parent->GetNodeTM(t)) : tm;
     if (track_.IsAnimated() || Animating()) track_.SetKey(t, local);
     else track_.SetStatic(local);
     forgetWorld();

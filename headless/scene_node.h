@@ -147,6 +147,8 @@ private:
     void forgetWorld();
     void removeChild(Node* child);
     bool isAncestorOf(const Node* node) const;
+    // The parent whose world transform this node's local one is relative to: none at the root.
+    Node* worldParent() const { return parent_ && !parent_->isRoot_ ? parent_ : nullptr; }
     std::string* findUserProp(const std::string& key);
 
     Scene& scene_;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <numbers>
 
@@ -151,6 +152,20 @@ TEST_F(SceneNodes, AttachChildKeepsWorldTransformAtEveryKey) {
     EXPECT_EQ(b->GetChildNode(0), c);
     EXPECT_EQ(b->GetChildNode(1), e);
     EXPECT_EQ(a->GetChildNode(0), d);
+}
+
+// At the scene root a node's world is its local matrix, bit for bit: a negative zero (which Zeq
+// files keep) must not become 0 through a product with the root's identity.
+TEST_F(SceneNodes, MatricesAtTheRootKeepEveryBit) {
+    Matrix3 m = ScaleMatrix({0.1f, 0.1f, 0.2f});
+    m.SetRow(3, Point3(-0.0f, 1.0f, -0.0f));
+    m.m[0][2] = -0.0f;
+    auto sameBits = [](const Matrix3& a, const Matrix3& b) { return std::memcmp(a.m, b.m, sizeof a.m) == 0; };
+    Node* n = scene.createNode("N");
+    n->SetNodeTM(0, m);
+    EXPECT_TRUE(sameBits(n->GetNodeTM(0), m));
+    scene.root()->AttachChild(n, true);
+    EXPECT_TRUE(sameBits(n->localTM(0), m));
 }
 
 TEST_F(SceneNodes, ObjectTransformAppliesThePivotOffsetFirst) {
