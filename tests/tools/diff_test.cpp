@@ -60,6 +60,7 @@ TEST_F(Diff, ChangedFilesListEveryDifference) {
     changed.root.meshes->items[0].name = "Box";
     changed.root.spotLights->items[0].intensity = 2.5f;
     changed.root.meshes->items[0].transform->matrix.d = 1.004f;
+    changed.root.meshes->items[0].transform->matrix.b = -0.0f;  // other bytes, though equal as numbers
     const float moved = 1.002f;  // vertex 1, position x
     std::memcpy(changed.root.vertexBuffers->items[0].byteBuffer.data() + 32, &moved, 4);
     changed.root.sprites->items.clear();
@@ -68,11 +69,12 @@ TEST_F(Diff, ChangedFilesListEveryDifference) {
     const RunResult result = diff(validScene(), changed);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "meshes[0] (id 101): name: \"Quad\" -> \"Box\"\n"
+                          "meshes[0] (id 101): transform.matrix.b: 0 -> -0\n"
                           "meshes[0] (id 101): transform.matrix.d: 1 -> 1.004\n"
                           "spotLights[0] (id 106): intensity: 2 -> 2.5\n"
                           "sprites[0] (id 107): only in " + a + "\n"
                           "vertexBuffers[0] (id 1): byteBuffer vertex 1 POSITION[0]: 1 -> 1.002\n" +
-                              summary("5 differences (22 records matched, 0 renumbered)"));
+                              summary("6 differences (22 records matched, 0 renumbered)"));
 
     // Within the tolerance only the name, the intensity and the sprite remain; --json says the same.
     const RunResult tolerant = diff(validScene(), changed, "--tolerance 0.01 --json");

@@ -292,9 +292,14 @@ private:
 
     bool sameNumber(const J& a, const J& b) const {
         if (!a.is_number_float() && !b.is_number_float()) return a == b;
-        const double x = a.get<double>();
-        const double y = b.get<double>();
-        return x == y || std::fabs(x - y) <= options_.tolerance;
+        return sameFloat(a.get<double>(), b.get<double>());
+    }
+
+    // Within the tolerance; without one, exactly: -0 and 0 are different bytes in a file.
+    bool sameFloat(double x, double y) const {
+        if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
+        if (options_.tolerance <= 0) return x == y && std::signbit(x) == std::signbit(y);
+        return std::fabs(x - y) <= options_.tolerance;
     }
 
     void compare(const J& a, const J& b, const std::string& path, std::string_view list, std::string_view key) {
@@ -348,9 +353,7 @@ private:
                     for (int32_t c = 0; c < slotA.components; ++c) {
                         const float x = viewA.value(v, slotA, c);
                         const float y = viewB.value(v, viewB.layout.slots[s], c);
-                        const bool same = x == y || (std::isnan(x) && std::isnan(y)) ||
-                                          std::fabs(double(x) - double(y)) <= options_.tolerance;
-                        if (same || differing++) continue;
+                        if (sameFloat(x, y) || differing++) continue;
                         first = "byteBuffer vertex " + std::to_string(v) + " " + vertexAttributeName(slotA.kind) + "[" +
                                 std::to_string(c) + "]";
                         firstA = number(x);
