@@ -57,7 +57,8 @@ ZEQ_COMMAND(65, [](CLI::App& app) {
     sub->add_option("A", arguments->a, "The first Zeq file")->required()->type_name("A.zeq");
     sub->add_option("B", arguments->b, "The second Zeq file")->required()->type_name("B.zeq");
     sub->add_option("--tolerance", arguments->tolerance,
-                    "Largest difference between two floats (vertex data included) that still counts as equal")
+                    "Largest difference between two floats (vertex data included) that still counts as equal "
+                    "(default 0: exactly equal, so -0 and 0 differ)")
         ->type_name("T")
         ->check(CLI::Validator(
             [](std::string& text) {
