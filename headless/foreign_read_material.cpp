@@ -69,6 +69,11 @@ Mtl* makeStandard(ReadState& state, const aiMaterial& source, unsigned index) {
     // from 0 to 1.
     if (readFloat(source, AI_MATKEY_SHININESS, value)) material->SetShininess(std::clamp(value / 100.0f, 0.0f, 1.0f), 0);
     if (readFloat(source, AI_MATKEY_SHININESS_STRENGTH, value)) material->SetShinStr(std::max(value, 0.0f), 0);
+    // FBX names the specular level "SpecularFactor"; some writers, Assimp's among them, write it as
+    // "ShininessFactor", which the reader keeps only as a raw property: taken when the file gives
+    // no "SpecularFactor", so that such files (and the suite's own FBX files) keep their level.
+    if (!readFloat(source, "$raw.SpecularFactor", 0, 0, value) && readFloat(source, "$raw.ShininessFactor", 0, 0, value))
+        material->SetShinStr(std::max(value, 0.0f), 0);
     if (readFloat(source, AI_MATKEY_OPACITY, value)) material->SetOpacity(std::clamp(value, 0.0f, 1.0f), 0);
     int twoSided = 0;
     if (source.Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS) material->SetTwoSided(twoSided != 0);

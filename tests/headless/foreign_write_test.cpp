@@ -332,6 +332,48 @@ TEST(ForeignWrite, FbxLightsShineWhereTheyDid) {
     }
 }
 
+// A standard material's values come back through each format that holds them. FBX keeps the
+// specular level, which Assimp's writer names "ShininessFactor" and its reader leaves aside.
+TEST(ForeignWrite, MaterialValuesComeBack) {
+    Host host;
+    Mesh mesh;
+    mesh.setNumVerts(3);
+    mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh.setNumFaces(1);
+    mesh.faces[0].setVerts(0, 1, 2);
+    Node* node = host.scene().createNode("Tri");
+    node->SetObjectRef(host.scene().newTriObject(mesh));
+    StandardMaterial* material = host.scene().newStdMat("Paint");
+    material->SetDiffuse(Color(0.2f, 0.4f, 0.6f), 0);
+    material->SetSpecular(Color(0.5f, 0.25f, 0.125f), 0);
+    material->SetShininess(0.25f, 0);
+    material->SetShinStr(0.3f, 0);
+    material->SetOpacity(0.75f, 0);
+    node->SetMtl(material);
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("zeq-materials-" + std::to_string(::getpid()));
+    for (const ForeignWriteFormat& format : foreignWriteFormats()) {
+        SCOPED_TRACE(format.extension);
+        std::filesystem::create_directories(dir);
+        const std::string path = (dir / ("model." + format.extension)).string();
+        for (const ForeignFile& file : renderForeignScene(host, path))
+            std::ofstream(file.path, std::ios::binary).write(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
+        Host back;
+        loadForeignScene(back, path);
+        std::filesystem::remove_all(dir);
+        Node* tri = back.scene().findNode("Tri");
+        ASSERT_NE(tri, nullptr);
+        auto* paint = dynamic_cast<StdMat*>(tri->GetMtl());
+        ASSERT_NE(paint, nullptr);
+        const Color diffuse = paint->GetDiffuse(0), specular = paint->GetSpecular(0);
+        expectNear(aiVector3D(diffuse.r, diffuse.g, diffuse.b), {0.2f, 0.4f, 0.6f});
+        expectNear(aiVector3D(specular.r, specular.g, specular.b), {0.5f, 0.25f, 0.125f});
+        EXPECT_NEAR(paint->GetShininess(0), 0.25f, 1e-5f);
+        EXPECT_NEAR(paint->GetOpacity(0), 0.75f, 1e-5f);
+        // Of the writable formats only FBX holds a specular level.
+        if (format.extension == "fbx") EXPECT_NEAR(paint->GetShinStr(0), 0.3f, 1e-5f);
+    }
+}
+
 TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
     Host host;
     Mesh mesh;
