@@ -26,7 +26,9 @@ namespace {
 struct FormatEntry {
     ForeignWriteFormat format;
     const char* exporterId;  // Assimp's id of the exporter
-    bool lights;             // whether the exporter writes lights
+    // Whether the exporter writes an ambient light (FBX has no such kind: Assimp's FBX writer wrote
+    // it as a point light).
+    bool ambientLight;
     bool quotes = true;      // whether the exporter can write a double quote in a text
     // The magnitude from which the exporter cannot write a number of its arrays (vertex data,
     // weights, bind matrices, animation keys).
@@ -43,6 +45,9 @@ struct FormatEntry {
     // Whether readers of the format take a light to shine down its node's -Y (with -Z up), while
     // the exporter writes the node as it is.
     bool lightsDownY = false;
+    // How many times as bright as its colour the exporter writes every light (Assimp's FBX writer
+    // writes each at the intensity 1000, where readers take 100 as the colour itself).
+    float lightGain = 1.0f;
 };
 
 const std::vector<FormatEntry>& formatTable() {
@@ -56,7 +61,8 @@ const std::vector<FormatEntry>& formatTable() {
         // It writes texts between double quotes and fails, without saying why, on a text holding one.
         // It writes the numbers of its arrays in fixed-point form into a small buffer, and fails on
         // one of 23 digits (other values are written in exponent form).
-        {{"fbx", "FBX, ASCII"}, "fbxa", true, false, 1e22, FormatEntry::Split::Always, false, false, true},
+        // It writes every light ten times as bright as its colour, and has no ambient light.
+        {{"fbx", "FBX, ASCII"}, "fbxa", false, false, 1e22, FormatEntry::Split::Always, false, false, true, 10.0f},
     };
     return table;
 }
@@ -210,6 +216,16 @@ void turnLightNodes(aiScene& scene) {
                 for (unsigned k = 0; k < channel->mNumRotationKeys; ++k) channel->mRotationKeys[k].mValue = back * channel->mRotationKeys[k].mValue;
             }
         }
+    }
+}
+
+// Light colours divided by the gain at which the exporter writes lights, so that readers, which
+// multiply by it, see the colours the scene gave.
+void dimLights(aiScene& scene, float gain) {
+    for (unsigned i = 0; i < scene.mNumLights; ++i) {
+        aiLight& light = *scene.mLights[i];
+        for (aiColor3D* color : {&light.mColorDiffuse, &light.mColorSpecular, &light.mColorAmbient})
+            *color = aiColor3D(color->r / gain, color->g / gain, color->b / gain);
     }
 }
 
@@ -397,7 +413,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
 
     std::unique_ptr<aiScene> scene;
     try {
-        scene = buildForeignScene(host, format->lights);
+        scene = buildForeignScene(host, format->ambientLight);
     } catch (const std::bad_alloc&) {
         throw ForeignWriteError("out of memory while converting the scene");
     } catch (const std::exception& e) {
@@ -411,6 +427,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
 
     if (format->starsEmbedded) unstarTextureFiles(*scene);
     if (format->lightsDownY) turnLightNodes(*scene);
+    if (format->lightGain != 1.0f) dimLights(*scene, format->lightGain);
 
     UnwritableNumber unwritable(format->largest, format->splits == FormatEntry::Split::Always ||
                                                      (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0),

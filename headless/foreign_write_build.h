@@ -55,8 +55,8 @@ std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Objec
 unsigned materialFor(ForeignSceneParts& parts, Mtl* material);
 
 // The whole scene of the host, ready for Assimp's exporters. The scene's ambient colour becomes an
-// ambient light on a node of its own ("Ambient") when ambientLight is set; formats that carry no
-// lights would only keep that node, so they go without.
+// ambient light on a node of its own ("Ambient") when ambientLight is set; formats without an
+// ambient kind of light would keep only that node, or make it another kind, so they go without.
 std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight = true);
 
 }  // namespace headless

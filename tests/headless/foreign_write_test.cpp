@@ -46,6 +46,17 @@ Matrix3 someTransform(float angle, const Point3& axisScale, const Point3& move) 
     return m;
 }
 
+// The scene written as a file of the format and read back into `back`.
+void throughFile(Host& host, const std::string& extension, Host& back) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("zeq-through-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / ("model." + extension)).string();
+    for (const ForeignFile& file : renderForeignScene(host, path))
+        std::ofstream(file.path, std::ios::binary).write(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
+    loadForeignScene(back, path);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(ForeignWrite, NodeTransformsAndObjectOffsetsKeepWorldPositions) {
     Host host;
     Scene& scene = host.scene();
@@ -306,14 +317,8 @@ TEST(ForeignWrite, FbxLightsShineWhereTheyDid) {
     Node* still = host.scene().createNode("Still");
     still->SetObjectRef(host.scene().newLight(DIR_LIGHT));
     still->setLocalTM(someTransform(-0.7f, {1, 1, 1}, {0, 1, 0}));
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("zeq-lights-" + std::to_string(::getpid()) + ".fbx");
-    {
-        const std::vector<ForeignFile> files = renderForeignScene(host, path.string());
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(files.back().bytes.data()), files.back().bytes.size());
-    }
     Host back;
-    loadForeignScene(back, path);
-    std::filesystem::remove(path);
+    throughFile(host, "fbx", back);
     Node* holder = nullptr;
     for (Node* n : back.scene().nodes())
         if (dynamic_cast<GenLight*>(n->GetObjectRef()) && std::string(n->GetName()) != "Still") holder = n;
@@ -350,16 +355,10 @@ TEST(ForeignWrite, MaterialValuesComeBack) {
     material->SetShinStr(0.3f, 0);
     material->SetOpacity(0.75f, 0);
     node->SetMtl(material);
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("zeq-materials-" + std::to_string(::getpid()));
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
-        std::filesystem::create_directories(dir);
-        const std::string path = (dir / ("model." + format.extension)).string();
-        for (const ForeignFile& file : renderForeignScene(host, path))
-            std::ofstream(file.path, std::ios::binary).write(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
         Host back;
-        loadForeignScene(back, path);
-        std::filesystem::remove_all(dir);
+        throughFile(host, format.extension, back);
         Node* tri = back.scene().findNode("Tri");
         ASSERT_NE(tri, nullptr);
         auto* paint = dynamic_cast<StdMat*>(tri->GetMtl());
@@ -371,6 +370,30 @@ TEST(ForeignWrite, MaterialValuesComeBack) {
         EXPECT_NEAR(paint->GetOpacity(0), 0.75f, 1e-5f);
         // Of the writable formats only FBX holds a specular level.
         if (format.extension == "fbx") EXPECT_NEAR(paint->GetShinStr(0), 0.3f, 1e-5f);
+    }
+}
+
+// Lights come back as bright as they were through the formats that hold them: FBX, whose writer
+// writes every light ten times as bright as its colour, and Collada. The ambient colour comes back
+// through Collada; FBX has no ambient light, and it must not come back as a point light.
+TEST(ForeignWrite, LightsComeBackAsBrightAsTheyWere) {
+    Host host;
+    host.SetAmbient(0, Point3(0.2f, 0.2f, 0.3f));
+    Node* bulb = host.scene().createNode("Bulb");
+    Light* light = host.scene().newLight(OMNI_LIGHT);
+    light->SetRGBColor(0, Point3(0.5f, 0.25f, 1.0f));
+    light->SetIntensity(0, 2.0f);
+    bulb->SetObjectRef(light);
+    for (const std::string extension : {"dae", "fbx"}) {
+        SCOPED_TRACE(extension);
+        Host back;
+        throughFile(host, extension, back);
+        std::vector<GenLight*> lights;
+        for (Node* n : back.scene().nodes())
+            if (auto* found = dynamic_cast<GenLight*>(n->GetObjectRef())) lights.push_back(found);
+        ASSERT_EQ(lights.size(), 1u);
+        expectNear(apply(aiMatrix4x4(), lights[0]->GetRGBColor(0) * lights[0]->GetIntensity(0)), {1.0f, 0.5f, 2.0f}, 1e-4f);
+        expectNear(apply(aiMatrix4x4(), back.GetAmbient(0)), extension == "dae" ? Point3(0.2f, 0.2f, 0.3f) : Point3(0, 0, 0), 1e-4f);
     }
 }
 
