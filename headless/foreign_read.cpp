@@ -76,6 +76,20 @@ public:
     }
 
 private:
+    // Whether the node's children are the parts of one multi-material mesh: Assimp's FBX writer
+    // writes a node of several meshes as an empty node with a child of the same name for each
+    // mesh, in place and without children. Such children are folded back into their parent.
+    static bool holdsMeshParts(const aiNode& source) {
+        if (source.mNumMeshes > 0 || source.mNumChildren < 2) return false;
+        for (unsigned i = 0; i < source.mNumChildren; ++i) {
+            const aiNode& child = *source.mChildren[i];
+            if (child.mName != source.mName || child.mNumChildren > 0 || child.mNumMeshes == 0 ||
+                !child.mTransformation.IsIdentity())
+                return false;
+        }
+        return true;
+    }
+
     void makeNode(const aiNode& source, INode* parent, const aiMatrix4x4& parentWorld) {
         std::string name = source.mName.C_Str();
         if (name.empty()) name = "Node" + std::to_string(++unnamed_);
@@ -86,6 +100,16 @@ private:
         state_.world[&source] = world;
         state_.nodesByName.emplace(source.mName.C_Str(), node);
         ++state_.report.nodes;
+        if (holdsMeshParts(source)) {
+            std::vector<unsigned>& meshes = state_.foldedMeshes[&source];
+            for (unsigned i = 0; i < source.mNumChildren; ++i) {
+                const aiNode& part = *source.mChildren[i];
+                meshes.insert(meshes.end(), part.mMeshes, part.mMeshes + part.mNumMeshes);
+                state_.nodes[&part] = node;
+                state_.world[&part] = world;
+            }
+            return;
+        }
         for (unsigned i = 0; i < source.mNumChildren; ++i) makeNode(*source.mChildren[i], node, world);
     }
 
@@ -198,6 +222,10 @@ void buildCameras(foreign::ReadState& state) {
 
 void buildGeometry(foreign::ReadState& state, const aiNode& source) {
     INode* node = state.nodes.at(&source);
+    if (state.foldedMeshes.count(&source)) {
+        if (node) foreign::buildNodeGeometry(state, source, node);
+        return;
+    }
     if (source.mNumMeshes > 0 && node) foreign::buildNodeGeometry(state, source, node);
     for (unsigned i = 0; i < source.mNumChildren; ++i) buildGeometry(state, *source.mChildren[i]);
 }
@@ -336,7 +364,7 @@ ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignR
                                 " vertices with infinite or undefined coordinates");
 
     ForeignReadReport report;
-    foreign::ReadState state{host, host.scene(), *ai, options, report, {}, {}, {}, {}, {}, {}, {}};
+    foreign::ReadState state{host, host.scene(), *ai, options, report, {}, {}, {}, {}, {}, {}, {}, {}};
     for (unsigned m = 0; m < ai->mNumMeshes; ++m)
         for (unsigned b = 0; b < ai->mMeshes[m]->mNumBones; ++b) state.boneNames.insert(ai->mMeshes[m]->mBones[b]->mName.C_Str());
     foreign::nameEmbeddedTextures(state);

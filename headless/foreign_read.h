@@ -64,6 +64,9 @@ struct ReadState {
     std::unordered_set<std::string> boneNames;
     // Bitmap name per embedded texture.
     std::vector<std::string> textureNames;
+    // Meshes of nodes whose children were folded into them (see TreeBuilder): their own, then the
+    // children's. A node not listed shows its own meshes.
+    std::unordered_map<const aiNode*, std::vector<unsigned>> foldedMeshes;
 
     INode* nodeNamed(const std::string& name) const {
         auto it = nodesByName.find(name);

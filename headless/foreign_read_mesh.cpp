@@ -31,8 +31,11 @@ unsigned triangleCount(const aiMesh& mesh) {
 // order, into pieces within the vertex and index limits.
 std::vector<Piece> packPieces(ReadState& state, const aiNode& source) {
     std::vector<Piece> pieces;
-    for (unsigned i = 0; i < source.mNumMeshes; ++i) {
-        const unsigned index = source.mMeshes[i];
+    const auto folded = state.foldedMeshes.find(&source);
+    const std::vector<unsigned> meshes = folded != state.foldedMeshes.end()
+                                             ? folded->second
+                                             : std::vector<unsigned>(source.mMeshes, source.mMeshes + source.mNumMeshes);
+    for (const unsigned index : meshes) {
         const aiMesh& mesh = *state.ai.mMeshes[index];
         for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
             const unsigned corners = mesh.mFaces[f].mNumIndices;

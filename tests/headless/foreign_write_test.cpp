@@ -337,6 +337,43 @@ TEST(ForeignWrite, FbxLightsShineWhereTheyDid) {
     }
 }
 
+// A mesh of two materials comes back as one node showing one mesh of both, in every format (FBX's
+// writer makes it an empty node with a child of the same name for each material).
+TEST(ForeignWrite, MultiMaterialMeshesComeBackWhole) {
+    Host host;
+    MultiMaterial* multi = host.scene().newMultiMtl("Multi", 2);
+    multi->SetSubMtl(0, host.scene().newStdMat("Wood"));
+    multi->SetSubMtl(1, host.scene().newStdMat("Iron"));
+    Mesh mesh;
+    mesh.setNumVerts(4);
+    mesh.verts = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    mesh.setNumFaces(2);
+    mesh.faces[0].setVerts(0, 1, 2);
+    mesh.faces[1].setVerts(0, 2, 3);
+    mesh.faces[1].setMatID(1);
+    Node* crate = host.scene().createNode("Crate", host.scene().createNode("Shelf"));
+    crate->SetObjectRef(host.scene().newTriObject(mesh));
+    crate->SetMtl(multi);
+    for (const ForeignWriteFormat& format : foreignWriteFormats()) {
+        SCOPED_TRACE(format.extension);
+        Host back;
+        throughFile(host, format.extension, back);
+        std::vector<std::string> names;
+        for (Node* n : back.scene().nodes()) names.push_back(n->GetName());
+        // OBJ keeps no hierarchy.
+        const std::vector<std::string> expected =
+            format.extension == "obj" ? std::vector<std::string>{"Crate"} : std::vector<std::string>{"Shelf", "Crate"};
+        EXPECT_EQ(names, expected);
+        Node* whole = back.scene().findNode("Crate");
+        ASSERT_NE(whole, nullptr);
+        auto* tri = dynamic_cast<TriMeshObject*>(whole->GetObjectRef());
+        ASSERT_NE(tri, nullptr);
+        EXPECT_EQ(tri->mesh.faces.size(), 2u);
+        ASSERT_NE(whole->GetMtl(), nullptr);
+        EXPECT_EQ(whole->GetMtl()->NumSubMtls(), 2);
+    }
+}
+
 // A standard material's values come back through each format that holds them. FBX keeps the
 // specular level, which Assimp's writer names "ShininessFactor" and its reader leaves aside.
 TEST(ForeignWrite, MaterialValuesComeBack) {
@@ -369,7 +406,9 @@ TEST(ForeignWrite, MaterialValuesComeBack) {
         EXPECT_NEAR(paint->GetShininess(0), 0.25f, 1e-5f);
         EXPECT_NEAR(paint->GetOpacity(0), 0.75f, 1e-5f);
         // Of the writable formats only FBX holds a specular level.
-        if (format.extension == "fbx") EXPECT_NEAR(paint->GetShinStr(0), 0.3f, 1e-5f);
+        if (format.extension == "fbx") {
+            EXPECT_NEAR(paint->GetShinStr(0), 0.3f, 1e-5f);
+        }
     }
 }
 
