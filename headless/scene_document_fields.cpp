@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -339,7 +338,7 @@ Point3 readPoint(const Item& item, bool allowTwo = false) {
         simdjson::ondemand::value value;
         if (const auto error = std::move(entry).get(value)) invalidJson(error);
         double d = 0;
-        if (n == 3 || value.get_double().get(d) || !(std::fabs(d) <= FLT_MAX)) {
+        if (n == 3 || value.get_double().get(d) || !fitsFloat(d)) {
             n = 4;
             break;
         }

@@ -3,7 +3,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -110,7 +109,7 @@ float Item::floatValue() const {
     if (!isNumber()) fail("expected a number, got " + describe());
     // Integers become floats through a double, as every number is read.
     double value = 0;
-    if (value_.get_double().get(value) || !std::isfinite(value) || std::fabs(value) > FLT_MAX)
+    if (value_.get_double().get(value) || !fitsFloat(value))
         fail("number out of the range of a float");
     return static_cast<float>(value);
 }

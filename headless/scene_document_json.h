@@ -13,6 +13,7 @@
 
 #include <simdjson.h>
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -41,6 +42,10 @@ struct InvalidJson {
 // document when it has no escapes, else unescaped into `storage`. Strings are taken from the text
 // rather than from the parser's string buffer, which fills up when values are read more than once.
 std::string_view stringText(const char* raw, std::string& storage);
+
+// Whether a number (read as a double) becomes a finite float: below the point halfway between the
+// largest float and 2^128. The largest float is written as 3.4028235e+38, a little above it.
+inline bool fitsFloat(double value) { return std::fabs(value) < 0x1.ffffffp+127; }
 
 // A JSON type as messages name it: "a string", "an array", "a number" ...
 std::string describe(simdjson::ondemand::json_type type);

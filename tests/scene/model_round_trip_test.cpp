@@ -11,6 +11,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <random>
 
 namespace {
@@ -267,13 +268,20 @@ TEST(SceneDocumentModel, NamesThatAreNotUtf8SaveAsReplacementCharacters) {
         EXPECT_STREQ(again.GetRootNode()->GetChildNode(i)->GetName(), "caf\xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD tab\t");
 }
 
-// Integers too long for 64 bits are numbers like any other (read as doubles); a number beyond any
+// Integers too long for 64 bits are numbers like any other (read as doubles). The largest floats,
+// saved as 3.4028235e+38 (a little above them), load as themselves. A number beyond any float or
 // double, and text that is not JSON, are refused with what and where.
 TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
     Host host;
     loadSceneDocumentText(host, R"({"ambient": [123456789012345678901234, 0, 1]})");
     EXPECT_EQ(host.GetAmbient(0).x, static_cast<float>(123456789012345678901234.0));
+    constexpr float kLargest = std::numeric_limits<float>::max();
+    host.SetAmbient(0, Point3(kLargest, -kLargest, 1.0f));
+    Host again;
+    loadSceneDocumentText(again, saveSceneDocumentText(host));
+    EXPECT_EQ(again.GetAmbient(0), Point3(kLargest, -kLargest, 1.0f));
     const std::pair<const char*, const char*> bad[] = {
+        {R"({"ambient": [3.4028236e+38, 0, 1]})", "ambient[0]: number out of the range of a float"},
         {R"({"ambient": [1e400, 0, 1]})", "invalid JSON: number overflow parsing '1e400'"},
         {"{\n  \"ambient\": [1, 0, 1]]}", "invalid JSON: parse error at line 2, column 23"},
     };
