@@ -23,12 +23,14 @@ namespace headless {
 
 namespace {
 
+enum Keeps : unsigned { kLights = 1, kAmbient = 2, kCameras = 4, kAnimation = 8, kSkins = 16 };
+
 struct FormatEntry {
     ForeignWriteFormat format;
     const char* exporterId;  // Assimp's id of the exporter
-    // Whether the exporter writes an ambient light (FBX has no such kind: Assimp's FBX writer wrote
-    // it as a point light).
-    bool ambientLight;
+    // What the exporter writes besides the node tree, meshes and materials (Keeps flags). FBX has
+    // no ambient light: Assimp's FBX writer wrote it as a point light.
+    unsigned keeps;
     bool quotes = true;      // whether the exporter can write a double quote in a text
     // The magnitude from which the exporter cannot write a number of its arrays (vertex data,
     // weights, bind matrices, animation keys).
@@ -52,17 +54,17 @@ struct FormatEntry {
 
 const std::vector<FormatEntry>& formatTable() {
     static const std::vector<FormatEntry> table = {
-        {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", false, true, HUGE_VAL, FormatEntry::Split::Animated},
-        {{"glb", "glTF 2.0, binary"}, "glb2", false, true, HUGE_VAL, FormatEntry::Split::Animated},
-        {{"dae", "Collada"}, "collada", true, true, HUGE_VAL, FormatEntry::Split::Never, false, true},
-        {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", false, true, HUGE_VAL,
+        {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated},
+        {{"glb", "glTF 2.0, binary"}, "glb2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated},
+        {{"dae", "Collada"}, "collada", kLights | kAmbient | kCameras | kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Never, false, true},
+        {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", 0, true, HUGE_VAL,
          FormatEntry::Split::Never, true},
         // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
         // It writes texts between double quotes and fails, without saying why, on a text holding one.
         // It writes the numbers of its arrays in fixed-point form into a small buffer, and fails on
         // one of 23 digits (other values are written in exponent form).
         // It writes every light ten times as bright as its colour, and has no ambient light.
-        {{"fbx", "FBX, ASCII"}, "fbxa", false, false, 1e22, FormatEntry::Split::Always, false, false, true, 10.0f},
+        {{"fbx", "FBX, ASCII"}, "fbxa", kLights | kAnimation | kSkins, false, 1e22, FormatEntry::Split::Always, false, false, true, 10.0f},
     };
     return table;
 }
@@ -227,6 +229,30 @@ void dimLights(aiScene& scene, float gain) {
         for (aiColor3D* color : {&light.mColorDiffuse, &light.mColorSpecular, &light.mColorAmbient})
             *color = aiColor3D(color->r / gain, color->g / gain, color->b / gain);
     }
+}
+
+// One line for each kind of content the scene holds and the format's exporter does not write.
+std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const FormatEntry& format) {
+    const std::string writer = "the " + format.format.extension + " writer";
+    auto count = [](std::size_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::size_t lights = 0, skins = 0;
+    for (unsigned i = 0; i < scene.mNumLights; ++i) lights += scene.mLights[i]->mType != aiLightSource_AMBIENT;
+    for (unsigned i = 0; i < scene.mNumMeshes; ++i) skins += scene.mMeshes[i]->HasBones();
+    const Point3 ambient = host.GetAmbient(host.GetTime());
+    std::vector<std::string> notes;
+    if (lights > 0 && !(format.keeps & kLights)) notes.push_back(count(lights, "light", "lights") + " left out: " + writer + " writes no lights");
+    if ((ambient.x > 0.0f || ambient.y > 0.0f || ambient.z > 0.0f) && !(format.keeps & kAmbient))
+        notes.push_back("the ambient colour left out: " + writer + " writes no ambient light");
+    if (scene.mNumCameras > 0 && !(format.keeps & kCameras))
+        notes.push_back(count(scene.mNumCameras, "camera", "cameras") + " left out: " + writer + " writes no cameras");
+    if (scene.mNumAnimations > 0 && !(format.keeps & kAnimation))
+        notes.push_back("the animation of " + count(scene.mAnimations[0]->mNumChannels, "node", "nodes") + " left out: " + writer +
+                        " writes no animation");
+    if (skins > 0 && !(format.keeps & kSkins))
+        notes.push_back("the skins of " + count(skins, "mesh", "meshes") + " left out: " + writer + " writes the meshes without them");
+    return notes;
 }
 
 // Where the scene first holds a number a format cannot write ("node \"Box\": a number in its
@@ -400,7 +426,7 @@ std::string foreignWriteExtensionList() {
 
 bool isForeignWritePath(const std::string& path) { return findFormat(path) != nullptr; }
 
-std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path) {
+std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path, std::vector<std::string>* leftOut) {
     const FormatEntry* format = findFormat(path);
     if (format == nullptr)
         throw ForeignWriteError("cannot write \"." + lowerExtension(path) +
@@ -413,7 +439,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
 
     std::unique_ptr<aiScene> scene;
     try {
-        scene = buildForeignScene(host, format->ambientLight);
+        scene = buildForeignScene(host, (format->keeps & kAmbient) != 0);
     } catch (const std::bad_alloc&) {
         throw ForeignWriteError("out of memory while converting the scene");
     } catch (const std::exception& e) {
@@ -467,6 +493,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path)
     // The main file last, so that it is renamed into place once everything it names is there.
     std::stable_partition(files.begin(), files.end(), [&](const ForeignFile& f) { return f.path != path; });
     if (files.empty() || files.back().path != path) throw ForeignWriteError("the exporter wrote no file");
+    if (leftOut) *leftOut = leftOutNotes(host, *scene, *format);
     return files;
 }
 

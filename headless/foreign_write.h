@@ -1,7 +1,7 @@
 #pragma once
 // Writing the headless scene as a foreign scene file (glTF 2.0, Collada, OBJ ...) through Assimp.
 //
-//     headless::writeForeignScene(host, "out.glb");   // the format follows the extension
+//     headless::renderForeignScene(host, "out.glb");   // the format follows the extension
 //
 // The scene is mapped the way the host's own exporters would write it: every node under the root
 // with its name and local transform, each mesh object as one mesh per material it uses (face
@@ -52,6 +52,8 @@ struct ForeignFile {
 // The host's scene in the format path's extension names: the companion files first (their paths
 // beside path, as the main file refers to them), then the main file at path. Throws
 // ForeignWriteError for an extension that names no writable format or a scene the format cannot take.
-std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path);
+// With leftOut, it receives a line for each kind of content the format does not hold ("2 lights
+// left out: the glb writer writes no lights").
+std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path, std::vector<std::string>* leftOut = nullptr);
 
 }  // namespace headless

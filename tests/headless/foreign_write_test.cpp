@@ -436,6 +436,52 @@ TEST(ForeignWrite, LightsComeBackAsBrightAsTheyWere) {
     }
 }
 
+// What a format does not hold is named, one line a kind, and exactly that does not come back:
+// lights, the ambient colour, cameras, animation and skins through every format.
+TEST(ForeignWrite, WhatAFormatLeavesOutIsNamed) {
+    Host host;
+    Scene& scene = host.scene();
+    host.SetAmbient(0, Point3(0.1f, 0.2f, 0.3f));
+    scene.createNode("Bulb")->SetObjectRef(scene.newLight(OMNI_LIGHT));
+    scene.createNode("Eye")->SetObjectRef(scene.newCamera(1.2f));
+    Node* bone = scene.createNode("Bone");
+    bone->addKey(0, TransMatrix({0, 0, 0}));
+    bone->addKey(4800, TransMatrix({0, 0, 1}));
+    Mesh mesh;
+    mesh.setNumVerts(3);
+    mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh.setNumFaces(1);
+    mesh.faces[0].setVerts(0, 1, 2);
+    DerivedObject* stack = scene.newDerivedObject(scene.newTriObject(mesh));
+    SkinModifier* skin = scene.newSkin();
+    skin->addBone(bone, bone->GetNodeTM(0));
+    for (int v = 0; v < 3; ++v) skin->addWeight(v, 0, 1.0f);
+    stack->AddModifier(skin);
+    scene.createNode("Skinned")->SetObjectRef(stack);
+    for (const ForeignWriteFormat& format : foreignWriteFormats()) {
+        SCOPED_TRACE(format.extension);
+        std::vector<std::string> notes;
+        renderForeignScene(host, "/nonexistent/model." + format.extension, &notes);
+        auto noted = [&](const std::string& start) {
+            return std::any_of(notes.begin(), notes.end(), [&](const std::string& note) { return note.rfind(start, 0) == 0; });
+        };
+        Host back;
+        throughFile(host, format.extension, back);
+        bool lights = false, cameras = false, skins = false;
+        for (Node* n : back.scene().nodes()) {
+            lights = lights || dynamic_cast<GenLight*>(n->GetObjectRef());
+            cameras = cameras || dynamic_cast<CameraObject*>(n->GetObjectRef());
+            skins = skins || dynamic_cast<DerivedObject*>(n->GetObjectRef());
+        }
+        Node* boneBack = back.scene().findNode("Bone");  // OBJ keeps no node without geometry
+        EXPECT_NE(lights, noted("1 light left out: the " + format.extension + " writer writes no lights"));
+        EXPECT_NE(back.GetAmbient(0) != Point3(0, 0, 0), noted("the ambient colour left out"));
+        EXPECT_NE(cameras, noted("1 camera left out"));
+        EXPECT_NE(boneBack && boneBack->track().IsAnimated(), noted("the animation of 1 node left out"));
+        EXPECT_NE(skins, noted("the skins of 1 mesh left out"));
+    }
+}
+
 TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
     Host host;
     Mesh mesh;

@@ -51,8 +51,9 @@ void saveScene(headless::Host& host, const std::string& path) {
     }
 
     std::vector<headless::ForeignFile> files;
+    std::vector<std::string> leftOut;
     try {
-        files = headless::renderForeignScene(host, path);
+        files = headless::renderForeignScene(host, path, &leftOut);
     } catch (const headless::ForeignWriteError& e) {
         throw CommandError(path, e.what());
     }
@@ -76,6 +77,7 @@ void saveScene(headless::Host& host, const std::string& path) {
         }
         throw CommandError(e.path, e.reason);
     }
+    for (const std::string& note : leftOut) warnings() << "zeq: " << path << ": " << note << '\n';
 }
 
 }  // namespace zeq::cli
