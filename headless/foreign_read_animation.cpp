@@ -40,6 +40,18 @@ aiQuaternion slerp(const aiQuaternion& a, const aiQuaternion& b, float u) {
     return out.Normalize();
 }
 
+// A key's local transform: scaled, then turned, then moved (T × R × S on column vectors), the
+// order in which aiMatrix4x4::Decompose takes a transform apart and files key it. Assimp's matrix
+// constructor from the three parts scales the rotation's rows, not its columns, which shears a
+// turned node scaled unevenly.
+aiMatrix4x4 composeKey(const aiVector3D& scale, const aiQuaternion& rotation, const aiVector3D& position) {
+    const aiMatrix3x3 r = rotation.GetMatrix();
+    return aiMatrix4x4(r.a1 * scale.x, r.a2 * scale.y, r.a3 * scale.z, position.x,  //
+                       r.b1 * scale.x, r.b2 * scale.y, r.b3 * scale.z, position.y,  //
+                       r.c1 * scale.x, r.c2 * scale.y, r.c3 * scale.z, position.z,  //
+                       0, 0, 0, 1);
+}
+
 }  // namespace
 
 void buildAnimation(ReadState& state) {
@@ -89,7 +101,7 @@ void buildAnimation(ReadState& state) {
             const aiQuaternion rotation = channel.mNumRotationKeys ? sample(channel.mRotationKeys, channel.mNumRotationKeys, t, slerp) : rotation0;
             const aiVector3D scale = channel.mNumScalingKeys ? sample(channel.mScalingKeys, channel.mNumScalingKeys, t, lerp) : scale0;
             const TimeValue tick = toTicks(t);
-            node->addKey(tick, toMatrix3(aiMatrix4x4(scale, rotation, position)));
+            node->addKey(tick, toMatrix3(composeKey(scale, rotation, position)));
             first = std::min(first, tick);
             last = std::max(last, tick);
         }

@@ -324,6 +324,30 @@ TEST(ForeignRead, ZUpFormatsKeepTheirCoordinates) {
     EXPECT_FLOAT_EQ(highest, 1.0f);
 }
 
+// An animated node turned 90° about Z and scaled twice along its own X: its X axis points along
+// the parent's Y, twice as long, at every key (keys made from the parts sheared it: scaled along
+// the parent's X, then turned).
+TEST(ForeignRead, KeysScaleBeforeTheyTurn) {
+    Gltf g;
+    const float s = std::sqrt(0.5f);
+    const int position = g.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+    const int times = g.floats({0, 1}, "SCALAR");
+    const int scales = g.floats({2, 1, 1, 2, 1, 1}, "VEC3");
+    g.doc["scene"] = 0;
+    g.doc["scenes"] = {{{"nodes", {0}}}};
+    g.doc["nodes"] = {{{"name", "Squash"}, {"rotation", {0, 0, s, s}}, {"mesh", 0}}};
+    g.doc["meshes"] = {{{"primitives", {{{"attributes", {{"POSITION", position}}}}}}}};
+    g.doc["animations"] = {{{"samplers", {{{"input", times}, {"output", scales}}}},
+                            {"channels", {{{"sampler", 0}, {"target", {{"node", 0}, {"path", "scale"}}}}}}}};
+    Scratch scratch;
+    Host host;
+    loadForeignScene(host, scratch.file("squash.gltf", g.text()));
+    Node* node = host.scene().findNode("Squash");
+    ASSERT_NE(node, nullptr);
+    ASSERT_EQ(node->track().Keys().size(), 2u);
+    for (const TransformKey& key : node->track().Keys()) expectNear(key.tm.GetRow(0), {0, 2, 0}, "X axis");
+}
+
 // Files that must be refused with one line, leaving the scene as it was.
 TEST(ForeignRead, RefusesBrokenFilesWithoutTouchingTheScene) {
     Scratch scratch;
