@@ -53,6 +53,25 @@ TEST_F(Diff, EqualAndRenumberedFilesAreEqual) {
     const RunResult renumbered = diff(validScene(), renumberedScene());
     EXPECT_EQ(renumbered.status, 0) << renumbered.out;
     EXPECT_EQ(renumbered.out, summary("equal (23 records matched, 4 renumbered)"));
+
+    // Tracks numbered afresh in another order pair by the node they name, though both changed
+    // (by id, each was compared with the other's track).
+    SceneFile two = validScene();
+    Zeq2Track lamp = two.root.tracks->items[0];
+    lamp.id = 62;
+    lamp.objectName = "Lamp";
+    for (Zeq2Keyframe& key : lamp.keyframes.items) key.transform = moveTo(0, key.time, 0);
+    two.root.tracks->items.push_back(lamp);
+    SceneFile changed = two;
+    std::swap(changed.root.tracks->items[0], changed.root.tracks->items[1]);
+    changed.root.tracks->items[0].id = 60;
+    changed.root.tracks->items[1].id = 62;
+    changed.root.animationClips->items[0].tracks = {62};
+    for (Zeq2Track& track : changed.root.tracks->items) track.keyframes.items[2].time = 1.25f;
+    const RunResult tracks = diff(two, changed);
+    EXPECT_EQ(tracks.out, "tracks[0] (id 60) / tracks[1] (id 62): keyframes[2].time: 1 -> 1.25\n"
+                          "tracks[1] (id 62) / tracks[0] (id 60): keyframes[2].time: 1 -> 1.25\n" +
+                              summary("2 differences (24 records matched, 2 renumbered)"));
 }
 
 TEST_F(Diff, ChangedFilesListEveryDifference) {

@@ -149,6 +149,17 @@ struct ListPair {
             return std::to_string(*own) + " " + *signature(inA, index);
         });
         pairBy(signature);
+        // A name that one record of each list carries names the same thing (a track's node), whatever
+        // the ids: an export of a changed scene numbers its records afresh.
+        std::map<std::string, int> nameCounts[2];
+        for (int side = 0; side < 2; ++side)
+            for (const J& item : side == 0 ? *a : *b)
+                if (const auto own = nameOf(item)) ++nameCounts[side][*own];
+        pairBy([&](bool inA, std::size_t index) -> std::optional<std::string> {
+            auto own = nameOf(record(inA, index));
+            if (!own || nameCounts[0][*own] != 1 || nameCounts[1][*own] != 1) return std::nullopt;
+            return own;
+        });
         // Same ids name the same records unless the list was renumbered.
         if (renumbered * 2 <= matched) pairBy(id);
         pairBy([&](bool inA, std::size_t index) { return nameOf(record(inA, index)); });
