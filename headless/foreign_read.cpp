@@ -76,18 +76,12 @@ public:
     }
 
 private:
-    // Whether the node's children are the parts of one multi-material mesh: Assimp's FBX writer
-    // writes a node of several meshes as an empty node with a child of the same name for each
-    // mesh, in place and without children. Such children are folded back into their parent.
-    static bool holdsMeshParts(const aiNode& source) {
-        if (source.mNumMeshes > 0 || source.mNumChildren < 2) return false;
-        for (unsigned i = 0; i < source.mNumChildren; ++i) {
-            const aiNode& child = *source.mChildren[i];
-            if (child.mName != source.mName || child.mNumChildren > 0 || child.mNumMeshes == 0 ||
-                !child.mTransformation.IsIdentity())
-                return false;
-        }
-        return true;
+    // Whether a child is a part of its parent's multi-material mesh: Assimp's FBX writer writes a
+    // node of several meshes as an empty node with a child of the same name for each mesh, in
+    // place and without children (the node's own children follow them).
+    static bool isMeshPart(const aiNode& parent, const aiNode& child) {
+        return parent.mNumMeshes == 0 && child.mName == parent.mName && child.mNumChildren == 0 && child.mNumMeshes > 0 &&
+               child.mTransformation.IsIdentity();
     }
 
     void makeNode(const aiNode& source, INode* parent, const aiMatrix4x4& parentWorld) {
@@ -100,17 +94,20 @@ private:
         state_.world[&source] = world;
         state_.nodesByName.emplace(source.mName.C_Str(), node);
         ++state_.report.nodes;
-        if (holdsMeshParts(source)) {
+        // Two parts or more are folded back into the node, which shows their meshes.
+        std::vector<unsigned> parts;
+        for (unsigned i = 0; i < source.mNumChildren; ++i)
+            if (isMeshPart(source, *source.mChildren[i])) parts.push_back(i);
+        if (parts.size() < 2) parts.clear();
+        for (unsigned i : parts) {
+            const aiNode& part = *source.mChildren[i];
             std::vector<unsigned>& meshes = state_.foldedMeshes[&source];
-            for (unsigned i = 0; i < source.mNumChildren; ++i) {
-                const aiNode& part = *source.mChildren[i];
-                meshes.insert(meshes.end(), part.mMeshes, part.mMeshes + part.mNumMeshes);
-                state_.nodes[&part] = node;
-                state_.world[&part] = world;
-            }
-            return;
+            meshes.insert(meshes.end(), part.mMeshes, part.mMeshes + part.mNumMeshes);
+            state_.nodes[&part] = node;
+            state_.world[&part] = world;
         }
-        for (unsigned i = 0; i < source.mNumChildren; ++i) makeNode(*source.mChildren[i], node, world);
+        for (unsigned i = 0; i < source.mNumChildren; ++i)
+            if (std::find(parts.begin(), parts.end(), i) == parts.end()) makeNode(*source.mChildren[i], node, world);
     }
 
     foreign::ReadState& state_;
@@ -222,12 +219,13 @@ void buildCameras(foreign::ReadState& state) {
 
 void buildGeometry(foreign::ReadState& state, const aiNode& source) {
     INode* node = state.nodes.at(&source);
-    if (state.foldedMeshes.count(&source)) {
-        if (node) foreign::buildNodeGeometry(state, source, node);
-        return;
+    const bool folded = state.foldedMeshes.count(&source) > 0;
+    if ((source.mNumMeshes > 0 || folded) && node) foreign::buildNodeGeometry(state, source, node);
+    for (unsigned i = 0; i < source.mNumChildren; ++i) {
+        const aiNode& child = *source.mChildren[i];
+        // A part folded into this node maps to it and was built with it.
+        if (!(folded && state.nodes.at(&child) == node)) buildGeometry(state, child);
     }
-    if (source.mNumMeshes > 0 && node) foreign::buildNodeGeometry(state, source, node);
-    for (unsigned i = 0; i < source.mNumChildren; ++i) buildGeometry(state, *source.mChildren[i]);
 }
 
 // Whether the file opens with the PLY signature but its header never ends: no line starts with the

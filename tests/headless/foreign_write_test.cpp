@@ -337,8 +337,9 @@ TEST(ForeignWrite, FbxLightsShineWhereTheyDid) {
     }
 }
 
-// A mesh of two materials comes back as one node showing one mesh of both, in every format (FBX's
-// writer makes it an empty node with a child of the same name for each material).
+// A mesh of two materials comes back as one node showing one mesh of both, its child as its child,
+// in every format (FBX's writer makes it an empty node with a child of the same name for each
+// material, before the node's own children).
 TEST(ForeignWrite, MultiMaterialMeshesComeBackWhole) {
     Host host;
     MultiMaterial* multi = host.scene().newMultiMtl("Multi", 2);
@@ -354,6 +355,9 @@ TEST(ForeignWrite, MultiMaterialMeshesComeBackWhole) {
     Node* crate = host.scene().createNode("Crate", host.scene().createNode("Shelf"));
     crate->SetObjectRef(host.scene().newTriObject(mesh));
     crate->SetMtl(multi);
+    Node* lid = host.scene().createNode("Lid", crate);
+    lid->SetObjectRef(host.scene().newTriObject(mesh));
+    lid->setLocalTM(TransMatrix({0, 0, 1}));
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
         Host back;
@@ -362,7 +366,7 @@ TEST(ForeignWrite, MultiMaterialMeshesComeBackWhole) {
         for (Node* n : back.scene().nodes()) names.push_back(n->GetName());
         // OBJ keeps no hierarchy.
         const std::vector<std::string> expected =
-            format.extension == "obj" ? std::vector<std::string>{"Crate"} : std::vector<std::string>{"Shelf", "Crate"};
+            format.extension == "obj" ? std::vector<std::string>{"Crate", "Lid"} : std::vector<std::string>{"Shelf", "Crate", "Lid"};
         EXPECT_EQ(names, expected);
         Node* whole = back.scene().findNode("Crate");
         ASSERT_NE(whole, nullptr);
@@ -371,6 +375,9 @@ TEST(ForeignWrite, MultiMaterialMeshesComeBackWhole) {
         EXPECT_EQ(tri->mesh.faces.size(), 2u);
         ASSERT_NE(whole->GetMtl(), nullptr);
         EXPECT_EQ(whole->GetMtl()->NumSubMtls(), 2);
+        if (format.extension != "obj") {
+            EXPECT_EQ(back.scene().findNode("Lid")->GetParentNode(), whole);
+        }
     }
 }
 
