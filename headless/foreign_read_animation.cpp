@@ -27,6 +27,8 @@ auto sample(const Key* keys, unsigned count, double t, Blend blend) -> decltype(
     if (t >= keys[count - 1].mTime) return keys[count - 1].mValue;
     const Key* next = std::upper_bound(keys, keys + count, t, [](double time, const Key& k) { return time < k.mTime; });
     const Key* prev = next - 1;
+    // At a key's own time its value as it is: blending (a quaternion's included) would add noise.
+    if (t == prev->mTime) return prev->mValue;
     const double span = next->mTime - prev->mTime;
     const float u = span > 0.0 ? static_cast<float>((t - prev->mTime) / span) : 0.0f;
     return blend(prev->mValue, next->mValue, u);

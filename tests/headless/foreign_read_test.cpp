@@ -327,18 +327,22 @@ TEST(ForeignRead, ZUpFormatsKeepTheirCoordinates) {
 // An animated node turned 90° about Z and scaled twice along its own X: its X axis points along
 // the parent's Y, twice as long, at every key (keys made from the parts sheared it: scaled along
 // the parent's X, then turned).
-TEST(ForeignRead, KeysScaleBeforeTheyTurn) {
+TEST(ForeignRead, KeysScaleBeforeTheyTurnAndHoldExactly) {
     Gltf g;
     const float s = std::sqrt(0.5f);
     const int position = g.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
     const int times = g.floats({0, 1}, "SCALAR");
     const int scales = g.floats({2, 1, 1, 2, 1, 1}, "VEC3");
+    // A second node holds a turn of 20° about Z from 0 to 0.5 s, then turns on.
+    const int holdTimes = g.floats({0, 0.5f, 1}, "SCALAR");
+    const int turns = g.floats({0, 0, 0.173648193f, 0.98480773f, 0, 0, 0.173648193f, 0.98480773f, 0, 0, s, s}, "VEC4");
     g.doc["scene"] = 0;
-    g.doc["scenes"] = {{{"nodes", {0}}}};
-    g.doc["nodes"] = {{{"name", "Squash"}, {"rotation", {0, 0, s, s}}, {"mesh", 0}}};
+    g.doc["scenes"] = {{{"nodes", {0, 1}}}};
+    g.doc["nodes"] = {{{"name", "Squash"}, {"rotation", {0, 0, s, s}}, {"mesh", 0}}, {{"name", "Hold"}, {"mesh", 0}}};
     g.doc["meshes"] = {{{"primitives", {{{"attributes", {{"POSITION", position}}}}}}}};
-    g.doc["animations"] = {{{"samplers", {{{"input", times}, {"output", scales}}}},
-                            {"channels", {{{"sampler", 0}, {"target", {{"node", 0}, {"path", "scale"}}}}}}}};
+    g.doc["animations"] = {{{"samplers", {{{"input", times}, {"output", scales}}, {{"input", holdTimes}, {"output", turns}}}},
+                            {"channels", {{{"sampler", 0}, {"target", {{"node", 0}, {"path", "scale"}}}},
+                                          {{"sampler", 1}, {"target", {{"node", 1}, {"path", "rotation"}}}}}}}};
     Scratch scratch;
     Host host;
     loadForeignScene(host, scratch.file("squash.gltf", g.text()));
@@ -346,6 +350,11 @@ TEST(ForeignRead, KeysScaleBeforeTheyTurn) {
     ASSERT_NE(node, nullptr);
     ASSERT_EQ(node->track().Keys().size(), 2u);
     for (const TransformKey& key : node->track().Keys()) expectNear(key.tm.GetRow(0), {0, 2, 0}, "X axis");
+    // A key at its own time is the file's value, not a blend of it with the next: the held turn
+    // gives two equal keys, which an export makes one.
+    const std::vector<TransformKey>& held = host.scene().findNode("Hold")->track().Keys();
+    ASSERT_EQ(held.size(), 3u);
+    EXPECT_TRUE(held[0].tm == held[1].tm);
 }
 
 // Files that must be refused with one line, leaving the scene as it was.
