@@ -47,6 +47,10 @@ BitmapTexture* bitmapFor(ReadState& state, const aiMaterial& material, aiTexture
     const auto [embedded, index] = state.ai.GetEmbeddedTextureAndIndex(path.C_Str());
     if (embedded && index >= 0 && static_cast<std::size_t>(index) < state.textureNames.size())
         name = state.textureNames[static_cast<std::size_t>(index)];
+    // "./*N" is how a file named "*N" is written where "*N" would name an embedded texture (the
+    // foreign writer does so for Collada): the same file, under the name it had.
+    else if (name.starts_with("./*"))
+        name.erase(0, 2);
     const int channel = static_cast<int>(std::min(uvIndex, kMaxUvSets - 1)) + 1;
     BitmapTexture* bitmap = state.scene.newBitmapTex(name, channel);
     bitmap->SetName(name.c_str());

@@ -544,6 +544,12 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
         aiString file;
         ASSERT_EQ(back->mMaterials[0]->GetTexture(aiTextureType_DIFFUSE, 0, &file), AI_SUCCESS);
         EXPECT_STREQ(file.C_Str(), "./*0");
+        // Read by the suite, the file has its name again.
+        Host read;
+        throughFile(host, "dae", read);
+        Texmap* map = read.scene().findNode("Tri")->GetMtl()->GetSubTexmap(ID_DI);
+        ASSERT_NE(map, nullptr);
+        EXPECT_STREQ(map->GetName(), "*0");
     }
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const struct {
