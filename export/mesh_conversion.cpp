@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstring>
 #include <initializer_list>
+#include <tuple>
 
 namespace zeq {
 
@@ -17,6 +18,26 @@ namespace {
 
 // Key value of a texture coordinate whose channel has no face for the corner.
 constexpr uint32_t kNoTextureVertex = 0xFFFFFFFFu;
+
+// The normal normalised until normalising it again leaves it as it is. A normalised float vector
+// is not always its own normalisation (normalising it again moves it by a float step); one that
+// is comes back from a Zeq file as it is, and is written again unchanged. Nearly all settle after
+// one or two normalisations. A few swap between two vectors, of which the first by x, then y, then
+// z is taken; and a very few drift on, for which the first normalisation is kept. The importer
+// finds a vector whose normalisation is what was written, and normalising that settles the same
+// way again.
+Point3 settledNormal(const Point3& normal) {
+    const Point3 first = normal.Normalize();
+    Point3 unit = first;
+    for (int i = 0; i < 8; ++i) {
+        const Point3 again = unit.Normalize();
+        if (again == unit) return unit;
+        if (again.Normalize() == unit)
+            return std::tie(unit.x, unit.y, unit.z) < std::tie(again.x, again.y, again.z) ? unit : again;
+        unit = again;
+    }
+    return first;
+}
 
 // Host map channels 1 .. count-1 that carry faces; channel 0 (vertex colours) is never exported.
 std::vector<int> usedTextureChannels(const Mesh& mesh) {
@@ -182,12 +203,7 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
             if (host >= static_cast<uint32_t>(hostVertexCount))
                 throw MeshFaceError("a face names a vertex the mesh does not have");
 
-            Point3 normal(0.0f, 0.0f, 1.0f);
-            key[0] = 0;
-            if (normalSpec != nullptr) {
-                normal = normalSpec->GetNormal(f, corner).Normalize();
-                key[0] = static_cast<uint32_t>(normalSpec->Face(f).GetNormalID(corner));
-            }
+            key[0] = normalSpec != nullptr ? static_cast<uint32_t>(normalSpec->Face(f).GetNormalID(corner)) : 0;
             for (std::size_t c = 0; c < channelCount; ++c) {
                 const MeshMap& map = mesh.Map(channels[c]);
                 uint32_t tv = kNoTextureVertex;
@@ -205,7 +221,8 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
             if (index < 0) {
                 index = welded.add(host, key.data());
                 welded.positions.push_back(mesh.verts[host]);
-                welded.normals.push_back(normal);
+                welded.normals.push_back(normalSpec != nullptr ? settledNormal(normalSpec->GetNormal(f, corner))
+                                                               : Point3(0.0f, 0.0f, 1.0f));
                 for (std::size_t c = 0; c < channelCount; ++c)
                     welded.texCoords.push_back(cornerCoords[std::size_t(corner) * channelCount + c]);
                 welded.tangents.emplace_back();
