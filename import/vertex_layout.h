@@ -26,8 +26,8 @@ float middleOfHalfStep(float value);
 // sign included.
 bool cutsToHalf(float value, float half);
 
-// The explicit normal to give the host for a normal a 16-bit file stores: a vector whose
-// normalisation, as the exporter normalises and cuts it, gives the stored normal again. That is
+// The explicit normal to give the host for a normal a 16-bit file stores: a vector that, as the
+// exporter normalises (until the normal settles) and cuts it, gives the stored normal again. That is
 // the stored normal itself when it does; else a unit vector inside the box of the components'
 // 16-bit steps, where the unit vector the stored normal was cut from lay: the one through the
 // box's middle, or, where the unit sphere only grazes the box, one found on the sphere. Without
