@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,17 @@ namespace {
 using namespace headless;
 
 aiVector3D apply(const aiMatrix4x4& m, const Point3& p) { return m * aiVector3D(p.x, p.y, p.z); }
+
+// A mesh of the given vertices and triangles.
+Mesh meshOf(std::vector<Point3> vertices, std::initializer_list<std::array<uint32_t, 3>> triangles) {
+    Mesh mesh;
+    mesh.setNumVerts(static_cast<int>(vertices.size()));
+    mesh.verts = std::move(vertices);
+    mesh.setNumFaces(static_cast<int>(triangles.size()));
+    int f = 0;
+    for (const auto& corners : triangles) mesh.faces[f++].setVerts(corners[0], corners[1], corners[2]);
+    return mesh;
+}
 
 void expectNear(const aiVector3D& a, const Point3& b, float tolerance = 1e-5f) {
     EXPECT_NEAR(a.x, b.x, tolerance);
@@ -65,11 +77,7 @@ TEST(ForeignWrite, NodeTransformsAndObjectOffsetsKeepWorldPositions) {
     Node* child = scene.createNode("Child", parent);
     child->setLocalTM(someTransform(-1.1f, Point3(1.0f, 0.5f, 1.0f), Point3(-4.0f, 0.0f, 2.0f)));
     child->setObjectOffset(someTransform(0.3f, {1, 1, 1}, {0, 0, 1}));
-    Mesh mesh;
-    mesh.setNumVerts(3);
-    mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    mesh.setNumFaces(1);
-    mesh.faces[0].setVerts(0, 1, 2);
+    const Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     child->SetObjectRef(scene.newTriObject(mesh));
 
     const std::unique_ptr<aiScene> out = buildForeignScene(host);
@@ -188,11 +196,7 @@ TEST(ForeignWrite, SkinsCarryBonesBindMatricesAndWeights) {
     hip->setLocalTM(TransMatrix({0, 0, 2}));
     Node* knee = scene.createNode("Knee", hip);
     knee->setLocalTM(RotateXMatrix(0.5f) * TransMatrix({0, 0, -1}));
-    Mesh mesh;
-    mesh.setNumVerts(3);
-    mesh.verts = {{0, 0, 0}, {1, 0, 1}, {0, 1, 2}};
-    mesh.setNumFaces(1);
-    mesh.faces[0].setVerts(0, 1, 2);
+    const Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 1}, {0, 1, 2}}, {{0, 1, 2}});
     DerivedObject* stack = scene.newDerivedObject(scene.newTriObject(mesh));
     SkinModifier* skin = scene.newSkin();
     const Matrix3 skinInit = TransMatrix({5, 0, 0});
@@ -345,12 +349,7 @@ TEST(ForeignWrite, MultiMaterialMeshesComeBackWhole) {
     MultiMaterial* multi = host.scene().newMultiMtl("Multi", 2);
     multi->SetSubMtl(0, host.scene().newStdMat("Wood"));
     multi->SetSubMtl(1, host.scene().newStdMat("Iron"));
-    Mesh mesh;
-    mesh.setNumVerts(4);
-    mesh.verts = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
-    mesh.setNumFaces(2);
-    mesh.faces[0].setVerts(0, 1, 2);
-    mesh.faces[1].setVerts(0, 2, 3);
+    Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 2, 3}});
     mesh.faces[1].setMatID(1);
     Node* crate = host.scene().createNode("Crate", host.scene().createNode("Shelf"));
     crate->SetObjectRef(host.scene().newTriObject(mesh));
@@ -385,11 +384,7 @@ TEST(ForeignWrite, MultiMaterialMeshesComeBackWhole) {
 // specular level, which Assimp's writer names "ShininessFactor" and its reader leaves aside.
 TEST(ForeignWrite, MaterialValuesComeBack) {
     Host host;
-    Mesh mesh;
-    mesh.setNumVerts(3);
-    mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    mesh.setNumFaces(1);
-    mesh.faces[0].setVerts(0, 1, 2);
+    const Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     Node* node = host.scene().createNode("Tri");
     node->SetObjectRef(host.scene().newTriObject(mesh));
     StandardMaterial* material = host.scene().newStdMat("Paint");
@@ -454,11 +449,7 @@ TEST(ForeignWrite, WhatAFormatLeavesOutIsNamed) {
     Node* bone = scene.createNode("Bone");
     bone->addKey(0, TransMatrix({0, 0, 0}));
     bone->addKey(4800, TransMatrix({0, 0, 1}));
-    Mesh mesh;
-    mesh.setNumVerts(3);
-    mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    mesh.setNumFaces(1);
-    mesh.faces[0].setVerts(0, 1, 2);
+    const Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     DerivedObject* stack = scene.newDerivedObject(scene.newTriObject(mesh));
     SkinModifier* skin = scene.newSkin();
     skin->addBone(bone, bone->GetNodeTM(0));
@@ -491,11 +482,7 @@ TEST(ForeignWrite, WhatAFormatLeavesOutIsNamed) {
 
 TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
     Host host;
-    Mesh mesh;
-    mesh.setNumVerts(3);
-    mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    mesh.setNumFaces(1);
-    mesh.faces[0].setVerts(0, 1, 2);
+    const Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     TriMeshObject* tri = host.scene().newTriObject(mesh);
     host.scene().createNode("Tri")->SetObjectRef(tri);
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
