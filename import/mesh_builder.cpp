@@ -5,6 +5,8 @@
 #include "host/object.h"
 
 #include <algorithm>
+#include <functional>
+#include <queue>
 
 namespace zeq {
 namespace {
@@ -16,6 +18,78 @@ uint32_t readIndex(const uint8_t* bytes, int64_t i) {
 }
 
 std::string bufferName(const char* kind, int32_t id) { return std::string(kind) + " " + std::to_string(id); }
+
+// The order in which the exporter went through the triangles of a mesh of several surfaces. The
+// exporter numbers the vertices as it first meets them, going through the host's faces in order,
+// and lists the triangles by material: each surface holds its triangles in the host's order, but
+// the order across surfaces is lost. Merging the surfaces' lists so that the vertices are met in
+// the order of their numbers gives it back (every such merge exports alike), so that the imported
+// mesh, exported again, numbers its vertices as the file does. Returns the file triangle of each
+// host face; empty to keep the file's order: for one surface, for surfaces that do not cover the
+// triangles one after another, and when no merge meets the vertices in order.
+std::vector<int32_t> exportedFaceOrder(const uint8_t* indexBytes, int32_t faceCount, const TArray<Zeq2Surface>& surfaces) {
+    const std::size_t count = surfaces.size();
+    if (count < 2) return {};
+    std::vector<int32_t> next(count), end(count);
+    int64_t covered = 0;
+    for (std::size_t s = 0; s < count; ++s) {
+        const Zeq2Surface& surface = surfaces.items[s];
+        if (surface.indexBegin != 3 * covered || surface.numTriangles < 0) return {};
+        next[s] = static_cast<int32_t>(covered);
+        covered += surface.numTriangles;
+        if (covered > faceCount) return {};
+        end[s] = static_cast<int32_t>(covered);
+    }
+    if (covered != faceCount) return {};
+
+    int64_t met = 0;  // vertices met so far, numbered 0 .. met - 1
+    // Meets the corners of triangle t when `met` vertices are met: those not met yet must be the
+    // next numbers, in corner order. Returns the count of vertices met then, or -1 when t cannot
+    // come next.
+    auto meet = [&](int32_t t, int64_t from) -> int64_t {
+        for (int k = 0; k < 3; ++k) {
+            const int64_t v = readIndex(indexBytes, 3 * int64_t(t) + k);
+            if (v == from) ++from;
+            else if (v > from) return -1;
+        }
+        return from;
+    };
+    // The least count of met vertices, from `met` on, at which triangle t can come next: `met`
+    // itself, or the number of one of its corners, or one past its highest, after which it meets
+    // no new vertex.
+    auto needOf = [&](int32_t t) {
+        int64_t candidates[5] = {met, readIndex(indexBytes, 3 * int64_t(t)), readIndex(indexBytes, 3 * int64_t(t) + 1),
+                                 readIndex(indexBytes, 3 * int64_t(t) + 2), 0};
+        candidates[4] = std::max({candidates[1], candidates[2], candidates[3]}) + 1;
+        std::sort(std::begin(candidates), std::end(candidates));
+        for (const int64_t n : candidates)
+            if (n >= met && meet(t, n) >= 0) return n;
+        return candidates[4];
+    };
+
+    // The surfaces' next triangles, by the count at which each can come next.
+    using Head = std::pair<int64_t, std::size_t>;
+    std::priority_queue<Head, std::vector<Head>, std::greater<Head>> heads;
+    for (std::size_t s = 0; s < count; ++s)
+        if (next[s] < end[s]) heads.emplace(needOf(next[s]), s);
+    std::vector<int32_t> order;
+    order.reserve(static_cast<std::size_t>(faceCount));
+    while (!heads.empty()) {
+        const auto [need, s] = heads.top();
+        heads.pop();
+        if (need > met) return {};  // no surface's next triangle can come next
+        if (need < met) {           // vertices were met since: look again
+            heads.emplace(needOf(next[s]), s);
+            continue;
+        }
+        met = meet(next[s], met);
+        order.push_back(next[s]++);
+        if (next[s] < end[s]) heads.emplace(needOf(next[s]), s);
+    }
+    for (int32_t k = 0; k < faceCount; ++k)
+        if (order[static_cast<std::size_t>(k)] != k) return order;
+    return {};
+}
 
 }  // namespace
 
@@ -59,7 +133,7 @@ const MeshCacheEntry& MeshBuilder::check(const Zeq2Mesh& mesh) { return entryFor
 TriObject* MeshBuilder::buildTriObject(const Zeq2Mesh& mesh) {
     MeshCacheEntry& entry = entryFor(mesh);
     if (!entry.problem.empty()) return nullptr;
-    if (!entry.object) build(entry);
+    if (!entry.object) build(entry, mesh.surfaces);
     return entry.object;
 }
 
@@ -146,7 +220,7 @@ void MeshBuilder::checkEntry(const Zeq2Mesh& mesh, MeshCacheEntry& entry) const 
     }
 }
 
-void MeshBuilder::build(MeshCacheEntry& entry) {
+void MeshBuilder::build(MeshCacheEntry& entry, const TArray<Zeq2Surface>& surfaces) {
     const VertexLayout& layout = entry.layout;
     const int32_t n = layout.vertexCount;
     const int32_t f = entry.faceCount;
@@ -210,17 +284,22 @@ void MeshBuilder::build(MeshCacheEntry& entry) {
         normals->SetFlag(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED | MESH_NORMAL_MODIFIER_SUPPORT);
     }
 
-    // Faces, with the same corners in every texture channel and as the normal ids of their corners.
+    // Faces, with the same corners in every texture channel and as the normal ids of their corners,
+    // in the order the exporter met them.
+    const std::vector<int32_t> order = exportedFaceOrder(indexBytes, f, surfaces);
+    entry.faceOf.assign(order.size(), 0);
+    for (std::size_t k = 0; k < order.size(); ++k) entry.faceOf[static_cast<std::size_t>(order[k])] = static_cast<int32_t>(k);
     mesh.faces.clear();
     mesh.faces.reserve(static_cast<std::size_t>(f));
-    for (int32_t j = 0; j < f; ++j) {
+    for (int32_t k = 0; k < f; ++k) {
+        const int32_t j = order.empty() ? k : order[static_cast<std::size_t>(k)];
         const uint32_t a = readIndex(indexBytes, 3 * int64_t(j));
         const uint32_t b = readIndex(indexBytes, 3 * int64_t(j) + 1);
         const uint32_t c = readIndex(indexBytes, 3 * int64_t(j) + 2);
         mesh.faces.emplace_back().setVerts(a, b, c);
         for (std::vector<TVFace>* faces : channelFaces) faces->emplace_back().setTVerts(a, b, c);
         if (normals) {
-            MeshNormalFace& face = normals->Face(j);
+            MeshNormalFace& face = normals->Face(k);
             face.SetNormalID(0, static_cast<int>(a));
             face.SetNormalID(1, static_cast<int>(b));
             face.SetNormalID(2, static_cast<int>(c));

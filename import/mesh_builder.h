@@ -51,6 +51,9 @@ struct MeshCacheEntry {
     int32_t textureChannels = 0;  // TEXCOORDS occurrences read (at most kMaxTextureChannels)
     int32_t droppedChannels = 0;  // TEXCOORDS occurrences beyond that
     TriObject* object = nullptr;
+    // The host face of each file triangle, when the faces are in another order than the file's
+    // triangles (empty: in the same order).
+    std::vector<int32_t> faceOf;
 };
 
 using MeshCache = std::map<std::vector<int32_t>, MeshCacheEntry>;
@@ -71,7 +74,7 @@ public:
 private:
     MeshCacheEntry& entryFor(const Zeq2Mesh& mesh);
     void checkEntry(const Zeq2Mesh& mesh, MeshCacheEntry& entry) const;
-    void build(MeshCacheEntry& entry);
+    void build(MeshCacheEntry& entry, const TArray<Zeq2Surface>& surfaces);
 
     const GeometryLibrary& library_;
     uint16_t minorVersion_;

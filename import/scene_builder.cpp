@@ -97,9 +97,10 @@ void planGeometry(SceneRun& run, RecordKind kind, const std::optional<TArray<R>>
     }
 }
 
-// Gives the faces of surface `surface` (triangles indexBegin / 3 onwards) the material id `surface`.
+// Gives the faces of surface `surface` (triangles indexBegin / 3 onwards; faceOf gives the face of
+// each triangle, when they are in another order) the material id `surface`.
 void setSurfaceMaterialIds(SceneRun& run, const std::string& owner, Mesh& mesh, const Zeq2Surface& range,
-                           std::size_t surface) {
+                           std::size_t surface, const std::vector<int32_t>& faceOf) {
     const int64_t faceCount = mesh.getNumFaces();
     const int64_t first = range.indexBegin / 3;
     const int64_t end = first + range.numTriangles;
@@ -108,13 +109,14 @@ void setSurfaceMaterialIds(SceneRun& run, const std::string& owner, Mesh& mesh, 
                         std::to_string(faceCount) + "; only those inside got its material");
     }
     for (int64_t j = std::max<int64_t>(first, 0); j < std::min(end, faceCount); ++j)
-        mesh.faces[static_cast<std::size_t>(j)].setMatID(static_cast<MtlID>(surface));
+        mesh.faces[static_cast<std::size_t>(faceOf.empty() ? j : faceOf[static_cast<std::size_t>(j)])].setMatID(
+            static_cast<MtlID>(surface));
 }
 
 // The material of a mesh or skin node: none, the one material of a single surface, or a
 // multi-material whose sub-material i serves surface i.
 void applySurfaces(SceneRun& run, INode* node, TriObject* tri, const std::string& name,
-                   const TArray<Zeq2Surface>& list, const std::string& owner) {
+                   const TArray<Zeq2Surface>& list, const std::string& owner, const std::vector<int32_t>& faceOf) {
     const auto& surfaces = list.items;
     if (surfaces.empty()) return;
     if (surfaces.size() == 1) {
@@ -129,7 +131,7 @@ void applySurfaces(SceneRun& run, INode* node, TriObject* tri, const std::string
     std::vector<std::optional<int32_t>> materialIds;
     for (std::size_t i = 0; i < count; ++i) materialIds.push_back(surfaces[i].materialId);
     node->SetMtl(run.materials.makeMultiMaterial(materialIds, name + "_surface", owner, run.report));
-    for (std::size_t i = 0; i < count; ++i) setSurfaceMaterialIds(run, owner, tri->GetMesh(), surfaces[i], i);
+    for (std::size_t i = 0; i < count; ++i) setSurfaceMaterialIds(run, owner, tri->GetMesh(), surfaces[i], i, faceOf);
 }
 
 // A new host light of the record's kind with its values; null when the host makes none.
@@ -199,7 +201,8 @@ void makeNode(SceneRun& run, std::size_t index) {
         const Zeq2Mesh& record = run.root.meshes->items[planned.record];
         TriObject* tri = run.meshes.buildTriObject(record);
         object = tri;
-        applySurfaces(run, planned.node, tri, planned.name, record.surfaces, run.describe(planned));
+        applySurfaces(run, planned.node, tri, planned.name, record.surfaces, run.describe(planned),
+                      run.meshes.check(record).faceOf);
         break;
     }
     case RecordKind::Skin: object = makeSkinObject(run, planned); break;
@@ -365,7 +368,8 @@ Object* createObject(SClass_ID superClassID, Class_ID classID) {
 
 void applySkinSurfaces(SceneRun& run, PlannedNode& planned, TriObject* tri) {
     const Zeq2Skin& record = run.root.skins->items[planned.record];
-    applySurfaces(run, planned.node, tri, planned.name, record.surfaces, run.describe(planned));
+    applySurfaces(run, planned.node, tri, planned.name, record.surfaces, run.describe(planned),
+                  run.meshes.check(meshViewOf(record)).faceOf);
 }
 
 Matrix3 toMatrix3(const Zeq2Transform& transform) {

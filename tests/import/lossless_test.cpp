@@ -308,6 +308,23 @@ TEST_F(Lossless, NormalsKeepTheirValues) {
     }
 }
 
+// A mesh whose faces' materials interleave: the file lists the triangles by material, and the
+// import puts the faces back in the order that numbers the vertices as the file does.
+TEST_F(Lossless, InterleavedMaterialsKeepTheirVertexOrder) {
+    const std::string document = path("interleaved.json");
+    std::ofstream(document) << R"json({"format": "zeq-scene", "version": 1,
+      "materials": [{"id": "Wood", "kind": "standard"}, {"id": "Iron", "kind": "standard"},
+                    {"id": "Both", "kind": "multi", "subMaterials": [{"id": 0, "material": "Wood"}, {"id": 1, "material": "Iron"}]}],
+      "objects": [{"id": "Strip", "kind": "mesh", "mesh": {
+        "vertices": [[0,0,0], [1,0,0], [0,1,0], [1,1,0], [0,2,0], [1,2,0], [0,3,0]],
+        "faces": [[0,1,2], [2,1,3], [2,3,4], [4,3,5], [6,4,5]], "materialIds": [1, 0, 1, 0, 1]}}],
+      "nodes": [{"name": "Strip", "object": "Strip", "material": "Both"}]})json";
+    const auto files = roundTrips("'" + document + "'", "--normals", 2);
+    if (HasFatalFailure()) return;
+    expectSameFile(files[0], files[1], "first round trip");
+    expectSameFile(files[1], files[2], "second round trip");
+}
+
 TEST_F(Lossless, LightsKeepTheirDirectionOverThreeRoundTrips) {
     const auto files = roundTrips("", "", 3);
     if (HasFatalFailure()) return;
