@@ -222,8 +222,8 @@ TEST_P(CorpusSweep, ConvertsOrRefusesInOneLine) {
 
     // Node names are the model's: no helper nodes of the reader's own (FBX pivots).
     auto expectOwnNames = [](const auto& list) {
-        if (list)
-            for (const auto& r : *list) EXPECT_EQ(r.name.value_or("").find("$AssimpFbx$"), std::string::npos) << *r.name;
+        if (!list) return;
+        for (const auto& r : *list) EXPECT_EQ(r.name.value_or("").find("$AssimpFbx$"), std::string::npos) << *r.name;
     };
     expectOwnNames(root.objects);
     expectOwnNames(root.meshes);
