@@ -62,5 +62,23 @@ TEST(Batch, CarriesOnPastABadInput) {
     EXPECT_EQ(toOutput.err, "zeq: import: several inputs need an output folder; standard output (-) takes one file\n");
 }
 
+// A run given a file of 8 MB or more may start zeq once more (to ask for huge pages): it ends, and
+// does what the same run on a small file does, with the user's own GLIBC_TUNABLES or without.
+TEST(Batch, LargeInputsRunAsSmallOnes) {
+    ScratchDir scratch;
+    const std::string small = scratch.file("small.json");
+    const std::string large = scratch.file("large.json");
+    ASSERT_EQ(runZeq("scene demo -o " + quoted(small), scratch).status, 0);
+    writeText(large, readText(small) + std::string(9 << 20, ' '));
+    ASSERT_EQ(runZeq("-q export " + quoted(small) + " -o " + quoted(scratch.file("small.zeq")), scratch).status, 0);
+    for (const char* tunables : {"", "glibc.malloc.check=0", "glibc.malloc.hugetlb=0"}) {
+        const std::string out = scratch.file("large.zeq");
+        const RunResult run = runZeq("-q export " + quoted(large) + " -o " + quoted(out), scratch, {},
+                                     std::string("GLIBC_TUNABLES=") + tunables);
+        EXPECT_EQ(run.status, 0) << tunables << ": " << run.err;
+        EXPECT_EQ(readText(out), readText(scratch.file("small.zeq"))) << tunables;
+    }
+}
+
 }  // namespace
 }  // namespace zeq::test

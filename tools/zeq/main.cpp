@@ -4,6 +4,7 @@
 #include "host/output_file.h"
 #include "tools/zeq/command.h"
 #include "tools/zeq/errors.h"
+#include "tools/zeq/huge_pages.h"
 #include "tools/zeq/output.h"
 
 #include <algorithm>
@@ -51,6 +52,7 @@ std::vector<Command>& commands() {
 
 int main(int argc, char** argv) {
     using namespace zeq::cli;
+    restartInHugePagesForLargeFiles(argc, argv);
     noteClosedPipes();
     zeq::removeGuardedFilesOnTermination();
     CLI::App app{"zeq: export, import and inspect Zeq scene files with the headless host", "zeq"};
