@@ -8,12 +8,10 @@
 #include <simdjson.h>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 
 namespace headless {
@@ -24,17 +22,6 @@ constexpr const char* kDirectoryText = "is a directory, not a file";
 
 std::string cannot(const char* what, int error) { return std::string(what) + ": " + std::strerror(error); }
 
-// Asks for transparent huge pages for the whole 2 MB pages of a large block not yet touched. A big
-// document's text is touched page by page as it is read; where the kernel leaves huge pages to the
-// programs that ask for them and a page fault is dear (virtual machines), 4 KB pages cost more than
-// the reading.
-void adviseHugePages(void* block, size_t size) {
-    constexpr uintptr_t kHugePage = uintptr_t(2) << 20;
-    const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(kHugePage - 1);
-    if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-}
-
 // The whole text of a file ("-": standard input), with the same wording for failures as the
 // readers of scene files. The string keeps room for the JSON parser's padding after the text, so
 // that the text is parsed where it lies.
@@ -44,10 +31,7 @@ std::string readDocumentText(const std::string& path) {
     std::string text;
     struct stat info {};
     int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-    if (error == 0 && S_ISREG(info.st_mode)) {
-        text.reserve(static_cast<size_t>(info.st_size) + simdjson::SIMDJSON_PADDING);
-        adviseHugePages(text.data(), text.capacity());
-    }
+    if (error == 0 && S_ISREG(info.st_mode)) text.reserve(static_cast<size_t>(info.st_size) + simdjson::SIMDJSON_PADDING);
     char chunk[65536];
     while (error == 0) {
         const ssize_t got = ::read(fd, chunk, sizeof chunk);
