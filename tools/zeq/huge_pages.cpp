@@ -3,9 +3,10 @@
 // transparent huge pages only to programs that ask for them (the "madvise" setting), those faults
 // cost a third of the job. The C library asks for huge pages for its heap and large blocks when its
 // tunable glibc.malloc.hugetlb is 1, and it reads tunables only when a program starts. So zeq,
-// given a file of 8 MB or more on such a system, starts itself once more with the tunable added to
-// GLIBC_TUNABLES. A GLIBC_TUNABLES that names the tunable already (the user's choice, or the second
-// start) is left alone, and if the new start fails the run goes on as it is.
+// given a file of 8 MB or more on such a system (an argument, or standard input redirected from
+// one), starts itself once more with the tunable added to GLIBC_TUNABLES. A GLIBC_TUNABLES that
+// names the tunable already (the user's choice, or the second start) is left alone, and if the new
+// start fails the run goes on as it is.
 #include "tools/zeq/huge_pages.h"
 
 #include <sys/stat.h>
@@ -30,11 +31,14 @@ bool hugePagesOnRequest() {
     return text.find("[madvise]") != std::string::npos;
 }
 
-bool namesLargeFile(int argc, char** argv) {
+bool isLargeFile(const struct stat& info) { return S_ISREG(info.st_mode) && info.st_size >= kLargeFile; }
+
+// An argument that names a large file, or standard input redirected from one.
+bool givenLargeFile(int argc, char** argv) {
     struct stat info {};
     for (int i = 1; i < argc; ++i)
-        if (::stat(argv[i], &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= kLargeFile) return true;
-    return false;
+        if (::stat(argv[i], &info) == 0 && isLargeFile(info)) return true;
+    return ::fstat(STDIN_FILENO, &info) == 0 && isLargeFile(info);
 }
 
 }  // namespace
@@ -43,7 +47,7 @@ void restartInHugePagesForLargeFiles(int argc, char** argv) {
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     const char* tunables = std::getenv("GLIBC_TUNABLES");
     if (tunables && std::strstr(tunables, kTunable)) return;
-    if (!namesLargeFile(argc, argv) || !hugePagesOnRequest()) return;
+    if (!givenLargeFile(argc, argv) || !hugePagesOnRequest()) return;
     const std::string before = tunables ? tunables : "";
     const std::string value = (before.empty() ? "" : before + ":") + kTunable + "=1";
     if (::setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0) return;

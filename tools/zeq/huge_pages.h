@@ -3,8 +3,9 @@
 namespace zeq::cli {
 
 // Called first thing in main: on a system that gives transparent huge pages only on request, a
-// run given a file of 8 MB or more starts zeq once more with the C library asking for them
-// (glibc.malloc.hugetlb=1 in GLIBC_TUNABLES). Returns when no new start is wanted or it failed.
+// run given a file of 8 MB or more (an argument, or standard input) starts zeq once more with the
+// C library asking for them (glibc.malloc.hugetlb=1 in GLIBC_TUNABLES). Returns when no new start
+// is wanted or it failed.
 void restartInHugePagesForLargeFiles(int argc, char** argv);
 
 }  // namespace zeq::cli
