@@ -254,12 +254,12 @@ struct RunResult {
 
 // Runs the built zeq binary with `arguments` (already quoted), under a time limit so that a hang
 // fails the test instead of stalling the suite. Standard output goes to `stdoutPath` when given;
-// `environment` (NAME=value ..., quoted) is set for the run.
+// `launcher` (a command and its arguments, quoted) runs zeq, as `env NAME=value` does.
 inline RunResult runZeq(const std::string& arguments, const ScratchDir& scratch, const std::string& stdoutPath = {},
-                        const std::string& environment = {}) {
+                        const std::string& launcher = {}) {
     const std::string out = stdoutPath.empty() ? scratch.file("stdout.txt") : stdoutPath;
     const std::string err = scratch.file("stderr.txt");
-    const std::string command = "env " + environment + " timeout 120 " + quoted(std::string(ZEQ_RUNTIME_DIR) + "/zeq") + " " + arguments +
+    const std::string command = "timeout 120 " + launcher + " " + quoted(std::string(ZEQ_RUNTIME_DIR) + "/zeq") + " " + arguments +
                                 " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
     const int raw = std::system(command.c_str());
     RunResult result;

@@ -9,6 +9,7 @@
 // start fails the run goes on as it is.
 #include "tools/zeq/huge_pages.h"
 
+#include <sys/auxv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,13 +42,18 @@ bool givenLargeFile(int argc, char** argv) {
     return ::fstat(STDIN_FILENO, &info) == 0 && isLargeFile(info);
 }
 
+// Whether the kernel started zeq itself, and with it the dynamic loader (at AT_BASE). Run through
+// the loader named as the program (ld-linux-x86-64.so.2 zeq ...), there is no AT_BASE, and
+// /proc/self/exe is the loader, which would take the first argument for the program to load.
+bool startedAsItself() { return ::getauxval(AT_BASE) != 0; }
+
 }  // namespace
 
 void restartInHugePagesForLargeFiles(int argc, char** argv) {
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     const char* tunables = std::getenv("GLIBC_TUNABLES");
     if (tunables && std::strstr(tunables, kTunable)) return;
-    if (!givenLargeFile(argc, argv) || !hugePagesOnRequest()) return;
+    if (!givenLargeFile(argc, argv) || !hugePagesOnRequest() || !startedAsItself()) return;
     const std::string before = tunables ? tunables : "";
     const std::string value = (before.empty() ? "" : before + ":") + kTunable + "=1";
     if (::setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0) return;
