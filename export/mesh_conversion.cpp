@@ -3,6 +3,7 @@
 #include "export/geometry.h"
 #include "export/options.h"
 #include "export/tangents.h"
+#include "format/normals.h"
 #include "host/mesh.h"
 #include "host/mesh_normals.h"
 #include "host/ui.h"
@@ -10,7 +11,6 @@
 #include <bit>
 #include <cstring>
 #include <initializer_list>
-#include <tuple>
 
 namespace zeq {
 
@@ -18,26 +18,6 @@ namespace {
 
 // Key value of a texture coordinate whose channel has no face for the corner.
 constexpr uint32_t kNoTextureVertex = 0xFFFFFFFFu;
-
-// The normal normalised until normalising it again leaves it as it is. A normalised float vector
-// is not always its own normalisation (normalising it again moves it by a float step); one that
-// is comes back from a Zeq file as it is, and is written again unchanged. Nearly all settle after
-// one or two normalisations. A few swap between two vectors, of which the first by x, then y, then
-// z is taken; and a very few drift on, for which the first normalisation is kept. The importer
-// finds a vector whose normalisation is what was written, and normalising that settles the same
-// way again.
-Point3 settledNormal(const Point3& normal) {
-    const Point3 first = normal.Normalize();
-    Point3 unit = first;
-    for (int i = 0; i < 8; ++i) {
-        const Point3 again = unit.Normalize();
-        if (again == unit) return unit;
-        if (again.Normalize() == unit)
-            return std::tie(unit.x, unit.y, unit.z) < std::tie(again.x, again.y, again.z) ? unit : again;
-        unit = again;
-    }
-    return first;
-}
 
 // Host map channels 1 .. count-1 that carry faces; channel 0 (vertex colours) is never exported.
 std::vector<int> usedTextureChannels(const Mesh& mesh) {

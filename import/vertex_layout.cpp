@@ -1,12 +1,13 @@
 // Vertex layouts and binary16 decoding.
 #include "import/vertex_layout.h"
 
+#include "format/normals.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
 #include <limits>
-#include <tuple>
 
 namespace zeq {
 
@@ -49,29 +50,10 @@ bool cutsToHalf(float value, float half) {
     return low <= magnitude && magnitude < low + halfStepAt(low);
 }
 
-namespace {
-
-// A normal as the exporter writes it: normalised until normalising it again leaves it as it is; of
-// two vectors that swap, the first by x, then y, then z; one that drifts on, normalised once.
-Point3 writtenNormal(const Point3& normal) {
-    const Point3 first = normal.Normalize();
-    Point3 unit = first;
-    for (int i = 0; i < 8; ++i) {
-        const Point3 again = unit.Normalize();
-        if (again == unit) return unit;
-        if (again.Normalize() == unit)
-            return std::tie(unit.x, unit.y, unit.z) < std::tie(again.x, again.y, again.z) ? unit : again;
-        unit = again;
-    }
-    return first;
-}
-
-}  // namespace
-
 Point3 halfNormalFor(const Point3& stored) {
     if (!std::isfinite(stored.x) || !std::isfinite(stored.y) || !std::isfinite(stored.z)) return stored;
     auto exported = [&](const Point3& candidate) {
-        const Point3 written = writtenNormal(candidate);
+        const Point3 written = settledNormal(candidate);
         return cutsToHalf(written.x, stored.x) && cutsToHalf(written.y, stored.y) && cutsToHalf(written.z, stored.z);
     };
     if (exported(stored)) return stored;
