@@ -1,9 +1,11 @@
 // The packet frame: a two- or four-byte header with the stored body length, then the body (the
 // encoded null map followed by the value bytes), zlib-compressed on export.
 //
-// Bodies are compressed and inflated whole with libdeflate, which is several times faster than
-// zlib at the same compression level and writes the same stream format (zlib header, deflate
-// data, Adler-32 trailer), so any inflate reads what it writes.
+// Bodies are compressed and inflated with libdeflate, which is several times faster than zlib at
+// the same compression level and writes the same stream format (zlib header, deflate data,
+// Adler-32 trailer), so any inflate reads what it writes. Large bodies are compressed in slices on
+// all cores (codec/deflate.h).
+#include "codec/deflate.h"
 #include "codec/protocol.h"
 
 #include <algorithm>
@@ -19,17 +21,12 @@ namespace {
 
 // Bodies below this size, stored and uncompressed alike, get the two-byte header.
 constexpr int64_t kShortFormLimit = 16384;
-// The level of zlib's `compress`; libdeflate's level 6 trades speed and size alike.
-constexpr int kCompressionLevel = 6;
 // The body's inflated size is not stored, so inflation starts with room for a typical ratio and
 // starts over with four times the room while the output does not fit, up to the limit.
 constexpr int64_t kFirstRoomPerStoredByte = 8;
 constexpr int64_t kMinimumRoom = 64 * 1024;
 constexpr int64_t kRoomGrowth = 4;
 
-struct CompressorFree {
-    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
-};
 struct DecompressorFree {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
@@ -115,17 +112,15 @@ void Protocol::encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) 
         return;
     }
 
-    std::unique_ptr<libdeflate_compressor, CompressorFree> deflater(libdeflate_alloc_compressor(kCompressionLevel));
-    if (!deflater) throw std::bad_alloc();
-    const auto bound = static_cast<int64_t>(libdeflate_zlib_compress_bound(deflater.get(), static_cast<size_t>(uncompressed)));
+    const auto bound = static_cast<int64_t>(zlibCompressBound(static_cast<size_t>(uncompressed)));
     const int32_t start = out.length();
     if (start + 4 + bound > std::numeric_limits<int32_t>::max())
         throw ProtocolException("compressed packet body exceeds 2 GiB");
     // The body is compressed straight into `out`, behind room for the four-byte header. When it
     // takes the two-byte header instead (only bodies below 16384 bytes do), it moves down by two.
     uint8_t* area = out.extend(static_cast<int32_t>(4 + bound));
-    const auto stored = static_cast<int64_t>(libdeflate_zlib_compress(
-        deflater.get(), body.data(), static_cast<size_t>(uncompressed), area + 4, static_cast<size_t>(bound)));
+    const auto stored = static_cast<int64_t>(
+        zlibCompress(body.data(), static_cast<size_t>(uncompressed), area + 4, static_cast<size_t>(bound)));
     if (stored == 0) {
         out.truncate(start);
         throw ProtocolException("deflate compression failed");
