@@ -122,6 +122,7 @@ size_t zlibCompress(const uint8_t* data, size_t n, uint8_t* out, size_t room, un
     };
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::thread> helpers;
+    helpers.reserve(std::min<size_t>(threads, slices));  // no growth (and no throw) once threads run
     for (size_t t = 1; t < std::min<size_t>(threads, slices); ++t) {
         try {
             helpers.emplace_back(work);
