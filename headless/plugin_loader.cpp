@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <memory>
+#include <sys/auxv.h>
 
 namespace headless {
 
@@ -192,7 +193,9 @@ std::string DefaultPluginFolder(const std::string& explicitFolder, const std::st
     if (const char* env = std::getenv("ZEQ_PLUGIN_PATH"); env && *env) return env;
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec || self.empty()) self = fs::absolute(argv0, ec);
+    // A program the kernel started without a program interpreter (no AT_BASE) was named to the
+    // dynamic loader, which the kernel started: /proc/self/exe is the loader, argv[0] the program.
+    if (ec || self.empty() || getauxval(AT_BASE) == 0) self = fs::absolute(argv0, ec);
     return self.parent_path().string();
 }
 
