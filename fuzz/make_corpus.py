@@ -6,7 +6,8 @@
 Seeds: exports of the built-in demo scene with several option sets, each also re-framed with a
 stored (uncompressed) body where it fits, so that mutations reach the records instead of breaking
 the compressed stream; the worked example of docs/format.md; and the demo scene document with a
-few small documents. The record target gets the unpacked bodies without their version pair, led
+few small documents; the raw dumps of the demo exports and of the example for the pack target.
+The record target gets the unpacked bodies without their version pair, led
 by the byte that picks the Zeq2 root. Existing seeds of the same name are replaced; regression
 inputs (named regression-*) are left alone.
 """
@@ -117,6 +118,12 @@ def add_scene(name, packet):
     write("records", name + ".bin", b"\x00" + body[:split] + body[split + 4:])
 
 
+def dump(zeq, path, name):
+    """The raw dump of a file, as `zeq pack` reads it."""
+    raw = subprocess.run([zeq, "dump", "--raw", path], check=True, stdout=subprocess.PIPE).stdout
+    write("pack", name + ".json", raw)
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -127,10 +134,15 @@ def main():
             subprocess.run([zeq, "export", "-o", out, *options], check=True)
             with open(out, "rb") as f:
                 add_scene("demo-" + name, f.read())
+            dump(zeq, out, "demo-" + name)
         document = os.path.join(tmp, "demo.json")
         subprocess.run([zeq, "scene", "demo", "-o", document], check=True)
         with open(document, "rb") as f:
             write("scene_document", "demo.json", f.read())
+        example = os.path.join(tmp, "example.zeq")
+        with open(example, "wb") as f:
+            f.write(compressed(EXAMPLE_BODY))
+        dump(zeq, example, "example")
     add_scene("example", compressed(EXAMPLE_BODY))
     for name, text in SMALL_DOCUMENTS.items():
         write("scene_document", name, text.encode())
