@@ -181,6 +181,7 @@ TEST(ErrorLines, ClosedStandardOutput) {
     const Case cases[] = {
         {{"dump", good}, 141, ""},
         {{"info", "--json", good}, 141, ""},
+        {{"diff", good, good}, 141, ""},
         {{"export", "-o", "-"}, 141, ""},
         {{"scene", "demo"}, 141, ""},
         {{"--help"}, 141, ""},

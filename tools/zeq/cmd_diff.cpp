@@ -6,6 +6,7 @@
 #include "tools/zeq/inspect_diff.h"
 #include "tools/zeq/inspect_json.h"
 #include "tools/zeq/inspect_load.h"
+#include "tools/zeq/output.h"
 
 #include <cmath>
 #include <cstdio>
@@ -43,7 +44,8 @@ int diff(const DiffArguments& arguments) {
     }
     std::cout.flush();
     if (!std::cout) {
-        std::fprintf(stderr, "zeq: standard output: write failed\n");
+        // A reader that stopped early (`| head`) ends the run quietly, as in every other verb.
+        if (!zeq::cli::metClosedPipe()) std::fprintf(stderr, "zeq: standard output: write failed\n");
         return 2;
     }
     return report.equal() ? 0 : 1;
