@@ -17,16 +17,20 @@ Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame) {
     // A non-positive frame length would never advance; such a range is sampled at its start only.
     const int64_t step = ticksPerFrame > 0 ? ticksPerFrame : end - start + 1;
 
-    Matrix3 previous;  // the identity
+    // A frame is keyed when the node's world transform changes, or when the transform the key
+    // holds, relative to the parent, does: a node that stays still in the world while its parent
+    // moves changes that transform every frame, and without keys would follow its parent.
+    Matrix3 previousWorld, previousLocal;  // the identity
     for (int64_t tick = start; tick <= end; tick += step) {
         const TimeValue t = static_cast<TimeValue>(tick);
         const Matrix3 world = node->GetNodeTM(t);
-        if (world.Equals(previous, 1e-6f)) continue;
-        previous = world;
-
         INode* parent = node->GetParentNode();
         const Matrix3 local =
             parent && !parent->IsRootNode() ? world * Inverse(parent->GetNodeTM(t)) : world;
+        if (world.Equals(previousWorld, 1e-6f) && local.Equals(previousLocal, 1e-6f)) continue;
+        previousWorld = world;
+        previousLocal = local;
+
         Zeq2Keyframe keyframe;
         keyframe.time = static_cast<float>(t) * kSecondsPerTick;
         keyframe.transform = TransformationFactory::createTransformation(local);

@@ -71,6 +71,14 @@ TEST_F(AnimationTest, KeyframesAreRelativeToTheParent) {
         EXPECT_NEAR(key.transform.matrix.d, 0.0f, 1e-5f);
         EXPECT_NEAR(key.transform.matrix.h, 1.0f, 1e-5f);
     }
+    // A child that moves against its parent stays still in the world, but its keys, relative to
+    // the parent, change: it keeps them.
+    headless::Node* steady = helperNode("Steady", parent);
+    steady->addKey(0, TransMatrix({0, 1, 0}));
+    steady->addKey(160, TransMatrix({-10, 1, 0}));
+    const Zeq2Track steadyTrack = sampleTrack(steady, Interval(0, 160), 160);
+    ASSERT_EQ(steadyTrack.keyframes.size(), 2u);
+    EXPECT_NEAR(steadyTrack.keyframes.get(1).transform.matrix.d, -10.0f, 1e-5f);
 }
 
 TEST_F(AnimationTest, TrackIdsCountOnlyKeptTracksInVisitingOrder) {
