@@ -111,6 +111,18 @@ TEST_F(Diff, ChangedFilesListEveryDifference) {
     relinked.extra1.layers->items[0].objectIds = TArray<int64_t>{101, 100, 104};
     EXPECT_THAT(diff(validScene(), relinked).out,
                 ::testing::StartsWith("layers[0] (id 0): objectIds[0]: 100 \"Group\" -> 101 \"Quad\"\n"));
+
+    // A track that lost its first keyframe and gained one at its end shows those two keys alone.
+    SceneFile rekeyed = validScene();
+    TArray<Zeq2Keyframe>& keys = rekeyed.root.tracks->items[0].keyframes;
+    keys.items.erase(keys.items.begin());
+    keys.add(Zeq2Keyframe{1.5f, moveTo(3, 0, 0)});
+    keys.add(Zeq2Keyframe{2.0f, moveTo(4, 0, 0)});
+    EXPECT_EQ(diff(validScene(), rekeyed).out, "tracks[0] (id 60): keyframes[0].time: 0 -> null\n"
+                                               "tracks[0] (id 60): keyframes[2].time: null -> 1.5\n"
+                                               "tracks[0] (id 60): keyframes[3].time: null -> 2\n"
+                                               "tracks[0] (id 60): keyframes.length: 3 -> 4\n" +
+                                                   summary("4 differences (23 records matched, 0 renumbered)"));
 }
 
 TEST_F(Diff, AFileThatCannotBeReadIsNoDifference) {

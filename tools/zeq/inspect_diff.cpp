@@ -332,13 +332,49 @@ private:
             for (const auto& [k, value] : b.items())
                 if (!a.contains(k)) differ(path + "." + k, nullptr, value);
         } else if (a.is_array() && b.is_array()) {
-            const std::size_t n = std::min(a.size(), b.size());
-            for (std::size_t k = 0; k < n; ++k) compare(a[k], b[k], path + "[" + std::to_string(k) + "]", list, key);
+            if (a.size() != b.size() && key == "keyframes" && timed(a) && timed(b)) {
+                compareByTime(a, b, path, list, key);
+            } else {
+                const std::size_t n = std::min(a.size(), b.size());
+                for (std::size_t k = 0; k < n; ++k) compare(a[k], b[k], path + "[" + std::to_string(k) + "]", list, key);
+            }
             if (a.size() != b.size()) differ(path + ".length", a.size(), b.size());
         } else if (a.is_number() && b.is_number()) {
             if (!sameNumber(a, b)) differ(path, a, b);
         } else if (a != b) {
             differ(path, a, b);
+        }
+    }
+
+    // Keyframes with a number for every time, in time order.
+    static bool timed(const J& keyframes) {
+        for (std::size_t k = 0; k < keyframes.size(); ++k) {
+            const J& key = keyframes[k];
+            if (!key.is_object() || !key.contains("time") || !key["time"].is_number()) return false;
+            if (k > 0 && !(keyframes[k - 1]["time"].get<double>() < key["time"].get<double>())) return false;
+        }
+        return true;
+    }
+
+    // A track that gained or lost keyframes: they are paired by time, so that one key more or
+    // less shows as that key (its time on one side, null on the other), not as every later key
+    // compared with its neighbour. A keyframe is named by its place in A, one that only B has by
+    // its place in B.
+    void compareByTime(const J& a, const J& b, const std::string& path, std::string_view list, std::string_view key) {
+        std::size_t i = 0, j = 0;
+        while (i < a.size() || j < b.size()) {
+            const double ta = i < a.size() ? a[i]["time"].get<double>() : INFINITY;
+            const double tb = j < b.size() ? b[j]["time"].get<double>() : INFINITY;
+            if (i < a.size() && j < b.size() && sameFloat(ta, tb)) {
+                compare(a[i], b[j], path + "[" + std::to_string(i) + "]", list, key);
+                ++i, ++j;
+            } else if (j == b.size() || (i < a.size() && ta < tb)) {
+                differ(path + "[" + std::to_string(i) + "].time", a[i]["time"], kAbsent);
+                ++i;
+            } else {
+                differ(path + "[" + std::to_string(j) + "].time", kAbsent, b[j]["time"]);
+                ++j;
+            }
         }
     }
 
