@@ -1524,7 +1524,8 @@ template <> Fields<NodeModel> fieldsOf() { return kNodeFields; }
 template <> Fields<SceneModel> fieldsOf() { return kSceneFields; }
 
 // Gathers the ids of every table before any entry is read, so that entries may refer to entries
-// further down, in one walk over the text. A node's id is its name unless it gives one.
+// further down, in one walk over the text. A node's id is its name unless it gives one. A list
+// given twice counts as the last one, as it is read: the ids of an earlier one are forgotten.
 void collectIds(Reader& reader, const Item& root) {
     static constexpr std::string_view kLists[] = {"nodes", "objects", "materials", "maps"};  // by Ref
     forEachKey(root, [&](std::string_view key, const Item& list) {
@@ -1532,6 +1533,7 @@ void collectIds(Reader& reader, const Item& root) {
         if (table == std::size(kLists)) return true;
         const char* what = kRefNames[table];
         auto& ids = reader.ids[table];
+        ids.clear();
         list.forEach([&](const Item& entry) {
             std::string id;
             const char* idKey = nullptr;  // the last "id", else the last node "name"

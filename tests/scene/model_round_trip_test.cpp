@@ -322,6 +322,19 @@ TEST(SceneDocumentModel, EscapedAndReorderedKeysReadTheSame) {
         "id": "P"}]})";
     EXPECT_EQ(modelRoundTrip(other), modelRoundTrip(plain));
     EXPECT_EQ(modelRoundTrip("\xEF\xBB\xBF" + plain), modelRoundTrip(plain));
+    // A list given twice counts as the last: references go to its entries, and an id only an
+    // earlier one has names nothing.
+    const std::string twice = R"({"objects": [{"id": "Q", "kind": "camera"}, {"id": "P", "kind": "camera"}],
+        "objects": [{"id": "P", "kind": "poly", "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]],
+        "faces": [[0, 1, 2]]}}], "nodes": [{"name": "N", "object": "P"}, {"name": "M", "parent": "N"}]})";
+    EXPECT_EQ(modelRoundTrip(twice), modelRoundTrip(plain));
+    Host gone;
+    try {
+        loadSceneDocumentText(gone, R"({"objects": [{"id": "Q", "kind": "camera"}], "objects": [], "nodes": [{"name": "N", "object": "Q"}]})");
+        ADD_FAILURE() << "no error";
+    } catch (const SceneDocumentError& e) {
+        EXPECT_STREQ(e.what(), "nodes[0].object: no object \"Q\"");
+    }
     Host host;
     try {
         loadSceneDocumentText(host, R"({"nodes": [{"name": [1,, 2], "name": "N"}]})");
