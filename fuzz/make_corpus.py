@@ -5,11 +5,11 @@
 
 Seeds: exports of the built-in demo scene with several option sets, each also re-framed with a
 stored (uncompressed) body where it fits, so that mutations reach the records instead of breaking
-the compressed stream; the worked example of docs/format.md; and the demo scene document with a
-few small documents; the raw dumps of the demo exports and of the example for the pack target.
-The record target gets the unpacked bodies without their version pair, led
-by the byte that picks the Zeq2 root. Existing seeds of the same name are replaced; regression
-inputs (named regression-*) are left alone.
+the compressed stream; the worked example of docs/format.md; the demo scene document with a few
+small documents; and, for the pack target, the raw dumps of the demo exports and of the example.
+The record target gets the unpacked bodies without their version pair, led by the byte that picks
+the Zeq2 root. Existing seeds of the same name are replaced; regression inputs (named
+regression-*) are left alone.
 """
 import os
 import subprocess
@@ -139,11 +139,12 @@ def main():
         subprocess.run([zeq, "scene", "demo", "-o", document], check=True)
         with open(document, "rb") as f:
             write("scene_document", "demo.json", f.read())
-        example = os.path.join(tmp, "example.zeq")
-        with open(example, "wb") as f:
-            f.write(compressed(EXAMPLE_BODY))
-        dump(zeq, example, "example")
-    add_scene("example", compressed(EXAMPLE_BODY))
+        example = compressed(EXAMPLE_BODY)
+        example_file = os.path.join(tmp, "example.zeq")
+        with open(example_file, "wb") as f:
+            f.write(example)
+        dump(zeq, example_file, "example")
+    add_scene("example", example)
     for name, text in SMALL_DOCUMENTS.items():
         write("scene_document", name, text.encode())
     for name, (kind, text) in MODELS.items():
