@@ -6,7 +6,8 @@
 Seeds: exports of the built-in demo scene with several option sets, each also re-framed with a
 stored (uncompressed) body where it fits, so that mutations reach the records instead of breaking
 the compressed stream; the worked example of docs/format.md; the demo scene document with a few
-small documents; and, for the pack target, the raw dumps of the demo exports and of the example.
+small documents; for the pack target, the raw dumps of the demo exports and of the example; and,
+for the export target, the demo scene document led by the byte that picks each option set.
 The record target gets the unpacked bodies without their version pair, led by the byte that picks
 the Zeq2 root. Existing seeds of the same name are replaced; regression inputs (named
 regression-*) are left alone.
@@ -28,6 +29,10 @@ OPTION_SETS = {
     "atf": ["--atf", "--tangents"],
     "animation-only": ["--animation-only"],
 }
+
+# The export target's option byte: one bit per box of the options dialog (normals 1, tangents 2,
+# ATF 4, animation 8, 16-bit 16, animation only 32) and 64 for the selection bit.
+EXPORT_OPTIONS = {"plain": 0, "full": 1 | 2 | 8, "half-atf": 1 | 4 | 16, "animation-only": 8 | 32, "selected": 1 | 64}
 
 # The worked example: one object, id 5, named "A"; 26 presence bits in the four-byte short form.
 EXAMPLE_BODY = bytes.fromhex("7FFF5FF8" "00020005" "01" "0000000000000005" "0141" "01")
@@ -138,7 +143,10 @@ def main():
         document = os.path.join(tmp, "demo.json")
         subprocess.run([zeq, "scene", "demo", "-o", document], check=True)
         with open(document, "rb") as f:
-            write("scene_document", "demo.json", f.read())
+            text = f.read()
+        write("scene_document", "demo.json", text)
+        for name, bits in EXPORT_OPTIONS.items():
+            write("export", "demo-" + name + ".json", bytes([bits]) + text)
         example = compressed(EXAMPLE_BODY)
         example_file = os.path.join(tmp, "example.zeq")
         with open(example_file, "wb") as f:
