@@ -7,7 +7,8 @@ Seeds: exports of the built-in demo scene with several option sets, each also re
 stored (uncompressed) body where it fits, so that mutations reach the records instead of breaking
 the compressed stream; the worked example of docs/format.md; the demo scene document with a few
 small documents; for the pack target, the raw dumps of the demo exports and of the example; and,
-for the export target, the demo scene document led by the byte that picks each option set.
+for the export target, the demo scene document led by the byte that picks each option set (the
+scene_convert target gets the document as it is).
 The record target gets the unpacked bodies without their version pair, led by the byte that picks
 the Zeq2 root. Existing seeds of the same name are replaced; regression inputs (named
 regression-*) are left alone.
@@ -145,6 +146,7 @@ def main():
         with open(document, "rb") as f:
             text = f.read()
         write("scene_document", "demo.json", text)
+        write("scene_convert", "demo.json", text)
         for name, bits in EXPORT_OPTIONS.items():
             write("export", "demo-" + name + ".json", bytes([bits]) + text)
         example = compressed(EXAMPLE_BODY)
