@@ -8,7 +8,7 @@ stored (uncompressed) body where it fits, so that mutations reach the records in
 the compressed stream; the worked example of docs/format.md; the demo scene document with a few
 small documents; for the pack target, the raw dumps of the demo exports and of the example; and,
 for the export target, the demo scene document led by the byte that picks each option set (the
-scene_convert target gets the document as it is).
+scene_convert target gets the document as it is); for the diff target, pairs of demo exports.
 The record target gets the unpacked bodies without their version pair, led by the byte that picks
 the Zeq2 root. Existing seeds of the same name are replaced; regression inputs (named
 regression-*) are left alone.
@@ -30,6 +30,9 @@ OPTION_SETS = {
     "atf": ["--atf", "--tangents"],
     "animation-only": ["--animation-only"],
 }
+
+# Pairs of demo exports for the diff target, each file with a stored body.
+DIFF_PAIRS = [("plain", "normals"), ("full", "atf"), ("half", "normals"), ("full", "animation-only")]
 
 # The export target's option byte: one bit per box of the options dialog (normals 1, tangents 2,
 # ATF 4, animation 8, 16-bit 16, animation only 32) and 64 for the selection bit.
@@ -124,6 +127,11 @@ def add_scene(name, packet):
     write("records", name + ".bin", b"\x00" + body[:split] + body[split + 4:])
 
 
+def add_pair(name, a, b):
+    """Two files as the diff target reads them: the tolerance byte, the length of A, A and B."""
+    write("diff", name + ".bin", b"\x00" + len(a).to_bytes(2, "big") + a + b)
+
+
 def dump(zeq, path, name):
     """The raw dump of a file, as `zeq pack` reads it."""
     raw = subprocess.run([zeq, "dump", "--raw", path], check=True, stdout=subprocess.PIPE).stdout
@@ -135,12 +143,16 @@ def main():
         sys.exit(__doc__)
     zeq = sys.argv[1]
     with tempfile.TemporaryDirectory() as tmp:
+        exports = {}
         for name, options in OPTION_SETS.items():
             out = os.path.join(tmp, name + ".zeq")
             subprocess.run([zeq, "export", "-o", out, *options], check=True)
             with open(out, "rb") as f:
-                add_scene("demo-" + name, f.read())
+                exports[name] = f.read()
+            add_scene("demo-" + name, exports[name])
             dump(zeq, out, "demo-" + name)
+        for a, b in DIFF_PAIRS:
+            add_pair("demo-" + a + "-" + b, stored(unpack(exports[a])), stored(unpack(exports[b])))
         document = os.path.join(tmp, "demo.json")
         subprocess.run([zeq, "scene", "demo", "-o", document], check=True)
         with open(document, "rb") as f:
