@@ -111,6 +111,14 @@ TEST_F(Diff, ChangedFilesListEveryDifference) {
     relinked.extra1.layers->items[0].objectIds = TArray<int64_t>{101, 100, 104};
     EXPECT_THAT(diff(validScene(), relinked).out,
                 ::testing::StartsWith("layers[0] (id 0): objectIds[0]: 100 \"Group\" -> 101 \"Quad\"\n"));
+    // A reference left behind when its record was renumbered names nothing: a difference whichever
+    // file comes first.
+    SceneFile stale = renumberedScene();
+    stale.extra1.layers->items[0].objectIds = TArray<int64_t>{100, 101, 104};
+    EXPECT_THAT(diff(validScene(), stale).out,
+                ::testing::StartsWith("layers[0] (id 0): objectIds[1]: 101 \"Quad\" -> 101\n"));
+    EXPECT_THAT(diff(stale, validScene()).out,
+                ::testing::StartsWith("layers[0] (id 0): objectIds[1]: 101 -> 101 \"Quad\"\n"));
 
     // A track that lost its first keyframe and gained one at its end shows those two keys alone.
     SceneFile rekeyed = validScene();

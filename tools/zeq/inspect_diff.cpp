@@ -14,6 +14,7 @@
 #include <set>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace zeq::inspect {
 namespace {
@@ -214,7 +215,9 @@ public:
                 if (j < 0) continue;
                 const auto idA = idOf((*list.a)[i]);
                 const auto idB = idOf((*list.b)[static_cast<std::size_t>(j)]);
-                if (idA && idB) ids_[std::string(spaceOf(list.name))].emplace(*idA, *idB);
+                if (!idA || !idB) continue;
+                ids_[std::string(spaceOf(list.name))].emplace(*idA, *idB);
+                pairedB_[std::string(spaceOf(list.name))].insert(*idB);
             }
             for (int file = 0; file < 2; ++file) {
                 for (const J& record : file == 0 ? *list.a : *list.b) {
@@ -294,11 +297,17 @@ private:
         if (indexData) compareIndexData(fileA_.root.indexBuffers->items[i], fileB_.root.indexBuffers->items[j]);
     }
 
-    J translated(const J& value, std::string_view space) const {
+    // Whether two references name the same record: a reference of A to a paired record must name
+    // its partner in B; one that names no paired record must be the same number, naming no paired
+    // record of B either. So it does not matter which file comes first.
+    bool sameReference(const J& a, const J& b, std::string_view space) const {
+        if (!a.is_number_integer() || !b.is_number_integer()) return a == b;
         const auto map = ids_.find(std::string(space));
-        if (map == ids_.end() || !value.is_number_integer()) return value;
-        const auto it = map->second.find(value.get<int64_t>());
-        return it == map->second.end() ? value : J(it->second);
+        if (map != ids_.end()) {
+            if (const auto it = map->second.find(a.get<int64_t>()); it != map->second.end()) return b == it->second;
+        }
+        const auto paired = pairedB_.find(std::string(space));
+        return a == b && (paired == pairedB_.end() || !paired->second.count(b.get<int64_t>()));
     }
 
     bool sameNumber(const J& a, const J& b) const {
@@ -318,11 +327,11 @@ private:
         if (!target.empty() && isIdValue(a) && isIdValue(b)) {
             if (a.is_array() && b.is_array() && a.size() == b.size()) {
                 for (std::size_t k = 0; k < a.size(); ++k) {
-                    if (translated(a[k], target) != b[k]) differReference(path + "[" + std::to_string(k) + "]", a[k], b[k], target);
+                    if (!sameReference(a[k], b[k], target)) differReference(path + "[" + std::to_string(k) + "]", a[k], b[k], target);
                 }
             } else if (a.is_array() || b.is_array()) {
                 differ(path, a, b);  // lists of different lengths
-            } else if (translated(a, target) != b) {
+            } else if (!sameReference(a, b, target)) {
                 differReference(path, a, b, target);
             }
             return;
@@ -445,6 +454,7 @@ private:
     const DiffOptions& options_;
     DiffReport& report_;
     std::unordered_map<std::string, std::unordered_map<int64_t, int64_t>> ids_;  // per id space: A id -> B id
+    std::unordered_map<std::string, std::unordered_set<int64_t>> pairedB_;     // per id space: B ids paired
     // Per file (A, B) and id space: the names of the records that have one, by id.
     std::unordered_map<std::string, std::unordered_map<int64_t, std::string>> names_[2];
     std::string recordA_, recordB_;
