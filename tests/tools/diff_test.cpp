@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstring>
+#include <limits>
 
 namespace zeq::test {
 namespace {
@@ -49,6 +50,12 @@ TEST_F(Diff, EqualAndRenumberedFilesAreEqual) {
     const RunResult same = diff(validScene(), validScene());
     EXPECT_EQ(same.status, 0) << same.err;
     EXPECT_EQ(same.out, summary("equal (23 records matched, 0 renumbered)"));
+
+    // Vertex data holding an infinity equal themselves within a tolerance too.
+    SceneFile infinite = validScene();
+    const float inf = -std::numeric_limits<float>::infinity();
+    std::memcpy(infinite.root.vertexBuffers->items[0].byteBuffer.data() + 32, &inf, 4);
+    EXPECT_EQ(diff(infinite, infinite, "--tolerance 0.01").status, 0);
 
     const RunResult renumbered = diff(validScene(), renumberedScene());
     EXPECT_EQ(renumbered.status, 0) << renumbered.out;

@@ -315,11 +315,12 @@ private:
         return sameFloat(a.get<double>(), b.get<double>());
     }
 
-    // Within the tolerance; without one, exactly: -0 and 0 are different bytes in a file.
+    // Within the tolerance; without one, exactly: -0 and 0 are different bytes in a file. An
+    // infinity equals only itself (their difference is NaN, within no tolerance).
     bool sameFloat(double x, double y) const {
         if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
         if (options_.tolerance <= 0) return x == y && std::signbit(x) == std::signbit(y);
-        return std::fabs(x - y) <= options_.tolerance;
+        return x == y || std::fabs(x - y) <= options_.tolerance;
     }
 
     void compare(const J& a, const J& b, const std::string& path, std::string_view list, std::string_view key) {
