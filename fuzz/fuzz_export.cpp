@@ -8,6 +8,7 @@
 // exactly one "Error" box and leaves no file; the progress display ends. A written file loads,
 // passes every check of `zeq validate` without an error, and imports through the SceneLoader
 // plug-in without an "Error" box.
+#include "export/export_plugin.h"
 #include "fuzz/fuzz_support.h"
 #include "headless/host.h"
 #include "headless/plugin_loader.h"
@@ -23,9 +24,9 @@
 namespace {
 
 // The options dialog's boxes in the order `zeq export` clicks them (normals before tangents,
-// which locks it; animation-only last), then its OK button.
-constexpr int kBoxes[] = {1005, 1006, 1007, 1008, 1009, 1011};
-constexpr int kOkButton = 1003;
+// which locks it; animation-only last).
+constexpr int kBoxes[] = {zeq::IDC_NORMALS,   zeq::IDC_TANGENTS,      zeq::IDC_ATF_EXTENSIONS,
+                          zeq::IDC_ANIMATION, zeq::IDC_16BIT_BUFFERS, zeq::IDC_ANIMATION_ONLY};
 constexpr uint8_t kSelectedBit = 0x40;
 
 headless::PluginRegistry& plugins() {
@@ -52,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static zeq::fuzz::ScratchFile scratch(".zeq");
     const uint8_t options = data[0];
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
-    const std::string& path = scratch.write(nullptr, 0);
-    std::filesystem::remove(path);
+    const std::string& path = scratch.path();
+    std::filesystem::remove(path);  // only the export may make it
 
     headless::Host host;
     host.ui().setProgressStream(nullptr);
@@ -66,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<headless::DialogStep> clicks;
     for (size_t i = 0; i < std::size(kBoxes); ++i)
         if (options & (1u << i)) clicks.push_back(headless::DialogStep::click(kBoxes[i]));
-    clicks.push_back(headless::DialogStep::click(kOkButton));
+    clicks.push_back(headless::DialogStep::click(zeq::IDC_OK));
     host.ui().queueDialog(clicks);
     const int result = host.exportFile(plugins().findExporterFor("zeq"), path, false,
                                        (options & kSelectedBit) ? SCENE_EXPORT_SELECTED : 0u);

@@ -43,6 +43,8 @@ public:
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;
 
+    const std::string& path() const { return path_; }
+
     // Replaces the file's content by the input; aborts when it cannot be written, since every
     // later run would then test a stale file.
     const std::string& write(const uint8_t* data, size_t size) {
