@@ -22,6 +22,26 @@ constexpr const char* kDirectoryText = "is a directory, not a file";
 
 std::string cannot(const char* what, int error) { return std::string(what) + ": " + std::strerror(error); }
 
+// The largest document the JSON parser takes.
+constexpr size_t kMaxDocumentSize = simdjson::SIMDJSON_MAXSIZE_BYTES;
+
+// How the text read so far starts. NotJson when its first byte after white space and a UTF-8 byte
+// order mark cannot start a JSON value: a binary file or a device such as /dev/zero given by
+// mistake is then refused after its first chunk instead of being read whole, and the parser finds
+// the same problem at the same byte as in the whole text. Unknown while fewer than four bytes have
+// come (a byte order mark may come a byte at a time from a pipe); Json otherwise.
+enum class Start { Unknown, Json, NotJson };
+Start startOf(std::string_view text) {
+    const size_t size = text.size();
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && std::string_view("{[\"-0123456789tfn").find(text[first]) != std::string_view::npos)
+        return Start::Json;
+    if (size < 4) return Start::Unknown;
+    return first == std::string_view::npos ? Start::Json : Start::NotJson;
+}
+
 // The whole text of a file ("-": standard input), with the same wording for failures as the
 // readers of scene files. The string keeps room for the JSON parser's padding after the text, so
 // that the text is parsed where it lies.
@@ -31,19 +51,30 @@ std::string readDocumentText(const std::string& path) {
     std::string text;
     struct stat info {};
     int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-    if (error == 0 && S_ISREG(info.st_mode)) text.reserve(static_cast<size_t>(info.st_size) + simdjson::SIMDJSON_PADDING);
+    const bool regular = error == 0 && S_ISREG(info.st_mode);
+    if (regular && static_cast<uint64_t>(info.st_size) > kMaxDocumentSize) {
+        ::close(fd);
+        throw SceneDocumentError("file too large (" + std::to_string(info.st_size) + " bytes; the limit is " +
+                                 std::to_string(kMaxDocumentSize) + ")");
+    }
+    if (regular) text.reserve(static_cast<size_t>(info.st_size) + simdjson::SIMDJSON_PADDING);
     char chunk[65536];
-    while (error == 0) {
+    Start start = Start::Unknown;
+    bool tooLarge = false;
+    while (error == 0 && !tooLarge) {
         const ssize_t got = ::read(fd, chunk, sizeof chunk);
         if (got == 0) break;
-        if (got > 0) {
-            text.append(chunk, static_cast<std::size_t>(got));
-        } else if (errno != EINTR) {
-            error = errno;
+        if (got < 0) {
+            if (errno != EINTR) error = errno;
+            continue;
         }
+        text.append(chunk, static_cast<std::size_t>(got));
+        tooLarge = text.size() > kMaxDocumentSize;
+        if (start == Start::Unknown && (start = startOf(text)) == Start::NotJson) break;
     }
     ::close(fd);
     if (error == EISDIR) throw SceneDocumentError(kDirectoryText);
+    if (tooLarge) throw SceneDocumentError("file too large (more than " + std::to_string(kMaxDocumentSize) + " bytes)");
     if (error != 0) throw SceneDocumentError(cannot("cannot read", error));
     if (text.capacity() - text.size() < simdjson::SIMDJSON_PADDING) text.reserve(text.size() + simdjson::SIMDJSON_PADDING);
     return text;

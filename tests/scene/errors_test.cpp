@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -162,6 +163,22 @@ TEST(SceneDocumentErrors, FileProblemsAreSceneDocumentErrors) {
         out << std::string(200000, '[') << std::string(200000, ']');
     }
     EXPECT_THROW(loadSceneDocumentFile(host, folder.file("deep.json")), SceneDocumentError);
+    // Text that cannot be JSON is refused at its first bytes, not read to its end (a device never
+    // ends); a file beyond the largest document the parser takes is refused before it is read.
+    std::ofstream(folder.file("huge.json")).close();
+    std::filesystem::resize_file(folder.file("huge.json"), uint64_t(1) << 32);  // sparse: no disk space
+    const std::pair<std::string, std::string> unreadable[] = {
+        {"/dev/zero", "invalid JSON: parse error at line 1, column 1"},
+        {folder.file("huge.json"), "file too large (4294967296 bytes; the limit is 4294967295)"},
+    };
+    for (const auto& [path, message] : unreadable) {
+        try {
+            loadSceneDocumentFile(host, path);
+            ADD_FAILURE() << path << " loaded";
+        } catch (const SceneDocumentError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(message, 0), 0u) << e.what();
+        }
+    }
 }
 
 // Damaging the demo document at random places with values of random types gives a clean error or a
