@@ -1639,9 +1639,11 @@ void rejectCycles(const SceneModel& m) {
 // without building anything (its messages start with "[json.exception.parse_error.101] ").
 // Text that it accepts but the fast parser refused (nesting too deep) keeps the fast parser's
 // message; with no such error, text that is JSON returns. Only documents that failed come here.
+// nlohmann's parser ends the text at a zero byte: one that the text reaches is refused as such.
 void rejectText(std::string_view text, simdjson::error_code error) {
     struct LocatingSax : nlohmann::json_sax<nlohmann::json> {
         std::string message;
+        size_t position = 0;  // bytes read up to and with the one refused
         bool null() override { return true; }
         bool boolean(bool) override { return true; }
         bool number_integer(number_integer_t) override { return true; }
@@ -1654,14 +1656,22 @@ void rejectText(std::string_view text, simdjson::error_code error) {
         bool end_object() override { return true; }
         bool start_array(std::size_t) override { return true; }
         bool end_array() override { return true; }
-        bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+        bool parse_error(std::size_t at, const std::string&, const nlohmann::detail::exception& e) override {
+            position = at;
             message = e.what();
             if (const size_t tag = message.find("] "); message[0] == '[' && tag != std::string::npos) message.erase(0, tag + 2);
             return false;
         }
     } sax;
-    if (!nlohmann::json::sax_parse(text.begin(), text.end(), &sax) && !sax.message.empty())
+    const size_t zero = text.find('\0');
+    if (!nlohmann::json::sax_parse(text.begin(), text.end(), &sax) && !sax.message.empty() && sax.position <= zero)
         throw SceneDocumentError("invalid JSON: " + sax.message);
+    if (zero != std::string_view::npos) {
+        const auto line = std::count(text.begin(), text.begin() + zero, '\n') + 1;
+        const size_t column = zero - text.rfind('\n', zero);  // on the first line: zero - npos, which is zero + 1
+        throw SceneDocumentError("invalid JSON: parse error at line " + std::to_string(line) + ", column " +
+                                 std::to_string(column) + ": a zero byte (binary data, or a damaged file)");
+    }
     if (error != simdjson::SUCCESS) throw SceneDocumentError(std::string("invalid JSON: ") + simdjson::error_message(error));
 }
 

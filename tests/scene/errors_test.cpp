@@ -168,7 +168,7 @@ TEST(SceneDocumentErrors, FileProblemsAreSceneDocumentErrors) {
     std::ofstream(folder.file("huge.json")).close();
     std::filesystem::resize_file(folder.file("huge.json"), uint64_t(1) << 32);  // sparse: no disk space
     const std::pair<std::string, std::string> unreadable[] = {
-        {"/dev/zero", "invalid JSON: parse error at line 1, column 1"},
+        {"/dev/zero", "invalid JSON: parse error at line 1, column 1: a zero byte"},
         {folder.file("huge.json"), "file too large (4294967296 bytes; the limit is 4294967295)"},
     };
     for (const auto& [path, message] : unreadable) {

@@ -280,10 +280,13 @@ TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
     Host again;
     loadSceneDocumentText(again, saveSceneDocumentText(host));
     EXPECT_EQ(again.GetAmbient(0), Point3(kLargest, -kLargest, 1.0f));
-    const std::pair<const char*, const char*> bad[] = {
+    using namespace std::string_literals;
+    const std::pair<std::string, const char*> bad[] = {
         {R"({"ambient": [3.4028236e+38, 0, 1]})", "ambient[0]: number out of the range of a float"},
         {R"({"ambient": [1e400, 0, 1]})", "invalid JSON: number overflow parsing '1e400'"},
         {"{\n  \"ambient\": [1, 0, 1]]}", "invalid JSON: parse error at line 2, column 23"},
+        // A zero byte does not end the text: zeroes after a whole document (a damaged file) too.
+        {"{\"ambient\": [1, 0, 1]}\n\0\0"s, "invalid JSON: parse error at line 2, column 1: a zero byte"},
     };
     for (const auto& [text, message] : bad) {
         try {
