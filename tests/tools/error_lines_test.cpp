@@ -105,11 +105,13 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         {"import " + quoted(missing) + " -o " + quoted(document), 1, "zeq: " + missing + cannotOpen},
         {"export " + quoted(missingDocument) + " -o " + quoted(out), 1, "zeq: " + missingDocument + cannotOpen},
         {"scene check " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
+        {"pack " + quoted(missing) + " -o " + quoted(out), 1, "zeq: " + missing + cannotOpen},
 
         {"info " + quoted(folder), 1, "zeq: " + folder + isFolder},
         {"import " + quoted(folder) + " -o " + quoted(document), 1, "zeq: " + folder + isFolder},
         {"export " + quoted(folder) + " -o " + quoted(out), 1, "zeq: " + folder + isFolder},
         {"scene check " + quoted(folder), 1, "zeq: " + folder + isFolder},
+        {"pack " + quoted(folder) + " -o " + quoted(out), 1, "zeq: " + folder + isFolder},
         {"scene demo -o " + quoted(folder), 1, "zeq: " + folder + isFolder},
         {"export -o " + quoted(scratch.file("nowhere/out.zeq")), 1,
          "zeq: " + scratch.file("nowhere/out.zeq") + ": cannot write: No such file or directory\n"},

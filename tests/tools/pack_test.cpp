@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace zeq::test {
@@ -97,12 +98,20 @@ TEST_F(Pack, RefusesDocumentsThatDescribeNoValidRecords) {
         EXPECT_EQ(readText(output), "keep");
     }
 
-    const std::string truncated = scratch.file("truncated.json");
-    writeText(truncated, dumped.out.substr(0, dumped.out.size() / 2));
-    const RunResult result = runZeq("pack " + quoted(truncated) + " -o " + quoted(output), scratch);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_THAT(result.err, StartsWith("zeq: " + truncated + ": not a JSON document: parse error at line"));
-    EXPECT_EQ(readText(output), "keep");
+    // Text that is not JSON: cut short, or a whole document followed by zeroes (a damaged file).
+    const auto lines = std::count(dumped.out.begin(), dumped.out.end(), '\n');
+    const std::pair<std::string, std::string> damaged[] = {
+        {dumped.out.substr(0, dumped.out.size() / 2), "parse error at line"},
+        {dumped.out + std::string(4, '\0'), "parse error at line " + std::to_string(lines + 1) + ", column 1: a zero byte"},
+    };
+    for (const auto& [text, problem] : damaged) {
+        const std::string dump = scratch.file("damaged.json");
+        writeText(dump, text);
+        const RunResult result = runZeq("pack " + quoted(dump) + " -o " + quoted(output), scratch);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_THAT(result.err, StartsWith("zeq: " + dump + ": not a JSON document: " + problem));
+        EXPECT_EQ(readText(output), "keep");
+    }
 }
 
 }  // namespace

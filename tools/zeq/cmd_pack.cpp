@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
@@ -30,19 +31,58 @@ std::string withoutExceptionTag(const std::string& text) {
     return text.rfind("[json.exception.", 0) == 0 && end != std::string::npos ? text.substr(end + 2) : text;
 }
 
-zeq::Json readDocument(const std::string& path) {
-    const auto parse = [&](std::istream& in) {
-        try {
-            return zeq::Json::parse(in);
-        } catch (const zeq::Json::parse_error& e) {
-            throw zeq::cli::CommandError(path, "not a JSON document: " + withoutExceptionTag(e.what()));
-        }
+// A stream as nlohmann's parser reads it, up to its first zero byte: the parser would take that for
+// the end of the text (zeroes after a whole document, as a damaged file has them, were not refused),
+// so the range ends there, noting that it met one and where.
+class UpToZero {
+public:
+    struct Place {
+        size_t line = 1, column = 1;
+        bool zero = false;
     };
-    if (path == "-") return parse(std::cin);
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = char;
+
+    UpToZero() = default;
+    UpToZero(std::istream& in, Place& place) : at_(in), place_(&place) {}
+    char operator*() const { return *at_; }
+    UpToZero& operator++() {
+        place_->column = *at_ == '\n' ? 1 : place_->column + 1;
+        place_->line += *at_ == '\n' ? 1 : 0;
+        ++at_;
+        return *this;
+    }
+    bool operator==(const UpToZero& end) const {
+        return at_ == end.at_ || (*at_ == '\0' && (place_->zero = true));
+    }
+
+private:
+    std::istreambuf_iterator<char> at_;
+    Place* place_ = nullptr;
+};
+
+zeq::Json readDocument(const std::string& file) {
+    const std::string path = zeq::cli::inputName(file);
+    const auto parse = [&](std::istream& in) {
+        UpToZero::Place place;
+        try {
+            zeq::Json document = zeq::Json::parse(UpToZero(in, place), UpToZero());
+            if (!place.zero) return document;
+        } catch (const zeq::Json::parse_error& e) {
+            if (!place.zero) throw zeq::cli::CommandError(path, "not a JSON document: " + withoutExceptionTag(e.what()));
+        }
+        throw zeq::cli::CommandError(path, "not a JSON document: parse error at line " + std::to_string(place.line) +
+                                               ", column " + std::to_string(place.column) +
+                                               ": a zero byte (binary data, or a damaged file)");
+    };
+    if (file == "-") return parse(std::cin);
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) throw zeq::cli::CommandError(path, "is a directory");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw zeq::cli::CommandError(path, std::strerror(errno));
+    if (std::filesystem::is_directory(file, ec)) throw zeq::cli::CommandError(path, "is a directory, not a file");
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw zeq::cli::CommandError(path, std::string("cannot open: ") + std::strerror(errno));
     return parse(in);
 }
 
@@ -89,8 +129,9 @@ zeq::ByteBuffer encode(const std::string& path, const zeq::SceneFile& file) {
 int pack(const PackArguments& arguments) {
     zeq::cli::refuseInputAsOutput(arguments.dump, arguments.output);
     const zeq::Json document = readDocument(arguments.dump);
-    const zeq::SceneFile file = sceneOf(arguments.dump, document);
-    const zeq::ByteBuffer bytes = encode(arguments.dump, file);
+    const std::string name = zeq::cli::inputName(arguments.dump);
+    const zeq::SceneFile file = sceneOf(name, document);
+    const zeq::ByteBuffer bytes = encode(name, file);
     zeq::cli::writeOutput(arguments.output,
                           std::string_view(reinterpret_cast<const char*>(bytes.data()), static_cast<size_t>(bytes.length())));
     return 0;
