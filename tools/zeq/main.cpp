@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <new>
 
 namespace zeq::cli {
 
@@ -106,6 +107,8 @@ int main(int argc, char** argv) {
         return reportUsage({}, "no command given");
     } catch (const CommandError& e) {
         if (!metClosedPipe()) std::fprintf(stderr, "zeq: %s: %s\n", e.subject().c_str(), e.what());
+    } catch (const std::bad_alloc&) {
+        if (!metClosedPipe()) std::fprintf(stderr, "zeq: out of memory\n");
     } catch (const std::exception& e) {
         if (!metClosedPipe()) std::fprintf(stderr, "zeq: %s\n", e.what());
     } catch (const char* text) {
