@@ -4,6 +4,7 @@
 #include "host/output_file.h"
 #include "headless/foreign_scene.h"
 #include "headless/foreign_write.h"
+#include "headless/host.h"
 #include "headless/scene_document.h"
 #include "tools/zeq/command.h"
 #include "tools/zeq/output.h"
@@ -50,6 +51,13 @@ void saveScene(headless::Host& host, const std::string& path) {
         return;
     }
 
+    // Assimp's writers report no progress, and some take long for scenes of many meshes: the bar
+    // names the step until the files are written.
+    struct Progress {
+        headless::Host& host;
+        ~Progress() { host.ProgressEnd(); }
+    } progress{host};
+    host.ProgressStart(("Writing " + std::filesystem::path(path).filename().string()).c_str(), true, nullptr, nullptr);
     std::vector<headless::ForeignFile> files;
     std::vector<std::string> leftOut;
     try {
@@ -77,6 +85,8 @@ void saveScene(headless::Host& host, const std::string& path) {
         }
         throw CommandError(e.path, e.reason);
     }
+    host.ProgressUpdate(100);
+    host.ProgressEnd();
     for (const std::string& note : leftOut) warnings() << "zeq: " << path << ": " << note << '\n';
 }
 
