@@ -23,34 +23,9 @@ bool isDocumentPath(const std::string& path) {
     return path == "-" || headless::isSceneDocumentPath(path);
 }
 
-}  // namespace
-
-bool isWritableScenePath(const std::string& path) {
-    return isDocumentPath(path) || headless::isForeignWritePath(path);
-}
-
-std::string writableSceneExtensions() { return "json, " + headless::foreignWriteExtensionList(); }
-
-int refuseOutputFormat(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    const std::string what = extension.empty() ? "files without an extension" : "\"" + extension + "\" files";
-    std::fprintf(stderr, "zeq: %s: cannot write %s (writable: %s)\n", path.c_str(), what.c_str(),
-                 writableSceneExtensions().c_str());
-    return 2;
-}
-
-void saveScene(headless::Host& host, const std::string& path) {
-    if (isDocumentPath(path)) {
-        try {
-            headless::saveSceneDocumentFile(host, path);
-        } catch (const OutputError& e) {
-            throw CommandError(e.path, e.reason);
-        } catch (const std::exception& e) {
-            throw CommandError(path, e.what());
-        }
-        return;
-    }
-
+// Renders the scene in the format of path's extension and writes its files; returns the notes on
+// what the format left out.
+std::vector<std::string> writeForeignScene(headless::Host& host, const std::string& path) {
     // Assimp's writers report no progress, and some take long for scenes of many meshes: the bar
     // names the step until the files are written.
     struct Progress {
@@ -86,8 +61,38 @@ void saveScene(headless::Host& host, const std::string& path) {
         throw CommandError(e.path, e.reason);
     }
     host.ProgressUpdate(100);
-    host.ProgressEnd();
-    for (const std::string& note : leftOut) warnings() << "zeq: " << path << ": " << note << '\n';
+    return leftOut;
+}
+
+}  // namespace
+
+bool isWritableScenePath(const std::string& path) {
+    return isDocumentPath(path) || headless::isForeignWritePath(path);
+}
+
+std::string writableSceneExtensions() { return "json, " + headless::foreignWriteExtensionList(); }
+
+int refuseOutputFormat(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    const std::string what = extension.empty() ? "files without an extension" : "\"" + extension + "\" files";
+    std::fprintf(stderr, "zeq: %s: cannot write %s (writable: %s)\n", path.c_str(), what.c_str(),
+                 writableSceneExtensions().c_str());
+    return 2;
+}
+
+void saveScene(headless::Host& host, const std::string& path) {
+    if (isDocumentPath(path)) {
+        try {
+            headless::saveSceneDocumentFile(host, path);
+        } catch (const OutputError& e) {
+            throw CommandError(e.path, e.reason);
+        } catch (const std::exception& e) {
+            throw CommandError(path, e.what());
+        }
+        return;
+    }
+
+    for (const std::string& note : writeForeignScene(host, path)) warnings() << "zeq: " << path << ": " << note << '\n';
 }
 
 }  // namespace zeq::cli
