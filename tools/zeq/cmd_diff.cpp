@@ -42,10 +42,9 @@ int diff(const DiffArguments& arguments) {
             std::cout << zeq::inspect::formatDifference(difference, arguments.a, arguments.b) << '\n';
         std::cout << zeq::inspect::formatDiffSummary(report, arguments.a, arguments.b) << '\n';
     }
-    std::cout.flush();
-    if (!std::cout) {
+    if (const std::string problem = zeq::cli::standardOutputProblem(); !problem.empty()) {
         // A reader that stopped early (`| head`) ends the run quietly, as in every other verb.
-        if (!zeq::cli::metClosedPipe()) std::fprintf(stderr, "zeq: standard output: write failed\n");
+        if (!zeq::cli::metClosedPipe()) std::fprintf(stderr, "zeq: standard output: %s\n", problem.c_str());
         return 2;
     }
     return report.equal() ? 0 : 1;

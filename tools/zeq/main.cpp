@@ -24,10 +24,15 @@ const GlobalOptions& globalOptions() { return gOptions; }
 namespace {
 // The run's exit status once standard output is flushed: a run that met a closed pipe ends quietly
 // (output.h).
+// A failed write that no verb reported (help, version, lists) fails the run here.
 int finish(int status) {
-    std::cout.flush();
-    std::fflush(stdout);
-    return metClosedPipe() ? kClosedPipeStatus : status;
+    const std::string problem = standardOutputProblem();
+    if (metClosedPipe()) return kClosedPipeStatus;
+    if (!problem.empty() && status == 0) {
+        std::fprintf(stderr, "zeq: standard output: %s\n", problem.c_str());
+        return 1;
+    }
+    return status;
 }
 }  // namespace
 
@@ -55,6 +60,7 @@ int main(int argc, char** argv) {
     using namespace zeq::cli;
     restartInHugePagesForLargeFiles(argc, argv);
     noteClosedPipes();
+    bufferStandardOutput();
     zeq::removeGuardedFilesOnTermination();
     CLI::App app{"zeq: export, import and inspect Zeq scene files with the headless host", "zeq"};
     app.require_subcommand(1);

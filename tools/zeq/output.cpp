@@ -7,6 +7,7 @@
 #include "tools/zeq/command.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -24,13 +25,62 @@ void writeOutput(const std::string& path, std::string_view text) {
     }
 }
 
-void flushStandardOutput() {
-    errno = 0;
+namespace {
+// A write-only buffer over descriptor 1. After the first failed write it drops everything, as the
+// stream stops writing anyway, and keeps that write's errno.
+class StandardOutputBuffer : public std::streambuf {
+public:
+    StandardOutputBuffer() { setp(buffer_, buffer_ + sizeof buffer_); }
+    int error() const { return error_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (sync() != 0) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) sputc(traits_type::to_char_type(c));
+        return traits_type::not_eof(c);
+    }
+    // On a terminal each line shows when it is complete, in order with the lines on standard error.
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        const std::streamsize put = std::streambuf::xsputn(text, count);
+        if (terminal_ && std::memchr(text, '\n', static_cast<size_t>(put)) && sync() != 0) return 0;
+        return put;
+    }
+    int sync() override {
+        const char* at = pbase();
+        while (error_ == 0 && at < pptr()) {
+            const ssize_t wrote = ::write(STDOUT_FILENO, at, static_cast<size_t>(pptr() - at));
+            if (wrote > 0) at += wrote;
+            else if (wrote < 0 && errno != EINTR) error_ = errno;
+            else if (wrote == 0) error_ = EIO;
+        }
+        setp(buffer_, buffer_ + sizeof buffer_);
+        return error_ == 0 ? 0 : -1;
+    }
+
+private:
+    char buffer_[65536];
+    int error_ = 0;
+    const bool terminal_ = ::isatty(STDOUT_FILENO) != 0;
+};
+
+StandardOutputBuffer* gStandardOutput = nullptr;
+}  // namespace
+
+void bufferStandardOutput() {
+    // Never destroyed: std::cout is flushed once more at exit, after every static of this file.
+    if (!gStandardOutput) gStandardOutput = new StandardOutputBuffer;
+    std::cout.rdbuf(gStandardOutput);
+}
+
+std::string standardOutputProblem() {
     std::cout.flush();
-    if (std::cout) return;
-    const int error = errno;
-    throw CommandError("standard output", error ? std::string("cannot write: ") + std::strerror(error)
-                                                : std::string("cannot write"));
+    if (std::cout) return {};
+    const int error = gStandardOutput ? gStandardOutput->error() : 0;
+    return error ? std::string("cannot write: ") + std::strerror(error) : std::string("cannot write");
+}
+
+void flushStandardOutput() {
+    if (std::string problem = standardOutputProblem(); !problem.empty()) throw CommandError("standard output", problem);
 }
 
 namespace {

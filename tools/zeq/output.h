@@ -15,8 +15,16 @@ namespace zeq::cli {
 // devices are written.
 void writeOutput(const std::string& path, std::string_view text);
 
+// Sends std::cout straight to the standard output descriptor through a buffer that keeps the
+// system's reason for the first failed write, so that a failure found only when the output is
+// flushed (a full disk, /dev/full) is still reported with its reason. Installed once, by main.
+void bufferStandardOutput();
+
 // Flushes standard output; a failed write is reported as "standard output: cannot write: ...".
 void flushStandardOutput();
+// Flushes standard output and returns "cannot write: <reason>" when any write to it failed (empty
+// when all went out), for the commands that report it themselves.
+std::string standardOutputProblem();
 
 // A reader of standard output (or of a FIFO) that stops early: `zeq dump x.zeq | head -1`. Such a
 // write does not end zeq by a signal; it fails like any other write, the command unwinds (removing
