@@ -1,6 +1,8 @@
 // Whole-file reads with POSIX calls, so that every failure carries its errno.
 #include "format/file_io.h"
 
+#include "format/scene_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +56,9 @@ ByteBuffer readAll(int fd, const std::string& name) {
             throw FileError(name, errno == EISDIR ? std::string(kDirectoryText) : cannot("cannot read", errno));
         }
         if (got == 0) break;
+        // Data that starts as no scene file does is refused by its first bytes alone: the rest of
+        // a wrong file (a video, /dev/zero) is not read.
+        if (startsNoSceneFile(bytes)) break;
         if (bytes.length() > kMaxSceneFileSize) {
             throw FileError(name, "file too large (more than " + std::to_string(kMaxSceneFileSize) + " bytes)");
         }

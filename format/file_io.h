@@ -24,7 +24,9 @@ public:
 constexpr int64_t kMaxSceneFileSize = int64_t(1) << 30;
 
 // Reads the whole file into a buffer (position 0). FileError when the file is missing, unreadable,
-// a directory or larger than kMaxSceneFileSize. "-" reads standard input.
+// a directory or larger than kMaxSceneFileSize. "-" reads standard input. Reading stops early when
+// the bytes read show that the file is no scene file (startsNoSceneFile): decoding what was read
+// reports that as it would for the whole file.
 ByteBuffer readFileBytes(const std::string& path);
 
 

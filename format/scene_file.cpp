@@ -128,21 +128,26 @@ bool storedBodyLooksRight(const uint8_t* body, int64_t available) {
     return body[mapBytes] == 0 && body[mapBytes + 1] == kMajorVersion;
 }
 
+// What the first bytes show whatever follows them: data that is no Zeq packet at all.
+std::string notAPacket(const Header& header, const ByteBuffer& bytes) {
+    const uint8_t* body = bytes.data() + header.size;
+    const int64_t available = bytes.length() - header.size;
+    if (header.compressed) {
+        if (available >= 2 && !isZlibHeader(body[0], body[1])) return "not a Zeq file (no zlib stream after the packet header)";
+    } else if (!storedBodyLooksRight(body, available)) {
+        return "not a Zeq file (no version 2 data after the packet header)";
+    }
+    return {};
+}
+
 // Finds what is wrong with the frame before the body is decoded: data that is no Zeq packet at
 // all, and a body that runs past the end of the file. Both would otherwise surface as a less
 // telling decoding error. Returns an empty text when the frame looks sound.
 std::string checkFrame(const ByteBuffer& bytes) {
     const Header header = readHeader(bytes);
     if (!header.complete) return {};  // the decoder reports short data itself
-    const uint8_t* body = bytes.data() + header.size;
+    if (std::string problem = notAPacket(header, bytes); !problem.empty()) return problem;
     const int64_t available = bytes.length() - header.size;
-    if (header.compressed) {
-        if (available >= 2 && !isZlibHeader(body[0], body[1])) {
-            return "not a Zeq file (no zlib stream after the packet header)";
-        }
-    } else if (!storedBodyLooksRight(body, available)) {
-        return "not a Zeq file (no version 2 data after the packet header)";
-    }
     if (header.bodyLength > available) {
         return "truncated: the packet declares " + std::to_string(header.bodyLength) + " body bytes, the file holds " +
                std::to_string(available);
@@ -216,6 +221,11 @@ AfterRootProblem checkAfterRoot(Protocol& protocol, const ByteBuffer& bytes, Pro
 }
 
 }  // namespace
+
+bool startsNoSceneFile(const ByteBuffer& prefix) {
+    const Header header = readHeader(prefix);
+    return header.complete && !notAPacket(header, prefix).empty();
+}
 
 ByteBuffer encodeSceneFile(Protocol& protocol, const SceneFile& file) {
     ProtocolBuffer pb;

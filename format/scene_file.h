@@ -63,6 +63,9 @@ ByteBuffer encodeSceneFile(const SceneFile& file);
 // vertex data (vertexAttributeSize). `bytes.position` is moved; the overloads taking a const
 // buffer decode a copy.
 SceneFile decodeSceneFile(Protocol& protocol, ByteBuffer& bytes, PacketInfo* info = nullptr);
+// Whether the first bytes of a file already show that it is no scene file, whatever follows them
+// (decoding any longer data that starts with them fails with the same "not a Zeq file" message).
+bool startsNoSceneFile(const ByteBuffer& prefix);
 // What a lenient decode found after the Zeq2 root.
 enum class AfterRootFault {
     None,

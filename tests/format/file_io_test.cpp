@@ -39,6 +39,19 @@ TEST_F(FileIo, ReadGivesTheBytesOfTheFile) {
     EXPECT_EQ(readFileBytes(path("empty.zeq")).length(), 0);
 }
 
+// A file whose first bytes are no packet header and zlib stream is refused without reading it all:
+// /dev/zero would be read up to the size limit (1 GiB) first.
+TEST_F(FileIo, ReadStopsAtDataThatIsNoSceneFile) {
+    ByteBuffer start = readFileBytes("/dev/zero");
+    EXPECT_LE(start.length(), 65536);
+    EXPECT_THROW(
+        try { decodeSceneFile(start); } catch (const FormatError& e) {
+            EXPECT_STREQ(e.what(), "not a Zeq file (no version 2 data after the packet header)");
+            throw;
+        },
+        FormatError);
+}
+
 TEST_F(FileIo, ReadErrorsNameThePathAndTheReason) {
     try {
         readFileBytes(path("missing.zeq"));
