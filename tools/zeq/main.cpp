@@ -23,8 +23,7 @@ const GlobalOptions& globalOptions() { return gOptions; }
 
 namespace {
 // The run's exit status once standard output is flushed: a run that met a closed pipe ends quietly
-// (output.h).
-// A failed write that no verb reported (help, version, lists) fails the run here.
+// (output.h); a failed write that no verb reported (help, version, the lists) fails the run here.
 int finish(int status) {
     const std::string problem = standardOutputProblem();
     if (metClosedPipe()) return kClosedPipeStatus;

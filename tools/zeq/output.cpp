@@ -67,7 +67,7 @@ StandardOutputBuffer* gStandardOutput = nullptr;
 }  // namespace
 
 void bufferStandardOutput() {
-    // Never destroyed: std::cout is flushed once more at exit, after every static of this file.
+    // Never destroyed: std::cout is flushed once more at exit, after the statics made since start-up.
     if (!gStandardOutput) gStandardOutput = new StandardOutputBuffer;
     std::cout.rdbuf(gStandardOutput);
 }
