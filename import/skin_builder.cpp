@@ -5,7 +5,8 @@
 // The exporter writes the vertices moved by the skin's initial matrix, which the file does not hold.
 // The host takes the node's own matrix when a skin is applied; when moving the vertices back by the
 // node's world matrix gives exactly the bounds of the skin's box (which the exporter took before
-// the move), that is the skin's matrix and the mesh gets its vertices back. Otherwise the skin's
+// the move), that is the skin's matrix and the mesh gets its vertices back, those that gave the
+// box's bounds put back on them so that the next export takes the same box. Otherwise the skin's
 // matrix is the identity and the vertices stay as written; exporting again writes the same
 // positions either way. A skin whose object a mesh node shows too (the exporter then writes one
 // index buffer and one box for both) gets that mesh's object back under its skin when the data
@@ -138,13 +139,19 @@ void buildSkin(SceneRun& run, PlannedNode& planned) {
     }
 }
 
+// The skin's box record, when it has a whole one.
+const Zeq2Box* boxOf(const SceneRun& run, const Zeq2Skin& record) {
+    const Zeq2Box* box = nullptr;
+    if (record.boundBoxId)
+        for (const Zeq2Box& candidate : listOf(run.root.boxes))
+            if (candidate.id == *record.boundBoxId) box = &candidate;
+    return box && box->box.size() == 6 ? box : nullptr;
+}
+
 // Whether the vertices moved back by `skin` have the bounds of the skin's box record.
 bool matchesBox(const SceneRun& run, const Zeq2Skin& record, const Mesh& mesh, const Matrix3& skin) {
-    if (!record.boundBoxId || mesh.getNumVerts() == 0) return false;
-    const Zeq2Box* box = nullptr;
-    for (const Zeq2Box& candidate : listOf(run.root.boxes))
-        if (candidate.id == *record.boundBoxId) box = &candidate;
-    if (!box || box->box.size() != 6) return false;
+    const Zeq2Box* box = boxOf(run, record);
+    if (!box || mesh.getNumVerts() == 0) return false;
     const Matrix3 back = Inverse(skin);
     Point3 low = back.PointTransform(mesh.verts[0]), high = low;
     for (int v = 1; v < mesh.getNumVerts(); ++v) {
@@ -300,10 +307,23 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
         Mesh& mesh = tri->GetMesh();
         const Matrix3 back = Inverse(world);
         const bool half = run.minorVersion == kMinorVersionHalf;
+        const auto& bounds = boxOf(run, record)->box.items;
         for (int v = 0; v < mesh.getNumVerts(); ++v) {
-            Point3& p = mesh.verts[v];
-            if (half) p = {middleOfHalfStep(p.x), middleOfHalfStep(p.y), middleOfHalfStep(p.z)};
+            const Point3 written = mesh.verts[v];
+            Point3 p = half ? Point3(middleOfHalfStep(written.x), middleOfHalfStep(written.y), middleOfHalfStep(written.z)) : written;
             p = back.PointTransform(p);
+            // Moving back rounds, and the box the next export takes from these vertices would be
+            // a float step or more off. The exporter took the box's bounds from vertices: a value
+            // that writes the same position when put on a bound goes there, so the vertices that
+            // gave the bounds give them again.
+            for (int axis = 0; axis < 3; ++axis) {
+                for (const float bound : {bounds[axis], bounds[axis + 3]}) {
+                    Point3 onBound = p;
+                    onBound[axis] = bound;
+                    if (writes(run, world.PointTransform(onBound), written)) p = onBound;
+                }
+            }
+            mesh.verts[v] = p;
         }
         planned.skinBase = world;
     }
