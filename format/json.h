@@ -123,6 +123,8 @@ void integerFromJson(const Json& json, T& value, const std::string& where) {
             fail(where, range());
         }
         value = static_cast<T>(number);
+    } else if (json.is_number_float() && json.get<double>() == 0 && std::signbit(json.get<double>())) {
+        value = 0;  // -0, which readers keep as a float for its sign
     } else {
         fail(where, range());
     }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 #include <filesystem>
 
 namespace zeq::test {
@@ -27,6 +28,13 @@ protected:
         const RunResult result = runZeq("pack " + quoted(dump) + " -o " + quoted(packed), scratch);
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(result.err, "");
+        // The same dump as tools such as jq write it, -0.0 as -0 (an integer 0 given as -0 too).
+        std::string text = std::regex_replace(readText(dump), std::regex("-0\\.0([^0-9])"), "-0$1");
+        text = std::regex_replace(text, std::regex("\"indexBegin\": 0,"), "\"indexBegin\": -0,");
+        writeText(dump, text);
+        const RunResult rewritten = runZeq("pack " + quoted(dump) + " -o " + quoted(packed + "2"), scratch);
+        EXPECT_EQ(rewritten.status, 0) << rewritten.err;
+        EXPECT_TRUE(readText(packed + "2") == readText(packed)) << "-0 did not pack as -0.0 does";
         return readText(packed);
     }
 

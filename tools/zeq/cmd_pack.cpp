@@ -33,12 +33,15 @@ std::string withoutExceptionTag(const std::string& text) {
 
 // A stream as nlohmann's parser reads it, up to its first zero byte: the parser would take that for
 // the end of the text (zeroes after a whole document, as a damaged file has them, were not refused),
-// so the range ends there, noting that it met one and where.
+// so the range ends there, noting that it met one and where. It also notes whether the number read
+// last is "-0" (see KeepingNegativeZero).
 class UpToZero {
 public:
     struct Place {
         size_t line = 1, column = 1;
         bool zero = false;
+        bool inString = false, escaped = false, inNumber = false;
+        std::string number;  // the last number outside strings, its first three characters
     };
     using iterator_category = std::input_iterator_tag;
     using value_type = char;
@@ -50,8 +53,20 @@ public:
     UpToZero(std::istream& in, Place& place) : at_(in), place_(&place) {}
     char operator*() const { return *at_; }
     UpToZero& operator++() {
-        place_->column = *at_ == '\n' ? 1 : place_->column + 1;
-        place_->line += *at_ == '\n' ? 1 : 0;
+        const char c = *at_;
+        Place& p = *place_;
+        p.column = c == '\n' ? 1 : p.column + 1;
+        p.line += c == '\n' ? 1 : 0;
+        const bool numeric = !p.inString && c != '\0' && std::strchr("-+.0123456789eE", c);
+        if (numeric && !p.inNumber) p.number.clear();
+        if (numeric && p.number.size() < 3) p.number += c;
+        p.inNumber = numeric;
+        if (p.inString) {
+            p.inString = p.escaped || c != '"';
+            p.escaped = !p.escaped && c == '\\';
+        } else {
+            p.inString = c == '"';
+        }
         ++at_;
         return *this;
     }
@@ -64,12 +79,25 @@ private:
     Place* place_ = nullptr;
 };
 
+// Builds the document as nlohmann's parser does, but for "-0": the parser reads it as the integer 0,
+// and tools such as jq write a float -0.0 that way, which the file holds apart from 0.
+struct KeepingNegativeZero : nlohmann::detail::json_sax_dom_parser<zeq::Json> {
+    KeepingNegativeZero(zeq::Json& root, const UpToZero::Place& place) : json_sax_dom_parser(root), place(place) {}
+    bool number_integer(number_integer_t value) {
+        if (value == 0 && place.number == "-0") return number_float(-0.0, "-0");
+        return json_sax_dom_parser::number_integer(value);
+    }
+    const UpToZero::Place& place;
+};
+
 zeq::Json readDocument(const std::string& file) {
     const std::string path = zeq::cli::inputName(file);
     const auto parse = [&](std::istream& in) {
         UpToZero::Place place;
         try {
-            zeq::Json document = zeq::Json::parse(UpToZero(in, place), UpToZero());
+            zeq::Json document;
+            KeepingNegativeZero builder(document, place);
+            zeq::Json::sax_parse(UpToZero(in, place), UpToZero(), &builder);
             if (!place.zero) return document;
         } catch (const zeq::Json::parse_error& e) {
             if (!place.zero) throw zeq::cli::CommandError(path, "not a JSON document: " + withoutExceptionTag(e.what()));
