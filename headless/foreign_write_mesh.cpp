@@ -7,6 +7,7 @@
 #include "headless/foreign_write_build.h"
 
 #include "host/mesh_normals.h"
+#include "host/plugin_classes.h"
 
 #include <assimp/material.h>
 #include <assimp/mesh.h>
@@ -149,7 +150,9 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material) {
 }
 
 std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Object* object, TimeValue t) {
-    if (object == nullptr || object->SuperClassID() != GEOMOBJECT_CLASS_ID ||
+    // The LOD helper's mesh is its viewport icon, not geometry of the scene: its node stays a plain
+    // node, as the LOD group it heads is not written.
+    if (object == nullptr || object->SuperClassID() != GEOMOBJECT_CLASS_ID || object->ClassID() == zeq::LOD_OBJECT_CLASS_ID ||
         !object->CanConvertToType(TRIOBJ_CLASS_ID))
         return {};
     Mtl* nodeMaterial = node->GetMtl();
