@@ -112,6 +112,8 @@ TEST_F(Diff, ChangedFilesListEveryDifference) {
     EXPECT_EQ(report["differences"][1]["b"], 2.5);
     EXPECT_EQ(report["differences"][2]["recordA"], "sprites[0] (id 107)");
     EXPECT_TRUE(report["differences"][2]["recordB"].is_null());
+    // Floats in --json read as the lines show them (1.004, not the float's exact 1.003999948501587).
+    EXPECT_THAT(diff(validScene(), changed, "--json").out, ::testing::HasSubstr("\"b\": 1.004\n"));
 
     // A reference that names another record shows the names of the records it names.
     SceneFile relinked = validScene();

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <set>
@@ -486,6 +487,21 @@ std::string formatDiffSummary(const DiffReport& report, const std::string& nameA
            " renumbered)";
 }
 
+namespace {
+// The value with every float at the double nearest its shortest text, which JSON writes as that
+// text ("1.004", where the float's exact double writes as 1.003999948501587), as lines show them.
+J atShortest(const J& value) {
+    if (value.is_number_float()) {
+        const std::string text = shortest(value.get<double>());
+        return std::strtod(text.c_str(), nullptr);
+    }
+    if (!value.is_structured()) return value;
+    J result = value;
+    for (auto& item : result.items()) item.value() = atShortest(item.value());
+    return result;
+}
+}  // namespace
+
 nlohmann::ordered_json diffToJson(const DiffReport& report, const std::string& nameA, const std::string& nameB) {
     J differences = J::array();
     const auto textOrNull = [](const std::string& text) { return text.empty() ? J() : J(text); };
@@ -493,8 +509,8 @@ nlohmann::ordered_json diffToJson(const DiffReport& report, const std::string& n
         differences.push_back({{"recordA", textOrNull(d.recordA)},
                                {"recordB", textOrNull(d.recordB)},
                                {"field", textOrNull(d.field)},
-                               {"a", d.a},
-                               {"b", d.b}});
+                               {"a", atShortest(d.a)},
+                               {"b", atShortest(d.b)}});
     }
     return {{"a", nameA},
             {"b", nameB},
