@@ -32,15 +32,16 @@ int diff(const DiffArguments& arguments) {
         std::fprintf(stderr, "zeq: %s: %s\n", e.subject().c_str(), e.what());
         return 2;
     }
+    const std::string nameA = zeq::cli::inputName(arguments.a), nameB = zeq::cli::inputName(arguments.b);
     zeq::inspect::DiffOptions options;
     options.tolerance = arguments.tolerance;
     const zeq::inspect::DiffReport report = zeq::inspect::diffScenes(a.file, b.file, options);
     if (arguments.json) {
-        zeq::inspect::writeJson(std::cout, zeq::inspect::diffToJson(report, arguments.a, arguments.b));
+        zeq::inspect::writeJson(std::cout, zeq::inspect::diffToJson(report, nameA, nameB));
     } else {
         for (const zeq::inspect::Difference& difference : report.differences)
-            std::cout << zeq::inspect::formatDifference(difference, arguments.a, arguments.b) << '\n';
-        std::cout << zeq::inspect::formatDiffSummary(report, arguments.a, arguments.b) << '\n';
+            std::cout << zeq::inspect::formatDifference(difference, nameA, nameB) << '\n';
+        std::cout << zeq::inspect::formatDiffSummary(report, nameA, nameB) << '\n';
     }
     if (const std::string problem = zeq::cli::standardOutputProblem(); !problem.empty()) {
         // A reader that stopped early (`| head`) ends the run quietly, as in every other verb.
