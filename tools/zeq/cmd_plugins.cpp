@@ -76,8 +76,9 @@ int listPlugins() {
 
 ZEQ_COMMAND(80, [](CLI::App& app) {
     app.add_subcommand("plugins",
-                       "List the plug-in libraries of the plug-in folder (--plugins, $ZEQ_PLUGIN_PATH or the folder of "
-                       "zeq) with their classes, and the libraries that failed to load");
+                       "List the plug-in libraries of the plug-in folder (--plugins, $ZEQ_PLUGIN_PATH, ../lib/zeq/plugins "
+                       "beside an installed zeq or the folder of zeq) with their classes, and the libraries that "
+                       "failed to load");
     return [] { return listPlugins(); };
 });
 
