@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -179,15 +180,12 @@ simdjson::ondemand::object& Item::object() const {
 }
 
 std::string Item::numberText() const {
-    simdjson::ondemand::number_type kind{};
-    if (const auto error = value_.get_number_type().get(kind)) invalidJson(error);
-    int64_t i = 0;
-    uint64_t u = 0;
+    // Read as a number first, which refuses a malformed one; then the text as the document has it.
     double d = 0;
-    if (kind == simdjson::ondemand::number_type::signed_integer && !value_.get_int64().get(i)) return std::to_string(i);
-    if (kind == simdjson::ondemand::number_type::unsigned_integer && !value_.get_uint64().get(u)) return std::to_string(u);
     if (const auto error = value_.get_double().get(d)) invalidJson(error);
-    return nlohmann::json(d).dump();
+    std::string_view text = value_.raw_json_token();
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+    return std::string(text);
 }
 
 // ---- Writing ----

@@ -82,7 +82,7 @@ public:
     uint32_t id() const;
     simdjson::ondemand::array& array() const;
     simdjson::ondemand::object& object() const;
-    // The number's text as JSON writes it (user properties keep numbers as text).
+    // The number as the document writes it (user properties keep numbers as text).
     std::string numberText() const;
 
     // Calls visit(Item) for each entry of an array, with its path.

@@ -205,6 +205,21 @@ TEST(SceneDocumentLoad, AddsToTheSceneAndSetsOnlyTheSettingsItNames) {
     EXPECT_EQ(host.GetSelNode(0), added);
 }
 
+// The host stores user properties as text: numbers keep the text the document gives them, so a long
+// integer or an exponent is not rounded through a double.
+TEST(SceneDocumentLoad, UserPropertiesKeepNumbersAsWritten) {
+    Host host;
+    loadSceneDocumentText(host, R"({"nodes": [{"name": "N", "userProperties":
+        {"a": 50, "b": 50.0, "c": 1e3, "d": 123456789012345678901234567890, "e": true}}]})");
+    INode* node = host.GetINodeByName("N");
+    ASSERT_NE(node, nullptr);
+    for (const auto& [key, text] : {std::pair{"a", "50"}, {"b", "50.0"}, {"c", "1e3"},
+                                    {"d", "123456789012345678901234567890"}, {"e", "true"}}) {
+        std::string value;
+        EXPECT_TRUE(node->GetUserPropString(key, value) && value == text) << key << ": " << value;
+    }
+}
+
 // What the export side relies on: every kind of content of the demo is there and every mesh can be
 // exported with tangents.
 TEST(DemoScene, HoldsEveryKindOfContentTheExporterHandles) {
