@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
+#include <string>
 #include <unordered_set>
 
 namespace zeq {
@@ -130,6 +132,15 @@ ISkin* findSkin(INode* node) {
 bool fillSkinRecord(GeometryConverter& converter, SurfaceBuilder& surfaces, INode* node, Zeq2Skin& skin) {
     ISkin* hostSkin = findSkin(node);
     if (hostSkin == nullptr) return false;
+    // A bone whose node was deleted leaves an empty place in the skin's list. The vertices' weights
+    // still name it by its place, and no joint can stand for it: the file would name a joint it
+    // does not hold, and a loader would drop the skin's bones.
+    for (int b = 0; b < hostSkin->GetNumBones(); ++b) {
+        if (hostSkin->GetBone(b) != nullptr) continue;
+        const char* name = node->GetName();
+        throw std::runtime_error(std::string("The skin of \"") + (name ? name : "") + "\" has lost bone " +
+                                 std::to_string(b + 1) + " (its node was deleted); remove the bone from the skin");
+    }
     ConvertedGeometry* geometry = converter.geometryFor(node);
     if (geometry == nullptr) return false;
 

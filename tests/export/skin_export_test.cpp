@@ -208,6 +208,20 @@ TEST_F(SkinExportTest, MeshSharingTheBaseObjectKeepsUndeformedData) {
     EXPECT_EQ(bufferWithId(1).attributes.size(), 2u);
 }
 
+// A bone deleted from the scene leaves an empty place that no joint can stand for: the export
+// fails with a message instead of writing a skin that names a joint the file does not hold.
+TEST_F(SkinExportTest, SkinThatLostABoneIsRefused) {
+    headless::Node* node = skinnedNode("Arm", quad(), 3);
+    bones[1]->DeleteThis();
+    Zeq2Skin record;
+    try {
+        fillSkinRecord(converter, surfaces, node, record);
+        FAIL() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "The skin of \"Arm\" has lost bone 2 (its node was deleted); remove the bone from the skin");
+    }
+}
+
 TEST_F(SkinExportTest, FindSkinNeedsTopmostSkinWithBones) {
     headless::Node* node = skinnedNode("Rig", quad(), 0);
     EXPECT_EQ(findSkin(node), nullptr) << "no bones";
