@@ -590,8 +590,8 @@ template <class M, const auto& names, const char* const& noun>
 struct Kinded : TableCodec<M> {
     static M read(Reader& r, const Item& item) {
         M model;
-        // Without a "kind", the entry is read as the first kind and refused for the missing key.
-        forEachKey(item, [&](std::string_view key, const Item& kindItem) {
+        // Without a "kind", the keys of its kind would be refused as unknown ones first.
+        if (forEachKey(item, [&](std::string_view key, const Item& kindItem) {
             if (key != "kind") return true;
             const std::string_view kind = kindItem.string();
             const size_t index = std::find(std::begin(names), std::end(names), kind) - std::begin(names);
@@ -599,7 +599,8 @@ struct Kinded : TableCodec<M> {
                 kindItem.fail("unknown " + std::string(noun) + " kind " + inQuotes(kind) + " (expected " + choices(names) + ")");
             emplaceAt(model.kind, index, std::make_index_sequence<std::variant_size_v<decltype(model.kind)>>());
             return false;
-        });
+        }))
+            item.fail("missing field \"kind\"");
         std::visit([&](auto& kindModel) { readObject(r, item, model, &kindModel); }, model.kind);
         return model;
     }

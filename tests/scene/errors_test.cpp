@@ -60,6 +60,7 @@ const BadField kBadFields[] = {
     {"missing field", [](Doc& d) { d["nodes"][1].erase("name"); }, R"(nodes[1]: missing field "name")"},
     {"unknown field", [](Doc& d) { d["nodes"][0]["colour"] = "red"; }, "nodes[0].colour: unknown field"},
     {"misspelt field", [](Doc& d) { d["nodes"][1]["Parnet"] = "A"; }, R"(nodes[1].Parnet: unknown field (did you mean "parent"?))"},
+    {"missing kind", [](Doc& d) { d["objects"][3].erase("kind"); }, R"(objects[3]: missing field "kind")"},
     {"unknown object kind", [](Doc& d) { d["objects"][0]["kind"] = "blob"; },
      R"(objects[0].kind: unknown object kind "blob" (expected mesh, poly, object, light, camera or stack))"},
     {"unknown light type", [](Doc& d) { d["objects"][3]["type"] = "sun"; },
