@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace zeq::inspect {
 namespace {
@@ -157,6 +158,13 @@ TEST(Validate, EachDamageIsReportedOnceNamingRecordAndProblem) {
          {"error: skins[0] (id 104): surfaceJointCounts has 2 entries for 1 surfaces"}},
         {"joint counts past the joint list", [](SceneFile& f) { f.root.skins->items[0].surfaceJointCounts = {3}; },
          {"error: skins[0] (id 104): surfaceJointCounts add up to 3, but jointIds holds 2 ids"}},
+        {"influence past the joints of a surface",
+         [](SceneFile& f) {
+             const float joint2 = 6;  // vertex 2's second influence, joint 1 (3) before
+             std::memcpy(f.root.vertexBuffers->items[1].byteBuffer.data() + 76, &joint2, 4);
+         },
+         {"error: skins[0] (id 104): vertex 2 of vertex buffer 2 names joint 2 (its JOINTS value / 3), not one of "
+          "the 2 joints of a surface"}},
         {"joints resolve to joint records with bind transforms",
          [](SceneFile& f) {
              Zeq2Skin& skin = f.root.skins->items[0];

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -77,6 +78,7 @@ public:
         forNodes(root_.skins, "skins", [&](const Zeq2Skin& skin, const std::string& s) {
             checkGeometry(skin, s);
             checkSkinJoints(skin, s);
+            checkSkinInfluences(skin, s);
         });
         forNodes(root_.spotLights, "spotLights", [](auto&, auto&) {});
         forNodes(root_.sprites, "sprites", [&](const Zeq2Sprite& sprite, const std::string& s) {
@@ -425,6 +427,42 @@ private:
         for (const int64_t id : skin.jointIds) {
             if (!bound.count(id) && reported.insert(id).second) {
                 error(subject, "jointBindTransforms", "joint " + std::to_string(id) + " of its jointIds has no jointBindTransform");
+            }
+        }
+    }
+
+    // The JOINTS data: per influence a joint's place in a surface's run of jointIds, times 3, and
+    // its weight; (0, 0) is an empty slot. A place outside the run has a loader read past the
+    // skin's joints. One finding per skin; a skin without surfaces draws nothing and is not read,
+    // and runs that do not match the surfaces or the joint list are reported above.
+    void checkSkinInfluences(const Zeq2Skin& skin, const std::string& subject) {
+        int64_t listed = 0;
+        for (const uint16_t count : skin.surfaceJointCounts) listed += count;
+        if (skin.surfaceJointCounts.empty() || skin.surfaceJointCounts.size() != skin.surfaces.size() ||
+            listed != static_cast<int64_t>(skin.jointIds.size()))
+            return;
+        const int32_t joints = *std::max_element(skin.surfaceJointCounts.begin(), skin.surfaceJointCounts.end());
+        for (const int32_t id : skin.vertexBufferIds) {
+            const Zeq2VertexBuffer* buffer = vertexBuffer(id);
+            VertexView view;
+            std::string unreadable;  // reported with the buffer
+            if (!buffer || !viewVertexBuffer(*buffer, file_.minorVersion, view, unreadable)) continue;
+            for (const AttributeSlot& slot : view.layout.slots) {
+                if (slot.kind != Zeq2VertexAttributes::JOINTS) continue;
+                for (int32_t v = 0; v < view.vertexCount; ++v) {
+                    for (int32_t pair = 0; pair < 2; ++pair) {
+                        const float place = view.value(v, slot, 2 * pair) / 3.0f, weight = view.value(v, slot, 2 * pair + 1);
+                        const float joint = std::round(place);
+                        if ((place == 0 && weight == 0) ||
+                            (joint >= 0 && joint < static_cast<float>(joints) && std::fabs(place - joint) <= 1e-3f))
+                            continue;
+                        error(subject, "vertexBufferIds", "vertex " + std::to_string(v) + " of vertex buffer " +
+                                                              std::to_string(id) + " names joint " + shortest(place) +
+                                                              " (its JOINTS value / 3), not one of the " +
+                                                              std::to_string(joints) + " joints of a surface");
+                        return;
+                    }
+                }
             }
         }
     }
