@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <iostream>
 #include <new>
 
@@ -87,6 +88,14 @@ int main(int argc, char** argv) {
     }
 
     refuseEmptyValues(app);
+    // A verb's help lists its own options; the global ones are taken after the verb too.
+    std::function<void(CLI::App&)> noteGlobalOptions = [&](CLI::App& parent) {
+        for (CLI::App* sub : parent.get_subcommands({})) {
+            sub->footer("-q/--quiet and --plugins DIR (see 'zeq --help') may follow the verb too.");
+            noteGlobalOptions(*sub);
+        }
+    };
+    noteGlobalOptions(app);
 
     const VerbOnCommandLine verb = findVerb(app, argc, argv);
     try {
