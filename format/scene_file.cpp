@@ -133,7 +133,8 @@ std::string notAPacket(const Header& header, const ByteBuffer& bytes) {
     const uint8_t* body = bytes.data() + header.size;
     const int64_t available = bytes.length() - header.size;
     if (header.compressed) {
-        if (available >= 2 && !isZlibHeader(body[0], body[1])) return "not a Zeq file (no zlib stream after the packet header)";
+        if (available >= 2 && !isZlibHeader(body[0], body[1]))
+            return "not a Zeq file (no zlib stream after the packet header)";
     } else if (!storedBodyLooksRight(body, available)) {
         return "not a Zeq file (no version 2 data after the packet header)";
     }

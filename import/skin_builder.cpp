@@ -310,7 +310,8 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
         const auto& bounds = boxOf(run, record)->box.items;
         for (int v = 0; v < mesh.getNumVerts(); ++v) {
             const Point3 written = mesh.verts[v];
-            Point3 p = half ? Point3(middleOfHalfStep(written.x), middleOfHalfStep(written.y), middleOfHalfStep(written.z)) : written;
+            Point3 p = written;
+            if (half) p = {middleOfHalfStep(p.x), middleOfHalfStep(p.y), middleOfHalfStep(p.z)};
             p = back.PointTransform(p);
             // Moving back rounds, and the box the next export takes from these vertices would be
             // a float step or more off. The exporter took the box's bounds from vertices: a value

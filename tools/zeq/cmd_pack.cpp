@@ -174,7 +174,9 @@ ZEQ_COMMAND(45, [](CLI::App& app) {
     sub->add_option("DUMP", arguments->dump, "The JSON document to encode ('-': standard input)")
         ->required()
         ->type_name("DUMP.json");
-    sub->add_option("-o,--output", arguments->output, "The Zeq file to write (-: standard output)")->required()->type_name("FILE.zeq");
+    sub->add_option("-o,--output", arguments->output, "The Zeq file to write (-: standard output)")
+        ->required()
+        ->type_name("FILE.zeq");
     return [arguments] { return pack(*arguments); };
 });
 

@@ -451,7 +451,8 @@ private:
                 if (slot.kind != Zeq2VertexAttributes::JOINTS) continue;
                 for (int32_t v = 0; v < view.vertexCount; ++v) {
                     for (int32_t pair = 0; pair < 2; ++pair) {
-                        const float place = view.value(v, slot, 2 * pair) / 3.0f, weight = view.value(v, slot, 2 * pair + 1);
+                        const float place = view.value(v, slot, 2 * pair) / 3.0f;
+                        const float weight = view.value(v, slot, 2 * pair + 1);
                         const float joint = std::round(place);
                         if ((place == 0 && weight == 0) ||
                             (joint >= 0 && joint < static_cast<float>(joints) && std::fabs(place - joint) <= 1e-3f))
