@@ -11,7 +11,6 @@
 #include "headless/demo_scene.h"
 #include "headless/foreign_scene.h"
 #include "headless/host.h"
-#include "headless/plugin_path.h"
 #include "headless/scene_document.h"
 #include "tools/zeq/errors.h"
 #include "tools/zeq/output.h"
@@ -113,11 +112,7 @@ int runExportCommand(const ExportArgs& args) {
 
     if (source != Source::Demo) zeq::cli::refuseInputAsOutput(args.scene, args.output);
 
-    const zeq::cli::GlobalOptions& global = zeq::cli::globalOptions();
-    const std::string folder = headless::pluginFolder(global.pluginDir, global.argv0);
-    std::error_code ec;
-    std::filesystem::directory_iterator probe(folder, ec);
-    if (ec) throw zeq::cli::CommandError(folder, "cannot read the plug-in folder (" + ec.message() + ")");
+    const std::string folder = zeq::cli::pluginFolderToLoad(true);
 
     // The registry outlives the host: objects the libraries made may live in the host's scene.
     headless::PluginRegistry plugins;
@@ -163,6 +158,7 @@ int runExportCommand(const ExportArgs& args) {
     for (const headless::MessageBoxRecord& box : host.ui().messageBoxes())
         if (box.caption == "Error") throw zeq::cli::CommandError(output, zeq::cli::errorLineText(box.text, output));
     zeq::cli::printMessageBoxes(host.ui().messageBoxes());
+    std::error_code ec;
     if (args.output != "-" && !std::filesystem::exists(args.output, ec))
         throw zeq::cli::CommandError(output, "the exporter reported success but wrote no file");
     if (args.output != "-") {

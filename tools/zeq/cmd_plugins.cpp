@@ -4,11 +4,9 @@
 #include "tools/zeq/command.h"
 
 #include "headless/host.h"
-#include "headless/plugin_path.h"
 #include "tools/zeq/output.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -40,11 +38,7 @@ const char* superClassName(SClass_ID id) {
 }
 
 int listPlugins() {
-    const zeq::cli::GlobalOptions& global = zeq::cli::globalOptions();
-    const std::string folder = headless::pluginFolder(global.pluginDir, global.argv0);
-    std::error_code ec;
-    std::filesystem::directory_iterator probe(folder, ec);
-    if (ec) throw zeq::cli::CommandError(folder, "cannot read the plug-in folder (" + ec.message() + ")");
+    const std::string folder = zeq::cli::pluginFolderToLoad(true);
 
     // The registry outlives the host: objects the libraries made may live in the host's scene.
     headless::PluginRegistry registry;

@@ -10,7 +10,6 @@
 #include "headless/foreign_scene.h"
 #include "headless/host.h"
 #include "headless/plugin_loader.h"
-#include "headless/plugin_path.h"
 #include "headless/scene_document.h"
 #include "host/output_file.h"
 #include "tools/zeq/output.h"
@@ -102,18 +101,13 @@ int convertScene(const std::string& input, const std::string& output) {
     // Objects of the plug-ins in a document (a sprite, a LOD helper) become the plug-ins' own, as
     // export and import make them, so that a sprite is written as its rectangle. Without the folder
     // they stay objects of their class id; only a folder given with --plugins must be there.
-    const zeq::cli::GlobalOptions& global = zeq::cli::globalOptions();
-    const std::string folder = headless::pluginFolder(global.pluginDir, global.argv0);
-    std::error_code unreadable;
-    std::filesystem::directory_iterator probe(folder, unreadable);
-    if (unreadable && !global.pluginDir.empty())
-        throw zeq::cli::CommandError(folder, "cannot read the plug-in folder (" + unreadable.message() + ")");
+    const std::string folder = zeq::cli::pluginFolderToLoad(!zeq::cli::globalOptions().pluginDir.empty());
     // The registry outlives the host: the scene may hold objects the libraries made.
     headless::PluginRegistry plugins;
     headless::Host host;
     zeq::cli::quietProgress(host);
     host.setPlugins(&plugins);
-    if (!unreadable) plugins.loadFolder(folder);
+    if (!folder.empty()) plugins.loadFolder(folder);
     const std::filesystem::path target(output);
     const std::vector<headless::EmbeddedTexture> textures = loadAnyScene(host, input, target.stem().string());
 

@@ -29,6 +29,9 @@ struct GlobalOptions {
     bool quiet = false;     // --quiet: error lines only
 };
 const GlobalOptions& globalOptions();
+// The plug-in folder of this run (--plugins, $ZEQ_PLUGIN_PATH, ...). One that cannot be read is a
+// CommandError ("DIR: cannot read the plug-in folder (...)") when `required`, else "" (no folder).
+std::string pluginFolderToLoad(bool required);
 
 struct Command {
     // Adds the verb's subcommand to the app; the returned callback runs it after parsing and

@@ -1,6 +1,7 @@
 // zeq: the command-line front end of the headless host. Verbs register themselves (command.h);
 // this file parses the command line, runs the chosen verb and turns failures into one line on
 // stderr with the documented exit status (0 success, 1 bad input or failed command, 2 usage).
+#include "headless/plugin_path.h"
 #include "host/output_file.h"
 #include "tools/zeq/command.h"
 #include "tools/zeq/errors.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <new>
@@ -21,6 +23,15 @@ GlobalOptions gOptions;
 }
 
 const GlobalOptions& globalOptions() { return gOptions; }
+
+std::string pluginFolderToLoad(bool required) {
+    const std::string folder = headless::pluginFolder(gOptions.pluginDir, gOptions.argv0);
+    std::error_code unreadable;
+    std::filesystem::directory_iterator probe(folder, unreadable);
+    if (!unreadable) return folder;
+    if (required) throw CommandError(folder, "cannot read the plug-in folder (" + unreadable.message() + ")");
+    return {};
+}
 
 namespace {
 // The run's exit status once standard output is flushed: a run that met a closed pipe ends quietly
