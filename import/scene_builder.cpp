@@ -366,10 +366,12 @@ Object* createObject(SClass_ID superClassID, Class_ID classID) {
     return ip ? static_cast<Object*>(ip->CreateInstance(superClassID, classID)) : nullptr;
 }
 
-void applySkinSurfaces(SceneRun& run, PlannedNode& planned, TriObject* tri) {
+void applySkinSurfaces(SceneRun& run, PlannedNode& planned, TriObject* tri, const Zeq2Mesh& geometry) {
     const Zeq2Skin& record = run.root.skins->items[planned.record];
+    // The faces are in the order of the record that built the object, which may be a mesh record
+    // the skin shares its object with.
     applySurfaces(run, planned.node, tri, planned.name, record.surfaces, run.describe(planned),
-                  run.meshes.check(meshViewOf(record)).faceOf);
+                  run.meshes.check(geometry).faceOf);
 }
 
 Matrix3 toMatrix3(const Zeq2Transform& transform) {

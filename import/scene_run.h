@@ -95,8 +95,9 @@ Zeq2Mesh meshViewOf(const Zeq2Skin& skin);
 // null when the host has no such class.
 Object* createObject(SClass_ID superClassID, Class_ID classID);
 
-// Gives a skin node the materials of its surfaces, as a mesh node gets them.
-void applySkinSurfaces(SceneRun& run, PlannedNode& planned, TriObject* tri);
+// Gives a skin node the materials of its surfaces, as a mesh node gets them; `tri` was built from
+// `geometry` (the skin's own geometry or a mesh record's it shares).
+void applySkinSurfaces(SceneRun& run, PlannedNode& planned, TriObject* tri, const Zeq2Mesh& geometry);
 
 // Each part runs after every node exists and is linked.
 void buildSkins(SceneRun& run);        // bones, bind matrices and weights of the skin modifiers

@@ -197,8 +197,9 @@ bool writes(const SceneRun& run, const Point3& point, const Point3& written) {
 // gets the mesh's object back under its skin, so that exporting again writes the geometry once.
 // Returns the mesh's triangle object, its vertices set to points from which the exporter writes
 // both the mesh's and the skin's positions again (16-bit files may need points inside the step
-// of the mesh's values); null, with nothing changed, when the data do not match.
-TriObject* sharedTriObject(SceneRun& run, const Zeq2Skin& skin, const Matrix3& skinTm) {
+// of the mesh's values), and sets `from` to the mesh record it was built from; null, with nothing
+// changed, when the data do not match.
+TriObject* sharedTriObject(SceneRun& run, const Zeq2Skin& skin, const Matrix3& skinTm, const Zeq2Mesh*& from) {
     if (!skin.boundBoxId || skin.vertexBufferIds.size() != 1) return nullptr;
     const auto sharing = run.meshesByIndexBuffer.find(skin.indexBufferId);
     if (sharing == run.meshesByIndexBuffer.end()) return nullptr;
@@ -272,12 +273,14 @@ TriObject* sharedTriObject(SceneRun& run, const Zeq2Skin& skin, const Matrix3& s
         }
     }
     for (int32_t v = 0; v < n; ++v) shared.verts[static_cast<std::size_t>(v)] = points[static_cast<std::size_t>(v)];
+    from = mesh;
     return tri;
 }
 
-// The skin's node object: the skin modifier over `tri`, which gets the skin's surfaces.
-Object* skinStack(SceneRun& run, PlannedNode& planned, TriObject* tri) {
-    applySkinSurfaces(run, planned, tri);
+// The skin's node object: the skin modifier over `tri`, built from `geometry`, which gets the
+// skin's surfaces.
+Object* skinStack(SceneRun& run, PlannedNode& planned, TriObject* tri, const Zeq2Mesh& geometry) {
+    applySkinSurfaces(run, planned, tri, geometry);
     IDerivedObject* stack = CreateDerivedObject(tri);
     Interface* ip = GetCOREInterface();
     auto* skin = ip ? static_cast<Modifier*>(ip->CreateInstance(OSM_CLASS_ID, SKIN_CLASSID)) : nullptr;
@@ -296,9 +299,10 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
     const Zeq2Mesh view = meshViewOf(record);
     const Matrix3 world = run.hierarchy.world(static_cast<std::size_t>(&planned - run.planned.data()));
     for (const Matrix3& skinTm : {world, Matrix3()}) {
-        if (TriObject* shared = sharedTriObject(run, record, skinTm)) {
+        const Zeq2Mesh* mesh = nullptr;
+        if (TriObject* shared = sharedTriObject(run, record, skinTm, mesh)) {
             planned.skinBase = skinTm;
-            return skinStack(run, planned, shared);
+            return skinStack(run, planned, shared, *mesh);
         }
     }
     TriObject* tri = run.meshes.buildTriObject(view);
@@ -328,7 +332,7 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
         }
         planned.skinBase = world;
     }
-    return skinStack(run, planned, tri);
+    return skinStack(run, planned, tri, view);
 }
 
 void buildSkins(SceneRun& run) {
