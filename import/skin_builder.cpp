@@ -23,7 +23,6 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <unordered_set>
 
 namespace zeq {
 namespace {
@@ -38,23 +37,92 @@ Modifier* skinModifierOf(INode* node) {
     return modifier && modifier->ClassID() == SKIN_CLASSID ? modifier : nullptr;
 }
 
-// The skin's bones in bone order: one bind transform per bone, in order; a file without bind
-// transforms lists the bones as the first surface's run of joint ids.
-std::vector<std::pair<int64_t, std::optional<Matrix3>>> bonesOf(const Zeq2Skin& skin) {
-    std::vector<std::pair<int64_t, std::optional<Matrix3>>> bones;
-    for (const Zeq2JointBindTransform& bind : skin.jointBindTransforms)
-        bones.push_back({bind.jointId, toMatrix3(bind.bindPoseTransform)});
-    if (bones.empty() && !skin.surfaceJointCounts.empty()) {
+// The skin's bones (its joints, each once, in the order the file first names them) and, per run of
+// joints, the bone of each place in it. A vertex's JOINTS data name places in the run of a surface
+// that uses the vertex: each surface has its own run (surfaceJointCounts gives their lengths), so
+// that an engine can give every surface a palette of its own. A file whose runs do not add up to
+// its joint ids has one run: its bind transforms' joints, or else the first run of joint ids.
+struct SkinBones {
+    std::vector<int64_t> jointIds;
+    std::vector<std::vector<int>> runs;  // per surface (or the one run), bone indices
+    std::string problem;                 // why the skin keeps no bones; empty when it can
+};
+
+SkinBones bonesOf(const Zeq2Skin& skin) {
+    SkinBones bones;
+    auto boneOf = [&](int64_t jointId) {
+        const auto at = std::find(bones.jointIds.begin(), bones.jointIds.end(), jointId);
+        if (at != bones.jointIds.end()) return static_cast<int>(at - bones.jointIds.begin());
+        bones.jointIds.push_back(jointId);
+        return static_cast<int>(bones.jointIds.size() - 1);
+    };
+    // One run of the given joint ids; a joint listed twice in it would give a vertex's weights to
+    // one bone twice.
+    auto addRun = [&](auto begin, auto end) {
+        std::vector<int>& run = bones.runs.emplace_back();
+        for (auto it = begin; it != end; ++it) {
+            const int bone = boneOf(*it);
+            if (std::find(run.begin(), run.end(), bone) != run.end() && bones.problem.empty())
+                bones.problem = "joint " + std::to_string(*it) + " is listed twice in one surface's joints";
+            run.push_back(bone);
+        }
+    };
+    std::size_t listed = 0;
+    for (const uint16_t count : skin.surfaceJointCounts) listed += count;
+    if (!skin.surfaceJointCounts.empty() && skin.surfaceJointCounts.size() == skin.surfaces.size() &&
+        listed == skin.jointIds.size()) {
+        auto next = skin.jointIds.items.begin();
+        for (const uint16_t count : skin.surfaceJointCounts) {
+            addRun(next, next + count);
+            next += count;
+        }
+    } else if (!skin.jointBindTransforms.empty()) {
+        std::vector<int64_t> ids;
+        for (const Zeq2JointBindTransform& bind : skin.jointBindTransforms) ids.push_back(bind.jointId);
+        addRun(ids.begin(), ids.end());
+    } else if (!skin.surfaceJointCounts.empty()) {
         const std::size_t count = std::min<std::size_t>(skin.surfaceJointCounts.items[0], skin.jointIds.size());
-        for (std::size_t i = 0; i < count; ++i) bones.push_back({skin.jointIds.items[i], std::nullopt});
+        addRun(skin.jointIds.items.begin(), skin.jointIds.items.begin() + static_cast<std::ptrdiff_t>(count));
     }
     return bones;
 }
 
+// Per vertex of the skin, the run its JOINTS data read against: that of the first surface whose
+// triangles use it (the first run for a vertex no surface uses; a single run serves every
+// vertex). `differing` gets the vertices whose later surfaces have other runs, with such a surface.
+std::vector<int> runOfVertices(SceneRun& run, const Zeq2Skin& skin, const SkinBones& bones, int32_t vertexCount,
+                               std::vector<std::pair<int32_t, int>>& differing) {
+    std::vector<int> runOf(static_cast<std::size_t>(std::max(vertexCount, 0)), -1);
+    const MeshCacheEntry& entry = run.meshes.check(meshViewOf(skin));
+    if (bones.runs.size() > 1 && entry.problem.empty() && entry.indices) {
+        // Runs by the first run equal to them, so that equal runs (every surface listing every
+        // bone, as the exporter writes them) are compared once.
+        std::vector<std::size_t> same(bones.runs.size());
+        for (std::size_t s = 0; s < same.size(); ++s)
+            same[s] = static_cast<std::size_t>(std::find(bones.runs.begin(), bones.runs.end(), bones.runs[s]) - bones.runs.begin());
+        const uint8_t* bytes = entry.indices->byteBuffer.data();
+        for (std::size_t s = 0; s < skin.surfaces.size(); ++s) {
+            const Zeq2Surface& surface = skin.surfaces.items[s];
+            const int64_t first = std::max<int64_t>(surface.indexBegin / 3, 0);
+            const int64_t end = std::min<int64_t>(first + std::max(surface.numTriangles, 0), entry.faceCount);
+            for (int64_t i = first * 3; i < end * 3; ++i) {
+                const uint32_t v = uint32_t(bytes[2 * i]) | (uint32_t(bytes[2 * i + 1]) << 8);
+                if (v >= runOf.size()) continue;
+                int& at = runOf[v];
+                if (at < 0) at = static_cast<int>(s);
+                else if (same[static_cast<std::size_t>(at)] != same[s]) differing.push_back({int32_t(v), int(s)});
+            }
+        }
+    }
+    for (int& at : runOf) at = std::max(at, 0);
+    return runOf;
+}
+
 // Per vertex, the (bone index, weight) pairs of its JOINTS data without trailing empty slots; an
-// empty string, or why the data cannot be read.
-std::string readInfluences(const SceneRun& run, const Zeq2Skin& skin, std::size_t boneCount,
-                           std::vector<std::vector<std::pair<int, float>>>& influences) {
+// empty string, or why the data cannot be read. A vertex's places are read against its run; one
+// that a later surface's run reads as other bones keeps the first surface's, and `note` says so.
+std::string readInfluences(SceneRun& run, const Zeq2Skin& skin, const SkinBones& bones,
+                           std::vector<std::vector<std::pair<int, float>>>& influences, std::string& note) {
     VertexLayout layout;
     layout.minorVersion = run.minorVersion;
     for (int32_t id : skin.vertexBufferIds)
@@ -66,27 +134,50 @@ std::string readInfluences(const SceneRun& run, const Zeq2Skin& skin, std::size_
         if (slot.buffer->vertexCount < n || !slotFits(slot, vertexAttributeSize(Kind::JOINTS, run.minorVersion), n))
             return "its JOINTS data do not fit its vertex buffer";
     }
+    std::vector<std::pair<int32_t, int>> differing;
+    const std::vector<int> runOf = runOfVertices(run, skin, bones, n, differing);
+    static const std::vector<int> kNoRun;
+    std::vector<std::vector<int>> places(static_cast<std::size_t>(std::max(n, 0)));
     for (int32_t v = 0; v < n; ++v) {
+        const std::vector<int>& bonesAt = bones.runs.empty() ? kNoRun : bones.runs[static_cast<std::size_t>(runOf[v])];
         auto& list = influences[static_cast<std::size_t>(v)];
         for (const AttributeSlot& slot : slots) {
             const AttributeReader reader(slot, run.minorVersion);
             for (int pair = 0; pair < 2; ++pair) {
                 const float index = reader.component(v, 2 * pair) / 3.0f;
                 const float weight = reader.component(v, 2 * pair + 1);
-                const float bone = std::round(index);
-                if (!std::isfinite(index) || bone < 0 || bone >= static_cast<float>(boneCount) ||
-                    std::fabs(index - bone) > 1e-3f) {
+                const float place = std::round(index);
+                if (!std::isfinite(index) || place < 0 || place >= static_cast<float>(bonesAt.size()) ||
+                    std::fabs(index - place) > 1e-3f) {
                     if (index == 0.0f && weight == 0.0f) {
                         list.push_back({0, 0.0f});
+                        places[static_cast<std::size_t>(v)].push_back(0);
                         continue;
                     }
-                    return "vertex " + std::to_string(v) + " names a bone outside its " + std::to_string(boneCount) +
-                           " bones";
+                    return "vertex " + std::to_string(v) + " names a joint outside the " +
+                           std::to_string(bonesAt.size()) + " joints of its surface";
                 }
-                list.push_back({static_cast<int>(bone), weight});
+                list.push_back({bonesAt[static_cast<std::size_t>(place)], weight});
+                places[static_cast<std::size_t>(v)].push_back(static_cast<int>(place));
             }
         }
-        while (!list.empty() && list.back().first == 0 && list.back().second == 0.0f) list.pop_back();
+        while (!list.empty() && list.back().second == 0.0f && places[static_cast<std::size_t>(v)].back() == 0) {
+            list.pop_back();
+            places[static_cast<std::size_t>(v)].pop_back();
+        }
+    }
+    for (const auto& [v, surface] : differing) {
+        const std::vector<int>& first = bones.runs[static_cast<std::size_t>(runOf[v])];
+        const std::vector<int>& other = bones.runs[static_cast<std::size_t>(surface)];
+        for (const int place : places[static_cast<std::size_t>(v)]) {
+            if (static_cast<std::size_t>(place) >= other.size() || other[static_cast<std::size_t>(place)] !=
+                                                                       first[static_cast<std::size_t>(place)]) {
+                note = "vertex " + std::to_string(v) + " is used by surfaces " + std::to_string(runOf[v]) + " and " +
+                       std::to_string(surface) + ", whose joints give it other bones; it keeps those of surface " +
+                       std::to_string(runOf[v]);
+                return {};
+            }
+        }
     }
     return {};
 }
@@ -98,34 +189,35 @@ void buildSkin(SceneRun& run, PlannedNode& planned) {
     if (!data) return;  // reported when the object was made
     const std::string owner = run.describe(planned);
 
-    // Every bone must be a joint of this file, listed once.
-    const auto bones = bonesOf(record);
+    // Every bone must be a joint of this file.
+    const SkinBones bones = bonesOf(record);
     std::vector<INode*> boneNodes;
-    std::unordered_set<int64_t> seen;
-    for (const auto& [jointId, bind] : bones) {
-        PlannedNode* joint = run.byId(jointId);
-        std::string problem;
-        if (!joint) problem = "joint " + std::to_string(jointId) + " names no node of the file";
-        else if (joint->kind != RecordKind::Joint) problem = "joint " + std::to_string(jointId) + " names a " + recordKindName(joint->kind);
-        else if (!seen.insert(jointId).second) problem = "joint " + std::to_string(jointId) + " is listed twice";
-        if (!problem.empty()) {
-            run.report.skip(owner + ": " + problem + "; the skin keeps no bones or weights");
-            return;
-        }
-        boneNodes.push_back(joint->node);
+    std::string problem = bones.problem;
+    for (std::size_t b = 0; b < bones.jointIds.size() && problem.empty(); ++b) {
+        const std::string joint = "joint " + std::to_string(bones.jointIds[b]);
+        const PlannedNode* node = run.byId(bones.jointIds[b]);
+        if (!node) problem = joint + " names no node of the file";
+        else if (node->kind != RecordKind::Joint) problem = joint + " names a " + recordKindName(node->kind);
+        else boneNodes.push_back(node->node);
     }
     std::vector<std::vector<std::pair<int, float>>> influences;
-    if (std::string problem = readInfluences(run, record, bones.size(), influences); !problem.empty()) {
+    std::string note;
+    if (problem.empty()) problem = readInfluences(run, record, bones, influences, note);
+    if (!problem.empty()) {
         run.report.skip(owner + ": " + problem + "; the skin keeps no bones or weights");
         return;
     }
+    if (!note.empty()) run.report.skip(owner + ": " + note);
 
     data->SetSkinBaseTm(planned.node, planned.skinBase, planned.skinBase);
-    for (std::size_t b = 0; b < bones.size(); ++b) {
-        data->AddBoneEx(boneNodes[b], b + 1 == bones.size());
+    for (std::size_t b = 0; b < boneNodes.size(); ++b) {
+        data->AddBoneEx(boneNodes[b], b + 1 == boneNodes.size());
         // The bind transform is the inverse of the bone's matrix when the skin was applied; without
         // one the bone's matrix at the start is taken.
-        const Matrix3 boneTm = bones[b].second ? Inverse(*bones[b].second) : boneNodes[b]->GetNodeTM(0);
+        const Zeq2JointBindTransform* bind = nullptr;
+        for (const Zeq2JointBindTransform& candidate : record.jointBindTransforms)
+            if (!bind && candidate.jointId == bones.jointIds[b]) bind = &candidate;
+        const Matrix3 boneTm = bind ? Inverse(toMatrix3(bind->bindPoseTransform)) : boneNodes[b]->GetNodeTM(0);
         data->SetBoneTm(boneNodes[b], boneTm, boneTm);
     }
     for (std::size_t v = 0; v < influences.size(); ++v) {
