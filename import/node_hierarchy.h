@@ -35,6 +35,8 @@ public:
 
     std::size_t size() const { return local_.size(); }
     const Matrix3& world(std::size_t node) const { return world_.at(node); }
+    // A node's transform relative to its parent, as its record gives it.
+    const Matrix3& local(std::size_t node) const { return local_.at(node); }
     // The parent a node is linked to, if any.
     std::optional<std::size_t> parentOf(std::size_t node) const;
     // The node a record id refers to (the later record when an id repeats).

@@ -2,14 +2,17 @@
 //
 // A track names its node: the k-th track of a name animates the k-th node of that name the file
 // creates (in id order, leaving out the content record of a pivot offset, which hangs below a node
-// of its own name); a name the file does not create is looked up in the scene (a file of tracks
-// alone animates the scene it is imported into); a name found nowhere gets a dummy helper, so that
-// no animation is lost.
+// of its own name and shares its track: a record below a plain object of its name counts as such
+// only while the file has fewer tracks of the name than records); a name the file does not create
+// is looked up in the scene (a file of tracks alone animates the scene it is imported into); a
+// name found nowhere gets a dummy helper, so that no animation is lost.
 //
-// The exporter samples every frame and keeps a key only where the transform changed, starting from
-// the identity. So the node held its last key's transform until the frame before the next key: a
-// key of that transform is set there, and before the first key the node was at the identity. Keys
-// are local to the parent, like the record transforms.
+// The exporter samples every frame and keeps a key only where the transform changed. So the node
+// held its last key's transform until the frame before the next key: a key of that transform is
+// set there. Before the first key a node of the file holds its record's transform, which the
+// exporter samples at the start of the range (and other writers give as the rest pose); a node of
+// the scene or a new helper holds the identity, from which the exporter starts. Keys are local to
+// the parent, like the record transforms.
 #include "host/interface.h"
 #include "host/node.h"
 #include "host/scene_building.h"
@@ -27,13 +30,19 @@ namespace {
 // Seconds to ticks (4800 per second).
 constexpr double kTicksPerSecond = 4800.0;
 
-// The nodes each name stands for in the file, in id order.
-std::unordered_map<std::string, std::vector<PlannedNode*>> nodesByName(SceneRun& run) {
+// The nodes each name stands for in the file, in id order, given how many tracks name each.
+std::unordered_map<std::string, std::vector<PlannedNode*>> nodesByName(
+    SceneRun& run, const std::unordered_map<std::string, std::size_t>& trackCount) {
+    std::unordered_map<std::string, std::size_t> recordCount;
+    for (const PlannedNode& planned : run.planned)
+        if (planned.named) ++recordCount[planned.name];
     std::vector<PlannedNode*> nodes;
     for (PlannedNode& planned : run.planned) {
         if (!planned.named) continue;
-        // The content record of a pivot offset is a second record of the same node.
-        if (planned.parentId) {
+        // The content record of a pivot offset is a second record of the same node, which has one
+        // track for both.
+        const auto tracks = trackCount.find(planned.name);
+        if (planned.parentId && (tracks == trackCount.end() || tracks->second < recordCount[planned.name])) {
             PlannedNode* parent = run.byId(*planned.parentId);
             if (parent && parent->kind == RecordKind::Object && parent->name == planned.name &&
                 planned.kind != RecordKind::Object)
@@ -56,14 +65,15 @@ INode* helperFor(SceneRun& run, const std::string& name) {
     return node->GetINode();
 }
 
-void keyTrack(INode* node, const std::map<TimeValue, Matrix3>& keys, TimeValue start, int ticksPerFrame) {
+void keyTrack(INode* node, const std::map<TimeValue, Matrix3>& keys, TimeValue start, int ticksPerFrame,
+              const Matrix3& before) {
     // Keys of the parent are set first (tracks come in visiting order), so the parent's transform
     // at each time is known.
     auto setKey = [&](TimeValue t, const Matrix3& local) {
         INode* parent = node->GetParentNode();
         node->SetNodeTM(t, parent && !parent->IsRootNode() ? local * parent->GetNodeTM(t) : local);
     };
-    Matrix3 previous;  // the identity, as the exporter starts
+    Matrix3 previous = before;
     TimeValue previousTime = start;
     bool first = true;
     for (const auto& [t, local] : keys) {
@@ -112,22 +122,27 @@ void buildTracks(SceneRun& run) {
     if (ip && (range.Start() != ip->GetAnimRange().Start() || range.End() != ip->GetAnimRange().End()))
         run.ii->SetAnimRange(range);
 
-    auto fileNodes = nodesByName(run);
+    std::unordered_map<std::string, std::size_t> trackCount;
+    for (const Zeq2Track& track : tracks) ++trackCount[track.objectName];
+    auto fileNodes = nodesByName(run, trackCount);
     std::unordered_map<std::string, std::size_t> used;
     const AnimateScope animate;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const std::string& name = tracks.items[i].objectName;
         INode* node = nullptr;
+        Matrix3 before;
         auto found = fileNodes.find(name);
         if (found != fileNodes.end()) {
             std::size_t& k = used[name];
             // More tracks than nodes of that name: the last node takes the extra tracks.
-            node = found->second[std::min(k++, found->second.size() - 1)]->node;
+            const PlannedNode* planned = found->second[std::min(k++, found->second.size() - 1)];
+            node = planned->node;
+            before = run.hierarchy.local(static_cast<std::size_t>(planned - run.planned.data()));
         } else {
             node = ip ? ip->GetINodeByName(name.c_str()) : nullptr;
             if (!node) node = helperFor(run, name);
         }
-        if (!keys[i].empty()) keyTrack(node, keys[i], range.Start(), ticksPerFrame);
+        if (!keys[i].empty()) keyTrack(node, keys[i], range.Start(), ticksPerFrame, before);
     }
 }
 
