@@ -25,26 +25,6 @@ namespace {
 // Face material ids are 16-bit, so a multi-material holds at most this many surfaces.
 constexpr std::size_t kMaxSurfaces = std::size_t{std::numeric_limits<MtlID>::max()} + 1;
 
-void reportAbsentLists(const Zeq2& root, ImportReport& report) {
-    // A file of tracks alone carries no other list; that is no loss.
-    const bool tracksOnly = root.tracks && !root.objects && !root.meshes && !root.directionalLights &&
-                            !root.omniLights && !root.spotLights && !root.ambientLights;
-    if (tracksOnly) return;
-    std::string absent;
-    auto check = [&](bool present, const char* name) {
-        if (!present) absent += absent.empty() ? name : std::string(", ") + name;
-    };
-    check(root.objects.has_value(), "objects");
-    check(root.meshes.has_value(), "meshes");
-    check(root.indexBuffers.has_value(), "indexBuffers");
-    check(root.vertexBuffers.has_value(), "vertexBuffers");
-    check(root.directionalLights.has_value(), "directionalLights");
-    check(root.omniLights.has_value(), "omniLights");
-    check(root.spotLights.has_value(), "spotLights");
-    check(root.ambientLights.has_value(), "ambientLights");
-    if (!absent.empty()) report.skip("the file has no " + absent + " list; read as empty");
-}
-
 Matrix3 localOf(const std::optional<Zeq2Transform>& transform) {
     return transform ? toMatrix3(*transform) : Matrix3();
 }
@@ -406,7 +386,6 @@ SceneBuilder::SceneBuilder(ImpInterface* ii, uint16_t minorVersion) : ii_(ii), m
 
 void SceneBuilder::run(const Zeq2& root, const Zeq2Extra1& extra1, const Zeq2Extra2& extra2) {
     failedAt_.clear();
-    reportAbsentLists(root, report_);
     SceneRun run(ii_, root, extra1, extra2, minorVersion_, report_);
     const char* step = "the plan of the scene";
     std::optional<std::size_t> making;
