@@ -442,7 +442,7 @@ TEST_F(Lossless, CrossKindReferencesEndInOneWarning) {
              const ByteBuffer big = floatBytes({30.0f});  // bone 10 of 1
              for (int i = 0; i < 4; ++i) bytes.data()[12 + i] = big.data()[i];
          },
-         "names a bone outside its 1 bones"},
+         "names a joint outside the 1 joints of its surface"},
     };
     for (const Case& c : cases) {
         SceneFile file;

@@ -1,6 +1,7 @@
 // Scene reconstruction: hierarchy and transforms, lights and the ambient colour, materials and
 // textures, user properties, and records the builder skips.
 #include "host/plugin_classes.h"
+#include "host/skin.h"
 #include "support.h"
 
 #include <cmath>
@@ -355,6 +356,96 @@ TEST_F(SceneImport, AFileOfTracksAloneLacksNothing) {
     EXPECT_EQ(sceneNodeCount(), 0u);
     EXPECT_EQ(host_.redrawCount(), 1);
     EXPECT_TRUE(warnings().empty()) << warnings();
+}
+
+// A group and its child of one name each take their own track (one track for two such records
+// would be a node split by its pivot offset); a track whose first key is late holds the node's
+// record transform before it. The file lists nothing else, which is no loss.
+TEST_F(SceneImport, TracksFindTheirNodesAndHoldTheRecordBeforeTheirFirstKey) {
+    Zeq2 root;
+    root.objects.emplace().add(objectRecord(1, "Wheel", std::nullopt, moveTo(1, 0, 0)));
+    root.objects->add(objectRecord(3, "Box", std::nullopt, moveTo(3, 0, 0)));
+    Zeq2Joint hub;
+    hub.id = 2;
+    hub.name = "Wheel";
+    hub.parentId = 1;
+    hub.visible = true;
+    root.joints.emplace().add(hub);
+    root.tracks.emplace();
+    auto track = [&](const char* name, float from, Zeq2Transform a, float to, Zeq2Transform b) {
+        Zeq2Track t;
+        t.objectName = name;
+        t.keyframes.add({from, a});
+        t.keyframes.add({to, b});
+        root.tracks->add(t);
+    };
+    track("Wheel", 0, moveTo(1, 0, 0), 1, moveTo(1, 0, 2));
+    track("Wheel", 0, moveTo(0, 5, 0), 1, moveTo(0, 6, 0));
+    track("Box", 1, moveTo(3, 0, 0), 2, moveTo(3, 0, 6));
+    import(root);
+    EXPECT_TRUE(warnings().empty()) << warnings();
+    std::vector<INode*> wheels;
+    for (INode* n : host_.scene().nodes())
+        if (std::string(n->GetName()) == "Wheel") wheels.push_back(n);
+    ASSERT_EQ(wheels.size(), 2u);
+    if (wheels[0]->GetParentNode() != wheels[1]) std::swap(wheels[0], wheels[1]);
+    EXPECT_EQ(wheels[1]->GetNodeTM(4800).GetTrans(), Point3(1, 0, 2));
+    EXPECT_EQ(wheels[0]->GetNodeTM(4800).GetTrans(), Point3(1, 6, 2));
+    EXPECT_EQ(node("Box")->GetNodeTM(0).GetTrans(), Point3(3, 0, 0));
+    EXPECT_EQ(node("Box")->GetNodeTM(9600).GetTrans(), Point3(3, 0, 6));
+}
+
+// Each surface of a skin has its own run of joints, and a vertex's JOINTS data name places in the
+// run of a surface that uses it; bind transforms go with their joints whatever their order. Here
+// surface 0 (triangle 0) lists A and B, surface 1 (triangles 1 and 2) C and D, and vertex 2, in
+// both surfaces, names place 1: B for the first surface, D for the second, which is reported.
+TEST_F(SceneImport, SkinVerticesNameTheJointsOfTheirSurface) {
+    Zeq2 root = emptyRoot();
+    // Position, then one influence (place × 3, weight 1) and an empty slot.
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::JOINTS}, 7,
+                                         floatBytes({0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 3, 1, 0, 0,  //
+                                                     2, 0, 0, 3, 1, 0, 0, 3, 1, 0, 3, 1, 0, 0,  //
+                                                     4, 0, 0, 3, 1, 0, 0, 5, 1, 0, 3, 1, 0, 0,  //
+                                                     6, 0, 0, 3, 1, 0, 0})));
+    root.indexBuffers->add(indexBuffer(1, {0, 1, 2, 3, 4, 5, 2, 5, 6}));
+    Zeq2Skin skin;
+    skin.id = 20;
+    skin.name = "Skin";
+    skin.indexBufferId = 1;
+    skin.vertexBufferIds.add(1);
+    skin.surfaces.add({0, std::nullopt, 1});
+    skin.surfaces.add({3, std::nullopt, 2});
+    skin.jointIds = TArray<int64_t>({10, 11, 12, 13});
+    skin.surfaceJointCounts = TArray<uint16_t>({2, 2});
+    for (int j = 3; j >= 0; --j) skin.jointBindTransforms.add({moveTo(-float(j), 0, 0), 10 + j});
+    skin.visible = true;
+    root.skins.emplace().add(skin);
+    root.joints.emplace();
+    for (int j = 0; j < 4; ++j) {
+        Zeq2Joint joint;
+        joint.id = 10 + j;
+        joint.name = std::string("J") + char('A' + j);
+        joint.visible = true;
+        root.joints->add(joint);
+    }
+    import(root);
+    EXPECT_NE(warnings().find("vertex 2 is used by surfaces 0 and 1"), std::string::npos) << warnings();
+    auto* stack = dynamic_cast<IDerivedObject*>(node("Skin")->GetObjectRef());
+    ASSERT_NE(stack, nullptr);
+    auto* skinned = static_cast<ISkin*>(stack->GetModifier(0)->GetInterface(I_SKIN));
+    ASSERT_EQ(skinned->GetNumBones(), 4);
+    for (int b = 0; b < 4; ++b) {
+        EXPECT_EQ(std::string(skinned->GetBone(b)->GetName()), std::string("J") + char('A' + b));
+        Matrix3 tm;
+        skinned->GetBoneInitTM(skinned->GetBone(b), tm);
+        EXPECT_EQ(tm.GetTrans(), Point3(float(b), 0.0f, 0.0f)) << b;
+    }
+    ISkinContextData* weights = skinned->GetContextInterface(node("Skin"));
+    const int boneOfVertex[] = {0, 1, 1, 3, 3, 3, 3};
+    for (int v = 0; v < 7; ++v) {
+        ASSERT_EQ(weights->GetNumAssignedBones(v), 1) << v;
+        EXPECT_EQ(weights->GetAssignedBone(v, 0), boneOfVertex[v]) << v;
+    }
 }
 
 TEST(ImportReportText, ListsAtMostTwentyLinesAndCountsTheRest) {
