@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <span>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 namespace zeq {
 
@@ -188,7 +190,15 @@ void LODDistanceEditor::apply() {
     } else if (INode* root = ip->GetRootNode()) {
         for (int i = 0; i < root->NumberOfChildren(); ++i) roots.push_back(root->GetChildNode(i));
     }
-    for (INode* root : roots) forEachLod(root, [&](LODObject& lod) { applyLevelDistances(lod, distances); });
+    // A LOD object is reached once per node showing it (instances), and twice when a selected node and
+    // one of its ancestors are both roots; applying twice would count levels in the first pass's order.
+    std::vector<LODObject*> lods;
+    std::unordered_set<LODObject*> seen;
+    for (INode* root : roots)
+        forEachLod(root, [&](LODObject& lod) {
+            if (seen.insert(&lod).second) lods.push_back(&lod);
+        });
+    for (LODObject* lod : lods) applyLevelDistances(*lod, distances);
 }
 
 LODLevelSelector::LODLevelSelector() : LODTool(IDD_LEVEL_SELECTOR, LevelSelectorProc, IDS_LEVEL_SELECTOR_TITLE) {}

@@ -105,6 +105,31 @@ TEST_F(LodTools, DistanceEditorSetsLevelsAndTheExtraLevel) {
     EXPECT_FALSE(page->isOpen());
 }
 
+// A LOD object reached twice by the search (shown by two nodes, or selected together with an
+// ancestor under "Only selected") takes "Set" once: a second pass would count levels in the first
+// pass's order and move another level.
+TEST_F(LodTools, DistanceEditorSetsEachLodObjectOnce) {
+    for (const bool instanced : {true, false}) {
+        SCOPED_TRACE(instanced ? "instanced" : "selected with an ancestor");
+        headless::Node* holder = meshNode("Holder");
+        LODObject* lod = addLod("LOD", 10.0f, holder);
+        addLevels(lod, {{meshNode("A"), 10}, {meshNode("B"), 20}, {meshNode("C"), 30}});
+        if (instanced) host.scene().createNode("Instance")->SetObjectRef(lod);
+        host.openUtility(GetLODDistanceEditorClassDesc());
+        auto* page = host.ui().rollupPage(TheLODDistanceEditor().page());
+        ASSERT_NE(page, nullptr);
+        if (!instanced) {
+            ASSERT_TRUE(page->click(IDC_ONLY_SELECTED));
+            host.SelectNode(holder);
+            host.SelectNode(lodNode, false);
+        }
+        ASSERT_TRUE(page->enterValue(IDC_LEVEL_DISTANCE_SPIN[0], 50));
+        ASSERT_TRUE(page->click(IDC_SET_DISTANCES));
+        EXPECT_EQ(levelNames(lod), (std::vector<std::string>{"B", "C", "A"}));
+        host.closeUtility();
+    }
+}
+
 TEST_F(LodTools, LevelSelectorMakesTheSameLevelCurrentEverywhere) {
     LODObject* one = addLod("One");
     headless::Node* oneNode = lodNode;
