@@ -6,6 +6,8 @@
 #include "host/plugin_classes.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <unordered_set>
 #include <vector>
@@ -50,6 +52,14 @@ std::string viewText(INode* node, float distance, bool current) {
     std::string text(static_cast<size_t>(length > 0 ? length : 0), '\0');
     std::snprintf(text.data(), text.size() + 1, format, name, double(distance));
     return text;
+}
+
+// The difference of two distances truncated toward zero. Distances are free text, so any float can
+// arrive: the difference is held within the int range before truncating, and NaN counts as none.
+int distanceDifference(float a, float b) {
+    const float difference = a - b;
+    if (std::isnan(difference)) return 0;
+    return static_cast<int>(std::clamp(double(difference), double(INT_MIN), double(INT_MAX)));
 }
 
 }  // namespace
@@ -138,7 +148,7 @@ void LODObject::resortLevels() {
     // nothing of it and never leaves the list (levels are few).
     auto before = [](INode* a, INode* b) {
         if (!a || !b) return false;
-        return static_cast<int>(levelDistance(a) - levelDistance(b)) < 0;
+        return distanceDifference(levelDistance(a), levelDistance(b)) < 0;
     };
     for (size_t i = 1; i < levels.size(); ++i)
         for (size_t j = i; j > 0 && before(levels[j], levels[j - 1]); --j) std::swap(levels[j], levels[j - 1]);
@@ -184,6 +194,10 @@ void LODObject::removeLevel(int index) {
     if (!pblock2 || index < 0 || index >= levelCount()) return;
     hideTree(levelNode(index), false);
     pblock2->Delete(LOD_PARAM_NODES_LIST, index, 1);
+    // Lines below the deleted one move up: the current level and the selected line stay on their
+    // nodes. Deleting the current line itself makes the level that takes its place current.
+    if (index < currentLevel_) --currentLevel_;
+    if (index < selectedLine_) --selectedLine_;
     rebuildView();
 }
 

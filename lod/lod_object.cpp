@@ -234,6 +234,7 @@ ReferenceTarget* LODObject::Clone(RemapDir& remap) {
 
     Interface* ip = GetCOREInterface();
     INode* owner = ownerNode();
+    INode* current = levelNode(currentLevel_);
     if (owner && ip && clone->pblock2) {
         const TimeValue t = ip->GetTime();
         const Matrix3 toOwner = Inverse(owner->GetNodeTM(t));
@@ -252,6 +253,7 @@ ReferenceTarget* LODObject::Clone(RemapDir& remap) {
                 if (!copyParent) {
                     copy->SetUserPropFloat(LOD_DISTANCE_PROPERTY, levelDistance(child));
                     INode* entry = copy;
+                    if (child == current) clone->currentLevel_ = clone->levelCount();
                     clone->pblock2->Append(LOD_PARAM_NODES_LIST, 1, &entry);
                 } else {
                     copyParent->AttachChild(copy, true);
@@ -261,7 +263,9 @@ ReferenceTarget* LODObject::Clone(RemapDir& remap) {
         };
         copyChildren(owner, nullptr);
     }
-    clone->rebuildView();
+    // The copies were listed in child order: sort them by distance like any level list, the copy of
+    // the current level staying current.
+    clone->resortLevels();
     BaseClone(this, clone, remap);
     return clone;
 }

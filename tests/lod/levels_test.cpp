@@ -100,6 +100,68 @@ TEST_F(LodLevels, DistancesSortTheLevelsThroughThePage) {
     EXPECT_FALSE(page->isOpen());
 }
 
+// Distances are free text: differences beyond the int range still order by sign, and a level whose
+// distance is not a number compares equal to every other one (it stays where it is).
+TEST_F(LodLevels, DistancesOutsideTheIntRangeSort) {
+    struct Case {
+        std::vector<const char*> distances;  // of levels A, B, C ... in list order
+        std::vector<std::string> sorted;
+    };
+    const Case cases[] = {
+        {{"0", "3e9", "100"}, {"A", "C", "B"}},
+        {{"-3e9", "0"}, {"A", "B"}},
+        {{"1e38", "-1e38"}, {"B", "A"}},
+        {{"nan", "20", "10"}, {"A", "C", "B"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.distances.front());
+        LODObject* lod = addLod();
+        std::string name = "A";
+        for (const char* distance : c.distances) {
+            headless::Node* level = meshNode(name);
+            addLevels(lod, {{level, 0}});
+            level->SetUserPropString(LOD_DISTANCE_PROPERTY, distance);
+            ++name[0];
+        }
+        lod->resortLevels();
+        EXPECT_EQ(levelNames(lod), c.sorted);
+    }
+}
+
+// Deleting a line keeps the current level and the selected line on their nodes; deleting the current
+// line itself makes the level that moves up into its place current.
+TEST_F(LodLevels, DeletingALineKeepsTheCurrentLevelOnItsNode) {
+    struct Case {
+        int current, selected, deleted;
+        const char* currentAfter;
+        const char* selectedAfter;
+    };
+    const Case cases[] = {
+        {1, 2, 0, "B", "C"},
+        {2, 2, 1, "C", "C"},
+        {0, 0, 2, "A", "A"},
+        {1, 1, 1, "C", "C"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.deleted);
+        LODObject* lod = addLod();
+        headless::Node* levels[] = {meshNode("A"), meshNode("B"), meshNode("C")};
+        addLevels(lod, {{levels[0], 10}, {levels[1], 20}, {levels[2], 30}});
+        lod->Display(0, lodNode, &view, 0);
+        lod->setCurrentLevel(c.current);
+        lod->selectLine(c.selected);
+        lod->pblock2->Delete(LOD_PARAM_NODES_VIEW, c.deleted, 1);
+        lod->Display(0, lodNode, &view, 0);
+        ASSERT_EQ(lod->levelCount(), 2);
+        auto nameOf = [&](int line) { return lod->levelNode(line) ? lod->levelNode(line)->GetName() : ""; };
+        EXPECT_STREQ(nameOf(lod->currentLevel()), c.currentAfter);
+        EXPECT_STREQ(nameOf(lod->selectedLine()), c.selectedAfter);
+        for (headless::Node* level : levels)
+            EXPECT_EQ(level->IsHidden(), std::string(level->GetName()) != c.currentAfter &&
+                                             level != levels[c.deleted]) << level->GetName();
+    }
+}
+
 TEST_F(LodLevels, CurrentLevelAndRemoval) {
     LODObject* lod = addLod();
     headless::Node* near = meshNode("Near");
@@ -179,6 +241,27 @@ TEST_F(LodLevels, CloneCopiesTheLevelsAndAdoptsThemOnFirstDisplay) {
     EXPECT_EQ(high->GetParentNode(), lodNode);
 }
 
+
+// A clone lists its copies sorted by distance, whatever the owner's child order, and shows the copy
+// of the level the original shows.
+TEST_F(LodLevels, CloneSortsItsLevelsByDistance) {
+    LODObject* lod = addLod();
+    addLevels(lod, {{meshNode("High"), 5}, {meshNode("Low"), 40}, {meshNode("Far"), 90}});
+    lod->Display(0, lodNode, &view, 0);
+    lod->selectLine(1);
+    lod->setSelectedDistance(1.0f);  // Low is now the nearest; the owner's children stay High, Low, Far
+    lod->setCurrentLevel(1);         // High
+    ASSERT_EQ(levelNames(lod), (std::vector<std::string>{"Low", "High", "Far"}));
+    ASSERT_STREQ(lodNode->GetChildNode(0)->GetName(), "High");
+
+    headless::RemapTable remap;
+    auto* clone = dynamic_cast<LODObject*>(lod->Clone(remap));
+    ASSERT_NE(clone, nullptr);
+    host.scene().createNode("LOD copy")->SetObjectRef(clone);
+    EXPECT_EQ(levelNames(clone), (std::vector<std::string>{"Low", "High", "Far"}));
+    EXPECT_EQ(clone->currentLevel(), 1);
+    EXPECT_EQ(viewLines(clone), (std::vector<std::string>{"Low [1.00]", ">>High [5.00]<<", "Far [90.00]"}));
+}
 
 // The owner node deleted while the object lives on as an instance in another node: nothing follows
 // the deleted node, and the next node that displays the object becomes its owner.
