@@ -16,9 +16,10 @@ namespace zeq {
 // position no child claims.
 std::vector<std::string> childOrderList(EngineParamStore& store, INode* container);
 
-// Moves the child on list line `line` one line up (step -1) or down (step +1): the child stored at
-// that position and the one stored at the neighbouring position swap positions. Returns the line the
-// moved child is on now, or none when either child is missing (nothing changes then).
+// Moves the child on list line `line` one line up (step -1) or down (step +1): the children the list
+// shows on that line and on the neighbouring one swap positions (of two children storing one position
+// the list shows the later). Returns the line the moved child is on now, or none when either line is
+// not shown (nothing changes then).
 std::optional<int> moveChild(EngineParamStore& store, INode* container, int line, int step);
 
 }  // namespace zeq

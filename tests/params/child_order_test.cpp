@@ -58,6 +58,30 @@ TEST_F(ChildOrder, PositionsOutsideTheContainerEndTheList) {
     EXPECT_EQ(moveChild(store, head, 0, -1), std::nullopt);
 }
 
+// Two children claiming one position (a child brought in from another container keeps its own):
+// the list shows the later one, and Up/Down move the children the list shows, so that the list made
+// again from the stored positions is the one the page shows after the move.
+TEST_F(ChildOrder, MovesTheChildrenTheListShows) {
+    struct Case {
+        int line, step;
+        std::vector<std::string> after;
+    };
+    const Case cases[] = {{1, +1, {"A", "C", "D"}}, {2, -1, {"A", "C", "D"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        headless::Node* head = scene.createNode("Group");
+        INode* children[] = {meshNode("A", head), meshNode("B", head), meshNode("C", head), meshNode("D", head)};
+        const int stored[] = {0, 1, 2, 1};
+        for (int i = 0; i < 4; ++i) store.writeChildOrder(children[i], stored[i]);
+        std::vector<std::string> shown = childOrderList(store, head);
+        ASSERT_EQ(shown, (std::vector<std::string>{"A", "D", "C"}));
+        ASSERT_EQ(moveChild(store, head, c.line, c.step), c.line + c.step);
+        std::swap(shown[c.line], shown[c.line + c.step]);  // what the page shows after the move
+        EXPECT_EQ(shown, c.after);
+        EXPECT_EQ(childOrderList(store, head), c.after);
+    }
+}
+
 TEST_F(ParamCarryOver, ReplacedBaseObjectKeepsTheCarriedSlots) {
     headless::Node* node = meshNode("Box");
     Object* old = node->GetObjectRef();
