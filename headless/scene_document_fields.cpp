@@ -10,10 +10,12 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <span>
 #include <string>
 #include <type_traits>
@@ -620,7 +622,22 @@ constexpr const char* kModifierNoun = "modifier";
 
 // ---- App data and parameter blocks ----
 
-using AppDataList = List<AppData>;
+// App data, each chunk once: a second chunk of one key would replace the first when loaded.
+struct AppDataList : List<AppData> {
+    static std::vector<AppData> read(Reader& r, const Item& item) {
+        std::vector<AppData> list = List<AppData>::read(r, item);
+        std::map<std::array<uint32_t, 4>, size_t> seen;
+        for (size_t i = 0; i < list.size(); ++i) {
+            const AppData& a = list[i];
+            const auto [it, added] = seen.emplace(std::array{a.classId.PartA(), a.classId.PartB(), a.superClassId, a.subId}, i);
+            if (added) continue;
+            const Path entry = childPath(item, i);
+            Item(item.value(), &entry).fail("the same classId, superClassId and subId as appData[" +
+                                            std::to_string(it->second) + "]");
+        }
+        return list;
+    }
+};
 
 const Field<AppData> kAppDataFields[] = {
     field<&AppData::classId, ClassIdCodec, Use::Required>("classId"),

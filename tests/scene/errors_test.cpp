@@ -61,6 +61,12 @@ const BadField kBadFields[] = {
     {"unknown field", [](Doc& d) { d["nodes"][0]["colour"] = "red"; }, "nodes[0].colour: unknown field"},
     {"misspelt field", [](Doc& d) { d["nodes"][1]["Parnet"] = "A"; }, R"(nodes[1].Parnet: unknown field (did you mean "parent"?))"},
     {"missing kind", [](Doc& d) { d["objects"][3].erase("kind"); }, R"(objects[3]: missing field "kind")"},
+    {"app data given twice",
+     [](Doc& d) {
+         const Doc chunk = {{"classId", {"0x1", "0x2"}}, {"superClassId", "0x3"}, {"subId", 4}, {"data", "00"}};
+         d["nodes"][0]["appData"] = {chunk, chunk};
+     },
+     "nodes[0].appData[1]: the same classId, superClassId and subId as appData[0]"},
     {"unknown object kind", [](Doc& d) { d["objects"][0]["kind"] = "blob"; },
      R"(objects[0].kind: unknown object kind "blob" (expected mesh, poly, object, light, camera or stack))"},
     {"unknown light type", [](Doc& d) { d["objects"][3]["type"] = "sun"; },
