@@ -73,26 +73,29 @@ std::optional<Zeq2Map> MapFactory::create(BitmapTex* const& texture) {
 // ---- CubeMapFactory ----
 
 std::optional<Zeq2CubeMap> CubeMapFactory::create(Texmap* const& texture) {
+    // imageId6 is the one image field a cube map must carry: a texture without a picture for it
+    // (no texture, a cube map without a face-0 file, any other kind of texture) gives no cube map,
+    // rather than one that names image 0, whichever picture that is.
     Zeq2CubeMap cube;
     cube.id = nextId();
-    if (texture == nullptr) return cube;
+    if (texture == nullptr) return std::nullopt;
     if (BitmapTex* bitmap = asBitmap(texture)) {
         cube.imageId6 = images_.getID(mapName(bitmap));
         return cube;
     }
-    if (texture->ClassID() == ACUBIC_CLASS_ID) {
-        IParamBlock2* block = texture->GetParamBlock(0);
-        if (block == nullptr || block->NumParams() < kMinCubeMapParams) return std::nullopt;
-        for (int face = 0; face < 6; ++face) {
-            const char* name = nullptr;
-            Interval valid = FOREVER;
-            if (!block->GetValue(ACUBIC_BITMAP_NAMES_PARAM, 0, name, valid, face) || name == nullptr || *name == '\0')
-                continue;
-            const int32_t imageId = images_.getID(name);
-            if (face == 0) cube.imageId6 = imageId;
-            else cube.*kFaceFields[face] = imageId;
-        }
+    if (texture->ClassID() != ACUBIC_CLASS_ID) return std::nullopt;
+    IParamBlock2* block = texture->GetParamBlock(0);
+    if (block == nullptr || block->NumParams() < kMinCubeMapParams) return std::nullopt;
+    std::string faces[6];  // empty: the face has no picture
+    for (int face = 0; face < 6; ++face) {
+        const char* name = nullptr;
+        Interval valid = FOREVER;
+        if (block->GetValue(ACUBIC_BITMAP_NAMES_PARAM, 0, name, valid, face) && name != nullptr) faces[face] = name;
     }
+    if (faces[0].empty()) return std::nullopt;
+    cube.imageId6 = images_.getID(faces[0]);
+    for (int face = 1; face < 6; ++face)
+        if (!faces[face].empty()) cube.*kFaceFields[face] = images_.getID(faces[face]);
     return cube;
 }
 

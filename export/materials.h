@@ -82,7 +82,9 @@ private:
     ImageFactory& images_;
 };
 
-// Texture (bitmap or StdCubic cube map) -> Zeq2CubeMap.
+// Texture (bitmap or StdCubic cube map) -> Zeq2CubeMap; none for a texture that has no picture
+// for face 0 (imageId6): a cube map without a usable parameter block or face-0 file, or any
+// other kind of texture.
 class CubeMapFactory : public Factory<Zeq2CubeMap, Texmap*> {
 public:
     explicit CubeMapFactory(ImageFactory& images) : images_(images) {}
