@@ -18,6 +18,8 @@ namespace {
 
 // Key value of a texture coordinate whose channel has no face for the corner.
 constexpr uint32_t kNoTextureVertex = 0xFFFFFFFFu;
+// What a corner without a coordinate gets: the host's (0, 0), v flipped as every coordinate is.
+constexpr Point2 kNoCoordinate(0.0f, 1.0f);
 
 // Host map channels 1 .. count-1 that carry faces; channel 0 (vertex colours) is never exported.
 std::vector<int> usedTextureChannels(const Mesh& mesh) {
@@ -140,10 +142,17 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
 
     const std::vector<int> channels = usedTextureChannels(mesh);
     const std::size_t channelCount = channels.size();
+    // The n-th TEXCOORDS entry serves channel n, so every channel from 1 up to the highest used
+    // one gets an entry; usedSlot[n - 1] is channel n's place among the used channels, or -1 for a
+    // channel the mesh lacks, which is written as (0, 0) on every vertex (stored v-flipped, like all
+    // coordinates). Such a channel is no part of the welding key: it is equal on every corner.
+    const std::size_t writtenChannels = channels.empty() ? 0 : static_cast<std::size_t>(channels.back());
+    std::vector<int> usedSlot(writtenChannels, -1);
+    for (std::size_t c = 0; c < channelCount; ++c) usedSlot[static_cast<std::size_t>(channels[c]) - 1] = int(c);
 
     vertexBuffer.attributes.add(Zeq2VertexAttributes::POSITION);
     if (options.normals) vertexBuffer.attributes.add(Zeq2VertexAttributes::NORMAL);
-    for (std::size_t c = 0; c < channelCount; ++c) vertexBuffer.attributes.add(Zeq2VertexAttributes::TEXCOORDS);
+    for (std::size_t c = 0; c < writtenChannels; ++c) vertexBuffer.attributes.add(Zeq2VertexAttributes::TEXCOORDS);
     if (options.tangents) vertexBuffer.attributes.add(Zeq2VertexAttributes::TANGENT4);
 
     const MeshNormalSpec* normalSpec = options.normals ? prepareNormals(mesh) : nullptr;
@@ -187,7 +196,7 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
             for (std::size_t c = 0; c < channelCount; ++c) {
                 const MeshMap& map = mesh.Map(channels[c]);
                 uint32_t tv = kNoTextureVertex;
-                Point2 st(0.0f, 1.0f);
+                Point2 st = kNoCoordinate;
                 if (static_cast<std::size_t>(f) < map.tf.size()) {
                     tv = map.tf[static_cast<std::size_t>(f)].t[corner];
                     // Bounds-checked: a channel may name more vertices than it holds.
@@ -253,17 +262,19 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
     if (vertexCount > kMaxMeshVertices) throw VertexBufferException(vertexCount);
 
     vertexBuffer.vertexCount = static_cast<uint16_t>(vertexCount);
-    const std::size_t floatsPerVertex = 3 + (options.normals ? 3 : 0) + 2 * channelCount + (options.tangents ? 4 : 0);
+    const std::size_t floatsPerVertex =
+        3 + (options.normals ? 3 : 0) + 2 * writtenChannels + (options.tangents ? 4 : 0);
     // Written straight into the buffer: fewer than 65536 vertices of at most 208 floats stay far
-    // below the buffer's limit.
+    // below the byte buffer's own limit. The file's smaller limit on byte arrays is checked by the
+    // caller, which knows the node (checkVertexBufferSize).
     uint8_t* at = vertexBuffer.byteBuffer.extend(static_cast<int32_t>(vertexCount * floatsPerVertex * sizeof(float)));
     for (std::size_t v = 0; v < vertexCount; ++v) {
         const Point3& p = welded.positions[v];
         const Point3& n = welded.normals[v];
         at = putFloats(at, {p.x, p.y, p.z});
         if (options.normals) at = putFloats(at, {n.x, n.y, n.z});
-        for (std::size_t c = 0; c < channelCount; ++c) {
-            const Point2& st = welded.texCoords[v * channelCount + c];
+        for (const int slot : usedSlot) {
+            const Point2 st = slot >= 0 ? welded.texCoords[v * channelCount + std::size_t(slot)] : kNoCoordinate;
             at = putFloats(at, {st.x, st.y});
         }
         if (options.tangents) {

@@ -6,7 +6,9 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace zeq::test {
 namespace {
@@ -77,6 +79,45 @@ TEST_F(MeshConversionTest, WeldsByTextureVertexIndexNotByValueAndSkipsChannelZer
     EXPECT_EQ(buffer.attributes, (TArray<Attr>{Attr::POSITION, Attr::TEXCOORDS, Attr::TEXCOORDS}));
     EXPECT_EQ(buffer.vertexCount, 6);
     EXPECT_EQ(indicesOf(lists.indexBuffers.get(0).byteBuffer), (std::vector<uint16_t>{0, 1, 2, 3, 4, 5}));
+}
+
+// The n-th TEXCOORDS entry serves channel n: channels the mesh lacks below its highest used one
+// get an entry of (0, 0) coordinates (stored v-flipped), which welds no corner apart.
+TEST_F(MeshConversionTest, EveryChannelUpToTheHighestUsedOneHasItsEntry) {
+    const std::vector<int> layouts[] = {{2}, {1, 3}, {1, 2}, {3, 5}};
+    for (const std::vector<int>& used : layouts) {
+        const int highest = used.back();
+        SCOPED_TRACE("highest channel " + std::to_string(highest));
+        Mesh mesh = texturedQuad();
+        mesh.setNumMaps(1);
+        for (int channel : used) {
+            mesh.setMapSupport(channel);
+            MeshMap& map = mesh.Map(channel);
+            map.tv.clear();
+            for (int v = 0; v < 4; ++v) map.tv.emplace_back(float(channel), 0.25f * float(v), 0.0f);
+            map.tf[0].setTVerts(0, 1, 2);
+            map.tf[1].setTVerts(0, 2, 3);
+        }
+        BufferLists out;
+        const ConvertedGeometry geometry = convertMesh(mesh, out, exportOptions());
+        const Zeq2VertexBuffer& buffer = out.vertexBuffers.get(0);
+        TArray<Attr> attributes{Attr::POSITION};
+        for (int c = 0; c < highest; ++c) attributes.add(Attr::TEXCOORDS);
+        EXPECT_EQ(buffer.attributes, attributes);
+        ASSERT_EQ(buffer.vertexCount, 4);
+        const std::vector<float> data = floatsOf(buffer.byteBuffer);
+        const std::size_t stride = 3 + 2 * std::size_t(highest);
+        ASSERT_EQ(data.size(), 4 * stride);
+        for (std::size_t v = 0; v < 4; ++v) {
+            for (int channel = 1; channel <= highest; ++channel) {
+                const bool present = std::find(used.begin(), used.end(), channel) != used.end();
+                const float* uv = &data[v * stride + 3 + 2 * std::size_t(channel - 1)];
+                const float host = 0.25f * float(geometry.hostVertexOf[v]);
+                EXPECT_EQ(uv[0], present ? float(channel) : 0.0f) << "vertex " << v << ", channel " << channel;
+                EXPECT_EQ(uv[1], present ? 1.0f - host : 1.0f) << "vertex " << v << ", channel " << channel;
+            }
+        }
+    }
 }
 
 TEST_F(MeshConversionTest, OutOfRangeTextureVerticesReadAsZero) {
