@@ -169,7 +169,7 @@ void SceneWalker::mainPass() {
     }
 }
 
-void SceneWalker::walk(INode* node, int64_t parentOverride, NodeKind kind) {
+void SceneWalker::walk(INode* node, int64_t parentOverride, NodeKind kind, INode* parentNode) {
     // The scene root is never converted; every other node once per export.
     if (!node || node->IsRootNode()) return;
     if (!visited_.insert(node).second) return;
@@ -183,7 +183,7 @@ void SceneWalker::walk(INode* node, int64_t parentOverride, NodeKind kind) {
     // A node whose object sits away from its pivot first gets a plain object of its own; the
     // content record then hangs below it.
     if (pivotOffset) lists_.objects.add(makeNodeRecord<Zeq2Object>(node, false));
-    const int64_t id = createRecord(node, kind, pivotOffset, parentOverride);
+    const int64_t id = createRecord(node, kind, pivotOffset, parentOverride, parentNode);
     if (pivotOffset) layers_.addRecord(node, id);
 }
 
@@ -195,9 +195,17 @@ void SceneWalker::noteMissingGeometry(INode* node) {
     missingGeometry_ = true;
 }
 
-int64_t SceneWalker::createRecord(INode* node, NodeKind kind, bool pivotOffset, int64_t parentOverride) {
-    auto append = [parentOverride](auto& list, auto record) {
+int64_t SceneWalker::createRecord(INode* node, NodeKind kind, bool pivotOffset, int64_t parentOverride,
+                                  INode* parentNode) {
+    auto append = [node, parentOverride, parentNode](auto& list, auto record) {
         if (parentOverride >= 0) record.parentId = parentOverride;
+        // Re-parented away from its scene parent: the transform follows, so that the record keeps
+        // its place in the world.
+        if (parentOverride >= 0 && parentNode != nullptr && parentNode != exportedParent(node)) {
+            const TimeValue t = exportOptions().exportTime;
+            record.transform =
+                TransformationFactory::createTransformation(node->GetNodeTM(t) * Inverse(parentNode->GetNodeTM(t)));
+        }
         const int64_t id = record.id;
         list.add(std::move(record));
         return id;
@@ -234,8 +242,12 @@ int64_t SceneWalker::createRecord(INode* node, NodeKind kind, bool pivotOffset, 
     return append(lists_.objects, makeNodeRecord<Zeq2Object>(node, pivotOffset));
 }
 
+// Both LOD kinds hang their levels below the LOD node's own record, whose world matrix is the
+// node's: the LOD record itself, or with a pivot offset the node's Zeq2Object, which holds the LOD
+// record shifted by the offset (below that record the levels would be shifted too).
 Zeq2LOD SceneWalker::createLodFromObject(INode* node, bool pivotOffset) {
     Zeq2LOD lod = makeNodeRecord<Zeq2LOD>(node, pivotOffset);
+    const int64_t levelParent = IdRegistry::instance().idFor(node);
     Object* object = classifiedObject(node);
     IParamBlock2* block = object ? object->GetParamBlock(0) : nullptr;
     if (!block) return lod;
@@ -244,7 +256,7 @@ Zeq2LOD SceneWalker::createLodFromObject(INode* node, bool pivotOffset) {
         // An entry whose node was deleted from the scene holds no node: it is no level.
         INode* level = block->GetINode(LOD_PARAM_NODES_LIST, 0, i);
         if (!level) continue;
-        walk(level, lod.id, NodeKind::Object);
+        walk(level, levelParent, NodeKind::Object, node);
         float distance = 0.0f;
         if (!level->GetUserPropFloat(LOD_DISTANCE_PROPERTY, distance)) distance = 0.0f;
         lod.objectIds.add(IdRegistry::instance().idFor(level));
@@ -255,11 +267,12 @@ Zeq2LOD SceneWalker::createLodFromObject(INode* node, bool pivotOffset) {
 
 Zeq2LOD SceneWalker::createLodFromNames(INode* node, bool pivotOffset) {
     Zeq2LOD lod = makeNodeRecord<Zeq2LOD>(node, pivotOffset);
+    const int64_t levelParent = IdRegistry::instance().idFor(node);
     const int count = node->NumberOfChildren();
     for (int i = 0; i < count; ++i) {
         INode* child = node->GetChildNode(i);
         if (!child) continue;
-        walk(child, lod.id, NodeKind::Object);
+        walk(child, levelParent, NodeKind::Object, node);
         bool hasAt = false;
         const float distance = lodDistanceFromName(child->GetName() ? child->GetName() : "", hasAt);
         if (!hasAt) MessageBox(GetActiveWindow(), kLodNameWarning, "WARNING", MB_OK);

@@ -110,8 +110,9 @@ public:
     void mainPass();
 
     // Converts one node on its first visit. parentOverride, when not negative, replaces the
-    // parentId of the node's content record.
-    void walk(INode* node, int64_t parentOverride, NodeKind kind);
+    // parentId of the node's content record; parentNode, when given, is the node whose world
+    // matrix that record stands under, and the record's transform is made relative to it.
+    void walk(INode* node, int64_t parentOverride, NodeKind kind, INode* parentNode = nullptr);
 
     WalkLists& lists() { return lists_; }
     LayerCollector& layers() { return layers_; }
@@ -122,7 +123,7 @@ public:
 
 private:
     // Appends the kind's record and returns its id.
-    int64_t createRecord(INode* node, NodeKind kind, bool pivotOffset, int64_t parentOverride);
+    int64_t createRecord(INode* node, NodeKind kind, bool pivotOffset, int64_t parentOverride, INode* parentNode);
     Zeq2LOD createLodFromObject(INode* node, bool pivotOffset);
     Zeq2LOD createLodFromNames(INode* node, bool pivotOffset);
 

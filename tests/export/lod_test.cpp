@@ -93,6 +93,81 @@ TEST_F(LodTest, HelperObjectListsItsLevelsWithTheirDistanceProperty) {
     EXPECT_TRUE(boxes("WARNING").empty());
 }
 
+// Levels hang below the LOD node's own record, whose world matrix is the node's (with a pivot
+// offset that is the node's Zeq2Object, not the offset LOD record), and keep their world place
+// when that is not their scene parent.
+TEST_F(LodTest, LevelsKeepTheirWorldPlacement) {
+    headless::Node* named = scene().createNode("Grp@LOD");
+    named->SetObjectRef(scene().newObject(HELPER_CLASS_ID, DUMMY_CLASS_ID));
+    named->setLocalTM(TransMatrix({10, 0, 0}));
+    named->setObjectOffset(TransMatrix({0, 0, 5}));
+    helperNode("lvl@50", named)->setLocalTM(TransMatrix({1, 0, 0}));
+
+    struct Helper {
+        headless::Node* node;
+        headless::ParamBlock* block;
+    };
+    auto lodHelper = [&](const char* name, Point3 at, bool offset) {
+        headless::Node* node = scene().createNode(name);
+        headless::GenericObject* object = scene().newObject(GEOMOBJECT_CLASS_ID, LOD_OBJECT_CLASS_ID, "ZeqLOD");
+        headless::ParamBlock* block = object->addParamBlock(LOD_PARAM_BLOCK_ID);
+        block->addParam(LOD_PARAM_NODES_LIST, "Nodes list", TYPE_INODE_TAB);
+        node->SetObjectRef(object);
+        node->setLocalTM(TransMatrix(at));
+        if (offset) node->setObjectOffset(TransMatrix({0, 0, 5}));
+        return Helper{node, block};
+    };
+    const Helper offsetHelper = lodHelper("Offset", {0, 20, 0}, true);
+    const Helper plainHelper = lodHelper("Plain", {0, 30, 0}, false);
+    headless::Node* child = helperNode("Child", offsetHelper.node);
+    child->setLocalTM(TransMatrix({0, 0, 1}));
+    headless::Node* far = helperNode("Far");  // levels elsewhere in the scene
+    far->setLocalTM(TransMatrix({0, 20, 0}));
+    headless::Node* away = helperNode("Away");
+    away->setLocalTM(TransMatrix({4, 0, 0}));
+    INode* offsetLevels[] = {child, far};
+    offsetHelper.block->Append(LOD_PARAM_NODES_LIST, 2, offsetLevels);
+    INode* plainLevels[] = {away};
+    plainHelper.block->Append(LOD_PARAM_NODES_LIST, 1, plainLevels);
+
+    const Roots roots = convert();
+    // World translation of a record: its own plus those of the records above it (no rotations here).
+    auto world = [&](int64_t id) {
+        Point3 sum(0, 0, 0);
+        for (std::optional<int64_t> at = id; at;) {
+            std::optional<int64_t> next;
+            auto step = [&](const auto& list) {
+                for (const auto& record : list->items) {
+                    if (record.id != *at) continue;
+                    const ZeqMatrix& m = record.transform->matrix;
+                    sum = sum + Point3(m.d, m.h, m.l);
+                    next = record.parentId;
+                }
+            };
+            step(roots.root.objects);
+            step(roots.extra2.lods);
+            at = next;
+        }
+        return sum;
+    };
+    const struct {
+        const char* level;
+        const char* lodNode;
+        Point3 place;
+    } cases[] = {
+        {"lvl@50", "Grp@LOD", {11, 0, 0}},
+        {"Child", "Offset", {0, 20, 1}},
+        {"Far", "Offset", {0, 20, 0}},
+        {"Away", "Plain", {4, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        const Zeq2Object* level = findByName(roots.root.objects, c.level);
+        ASSERT_TRUE(level) << c.level;
+        EXPECT_EQ(level->parentId, IdRegistry::instance().idFor(scene().findNode(c.lodNode))) << c.level;
+        EXPECT_EQ(world(level->id), c.place) << c.level;
+    }
+}
+
 TEST_F(LodTest, HelperObjectWithoutBlockOrWithDeletedLevelsStillExports) {
     headless::Node* bare = scene().createNode("Bare");
     bare->SetObjectRef(scene().newObject(GEOMOBJECT_CLASS_ID, LOD_OBJECT_CLASS_ID, "ZeqLOD"));
