@@ -5,22 +5,19 @@
 #include "export/walker.h"
 #include "host/host.h"
 
-#include <cmath>
-#include <limits>
 #include <stdexcept>
 #include <string>
 
 namespace zeq {
 namespace {
 
-// A colour component × 255 truncated toward zero, as a 32-bit two's-complement value. Out-of-range
-// values saturate (and NaN gives 0) instead of overflowing the conversion.
+// A colour component × 255 truncated toward zero, clamped to one byte: a component below 0 (or
+// NaN) is 0, one above 1 is 255, so that no channel spills into its neighbour or the top byte.
 uint32_t colorComponent(float value) {
     const float scaled = value * 255.0f;
-    if (std::isnan(scaled)) return 0;
-    if (scaled >= 2147483647.0f) return static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
-    if (scaled <= -2147483648.0f) return static_cast<uint32_t>(std::numeric_limits<int32_t>::min());
-    return static_cast<uint32_t>(static_cast<int32_t>(scaled));
+    if (!(scaled > 0.0f)) return 0;
+    if (scaled >= 255.0f) return 255;
+    return static_cast<uint32_t>(scaled);
 }
 
 // The node's object evaluated at the export time and converted (at time 0) to the light class of
@@ -60,7 +57,7 @@ uint32_t packColor(const Point3& rgb) {
     const uint32_t r = colorComponent(rgb.x);
     const uint32_t g = colorComponent(rgb.y);
     const uint32_t b = colorComponent(rgb.z);
-    return (((r * 256u) | g) & 0xFFFFFFu) * 256u | b;
+    return r << 16 | g << 8 | b;
 }
 
 Zeq2AmbientLight makeAmbientLight(Interface* ip) {

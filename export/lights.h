@@ -12,8 +12,7 @@ namespace zeq {
 // Degrees to radians with the exporter's fixed factor.
 inline constexpr float kRadiansPerDegree = 0.017453292f;
 
-// Each component × 255, truncated toward zero, packed as ((r × 256 | g) mod 2^24) × 256 | b.
-// Components are not clamped; values beyond the integer range saturate before packing.
+// Each component × 255, truncated toward zero and clamped to 0..255, packed as 0xRRGGBB (top byte 0).
 uint32_t packColor(const Point3& rgb);
 
 // The ambient light from the host's ambient colour at time 0, with a fresh id, named "ambient".

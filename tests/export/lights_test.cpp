@@ -5,22 +5,24 @@
 
 #include <limits>
 #include <set>
+#include <utility>
 
 namespace zeq::walktest {
 namespace {
 
 using LightsTest = ExportTest;
 
-TEST(ColorPackingTest, ComponentsAreTruncatedAndPacked) {
-    EXPECT_EQ(packColor(Point3(1.0f, 1.0f, 1.0f)), 0xFFFFFFu);
-    EXPECT_EQ(packColor(Point3(0.5f, 0.5f, 0.5f)), 0x7F7F7Fu);
-    EXPECT_EQ(packColor(Point3(1.0f, 0.0f, 0.0f)), 0xFF0000u);
-    EXPECT_EQ(packColor(Point3(0.0f, 0.0f, 1.0f)), 0x0000FFu);
-    EXPECT_EQ(packColor(Point3(0.0f, 0.0f, 0.0f)), 0u);
-    // Not clamped: an over-bright green spills into red.
-    EXPECT_EQ(packColor(Point3(0.0f, 2.0f, 0.0f)), 0x01FE00u);
-    // Out-of-range values do not overflow the conversion.
-    EXPECT_NO_THROW(packColor(Point3(1e30f, -1e30f, std::numeric_limits<float>::quiet_NaN())));
+TEST(ColorPackingTest, ComponentsAreTruncatedClampedAndPacked) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::pair<Point3, uint32_t> cases[] = {
+        {{1.0f, 1.0f, 1.0f}, 0xFFFFFFu},  {{0.5f, 0.5f, 0.5f}, 0x7F7F7Fu},  {{1.0f, 0.0f, 0.0f}, 0xFF0000u},
+        {{0.0f, 0.0f, 1.0f}, 0x0000FFu},  {{0.0f, 0.0f, 0.0f}, 0u},
+        // Out of range: each channel is clamped to its byte and never spills into its neighbour.
+        {{0.0f, 2.0f, 0.0f}, 0x00FF00u},  {{1.0f, 0.0f, 2.0f}, 0xFF00FFu},  {{1.5f, 0.5f, -0.1f}, 0xFF7F00u},
+        {{1e30f, -1e30f, nan}, 0xFF0000u},
+    };
+    for (const auto& [rgb, packed] : cases)
+        EXPECT_EQ(packColor(rgb), packed) << rgb.x << ", " << rgb.y << ", " << rgb.z;
 }
 
 TEST(AngleTest, DegreesBecomeRadians) {
