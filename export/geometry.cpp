@@ -2,6 +2,7 @@
 // bounding boxes and the mesh record.
 #include "export/geometry.h"
 
+#include "codec/null_map.h"
 #include "export/options.h"
 #include "export/surfaces.h"
 #include "host/node.h"
@@ -35,6 +36,22 @@ TArray<Zeq2Box> BoxFactory::takeBoxes() {
     boxes_ = {};
     counter_ = 0;
     return out;
+}
+
+// ---- Vertex-buffer size ----
+
+void checkVertexBufferSize(const Zeq2VertexBuffer& buffer, INode* node, const char* kind) {
+    const bool half = exportOptions().vertexBuffers16Bit;
+    const auto length = static_cast<std::size_t>(buffer.byteBuffer.length());
+    const std::size_t stored = half ? length / 4 * 2 : length;
+    if (stored <= kMaxLength) return;
+    const char* name = node != nullptr ? node->GetName() : nullptr;
+    std::string text = std::string("The vertex buffer of the ") + kind + " \"" + (name ? name : "") + "\" holds " +
+                       std::to_string(stored) + " bytes, more than the " + std::to_string(kMaxLength) +
+                       " a file allows; turning off \"Tangents/binormals\" or \"Normals\", ";
+    if (!half) text += "turning on \"16bit vertex buffers\", ";
+    text += "or splitting the mesh makes it smaller";
+    throw std::length_error(text);
 }
 
 // ---- Triangle-object resolution ----
@@ -161,6 +178,7 @@ ConvertedGeometry* GeometryConverter::geometryFor(INode* node) {
             const char* name = node->GetName();
             throw std::runtime_error(std::string("The mesh \"") + (name ? name : "") + "\" has a face naming a vertex it does not have");
         }
+        checkVertexBufferSize(lists_.vertexBuffers.items.at(geometry->vertexBufferIndex), node, "mesh");
         mesh.buildBoundingBox();
         geometry->boxId = BoxFactory::instance().createBox(mesh.getBoundingBox());
     }

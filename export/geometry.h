@@ -146,6 +146,12 @@ private:
     std::unordered_map<Object*, std::unique_ptr<ConvertedGeometry>> cache_;
 };
 
+// Fails the export (std::length_error) when the vertex data of `buffer`, as the file will store
+// them (half the bytes with 16-bit vertex buffers), are longer than a byte array of the format may
+// be. The message names the node, the `kind` of its record ("mesh", "skin"), the size and the limit,
+// and the options that make the data smaller.
+void checkVertexBufferSize(const Zeq2VertexBuffer& buffer, INode* node, const char* kind);
+
 class SurfaceBuilder;
 
 // Fills indexBufferId, vertexBufferIds, surfaces, boundBoxId; false (record untouched) when the

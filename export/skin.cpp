@@ -173,6 +173,7 @@ bool fillSkinRecord(GeometryConverter& converter, SurfaceBuilder& surfaces, INod
     }
 
     writeJointData(buffer, geometry->hostVertexOf, hostSkin->GetContextInterface(node), skinMatrix);
+    checkVertexBufferSize(buffer, node, "skin");
     return true;
 }
 

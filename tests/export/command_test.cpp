@@ -136,6 +136,47 @@ TEST_F(CommandTest, FailedConversionShowsErrorWritesNothingAndReturnsOne) {
     EXPECT_TRUE(BoxFactory::instance().boxes().empty());
 }
 
+// Vertex data longer than a byte array of the file may be fail the export with the mesh, its size
+// and the limit, unless 16-bit vertex buffers bring them under it.
+TEST_F(CommandTest, OversizedVertexDataNamesMeshSizeAndLimit) {
+    // 65535 vertices of 72 bytes: position, normal, four channels and the tangent frame.
+    constexpr int faces = 21845;
+    Mesh mesh;
+    mesh.setNumVerts(faces * 3);
+    mesh.setNumFaces(faces);
+    for (int f = 0; f < faces; ++f) {
+        mesh.setVert(f * 3, float(f), 0.0f, 0.0f);
+        mesh.setVert(f * 3 + 1, float(f) + 1.0f, 0.0f, 0.0f);
+        mesh.setVert(f * 3 + 2, float(f), 1.0f, 0.0f);
+        mesh.faces[f].setVerts(f * 3, f * 3 + 1, f * 3 + 2);
+        mesh.faces[f].setSmGroup(1);
+    }
+    for (int channel = 1; channel <= 4; ++channel) {
+        mesh.setMapSupport(channel);
+        mesh.Map(channel).tv.assign(mesh.verts.begin(), mesh.verts.end());
+        for (int f = 0; f < faces; ++f) mesh.Map(channel).tf[f].setTVerts(f * 3, f * 3 + 1, f * 3 + 2);
+    }
+    scene().createNode("Wide")->SetObjectRef(scene().newTriObject(mesh));
+    const std::string file = path("wide.zeq");
+
+    ASSERT_EQ(exportThroughPlugin(file, std::vector{DialogStep::click(IDC_TANGENTS), DialogStep::click(IDC_OK)}),
+              IMPEXP_SUCCESS);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    const auto errors = boxes("Error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text,
+              "The vertex buffer of the mesh \"Wide\" holds 4718520 bytes, more than the 4194303 a file allows; "
+              "turning off \"Tangents/binormals\" or \"Normals\", turning on \"16bit vertex buffers\", or splitting "
+              "the mesh makes it smaller");
+
+    host.ui().clearMessageBoxes();
+    const std::vector half{DialogStep::click(IDC_TANGENTS), DialogStep::click(IDC_16BIT_BUFFERS),
+                           DialogStep::click(IDC_OK)};
+    ASSERT_EQ(exportThroughPlugin(file, half), IMPEXP_SUCCESS);
+    EXPECT_TRUE(boxes("Error").empty());
+    EXPECT_EQ(readScene(file).root.vertexBuffers->get(0).byteBuffer.length(), 4718520 / 2);
+}
+
 TEST_F(CommandTest, MeshNodeWithoutGeometryCannotBeEncoded) {
     // A wrapped shape is classified as a mesh, but a shape without a mesh form yields no geometry.
     headless::Node* node = scene().createNode("Outline");

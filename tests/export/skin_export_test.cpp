@@ -2,6 +2,8 @@
 // object.
 #include "mesh_test_support.h"
 
+#include <gmock/gmock.h>
+
 #include "export/half_float.h"
 #include "export/id_registry.h"
 #include "export/skin.h"
@@ -220,6 +222,24 @@ TEST_F(SkinExportTest, SkinThatLostABoneIsRefused) {
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "The skin of \"Arm\" has lost bone 2 (its node was deleted); remove the bone from the skin");
     }
+}
+
+TEST_F(SkinExportTest, JointDataBeyondTheByteArrayLimitAreRefused) {
+    // 65535 vertices of 12 bytes fit; eight influences make them 76 bytes each, which do not.
+    constexpr int faces = 21845;
+    Mesh mesh;
+    mesh.setNumVerts(faces * 3);
+    mesh.setNumFaces(faces);
+    for (int f = 0; f < faces; ++f) mesh.faces[f].setVerts(f * 3, f * 3 + 1, f * 3 + 2);
+    headless::Node* node = skinnedNode("Crowd", scene().newTriObject(mesh), 8);
+    std::vector<headless::SkinModifier::Assignment> eight;
+    for (int b = 0; b < 8; ++b) eight.push_back({b, 0.125f});
+    skin->setWeights(0, eight);
+    Zeq2Skin record;
+    EXPECT_THAT([&] { fillSkinRecord(converter, surfaces, node, record); },
+                ::testing::ThrowsMessage<std::length_error>(::testing::StartsWith(
+                    "The vertex buffer of the skin \"Crowd\" holds 4980660 bytes, more than the 4194303 a file "
+                    "allows")));
 }
 
 TEST_F(SkinExportTest, FindSkinNeedsTopmostSkinWithBones) {
