@@ -130,6 +130,21 @@ void integerFromJson(const Json& json, T& value, const std::string& where) {
     }
 }
 
+// `number` rounded to the nearest T. Refused when the rounding gives what the document does not
+// say: an infinity (the number lies half a step or more beyond the largest T; the shortest text of
+// the largest T, such as 3.4028235e38, lies below that and is taken) or 0 for a number that is not 0.
+template <class T>
+T roundedNumber(double number, const std::string& where) {
+    const double largest = std::numeric_limits<T>::max();
+    const double halfStep = (largest - static_cast<double>(std::nextafter(std::numeric_limits<T>::max(), T(0)))) / 2;
+    if (std::isinf(number) || std::fabs(number) >= largest + halfStep) fail(where, "number out of range");
+    const T value = number > largest    ? std::numeric_limits<T>::max()
+                    : number < -largest ? std::numeric_limits<T>::lowest()
+                                        : static_cast<T>(number);
+    if (value == 0 && number != 0) fail(where, "number too close to 0: it would be stored as 0");
+    return value;
+}
+
 template <class T>
 void valueFromJson(const Json& json, T& value, const std::string& where) {
     if constexpr (Record<T>) {
@@ -163,17 +178,16 @@ void valueFromJson(const Json& json, T& value, const std::string& where) {
         integerFromJson(json, value.value, where);
     } else if constexpr (std::is_same_v<T, std::string>) {
         if (!json.is_string()) fail(where, "expected a string");
-        value = utf8ToActive(json.get<std::string>());
+        const std::string& text = json.get_ref<const std::string&>();
+        // A stored text ends at its first zero byte: what follows it would be lost without a word.
+        if (text.find('\0') != std::string::npos) fail(where, "a text cannot hold a zero character (\\u0000)");
+        value = utf8ToActive(text);
     } else if constexpr (std::is_same_v<T, bool>) {
         if (!json.is_boolean()) fail(where, "expected true or false");
         value = json.get<bool>();
     } else if constexpr (std::is_floating_point_v<T>) {
         if (json.is_number()) {
-            const double number = json.get<double>();
-            if (std::fabs(number) > static_cast<double>(std::numeric_limits<T>::max())) {
-                fail(where, "number out of range");
-            }
-            value = static_cast<T>(number);
+            value = roundedNumber<T>(json.get<double>(), where);
         } else if (json == "NaN") {
             value = std::numeric_limits<T>::quiet_NaN();
         } else if (json == "Infinity") {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace zeq::test {
 namespace {
@@ -37,6 +38,17 @@ TEST(RecordJson, NonFiniteFloatsAreStrings) {
     const Zeq2Box back = fromJson<Zeq2Box>(json);
     EXPECT_TRUE(std::isinf(back.box.get(0)) && back.box.get(0) > 0);
     EXPECT_TRUE(std::isnan(back.box.get(2)));
+
+    // The shortest texts of the extreme finite floats read back as them, though they lie a little
+    // beyond them; only numbers that round to an infinity or, not being 0, to 0 are refused.
+    const Zeq2Box extremes = fromJson<Zeq2Box>(Json::parse(R"({"box":[3.4028235e38,-3.4028235e38,1e-45],"id":1})"));
+    EXPECT_EQ(extremes.box.get(0), std::numeric_limits<float>::max());
+    EXPECT_EQ(extremes.box.get(1), std::numeric_limits<float>::lowest());
+    EXPECT_EQ(extremes.box.get(2), std::numeric_limits<float>::denorm_min());
+    for (const char* refused : {"3.4028236e38", "-3.4028236e38", "1e-46"}) {
+        EXPECT_THROW(fromJson<Zeq2Box>(Json::parse(std::string(R"({"box":[)") + refused + R"(],"id":1})")),
+                     std::invalid_argument) << refused;
+    }
 }
 
 TEST(RecordJson, SceneFileForm) {

@@ -83,7 +83,10 @@ TEST_F(Pack, RefusesDocumentsThatDescribeNoValidRecords) {
         {"/Zeq2/indexBuffers/0/byteBuffer", Json::array({0, 1, 2}),
          "Zeq2.indexBuffers[0].byteBuffer: expected a hex string (decoded vertex and index data do not pack: dump "
          "with --raw)"},
+        {"/Zeq2/meshes/0/name", std::string("a\0b", 3),
+         "Zeq2.meshes[0].name: a text cannot hold a zero character (\\u0000)"},
         {"/Zeq2/tracks/0/keyframes/1/time", 1e300, "Zeq2.tracks[0].keyframes[1].time: number out of range"},
+        {"/Zeq2/tracks/0/keyframes/1/time", 1e-50, "Zeq2.tracks[0].keyframes[1].time: number too close to 0"},
         {"/majorVersion", 3, "majorVersion: 3 is not 2"},
         {"/Zeq2Extra2", Json(), "scene file.Zeq2Extra2: missing required field"},
     };
