@@ -137,6 +137,7 @@ void Protocol::encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) 
 
 bool Protocol::decodePacket(ByteBuffer& in, ProtocolBuffer& pb) {
     lastError_ = PacketError::None;
+    lastNullMapBytes_ = 0;
     auto fail = [this](PacketError error) {
         lastError_ = error;
         return false;
@@ -170,7 +171,8 @@ bool Protocol::decodePacket(ByteBuffer& in, ProtocolBuffer& pb) {
     }
     // A body that ends inside its null map fails here with the read's std::out_of_range.
     NullMap map;
-    body.dropFront(map.decode(body));
+    lastNullMapBytes_ = map.decode(body);
+    body.dropFront(lastNullMapBytes_);
     body.position = 0;
     pb.nullMap = std::move(map);
     pb.buffer = std::move(body);

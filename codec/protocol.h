@@ -80,6 +80,9 @@ public:
     // Changes whenever a codec is registered; codecs that cache lookups compare it.
     uint64_t generation() const { return generation_; }
     PacketError lastPacketError() const { return lastError_; }
+    // Bytes the null map took at the front of the body of the last packet decodePacket read: the
+    // count read, whichever of the equivalent forms the writer chose.
+    int32_t lastNullMapBytes() const { return lastNullMapBytes_; }
     // The inflation limit of decodePacket: kMaxInflatedSize unless lowered (tests of the limit).
     int64_t maxInflatedSize() const { return maxInflatedSize_; }
     void setMaxInflatedSize(int64_t bytes) { maxInflatedSize_ = bytes; }
@@ -90,6 +93,7 @@ private:
     std::vector<std::unique_ptr<ICodec>> owned_;
     uint64_t generation_ = 0;
     PacketError lastError_ = PacketError::None;
+    int32_t lastNullMapBytes_ = 0;
     int64_t maxInflatedSize_ = kMaxInflatedSize;
 };
 

@@ -170,11 +170,9 @@ void openPacket(Protocol& protocol, ByteBuffer& bytes, ProtocolBuffer& pb, uint1
     }
     if (unpackedStep) unpackedStep();
     if (info) {
-        ByteBuffer map;
-        pb.nullMap.encode(map);
         info->packetBytes = static_cast<int32_t>(packetLength(bytes));
         info->dataBytes = pb.buffer.length();
-        info->inflatedBytes = int64_t(map.length()) + pb.buffer.length();
+        info->inflatedBytes = int64_t(protocol.lastNullMapBytes()) + pb.buffer.length();
         info->nullMapBits = pb.nullMap.bitCount;
     }
     translateCodecErrors(&pb, [&] {

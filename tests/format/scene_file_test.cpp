@@ -163,6 +163,13 @@ TEST(SceneFileErrors, PresenceBitsOfValuesThatAreNotThere) {
     // The same bits in the 4-byte form with an unused bit set.
     expectRefused(storedPacket(hexBytes("7F FF FF 81  00 02 00 05")), "trailing presence bits after the roots");
     EXPECT_EQ(decodeSceneFile(storedPacket(hexBytes("7F FF FF 80  00 02 00 05"))), SceneFile{});
+    // The same bits in longer forms than a writer picks: the inflated size counts the bytes read.
+    for (const char* form : {"83 FF FF FC", "C0 00 03 FF FF FC"}) {
+        const std::vector<uint8_t> longForm = hexBytes(std::string(form) + " 00 02 00 05");
+        PacketInfo info;
+        EXPECT_EQ(decodeSceneFile(storedPacket(longForm), &info), SceneFile{});
+        EXPECT_EQ(info.inflatedBytes, static_cast<int64_t>(longForm.size())) << form;
+    }
 }
 
 // The lenient decode says which kind of fault follows the first root: leftovers, after which every
