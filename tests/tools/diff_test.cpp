@@ -115,6 +115,15 @@ TEST_F(Diff, ChangedFilesListEveryDifference) {
     // Floats in --json read as the lines show them (1.004, not the float's exact 1.003999948501587).
     EXPECT_THAT(diff(validScene(), changed, "--json").out, ::testing::HasSubstr("\"b\": 1.004\n"));
 
+    // Bytes after the attributes of each vertex (a stride larger than the layout) are compared too.
+    SceneFile padded = validScene();
+    padded.root.vertexBuffers->items[0].attributes.items.pop_back();  // its texture coordinates become padding
+    SceneFile repadded = padded;
+    repadded.root.vertexBuffers->items[0].byteBuffer.data()[32 + 28] = 1;
+    EXPECT_EQ(diff(padded, repadded).out,
+              "vertexBuffers[0] (id 1): byteBuffer vertex 1 byte 28 (after the attributes): 0 -> 1\n" +
+                  summary("1 difference (23 records matched, 0 renumbered)"));
+
     // A reference that names another record shows the names of the records it names.
     SceneFile relinked = validScene();
     relinked.extra1.layers->items[0].objectIds = TArray<int64_t>{101, 100, 104};

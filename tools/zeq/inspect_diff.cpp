@@ -421,9 +421,35 @@ private:
             }
             if (differing > 1) first += " (" + std::to_string(differing) + " numbers differ)";
             if (differing) differ(first, firstA, firstB);
+            comparePadding(viewA, viewB);
             return;
         }
         compareBytes(a.byteBuffer, b.byteBuffer);
+    }
+
+    // A stride larger than the layout leaves bytes after the attributes of each vertex, which the
+    // numbers do not show; they are file content all the same, so they are compared as bytes.
+    void comparePadding(const VertexView& a, const VertexView& b) {
+        if (a.stride != b.stride) {
+            return differ("byteBuffer bytes", int64_t(a.stride) * a.vertexCount, int64_t(b.stride) * b.vertexCount);
+        }
+        const int32_t from = std::max(a.layout.attributeBytes, b.layout.attributeBytes);
+        int64_t differing = 0;
+        std::string first;
+        J firstA, firstB;
+        for (int32_t v = 0; v < a.vertexCount; ++v) {
+            const std::size_t start = static_cast<std::size_t>(v) * static_cast<std::size_t>(a.stride);
+            for (int32_t k = from; k < a.stride; ++k) {
+                const uint8_t x = a.data[start + k], y = b.data[start + k];
+                if (x == y || differing++) continue;
+                first = "byteBuffer vertex " + std::to_string(v) + " byte " + std::to_string(k) +
+                        " (after the attributes)";
+                firstA = x;
+                firstB = y;
+            }
+        }
+        if (differing > 1) first += " (" + std::to_string(differing) + " bytes differ)";
+        if (differing) differ(first, firstA, firstB);
     }
 
     void compareIndexData(const Zeq2IndexBuffer& a, const Zeq2IndexBuffer& b) {
