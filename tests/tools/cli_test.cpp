@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 namespace zeq::test {
 namespace {
@@ -385,19 +386,20 @@ TEST_F(ZeqCommand, DeclaredLengthsBeyondTheData) {
 }
 
 // Faults after the first root do not stop the importer, which reads only that root: info and
-// validate report them as a warning in the same words, dump (which shows every record) refuses.
-TEST_F(ZeqCommand, FaultsAfterTheFirstRootAreWarnings) {
+// validate report them in the same words, validate damaged extension roots as an error and leftovers
+// as a warning; dump (which shows every record) refuses.
+TEST_F(ZeqCommand, FaultsAfterTheFirstRoot) {
     std::vector<uint8_t> afterPacket = bytesOf(encodeSceneFile(validScene()));
     afterPacket.push_back(0);
     afterPacket.push_back(0);
     std::vector<uint8_t> cutExtras = sceneBody(validScene());
     cutExtras.resize(cutExtras.size() - 3);  // into the LOD group of the last root
-    const std::pair<std::vector<uint8_t>, std::string> files[] = {
-        {compressedPacket(sceneBody(validScene(), {1, 2, 3})), "trailing bytes after the roots (3 bytes)"},
-        {afterPacket, "trailing bytes after the packet (2 bytes)"},
-        {compressedPacket(cutExtras), "truncated data: the value at byte offset "},
+    const std::tuple<std::vector<uint8_t>, std::string, bool> files[] = {
+        {compressedPacket(sceneBody(validScene(), {1, 2, 3})), "trailing bytes after the roots (3 bytes)", false},
+        {afterPacket, "trailing bytes after the packet (2 bytes)", false},
+        {compressedPacket(cutExtras), "truncated data: the value at byte offset ", true},
     };
-    for (const auto& [bytes, problem] : files) {
+    for (const auto& [bytes, problem, isError] : files) {
         SCOPED_TRACE(problem);
         const std::string path = scratch.file("leftover.zeq");
         writeBytes(path, bytes);
@@ -405,15 +407,15 @@ TEST_F(ZeqCommand, FaultsAfterTheFirstRootAreWarnings) {
         EXPECT_EQ(dump.status, 1);
         EXPECT_THAT(dump.err, StartsWith("zeq: " + path + ": " + problem));
 
-        const std::string warning = "warning: file: " + problem;
+        const std::string severity = isError ? "error: " : "warning: ";
         const RunResult validate = runZeq("validate " + quoted(path), scratch);
-        EXPECT_EQ(validate.status, 0) << validate.err;
-        EXPECT_THAT(validate.out, StartsWith(warning));
-        EXPECT_THAT(validate.out, HasSubstr(path + ": 0 errors, 1 warning\n"));
+        EXPECT_EQ(validate.status, isError ? 1 : 0) << validate.err;
+        EXPECT_THAT(validate.out, StartsWith(severity + "file: " + problem));
+        EXPECT_THAT(validate.out, HasSubstr(path + (isError ? ": 1 error, 0 warnings\n" : ": 0 errors, 1 warning\n")));
         const RunResult info = runZeq("info " + quoted(path), scratch);
         EXPECT_EQ(info.status, 0) << info.err;
-        const std::string validateWarning = validate.out.substr(0, validate.out.find('\n') + 1);
-        EXPECT_THAT(info.out, HasSubstr("\n" + validateWarning));
+        const std::string finding = validate.out.substr(severity.size(), validate.out.find('\n') + 1 - severity.size());
+        EXPECT_THAT(info.out, HasSubstr("\nwarning: " + finding));
 
         const RunResult import = runZeq("import " + quoted(path) + " -o " + quoted(scratch.file("out.json")), scratch);
         EXPECT_EQ(import.status, 0) << import.err;

@@ -43,12 +43,12 @@ TEST(Validate, EachDamageIsReportedOnceNamingRecordAndProblem) {
              f.root.materials->items[0].diffuseMapId = 31;
              f.root.materials->items[0].reflectionCubeMapId = 40;  // an image id
              f.root.maps->items[0].imageId = 50;                   // a cube map id
-             f.root.cubeMaps->items[0].imageId2 = 42;
+             f.root.cubeMaps->items[0].imageId6 = 42;
              f.root.sprites->items[0].materialId = 1;
              f.root.animationClips->items[0].tracks = {60, 61};
          },
          {"error: animationClips[0] (id 61): tracks[1] 61 names no track",
-          "error: cubeMaps[0] (id 50): imageId2 42 names no image", "error: maps[0] (id 30): imageId 50 names no image",
+          "error: cubeMaps[0] (id 50): imageId6 42 names no image", "error: maps[0] (id 30): imageId 50 names no image",
           "error: materials[0] (id 20): diffuseMapId 31 names no map",
           "error: materials[0] (id 20): reflectionCubeMapId 40 names no cube map",
           "error: meshes[0] (id 101): boundBoxId 99 names no box",
@@ -195,6 +195,30 @@ TEST(Validate, EachDamageIsReportedOnceNamingRecordAndProblem) {
          },
          {"warning: file: minor version 7 is neither 5 nor 6; vertex data are read as 32-bit floats",
           "warning: tracks[0] (id 60): keyframes[2] at 0.25 s is earlier than keyframes[1] at 0.5 s"}},
+        {"values outside the rules of their fields",
+         [](SceneFile& f) {
+             f.root.ambientLights->items[0].color = 0xFF202020;
+             f.root.tracks->items[0].objectName = "Lamp";
+             f.root.cubeMaps->items[0].imageId2 = 41;
+             f.root.maps->items[0].channel = 0;
+             Zeq2VertexBuffer joints;  // no vertices, so its data length is right
+             joints.id = 9;
+             joints.attributes = {A::POSITION, A::JOINTS, A::JOINTS, A::JOINTS, A::JOINTS, A::JOINTS};
+             f.root.vertexBuffers->add(joints);
+         },
+         {"warning: ambientLights[0] (id 105): color 0xFF202020 has bits above 0xRRGGBB set",
+          "warning: tracks[0] (id 60): objectName \"Lamp\" names no scene node",
+          "warning: cubeMaps[0] (id 50): holds 2 of its six images; a cube map holds imageId6 alone or all six",
+          "warning: maps[0] (id 30): channel 0 names no texture channel (they count from 1)",
+          "warning: vertexBuffers[2] (id 9): attributes hold 5 JOINTS entries; a vertex takes at most 4 "
+          "(8 influences)"}},
+        {"tracks of a file without nodes (an animation-only export)",
+         [](SceneFile& f) {
+             SceneFile tracksOnly;
+             tracksOnly.root.tracks = f.root.tracks;
+             f = tracksOnly;
+         },
+         {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

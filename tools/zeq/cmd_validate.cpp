@@ -31,11 +31,15 @@ ZEQ_COMMAND(60, [](CLI::App& app) {
         const std::string& file = arguments->file;
         const zeq::inspect::LoadedScene scene = zeq::inspect::loadScene(file, zeq::inspect::Leftovers::Report);
         zeq::inspect::ValidationReport report = zeq::inspect::validateScene(scene.file);
-        // A fault after the root is a warning, worded as `zeq info` words it: the file still imports.
+        // A fault after the root, worded as `zeq info` words it. Damaged extension roots are an error
+        // (the engine reads all three roots; their layers and LOD groups are lost), though the file
+        // still imports; bytes or presence bits left over after whole roots are a warning.
         if (!scene.leftover.empty()) {
+            const bool damaged = scene.leftoverFault == zeq::AfterRootFault::DamagedExtensions;
             report.findings.insert(report.findings.begin(),
-                                   {zeq::inspect::Severity::Warning, "file", "", zeq::inspect::leftoverProblem(scene)});
-            ++report.warnings;
+                                   {damaged ? zeq::inspect::Severity::Error : zeq::inspect::Severity::Warning, "file",
+                                    "", zeq::inspect::leftoverProblem(scene)});
+            ++(damaged ? report.errors : report.warnings);
         }
         if (arguments->json) {
             zeq::inspect::writeJson(std::cout, zeq::inspect::reportToJson(zeq::cli::inputName(file), report));

@@ -16,6 +16,7 @@ LoadedScene loadScene(const std::string& name, ByteBuffer& bytes, Leftovers left
         AfterRootProblem leftover;
         scene.file = decodeSceneFile(formatProtocol(), bytes, &scene.packet, leftover);
         scene.leftover = leftover.text;
+        scene.leftoverFault = leftover.fault;
     } catch (const FormatError& e) {
         throw cli::CommandError(name, e.what());
     } catch (const std::bad_alloc&) {
@@ -37,6 +38,10 @@ LoadedScene loadScene(const std::string& path, Leftovers leftovers) {
 
 std::string leftoverProblem(const LoadedScene& scene) {
     if (scene.leftover.empty()) return {};
+    if (scene.leftoverFault == AfterRootFault::DamagedExtensions) {
+        return scene.leftover + " (the layers, cameras and LOD groups after the scene root are lost; it still "
+                                "imports: the importer reads what comes before the fault)";
+    }
     return scene.leftover + " (it still imports: the importer reads what comes before the fault)";
 }
 

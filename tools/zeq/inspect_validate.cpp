@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -54,6 +55,7 @@ public:
     explicit Validator(const SceneFile& file) : file_(file), root_(file.root) {}
 
     ValidationReport run() {
+        const auto lightColor = [&](const auto& light, const std::string& s) { checkColor(light.color, s); };
         if (file_.minorVersion != kMinorVersionFloat32 && file_.minorVersion != kMinorVersionHalf) {
             warning("file", "minorVersion", "minor version " + std::to_string(file_.minorVersion) +
                                 " is neither 5 nor 6; vertex data are read as 32-bit floats");
@@ -61,26 +63,26 @@ public:
         indexResources();
         indexNodes();
 
-        forNodes(root_.ambientLights, "ambientLights", [](auto&, auto&) {});
+        forNodes(root_.ambientLights, "ambientLights", lightColor);
         checkClips();
         checkTracks();
         checkBoxes();
         checkCubeMaps();
         forNodes(root_.decals, "decals", [&](const Zeq2Decal& d, const std::string& s) { checkGeometry(d, s); });
-        forNodes(root_.directionalLights, "directionalLights", [](auto&, auto&) {});
+        forNodes(root_.directionalLights, "directionalLights", lightColor);
         checkIndexBuffers();
         forNodes(root_.joints, "joints", [](auto&, auto&) {});
         checkMaps();
         checkMaterials();
         forNodes(root_.meshes, "meshes", [&](const Zeq2Mesh& m, const std::string& s) { checkGeometry(m, s); });
         forNodes(root_.objects, "objects", [](auto&, auto&) {});
-        forNodes(root_.omniLights, "omniLights", [](auto&, auto&) {});
+        forNodes(root_.omniLights, "omniLights", lightColor);
         forNodes(root_.skins, "skins", [&](const Zeq2Skin& skin, const std::string& s) {
             checkGeometry(skin, s);
             checkSkinJoints(skin, s);
             checkSkinInfluences(skin, s);
         });
-        forNodes(root_.spotLights, "spotLights", [](auto&, auto&) {});
+        forNodes(root_.spotLights, "spotLights", lightColor);
         forNodes(root_.sprites, "sprites", [&](const Zeq2Sprite& sprite, const std::string& s) {
             if (sprite.materialId) requireResource(materials_, *sprite.materialId, s, "materialId", "material");
         });
@@ -136,6 +138,7 @@ private:
         const auto& items = itemsOf(list);
         for (std::size_t i = 0; i < items.size(); ++i) {
             const R& node = items.items[i];
+            if (node.name) nodeNames_.insert(*node.name);
             const auto [it, added] = nodes_.emplace(node.id, NodeEntry{name, i, node.parentId});
             if (added) {
                 nodeOrder_.push_back(node.id);
@@ -171,6 +174,15 @@ private:
     }
 
     // ---- node records ------------------------------------------------------------------------
+
+    // Light colours are 0xRRGGBB; bits above them are no colour a loader reads.
+    void checkColor(uint32_t color, const std::string& subject) {
+        if (color > 0xFFFFFFu) {
+            char text[16];
+            std::snprintf(text, sizeof text, "0x%08X", color);
+            warning(subject, "color", "color " + std::string(text) + " has bits above 0xRRGGBB set");
+        }
+    }
 
     // Runs the checks every node record shares, then `extra`, for each record of a node list.
     template <class R, class Extra>
@@ -350,6 +362,13 @@ private:
                 }
             }
             if (!known) continue;
+            // Two influences per JOINTS entry, at most 8 influences a vertex.
+            const auto joints =
+                std::count(buffer.attributes.begin(), buffer.attributes.end(), Zeq2VertexAttributes::JOINTS);
+            if (joints > 4) {
+                warning(subject, "attributes", "attributes hold " + std::to_string(joints) +
+                                                   " JOINTS entries; a vertex takes at most 4 (8 influences)");
+            }
             const int64_t stride = vertexStride(buffer.attributes, file_.minorVersion);
             const int64_t expected = int64_t(buffer.vertexCount) * stride;
             if (buffer.byteBuffer.length() != expected) {
@@ -511,7 +530,10 @@ private:
     void checkMaps() {
         const auto& items = itemsOf(root_.maps);
         for (std::size_t i = 0; i < items.size(); ++i) {
-            requireResource(images_, items.items[i].imageId, subjectOf("maps", i, items.items[i].id), "imageId", "image");
+            const Zeq2Map& map = items.items[i];
+            const std::string subject = subjectOf("maps", i, map.id);
+            requireResource(images_, map.imageId, subject, "imageId", "image");
+            if (map.channel == 0) warning(subject, "channel", "channel 0 names no texture channel (they count from 1)");
         }
     }
 
@@ -523,8 +545,15 @@ private:
             const std::pair<const char*, std::optional<int32_t>> faces[] = {
                 {"imageId1", cube.imageId1}, {"imageId2", cube.imageId2}, {"imageId3", cube.imageId3},
                 {"imageId4", cube.imageId4}, {"imageId5", cube.imageId5}, {"imageId6", cube.imageId6}};
+            int32_t present = 0;
             for (const auto& [name, value] : faces) {
                 if (value) requireResource(images_, *value, subject, name, "image");
+                present += value ? 1 : 0;
+            }
+            // One picture is imageId6 alone; six pictures fill every field.
+            if (present > 1 && present < 6) {
+                warning(subject, "", "holds " + std::to_string(present) +
+                                         " of its six images; a cube map holds imageId6 alone or all six");
             }
         }
     }
@@ -551,6 +580,11 @@ private:
         const auto& items = itemsOf(root_.tracks);
         for (std::size_t i = 0; i < items.size(); ++i) {
             const Zeq2Track& track = items.items[i];
+            // A file of tracks alone (an animation-only export) animates the nodes of another file.
+            if (!nodes_.empty() && !nodeNames_.count(track.objectName)) {
+                warning(subjectOf("tracks", i, track.id), "objectName",
+                        "objectName \"" + track.objectName + "\" names no scene node");
+            }
             for (std::size_t k = 1; k < track.keyframes.size(); ++k) {
                 const float before = track.keyframes.items[k - 1].time;
                 const float time = track.keyframes.items[k].time;
@@ -570,6 +604,7 @@ private:
     ResourceIndex tracks_, boxes_, cubeMaps_, images_, indexBuffers_, maps_, materials_, vertexBuffers_;
     std::unordered_map<int64_t, NodeEntry> nodes_;
     std::vector<int64_t> nodeOrder_;  // node ids in list order, each once
+    std::unordered_set<std::string> nodeNames_;
     std::unordered_map<const Zeq2IndexBuffer*, int32_t> largestIndex_;
 };
 

@@ -11,7 +11,10 @@
 // in length, boxes without six values.
 // Warnings: parent ids that name no record (selected-only exports write them; the node loads as a
 // root), an unknown minor version, an indexCount that is not a multiple of 3, keyframes out of
-// time order, one attribute kind supplied by several vertex buffers of a mesh.
+// time order, one attribute kind supplied by several vertex buffers of a mesh, light colours with
+// bits above 0xRRGGBB, maps on channel 0, cube maps with some but not all six images (other than
+// imageId6 alone), tracks whose objectName names no node of a file that has nodes, vertex buffers
+// with more than 4 JOINTS entries.
 #include "format/scene_file.h"
 
 #include <nlohmann/json.hpp>
