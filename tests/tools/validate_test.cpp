@@ -92,7 +92,8 @@ TEST(Validate, EachDamageIsReportedOnceNamingRecordAndProblem) {
              f.extra2.lods->items[0].id = 100;      // the group's id
          },
          {"error: spotLights[0] (id 102): scene-node id 102 is also used by joints[0]",
-          "error: lods[0] (id 100): scene-node id 100 is also used by objects[0]"}},
+          "error: lods[0] (id 100): scene-node id 100 is also used by objects[0]",
+          "warning: lods[0] (id 100): objectIds[0] names the group itself"}},
         {"vertex data one byte short",
          [](SceneFile& f) { f.root.vertexBuffers->items[0].byteBuffer.truncate(4 * 32 - 1); },
          {"error: vertexBuffers[0] (id 1): byteBuffer holds 127 bytes; 4 vertices of 32 bytes need 128"}},
@@ -188,6 +189,14 @@ TEST(Validate, EachDamageIsReportedOnceNamingRecordAndProblem) {
          {}},
         {"LOD distances and levels differ in number", [](SceneFile& f) { f.extra2.lods->items[0].distances = {10}; },
          {"error: lods[0] (id 108): distances has 1 entries, objectIds 2"}},
+        {"LOD naming itself and a level twice",
+         [](SceneFile& f) {
+             Zeq2LOD& lod = f.extra2.lods->items[0];
+             lod.objectIds = {108, lod.objectIds.items[0], lod.objectIds.items[0]};
+             lod.distances = {1, 2, 3};
+         },
+         {"warning: lods[0] (id 108): objectIds[0] names the group itself",
+          "warning: lods[0] (id 108): objectIds[2] names node 100, as objectIds[1] does"}},
         {"unknown minor version and keyframes out of order",
          [](SceneFile& f) {
              f.minorVersion = 7;

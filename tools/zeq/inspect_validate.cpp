@@ -492,7 +492,18 @@ private:
             error(subject, "distances", "distances has " + std::to_string(lod.distances.size()) + " entries, objectIds " +
                                std::to_string(lod.objectIds.size()));
         }
-        for (std::size_t i = 0; i < lod.objectIds.size(); ++i) requireNode(lod.objectIds.items[i], subject, at("objectIds", i));
+        for (std::size_t i = 0; i < lod.objectIds.size(); ++i) {
+            const int64_t id = lod.objectIds.items[i];
+            requireNode(id, subject, at("objectIds", i));
+            // A loader shows one level at a time: the group itself, or one node at two distances,
+            // is no level of its own.
+            const std::string field = at("objectIds", i);
+            if (id == lod.id) warning(subject, field, field + " names the group itself");
+            const auto first = std::find(lod.objectIds.begin(), lod.objectIds.begin() + std::ptrdiff_t(i), id);
+            if (first != lod.objectIds.begin() + std::ptrdiff_t(i))
+                warning(subject, field, field + " names node " + std::to_string(id) + ", as " +
+                                            at("objectIds", std::size_t(first - lod.objectIds.begin())) + " does");
+        }
     }
 
     void checkLayers() {
