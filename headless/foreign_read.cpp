@@ -184,9 +184,10 @@ void buildLights(foreign::ReadState& state) {
         light->SetIntensity(0, intensity);
         if (type == FSPOT_LIGHT) {
             constexpr float kDegrees = 180.0f / std::numbers::pi_v<float>;
-            const float falloff = std::clamp(source.mAngleOuterCone * kDegrees, 1.0f, 179.0f);
+            const float whole = state.gltf ? 2.0f : 1.0f;
+            const float falloff = std::clamp(source.mAngleOuterCone * whole * kDegrees, 1.0f, 179.0f);
             light->SetFallsize(0, falloff);
-            light->SetHotspot(0, std::clamp(source.mAngleInnerCone * kDegrees, 0.5f, falloff));
+            light->SetHotspot(0, std::clamp(source.mAngleInnerCone * whole * kDegrees, 0.5f, falloff));
         }
         const Matrix3 frame = type == DIR_LIGHT || type == FSPOT_LIGHT
                                   ? lookFrame(source.mPosition, source.mDirection, source.mUp)
@@ -211,7 +212,8 @@ void buildCameras(foreign::ReadState& state) {
         Camera* camera = state.scene.newCamera(std::clamp(fov, 0.001f, 3.1f));
         if (source.mClipPlaneFar > source.mClipPlaneNear && source.mClipPlaneNear >= 0.0f)
             camera->setClip(source.mClipPlaneNear, source.mClipPlaneFar);
-        holderFor(state, source.mName.C_Str(), lookFrame(source.mPosition, source.mLookAt, source.mUp), " Camera")
+        const aiVector3D position = state.gltf ? aiVector3D() : source.mPosition;
+        holderFor(state, source.mName.C_Str(), lookFrame(position, source.mLookAt, source.mUp), " Camera")
             ->SetObjectRef(camera);
         ++state.report.cameras;
     }
@@ -334,7 +336,7 @@ void checkBeforeReading(const std::filesystem::path& path) {
         throw ForeignSceneError("PLY header has a malformed element line or more elements than the file has bytes");
 }
 
-ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignReadOptions& options) {
+ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignReadOptions& options, bool gltf) {
     const aiScene* ai = &read;
     if (!ai->mRootNode) throw ForeignSceneError("the file holds no scene");
     // Readers mark a scene without meshes incomplete; lights, cameras or animation alone are a scene.
@@ -362,7 +364,7 @@ ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignR
                                 " vertices with infinite or undefined coordinates");
 
     ForeignReadReport report;
-    foreign::ReadState state{host, host.scene(), *ai, options, report, {}, {}, {}, {}, {}, {}, {}, {}};
+    foreign::ReadState state{host, host.scene(), *ai, options, report, {}, {}, {}, {}, {}, {}, {}, {}, gltf};
     for (unsigned m = 0; m < ai->mNumMeshes; ++m)
         for (unsigned b = 0; b < ai->mMeshes[m]->mNumBones; ++b) state.boneNames.insert(ai->mMeshes[m]->mBones[b]->mName.C_Str());
     foreign::nameEmbeddedTextures(state);
@@ -401,7 +403,9 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
     std::vector<std::string> notes;
     const std::shared_ptr<const aiScene> owned = foreign::readInChildProcess(
         [&](int sceneFd) { return foreign::readWithAssimp(path, options, sceneFd); }, limits, &notes);
-    ForeignReadReport report = foreign::buildFromScene(host, *owned, options);
+    std::string extension = path.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    ForeignReadReport report = foreign::buildFromScene(host, *owned, options, extension == ".gltf" || extension == ".glb");
     report.warnings.insert(report.warnings.begin(), notes.begin(), notes.end());
     return report;
 }

@@ -67,6 +67,10 @@ struct ReadState {
     // Meshes of nodes whose children were folded into them (see TreeBuilder): their own, then the
     // children's. A node not listed shows its own meshes.
     std::unordered_map<const aiNode*, std::vector<unsigned>> foldedMeshes;
+    // The file is glTF: its spot cones are angles from the axis (the host's are whole cones), and
+    // its cameras sit at their node's origin (the reader copies the node's translation into the
+    // camera's position, which would move it twice).
+    bool gltf = false;
 
     INode* nodeNamed(const std::string& name) const {
         auto it = nodesByName.find(name);
@@ -109,7 +113,7 @@ using BorrowedArrays = std::vector<BorrowedArray>;
 // never finish), and the host scene built from a scene read (ForeignSceneError for a scene the loader
 // refuses).
 void checkBeforeReading(const std::filesystem::path& path);
-ForeignReadReport buildFromScene(Host& host, const aiScene& ai, const ForeignReadOptions& options);
+ForeignReadReport buildFromScene(Host& host, const aiScene& ai, const ForeignReadOptions& options, bool gltf = false);
 
 // foreign_read_assimp.cpp: reads the file with Assimp and packs the scene into `sceneFd` (what the
 // reading process runs); ForeignSceneError with Assimp's reason when it cannot. Returns what the

@@ -308,6 +308,28 @@ TEST(ForeignRead, LightKindsAndColladaNodeNames) {
     }
 }
 
+// glTF measures a spot's cones from its axis, where the host takes whole cones; and its reader
+// copies a camera node's translation into the camera, which must not move it a second time.
+TEST(ForeignRead, GltfSpotConesAndCamerasOnTheirNodes) {
+    Scratch scratch;
+    const auto file = scratch.file("lit.gltf", R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1]}],
+      "extensionsUsed": ["KHR_lights_punctual"], "extensions": {"KHR_lights_punctual": {"lights": [
+        {"type": "spot", "spot": {"innerConeAngle": 0.25, "outerConeAngle": 0.5}}]}},
+      "cameras": [{"type": "perspective", "perspective": {"yfov": 0.7, "znear": 0.1, "zfar": 100}}],
+      "nodes": [{"name": "Spot", "translation": [1, 2, 3], "extensions": {"KHR_lights_punctual": {"light": 0}}},
+                {"name": "Eye", "translation": [0.5, 0.5, 3], "camera": 0}]})");
+    Host host;
+    loadForeignScene(host, file);
+    auto* spot = dynamic_cast<GenLight*>(host.scene().findNode("Spot")->GetObjectRef());
+    ASSERT_NE(spot, nullptr);
+    EXPECT_NEAR(spot->GetFallsize(0), 57.29578f, 1e-3f);
+    EXPECT_NEAR(spot->GetHotspot(0), 28.64789f, 1e-3f);
+    Node* eye = host.scene().findNode("Eye");
+    ASSERT_NE(eye, nullptr);
+    EXPECT_NE(dynamic_cast<Camera*>(eye->GetObjectRef()), nullptr);
+    expectNear(eye->GetNodeTM(0).GetTrans(), {0.5f, 0.5f, 3.0f}, "the camera's place");
+}
+
 // A reader that turns a Z-up file Y-up through a root of its own (DXF here, like 3DS and ASE) does
 // not turn the scene: the corner at z = 1 stays there.
 TEST(ForeignRead, ZUpFormatsKeepTheirCoordinates) {
