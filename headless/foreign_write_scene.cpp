@@ -246,7 +246,9 @@ std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight) {
         double end = std::max(0, host.GetAnimRange().End()) / double(TIME_TICKSPERSEC);
         for (aiNodeAnim* channel : parts.channels)
             end = std::max(end, channel->mPositionKeys[channel->mNumPositionKeys - 1].mTime);
-        animation->mDuration = end;
+        // Whole seconds: the FBX writer cuts the animation's stop time to whole seconds, and FBX
+        // readers drop the keys after it.
+        animation->mDuration = std::ceil(end);
         handOver(parts.channels, animation->mChannels, animation->mNumChannels);
         result->mNumAnimations = 1;
         result->mAnimations = new aiAnimation*[1]{animation};

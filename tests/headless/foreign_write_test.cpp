@@ -244,8 +244,9 @@ TEST(ForeignWrite, KeyTimesAndLightAndCameraKinds) {
     Node* spinner = scene.createNode("Spinner");
     const std::vector<std::pair<TimeValue, Matrix3>> keys = {{0, TransMatrix({1, 0, 0})},
                                                               {2400, RotateZMatrix(1.0f) * TransMatrix({2, 0, 0})},
-                                                              {9600, RotateZMatrix(3.0f) * TransMatrix({3, 1, 0})}};
+                                                              {10800, RotateZMatrix(3.0f) * TransMatrix({3, 1, 0})}};
     for (const auto& [time, tm] : keys) spinner->addKey(time, tm);
+    host.SetAnimRange(Interval(0, 10800));
 
     struct LightCase {
         int type;
@@ -304,6 +305,13 @@ TEST(ForeignWrite, KeyTimesAndLightAndCameraKinds) {
     ASSERT_EQ(out->mNumCameras, 1u);
     EXPECT_FLOAT_EQ(out->mCameras[0]->mHorizontalFOV, 1.2f);
     EXPECT_EQ(out->mCameras[0]->mLookAt, aiVector3D(0, 0, -1));
+
+    // The last key, 2.25 s in, outlasts the FBX writer's whole seconds and comes back all the same.
+    Host back;
+    throughFile(host, "fbx", back);
+    Node* spinnerBack = back.scene().findNode("Spinner");
+    ASSERT_NE(spinnerBack, nullptr);
+    EXPECT_TRUE(spinnerBack->GetNodeTM(10800).Equals(keys[2].second, 1e-4f));
 }
 
 // FBX readers take a light to shine down its node's -Y; the scene's lights shine down -Z. An animated
