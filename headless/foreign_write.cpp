@@ -221,6 +221,43 @@ void turnLightNodes(aiScene& scene) {
     }
 }
 
+// A format that writes vertices and normals in world space moves each normal by its node's world
+// matrix M as it moves the vertices, which gives a normal that is no longer at right angles to a
+// scaled surface nor of unit length. A normal n is handed over as M⁻¹ · normalise(M⁻ᵀ · n), which the
+// exporter turns into normalise(M⁻ᵀ · n): the normal of the moved surface. A mesh that several nodes
+// show, or a singular matrix, keeps its normals.
+void prepareNormalsForBaking(aiScene& scene) {
+    std::vector<unsigned> uses(scene.mNumMeshes, 0);
+    std::vector<std::pair<const aiNode*, aiMatrix4x4>> stack;
+    if (scene.mRootNode) stack.push_back({scene.mRootNode, scene.mRootNode->mTransformation});
+    std::vector<std::pair<unsigned, aiMatrix3x3>> moves;
+    while (!stack.empty()) {
+        const auto [node, world] = stack.back();
+        stack.pop_back();
+        for (unsigned i = 0; i < node->mNumMeshes; ++i) {
+            if (node->mMeshes[i] >= scene.mNumMeshes) continue;
+            ++uses[node->mMeshes[i]];
+            moves.push_back({node->mMeshes[i], aiMatrix3x3(world)});
+        }
+        for (unsigned c = 0; c < node->mNumChildren; ++c)
+            stack.push_back({node->mChildren[c], world * node->mChildren[c]->mTransformation});
+    }
+    for (const auto& [index, move] : moves) {
+        aiMesh& mesh = *scene.mMeshes[index];
+        const ai_real determinant = move.Determinant();
+        if (uses[index] != 1 || !mesh.mNormals || !std::isnormal(determinant)) continue;
+        aiMatrix3x3 inverse = move;
+        inverse.Inverse();
+        aiMatrix3x3 inverseTransposed = inverse;
+        inverseTransposed.Transpose();
+        for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
+            aiVector3D normal = inverseTransposed * mesh.mNormals[v];
+            if (normal.SquareLength() > 0) normal.Normalize();
+            mesh.mNormals[v] = inverse * normal;
+        }
+    }
+}
+
 // Light colours divided by the gain at which the exporter writes lights, so that readers, which
 // multiply by it, see the colours the scene gave.
 void dimLights(aiScene& scene, float gain) {
@@ -454,6 +491,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
     if (format->starsEmbedded) unstarTextureFiles(*scene);
     if (format->lightsDownY) turnLightNodes(*scene);
     if (format->lightGain != 1.0f) dimLights(*scene, format->lightGain);
+    if (format->bakes) prepareNormalsForBaking(*scene);
 
     UnwritableNumber unwritable(format->largest, format->splits == FormatEntry::Split::Always ||
                                                      (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0),

@@ -314,6 +314,23 @@ TEST(ForeignWrite, KeyTimesAndLightAndCameraKinds) {
     EXPECT_TRUE(spinnerBack->GetNodeTM(10800).Equals(keys[2].second, 1e-4f));
 }
 
+// OBJ writes vertices and normals moved into world space: the normal of a face on a node scaled
+// along Y is that of the scaled face, of unit length, not the face's normal stretched along Y.
+TEST(ForeignWrite, ObjNormalsOfScaledNodesStandOnTheirFaces) {
+    Host host;
+    Node* node = host.scene().createNode("Scaled");
+    node->setLocalTM(ScaleMatrix({1, 4, 1}));
+    node->SetObjectRef(host.scene().newTriObject(meshOf({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2}})));
+    std::string text;
+    for (const ForeignFile& file : renderForeignScene(host, "scaled.obj"))
+        if (file.path.ends_with(".obj")) text.assign(file.bytes.begin(), file.bytes.end());
+    const std::size_t at = text.find("\nvn ");
+    ASSERT_NE(at, std::string::npos) << text;
+    aiVector3D normal;
+    ASSERT_EQ(std::sscanf(text.c_str() + at, "\nvn %f %f %f", &normal.x, &normal.y, &normal.z), 3) << text;
+    expectNear(normal, Point3(4, 1, 4) / std::sqrt(33.0f));
+}
+
 // FBX readers take a light to shine down its node's -Y; the scene's lights shine down -Z. An animated
 // spot light with a child comes back through FBX shining where it did (it shone along -Y), with the
 // child where it was, at the keys and between them; a still light without children on its own node.
