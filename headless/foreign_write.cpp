@@ -23,7 +23,7 @@ namespace headless {
 
 namespace {
 
-enum Keeps : unsigned { kLights = 1, kAmbient = 2, kCameras = 4, kAnimation = 8, kSkins = 16 };
+enum Keeps : unsigned { kLights = 1, kAmbient = 2, kCameras = 4, kAnimation = 8, kSkins = 16, kTextureSets = 32 };
 
 struct FormatEntry {
     ForeignWriteFormat format;
@@ -56,7 +56,7 @@ const std::vector<FormatEntry>& formatTable() {
     static const std::vector<FormatEntry> table = {
         {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated},
         {{"glb", "glTF 2.0, binary"}, "glb2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated},
-        {{"dae", "Collada"}, "collada", kLights | kAmbient | kCameras | kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Never, false, true},
+        {{"dae", "Collada"}, "collada", kLights | kAmbient | kCameras | kAnimation | kSkins | kTextureSets, true, HUGE_VAL, FormatEntry::Split::Never, false, true},
         {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", 0, true, HUGE_VAL,
          FormatEntry::Split::Never, true},
         // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
@@ -289,6 +289,19 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
                         " writes no animation");
     if (skins > 0 && !(format.keeps & kSkins))
         notes.push_back("the skins of " + count(skins, "mesh", "meshes") + " left out: " + writer + " writes the meshes without them");
+    // Bitmaps that read another coordinate set than the first (the base colour repeats the diffuse).
+    std::size_t otherSets = 0;
+    for (unsigned m = 0; m < scene.mNumMaterials && !(format.keeps & kTextureSets); ++m) {
+        for (int type = aiTextureType_NONE + 1; type < aiTextureType_BASE_COLOR; ++type) {
+            int set = 0;
+            if (scene.mMaterials[m]->GetTextureCount(aiTextureType(type)) > 0 &&
+                aiGetMaterialInteger(scene.mMaterials[m], AI_MATKEY_UVWSRC(type, 0), &set) == AI_SUCCESS && set > 0)
+                ++otherSets;
+        }
+    }
+    if (otherSets > 0)
+        notes.push_back(count(otherSets, "bitmap reads", "bitmaps read") + std::string(" a texture coordinate set other than ") +
+                        "the first: " + writer + " makes " + (otherSets == 1 ? "it" : "them") + " read the first");
     return notes;
 }
 

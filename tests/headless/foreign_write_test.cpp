@@ -474,13 +474,22 @@ TEST(ForeignWrite, WhatAFormatLeavesOutIsNamed) {
     Node* bone = scene.createNode("Bone");
     bone->addKey(0, TransMatrix({0, 0, 0}));
     bone->addKey(4800, TransMatrix({0, 0, 1}));
-    const Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    mesh.setNumMaps(3);
+    for (int channel = 1; channel <= 2; ++channel) {
+        mesh.Map(channel).tv = mesh.verts;
+        mesh.Map(channel).tf.emplace_back().setTVerts(0, 1, 2);
+    }
     DerivedObject* stack = scene.newDerivedObject(scene.newTriObject(mesh));
     SkinModifier* skin = scene.newSkin();
     skin->addBone(bone, bone->GetNodeTM(0));
     for (int v = 0; v < 3; ++v) skin->addWeight(v, 0, 1.0f);
     stack->AddModifier(skin);
-    scene.createNode("Skinned")->SetObjectRef(stack);
+    Node* skinned = scene.createNode("Skinned");
+    skinned->SetObjectRef(stack);
+    StandardMaterial* paint = scene.newStdMat("Paint");
+    paint->SetSubTexmap(ID_DI, scene.newBitmapTex("paint.png", 2));
+    skinned->SetMtl(paint);
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
         std::vector<std::string> notes;
@@ -502,6 +511,11 @@ TEST(ForeignWrite, WhatAFormatLeavesOutIsNamed) {
         EXPECT_NE(cameras, noted("1 camera left out"));
         EXPECT_NE(boneBack && boneBack->track().IsAnimated(), noted("the animation of 1 node left out"));
         EXPECT_NE(skins, noted("the skins of 1 mesh left out"));
+        auto* paintBack = dynamic_cast<StdMat*>(back.scene().findNode("Skinned")->GetMtl());
+        ASSERT_NE(paintBack, nullptr);
+        auto* bitmap = dynamic_cast<BitmapTex*>(paintBack->GetSubTexmap(ID_DI));
+        ASSERT_NE(bitmap, nullptr);
+        EXPECT_NE(bitmap->GetMapChannel() == 2, noted("1 bitmap reads a texture coordinate set other than the first"));
     }
 }
 
