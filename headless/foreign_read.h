@@ -67,6 +67,9 @@ struct ReadState {
     // Meshes of nodes whose children were folded into them (see TreeBuilder): their own, then the
     // children's. A node not listed shows its own meshes.
     std::unordered_map<const aiNode*, std::vector<unsigned>> foldedMeshes;
+    // The pieces a mesh too large for one host mesh was cut into, as siblings of its node in the
+    // node's place: they take the node's keys.
+    std::unordered_map<INode*, std::vector<Node*>> meshParts;
     // The file is glTF: its spot cones are angles from the axis (the host's are whole cones), and
     // its cameras sit at their node's origin (the reader copies the node's translation into the
     // camera's position, which would move it twice).

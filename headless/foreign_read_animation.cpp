@@ -103,7 +103,10 @@ void buildAnimation(ReadState& state) {
             const aiQuaternion rotation = channel.mNumRotationKeys ? sample(channel.mRotationKeys, channel.mNumRotationKeys, t, slerp) : rotation0;
             const aiVector3D scale = channel.mNumScalingKeys ? sample(channel.mScalingKeys, channel.mNumScalingKeys, t, lerp) : scale0;
             const TimeValue tick = toTicks(t);
-            node->addKey(tick, toMatrix3(composeKey(scale, rotation, position)));
+            const Matrix3 key = toMatrix3(composeKey(scale, rotation, position));
+            node->addKey(tick, key);
+            if (auto parts = state.meshParts.find(node); parts != state.meshParts.end())
+                for (Node* part : parts->second) part->addKey(tick, key);
             first = std::min(first, tick);
             last = std::max(last, tick);
         }

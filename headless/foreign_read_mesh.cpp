@@ -211,6 +211,7 @@ void buildNodeGeometry(ReadState& state, const aiNode& source, INode* node) {
             Node* sibling = state.scene.createNode(name + "_part" + std::to_string(i + 1),
                                                    parent && !parent->IsRootNode() ? parent : nullptr);
             sibling->setLocalTM(local);
+            if (node == state.nodes.at(&source)) state.meshParts[node].push_back(sibling);
             ++state.report.nodes;
             target = sibling;
         }

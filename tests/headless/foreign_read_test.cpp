@@ -330,6 +330,42 @@ TEST(ForeignRead, GltfSpotConesAndCamerasOnTheirNodes) {
     expectNear(eye->GetNodeTM(0).GetTrans(), {0.5f, 0.5f, 3.0f}, "the camera's place");
 }
 
+// A mesh of more vertices than a host mesh takes is cut into sibling pieces in its node's place,
+// which move with the node's keys.
+TEST(ForeignRead, PiecesOfACutMeshTakeTheNodesKeys) {
+    Scratch scratch;
+    constexpr int kVertices = 70002;
+    std::string bin;
+    auto put = [&](float value) { bin.append(reinterpret_cast<const char*>(&value), sizeof value); };
+    for (int v = 0; v < kVertices; ++v) {
+        put(float(v / 3));
+        put(float(v % 3 == 1));
+        put(float(v % 3 == 2));
+    }
+    const std::size_t positions = bin.size();
+    for (const float value : {0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 5.0f}) put(value);
+    scratch.file("big.bin", bin);
+    const std::string views = "[{\"buffer\": 0, \"byteLength\": " + std::to_string(positions) +
+                              "}, {\"buffer\": 0, \"byteOffset\": " + std::to_string(positions) +
+                              ", \"byteLength\": 8}, {\"buffer\": 0, \"byteOffset\": " + std::to_string(positions + 8) +
+                              ", \"byteLength\": 24}]";
+    const auto file = scratch.file("big.gltf", R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}],
+      "nodes": [{"name": "Big", "mesh": 0}], "meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]}],
+      "buffers": [{"uri": "big.bin", "byteLength": )" + std::to_string(bin.size()) + R"(}], "bufferViews": )" + views + R"(,
+      "accessors": [{"bufferView": 0, "componentType": 5126, "count": )" + std::to_string(kVertices) + R"(, "type": "VEC3",
+                     "min": [0, 0, 0], "max": [23333, 1, 1]},
+                    {"bufferView": 1, "componentType": 5126, "count": 2, "type": "SCALAR", "min": [0], "max": [1]},
+                    {"bufferView": 2, "componentType": 5126, "count": 2, "type": "VEC3"}],
+      "animations": [{"channels": [{"sampler": 0, "target": {"node": 0, "path": "translation"}}],
+                      "samplers": [{"input": 1, "output": 2}]}]})");
+    Host host;
+    loadForeignScene(host, file);
+    Node* part = host.scene().findNode("Big_part2");
+    ASSERT_NE(part, nullptr);
+    EXPECT_EQ(part->GetNodeTM(4800).GetTrans(), Point3(0.0f, 0.0f, 5.0f));
+    EXPECT_EQ(host.scene().findNode("Big")->GetNodeTM(4800).GetTrans(), Point3(0.0f, 0.0f, 5.0f));
+}
+
 // A reader that turns a Z-up file Y-up through a root of its own (DXF here, like 3DS and ASE) does
 // not turn the scene: the corner at z = 1 stays there.
 TEST(ForeignRead, ZUpFormatsKeepTheirCoordinates) {
