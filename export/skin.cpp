@@ -5,12 +5,14 @@
 #include "export/id_registry.h"
 #include "export/surfaces.h"
 #include "export/transformation.h"
+#include "format/normals.h"
 #include "host/node.h"
 #include "host/object.h"
 #include "host/skin.h"
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_set>
@@ -83,21 +85,32 @@ void writeJointData(Zeq2VertexBuffer& buffer, const std::vector<int32_t>& hostVe
     std::memset(out, 0, vertexCount * std::size_t(newStride));
     const uint8_t* in = buffer.byteBuffer.data();
     const std::size_t available = static_cast<std::size_t>(buffer.byteBuffer.length());
+    const bool turns = movesDirections(skinMatrix);
+    const bool mirrors = DotProd(CrossProd(skinMatrix.GetRow(0), skinMatrix.GetRow(1)), skinMatrix.GetRow(2)) < 0.0f;
 
     for (std::size_t v = 0; v < vertexCount; ++v) {
         uint8_t* slot = out + v * newStride;
         const std::size_t from = v * oldStride;
         if (from + oldStride <= available) {
             std::memcpy(slot, in + from, static_cast<std::size_t>(oldStride));
-            // Positions go through the skin matrix; normals, tangents and coordinates are kept.
+            // Positions go through the skin matrix, and normals and tangents turn with them (a
+            // matrix that only moves leaves them as they are); coordinates are kept.
             int32_t offset = 0;
             for (Zeq2VertexAttributes kind : oldAttributes) {
-                if (kind == Zeq2VertexAttributes::POSITION) {
-                    const Point3 p(readFloat(slot + offset), readFloat(slot + offset + 4), readFloat(slot + offset + 8));
-                    const Point3 q = skinMatrix.PointTransform(p);
-                    writeFloat(slot + offset, q.x);
-                    writeFloat(slot + offset + 4, q.y);
-                    writeFloat(slot + offset + 8, q.z);
+                uint8_t* at = slot + offset;
+                const Point3 v(readFloat(at), readFloat(at + 4), readFloat(at + 8));
+                std::optional<Point3> q;
+                if (kind == Zeq2VertexAttributes::POSITION) q = skinMatrix.PointTransform(v);
+                else if (kind == Zeq2VertexAttributes::NORMAL && turns) q = movedNormal(skinMatrix, v);
+                else if (kind == Zeq2VertexAttributes::TANGENT4 && turns) {
+                    q = movedTangent(skinMatrix, v);
+                    // A mirroring matrix turns the binormal the other way round.
+                    if (mirrors) writeFloat(at + 12, -readFloat(at + 12));
+                }
+                if (q) {
+                    writeFloat(at, q->x);
+                    writeFloat(at + 4, q->y);
+                    writeFloat(at + 8, q->z);
                 }
                 offset += vertexAttributeSize(kind, kMinorVersionFloat32);
             }

@@ -4,6 +4,8 @@
 
 #include <gmock/gmock.h>
 
+#include <numbers>
+
 #include "export/half_float.h"
 #include "export/id_registry.h"
 #include "export/skin.h"
@@ -115,20 +117,50 @@ TEST_F(SkinExportTest, AtMostEightInfluencesAreKept) {
     }
 }
 
-TEST_F(SkinExportTest, PositionsGoThroughTheSkinMatrixAndOtherDataIsKept) {
+// Positions go through the skin matrix, normals and tangents turn with it (a normal by the inverse
+// transpose, so that it stays at right angles to the turned surface; a mirroring matrix turns the
+// binormal's sign), and coordinates are kept. Vertex 3 of the quad is (0, 1, 0) with normal
+// (0, 0, 1), coordinates (0, 0) and one influence (one JOINTS entry whose second influence is zero).
+TEST_F(SkinExportTest, PositionsGoThroughTheSkinMatrixNormalsAndTangentsTurnWithIt) {
     exportOptions().normals = true;
-    headless::Node* node = skinnedNode("Moved", quad(), 1);
-    skin->setSkinInitTM(TransMatrix(Point3(10.0f, 0.0f, 0.0f)));
-    skin->setWeights(3, {{0, 1.0f}});
-    const Zeq2Skin record = fill(node);
-    const Zeq2VertexBuffer& buffer = bufferWithId(record.vertexBufferIds.get(0));
-    EXPECT_EQ(buffer.attributes, (TArray<Attr>{Attr::POSITION, Attr::NORMAL, Attr::TEXCOORDS, Attr::JOINTS}));
-    const std::vector<float> data = floatsOf(buffer.byteBuffer);
-    ASSERT_EQ(data.size(), 4u * 12u);
-    // Vertex 3 is (0, 1, 0) with normal (0, 0, 1), coordinates (0, 0) and one influence (D = 1:
-    // one JOINTS entry whose second influence stays zero).
-    EXPECT_EQ(std::vector<float>(data.begin() + 36, data.end()),
-              (std::vector<float>{10, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0}));
+    exportOptions().tangents = true;
+    struct Case {
+        const char* what;
+        Matrix3 matrix;
+        Point3 position, normal;
+        Point3 tangentSigns;  // of the unturned tangent's components
+        float handedness;     // times the unturned one
+    };
+    const Case cases[] = {
+        {"moved", TransMatrix({10, 0, 0}), {10, 1, 0}, {0, 0, 1}, {1, 1, 1}, 1},
+        {"mirrored", ScaleMatrix({-2, 1, 1}), {0, 1, 0}, {0, 0, 1}, {-1, 1, 1}, -1},
+        {"turned about X", RotateXMatrix(std::numbers::pi_v<float> / 2) * TransMatrix({10, 0, 0}), {10, 0, 1},
+         {0, -1, 0}, {1, 1, 1}, 1},
+    };
+    std::vector<float> unturned;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        headless::Node* node = skinnedNode(c.what, quad(), 1);
+        skin->setSkinInitTM(c.matrix);
+        skin->setWeights(3, {{0, 1.0f}});
+        const Zeq2Skin record = fill(node);
+        const Zeq2VertexBuffer& buffer = bufferWithId(record.vertexBufferIds.get(0));
+        EXPECT_EQ(buffer.attributes,
+                  (TArray<Attr>{Attr::POSITION, Attr::NORMAL, Attr::TEXCOORDS, Attr::TANGENT4, Attr::JOINTS}));
+        const std::vector<float> data = floatsOf(buffer.byteBuffer);
+        ASSERT_EQ(data.size(), 4u * 16u);
+        const std::vector<float> vertex(data.begin() + 48, data.end());
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(vertex[i], c.position[i], 1e-5f) << i;
+            EXPECT_NEAR(vertex[3 + i], c.normal[i], 1e-6f) << i;
+        }
+        EXPECT_EQ(std::vector<float>(vertex.begin() + 6, vertex.begin() + 8), (std::vector<float>{0, 0}));
+        EXPECT_EQ(std::vector<float>(vertex.begin() + 12, vertex.end()), (std::vector<float>{0, 1, 0, 0}));
+        if (unturned.empty()) unturned = vertex;
+        // The quad's tangent lies along X, which the turn about X keeps.
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(vertex[8 + i], c.tangentSigns[i] * unturned[8 + i], 1e-6f) << i;
+        EXPECT_EQ(vertex[11], c.handedness * unturned[11]);
+    }
 }
 
 TEST_F(SkinExportTest, SkinWithoutSurfacesStillGetsJointData) {
