@@ -8,13 +8,17 @@
 // the move), that is the skin's matrix and the mesh gets its vertices back, those that gave the
 // box's bounds put back on them so that the next export takes the same box. Otherwise the skin's
 // matrix is the identity and the vertices stay as written; exporting again writes the same
-// positions either way. A skin whose object a mesh node shows too (the exporter then writes one
+// positions either way. The exporter turns normals and tangents with the vertices; with the node's
+// matrix they are turned back, to normals from which it writes the same ones again. A skin whose
+// object a mesh node shows too (the exporter then writes one
 // index buffer and one box for both) gets that mesh's object back under its skin when the data
 // show it, so that the object is written once again. Each JOINTS entry holds two influences (bone
 // index × 3, weight); an influence of bone 0 with weight 0 is an empty slot.
 #include "host/interface.h"
 #include "host/object.h"
 #include "host/scene_building.h"
+#include "format/normals.h"
+#include "host/mesh_normals.h"
 #include "host/skin.h"
 #include "import/scene_builder.h"
 #include "import/scene_run.h"
@@ -281,6 +285,94 @@ bool writes(const SceneRun& run, const Point3& point, const Point3& written) {
            std::bit_cast<uint32_t>(point.z) == std::bit_cast<uint32_t>(written.z);
 }
 
+// A direction turned back by the skin's matrix without being normalised: d × skinTmᵀ.
+Point3 unmovedDirection(const Matrix3& skinTm, const Point3& d) {
+    return {DotProd(d, skinTm.GetRow(0)), DotProd(d, skinTm.GetRow(1)), DotProd(d, skinTm.GetRow(2))};
+}
+
+// The normal to give the host for a skin's stored normal, which the exporter turned by the skin's
+// matrix: one from which the exporter writes the stored normal again (the same float, or in 16-bit
+// files the same 16-bit value), sought within two float steps a component of the stored normal
+// turned back; that turned-back normal when none is found.
+Point3 unturnedNormal(const SceneRun& run, const Matrix3& skinTm, const Point3& stored) {
+    const bool half = run.minorVersion == kMinorVersionHalf;
+    auto writes = [&](const Point3& candidate) {
+        const Point3 w = movedNormal(skinTm, settledNormal(candidate));
+        if (half) return cutsToHalf(w.x, stored.x) && cutsToHalf(w.y, stored.y) && cutsToHalf(w.z, stored.z);
+        return std::bit_cast<uint32_t>(w.x) == std::bit_cast<uint32_t>(stored.x) &&
+               std::bit_cast<uint32_t>(w.y) == std::bit_cast<uint32_t>(stored.y) &&
+               std::bit_cast<uint32_t>(w.z) == std::bit_cast<uint32_t>(stored.z);
+    };
+    const Point3 aim =
+        half ? Point3(middleOfHalfStep(stored.x), middleOfHalfStep(stored.y), middleOfHalfStep(stored.z)) : stored;
+    Point3 back = unmovedNormal(skinTm, aim);
+    if (writes(back)) return back;
+    // Turning back rounds: the difference the turn leaves is turned back and taken off, a few times.
+    for (int i = 0; i < 4; ++i) {
+        const Point3 miss = movedNormal(skinTm, settledNormal(back)) - aim;
+        // (Turning back a normal divides its length by the matrix's scale; the step is scaled likewise.)
+        const Point3 correction = unmovedDirection(skinTm, miss) / Length(unmovedDirection(skinTm, aim));
+        const Point3 next = back - correction;
+        if (writes(next)) return next;
+        back = next;
+    }
+    auto step = [](float value, int steps) {
+        for (; steps > 0; --steps) value = std::nextafter(value, HUGE_VALF);
+        for (; steps < 0; ++steps) value = std::nextafter(value, -HUGE_VALF);
+        return value;
+    };
+    for (int dx = -2; dx <= 2; ++dx)
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dz = -2; dz <= 2; ++dz) {
+                const Point3 candidate(step(back.x, dx), step(back.y, dy), step(back.z, dz));
+                if (writes(candidate)) return candidate;
+            }
+    return back;
+}
+
+// In a 16-bit file the mesh's normals and the skin's, turned by the skin's matrix, were both cut
+// from one normal. The mesh's explicit normals are chosen so that the exporter writes both again:
+// where the normal found for the mesh alone does not give the skin's, one is sought on a grid over
+// the 16-bit step of the mesh's normal (kept as it is when none is found).
+void chooseTurnedHalfNormals(SceneRun& run, const Zeq2VertexBuffer& plain, const Zeq2VertexBuffer& skinned,
+                             const std::vector<Kind>& attributes, const Matrix3& skinTm, Mesh& shared) {
+    MeshNormalSpec* normals = shared.GetSpecifiedNormals();
+    int32_t at = 0;
+    for (Kind kind : attributes) {
+        if (kind == Kind::NORMAL) break;
+        at += vertexAttributeSize(kind, run.minorVersion);
+    }
+    if (!normals || std::find(attributes.begin(), attributes.end(), Kind::NORMAL) == attributes.end()) return;
+    const AttributeReader meshNormals({&plain, at}, run.minorVersion), skinNormals({&skinned, at}, run.minorVersion);
+    for (int32_t v = 0; v < plain.vertexCount && v < normals->GetNumNormals(); ++v) {
+        const Point3 meshStored = meshNormals.point3(v), skinStored = skinNormals.point3(v);
+        auto writesBoth = [&](const Point3& candidate) {
+            const Point3 a = settledNormal(candidate), b = movedNormal(skinTm, a);
+            return cutsToHalf(a.x, meshStored.x) && cutsToHalf(a.y, meshStored.y) && cutsToHalf(a.z, meshStored.z) &&
+                   cutsToHalf(b.x, skinStored.x) && cutsToHalf(b.y, skinStored.y) && cutsToHalf(b.z, skinStored.z);
+        };
+        if (writesBoth(normals->Normal(v))) continue;
+        // A component's step: from its value to the next 16-bit value away from zero.
+        auto low = [](float value) { return value; };
+        auto width = [](float value) {
+            return value == 0.0f ? std::ldexp(1.0f, -24) : 2.0f * (middleOfHalfStep(value) - value);
+        };
+        constexpr int kGrid = 8;
+        bool found = false;
+        for (int i = 0; i < kGrid && !found; ++i)
+            for (int j = 0; j < kGrid && !found; ++j)
+                for (int k = 0; k < kGrid && !found; ++k) {
+                    const Point3 candidate(low(meshStored.x) + width(meshStored.x) * (i + 0.5f) / kGrid,
+                                           low(meshStored.y) + width(meshStored.y) * (j + 0.5f) / kGrid,
+                                           low(meshStored.z) + width(meshStored.z) * (k + 0.5f) / kGrid);
+                    if (writesBoth(candidate)) {
+                        normals->Normal(v) = candidate;
+                        found = true;
+                    }
+                }
+    }
+}
+
 // The exporter writes one host object shown by a mesh node and a skinned node once: one index
 // buffer and one box for both, the mesh's vertex buffer as converted, and the skin's a copy with
 // the positions moved by the skin's matrix and the joint data appended. When a skin and a mesh
@@ -326,14 +418,38 @@ TriObject* sharedTriObject(SceneRun& run, const Zeq2Skin& skin, const Matrix3& s
     const AttributeSlot plainSlot{plain, 0}, skinSlot{skinned, 0};
     if (!slotFits(plainSlot, size, n) || !slotFits(skinSlot, size, n)) return nullptr;
     const int32_t plainStride = bufferStride(*plain), skinStride = bufferStride(*skinned);
-    const int32_t positionSize = vertexAttributeSize(Kind::POSITION, run.minorVersion);
+    // Normals and tangents the skin's matrix turns are compared as the exporter turns them (16-bit
+    // data within a step or two of the cut, as the mesh's values were cut before the turn); all
+    // other attributes but the positions are the same bytes.
+    const bool turns = movesDirections(skinTm);
+    const bool half = run.minorVersion == kMinorVersionHalf;
+    const bool mirrors = DotProd(CrossProd(skinTm.GetRow(0), skinTm.GetRow(1)), skinTm.GetRow(2)) < 0.0f;
+    auto same = [&](float expected, float stored) {
+        if (half) return std::fabs(expected - stored) <= 4e-3f;
+        return std::bit_cast<uint32_t>(expected) == std::bit_cast<uint32_t>(stored);
+    };
     for (int32_t v = 0; v < n; ++v) {
         const uint8_t* a = plain->byteBuffer.data() + std::ptrdiff_t(v) * plainStride;
         const uint8_t* b = skinned->byteBuffer.data() + std::ptrdiff_t(v) * skinStride;
-        if (std::memcmp(a, b, static_cast<std::size_t>(positionAt)) != 0 ||
-            std::memcmp(a + positionAt + positionSize, b + positionAt + positionSize,
-                        static_cast<std::size_t>(size - positionAt - positionSize)) != 0)
-            return nullptr;
+        int32_t at = 0;
+        for (std::size_t k = 0; k < attributes.size(); ++k) {
+            const Kind kind = attributes[k];
+            const int32_t bytes = vertexAttributeSize(kind, run.minorVersion);
+            if (kind == Kind::POSITION) {
+            } else if (turns && (kind == Kind::NORMAL || kind == Kind::TANGENT4)) {
+                const AttributeReader from({plain, at}, run.minorVersion), to({skinned, at}, run.minorVersion);
+                const Point3 moved =
+                    kind == Kind::NORMAL ? movedNormal(skinTm, from.point3(v)) : movedTangent(skinTm, from.point3(v));
+                const Point3 stored = to.point3(v);
+                if (!same(moved.x, stored.x) || !same(moved.y, stored.y) || !same(moved.z, stored.z)) return nullptr;
+                const float handedness = from.component(v, 3);
+                if (kind == Kind::TANGENT4 && !same(mirrors ? -handedness : handedness, to.component(v, 3)))
+                    return nullptr;
+            } else if (std::memcmp(a + at, b + at, static_cast<std::size_t>(bytes)) != 0) {
+                return nullptr;
+            }
+            at += bytes;
+        }
     }
 
     TriObject* tri = run.meshes.buildTriObject(*mesh);
@@ -365,6 +481,7 @@ TriObject* sharedTriObject(SceneRun& run, const Zeq2Skin& skin, const Matrix3& s
         }
     }
     for (int32_t v = 0; v < n; ++v) shared.verts[static_cast<std::size_t>(v)] = points[static_cast<std::size_t>(v)];
+    if (half && turns && !chosen) chooseTurnedHalfNormals(run, *plain, *skinned, attributes, skinTm, shared);
     from = mesh;
     return tri;
 }
@@ -421,6 +538,14 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
                 }
             }
             mesh.verts[v] = p;
+        }
+        // The exporter turned the normals with the vertices: they are turned back.
+        const VertexLayout& layout = run.meshes.check(view).layout;
+        MeshNormalSpec* normals = mesh.GetSpecifiedNormals();
+        if (normals && movesDirections(world) && !layout.of(Kind::NORMAL).empty()) {
+            const AttributeReader stored(layout.of(Kind::NORMAL).front(), run.minorVersion);
+            for (int i = 0; i < normals->GetNumNormals() && i < layout.vertexCount; ++i)
+                normals->Normal(i) = unturnedNormal(run, world, stored.point3(i));
         }
         planned.skinBase = world;
     }
