@@ -90,6 +90,7 @@ Mtl* makeStandard(ReadState& state, const aiMaterial& source, unsigned index) {
     static constexpr SlotSource kSlots[] = {
         {ID_DI, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR}},
         {ID_SP, {aiTextureType_SPECULAR, aiTextureType_SPECULAR}},
+        {ID_SH, {aiTextureType_SHININESS, aiTextureType_SHININESS}},
         {ID_OP, {aiTextureType_OPACITY, aiTextureType_OPACITY}},
         {ID_SI, {aiTextureType_EMISSIVE, aiTextureType_EMISSION_COLOR}},
         {ID_BU, {aiTextureType_NORMALS, aiTextureType_HEIGHT}},

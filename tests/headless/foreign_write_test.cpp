@@ -418,6 +418,7 @@ TEST(ForeignWrite, MaterialValuesComeBack) {
     material->SetShininess(0.25f, 0);
     material->SetShinStr(0.3f, 0);
     material->SetOpacity(0.75f, 0);
+    material->SetSubTexmap(ID_SH, host.scene().newBitmapTex("gloss.png", 1));
     node->SetMtl(material);
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
@@ -432,9 +433,14 @@ TEST(ForeignWrite, MaterialValuesComeBack) {
         expectNear(aiVector3D(specular.r, specular.g, specular.b), {0.5f, 0.25f, 0.125f});
         EXPECT_NEAR(paint->GetShininess(0), 0.25f, 1e-5f);
         EXPECT_NEAR(paint->GetOpacity(0), 0.75f, 1e-5f);
-        // Of the writable formats only FBX holds a specular level.
+        // Of the writable formats only FBX holds a specular level; OBJ and FBX hold a glossiness map.
         if (format.extension == "fbx") {
             EXPECT_NEAR(paint->GetShinStr(0), 0.3f, 1e-5f);
+        }
+        if (format.extension == "obj" || format.extension == "fbx") {
+            auto* gloss = dynamic_cast<BitmapTex*>(paint->GetSubTexmap(ID_SH));
+            ASSERT_NE(gloss, nullptr);
+            EXPECT_STREQ(gloss->GetMapName(), "gloss.png");
         }
     }
 }
