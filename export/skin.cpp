@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_set>
@@ -98,21 +97,22 @@ void writeJointData(Zeq2VertexBuffer& buffer, const std::vector<int32_t>& hostVe
             int32_t offset = 0;
             for (Zeq2VertexAttributes kind : oldAttributes) {
                 uint8_t* at = slot + offset;
+                offset += vertexAttributeSize(kind, kMinorVersionFloat32);
+                const bool direction =
+                    turns && (kind == Zeq2VertexAttributes::NORMAL || kind == Zeq2VertexAttributes::TANGENT4);
+                if (kind != Zeq2VertexAttributes::POSITION && !direction) continue;
                 const Point3 v(readFloat(at), readFloat(at + 4), readFloat(at + 8));
-                std::optional<Point3> q;
+                Point3 q;
                 if (kind == Zeq2VertexAttributes::POSITION) q = skinMatrix.PointTransform(v);
-                else if (kind == Zeq2VertexAttributes::NORMAL && turns) q = movedNormal(skinMatrix, v);
-                else if (kind == Zeq2VertexAttributes::TANGENT4 && turns) {
+                else if (kind == Zeq2VertexAttributes::NORMAL) q = movedNormal(skinMatrix, v);
+                else {
                     q = movedTangent(skinMatrix, v);
                     // A mirroring matrix turns the binormal the other way round.
                     if (mirrors) writeFloat(at + 12, -readFloat(at + 12));
                 }
-                if (q) {
-                    writeFloat(at, q->x);
-                    writeFloat(at + 4, q->y);
-                    writeFloat(at + 8, q->z);
-                }
-                offset += vertexAttributeSize(kind, kMinorVersionFloat32);
+                writeFloat(at, q.x);
+                writeFloat(at + 4, q.y);
+                writeFloat(at + 8, q.z);
             }
         }
         if (context == nullptr || v >= hostVertexOf.size()) continue;
