@@ -296,24 +296,20 @@ Point3 unmovedDirection(const Matrix3& skinTm, const Point3& d) {
 // turned back; that turned-back normal when none is found.
 Point3 unturnedNormal(const SceneRun& run, const Matrix3& skinTm, const Point3& stored) {
     const bool half = run.minorVersion == kMinorVersionHalf;
-    auto writes = [&](const Point3& candidate) {
-        const Point3 w = movedNormal(skinTm, settledNormal(candidate));
-        if (half) return cutsToHalf(w.x, stored.x) && cutsToHalf(w.y, stored.y) && cutsToHalf(w.z, stored.z);
-        return std::bit_cast<uint32_t>(w.x) == std::bit_cast<uint32_t>(stored.x) &&
-               std::bit_cast<uint32_t>(w.y) == std::bit_cast<uint32_t>(stored.y) &&
-               std::bit_cast<uint32_t>(w.z) == std::bit_cast<uint32_t>(stored.z);
+    auto writesStored = [&](const Point3& candidate) {
+        return writes(run, movedNormal(skinTm, settledNormal(candidate)), stored);
     };
     const Point3 aim =
         half ? Point3(middleOfHalfStep(stored.x), middleOfHalfStep(stored.y), middleOfHalfStep(stored.z)) : stored;
     Point3 back = unmovedNormal(skinTm, aim);
-    if (writes(back)) return back;
+    if (writesStored(back)) return back;
     // Turning back rounds: the difference the turn leaves is turned back and taken off, a few times.
     for (int i = 0; i < 4; ++i) {
         const Point3 miss = movedNormal(skinTm, settledNormal(back)) - aim;
         // (Turning back a normal divides its length by the matrix's scale; the step is scaled likewise.)
         const Point3 correction = unmovedDirection(skinTm, miss) / Length(unmovedDirection(skinTm, aim));
         const Point3 next = back - correction;
-        if (writes(next)) return next;
+        if (writesStored(next)) return next;
         back = next;
     }
     auto step = [](float value, int steps) {
@@ -325,7 +321,7 @@ Point3 unturnedNormal(const SceneRun& run, const Matrix3& skinTm, const Point3& 
         for (int dy = -2; dy <= 2; ++dy)
             for (int dz = -2; dz <= 2; ++dz) {
                 const Point3 candidate(step(back.x, dx), step(back.y, dy), step(back.z, dz));
-                if (writes(candidate)) return candidate;
+                if (writesStored(candidate)) return candidate;
             }
     return back;
 }
@@ -348,8 +344,7 @@ void chooseTurnedHalfNormals(SceneRun& run, const Zeq2VertexBuffer& plain, const
         const Point3 meshStored = meshNormals.point3(v), skinStored = skinNormals.point3(v);
         auto writesBoth = [&](const Point3& candidate) {
             const Point3 a = settledNormal(candidate), b = movedNormal(skinTm, a);
-            return cutsToHalf(a.x, meshStored.x) && cutsToHalf(a.y, meshStored.y) && cutsToHalf(a.z, meshStored.z) &&
-                   cutsToHalf(b.x, skinStored.x) && cutsToHalf(b.y, skinStored.y) && cutsToHalf(b.z, skinStored.z);
+            return writes(run, a, meshStored) && writes(run, b, skinStored);
         };
         if (writesBoth(normals->Normal(v))) continue;
         // A component's step: from its value to the next 16-bit value away from zero.
