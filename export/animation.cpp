@@ -7,7 +7,7 @@
 
 namespace zeq {
 
-Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame) {
+Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame, INode* relativeTo) {
     Zeq2Track track;
     track.objectName = node->GetName() ? node->GetName() : "";
     // Computed in 64 bits so that a range ending at the largest tick neither overflows nor loops.
@@ -20,13 +20,13 @@ Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame) {
     // A frame is keyed when the node's world transform changes, or when the transform the key
     // holds, relative to the parent, does: a node that stays still in the world while its parent
     // moves changes that transform every frame, and without keys would follow its parent.
+    INode* parent = relativeTo ? relativeTo : node->GetParentNode();
+    if (parent && parent->IsRootNode()) parent = nullptr;
     Matrix3 previousWorld, previousLocal;  // the identity
     for (int64_t tick = start; tick <= end; tick += step) {
         const TimeValue t = static_cast<TimeValue>(tick);
         const Matrix3 world = node->GetNodeTM(t);
-        INode* parent = node->GetParentNode();
-        const Matrix3 local =
-            parent && !parent->IsRootNode() ? world * Inverse(parent->GetNodeTM(t)) : world;
+        const Matrix3 local = parent ? world * Inverse(parent->GetNodeTM(t)) : world;
         if (world.Equals(previousWorld, 1e-6f) && local.Equals(previousLocal, 1e-6f)) continue;
         previousWorld = world;
         previousLocal = local;
@@ -39,8 +39,8 @@ Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame) {
     return track;
 }
 
-void TrackList::recordTrack(INode* node) {
-    Zeq2Track track = sampleTrack(node, ip_->GetAnimRange(), ip_->GetTicksPerFrame());
+void TrackList::recordTrack(INode* node, INode* relativeTo) {
+    Zeq2Track track = sampleTrack(node, ip_->GetAnimRange(), ip_->GetTicksPerFrame(), relativeTo);
     // A node that never moves gives one keyframe at most: nothing to animate.
     if (track.keyframes.size() < 2) return;
     track.id = nextId_++;

@@ -14,9 +14,10 @@ inline constexpr float kSecondsPerTick = 0.00020833334f;
 
 // Samples the node at start, start + ticksPerFrame, ... up to end. A keyframe is written where the
 // world matrix differs (beyond 0.000001) from the last keyed one, which starts as the identity. The
-// keyframe transform is relative to the parent unless the parent is the scene root. The track's id
-// is left 0; no keyframes for an empty range.
-Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame);
+// keyframe transform is relative to the parent unless the parent is the scene root; relativeTo, when
+// given, takes the parent's place (a LOD level exported below its LOD node). The track's id is left
+// 0; no keyframes for an empty range.
+Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame, INode* relativeTo = nullptr);
 
 // The tracks of one export, in creation order, with their own 32-bit id counter.
 class TrackList {
@@ -25,8 +26,8 @@ public:
     explicit TrackList(Interface* ip) : ip_(ip) {}
 
     // Samples the node over the host's animation range and keeps the track when it has at least two
-    // keyframes; only kept tracks take an id.
-    void recordTrack(INode* node);
+    // keyframes; only kept tracks take an id. relativeTo as for sampleTrack.
+    void recordTrack(INode* node, INode* relativeTo = nullptr);
 
     const TArray<Zeq2Track>& tracks() const { return tracks_; }
     // Hands the list over and empties it.

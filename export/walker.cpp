@@ -176,7 +176,8 @@ void SceneWalker::walk(INode* node, int64_t parentOverride, NodeKind kind, INode
 
     const ExportOptions& options = exportOptions();
     const bool pivotOffset = hasPivotOffset(node, kind);
-    if (options.animation) tracks_.recordTrack(node);
+    // Keys are relative to the record the node hangs below, which for a LOD level is its LOD node.
+    if (options.animation) tracks_.recordTrack(node, parentOverride >= 0 ? parentNode : nullptr);
     if (options.animationOnly) return;
 
     layers_.addNode(node);

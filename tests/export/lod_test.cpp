@@ -123,13 +123,15 @@ TEST_F(LodTest, LevelsKeepTheirWorldPlacement) {
     child->setLocalTM(TransMatrix({0, 0, 1}));
     headless::Node* far = helperNode("Far");  // levels elsewhere in the scene
     far->setLocalTM(TransMatrix({0, 20, 0}));
-    headless::Node* away = helperNode("Away");
-    away->setLocalTM(TransMatrix({4, 0, 0}));
+    headless::Node* away = helperNode("Away");  // moving: its keys are relative to its LOD node too
+    away->addKey(0, TransMatrix({4, 0, 0}));
+    away->addKey(160, TransMatrix({4, 0, 2}));
     INode* offsetLevels[] = {child, far};
     offsetHelper.block->Append(LOD_PARAM_NODES_LIST, 2, offsetLevels);
     INode* plainLevels[] = {away};
     plainHelper.block->Append(LOD_PARAM_NODES_LIST, 1, plainLevels);
 
+    exportOptions().animation = true;
     const Roots roots = convert();
     // World translation of a record: its own plus those of the records above it (no rotations here).
     auto world = [&](int64_t id) {
@@ -166,6 +168,12 @@ TEST_F(LodTest, LevelsKeepTheirWorldPlacement) {
         EXPECT_EQ(level->parentId, IdRegistry::instance().idFor(scene().findNode(c.lodNode))) << c.level;
         EXPECT_EQ(world(level->id), c.place) << c.level;
     }
+    ASSERT_EQ(roots.root.tracks->size(), 1u);
+    const Zeq2Track& track = roots.root.tracks->get(0);
+    EXPECT_EQ(track.objectName, "Away");
+    EXPECT_EQ(track.keyframes.get(0).transform, *findByName(roots.root.objects, "Away")->transform);
+    const ZeqMatrix& last = track.keyframes.get(track.keyframes.size() - 1).transform.matrix;
+    EXPECT_EQ(Point3(last.d, last.h, last.l), Point3(4, -30, 2));
 }
 
 TEST_F(LodTest, HelperObjectWithoutBlockOrWithDeletedLevelsStillExports) {
