@@ -84,8 +84,8 @@ void writeJointData(Zeq2VertexBuffer& buffer, const std::vector<int32_t>& hostVe
     std::memset(out, 0, vertexCount * std::size_t(newStride));
     const uint8_t* in = buffer.byteBuffer.data();
     const std::size_t available = static_cast<std::size_t>(buffer.byteBuffer.length());
-    const bool turns = movesDirections(skinMatrix);
-    const bool mirrors = DotProd(CrossProd(skinMatrix.GetRow(0), skinMatrix.GetRow(1)), skinMatrix.GetRow(2)) < 0.0f;
+    const DirectionTurn<Matrix3, Point3> turn(skinMatrix);
+    const bool turns = turn.turns(), mirrors = turn.mirrors();
 
     for (std::size_t v = 0; v < vertexCount; ++v) {
         uint8_t* slot = out + v * newStride;
@@ -104,9 +104,9 @@ void writeJointData(Zeq2VertexBuffer& buffer, const std::vector<int32_t>& hostVe
                 const Point3 v(readFloat(at), readFloat(at + 4), readFloat(at + 8));
                 Point3 q;
                 if (kind == Zeq2VertexAttributes::POSITION) q = skinMatrix.PointTransform(v);
-                else if (kind == Zeq2VertexAttributes::NORMAL) q = movedNormal(skinMatrix, v);
+                else if (kind == Zeq2VertexAttributes::NORMAL) q = turn.normal(v);
                 else {
-                    q = movedTangent(skinMatrix, v);
+                    q = turn.tangent(v);
                     // A mirroring matrix turns the binormal the other way round.
                     if (mirrors) writeFloat(at + 12, -readFloat(at + 12));
                 }

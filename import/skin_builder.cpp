@@ -285,29 +285,26 @@ bool writes(const SceneRun& run, const Point3& point, const Point3& written) {
            std::bit_cast<uint32_t>(point.z) == std::bit_cast<uint32_t>(written.z);
 }
 
-// A direction turned back by the skin's matrix without being normalised: d × skinTmᵀ.
-Point3 unmovedDirection(const Matrix3& skinTm, const Point3& d) {
-    return {DotProd(d, skinTm.GetRow(0)), DotProd(d, skinTm.GetRow(1)), DotProd(d, skinTm.GetRow(2))};
-}
+using SkinTurn = DirectionTurn<Matrix3, Point3>;
 
 // The normal to give the host for a skin's stored normal, which the exporter turned by the skin's
 // matrix: one from which the exporter writes the stored normal again (the same float, or in 16-bit
 // files the same 16-bit value), sought within two float steps a component of the stored normal
 // turned back; that turned-back normal when none is found.
-Point3 unturnedNormal(const SceneRun& run, const Matrix3& skinTm, const Point3& stored) {
+Point3 unturnedNormal(const SceneRun& run, const SkinTurn& turn, const Point3& stored) {
     const bool half = run.minorVersion == kMinorVersionHalf;
     auto writesStored = [&](const Point3& candidate) {
-        return writes(run, movedNormal(skinTm, settledNormal(candidate)), stored);
+        return writes(run, turn.normal(settledNormal(candidate)), stored);
     };
     const Point3 aim =
         half ? Point3(middleOfHalfStep(stored.x), middleOfHalfStep(stored.y), middleOfHalfStep(stored.z)) : stored;
-    Point3 back = unmovedNormal(skinTm, aim);
+    Point3 back = turn.unmovedNormal(aim);
     if (writesStored(back)) return back;
     // Turning back rounds: the difference the turn leaves is turned back and taken off, a few times.
     for (int i = 0; i < 4; ++i) {
-        const Point3 miss = movedNormal(skinTm, settledNormal(back)) - aim;
+        const Point3 miss = turn.normal(settledNormal(back)) - aim;
         // (Turning back a normal divides its length by the matrix's scale; the step is scaled likewise.)
-        const Point3 correction = unmovedDirection(skinTm, miss) / Length(unmovedDirection(skinTm, aim));
+        const Point3 correction = turn.unmovedDirection(miss) / Length(turn.unmovedDirection(aim));
         const Point3 next = back - correction;
         if (writesStored(next)) return next;
         back = next;
@@ -331,7 +328,7 @@ Point3 unturnedNormal(const SceneRun& run, const Matrix3& skinTm, const Point3& 
 // where the normal found for the mesh alone does not give the skin's, one is sought on a grid over
 // the 16-bit step of the mesh's normal (kept as it is when none is found).
 void chooseTurnedHalfNormals(SceneRun& run, const Zeq2VertexBuffer& plain, const Zeq2VertexBuffer& skinned,
-                             const std::vector<Kind>& attributes, const Matrix3& skinTm, Mesh& shared) {
+                             const std::vector<Kind>& attributes, const SkinTurn& turn, Mesh& shared) {
     MeshNormalSpec* normals = shared.GetSpecifiedNormals();
     int32_t at = 0;
     for (Kind kind : attributes) {
@@ -343,7 +340,7 @@ void chooseTurnedHalfNormals(SceneRun& run, const Zeq2VertexBuffer& plain, const
     for (int32_t v = 0; v < plain.vertexCount && v < normals->GetNumNormals(); ++v) {
         const Point3 meshStored = meshNormals.point3(v), skinStored = skinNormals.point3(v);
         auto writesBoth = [&](const Point3& candidate) {
-            const Point3 a = settledNormal(candidate), b = movedNormal(skinTm, a);
+            const Point3 a = settledNormal(candidate), b = turn.normal(a);
             return writes(run, a, meshStored) && writes(run, b, skinStored);
         };
         if (writesBoth(normals->Normal(v))) continue;
@@ -416,9 +413,9 @@ TriObject* sharedTriObject(SceneRun& run, const Zeq2Skin& skin, const Matrix3& s
     // Normals and tangents the skin's matrix turns are compared as the exporter turns them (16-bit
     // data within a step or two of the cut, as the mesh's values were cut before the turn); all
     // other attributes but the positions are the same bytes.
-    const bool turns = movesDirections(skinTm);
+    const SkinTurn turn(skinTm);
+    const bool turns = turn.turns(), mirrors = turn.mirrors();
     const bool half = run.minorVersion == kMinorVersionHalf;
-    const bool mirrors = DotProd(CrossProd(skinTm.GetRow(0), skinTm.GetRow(1)), skinTm.GetRow(2)) < 0.0f;
     auto same = [&](float expected, float stored) {
         if (half) return std::fabs(expected - stored) <= 4e-3f;
         return std::bit_cast<uint32_t>(expected) == std::bit_cast<uint32_t>(stored);
@@ -434,7 +431,7 @@ TriObject* sharedTriObject(SceneRun& run, const Zeq2Skin& skin, const Matrix3& s
             } else if (turns && (kind == Kind::NORMAL || kind == Kind::TANGENT4)) {
                 const AttributeReader from({plain, at}, run.minorVersion), to({skinned, at}, run.minorVersion);
                 const Point3 moved =
-                    kind == Kind::NORMAL ? movedNormal(skinTm, from.point3(v)) : movedTangent(skinTm, from.point3(v));
+                    kind == Kind::NORMAL ? turn.normal(from.point3(v)) : turn.tangent(from.point3(v));
                 const Point3 stored = to.point3(v);
                 if (!same(moved.x, stored.x) || !same(moved.y, stored.y) || !same(moved.z, stored.z)) return nullptr;
                 const float handedness = from.component(v, 3);
@@ -476,7 +473,7 @@ TriObject* sharedTriObject(SceneRun& run, const Zeq2Skin& skin, const Matrix3& s
         }
     }
     for (int32_t v = 0; v < n; ++v) shared.verts[static_cast<std::size_t>(v)] = points[static_cast<std::size_t>(v)];
-    if (half && turns && !chosen) chooseTurnedHalfNormals(run, *plain, *skinned, attributes, skinTm, shared);
+    if (half && turns && !chosen) chooseTurnedHalfNormals(run, *plain, *skinned, attributes, turn, shared);
     from = mesh;
     return tri;
 }
@@ -537,10 +534,11 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
         // The exporter turned the normals with the vertices: they are turned back.
         const VertexLayout& layout = run.meshes.check(view).layout;
         MeshNormalSpec* normals = mesh.GetSpecifiedNormals();
-        if (normals && movesDirections(world) && !layout.of(Kind::NORMAL).empty()) {
+        const SkinTurn turn(world);
+        if (normals && turn.turns() && !layout.of(Kind::NORMAL).empty()) {
             const AttributeReader stored(layout.of(Kind::NORMAL).front(), run.minorVersion);
             for (int i = 0; i < normals->GetNumNormals() && i < layout.vertexCount; ++i)
-                normals->Normal(i) = unturnedNormal(run, world, stored.point3(i));
+                normals->Normal(i) = unturnedNormal(run, turn, stored.point3(i));
         }
         planned.skinBase = world;
     }
