@@ -3,7 +3,8 @@
 // order. Texts are converted from the active code page to UTF-8 (and back by fromJson); an
 // absent optional field is null, a byte array a lower-case hex string, a vertex
 // attribute its name ("TEXCOORDS"), an "Id" its number, a non-finite float one of the strings
-// "NaN", "Infinity", "-Infinity". fromJson reads the same form back; it names the offending
+// "NaN", "Infinity", "-Infinity" (a NaN other than the usual quiet one as "NaN:0x" and its bits, so
+// that its sign and payload survive the text). fromJson reads the same form back; it names the offending
 // field in its std::invalid_argument ("Zeq2Mesh.surfaces[1].indexBegin: expected an integer").
 #include "codec/code_page.h"
 #include "format/records.h"
@@ -11,10 +12,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 namespace zeq {
@@ -24,6 +29,35 @@ using Json = nlohmann::ordered_json;
 std::string toHex(const ByteBuffer& bytes);
 // Accepts upper- and lower-case digits; std::invalid_argument for odd lengths or other characters.
 ByteBuffer fromHex(const std::string& hex);
+
+// The text of a NaN: "NaN" for the usual quiet NaN, else "NaN:0x" and its bits ("NaN:0xffc00000").
+template <class F>
+std::string nanText(F value) {
+    using Bits = std::conditional_t<sizeof(F) == 4, uint32_t, uint64_t>;
+    const Bits bits = std::bit_cast<Bits>(value);
+    if (bits == std::bit_cast<Bits>(std::numeric_limits<F>::quiet_NaN())) return "NaN";
+    char digits[2 * sizeof(F)];
+    for (std::size_t i = 0; i < sizeof digits; ++i) digits[i] = "0123456789abcdef"[(bits >> (4 * (sizeof digits - 1 - i))) & 0xF];
+    return "NaN:0x" + std::string(digits, sizeof digits);
+}
+
+// Reads "NaN" or "NaN:0x" and the bits of a NaN of F's width into value; false for any other text.
+template <class F>
+bool nanFromText(std::string_view text, F& value) {
+    using Bits = std::conditional_t<sizeof(F) == 4, uint32_t, uint64_t>;
+    if (text == "NaN") {
+        value = std::numeric_limits<F>::quiet_NaN();
+        return true;
+    }
+    constexpr std::string_view prefix = "NaN:0x";
+    if (!text.starts_with(prefix) || text.size() != prefix.size() + 2 * sizeof(F)) return false;
+    Bits bits = 0;
+    const char* end = text.data() + text.size();
+    if (auto [at, error] = std::from_chars(text.data() + prefix.size(), end, bits, 16); error != std::errc() || at != end)
+        return false;
+    value = std::bit_cast<F>(bits);
+    return std::isnan(value);
+}
 
 namespace json_detail {
 
@@ -63,7 +97,7 @@ Json valueToJson(const T& value) {
     } else if constexpr (std::is_same_v<T, bool>) {
         return value;
     } else if constexpr (std::is_floating_point_v<T>) {
-        if (std::isnan(value)) return "NaN";
+        if (std::isnan(value)) return nanText(value);
         if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
         return static_cast<double>(value);
     } else {
@@ -188,14 +222,13 @@ void valueFromJson(const Json& json, T& value, const std::string& where) {
     } else if constexpr (std::is_floating_point_v<T>) {
         if (json.is_number()) {
             value = roundedNumber<T>(json.get<double>(), where);
-        } else if (json == "NaN") {
-            value = std::numeric_limits<T>::quiet_NaN();
+        } else if (json.is_string() && nanFromText(std::string_view(json.get_ref<const std::string&>()), value)) {
         } else if (json == "Infinity") {
             value = std::numeric_limits<T>::infinity();
         } else if (json == "-Infinity") {
             value = -std::numeric_limits<T>::infinity();
         } else {
-            fail(where, "expected a number");
+            fail(where, "expected a number (or \"NaN\", \"NaN:0x\" and a NaN's bits, \"Infinity\", \"-Infinity\")");
         }
     } else {
         static_assert(std::is_integral_v<T>, "no JSON form for this value type");

@@ -1,6 +1,7 @@
 // `zeq dump`: streams a decoded scene file as indented JSON, driven by the field tables.
 #include "tools/zeq/inspect_dump.h"
 
+#include "format/json.h"
 #include "format/records.h"
 #include "tools/zeq/inspect_vertices.h"
 
@@ -51,7 +52,7 @@ public:
     // those become the strings the JSON form of records uses.
     template <class F>
     void number(F value) {
-        if (std::isnan(value)) return put("\"NaN\"");
+        if (std::isnan(value)) return put('"' + nanText(value) + '"');
         if (std::isinf(value)) return put(value > 0 ? "\"Infinity\"" : "\"-Infinity\"");
         // "-0" would read back as the integer 0; the fraction keeps the sign.
         if (value == 0 && std::signbit(value)) return put("-0.0");
