@@ -3,6 +3,9 @@
 
 #include "params/resources.h"
 
+#include <algorithm>
+#include <variant>
+
 namespace zeq {
 
 HelperTypeLists& helperTypeLists() {
@@ -53,6 +56,10 @@ std::optional<std::string> FP_Helper::getTypeValue(int helperObject, int index) 
 
 int FP_Helper::Invoke(int fid, FPValue& result, const FPParams& params) {
     result = FPValue();
+    // Every argument is an integer; any other value (none, a float, a text) would read as list 0.
+    const bool integers =
+        std::all_of(params.begin(), params.end(), [](const FPValue& p) { return std::holds_alternative<int>(p.value); });
+    if (!integers && fid >= FP_HELPER_IS_MULTI_TYPE && fid <= FP_HELPER_GET_TYPE_VALUE) return FPS_FAIL;
     switch (fid) {
     case FP_HELPER_IS_MULTI_TYPE:
         if (params.size() != 1) return FPS_FAIL;

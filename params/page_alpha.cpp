@@ -2,6 +2,9 @@
 #include "params/panel_pages.h"
 #include "params/resources.h"
 
+#include <bit>
+#include <cstdint>
+
 namespace zeq {
 namespace {
 
@@ -18,8 +21,10 @@ void fillAlphaPage(DialogWindow* dlg, PanelPage& page) {
     const std::vector<INode*>& nodes = page.fillNodes;
     if (nodes.empty()) return;
     dlg->SetNumericValue(IDC_ALPHA_SLIDER, store.alpha(nodes.front()));
+    // Compared by bits: a damaged NaN alpha agrees with itself.
+    const uint32_t first = std::bit_cast<uint32_t>(store.alpha(nodes.front()));
     for (INode* node : nodes)
-        if (store.alpha(node) != store.alpha(nodes.front())) dlg->EnableControl(IDC_ALPHA_SLIDER, false);
+        if (std::bit_cast<uint32_t>(store.alpha(node)) != first) dlg->EnableControl(IDC_ALPHA_SLIDER, false);
     dlg->SetListSelection(IDC_BLEND_MODE, store.blendMode(nodes.front()));
     if (!commonValue(nodes, [&](INode* n) { return store.blendMode(n); })) dlg->EnableControl(IDC_BLEND_MODE, false);
 }
@@ -44,7 +49,7 @@ intptr_t AlphaPageProc(DialogWindow* dlg, uint32_t message, uintptr_t wParam, in
             return 1;
         }
         if (commandId(wParam) == IDC_ALPHA_EDIT) {
-            applyAlpha(store, takeEditedValue(dlg, IDC_ALPHA_SLIDER, IDC_ALPHA_EDIT, 0.0f, 1.0f));
+            if (auto alpha = takeEditedValue(dlg, IDC_ALPHA_SLIDER, IDC_ALPHA_EDIT, 0.0f, 1.0f)) applyAlpha(store, *alpha);
             return 1;
         }
         return 0;
@@ -54,7 +59,7 @@ intptr_t AlphaPageProc(DialogWindow* dlg, uint32_t message, uintptr_t wParam, in
         return 1;
     case WM_CUSTEDIT_ENTER:
         if (static_cast<int>(wParam) != IDC_ALPHA_EDIT) return 0;
-        applyAlpha(store, takeEditedValue(dlg, IDC_ALPHA_SLIDER, IDC_ALPHA_EDIT, 0.0f, 1.0f));
+        if (auto alpha = takeEditedValue(dlg, IDC_ALPHA_SLIDER, IDC_ALPHA_EDIT, 0.0f, 1.0f)) applyAlpha(store, *alpha);
         return 1;
     default: return 0;
     }

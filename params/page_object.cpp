@@ -44,6 +44,13 @@ void updateObjectEnabling(DialogWindow* dlg, const PanelPage& page) {
     for (int id : kThresholdControls) dlg->EnableControl(id, threshold);
 }
 
+// "Optimize" and the threshold as the nodes hold them (the threshold of the first node).
+void showBspSettings(DialogWindow* dlg, EngineParamStore& store, const std::vector<INode*>& nodes) {
+    if (nodes.empty()) return;
+    dlg->SetNumericValue(IDC_THRESHOLD_SPIN, store.threshold(nodes.front()));
+    showCheck(dlg, IDC_OPTIMIZE, commonValue(nodes, [&](INode* n) { return store.flag(n, OPTIMIZE); }));
+}
+
 void fillObjectPage(DialogWindow* dlg, PanelPage& page) {
     EngineParamStore& store = page.panels->store();
     const std::vector<INode*>& nodes = page.fillNodes;
@@ -53,12 +60,8 @@ void fillObjectPage(DialogWindow* dlg, PanelPage& page) {
 
     const std::optional<int> sorting = commonValue(nodes, [&](INode* n) { return static_cast<int>(store.sorting(n)); });
     showRadio(dlg, kSorting, sorting);
-    if (isBsp(sorting) && !page.hasSprite) {
-        dlg->SetNumericValue(IDC_THRESHOLD_SPIN, store.threshold(nodes.front()));
-        showCheck(dlg, IDC_OPTIMIZE, commonValue(nodes, [&](INode* n) { return store.flag(n, OPTIMIZE); }));
-    } else {
-        showCheck(dlg, IDC_OPTIMIZE, 0);
-    }
+    if (isBsp(sorting) && !page.hasSprite) showBspSettings(dlg, store, nodes);
+    else showCheck(dlg, IDC_OPTIMIZE, 0);
     showRadio(dlg, kClipping, commonValue(nodes, [&](INode* n) { return static_cast<int>(store.clipping(n)); }));
 
     const std::optional<int> splitter = commonValue(nodes, [&](INode* n) { return store.flag(n, SPLITTER); });
@@ -89,6 +92,9 @@ bool objectCommand(DialogWindow* dlg, PanelPage& page, int id) {
     EngineParamStore& store = page.panels->store();
     if (auto sorting = radioValue(kSorting, id)) {
         store.writeInt(SORTING, *sorting);
+        // Left unread while the sorting was no BSP one: shown as the nodes hold them once they apply.
+        if (isBsp(*sorting) && !page.hasSprite)
+            showBspSettings(dlg, store, EngineParamStore::targetSet(GetCOREInterface()));
         updateObjectEnabling(dlg, page);
         return true;
     }

@@ -58,12 +58,15 @@ std::optional<int> clickedCheck(DialogWindow* dlg, int controlId) {
 
 bool isChecked(DialogWindow* dlg, int controlId) { return dlg->GetCheckState(controlId) == BST_CHECKED; }
 
-float takeEditedValue(DialogWindow* dlg, int numericId, int editId, float low, float high) {
+std::optional<float> takeEditedValue(DialogWindow* dlg, int numericId, int editId, float low, float high) {
     const std::string text = dlg->GetControlText(editId);
     char* end = nullptr;
     const float typed = std::strtof(text.c_str(), &end);
-    if (end != text.c_str() && !std::isnan(typed)) dlg->SetNumericValue(numericId, std::clamp(typed, low, high));
-    else dlg->SetNumericValue(numericId, dlg->GetNumericValue(numericId));
+    if (end == text.c_str() || std::isnan(typed)) {
+        dlg->SetNumericValue(numericId, dlg->GetNumericValue(numericId));
+        return std::nullopt;
+    }
+    dlg->SetNumericValue(numericId, std::clamp(typed, low, high));
     return dlg->GetNumericValue(numericId);
 }
 
@@ -76,6 +79,7 @@ constexpr float kThresholdHigh = 1000000.0f;
 
 void setupThreshold(DialogWindow* dlg) {
     dlg->SetupNumeric(IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh, kDefaultThreshold, 3);
+    dlg->SetSpinnerDragNotify(IDC_THRESHOLD_SPIN, true);
 }
 
 bool thresholdMessage(DialogWindow* dlg, EngineParamStore& store, uint32_t message, uintptr_t wParam) {
@@ -86,7 +90,8 @@ bool thresholdMessage(DialogWindow* dlg, EngineParamStore& store, uint32_t messa
     const bool entered = (message == WM_CUSTEDIT_ENTER && static_cast<int>(wParam) == IDC_THRESHOLD_EDIT) ||
                          (message == WM_COMMAND && commandId(wParam) == IDC_THRESHOLD_EDIT);
     if (!entered) return false;
-    store.writeFloat(THRESHOLD, takeEditedValue(dlg, IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh));
+    if (auto value = takeEditedValue(dlg, IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh))
+        store.writeFloat(THRESHOLD, *value);
     return true;
 }
 

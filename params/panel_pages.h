@@ -42,8 +42,9 @@ std::optional<int> clickedCheck(DialogWindow* dlg, int controlId);
 bool isChecked(DialogWindow* dlg, int controlId);
 
 // Sets a spinner or slider from the number typed into its linked edit field (kept within its
-// limits); a field that holds no number shows the spinner's value again. Returns the value.
-float takeEditedValue(DialogWindow* dlg, int numericId, int editId, float low, float high);
+// limits) and returns the value; a field that holds no number shows the spinner's value again and
+// gives none, so that nothing is written (nodes that disagree keep their values).
+std::optional<float> takeEditedValue(DialogWindow* dlg, int numericId, int editId, float low, float high);
 
 // The threshold spinner and field that the object and container pages share: set up with their
 // limits, and written when the spinner changes or a value is entered in the field (a command or

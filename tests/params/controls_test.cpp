@@ -65,6 +65,50 @@ TEST_F(Controls, ObjectPageWritesEachSlot) {
     }
 }
 
+// Text that is no number, entered in a field while the nodes disagree, writes nothing: each keeps its
+// own value (the field shows the first node's).
+TEST_F(Controls, RefusedEntriesLeaveDisagreeingNodesAsTheyAre) {
+    headless::Node* a = meshNode("A");
+    headless::Node* b = meshNode("B");
+    headless::Node* g1 = group("G1", {meshNode("C")});
+    headless::Node* g2 = group("G2", {meshNode("D")});
+    select({b});
+    store.writeFloat(ALPHA, 0.8f);
+    store.writeInt(SORTING, static_cast<int>(Sorting::STATIC_BSP));
+    store.writeFloat(THRESHOLD, 7.0f);
+    select({a});
+    store.writeFloat(ALPHA, 0.2f);
+    store.writeInt(SORTING, static_cast<int>(Sorting::STATIC_BSP));
+    store.writeFloat(THRESHOLD, 5.0f);
+    for (auto [node, threshold] : {std::pair{g1, 5.0f}, {g2, 7.0f}}) {
+        select({node});
+        store.writeInt(CONTAINER_TYPE, static_cast<int>(ContainerType::KD_TREE));
+        store.writeFloat(THRESHOLD, threshold);
+    }
+    struct Case {
+        std::initializer_list<INode*> nodes;
+        const char* page;
+        int edit;
+        float (EngineParamStore::*read)(INode*);
+    };
+    const Case cases[] = {
+        {{a, b}, "Zeq Parameters", IDC_ALPHA_EDIT, &EngineParamStore::alpha},
+        {{a, b}, "Zeq Object Parameters", IDC_THRESHOLD_EDIT, &EngineParamStore::threshold},
+        {{g1, g2}, "Zeq Container Parameters", IDC_THRESHOLD_EDIT, &EngineParamStore::threshold},
+    };
+    for (const Case& c : cases) {
+        selectAndNotify(c.nodes);
+        INode* first = *c.nodes.begin();
+        INode* second = *(c.nodes.begin() + 1);
+        const float before[] = {(store.*c.read)(first), (store.*c.read)(second)};
+        for (const char* text : {"", "abc"}) {
+            ASSERT_TRUE(page(c.page)->enterText(c.edit, text)) << c.page;
+            EXPECT_EQ((store.*c.read)(first), before[0]) << c.page << " '" << text << "'";
+            EXPECT_EQ((store.*c.read)(second), before[1]) << c.page << " '" << text << "'";
+        }
+    }
+}
+
 TEST_F(Controls, SplitterAndBaseGeometryExcludeEachOther) {
     headless::Node* a = meshNode("A");
     headless::Node* b = meshNode("B");

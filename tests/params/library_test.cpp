@@ -113,6 +113,12 @@ TEST_F(LoadedLibrary, FphelperAnswersForEmptyLists) {
     }
     EXPECT_TRUE(call(fp, 7, {0}, FPS_NO_SUCH_FUNCTION).isNone());
     call(fp, 1, {}, FPS_FAIL);
+    // An argument that is no integer names no list; it is not read as list 0.
+    for (const FPValue& wrong : {FPValue(), FPValue(2.0f), FPValue("2"), FPValue(true)}) {
+        call(fp, 0, {wrong}, FPS_FAIL);
+        call(fp, 1, {wrong}, FPS_FAIL);
+        call(fp, 2, {0, wrong}, FPS_FAIL);
+    }
 }
 
 TEST_F(LoadedLibrary, HostStartsAndStopsTheUtility) {

@@ -100,6 +100,12 @@ TEST_F(Selection, DisagreeingNodesShowNoValue) {
     EXPECT_FALSE(enabled(objectPage(), IDC_SORT_NONE));
     EXPECT_FALSE(enabled(objectPage(), IDC_FACE_CLIPPING));
     EXPECT_FALSE(enabled(objectPage(), IDC_BASE_GEOMETRY));
+
+    // A damaged alpha (NaN) agrees with itself.
+    select({a});
+    store.writeFloat(ALPHA, std::numeric_limits<float>::quiet_NaN());
+    selectAndNotify({a});
+    EXPECT_TRUE(enabled(alphaPage(), IDC_ALPHA_SLIDER));
 }
 
 TEST_F(Selection, ThresholdNeedsBspSortingAndNoSprite) {
@@ -114,6 +120,17 @@ TEST_F(Selection, ThresholdNeedsBspSortingAndNoSprite) {
     headless::RollupPage* object = objectPage();
     EXPECT_TRUE(checked(object, IDC_SORT_DYNAMIC_BSP));
     EXPECT_TRUE(enabled(object, IDC_OPTIMIZE));
+    EXPECT_TRUE(checked(object, IDC_OPTIMIZE));
+    EXPECT_EQ(object->control(IDC_THRESHOLD_SPIN)->value, 2.5f);
+    EXPECT_TRUE(object->control(IDC_THRESHOLD_SPIN)->dragNotify);
+
+    // Picking a BSP sorting again shows what the node still holds, not the placeholders the page
+    // was filled with while the sorting was another.
+    ASSERT_TRUE(object->click(IDC_SORT_NONE));
+    selectAndNotify({box});
+    object = objectPage();
+    EXPECT_FALSE(checked(object, IDC_OPTIMIZE));
+    ASSERT_TRUE(object->click(IDC_SORT_STATIC_BSP));
     EXPECT_TRUE(checked(object, IDC_OPTIMIZE));
     EXPECT_EQ(object->control(IDC_THRESHOLD_SPIN)->value, 2.5f);
 
