@@ -246,18 +246,22 @@ void MeshBuilder::build(MeshCacheEntry& entry, const TArray<Zeq2Surface>& surfac
     // the engine; flipping it back makes export, import and export again give the same values. Only
     // a mesh with texture coordinates gets texture faces (channel 1 among them): channel 1 with
     // faces but no vertices would name coordinates that do not exist.
+    //
+    // The exporter gives a channel the mesh lacks, below its highest one, an entry of (0, 0) on
+    // every vertex (stored as (0, 1)). Such an entry below the last stays a channel the mesh lacks,
+    // so that exporting again writes the same entry and takes tangents from the same channel.
     std::vector<std::vector<TVFace>*> channelFaces;
     if (layout.hasTexcoords) {
         mesh.setNumMaps(channels + 1, false);
         for (int32_t c = 1; c <= channels; ++c) {
+            const AttributeReader uv(layout.of(Kind::TEXCOORDS)[c - 1], layout.minorVersion);
+            bool filler = c < channels && n > 0;
+            for (int32_t i = 0; filler && i < n; ++i) filler = uv.component(i, 0) == 0.0f && uv.component(i, 1) == 1.0f;
+            if (filler) continue;
             MeshMap& map = mesh.Map(c);
             map.SetFlag(MESHMAP_USED | MESHMAP_TEXTURE);
             map.tv.reserve(static_cast<std::size_t>(n));
-            if (n > 0) {
-                const AttributeReader uv(layout.of(Kind::TEXCOORDS)[c - 1], layout.minorVersion);
-                for (int32_t i = 0; i < n; ++i)
-                    map.tv.emplace_back(uv.component(i, 0), 1.0f - uv.component(i, 1), 0.0f);
-            }
+            for (int32_t i = 0; i < n; ++i) map.tv.emplace_back(uv.component(i, 0), 1.0f - uv.component(i, 1), 0.0f);
             map.tf.reserve(static_cast<std::size_t>(f));
             channelFaces.push_back(&map.tf);
         }

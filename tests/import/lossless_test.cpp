@@ -36,7 +36,9 @@ constexpr const char kKindsScene[] = R"json({
   "materials": [{"id": "Shiny", "kind": "standard", "maps": {"diffuse": "Paint", "reflection": "Sky"}}],
   "objects": [
     {"id": "Quad", "kind": "mesh", "mesh": {"vertices": [[0,0,0], [1,0,0], [1,1,0], [0,1,0]],
-                                            "faces": [[0,1,2], [2,3,0]]}},
+                                            "faces": [[0,1,2], [2,3,0]],
+                                            "channels": [{"channel": 2, "vertices": [[0,0], [1,0], [1,1], [0,1]],
+                                                          "faces": [[0,1,2], [2,3,0]]}]}},
     {"id": "SkinBase", "kind": "mesh", "mesh": {"vertices": [[0,0,0], [1,0,0], [1,1,0], [0,1,0]],
                                                 "faces": [[0,1,2], [2,3,0]]}},
     {"id": "Skinned", "kind": "stack", "base": "SkinBase", "modifiers": [{"kind": "skin",
