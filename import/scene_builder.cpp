@@ -99,6 +99,18 @@ void applySurfaces(SceneRun& run, INode* node, TriObject* tri, const std::string
                    const TArray<Zeq2Surface>& list, const std::string& owner, const std::vector<int32_t>& faceOf) {
     const auto& surfaces = list.items;
     if (surfaces.empty()) return;
+    // Triangles of no surface are not drawn by the engine; the host has no face without a
+    // material, so they take a surface's and would be drawn after the next export.
+    const std::size_t faceCount = static_cast<std::size_t>(tri->GetMesh().getNumFaces());
+    std::vector<bool> covered(faceCount, false);
+    for (const Zeq2Surface& range : surfaces) {
+        const int64_t first = std::max<int64_t>(range.indexBegin / 3, 0);
+        const int64_t end = std::min<int64_t>(int64_t(range.indexBegin / 3) + range.numTriangles, int64_t(faceCount));
+        for (int64_t j = first; j < end; ++j) covered[static_cast<std::size_t>(j)] = true;
+    }
+    if (const auto uncovered = std::count(covered.begin(), covered.end(), false); uncovered > 0)
+        run.report.skip(owner + ": " + std::to_string(uncovered) + " of " + std::to_string(faceCount) +
+                        " triangles belong to no surface; they take a surface's material");
     if (surfaces.size() == 1) {
         if (Mtl* mtl = run.materials.makeMaterial(surfaces.front(), owner, run.report)) node->SetMtl(mtl);
         return;

@@ -268,7 +268,15 @@ TEST_F(SceneImport, SeveralSurfacesMakeAMultiMaterialAndFaceIds) {
     mesh.surfaces.add({3, 9, 1});              // triangle 1: no such material
     mesh.surfaces.add({6, std::nullopt, 1});   // triangle 2: no material at all
     root.meshes->add(mesh);
+    root.vertexBuffers->add(vertexBuffer(3, {A::POSITION}, 4, floatBytes({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0})));
+    root.indexBuffers->add(indexBuffer(3, {0, 1, 2, 0, 2, 3, 1, 2, 3}));
+    Zeq2Mesh gap = meshRecord(3, "Gap", 3, {3});  // triangle 1 belongs to no surface
+    gap.surfaces.add({0, 1, 1});
+    gap.surfaces.add({6, 1, 1});
+    root.meshes->add(gap);
     import(root);
+    EXPECT_NE(warnings().find("mesh \"Gap\" (id 3): 1 of 3 triangles belong to no surface"), std::string::npos) << warnings();
+    EXPECT_EQ(warnings().find("mesh \"Quad\" (id 1): 0"), std::string::npos) << warnings();
 
     auto* multi = dynamic_cast<MultiMtl*>(node("Quad")->GetMtl());
     ASSERT_NE(multi, nullptr);
