@@ -1,18 +1,23 @@
 // Tracks: each becomes keys on the transform of the node it names.
 //
-// A track names its node: the k-th track of a name animates the k-th node of that name the file
-// creates (in id order, leaving out the content record of a pivot offset, which hangs below a node
-// of its own name and shares its track: a record below a plain object of its name counts as such
-// only while the file has fewer tracks of the name than records); a name the file does not create
-// is looked up in the scene (a file of tracks alone animates the scene it is imported into); a
-// name found nowhere gets a dummy helper, so that no animation is lost.
+// A track names its node; among the nodes of that name the file creates, it keys the one whose
+// record transform agrees with it. The exporter writes record transforms at the start of the
+// animation range and a key only where the transform changed, starting from the identity: a track
+// keyed from the start begins with its node's record transform, and a track whose keys begin later
+// belongs to a node at the identity then. Where that tells nothing apart, the k-th track of a name
+// keys the k-th node of that name (in id order, leaving out the content record of a pivot offset,
+// which hangs below a node of its own name and shares its track: a record below a plain object of
+// its name counts as such only while the file has fewer tracks of the name than records). A name
+// the file does not create is looked up in the scene (a file of tracks alone animates the scene it
+// is imported into); a name found nowhere gets a dummy helper, so that no animation is lost.
 //
 // The exporter samples every frame and keeps a key only where the transform changed. So the node
 // held its last key's transform until the frame before the next key: a key of that transform is
-// set there. Before the first key a node of the file holds its record's transform, which the
-// exporter samples at the start of the range (and other writers give as the rest pose); a node of
-// the scene or a new helper holds the identity, from which the exporter starts. Keys are local to
-// the parent, like the record transforms.
+// set there (a frame of the file, the step of its key times, where that is shorter than the
+// host's frame; else the host's). Before the first key a node of the file holds its record's
+// transform, which the exporter samples at the start of the range (and other writers give as the
+// rest pose); a node of the scene or a new helper holds the identity, from which the exporter
+// starts. Keys are local to the parent, like the record transforms.
 #include "host/interface.h"
 #include "host/node.h"
 #include "host/scene_building.h"
@@ -21,7 +26,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
+#include <numeric>
+#include <optional>
+#include <set>
 #include <unordered_map>
 
 namespace zeq {
@@ -29,31 +38,99 @@ namespace {
 
 // Seconds to ticks (4800 per second).
 constexpr double kTicksPerSecond = 4800.0;
+// How far a record transform and a key written from the same host matrix may differ.
+constexpr float kSameTransform = 1e-5f;
 
-// The nodes each name stands for in the file, in id order, given how many tracks name each.
-std::unordered_map<std::string, std::vector<PlannedNode*>> nodesByName(
+using Keys = std::map<TimeValue, Matrix3>;
+
+// A node record a name may stand for; `content` marks what looks like the content record of a
+// pivot offset.
+struct Candidate {
+    PlannedNode* planned = nullptr;
+    bool content = false;
+};
+
+// The node records of each name, in id order, given how many tracks name each.
+std::unordered_map<std::string, std::vector<Candidate>> candidatesByName(
     SceneRun& run, const std::unordered_map<std::string, std::size_t>& trackCount) {
     std::unordered_map<std::string, std::size_t> recordCount;
     for (const PlannedNode& planned : run.planned)
         if (planned.named) ++recordCount[planned.name];
-    std::vector<PlannedNode*> nodes;
+    std::vector<Candidate> nodes;
     for (PlannedNode& planned : run.planned) {
         if (!planned.named) continue;
         // The content record of a pivot offset is a second record of the same node, which has one
         // track for both.
+        bool content = false;
         const auto tracks = trackCount.find(planned.name);
         if (planned.parentId && (tracks == trackCount.end() || tracks->second < recordCount[planned.name])) {
             PlannedNode* parent = run.byId(*planned.parentId);
-            if (parent && parent->kind == RecordKind::Object && parent->name == planned.name &&
-                planned.kind != RecordKind::Object)
-                continue;
+            content = parent && parent->kind == RecordKind::Object && parent->name == planned.name &&
+                      planned.kind != RecordKind::Object;
         }
-        nodes.push_back(&planned);
+        nodes.push_back({&planned, content});
     }
-    std::stable_sort(nodes.begin(), nodes.end(), [](const PlannedNode* a, const PlannedNode* b) { return a->id < b->id; });
-    std::unordered_map<std::string, std::vector<PlannedNode*>> byName;
-    for (PlannedNode* node : nodes) byName[node->name].push_back(node);
+    std::stable_sort(nodes.begin(), nodes.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.planned->id < b.planned->id; });
+    std::unordered_map<std::string, std::vector<Candidate>> byName;
+    for (const Candidate& node : nodes) byName[node.planned->name].push_back(node);
     return byName;
+}
+
+// The file's node record each track keys; null where the file has no record of the track's name.
+// `firstKey` is the earliest key of the file, the latest the range it was written for can start at.
+std::vector<PlannedNode*> recordsOfTracks(SceneRun& run, const TArray<Zeq2Track>& tracks,
+                                          const std::vector<Keys>& keys, TimeValue firstKey) {
+    std::unordered_map<std::string, std::size_t> trackCount;
+    for (const Zeq2Track& track : tracks) ++trackCount[track.objectName];
+    const auto byName = candidatesByName(run, trackCount);
+
+    // How surely a record is the node of a track: 2 when its transform is what the track holds at
+    // the start of the range, 1 when it may be (the range may start before the file's first key,
+    // with the node at the identity), 0 when nothing tells.
+    auto agreement = [&](std::size_t track, const PlannedNode* planned) {
+        if (keys[track].empty()) return 0;
+        const Matrix3& record = run.hierarchy.local(static_cast<std::size_t>(planned - run.planned.data()));
+        const auto& [time, first] = *keys[track].begin();
+        const bool identity = record.IsIdentity(kSameTransform);
+        if (time > firstKey) return identity ? 2 : 0;
+        if (record.Equals(first, kSameTransform)) return 2;
+        return identity ? 1 : 0;
+    };
+
+    std::vector<PlannedNode*> records(tracks.size(), nullptr);
+    std::set<const PlannedNode*> keyed;
+    auto take = [&](std::size_t track, PlannedNode* planned) {
+        records[track] = planned;
+        keyed.insert(planned);
+    };
+    // Surest first; at equal agreement a record that is no pivot content, then the lower id.
+    for (int level = 2; level >= 1; --level) {
+        for (std::size_t i = 0; i < tracks.size(); ++i) {
+            const auto found = byName.find(tracks.items[i].objectName);
+            if (records[i] || found == byName.end()) continue;
+            const Candidate* best = nullptr;
+            for (const Candidate& candidate : found->second)
+                if (!keyed.count(candidate.planned) && agreement(i, candidate.planned) >= level &&
+                    (!best || (best->content && !candidate.content)))
+                    best = &candidate;
+            if (best) take(i, best->planned);
+        }
+    }
+    // The rest in order: the first record of the name not keyed yet, pivot content left out; more
+    // tracks than records: the last record takes the extra tracks.
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        const auto found = byName.find(tracks.items[i].objectName);
+        if (records[i] || found == byName.end()) continue;
+        PlannedNode* chosen = nullptr;
+        for (const Candidate& candidate : found->second) {
+            if (candidate.content) continue;
+            chosen = candidate.planned;
+            if (!keyed.count(chosen)) break;
+        }
+        if (chosen) take(i, chosen);
+    }
+    return records;
 }
 
 // A dummy helper at the scene root for a track whose node is nowhere.
@@ -65,8 +142,28 @@ INode* helperFor(SceneRun& run, const std::string& name) {
     return node->GetINode();
 }
 
-void keyTrack(INode* node, const std::map<TimeValue, Matrix3>& keys, TimeValue start, int ticksPerFrame,
-              const Matrix3& before) {
+// The step of a key time in float seconds, in ticks: far from 0 a float time steps over several
+// ticks, and the tick it was written for is then no longer known.
+double floatStepInTicks(float seconds) {
+    const float magnitude = std::fabs(seconds);
+    return (static_cast<double>(std::nextafter(magnitude, std::numeric_limits<float>::infinity())) - magnitude) *
+           kTicksPerSecond;
+}
+
+// A key time in ticks, the nearest tick; none beyond what a TimeValue holds. Near either end of
+// that range a float time of seconds lies up to half a float step (there dozens of ticks) from the
+// tick it was written for, so a time within one such step past an end is taken as that end.
+std::optional<TimeValue> tickOf(float seconds) {
+    const double ticks = std::round(static_cast<double>(seconds) * kTicksPerSecond);
+    if (!std::isfinite(ticks)) return std::nullopt;
+    const double step = floatStepInTicks(seconds);
+    constexpr double lowest = std::numeric_limits<TimeValue>::min();
+    constexpr double highest = std::numeric_limits<TimeValue>::max();
+    if (ticks < lowest - step - 1 || ticks > highest + step + 1) return std::nullopt;
+    return static_cast<TimeValue>(std::clamp(ticks, lowest, highest));
+}
+
+void keyTrack(INode* node, const Keys& keys, TimeValue start, int64_t frame, const Matrix3& before) {
     // Keys of the parent are set first (tracks come in visiting order), so the parent's transform
     // at each time is known.
     auto setKey = [&](TimeValue t, const Matrix3& local) {
@@ -74,11 +171,11 @@ void keyTrack(INode* node, const std::map<TimeValue, Matrix3>& keys, TimeValue s
         node->SetNodeTM(t, parent && !parent->IsRootNode() ? local * parent->GetNodeTM(t) : local);
     };
     Matrix3 previous = before;
-    TimeValue previousTime = start;
+    int64_t previousTime = start;  // 64 bits: a frame before a key near the lowest tick
     bool first = true;
     for (const auto& [t, local] : keys) {
         if (first && t > start) setKey(start, previous);
-        if (t - ticksPerFrame > previousTime) setKey(t - ticksPerFrame, previous);
+        if (t - frame > previousTime) setKey(static_cast<TimeValue>(t - frame), previous);
         setKey(t, local);
         previous = local;
         previousTime = t;
@@ -104,45 +201,55 @@ void buildTracks(SceneRun& run) {
     Interval range = ip ? ip->GetAnimRange() : Interval(0, 0);
 
     // Key times in ticks; the range grows to hold every key.
-    std::vector<std::map<TimeValue, Matrix3>> keys(tracks.size());
+    std::vector<Keys> keys(tracks.size());
+    std::optional<TimeValue> firstKey;
+    std::vector<int64_t> exactTicks;  // keys whose time names one tick
+    bool wholeTicks = true;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const Zeq2Track& track = tracks.items[i];
         for (const Zeq2Keyframe& key : track.keyframes) {
-            const double ticks = std::round(static_cast<double>(key.time) * kTicksPerSecond);
-            if (!std::isfinite(ticks) || std::fabs(ticks) > 1e9) {
+            const std::optional<TimeValue> t = tickOf(key.time);
+            if (!t) {
                 run.report.skip("track \"" + track.objectName + "\": a key at " + std::to_string(key.time) +
                                 " s is out of range; skipped");
                 continue;
             }
-            const auto t = static_cast<TimeValue>(ticks);
-            keys[i][t] = toMatrix3(key.transform);  // a later key at the same tick replaces an earlier one
-            range = Interval(std::min(range.Start(), t), std::max(range.End(), t));
+            keys[i][*t] = toMatrix3(key.transform);  // a later key at the same tick replaces an earlier one
+            range = Interval(std::min(range.Start(), *t), std::max(range.End(), *t));
+            firstKey = std::min(firstKey.value_or(*t), *t);
+            if (floatStepInTicks(key.time) < 0.05) {  // within about 90 s of 0
+                exactTicks.push_back(*t);
+                const double ticks = static_cast<double>(key.time) * kTicksPerSecond;
+                wholeTicks = wholeTicks && std::fabs(ticks - std::round(ticks)) < 0.1;
+            }
         }
     }
     if (ip && (range.Start() != ip->GetAnimRange().Start() || range.End() != ip->GetAnimRange().End()))
         run.ii->SetAnimRange(range);
 
-    std::unordered_map<std::string, std::size_t> trackCount;
-    for (const Zeq2Track& track : tracks) ++trackCount[track.objectName];
-    auto fileNodes = nodesByName(run, trackCount);
-    std::unordered_map<std::string, std::size_t> used;
+    // The file's frame: the exporter keys the range's start plus whole frames, so every step between
+    // key times that name a tick is a multiple of it (times off whole ticks give none). Where the
+    // steps' divisor is shorter than the host's frame it is the one to hold keys by; a longer one
+    // may be several of the file's frames, so the host's stays.
+    int64_t step = 0;
+    if (wholeTicks)
+        for (int64_t t : exactTicks) step = std::gcd(step, t - exactTicks.front());
+    const int64_t frame = step > 0 ? std::min<int64_t>(step, ticksPerFrame) : ticksPerFrame;
+
+    const std::vector<PlannedNode*> records = recordsOfTracks(run, tracks, keys, firstKey.value_or(0));
     const AnimateScope animate;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const std::string& name = tracks.items[i].objectName;
         INode* node = nullptr;
         Matrix3 before;
-        auto found = fileNodes.find(name);
-        if (found != fileNodes.end()) {
-            std::size_t& k = used[name];
-            // More tracks than nodes of that name: the last node takes the extra tracks.
-            const PlannedNode* planned = found->second[std::min(k++, found->second.size() - 1)];
+        if (const PlannedNode* planned = records[i]) {
             node = planned->node;
             before = run.hierarchy.local(static_cast<std::size_t>(planned - run.planned.data()));
         } else {
             node = ip ? ip->GetINodeByName(name.c_str()) : nullptr;
             if (!node) node = helperFor(run, name);
         }
-        if (!keys[i].empty()) keyTrack(node, keys[i], range.Start(), ticksPerFrame, before);
+        if (!keys[i].empty()) keyTrack(node, keys[i], range.Start(), frame, before);
     }
 }
 

@@ -403,6 +403,72 @@ TEST_F(SceneImport, TracksFindTheirNodesAndHoldTheRecordBeforeTheirFirstKey) {
     EXPECT_EQ(node("Box")->GetNodeTM(9600).GetTrans(), Point3(3, 0, 6));
 }
 
+// Among records of one name, a track keys the one whose transform it holds at the range's start:
+// its first key there, or the identity when its keys begin later. "Door" 1 stands still, so the
+// one track goes to "Door" 2. "X" 4, a joint below the plain object "X" 3, looks like pivot
+// content (two tracks, three records) but has its own track; "X" 5 stands still.
+TEST_F(SceneImport, TracksOfARepeatedNameKeyTheRecordsTheyAgreeWith) {
+    Zeq2 root;
+    root.objects.emplace().add(objectRecord(1, "Door", std::nullopt, moveTo(5, 0, 0)));
+    root.objects->add(objectRecord(2, "Door", std::nullopt, moveTo(-5, 0, 0)));
+    root.objects->add(objectRecord(3, "X"));
+    root.objects->add(objectRecord(5, "X", std::nullopt, moveTo(5, 5, 5)));
+    Zeq2Joint child;
+    child.id = 4;
+    child.name = "X";
+    child.parentId = 3;
+    child.transform = moveTo(0, 1, 0);
+    child.visible = true;
+    root.joints.emplace().add(child);
+    root.tracks.emplace();
+    auto track = [&](const char* name, std::initializer_list<Zeq2Keyframe> keys) {
+        Zeq2Track t;
+        t.objectName = name;
+        for (const Zeq2Keyframe& key : keys) t.keyframes.add(key);
+        root.tracks->add(t);
+    };
+    track("Door", {{0, moveTo(-5, 0, 0)}, {1, moveTo(-5, 0, 3)}});
+    track("X", {{0.5f, moveTo(5, 0, 0)}, {1, moveTo(10, 0, 0)}});
+    track("X", {{0, moveTo(0, 1, 0)}, {0.5f, moveTo(0, 1, 0)}, {1, moveTo(0, 1, 0)}});
+    import(root);
+    EXPECT_TRUE(warnings().empty()) << warnings();
+    std::map<std::string, Point3> at4800;  // ProtocolID -> place at 1 s
+    for (INode* n : host_.scene().nodes()) {
+        std::string id;
+        ASSERT_TRUE(n->GetUserPropString(PROTOCOL_ID_PROPERTY, id));
+        at4800[id] = n->GetNodeTM(4800).GetTrans();
+    }
+    const std::map<std::string, Point3> expected{{"1", Point3(5, 0, 0)},  {"2", Point3(-5, 0, 3)},
+                                                 {"3", Point3(10, 0, 0)}, {"4", Point3(10, 1, 0)},
+                                                 {"5", Point3(5, 5, 5)}};
+    EXPECT_EQ(at4800, expected);
+}
+
+// Holds end one frame of the file before the next key, the frame being the step of the file's key
+// times where it is shorter than the host's (here 80 ticks against 160). Key times reach both ends
+// of the host's 32-bit ticks, a float step past them included; only what lies beyond is skipped.
+TEST_F(SceneImport, KeysHoldByTheFilesFrameAndReachTheEndsOfTheTicks) {
+    Zeq2 root;
+    root.objects.emplace().add(objectRecord(1, "N", std::nullopt, moveTo(0, 1, 0)));
+    root.tracks.emplace();
+    Zeq2Track held;
+    held.objectName = "N";
+    for (int tick : {0, 2480, 2560}) held.keyframes.add({tick / 4800.0f, moveTo(tick ? tick / 80.0f : 0, 1, 0)});
+    root.tracks->add(held);
+    Zeq2Track far;
+    far.objectName = "Far";
+    for (double tick : {-2147483648.0, 2147483647.0, 1e10}) far.keyframes.add({float(tick / 4800), moveTo(1, 0, 0)});
+    root.tracks->add(far);
+    import(root);
+    EXPECT_EQ(node("N")->GetNodeTM(2400).GetTrans(), Point3(0, 1, 0));
+    EXPECT_NE(node("N")->GetNodeTM(2440).GetTrans(), Point3(0, 1, 0));
+    const Interval range = host_.GetAnimRange();
+    EXPECT_EQ(range.Start(), TIME_NegInfinity);
+    EXPECT_EQ(range.End(), TIME_PosInfinity);
+    EXPECT_NE(warnings().find("a key at 2083333.375000 s is out of range; skipped"), std::string::npos)
+        << warnings();
+}
+
 // Each surface of a skin has its own run of joints, and a vertex's JOINTS data name places in the
 // run of a surface that uses it; bind transforms go with their joints whatever their order. Here
 // surface 0 (triangle 0) lists A and B, surface 1 (triangles 1 and 2) C and D, and vertex 2, in
