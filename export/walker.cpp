@@ -257,6 +257,11 @@ Zeq2LOD SceneWalker::createLodFromObject(INode* node, bool pivotOffset) {
         // An entry whose node was deleted from the scene holds no node: it is no level.
         INode* level = block->GetINode(LOD_PARAM_NODES_LIST, 0, i);
         if (!level) continue;
+        // The LOD node itself or one of its ancestors cannot be its level: written below the LOD
+        // record it would make the parent chain a loop. The object drops such entries too.
+        bool ancestor = false;
+        for (INode* n = node; n && !ancestor; n = n->GetParentNode()) ancestor = n == level;
+        if (ancestor) continue;
         walk(level, levelParent, NodeKind::Object, node);
         float distance = 0.0f;
         if (!level->GetUserPropFloat(LOD_DISTANCE_PROPERTY, distance)) distance = 0.0f;

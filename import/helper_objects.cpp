@@ -43,6 +43,9 @@ std::string floatText(float value) {
     return std::string(text, result.ptr);
 }
 
+// The icon size, in scene units, of an imported LOD object.
+constexpr float kImportedLodIconSize = 10.0f;
+
 // The dummy a LOD group or sprite falls back to when its plug-in makes no object.
 Object* fallback(SceneRun& run, PlannedNode& planned, const std::string& why) {
     run.report.skip(run.describe(planned) + ": " + why + "; imported as a dummy helper");
@@ -98,7 +101,11 @@ Object* makeLodObject(SceneRun& run, PlannedNode& planned) {
     if (isLodNameGroup(run, record)) return createObject(HELPER_CLASS_ID, DUMMY_CLASS_ID);
     Object* object = createObject(LOD_OBJECT_SUPER_CLASS_ID, LOD_OBJECT_CLASS_ID);
     if (!object) return fallback(run, planned, "the LOD plug-in is not loaded");
-    if (!object->GetParamBlock(0)) run.report.skip(run.describe(planned) + ": the LOD object has no parameters; its levels are not listed");
+    // The file holds no icon size, and a LOD object of size 0 is neither drawn nor able to adopt
+    // its levels. The levels are written as plain objects without geometry, so there is no size to
+    // take from them either: the object gets a fixed size that shows and can be picked.
+    if (IParamBlock2* block = object->GetParamBlock(0)) block->SetValue(LOD_PARAM_ICON_SIZE, 0, kImportedLodIconSize);
+    else run.report.skip(run.describe(planned) + ": the LOD object has no parameters; its levels are not listed");
     return object;
 }
 

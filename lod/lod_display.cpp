@@ -68,6 +68,8 @@ int LODObject::Display(TimeValue t, INode* node, ViewExp* vpt, int) {
 int LODObject::HitTest(TimeValue t, INode* node, int, int, int, IPoint2* p, ViewExp* vpt) {
     GraphicsWindow* gw = vpt ? vpt->getGW() : nullptr;
     if (!gw || !node || !p) return 0;
+    // An object that draws nothing cannot be hit either.
+    if (!pblock2 || !(pblock2->GetFloat(LOD_PARAM_ICON_SIZE, t) > 0.0f)) return 0;
     BuildMesh(t);
     const uint32_t saved = gw->getRndLimits();
     gw->setRndLimits((saved & ~kHitTestClear) | kHitTestSet);

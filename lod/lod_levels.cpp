@@ -125,7 +125,20 @@ void LODObject::rebuildView() {
     }
 }
 
+bool LODObject::viewMatchesLevels() {
+    if (!pblock2) return true;
+    const int count = levelCount();
+    if (pblock2->Count(LOD_PARAM_NODES_VIEW) != count) return false;
+    for (int i = 0; i < count; ++i) {
+        INode* node = levelNode(i);
+        const char* line = pblock2->GetStr(LOD_PARAM_NODES_VIEW, 0, i);
+        if (viewText(node, levelDistance(node), i == currentLevel_) != (line ? line : "")) return false;
+    }
+    return true;
+}
+
 void LODObject::setCurrentLevel(int k) {
+    adoptVisibleLevel_ = false;
     if (k >= 0 && k < levelCount()) {
         currentLevel_ = k;
         rebuildView();
@@ -195,9 +208,12 @@ void LODObject::removeLevel(int index) {
     hideTree(levelNode(index), false);
     pblock2->Delete(LOD_PARAM_NODES_LIST, index, 1);
     // Lines below the deleted one move up: the current level and the selected line stay on their
-    // nodes. Deleting the current line itself makes the level that takes its place current.
+    // nodes. Deleting the current line itself makes the level that takes its place current;
+    // deleting the selected line leaves no line selected, so that a later distance edit touches
+    // no level the artist did not pick.
     if (index < currentLevel_) --currentLevel_;
-    if (index < selectedLine_) --selectedLine_;
+    if (index == selectedLine_) selectedLine_ = -1;
+    else if (index < selectedLine_) --selectedLine_;
     rebuildView();
 }
 
@@ -205,6 +221,18 @@ void LODObject::synchronizeChildren(TimeValue t) {
     INode* owner = ownerNode();
     if (!owner || !pblock2) return;
     const int count = levelCount();
+    if (adoptVisibleLevel_) {
+        // A loaded or imported object knows no current level of its own; the scene shows it. Only
+        // entries whose nodes are still in the scene are looked at.
+        adoptVisibleLevel_ = false;
+        if (count > 0) {
+            std::unordered_set<INode*> sceneNodes;
+            if (Interface* ip = GetCOREInterface()) collectTree(ip->GetRootNode(), sceneNodes);
+            currentLevel_ = -1;
+            for (int i = 0; i < count && currentLevel_ < 0; ++i)
+                if (INode* level = levelNode(i); level && sceneNodes.count(level) && !level->IsHidden()) currentLevel_ = i;
+        }
+    }
     if (count != owner->NumberOfChildren()) {
         std::vector<INode*> children;
         for (int i = 0; i < owner->NumberOfChildren(); ++i)
@@ -227,6 +255,9 @@ void LODObject::synchronizeChildren(TimeValue t) {
         for (auto it = gone.rbegin(); it != gone.rend(); ++it) pblock2->Delete(LOD_PARAM_NODES_LIST, *it, 1);
         rebuildView();
         reparentAfterClone_ = false;
+    } else if (!viewMatchesLevels()) {
+        // "Nodes view" is not stored: a loaded or imported object starts without it.
+        rebuildView();
     }
     for (int i = 0; i < levelCount(); ++i) hideTree(levelNode(i), i != currentLevel_);
 }

@@ -8,6 +8,7 @@
 #include "lod/resources.h"
 
 #include <functional>
+#include <string>
 
 namespace zeq {
 
@@ -231,6 +232,7 @@ ReferenceTarget* LODObject::Clone(RemapDir& remap) {
     if (pblock2) clone->ReplaceReference(0, remap.CloneRef(pblock2));
     if (clone->pblock2) clone->pblock2->SetCount(LOD_PARAM_NODES_LIST, 0);
     clone->reparentAfterClone_ = true;
+    clone->adoptVisibleLevel_ = false;  // the clone's current level is the copy of this one's
 
     Interface* ip = GetCOREInterface();
     INode* owner = ownerNode();
@@ -238,8 +240,9 @@ ReferenceTarget* LODObject::Clone(RemapDir& remap) {
     if (owner && ip && clone->pblock2) {
         const TimeValue t = ip->GetTime();
         const Matrix3 toOwner = Inverse(owner->GetNodeTM(t));
-        // Every node below the owner gets a copy showing the same object, placed relative to the
-        // owner; direct children become the clone's levels, deeper ones hang under their parent's copy.
+        // Every node below the owner gets a copy showing the same object with the same material and
+        // user properties, placed relative to the owner; direct children become the clone's levels,
+        // deeper ones hang under their parent's copy.
         std::function<void(INode*, INode*)> copyChildren = [&](INode* source, INode* copyParent) {
             for (int i = 0; i < source->NumberOfChildren(); ++i) {
                 INode* child = source->GetChildNode(i);
@@ -247,6 +250,10 @@ ReferenceTarget* LODObject::Clone(RemapDir& remap) {
                 INode* copy = ip->CreateObjectNode(child->GetObjectRef());
                 if (!copy) continue;
                 copy->SetName(child->GetName());
+                copy->SetMtl(child->GetMtl());
+                std::string userProperties;
+                child->GetUserPropBuffer(userProperties);
+                copy->SetUserPropBuffer(userProperties);
                 copy->SetNodeTM(t, child->GetNodeTM(t) * toOwner);
                 copy->SetGroupHead(child->IsGroupHead());
                 copy->SetGroupMember(child->IsGroupMember());

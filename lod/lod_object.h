@@ -64,6 +64,8 @@ public:
     void addLevel(INode* picked, TimeValue t);
     // Rewrites "Nodes view" from the levels and shows only the current level.
     void rebuildView();
+    // Whether "Nodes view" holds one line per level, as rebuildView writes it.
+    bool viewMatchesLevels();
     // Makes level k current; an index outside the levels leaves no current level (every level is
     // then hidden at the next synchronisation).
     void setCurrentLevel(int k);
@@ -76,10 +78,13 @@ public:
     // The "Select" button: the selected line becomes the current level.
     void showSelectedLevel();
     // A line of "Nodes view" was deleted: its level leaves the list (the node stays in the scene,
-    // visible).
+    // visible). Deleting the selected line leaves no line selected.
     void removeLevel(int index);
-    // Makes the levels the owner's children (dropping levels whose nodes left the scene) and shows
-    // only the current level.
+    // Makes the levels the owner's children (dropping levels whose nodes left the scene), rewrites
+    // "Nodes view" when it no longer matches the levels, and shows only the current level. The
+    // first run of an object that was loaded or imported (not created, cloned or given a current
+    // level) makes the first visible level current, or none when every level is hidden, so that
+    // the object keeps showing what the scene showed.
     void synchronizeChildren(TimeValue t);
     // Whether a fresh clone still has to move its levels onto its owner.
     bool reparentAfterClone() const { return reparentAfterClone_; }
@@ -121,6 +126,8 @@ private:
     int selectedLine_ = 0;
     int currentLevel_ = 0;
     bool reparentAfterClone_ = false;
+    // Whether the next children synchronisation takes the current level from the levels' visibility.
+    bool adoptVisibleLevel_ = true;
     IObjParam* ip_ = nullptr;
     static bool guard_;
 };

@@ -176,27 +176,36 @@ TEST_F(LodTest, LevelsKeepTheirWorldPlacement) {
     EXPECT_EQ(Point3(last.d, last.h, last.l), Point3(4, -30, 2));
 }
 
-TEST_F(LodTest, HelperObjectWithoutBlockOrWithDeletedLevelsStillExports) {
+// Entries that hold no node, the LOD node itself or one of its ancestors are no levels: the last two
+// would make the parent chain a loop, which a selected-only export would otherwise write.
+TEST_F(LodTest, HelperObjectWithoutBlockOrWithDeletedOrLoopingLevelsStillExports) {
     headless::Node* bare = scene().createNode("Bare");
     bare->SetObjectRef(scene().newObject(GEOMOBJECT_CLASS_ID, LOD_OBJECT_CLASS_ID, "ZeqLOD"));
 
-    headless::Node* holder = scene().createNode("Holder");
+    headless::Node* outer = helperNode("Outer");
+    headless::Node* holder = scene().createNode("Holder", outer);
     headless::GenericObject* lodObject = scene().newObject(GEOMOBJECT_CLASS_ID, LOD_OBJECT_CLASS_ID, "ZeqLOD");
     headless::ParamBlock* block = lodObject->addParamBlock(LOD_PARAM_BLOCK_ID);
     block->addParam(LOD_PARAM_NODES_LIST, "Nodes list", TYPE_INODE_TAB);
     holder->SetObjectRef(lodObject);
     headless::Node* gone = helperNode("Gone", holder);
     headless::Node* kept = helperNode("Kept", holder);
-    INode* levels[] = {gone, kept};
-    block->Append(LOD_PARAM_NODES_LIST, 2, levels);
+    INode* levels[] = {gone, holder, kept, outer};
+    block->Append(LOD_PARAM_NODES_LIST, 4, levels);
     gone->DeleteThis();
 
-    const Roots roots = convert();
-    ASSERT_EQ(roots.extra2.lods->size(), 2u);
-    EXPECT_TRUE(findByName(roots.extra2.lods, "Bare")->objectIds.empty());
-    const Zeq2LOD* lod = findByName(roots.extra2.lods, "Holder");
-    EXPECT_EQ(lod->objectIds, TArray<int64_t>{findByName(roots.root.objects, "Kept")->id});
-    EXPECT_EQ(lod->distances.size(), 1u);
+    for (const bool selectedOnly : {false, true}) {
+        SCOPED_TRACE(selectedOnly);
+        exportOptions().selectedOnly = selectedOnly;
+        host.SelectNode(holder);
+        const Roots roots = convert();
+        const Zeq2LOD* lod = findByName(roots.extra2.lods, "Holder");
+        ASSERT_NE(lod, nullptr);
+        EXPECT_EQ(lod->objectIds, TArray<int64_t>{findByName(roots.root.objects, "Kept")->id});
+        EXPECT_EQ(lod->distances.size(), 1u);
+        if (const Zeq2Object* record = findByName(roots.root.objects, "Outer")) EXPECT_NE(record->parentId, lod->id);
+        if (!selectedOnly) EXPECT_TRUE(findByName(roots.extra2.lods, "Bare")->objectIds.empty());
+    }
 }
 
 }  // namespace

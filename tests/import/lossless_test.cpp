@@ -5,6 +5,7 @@
 // session of the host. Then what the importer builds, imports side by side, and bad cross-references.
 #include "format/file_io.h"
 #include "headless/demo_scene.h"
+#include "headless/viewport.h"
 #include "host/plugin_classes.h"
 #include "host/skin.h"
 #include "import/scene_run.h"
@@ -70,8 +71,8 @@ constexpr const char kKindsScene[] = R"json({
       {"tick": 1120, "transform": {"translation": [2, 0, 0], "rotation": [0, 0, 30]}},
       {"tick": 1600, "transform": {"translation": [3, 0, 0]}}]},
     {"name": "LodHolder", "object": "Lod", "transform": {"translation": [0, 5, 0]}},
-    {"name": "Far", "parent": "LodHolder", "object": "Quad", "userProperties": {"LODDistance": "300.5"}},
-    {"name": "Near", "parent": "LodHolder", "object": "Quad", "hidden": true, "userProperties": {"LODDistance": "10"}},
+    {"name": "Far", "parent": "LodHolder", "object": "Quad", "hidden": true, "userProperties": {"LODDistance": "300.5"}},
+    {"name": "Near", "parent": "LodHolder", "object": "Quad", "userProperties": {"LODDistance": "10"}},
     {"name": "Flare", "object": "Flare", "material": "Shiny"}
   ]
 })json";
@@ -389,7 +390,16 @@ TEST_F(Lossless, ImportedKindsKeepOrderWeightsLevelsFacesAndSharing) {
     float distance = 0;
     EXPECT_TRUE(node("Far")->GetUserPropFloat(LOD_DISTANCE_PROPERTY, distance));
     EXPECT_EQ(distance, 300.5f);
-    EXPECT_TRUE(node("Near")->IsHidden());
+    // The object is drawn, and keeps showing the level the file shows (the second) with its list
+    // filled once it is displayed.
+    EXPECT_GT(levels->GetFloat(LOD_PARAM_ICON_SIZE), 0.0f);
+    headless::Viewport view;
+    lod->Display(0, node("LodHolder"), &view, 0);
+    EXPECT_FALSE(view.window().draws().empty());
+    EXPECT_TRUE(node("Far")->IsHidden());
+    EXPECT_FALSE(node("Near")->IsHidden());
+    ASSERT_EQ(levels->Count(LOD_PARAM_NODES_VIEW), 2);
+    EXPECT_STREQ(levels->GetStr(LOD_PARAM_NODES_VIEW, 0, 1), ">>Near [10.00]<<");
 
     // Cube map: the six faces in the host's order; one material on two meshes and the sprite.
     auto* shiny = dynamic_cast<StdMat*>(node("Plate")->GetMtl());

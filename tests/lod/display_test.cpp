@@ -34,6 +34,11 @@ TEST_F(LodDisplay, ZeroIconSizeDrawsNothingAndAdoptsNothing) {
     LODObject* lod = addLod("Flat", 0.0f);
     EXPECT_EQ(lod->ownerNode(), nullptr);
     EXPECT_TRUE(view.window().draws().empty());
+    // Nor can it be hit where its icon would be.
+    IPoint3 centre;
+    ASSERT_TRUE(view.project(Point3(0, 0, 0), centre));
+    IPoint2 at{centre.x, centre.y};
+    EXPECT_EQ(lod->HitTest(0, lodNode, HITTYPE_POINT, 0, 0, &at, &view), 0);
     lod->pblock2->SetValue(LOD_PARAM_ICON_SIZE, 0, 1.0f);
     lod->Display(0, lodNode, &view, 0);
     EXPECT_EQ(lod->ownerNode(), lodNode);

@@ -3,6 +3,7 @@
 #include "support.h"
 
 #include "headless/remap_table.h"
+#include "host/material.h"
 
 namespace zeq::lodtest {
 namespace {
@@ -129,7 +130,8 @@ TEST_F(LodLevels, DistancesOutsideTheIntRangeSort) {
 }
 
 // Deleting a line keeps the current level and the selected line on their nodes; deleting the current
-// line itself makes the level that moves up into its place current.
+// line itself makes the level that moves up into its place current, deleting the selected line
+// leaves none selected, and a distance edit then changes no level.
 TEST_F(LodLevels, DeletingALineKeepsTheCurrentLevelOnItsNode) {
     struct Case {
         int current, selected, deleted;
@@ -140,7 +142,8 @@ TEST_F(LodLevels, DeletingALineKeepsTheCurrentLevelOnItsNode) {
         {1, 2, 0, "B", "C"},
         {2, 2, 1, "C", "C"},
         {0, 0, 2, "A", "A"},
-        {1, 1, 1, "C", "C"},
+        {1, 1, 1, "C", ""},
+        {2, 0, 0, "C", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.deleted);
@@ -159,6 +162,47 @@ TEST_F(LodLevels, DeletingALineKeepsTheCurrentLevelOnItsNode) {
         for (headless::Node* level : levels)
             EXPECT_EQ(level->IsHidden(), std::string(level->GetName()) != c.currentAfter &&
                                              level != levels[c.deleted]) << level->GetName();
+        lod->setSelectedDistance(99.0f);
+        for (headless::Node* level : levels)
+            EXPECT_EQ(LODObject::levelDistance(level) == 99.0f, std::string(level->GetName()) == c.selectedAfter)
+                << level->GetName();
+    }
+}
+
+// An object that was loaded or imported lists its levels without the unsaved view and knows no
+// current level: its first display fills the view and makes the visible level current (none when
+// all are hidden); a later rename shows in the view at the next display.
+TEST_F(LodLevels, LoadedObjectShowsTheVisibleLevelAndFillsItsView) {
+    struct Case {
+        std::vector<bool> hidden;
+        int current;
+    };
+    const Case cases[] = {{{true, false, false}, 1}, {{false, false}, 0}, {{true, true}, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.current);
+        auto* lod = new LODObject();
+        lodNode = host.scene().createNode("Loaded");
+        lodNode->SetObjectRef(lod);
+        lod->pblock2->SetValue(LOD_PARAM_ICON_SIZE, 0, 10.0f);
+        std::vector<headless::Node*> levels;
+        for (std::size_t i = 0; i < c.hidden.size(); ++i) {
+            headless::Node* level = meshNode("L" + std::to_string(i), lodNode);
+            level->SetUserPropFloat(LOD_DISTANCE_PROPERTY, 10.0f * float(i));
+            level->Hide(c.hidden[i]);
+            INode* entry = level;
+            lod->pblock2->Append(LOD_PARAM_NODES_LIST, 1, &entry);
+            levels.push_back(level);
+        }
+        lod->Display(0, lodNode, &view, 0);
+        EXPECT_EQ(lod->currentLevel(), c.current);
+        for (std::size_t i = 0; i < levels.size(); ++i) EXPECT_EQ(levels[i]->IsHidden(), int(i) != c.current) << i;
+        const std::vector<std::string> lines = viewLines(lod);
+        ASSERT_EQ(lines.size(), levels.size());
+        EXPECT_EQ(lines[0], c.current == 0 ? ">>L0 [0.00]<<" : "L0 [0.00]");
+
+        levels[0]->SetName("Renamed");
+        lod->Display(0, lodNode, &view, 0);
+        EXPECT_EQ(viewLines(lod)[0], c.current == 0 ? ">>Renamed [0.00]<<" : "Renamed [0.00]");
     }
 }
 
@@ -211,6 +255,10 @@ TEST_F(LodLevels, CloneCopiesTheLevelsAndAdoptsThemOnFirstDisplay) {
     headless::Node* low = meshNode("Low");
     high->setLocalTM(TransMatrix({12, 0, 0}));
     detail->setLocalTM(TransMatrix({0, 1, 0}));
+    Mtl* paint = NewDefaultStdMat();
+    high->SetMtl(paint);
+    detail->SetMtl(paint);
+    detail->SetUserPropString("Tag", "leaf");
     addLevels(lod, {{high, 5}, {low, 40}});
     lod->Display(0, lodNode, &view, 0);
     ASSERT_EQ(lodNode->NumberOfChildren(), 2);
@@ -226,6 +274,12 @@ TEST_F(LodLevels, CloneCopiesTheLevelsAndAdoptsThemOnFirstDisplay) {
     EXPECT_EQ(LODObject::levelDistance(clone->levelNode(1)), 40.0f);
     ASSERT_EQ(highCopy->NumberOfChildren(), 1);
     EXPECT_EQ(highCopy->GetNodeTM(0).GetTrans(), Point3(2, 0, 0));  // relative to the owner
+    // The copies keep their materials and user properties.
+    EXPECT_EQ(highCopy->GetMtl(), paint);
+    EXPECT_EQ(highCopy->GetChildNode(0)->GetMtl(), paint);
+    std::string tag;
+    EXPECT_TRUE(highCopy->GetChildNode(0)->GetUserPropString("Tag", tag));
+    EXPECT_EQ(tag, "leaf");
 
     headless::Node* cloneNode = host.scene().createNode("LOD copy");
     cloneNode->SetObjectRef(clone);
