@@ -2,8 +2,10 @@
 // Arrays: a length prefix, then the elements back to back through the element codec.
 #include "codec/codec.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -57,12 +59,22 @@ public:
         auto& array = *static_cast<TArray<T>*>(out);
         const uint32_t count = decodeLength(pb.buffer);
         array.items.clear();
-        // Never trust the count for allocation: every element takes at least one bit of the
-        // null map or one byte of the data, so reserve no more than what is present.
-        const std::size_t present = static_cast<std::size_t>(pb.buffer.remaining()) +
-                                    static_cast<std::size_t>(pb.nullMap.bitCount - pb.nullMap.readCursor);
-        array.items.reserve(count < present ? count : present);
+        // The count is only a claim of the data. The elements it claims are charged to the
+        // buffer's memory limit before any is made, and room is reserved for no more of them than
+        // the data left can hold, at most kMaxReserve; past that the room grows as elements really
+        // decode, never beyond the count.
+        pb.chargeDecoded(int64_t(count) * int64_t(sizeof(T)));
+        std::size_t fit = static_cast<std::size_t>(pb.buffer.remaining());
+        if constexpr (std::is_arithmetic_v<T>) {
+            fit /= sizeof(T);  // a number takes its full width in the data
+        } else {
+            // Any other element takes at least one byte of the data or one presence bit.
+            fit += static_cast<std::size_t>(pb.nullMap.bitCount - pb.nullMap.readCursor);
+        }
+        array.items.reserve(std::min<std::size_t>({count, fit, kMaxReserve}));
         for (uint32_t i = 0; i < count; ++i) {
+            if (array.items.size() == array.items.capacity())
+                array.items.reserve(std::min<std::size_t>(count, std::max<std::size_t>(16, 2 * array.items.size())));
             array.items.emplace_back();
             element_->decode(pb, &array.items.back());
         }
@@ -71,6 +83,9 @@ public:
 
     ICodec* elementCodec() const { return element_; }
     int32_t dimensions() const { return 1; }
+
+    // The most elements reserved ahead of decoding them.
+    static constexpr std::size_t kMaxReserve = 65536;
 
 private:
     ICodec* element_;

@@ -53,15 +53,14 @@ std::string fromUtf16(CodePage page, const std::u16string& wide) {
     return text;
 }
 
-// `from` text (up to its first NUL) -> `to` text, through UTF-16.
-std::string convert(CodePage from, CodePage to, const std::string& text) {
-    const size_t n = std::strlen(text.c_str());
+// The first n bytes of `from` text -> `to` text, through UTF-16; the result ends at its first NUL.
+std::string convert(CodePage from, CodePage to, const std::string& text, size_t n) {
     if (n >= static_cast<size_t>(std::numeric_limits<int32_t>::max())) throw "ERROR_INVALID_PARAMETER";
     // With the built-in converter, UTF-8 to UTF-8 comes back byte for byte once it is valid, so
     // validation alone gives the same result and failure without the round trip.
     if (from == CodePage::Utf8 && to == CodePage::Utf8 && g_converter == nullptr) {
         if (!utf8::isValid(text.data(), n)) throw "error wsize";
-        return text.substr(0, n);
+        return text.substr(0, std::strlen(text.c_str()));
     }
     return fromUtf16(to, toUtf16(from, text.c_str(), static_cast<int32_t>(n + 1)));
 }
@@ -74,7 +73,11 @@ CodePage activeCodePage() { return g_activePage; }
 void setCodePageConverter(CodePageConverter* converter) { g_converter = converter; }
 CodePageConverter& codePageConverter() { return g_converter ? *g_converter : builtinCodePageConverter(); }
 
-std::string activeToUtf8(const std::string& text) { return convert(g_activePage, CodePage::Utf8, text); }
-std::string utf8ToActive(const std::string& utf8) { return convert(CodePage::Utf8, g_activePage, utf8); }
+// 8-bit text of the host ends at its first NUL. UTF-8 read from a file is converted whole, so
+// invalid bytes after a NUL inside it are refused rather than dropped unseen.
+std::string activeToUtf8(const std::string& text) {
+    return convert(g_activePage, CodePage::Utf8, text, std::strlen(text.c_str()));
+}
+std::string utf8ToActive(const std::string& utf8) { return convert(CodePage::Utf8, g_activePage, utf8, utf8.size()); }
 
 }  // namespace zeq

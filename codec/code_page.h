@@ -25,8 +25,8 @@ CodePage activeCodePage();
 // 8-bit text (up to its first NUL) in the active code page -> UTF-8 (up to the first NUL).
 // Invalid input in the active code page: "error wsize".
 std::string activeToUtf8(const std::string& text);
-// UTF-8 (up to its first NUL) -> the active code page; characters without a mapping become '?'.
-// Invalid UTF-8: "error wsize".
+// UTF-8 -> the active code page, up to the first NUL; characters without a mapping become '?'.
+// Invalid UTF-8 anywhere in `utf8`, after a NUL too: "error wsize".
 std::string utf8ToActive(const std::string& utf8);
 
 // Error codes a converter reports, numbered as on the host platform.

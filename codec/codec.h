@@ -11,14 +11,40 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace zeq {
+
+// The memory that the arrays decoded from one buffer may take (2 GiB). Arrays of records take
+// about as much memory as the data they come from plus some bytes per record, so no genuine file
+// comes near it; a small crafted file whose many records leave every optional field absent would
+// otherwise take many times its inflated size.
+inline constexpr int64_t kMaxDecodedSize = int64_t(2) << 30;
+
+// A decoding that would take more memory than its buffer's limit: the data claim more elements
+// than any genuine file holds.
+class DecodeLimitError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // The pair that codecs receive: the value stream and the presence bits of optional values.
 struct ProtocolBuffer {
     ByteBuffer buffer;
     NullMap nullMap;
+    // The memory that arrays decoded from here may take, and what they have taken so far.
+    int64_t decodedLimit = kMaxDecodedSize;
+    int64_t decodedBytes = 0;
+
+    // Charges `bytes` of decoded values; DecodeLimitError when the total would pass the limit.
+    void chargeDecoded(int64_t bytes) {
+        if (bytes > decodedLimit - decodedBytes) {
+            throw DecodeLimitError("decoded records would take more than " + std::to_string(decodedLimit >> 20) +
+                                   " MiB of memory");
+        }
+        decodedBytes += bytes;
+    }
 };
 
 class ICodec {

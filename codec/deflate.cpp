@@ -1,4 +1,4 @@
-// zlib streams made with libdeflate, large inputs in slices compressed side by side (deflate.h).
+// zlib streams made with libdeflate, large inputs in slices, compressed side by side on request (deflate.h).
 #include "codec/deflate.h"
 
 #include <libdeflate.h>

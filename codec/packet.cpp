@@ -3,8 +3,8 @@
 //
 // Bodies are compressed and inflated with libdeflate, which is several times faster than zlib at
 // the same compression level and writes the same stream format (zlib header, deflate data,
-// Adler-32 trailer), so any inflate reads what it writes. Large bodies are compressed in slices on
-// all cores (codec/deflate.h).
+// Adler-32 trailer), so any inflate reads what it writes. Large bodies are compressed in slices
+// (codec/deflate.h), on the calling thread unless the protocol is given more.
 #include "codec/deflate.h"
 #include "codec/protocol.h"
 
@@ -120,7 +120,8 @@ void Protocol::encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) 
     // takes the two-byte header instead (only bodies below 16384 bytes do), it moves down by two.
     uint8_t* area = out.extend(static_cast<int32_t>(4 + bound));
     const auto stored = static_cast<int64_t>(
-        zlibCompress(body.data(), static_cast<size_t>(uncompressed), area + 4, static_cast<size_t>(bound)));
+        zlibCompress(body.data(), static_cast<size_t>(uncompressed), area + 4, static_cast<size_t>(bound),
+                     compressionThreads_));
     if (stored == 0) {
         out.truncate(start);
         throw ProtocolException("deflate compression failed");
@@ -176,6 +177,8 @@ bool Protocol::decodePacket(ByteBuffer& in, ProtocolBuffer& pb) {
     body.position = 0;
     pb.nullMap = std::move(map);
     pb.buffer = std::move(body);
+    pb.decodedLimit = maxDecodedSize_;
+    pb.decodedBytes = 0;
     return true;
 }
 

@@ -56,13 +56,15 @@ std::string atOffset(const ProtocolBuffer* pb) {
     throw FormatError("invalid data" + atOffset(pb));
 }
 
-// Runs one decoding step and reports every codec failure as a FormatError. Exceptions of other
-// kinds (a missing registration, out of memory) are faults of the caller or the machine and pass
-// unchanged.
+// Runs one decoding step and reports every codec failure, and data that claim more memory than
+// any genuine file takes, as a FormatError. Exceptions of other kinds (a missing registration, out
+// of memory) are faults of the caller or the machine and pass unchanged.
 template <class Step>
 auto translateCodecErrors(const ProtocolBuffer* pb, Step&& step) -> decltype(step()) {
     try {
         return step();
+    } catch (const DecodeLimitError& e) {
+        throw FormatError(e.what());
     } catch (const std::out_of_range&) {
         // Unpacking reads only the presence bits ahead of the data stream.
         if (!pb) throw FormatError("truncated data: the presence bits run past the end of the packet body");

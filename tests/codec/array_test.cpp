@@ -88,12 +88,44 @@ TEST(ArrayCodec, LimitsAndTruncation) {
         EXPECT_STREQ(e.what(), "position + length");
     }
     EXPECT_LE(back.items.capacity(), 16u);
+    // Strings with a million unread presence bits behind the count: still no huge reservation.
+    cut.buffer = bytes({0xFF, 0xFF, 0xFF});
+    cut.nullMap.bytes.assign(1 << 17, 0xFF);
+    cut.nullMap.bitCount = 1 << 20;
+    TArray<std::string> names;
+    EXPECT_THROW(a.strings->decode(cut, &names), std::out_of_range);
+    EXPECT_LE(names.items.capacity(), TArrayCodec<std::string>::kMaxReserve);
 
     try {
         back.get(back.size());
         FAIL();
     } catch (const std::out_of_range& e) {
         EXPECT_STREQ(e.what(), "Error in TArray::get()");
+    }
+}
+
+// Each array charges the elements it claims to the buffer's memory limit before reading them; the
+// charges add up across arrays.
+TEST(ArrayCodec, ClaimedElementsAreChargedToTheMemoryLimit) {
+    ArrayProtocol a;
+    ProtocolBuffer pb;
+    const TArray<int32_t> three{1, 2, 3};
+    a.plain->encode(pb, &three);
+    a.plain->encode(pb, &three);
+    pb.decodedLimit = 20;  // room for one array's 12 bytes, not for two
+    TArray<int32_t> back;
+    EXPECT_TRUE(a.plain->decode(pb, &back));
+    EXPECT_THROW(a.plain->decode(pb, &back), DecodeLimitError);
+    EXPECT_EQ(pb.decodedBytes, 12);
+
+    ProtocolBuffer claim;  // 4194303 numbers claimed: refused before the data run out
+    claim.buffer = bytes({0xFF, 0xFF, 0xFF});
+    claim.decodedLimit = 1 << 20;
+    try {
+        a.plain->decode(claim, &back);
+        FAIL();
+    } catch (const DecodeLimitError& e) {
+        EXPECT_STREQ(e.what(), "decoded records would take more than 1 MiB of memory");
     }
 }
 

@@ -2,10 +2,23 @@
 #include "codec/protocol.h"
 #include "test_util.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <atomic>
 #include <random>
 #include <stdexcept>
 #include <zlib.h>
+
+// Counts the threads this test program starts: std::thread starts each through pthread_create,
+// which this definition takes over before passing the call on.
+static std::atomic<int> g_threadsStarted{0};
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*run)(void*), void* argument) {
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const auto create = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+    ++g_threadsStarted;
+    return create(thread, attributes, run, argument);
+}
 
 namespace zeq {
 namespace {
@@ -301,12 +314,20 @@ TEST(Packet, LargeBodiesCompressInSlicesAlike) {
         }
     }
 
-    // A packet body just over the standard slice.
+    // A packet body just over the standard slice: on the calling thread alone unless the protocol
+    // is given more (the plug-ins start no threads inside the host), the same bytes either way.
     Protocol p;
     ProtocolBuffer pb = bodyOf(static_cast<int32_t>(kDeflateSlice), 300000);
     pb.nullMap.appendBit(true);
     ByteBuffer packet;
+    const int threadsBefore = g_threadsStarted;
     p.encodePacket(packet, pb, true);
+    EXPECT_EQ(g_threadsStarted - threadsBefore, 0);
+    p.setCompressionThreads(2);
+    ByteBuffer onTwo;
+    p.encodePacket(onTwo, pb, true);
+    EXPECT_EQ(g_threadsStarted - threadsBefore, 1);
+    EXPECT_EQ(onTwo, packet);
     ProtocolBuffer back;
     ASSERT_TRUE(p.decodePacket(packet, back));
     EXPECT_EQ(back.buffer, pb.buffer);

@@ -40,6 +40,12 @@ TEST_F(StringCodecs, EmptyAndLongStrings) {
     EXPECT_EQ(encode(std::string(128, 'x')).substr(0, 5), "80 80");
     EXPECT_EQ(encode(std::string("ab\0cd", 5)), "02 61 62");  // up to the first NUL
     EXPECT_EQ(decode({0x03, 'a', 0, 'b'}), "a");
+    // The bytes after the NUL are dropped, but checked first, whichever converter runs.
+    EXPECT_EQ(textThrown([&] { decode({0x03, 'a', 0, 0xFF}); }), "error wsize");
+    setActiveCodePage(CodePage::Windows1252);
+    EXPECT_EQ(decode({0x03, 'a', 0, 'b'}), "a");
+    EXPECT_EQ(textThrown([&] { decode({0x03, 'a', 0, 0xFF}); }), "error wsize");
+    setActiveCodePage(CodePage::Utf8);
 
     ProtocolBuffer pb;
     const std::string tooLong(kMaxLength + 1, 'a');

@@ -115,7 +115,7 @@ TEST(SceneFileErrors, CorruptedCompressedData) {
     expectRefused(packet, "corrupted compressed data");
 }
 
-TEST(SceneFileErrors, InflationLimit) {
+TEST(SceneFileErrors, InflationAndMemoryLimits) {
     SceneFile file;
     Zeq2IndexBuffer zeros;
     std::vector<uint8_t> block(100000, 0);
@@ -132,6 +132,21 @@ TEST(SceneFileErrors, InflationLimit) {
     } catch (const FormatError& e) {
         EXPECT_EQ(std::string(e.what()), packetErrorText(PacketError::TooLarge));
     }
+
+    // 10000 bare objects: some 90 KB of data that take 1.28 MB of memory once decoded.
+    file = {};
+    file.root.objects = TArray<Zeq2Object>(std::vector<Zeq2Object>(10000));
+    packet = encodeSceneFile(file);
+    protocol.setMaxInflatedSize(Protocol::kMaxInflatedSize);
+    protocol.setMaxDecodedSize(1 << 20);
+    try {
+        decodeSceneFile(protocol, packet);
+        FAIL() << "decoded past the memory limit";
+    } catch (const FormatError& e) {
+        EXPECT_EQ(std::string(e.what()), "decoded records would take more than 1 MiB of memory");
+    }
+    protocol.setMaxDecodedSize(2 << 20);
+    EXPECT_EQ(decodeSceneFile(protocol, packet).root.objects->size(), 10000u);
 }
 
 TEST(SceneFileErrors, UnsupportedMajorVersion) {
