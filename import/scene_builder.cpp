@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -74,6 +75,70 @@ void planGeometry(SceneRun& run, RecordKind kind, const std::optional<TArray<R>>
         ++run.geometryUses[key];
         if constexpr (std::is_same_v<R, Zeq2Mesh>) run.meshesByIndexBuffer[record.indexBufferId].push_back(run.planned.size());
         planRecord(run, kind, i, record);
+    }
+}
+
+// The exporter writes a node whose object sits away from its pivot as two records: a plain object
+// with the node's name, id, parent, transform and visibility, and below it the content record
+// (mesh, skin, light, sprite or LOD group) of the same name, with the object's offset from the pivot
+// as its transform; both are listed in the node's layer, and the node's children (LOD levels among
+// them) and its track name the object record. Such a pair is folded back into one node: the content
+// record makes it, at the object record's place, with the offset as its object offset. A pair is
+// recognised only where the records cannot stand for a plain object with a child of its own name:
+// the content record is the object record's first child of that name, has no children, shares its
+// layers and visibility, takes no track of its own (the file has fewer tracks of the name than
+// records) and offsets the object by more than the exporter ignores.
+void foldPivotOffsets(SceneRun& run) {
+    const std::size_t count = run.planned.size();
+    auto isContent = [](RecordKind kind) { return kind != RecordKind::Object && kind != RecordKind::Joint; };
+    std::vector<std::size_t> children(count, 0);
+    // The first content record (smallest id) of its plain parent's name, by that parent.
+    std::map<std::size_t, std::size_t> firstContent;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto up = run.hierarchy.parentOf(i);
+        if (!up) continue;
+        ++children[*up];
+        const PlannedNode& child = run.planned[i];
+        const PlannedNode& parent = run.planned[*up];
+        if (!isContent(child.kind) || parent.kind != RecordKind::Object || !child.named || !parent.named ||
+            child.name != parent.name)
+            continue;
+        auto [at, inserted] = firstContent.try_emplace(*up, i);
+        if (!inserted && child.id < run.planned[at->second].id) at->second = i;
+    }
+    if (firstContent.empty()) return;
+
+    std::map<std::string, std::size_t> records, tracks;
+    for (const PlannedNode& planned : run.planned)
+        if (planned.named) ++records[planned.name];
+    for (const Zeq2Track& track : listOf(run.root.tracks)) ++tracks[track.objectName];
+    std::map<int64_t, std::vector<std::size_t>> layersOf;
+    const auto& layers = listOf(run.extra1.layers).items;
+    for (std::size_t l = 0; l < layers.size(); ++l)
+        for (int64_t id : listOf(layers[l].objectIds)) layersOf[id].push_back(l);
+    auto layersOfId = [&](int64_t id) {
+        const auto found = layersOf.find(id);
+        return found == layersOf.end() ? std::vector<std::size_t>{} : found->second;
+    };
+
+    for (const auto& [o, c] : firstContent) {
+        PlannedNode& holder = run.planned[o];
+        PlannedNode& content = run.planned[c];
+        if (children[c] != 0 || holder.visible != content.visible) continue;
+        if (tracks[content.name] >= records[content.name]) continue;
+        if (layersOfId(holder.id) != layersOfId(content.id)) continue;
+        const Matrix3& world = run.hierarchy.world(o);
+        if ((run.hierarchy.local(c) * world).Equals(world, 1e-6f)) continue;
+        holder.content = c;
+        content.pivotHolder = o;
+    }
+    // The node's children hang below the node the content record makes: checks that compare a
+    // child's parent with the content record (the levels of a LOD name group) find it there.
+    for (PlannedNode& planned : run.planned) {
+        if (!planned.parentId) continue;
+        const PlannedNode* parent = run.byId(*planned.parentId);
+        if (parent && parent->content && &run.planned[*parent->content] != &planned)
+            planned.parentId = run.planned[*parent->content].id;
     }
 }
 
@@ -170,13 +235,17 @@ Object* makeLightObject(SceneRun& run, const PlannedNode& planned) {
 }
 
 // Makes the node of a planned record with its object, material and transform (not yet in the scene).
+// A content record folded into its node's object record makes the node at the object record's
+// place, its own transform the object offset.
 void makeNode(SceneRun& run, std::size_t index) {
     PlannedNode& planned = run.planned[index];
+    const std::size_t place = planned.pivotHolder.value_or(index);
     planned.imp = run.ii->CreateNode();
     planned.node = planned.imp->GetINode();
     if (planned.named) planned.imp->SetName(planned.name.c_str());
     else run.report.skip(run.describe(planned) + ": no name; imported unnamed");
-    planned.imp->SetTransform(0, run.hierarchy.world(index));
+    planned.imp->SetTransform(0, run.hierarchy.world(place));
+    if (planned.pivotHolder) planned.node->SetObjectOffsetTM(run.hierarchy.local(index));
 
     Object* object = nullptr;
     switch (planned.kind) {
@@ -211,7 +280,7 @@ void makeNode(SceneRun& run, std::size_t index) {
     // Lights carry no record id, as they never did; every other node does.
     const bool light = planned.kind == RecordKind::DirectionalLight || planned.kind == RecordKind::OmniLight ||
                        planned.kind == RecordKind::SpotLight;
-    if (!light) planned.node->SetUserPropString(PROTOCOL_ID_PROPERTY, std::to_string(planned.id));
+    if (!light) planned.node->SetUserPropString(PROTOCOL_ID_PROPERTY, std::to_string(run.planned[place].id));
 }
 
 // Where the exporter visited each node, as a key that sorts in visiting order: (id, 0) for most
@@ -414,15 +483,24 @@ void SceneBuilder::run(const Zeq2& root, const Zeq2Extra1& extra1, const Zeq2Ext
         planList(run, RecordKind::Sprite, root.sprites);
         planList(run, RecordKind::Lod, extra2.lods);
         run.hierarchy.resolve(report_);
+        foldPivotOffsets(run);
 
-        // Build, in record order; then into the scene and below their parents in visiting order.
+        // Build, in record order; then into the scene and below their parents in visiting order. A
+        // node folded from two records is made by its content record and placed by its object record.
         for (std::size_t i = 0; i < run.planned.size(); ++i) {
+            if (run.planned[i].content) continue;
             making = i;
             makeNode(run, i);
         }
         making.reset();
+        for (PlannedNode& planned : run.planned) {
+            if (!planned.content) continue;
+            planned.imp = run.planned[*planned.content].imp;
+            planned.node = run.planned[*planned.content].node;
+        }
         step = "the node hierarchy";
-        const std::vector<std::size_t> order = visitingOrder(run);
+        std::vector<std::size_t> order = visitingOrder(run);
+        std::erase_if(order, [&](std::size_t index) { return run.planned[index].pivotHolder.has_value(); });
         for (std::size_t index : order) ii_->AddNodeToScene(run.planned[index].imp);
         // Each link keeps the child's world transform, which the plan already made local × parent world.
         for (std::size_t index : order) {

@@ -1,5 +1,7 @@
 #pragma once
-// Scene reconstruction: the decoded roots become host nodes, one per node record. Objects become
+// Scene reconstruction: the decoded roots become host nodes, one per node record (a node whose
+// object sits away from its pivot, written as a plain object and its content record, becomes one
+// node with that object offset again). Objects become
 // dummy helpers, joints bones, meshes triangle objects with their materials, skins triangle objects
 // under a skin modifier, lights host lights, sprites and LOD groups the objects of their plug-ins
 // (a "@LOD" name group a dummy named so); ambient lights are summed into the scene's ambient

@@ -45,6 +45,11 @@ struct PlannedNode {
     std::string name;
     bool named = false;
     bool visible = true;
+    // A node whose object sits away from its pivot comes as two records, made into one node: on
+    // the node's own object record, the index of its content record, which makes the node; on the
+    // content record, the index of the object record, whose place in the hierarchy the node takes.
+    std::optional<std::size_t> content;
+    std::optional<std::size_t> pivotHolder;
     // A skin's matrix when the skin was applied (the identity unless makeSkinObject finds another).
     Matrix3 skinBase;
     ImpNode* imp = nullptr;

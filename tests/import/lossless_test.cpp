@@ -27,7 +27,8 @@ const std::string kZeq = std::string(ZEQ_RUNTIME_DIR) + "/zeq";
 
 // Bones listed against their node order, a vertex with three influences, a track that starts late,
 // holds and ends at the range's end, a LOD object whose levels are not sorted by distance, a cube
-// map, one material on two meshes, and a sprite.
+// map, one material on two meshes, and a sprite. The animated mesh and the LOD object sit away from
+// their pivots.
 constexpr const char kKindsScene[] = R"json({
   "format": "zeq-scene", "version": 1, "ticksPerFrame": 160, "animationRange": [0, 1600],
   "maps": [
@@ -63,14 +64,15 @@ constexpr const char kKindsScene[] = R"json({
     {"name": "J3", "object": "Bone", "transform": {"translation": [0, 0, 2]}},
     {"name": "Body", "object": "Skinned", "material": "Shiny", "transform": {"translation": [0, 0, 1]}},
     {"name": "Plate", "object": "Quad", "material": "Shiny", "transform": {"translation": [5, 0, 0]}},
-    {"name": "Mover", "object": "Quad", "keys": [
+    {"name": "Mover", "object": "Quad", "objectOffset": {"translation": [0, 0, 1]}, "keys": [
       {"tick": 0, "transform": {"translation": [0, 0, 0]}},
       {"tick": 320, "transform": {"translation": [0, 0, 0]}},
       {"tick": 480, "transform": {"translation": [1, 0, 0]}},
       {"tick": 960, "transform": {"translation": [1, 0, 0]}},
       {"tick": 1120, "transform": {"translation": [2, 0, 0], "rotation": [0, 0, 30]}},
       {"tick": 1600, "transform": {"translation": [3, 0, 0]}}]},
-    {"name": "LodHolder", "object": "Lod", "transform": {"translation": [0, 5, 0]}},
+    {"name": "LodHolder", "object": "Lod", "transform": {"translation": [0, 5, 0]},
+     "objectOffset": {"translation": [0, 0, 2], "rotation": [0, 0, 90]}},
     {"name": "Far", "parent": "LodHolder", "object": "Quad", "hidden": true, "userProperties": {"LODDistance": "300.5"}},
     {"name": "Near", "parent": "LodHolder", "object": "Quad", "userProperties": {"LODDistance": "10"}},
     {"name": "Flare", "object": "Flare", "material": "Shiny"}
@@ -380,7 +382,9 @@ TEST_F(Lossless, ImportedKindsKeepOrderWeightsLevelsFacesAndSharing) {
     EXPECT_EQ(mover->GetNodeTM(800).GetTrans(), Point3(1, 0, 0));
     EXPECT_EQ(mover->GetNodeTM(1600).GetTrans(), Point3(3, 0, 0));
 
-    // LOD object: levels in the file's order below the LOD node, distances on the levels.
+    // LOD object: levels in the file's order below the LOD node, distances on the levels; the
+    // node and its pivot offset are one node again.
+    EXPECT_EQ(node("LodHolder")->GetObjectOffsetTM().GetTrans(), Point3(0, 0, 2));
     Object* lod = node("LodHolder")->GetObjectRef();
     ASSERT_EQ(lod->ClassID(), LOD_OBJECT_CLASS_ID);
     IParamBlock2* levels = lod->GetParamBlock(0);

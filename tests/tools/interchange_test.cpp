@@ -45,13 +45,25 @@ SceneFacts factsOf(const std::string& path) {
     const uint16_t minor = loaded.file.minorVersion;
     SceneFacts facts;
 
+    // A node whose object sits away from its pivot is a plain object with a content record of its
+    // name below it, whose transform is the offset. Foreign files hold one node with the offset baked
+    // into the vertices: so does the pair here.
+    std::map<int64_t, std::string> plainObjects;
+    if (root.objects)
+        for (const auto& object : *root.objects) plainObjects[object.id] = nameOf(object);
+    auto pivotOffsetOf = [&](const auto& record) -> const Zeq2Transform* {
+        const auto holder = record.parentId ? plainObjects.find(*record.parentId) : plainObjects.end();
+        return holder != plainObjects.end() && holder->second == nameOf(record) && record.transform
+                   ? &*record.transform
+                   : nullptr;
+    };
     std::map<int64_t, std::string> names;
     std::vector<std::pair<std::string, std::optional<int64_t>>> nodes;
     auto note = [&](const auto& list) {
         if (!list) return;
         for (const auto& record : *list) {
             names[record.id] = nameOf(record);
-            nodes.emplace_back(nameOf(record), record.parentId);
+            if (!pivotOffsetOf(record)) nodes.emplace_back(nameOf(record), record.parentId);
         }
     };
     note(root.objects);
@@ -92,7 +104,7 @@ SceneFacts factsOf(const std::string& path) {
         for (const auto& material : *root.materials) materials[material.id] = &material;
 
     auto addGeometry = [&](const std::string& name, int32_t indexBufferId, const TArray<int32_t>& bufferIds,
-                           const TArray<Zeq2Surface>& surfaces) {
+                           const TArray<Zeq2Surface>& surfaces, const Zeq2Transform* offset) {
         std::vector<Triangle>& out = facts.triangles[name];
         const Zeq2IndexBuffer* indices = indexBuffers.at(indexBufferId);
         // Position, normal and first texture coordinates, from whichever buffer holds them.
@@ -123,6 +135,15 @@ SceneFacts factsOf(const std::string& path) {
                     for (int i = 0; i < widths[c]; ++i, ++at)
                         triangle[k][at] = columns[c].slot < 0 ? 0.0f
                                           : columns[c].view.value(v, columns[c].view.layout.slots[columns[c].slot], i);
+                if (!offset) continue;
+                // Rows (a b c d), (e f g h), (i j k l): positions move, normals turn.
+                const ZeqMatrix& m = offset->matrix;
+                const float rows[3][4] = {{m.a, m.b, m.c, m.d}, {m.e, m.f, m.g, m.h}, {m.i, m.j, m.k, m.l}};
+                const Corner corner = triangle[k];
+                for (int r = 0; r < 3; ++r) {
+                    triangle[k][r] = rows[r][0] * corner[0] + rows[r][1] * corner[1] + rows[r][2] * corner[2] + rows[r][3];
+                    triangle[k][3 + r] = rows[r][0] * corner[3] + rows[r][1] * corner[4] + rows[r][2] * corner[5];
+                }
             }
             out.push_back(triangle);
         }
@@ -140,10 +161,10 @@ SceneFacts factsOf(const std::string& path) {
     };
     if (root.meshes)
         for (const auto& mesh : *root.meshes)
-            addGeometry(nameOf(mesh), mesh.indexBufferId, mesh.vertexBufferIds, mesh.surfaces);
+            addGeometry(nameOf(mesh), mesh.indexBufferId, mesh.vertexBufferIds, mesh.surfaces, pivotOffsetOf(mesh));
     if (root.skins)
         for (const auto& skin : *root.skins)
-            addGeometry(nameOf(skin), skin.indexBufferId, skin.vertexBufferIds, skin.surfaces);
+            addGeometry(nameOf(skin), skin.indexBufferId, skin.vertexBufferIds, skin.surfaces, pivotOffsetOf(skin));
     return facts;
 }
 
@@ -268,6 +289,14 @@ TEST_F(Interchange, BadInputsAndOutputsEndWithOneLineAndNoFile) {
     const std::string garbage = scratch.file("garbage.gltf");
     writeBytes(garbage, reinterpret_cast<const uint8_t*>("{\"asset\": 12"), 12);
 
+    // A Zeq file named like the buffer of the glTF file it is imported to, and an existing glTF
+    // buffer whose main file cannot be written (a link into a missing folder): neither may be replaced.
+    const std::string companionInput = scratch.file("t.bin");
+    std::filesystem::copy_file(zeq, companionInput);
+    const std::string oldBuffer = scratch.file("pair.bin");
+    writeText(oldBuffer, "old buffer");
+    std::filesystem::create_symlink("missing/pair.gltf", scratch.file("pair.gltf"));
+
     struct Case {
         std::string arguments;
         std::string output;  // must not exist afterwards
@@ -286,6 +315,10 @@ TEST_F(Interchange, BadInputsAndOutputsEndWithOneLineAndNoFile) {
         {"scene convert " + quoted(garbage) + " -o " + quoted(out + ".glb"), out + ".glb", 1, "garbage.gltf: "},
         {"scene convert " + quoted(demo) + " -o " + quoted(scratch.file("no/such/dir/out.gltf")),
          scratch.file("no/such/dir/out.bin"), 1, "No such file or directory"},
+        {"import " + quoted(companionInput) + " -o " + quoted(scratch.file("t.gltf")), scratch.file("t.gltf"), 1,
+         "t.bin: is the input file too"},
+        {"import " + quoted(zeq) + " -o " + quoted(scratch.file("pair.gltf")), out + ".gltf", 1,
+         "pair.gltf: cannot write: No such file or directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -296,6 +329,8 @@ TEST_F(Interchange, BadInputsAndOutputsEndWithOneLineAndNoFile) {
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         EXPECT_FALSE(std::filesystem::exists(c.output));
     }
+    EXPECT_EQ(readText(companionInput), readText(zeq));
+    EXPECT_EQ(readText(oldBuffer), "old buffer");
     // A failed write leaves no companion or temporary file behind.
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(out).parent_path()))
         EXPECT_THAT(entry.path().filename().string(), ::testing::Not(HasSubstr(".tmp"))) << entry.path();
