@@ -5,8 +5,11 @@
 // attribute its name ("TEXCOORDS"), an "Id" its number, a non-finite float one of the strings
 // "NaN", "Infinity", "-Infinity" (a NaN other than the usual quiet one as "NaN:0x" and its bits, so
 // that its sign and payload survive the text). fromJson reads the same form back; it names the offending
-// field in its std::invalid_argument ("Zeq2Mesh.surfaces[1].indexBegin: expected an integer").
+// field in its std::invalid_argument ("Zeq2Mesh.surfaces[1].indexBegin: expected an integer"), also
+// for a text, byte array or list longer than a file can store ("...byteBuffer: 4194304 bytes, at
+// most 4194303").
 #include "codec/code_page.h"
+#include "codec/null_map.h"
 #include "format/records.h"
 #include "format/scene_file.h"
 
@@ -63,6 +66,13 @@ namespace json_detail {
 
 [[noreturn]] inline void fail(const std::string& where, const std::string& what) {
     throw std::invalid_argument(where + ": " + what);
+}
+
+// Texts, byte arrays and lists store their length in a prefix that counts up to kMaxLength.
+inline void checkLength(std::size_t length, const char* unit, const std::string& where) {
+    if (length > kMaxLength) {
+        fail(where, std::to_string(length) + " " + unit + ", at most " + std::to_string(kMaxLength));
+    }
 }
 
 template <class T>
@@ -185,6 +195,7 @@ void valueFromJson(const Json& json, T& value, const std::string& where) {
         recordFromJson(json, value, where);
     } else if constexpr (IsArray<T>::value) {
         if (!json.is_array()) fail(where, "expected an array");
+        checkLength(json.size(), "entries", where);
         value.items.clear();
         value.items.reserve(json.size());
         for (std::size_t i = 0; i < json.size(); ++i) {
@@ -193,6 +204,7 @@ void valueFromJson(const Json& json, T& value, const std::string& where) {
         }
     } else if constexpr (std::is_same_v<T, ByteBuffer>) {
         if (!json.is_string()) fail(where, "expected a hex string");
+        checkLength(json.get_ref<const std::string&>().size() / 2, "bytes", where);
         try {
             value = fromHex(json.get<std::string>());
         } catch (const std::invalid_argument& e) {
@@ -216,6 +228,8 @@ void valueFromJson(const Json& json, T& value, const std::string& where) {
         // A stored text ends at its first zero byte: what follows it would be lost without a word.
         if (text.find('\0') != std::string::npos) fail(where, "a text cannot hold a zero character (\\u0000)");
         value = utf8ToActive(text);
+        // Stored as UTF-8 again, which is never longer than the document's text.
+        if (text.size() > kMaxLength) checkLength(activeToUtf8(value).size(), "bytes", where);
     } else if constexpr (std::is_same_v<T, bool>) {
         if (!json.is_boolean()) fail(where, "expected true or false");
         value = json.get<bool>();

@@ -99,6 +99,27 @@ TEST(RecordJson, ReadingBackNamesTheFaultyField) {
     EXPECT_THROW(fromJson<Zeq2VertexBuffer>(Json::parse(
                      R"({"attributes":["COLOR"],"byteBuffer":"","id":1,"vertexCount":0})")),
                  std::invalid_argument);
+
+    // Texts, byte arrays and lists longer than a file can store (their length prefix counts to 4194303).
+    const auto refusal = [](auto record, const std::string& field, Json value) -> std::string {
+        Json json = toJson(record);
+        json[field] = std::move(value);
+        try {
+            fromJson<decltype(record)>(json);
+        } catch (const std::invalid_argument& e) {
+            return e.what();
+        }
+        return "accepted";
+    };
+    EXPECT_EQ(refusal(Zeq2Image{}, "url", std::string(4194303, 'a')), "accepted");
+    EXPECT_EQ(refusal(Zeq2Image{}, "url", std::string(4194302, 'a') + "\xC3\xA9"),
+              "Zeq2Image.url: 4194304 bytes, at most 4194303");
+    EXPECT_EQ(refusal(Zeq2IndexBuffer{}, "byteBuffer", std::string(2 * 4194303, 'f')), "accepted");
+    EXPECT_EQ(refusal(Zeq2IndexBuffer{}, "byteBuffer", std::string(2 * 4194304, 'f')),
+              "Zeq2IndexBuffer.byteBuffer: 4194304 bytes, at most 4194303");
+    EXPECT_EQ(refusal(Zeq2Mesh{}, "vertexBufferIds", Json::array()), "accepted");
+    EXPECT_EQ(refusal(Zeq2Mesh{}, "vertexBufferIds", Json(std::vector<int>(4194304, 0))),
+              "Zeq2Mesh.vertexBufferIds: 4194304 entries, at most 4194303");
 }
 
 TEST(RecordJson, TextsAreUtf8WhateverTheCodePage) {

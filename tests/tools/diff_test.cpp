@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -28,6 +29,31 @@ SceneFile renumberedScene() {
     file.extra2.lods->items[0].objectIds = {100, 901};
     root.materials->items[0].id = 25;
     root.meshes->items[0].surfaces.items[0].materialId = 25;
+    return file;
+}
+
+// The file at minor version 6: the attribute numbers of its vertex data as 16-bit floats (those of
+// validScene are exact in 16 bits), followed by the bytes after the attributes of each vertex
+// unless `keepPadding` is false.
+SceneFile atHalfPrecision(SceneFile file, bool keepPadding = true) {
+    file.minorVersion = kMinorVersionHalf;
+    for (Zeq2VertexBuffer& buffer : file.root.vertexBuffers->items) {
+        int32_t numbers = 0;
+        for (Zeq2VertexAttributes kind : buffer.attributes) numbers += vertexAttributeSize(kind, kMinorVersionFloat32) / 4;
+        const int32_t stride = buffer.byteBuffer.length() / buffer.vertexCount;
+        ByteBuffer half;
+        for (int32_t v = 0; v < buffer.vertexCount; ++v) {
+            const uint8_t* vertex = buffer.byteBuffer.data() + v * stride;
+            for (int32_t n = 0; n < numbers; ++n) {
+                float value;
+                std::memcpy(&value, vertex + 4 * n, 4);
+                const ByteBuffer bytes = halfBytes({value});
+                half.appendBytes(bytes.data(), bytes.length(), false);
+            }
+            if (keepPadding) half.appendBytes(vertex + 4 * numbers, stride - 4 * numbers, false);
+        }
+        buffer.byteBuffer = half;
+    }
     return file;
 }
 
@@ -56,6 +82,17 @@ TEST_F(Diff, EqualAndRenumberedFilesAreEqual) {
     const float inf = -std::numeric_limits<float>::infinity();
     std::memcpy(infinite.root.vertexBuffers->items[0].byteBuffer.data() + 32, &inf, 4);
     EXPECT_EQ(diff(infinite, infinite, "--tolerance 0.01").status, 0);
+
+    // NaNs equal each other whatever their bits, outside vertex data too.
+    SceneFile quiet = validScene();
+    quiet.root.meshes->items[0].transform->matrix.a = std::numeric_limits<float>::quiet_NaN();
+    SceneFile payload = validScene();
+    payload.root.meshes->items[0].transform->matrix.a = std::bit_cast<float>(0xFFC00001u);
+    EXPECT_EQ(diff(quiet, payload).out, summary("equal (23 records matched, 0 renumbered)"));
+
+    // The same vertices in 32-bit and in 16-bit floats: only the version differs.
+    EXPECT_EQ(diff(validScene(), atHalfPrecision(validScene()), "--tolerance 0.01").out,
+              "file: minorVersion: 5 -> 6\n" + summary("1 difference (23 records matched, 0 renumbered)"));
 
     const RunResult renumbered = diff(validScene(), renumberedScene());
     EXPECT_EQ(renumbered.status, 0) << renumbered.out;
@@ -123,6 +160,17 @@ TEST_F(Diff, ChangedFilesListEveryDifference) {
     EXPECT_EQ(diff(padded, repadded).out,
               "vertexBuffers[0] (id 1): byteBuffer vertex 1 byte 28 (after the attributes): 0 -> 1\n" +
                   summary("1 difference (23 records matched, 0 renumbered)"));
+    // ... whatever the stride of the attributes before them; bytes after the attributes of one side
+    // only differ.
+    const std::string halfVersion = "file: minorVersion: 5 -> 6\n";
+    EXPECT_EQ(diff(padded, atHalfPrecision(padded)).out,
+              halfVersion + summary("1 difference (23 records matched, 0 renumbered)"));
+    EXPECT_EQ(diff(padded, atHalfPrecision(repadded)).out,
+              halfVersion + "vertexBuffers[0] (id 1): byteBuffer vertex 1 byte 28 (after the attributes): 0 -> 1\n" +
+                  summary("2 differences (23 records matched, 0 renumbered)"));
+    EXPECT_EQ(diff(padded, atHalfPrecision(padded, false)).out,
+              halfVersion + "vertexBuffers[0] (id 1): byteBuffer bytes after the attributes of each vertex: 8 -> 0\n" +
+                  summary("2 differences (23 records matched, 0 renumbered)"));
 
     // A reference that names another record shows the names of the records it names.
     SceneFile relinked = validScene();

@@ -138,7 +138,19 @@ TEST(Dump, UndecodableDataStayHex) {
     file.root.vertexBuffers->items[1].attributes.items[1] = static_cast<A>(12);
     file.root.indexBuffers->items[0].byteBuffer = test::indexBytes({1, 2});
     file.root.indexBuffers->items[0].byteBuffer.truncate(3);
+    // Bytes beyond the attributes of each vertex, which the numbers would not show.
+    Zeq2VertexBuffer wide;
+    wide.attributes = {A::TEXCOORDS};
+    wide.vertexCount = 1;
+    wide.byteBuffer = test::floatBytes({1, 1, 2});
+    Zeq2VertexBuffer bare;
+    bare.vertexCount = 2;
+    bare.byteBuffer = test::indexBytes({1, 2, 3, 4});
+    file.root.vertexBuffers->add(wide);
+    file.root.vertexBuffers->add(bare);
     const Json json = dumped(file);
+    EXPECT_EQ(json["Zeq2"]["vertexBuffers"][2]["byteBuffer"], "0000803f0000803f00000040");
+    EXPECT_EQ(json["Zeq2"]["vertexBuffers"][3]["byteBuffer"], "0100020003000400");
     EXPECT_EQ(json["Zeq2"]["vertexBuffers"][0]["byteBuffer"], "0000000000");
     EXPECT_TRUE(json["Zeq2"]["vertexBuffers"][1]["byteBuffer"].is_string());
     EXPECT_EQ(json["Zeq2"]["vertexBuffers"][1]["attributes"][1], 12);

@@ -87,6 +87,8 @@ TEST_F(Pack, RefusesDocumentsThatDescribeNoValidRecords) {
          "Zeq2.meshes[0].name: a text cannot hold a zero character (\\u0000)"},
         {"/Zeq2/tracks/0/keyframes/1/time", 1e300, "Zeq2.tracks[0].keyframes[1].time: number out of range"},
         {"/Zeq2/tracks/0/keyframes/1/time", 1e-50, "Zeq2.tracks[0].keyframes[1].time: number too close to 0"},
+        {"/Zeq2/indexBuffers/0/byteBuffer", std::string(2 * 4194304, '0'),
+         "Zeq2.indexBuffers[0].byteBuffer: 4194304 bytes, at most 4194303"},
         {"/majorVersion", 3, "majorVersion: 3 is not 2"},
         {"/Zeq2Extra2", Json(), "scene file.Zeq2Extra2: missing required field"},
     };
@@ -109,18 +111,25 @@ TEST_F(Pack, RefusesDocumentsThatDescribeNoValidRecords) {
         EXPECT_EQ(readText(output), "keep");
     }
 
-    // Text that is not JSON: cut short, or a whole document followed by zeroes (a damaged file).
+    // Text that is not JSON: cut short, or a whole document followed by zeroes (a damaged file); and
+    // a key given twice, whose first value would be lost.
     const auto lines = std::count(dumped.out.begin(), dumped.out.end(), '\n');
+    const std::string twice = dumped.out.substr(0, dumped.out.rfind('}')) + R"(, "Zeq2Extra2": {}})";
+    std::string twiceInList = dumped.out;
+    twiceInList.insert(twiceInList.find("\"visible\"", twiceInList.find("\"meshes\"")), R"("name": "Box", )");
     const std::pair<std::string, std::string> damaged[] = {
-        {dumped.out.substr(0, dumped.out.size() / 2), "parse error at line"},
-        {dumped.out + std::string(4, '\0'), "parse error at line " + std::to_string(lines + 1) + ", column 1: a zero byte"},
+        {dumped.out.substr(0, dumped.out.size() / 2), "not a JSON document: parse error at line"},
+        {dumped.out + std::string(4, '\0'),
+         "not a JSON document: parse error at line " + std::to_string(lines + 1) + ", column 1: a zero byte"},
+        {twice, "Zeq2Extra2: a key given twice in one object"},
+        {twiceInList, "Zeq2.meshes[0].name: a key given twice in one object"},
     };
     for (const auto& [text, problem] : damaged) {
         const std::string dump = scratch.file("damaged.json");
         writeText(dump, text);
         const RunResult result = runZeq("pack " + quoted(dump) + " -o " + quoted(output), scratch);
         EXPECT_EQ(result.status, 1);
-        EXPECT_THAT(result.err, StartsWith("zeq: " + dump + ": not a JSON document: " + problem));
+        EXPECT_THAT(result.err, StartsWith("zeq: " + dump + ": " + problem));
         EXPECT_EQ(readText(output), "keep");
     }
 }

@@ -81,8 +81,10 @@ TEST(Validate, EachDamageIsReportedOnceNamingRecordAndProblem) {
              f.root.materials->items[0].diffuseMapId = 40;
              f.root.indexBuffers->items[1].id = 7;
              f.root.skins->items[0].indexBufferId = 7;  // resolves to the first buffer with that id
+             f.root.animationClips->add(f.root.animationClips->items[0]);
          },
-         {"error: images[1] (id 40): id 40 is also used by images[0]",
+         {"error: animationClips[1] (id 61): id 61 is also used by animationClips[0]",
+          "error: images[1] (id 40): id 40 is also used by images[0]",
           "error: indexBuffers[1] (id 7): id 7 is also used by indexBuffers[0]",
           "error: skins[0] (id 104): index buffer 7 holds index 3 at position 5, beyond the 3 vertices of its vertex "
           "buffers"}},
@@ -204,6 +206,11 @@ TEST(Validate, EachDamageIsReportedOnceNamingRecordAndProblem) {
          },
          {"warning: file: minor version 7 is neither 5 nor 6; vertex data are read as 32-bit floats",
           "warning: tracks[0] (id 60): keyframes[2] at 0.25 s is earlier than keyframes[1] at 0.5 s"}},
+        {"key time that is no number", [](SceneFile& f) { f.root.tracks->items[0].keyframes.items[1].time = NAN; },
+         {"warning: tracks[0] (id 60): keyframes[1] has time NaN, no point in time"}},
+        {"map on a texture channel the vertices lack", [](SceneFile& f) { f.root.maps->items[0].channel = 2; },
+         {"warning: meshes[0] (id 101): material 20 uses map 30 on texture channel 2, but its vertex buffers hold 1 "
+          "TEXCOORDS entry"}},
         {"values outside the rules of their fields",
          [](SceneFile& f) {
              f.root.ambientLights->items[0].color = 0xFF202020;

@@ -232,7 +232,10 @@ private:
     void vertexData(const Zeq2VertexBuffer& buffer, int indent) {
         VertexView view;
         std::string why;
-        if (!viewVertexBuffer(buffer, minor_, view, why)) return w_.hex(buffer.byteBuffer.data(), buffer.byteBuffer.length());
+        // Bytes beyond the attributes of each vertex (a larger stride) would not show among the
+        // numbers, so such data stay hex as well.
+        if (!viewVertexBuffer(buffer, minor_, view, why) || view.stride != view.layout.attributeBytes)
+            return w_.hex(buffer.byteBuffer.data(), buffer.byteBuffer.length());
         const std::vector<VertexGroup> groups = vertexGroups(view.layout);
         if (groups.empty()) return w_.put("{}");
         w_.put('{');

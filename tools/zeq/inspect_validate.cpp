@@ -121,6 +121,8 @@ private:
     }
 
     void indexResources() {
+        ResourceIndex clips;
+        indexList(root_.animationClips, "animationClips", clips);
         indexList(root_.tracks, "tracks", tracks_);
         indexList(root_.boxes, "boxes", boxes_);
         indexList(root_.cubeMaps, "cubeMaps", cubeMaps_);
@@ -301,10 +303,14 @@ private:
             }
         }
 
+        std::unordered_set<int32_t> mapsChecked;
         for (std::size_t s = 0; s < node.surfaces.size(); ++s) {
             const Zeq2Surface& surface = node.surfaces.items[s];
             const std::string name = at("surfaces", s);
-            if (surface.materialId) requireResource(materials_, *surface.materialId, subject, name + ".materialId", "material");
+            if (surface.materialId) {
+                requireResource(materials_, *surface.materialId, subject, name + ".materialId", "material");
+                if (!buffers.empty()) checkMapChannels(*surface.materialId, buffers, mapsChecked, subject, name + ".materialId");
+            }
             if (surface.indexBegin < 0 || surface.numTriangles < 0) {
                 error(subject, name, name + " has indexBegin " + std::to_string(surface.indexBegin) + " and numTriangles " +
                                    std::to_string(surface.numTriangles) + "; neither may be negative");
@@ -318,6 +324,30 @@ private:
                 error(subject, name, name + " covers indices " + std::to_string(surface.indexBegin) + " to " +
                                    std::to_string(end - 1) + ", beyond the " + std::to_string(available) +
                                    " indices of index buffer " + std::to_string(indices->id));
+            }
+        }
+    }
+
+    // Channel n of a map reads the n-th TEXCOORDS entry of the vertex buffers of the geometry its
+    // material is on; a channel beyond them has no coordinates to read. Each map once per node.
+    void checkMapChannels(int32_t materialId, const std::vector<const Zeq2VertexBuffer*>& buffers,
+                          std::unordered_set<int32_t>& checked, const std::string& subject, const std::string& field) {
+        const auto material = materials_.byId.find(materialId);
+        if (material == materials_.byId.end()) return;
+        const Zeq2Material& m = root_.materials->items[material->second];
+        int64_t channels = 0;
+        for (const Zeq2VertexBuffer* buffer : buffers)
+            channels += std::count(buffer->attributes.begin(), buffer->attributes.end(), Zeq2VertexAttributes::TEXCOORDS);
+        for (const std::optional<int32_t>* mapId : {&m.diffuseMapId, &m.glossinessMapId, &m.lightMapId, &m.normalMapId,
+                                                    &m.opacityMapId, &m.specularMapId}) {
+            if (!*mapId || !checked.insert(**mapId).second) continue;
+            const auto map = maps_.byId.find(**mapId);
+            if (map == maps_.byId.end()) continue;
+            const uint16_t channel = root_.maps->items[map->second].channel;
+            if (channel > channels) {
+                warning(subject, field, "material " + std::to_string(materialId) + " uses map " + std::to_string(**mapId) +
+                                            " on texture channel " + std::to_string(channel) + ", but its vertex buffers hold " +
+                                            counted(channels, "TEXCOORDS entry", "TEXCOORDS entries"));
             }
         }
     }
@@ -596,9 +626,15 @@ private:
                 warning(subjectOf("tracks", i, track.id), "objectName",
                         "objectName \"" + track.objectName + "\" names no scene node");
             }
-            for (std::size_t k = 1; k < track.keyframes.size(); ++k) {
-                const float before = track.keyframes.items[k - 1].time;
+            for (std::size_t k = 0; k < track.keyframes.size(); ++k) {
                 const float time = track.keyframes.items[k].time;
+                if (!std::isfinite(time)) {
+                    const char* text = std::isnan(time) ? "NaN" : time > 0 ? "Infinity" : "-Infinity";
+                    warning(subjectOf("tracks", i, track.id), at("keyframes", k) + ".time",
+                            at("keyframes", k) + " has time " + text + ", no point in time");
+                    break;
+                }
+                const float before = k > 0 ? track.keyframes.items[k - 1].time : time;
                 if (time < before) {
                     warning(subjectOf("tracks", i, track.id), at("keyframes", k) + ".time",
                             at("keyframes", k) + " at " + shortest(time) + " s is earlier than " +
