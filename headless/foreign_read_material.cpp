@@ -125,6 +125,8 @@ void nameEmbeddedTextures(ReadState& state) {
             state.report.embeddedTextures.push_back({name, std::vector<uint8_t>(bytes, bytes + texture.mWidth)});
         } else if (!compressed) {
             ++raw;
+        } else {
+            ++state.report.unnamedEmbeddedTextures;
         }
         state.textureNames.push_back(std::move(name));
     }

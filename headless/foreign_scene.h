@@ -108,6 +108,8 @@ struct ForeignReadReport {
     std::size_t splitMeshes = 0;    // nodes cut into pieces to stay within the vertex limit
     // Compressed textures found in the file (only when embeddedTextureStem is set).
     std::vector<EmbeddedTexture> embeddedTextures;
+    // Compressed textures left under their "*N" names, since no embeddedTextureStem was set.
+    std::size_t unnamedEmbeddedTextures = 0;
 };
 
 // Reads the file and adds what it holds to the host's scene. Throws ForeignSceneError when the file

@@ -6,10 +6,12 @@
 //
 // What the path names decides how it is written:
 // - "-": standard output, written straight.
+// - a descriptor of this process named through its descriptor folder (/dev/stdout, /dev/fd/N,
+//   /proc/self/fd/N): written straight to that descriptor, at its offset and in its append mode.
 // - a regular file, or nothing yet: the data go to a new temporary file beside it (exclusive
-//   create, unique name), are flushed to disk, and the temporary is renamed over the target. A
-//   failure removes the temporary and leaves an existing file as it was; a replaced file keeps its
-//   permission bits.
+//   create, short unique name), are flushed to disk, and the temporary is renamed over the target.
+//   A failure removes the temporary and leaves an existing file as it was; a replaced file keeps
+//   its permission bits. An existing file the user may not write (a read-only one) is refused.
 // - a symbolic link (also one whose target does not exist yet): written through to the final
 //   target of the link chain, atomically beside that target; the link itself stays.
 // - a FIFO or a character device (after following links): opened and written straight, since
@@ -19,7 +21,9 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 namespace zeq {
 
@@ -65,5 +69,29 @@ void writeOutputFile(const std::string& path, const OutputProducer& produce);
 inline void writeOutputFile(const std::string& path, std::string_view text) {
     writeOutputFile(path, text.data(), text.size());
 }
+
+// Files that belong together (a glTF file and its buffer, a model and its textures), written so that
+// a failure replaces none of them: add() writes each file to its temporary beside its target (what
+// a path names is decided, and refused, as for writeOutputFile); commit() renames them into place
+// in the order they were added, the main file last by convention. A set destroyed before commit(),
+// or an add() that fails, removes every temporary and leaves every existing file as it was.
+// Standard output, FIFOs and devices cannot wait in a temporary: their bytes are kept and written
+// at commit(). Should a rename in commit() fail (rare: the temporaries are complete by then), the
+// files the set created are removed again and the remaining temporaries too.
+class OutputSet {
+public:
+    OutputSet();
+    ~OutputSet();
+    OutputSet(const OutputSet&) = delete;
+    OutputSet& operator=(const OutputSet&) = delete;
+
+    void add(const std::string& path, const OutputProducer& produce);
+    void add(const std::string& path, const void* data, std::size_t size);
+    void commit();
+
+private:
+    struct Pending;
+    std::vector<std::unique_ptr<Pending>> pending_;
+};
 
 }  // namespace zeq

@@ -115,6 +115,18 @@ TEST(ModelExport, EmbeddedTexturesAreWrittenBesideTheOutput) {
     const RunResult dump = runZeq("dump " + quoted(scratch.file("box.zeq")), scratch);
     EXPECT_THAT(readText(scratch.file("stdout.txt")), HasSubstr("box_0.png"));
     (void)dump;
+
+    // A texture that cannot be written fails the export before the Zeq file replaces the old one.
+    writeText(scratch.file("taken.zeq"), "old");
+    fs::create_directory(scratch.file("taken_0.png"));
+    const RunResult taken = runZeq("export " + quoted(model.string()) + " -o " + quoted(scratch.file("taken.zeq")), scratch);
+    EXPECT_EQ(taken.status, 1);
+    EXPECT_EQ(taken.err, "zeq: " + scratch.file("taken_0.png") + ": embedded texture: is a directory, not a file\n");
+    EXPECT_EQ(readText(scratch.file("taken.zeq")), "old");
+    // Standard output takes the Zeq file alone: the textures are named in a warning.
+    const RunResult piped = runZeq("export " + quoted(model.string()) + " -o -", scratch);
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_THAT(piped.err, HasSubstr("1 embedded textures not written"));
 }
 
 

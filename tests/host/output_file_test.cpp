@@ -2,6 +2,7 @@
 // folder holds no temporary afterwards, and that a refused or failed write changes nothing.
 #include "host/output_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -64,6 +66,7 @@ protected:
 };
 
 TEST_F(OutputFile, EachKindOfTarget) {
+    const std::string longName(NAME_MAX, 'n');
     struct Case {
         const char* name;
         std::function<void(const fs::path&)> prepare;  // sets up "out" (and what it points to)
@@ -101,6 +104,7 @@ TEST_F(OutputFile, EachKindOfTarget) {
         {"link loop", [](const fs::path& d) { fs::create_symlink("out", d / "out"); },
          "cannot write: Too many levels of symbolic links", "", {"out"}},
         {"missing folder", [](const fs::path&) {}, "cannot write: No such file or directory", "", {}, "nowhere/out"},
+        {"name as long as a name may be", [](const fs::path&) {}, "", "", {longName}, longName.c_str()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -157,27 +161,84 @@ TEST_F(OutputFile, DashIsStandardOutput) {
     EXPECT_EQ(entries(), std::vector<std::string>{"captured"});
 }
 
-// A folder the user may not write: the write fails, the old file stays, nothing is left behind.
-// Root may write anywhere, so the attempt runs in a child that gives up root first.
-TEST_F(OutputFile, UnwritableFolder) {
+// A folder the user may not write, or a read-only file in a folder the user may write (which a
+// rename would replace): the write fails, the old file stays, nothing is left behind. Root may
+// write anywhere, so the attempt runs in a child that gives up root first.
+TEST_F(OutputFile, UnwritableTargets) {
+    const fs::perms readable = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     fs::create_directory(at("locked"));
     writeText(at("locked/out"), "old");
-    fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
-    fs::permissions(at("locked"), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
-                                      fs::perms::others_exec);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
-        const std::string error = failure([&] { zeq::writeOutputFile(at("locked/out").string(), "new"); });
-        ::_exit(error == "cannot write: Permission denied" ? 0 : 1);
+    fs::permissions(at("locked"), readable);
+    fs::create_directory(at("open"));
+    writeText(at("open/out"), "old");
+    fs::permissions(at("open/out"), fs::perms::owner_read | fs::perms::others_read);
+    fs::permissions(at("open"), fs::perms::all);
+    for (const char* folder : {"locked", "open"}) {
+        SCOPED_TRACE(folder);
+        const fs::path out = at(folder) / "out";
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+            const std::string error = failure([&] { zeq::writeOutputFile(out.string(), "new"); });
+            ::_exit(error == "cannot write: Permission denied" ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_EQ(readText(out), "old");
+        EXPECT_EQ(std::distance(fs::directory_iterator(at(folder)), fs::directory_iterator()), 1);
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(readText(at("locked/out")), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(at("locked")), fs::directory_iterator()), 1);
+}
+
+// A descriptor of the process named through its descriptor folder (as /dev/stdout names the
+// shell's redirection) is written at its own offset and in its append mode: the file keeps what
+// it held and stays the same file.
+TEST_F(OutputFile, OwnDescriptorIsWrittenInPlace) {
+    writeText(at("log"), "HEADER\n");
+    const int fd = ::open(at("log").c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(fd, 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(at("log").c_str(), &before), 0);
+    fs::create_symlink("/dev/fd/" + std::to_string(fd), at("link"));
+    for (const std::string& path : {"/proc/self/fd/" + std::to_string(fd), "/dev/fd/" + std::to_string(fd), at("link").string()})
+        EXPECT_EQ(failure([&] { zeq::writeOutputFile(path, "line\n"); }), "") << path;
+    ::close(fd);
+    struct stat after {};
+    ASSERT_EQ(::stat(at("log").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(readText(at("log")), "HEADER\nline\nline\nline\n");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"link", "log"}));
+}
+
+// A set of files replaces all of them or none: a refused file, or a set never committed, leaves
+// every old file and no temporary; a committed set puts every file in place.
+TEST_F(OutputFile, SetReplacesAllOrNone) {
+    writeText(at("a"), "old");
+    fs::create_directory(at("taken"));
+    {
+        zeq::OutputSet set;
+        set.add(at("a").string(), "new", 3);
+        EXPECT_EQ(failure([&] { set.add(at("taken").string(), "new", 3); }), "is a directory, not a file");
+    }
+    {
+        zeq::OutputSet set;
+        set.add(at("a").string(), "new", 3);
+        set.add(at("b").string(), "new", 3);
+    }
+    EXPECT_EQ(readText(at("a")), "old");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"a", "taken"}));
+
+    zeq::OutputSet set;
+    set.add(at("a").string(), "new", 3);
+    set.add(at("b").string(), "new", 3);
+    EXPECT_EQ(readText(at("a")), "old");
+    set.commit();
+    EXPECT_EQ(readText(at("a")), "new");
+    EXPECT_EQ(readText(at("b")), "new");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"a", "b", "taken"}));
 }
 
 // A write that fails half-way (here: over the file size limit) removes its temporary file and

@@ -5,6 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 
 namespace zeq::test {
@@ -60,6 +67,24 @@ TEST(Batch, CarriesOnPastABadInput) {
         runZeq("import " + quoted(zeqs + "/first.zeq") + " " + quoted(zeqs + "/second.zeq") + " -o -", scratch);
     EXPECT_EQ(toOutput.status, 2);
     EXPECT_EQ(toOutput.err, "zeq: import: several inputs need an output folder; standard output (-) takes one file\n");
+}
+
+// A batch run ended by SIGTERM ends the conversion it was running too: here one blocked reading a
+// FIFO no one writes, which would otherwise stay and convert whatever reaches the FIFO later.
+TEST(Batch, EndsItsConversionWhenEnded) {
+    ScratchDir scratch;
+    const std::string fifo = scratch.file("slow.json");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zeq = quoted(std::string(ZEQ_RUNTIME_DIR) + "/zeq");
+    const std::string script = zeq + " -q export " + quoted(fifo) + " -o " + quoted(scratch.file("out/")) +
+                               " 2>/dev/null & sleep 1; kill -TERM $!; wait $!";
+    const int status = std::system(("sh -c " + quoted(script)).c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status;
+    // The FIFO has no reader once the conversion has ended (opening it for writing then fails).
+    ::usleep(500000);
+    const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    EXPECT_LT(writer, 0) << "the conversion still reads the FIFO";
+    if (writer >= 0) ::close(writer);  // its reader gets an empty document and ends
 }
 
 // A run given a file of 8 MB or more may start zeq once more (to ask for huge pages): it ends, and

@@ -119,6 +119,9 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         {"info " + quoted(truncated), 1, "zeq: " + truncated + ": " + truncatedText + "\n"},
         {"import " + quoted(truncated) + " -o " + quoted(document), 1, "zeq: " + truncated + ": " + truncatedText + "\n"},
 
+        {"--plugins " + quoted(folder + "/none") + " import " + quoted(good) + " -o " + quoted(document), 1,
+         "zeq: " + folder + "/none: cannot read the plug-in folder (No such file or directory)\n"},
+
         {"export " + quoted(inPlace) + " -o " + quoted(inPlace), 1, "zeq: " + inPlace + replaces},
         {"scene convert " + quoted(inPlace) + " -o " + quoted(inPlace), 1, "zeq: " + inPlace + replaces},
 
@@ -197,7 +200,8 @@ TEST(ErrorLines, ClosedStandardOutput) {
     }
 }
 
-// --plugins is a global option: it may come before or after the verb.
+// --plugins is a global option: it may come before or after the verb. A library that loads but
+// has a class another library registered first is listed with that failure and counted as loaded.
 TEST(ErrorLines, PluginFolderBeforeOrAfterTheVerb) {
     ScratchDir scratch;
     const std::string empty = scratch.file("no-plugins");
@@ -208,6 +212,14 @@ TEST(ErrorLines, PluginFolderBeforeOrAfterTheVerb) {
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_THAT(result.out, ::testing::HasSubstr("0 libraries loaded, 0 failed"));
     }
+    const std::string twice = scratch.file("twice");
+    std::filesystem::create_directory(twice);
+    for (const char* name : {"a.so", "b.so"})
+        std::filesystem::copy_file(std::string(ZEQ_RUNTIME_DIR) + "/Sprite.so", twice + "/" + name);
+    const RunResult result = runZeq("--plugins " + quoted(twice) + " plugins", scratch);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_THAT(result.out, ::testing::HasSubstr("failed: b.so: class"));
+    EXPECT_THAT(result.out, ::testing::HasSubstr("2 libraries loaded, 0 failed"));
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include "tools/zeq/command.h"
 #include "tools/zeq/output.h"
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -53,12 +55,17 @@ bool convertAndReport(const BatchItem& item, const std::string& subject,
 bool convertInChild(const BatchItem& item, const std::string& subject,
                     const std::function<int(const BatchItem&)>& convert) {
     flushAll();
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {
         std::fprintf(stderr, "zeq: %s: cannot start its conversion (%s)\n", subject.c_str(), std::strerror(errno));
         return false;
     }
     if (child == 0) {
+        // The conversion ends with the batch: when the parent is ended (SIGTERM, SIGHUP), the child
+        // gets SIGTERM and removes its temporary files as the parent did. A parent that ended
+        // before the request took hold is noticed by the changed parent id.
+        if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent) _exit(1);
         const bool converted = convertAndReport(item, subject, convert);
         flushAll();
         _exit(converted ? 0 : 1);

@@ -12,6 +12,7 @@
 #include "headless/foreign_scene.h"
 #include "headless/host.h"
 #include "headless/scene_document.h"
+#include "host/output_file.h"
 #include "tools/zeq/errors.h"
 #include "tools/zeq/output.h"
 
@@ -68,7 +69,7 @@ std::string extensionList(const std::vector<std::string>& extensions) {
 }
 
 // Reads a foreign model into the host's scene, with the progress display running. Embedded
-// textures get names beside the output file (written once the export has succeeded).
+// textures get names beside the output file (put in place once the export has succeeded).
 headless::ForeignReadReport loadForeignModel(headless::Host& host, const ExportArgs& args) {
     headless::ForeignReadOptions options;
     options.progress = [&host](int percent) { host.ProgressUpdate(percent); };
@@ -86,11 +87,20 @@ headless::ForeignReadReport loadForeignModel(headless::Host& host, const ExportA
     }
 }
 
-void writeEmbeddedTextures(const headless::ForeignReadReport& report, const std::string& output) {
-    const std::filesystem::path folder = std::filesystem::path(output).parent_path();
-    for (const headless::EmbeddedTexture& texture : report.embeddedTextures)
-        zeq::cli::writeOutput((folder / texture.name).string(),
-                              std::string_view(reinterpret_cast<const char*>(texture.bytes.data()), texture.bytes.size()));
+// Writes the embedded textures beside the output to their temporaries, before the export: a texture
+// that cannot be written (its name taken by a folder, say) fails the command before the Zeq file
+// replaces anything. They are renamed into place once the export has succeeded.
+void prepareEmbeddedTextures(const headless::ForeignReadReport& report, const ExportArgs& args, zeq::OutputSet& set) {
+    const std::filesystem::path folder = std::filesystem::path(args.output).parent_path();
+    for (const headless::EmbeddedTexture& texture : report.embeddedTextures) {
+        const std::string path = (folder / texture.name).string();
+        zeq::cli::refuseInputAsOutput(args.scene, path);
+        try {
+            set.add(path, texture.bytes.data(), texture.bytes.size());
+        } catch (const zeq::OutputError& e) {
+            throw zeq::cli::CommandError(e.path, "embedded texture: " + e.reason);
+        }
+    }
 }
 
 int runExportCommand(const ExportArgs& args) {
@@ -127,11 +137,16 @@ int runExportCommand(const ExportArgs& args) {
         throw zeq::cli::CommandError(folder, "no exporter for .zeq files in the plug-in folder");
     }
 
-    headless::ForeignReadReport foreign;
+    zeq::OutputSet textures;
     if (source == Source::Demo) {
         headless::buildDemoScene(host);
     } else if (source == Source::Foreign) {
-        foreign = loadForeignModel(host, args);
+        const headless::ForeignReadReport foreign = loadForeignModel(host, args);
+        prepareEmbeddedTextures(foreign, args, textures);
+        if (foreign.unnamedEmbeddedTextures > 0)
+            zeq::cli::warnings() << "zeq: " << args.scene << ": " << foreign.unnamedEmbeddedTextures
+                                 << " embedded textures not written: standard output takes the Zeq file alone "
+                                    "(the materials name them \"*N\")\n";
     } else {
         try {
             headless::loadSceneDocumentFile(host, args.scene);
@@ -161,12 +176,10 @@ int runExportCommand(const ExportArgs& args) {
     std::error_code ec;
     if (args.output != "-" && !std::filesystem::exists(args.output, ec))
         throw zeq::cli::CommandError(output, "the exporter reported success but wrote no file");
-    if (args.output != "-") {
-        try {
-            writeEmbeddedTextures(foreign, args.output);
-        } catch (const zeq::cli::CommandError& e) {
-            throw zeq::cli::CommandError(e.subject(), std::string("embedded texture: ") + e.what());
-        }
+    try {
+        textures.commit();
+    } catch (const zeq::OutputError& e) {
+        throw zeq::cli::CommandError(e.path, "embedded texture: " + e.reason);
     }
     return 0;
 }

@@ -9,7 +9,6 @@
 #include "tools/zeq/command.h"
 
 #include "headless/host.h"
-#include "headless/plugin_path.h"
 #include "headless/foreign_write.h"
 #include "host/output_file.h"
 #include "tools/zeq/errors.h"
@@ -33,8 +32,7 @@ struct ImportOptions {
 int importScene(const ImportOptions& options) {
     if (!zeq::cli::isWritableScenePath(options.output)) return zeq::cli::refuseOutputFormat(options.output);
     zeq::cli::refuseInputAsOutput(options.file, options.output);
-    const zeq::cli::GlobalOptions& global = zeq::cli::globalOptions();
-    const std::string folder = headless::pluginFolder(global.pluginDir, global.argv0);
+    const std::string folder = zeq::cli::pluginFolderToLoad(true);
 
     // The registry outlives the host: the scene may hold objects the libraries made.
     headless::PluginRegistry registry;
@@ -59,7 +57,7 @@ int importScene(const ImportOptions& options) {
             if (box.caption == "Error") throw zeq::cli::CommandError(input, zeq::cli::errorLineText(box.text, input));
         throw zeq::cli::CommandError(input, "the import failed");
     }
-    zeq::cli::saveScene(host, options.output);
+    zeq::cli::saveScene(host, options.output, options.file);
     // Printed once the scene is written, so that a failed save is one line too.
     zeq::cli::printMessageBoxes(host.ui().messageBoxes());
     return 0;

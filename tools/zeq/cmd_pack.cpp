@@ -6,6 +6,7 @@
 
 #include "format/file_io.h"
 #include "format/json.h"
+#include "format/register.h"
 #include "format/scene_file.h"
 
 #include <cerrno>
@@ -17,6 +18,8 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -34,7 +37,7 @@ std::string withoutExceptionTag(const std::string& text) {
 // A stream as nlohmann's parser reads it, up to its first zero byte: the parser would take that for
 // the end of the text (zeroes after a whole document, as a damaged file has them, were not refused),
 // so the range ends there, noting that it met one and where. It also notes whether the number read
-// last is "-0" (see KeepingNegativeZero).
+// last is "-0" (see DocumentBuilder).
 class UpToZero {
 public:
     struct Place {
@@ -79,15 +82,81 @@ private:
     Place* place_ = nullptr;
 };
 
-// Builds the document as nlohmann's parser does, but for "-0": the parser reads it as the integer 0,
-// and tools such as jq write a float -0.0 that way, which the file holds apart from 0.
-struct KeepingNegativeZero : nlohmann::detail::json_sax_dom_parser<zeq::Json> {
-    KeepingNegativeZero(zeq::Json& root, const UpToZero::Place& place) : json_sax_dom_parser(root), place(place) {}
+// Builds the document as nlohmann's parser does, but for "-0" and for keys given twice. The parser
+// reads "-0" as the integer 0, and tools such as jq write a float -0.0 that way, which the file holds
+// apart from 0. A key given twice in one object would keep its last value and drop the first without
+// a word, so the build stops there, noting the key's JSON path in `duplicate`.
+struct DocumentBuilder : nlohmann::detail::json_sax_dom_parser<zeq::Json> {
+    using Base = json_sax_dom_parser;
+    DocumentBuilder(zeq::Json& root, const UpToZero::Place& place) : Base(root), place(place) {}
+
+    bool null() { return element() && Base::null(); }
+    bool boolean(bool value) { return element() && Base::boolean(value); }
     bool number_integer(number_integer_t value) {
         if (value == 0 && place.number == "-0") return number_float(-0.0, "-0");
-        return json_sax_dom_parser::number_integer(value);
+        return element() && Base::number_integer(value);
     }
+    bool number_unsigned(number_unsigned_t value) { return element() && Base::number_unsigned(value); }
+    bool number_float(number_float_t value, const string_t& text) { return element() && Base::number_float(value, text); }
+    bool string(string_t& value) { return element() && Base::string(value); }
+    bool binary(binary_t& value) { return element() && Base::binary(value); }
+    bool start_object(std::size_t n) {
+        element();
+        open.push_back({false, 0, {}, {}});
+        return Base::start_object(n);
+    }
+    bool key(string_t& name) {
+        Container& object = open.back();
+        object.key = name;
+        if (!object.keys.insert(name).second) {
+            duplicate = pathHere();
+            return false;
+        }
+        return Base::key(name);
+    }
+    bool end_object() {
+        open.pop_back();
+        return Base::end_object();
+    }
+    bool start_array(std::size_t n) {
+        element();
+        open.push_back({true, 0, {}, {}});
+        return Base::start_array(n);
+    }
+    bool end_array() {
+        open.pop_back();
+        return Base::end_array();
+    }
+
     const UpToZero::Place& place;
+    std::string duplicate;
+
+private:
+    struct Container {
+        bool array;
+        std::size_t count;                      // elements of an array so far
+        std::string key;                        // the key of an object read last
+        std::unordered_set<std::string> keys;  // the keys of an object so far
+    };
+
+    bool element() {
+        if (!open.empty() && open.back().array) ++open.back().count;
+        return true;
+    }
+    // "Zeq2.objects[0].id": the path of the value read last.
+    std::string pathHere() const {
+        std::string path;
+        for (const Container& c : open) {
+            if (c.array) {
+                path += "[" + std::to_string(c.count - 1) + "]";
+            } else {
+                path += (path.empty() ? "" : ".") + c.key;
+            }
+        }
+        return path;
+    }
+
+    std::vector<Container> open;
 };
 
 zeq::Json readDocument(const std::string& file) {
@@ -96,8 +165,11 @@ zeq::Json readDocument(const std::string& file) {
         UpToZero::Place place;
         try {
             zeq::Json document;
-            KeepingNegativeZero builder(document, place);
+            DocumentBuilder builder(document, place);
             zeq::Json::sax_parse(UpToZero(in, place), UpToZero(), &builder);
+            if (!builder.duplicate.empty()) {
+                throw zeq::cli::CommandError(path, builder.duplicate + ": a key given twice in one object");
+            }
             if (!place.zero) return document;
         } catch (const zeq::Json::parse_error& e) {
             if (!place.zero) throw zeq::cli::CommandError(path, "not a JSON document: " + withoutExceptionTag(e.what()));
@@ -140,7 +212,11 @@ zeq::ByteBuffer encode(const std::string& path, const zeq::SceneFile& file) {
         return zeq::cli::CommandError(path, "the records cannot be encoded: " + why);
     };
     try {
-        return zeq::encodeSceneFile(file);
+        // Outside the host the tool may use every core: a large body compresses in slices side by side.
+        zeq::Protocol protocol;
+        zeq::registerFormatTypes(protocol);
+        protocol.setCompressionThreads(0);
+        return zeq::encodeSceneFile(protocol, file);
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& e) {

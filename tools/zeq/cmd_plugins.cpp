@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <set>
 #include <string>
 
 namespace {
@@ -61,9 +62,15 @@ int listPlugins() {
             std::cout << ", class id " << hex(c.classID.PartA()) << ' ' << hex(c.classID.PartB()) << '\n';
         }
     }
-    for (const headless::PluginLoadFailure& failure : registry.failures())
+    // A library that loaded may still have a class refused (one already registered): that is listed
+    // as a failure but counted with the loaded libraries only.
+    std::set<std::string> failed;
+    for (const headless::PluginLoadFailure& failure : registry.failures()) {
         std::cout << "failed: " << failure.fileName << ": " << failure.reason << '\n';
-    std::cout << registry.libraries().size() << " libraries loaded, " << registry.failures().size() << " failed\n";
+        failed.insert(failure.fileName);
+    }
+    for (const headless::PluginLibraryInfo& library : registry.libraries()) failed.erase(library.fileName);
+    std::cout << registry.libraries().size() << " libraries loaded, " << failed.size() << " failed\n";
     zeq::cli::flushStandardOutput();
     return 0;
 }

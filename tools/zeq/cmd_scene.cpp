@@ -130,7 +130,7 @@ int convertScene(const std::string& input, const std::string& output) {
         throw zeq::cli::CommandError(e.path, e.reason);
     }
     try {
-        zeq::cli::saveScene(host, output);
+        zeq::cli::saveScene(host, output, input);
     } catch (...) {
         removeWritten();
         throw;

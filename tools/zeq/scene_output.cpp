@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 
 namespace zeq::cli {
@@ -25,7 +24,7 @@ bool isDocumentPath(const std::string& path) {
 
 // Renders the scene in the format of path's extension and writes its files; returns the notes on
 // what the format left out.
-std::vector<std::string> writeForeignScene(headless::Host& host, const std::string& path) {
+std::vector<std::string> writeForeignScene(headless::Host& host, const std::string& path, const std::string& input) {
     // Assimp's writers report no progress, and some take long for scenes of many meshes: the bar
     // names the step until the files are written.
     struct Progress {
@@ -40,24 +39,16 @@ std::vector<std::string> writeForeignScene(headless::Host& host, const std::stri
     } catch (const headless::ForeignWriteError& e) {
         throw CommandError(path, e.what());
     }
-    // Companions first, the main file last; a companion that did not exist before is removed again
-    // when a later file fails, so that a failed write leaves the folder as it was.
-    // The same holds when the command is ended by a signal before the main file is in place.
-    std::vector<std::string> created;
-    std::vector<std::unique_ptr<RemovedOnInterrupt>> guards;
+    // No file of the set may be the input: a companion named like it (the buffer of "t.gltf" when
+    // the input is "t.bin") would replace the input as surely as the main file would.
+    for (const headless::ForeignFile& file : files) refuseInputAsOutput(input, file.path);
+    // Every file goes to its temporary first and only then are they renamed into place, companions
+    // first and the main file last: a failure (also one of the main file) replaces none of them.
     try {
-        for (const headless::ForeignFile& file : files) {
-            std::error_code ec;
-            const bool existed = std::filesystem::exists(file.path, ec);
-            if (!existed) guards.push_back(std::make_unique<RemovedOnInterrupt>(file.path));
-            writeOutputFile(file.path, file.bytes.data(), file.bytes.size());
-            if (!existed) created.push_back(file.path);
-        }
+        OutputSet set;
+        for (const headless::ForeignFile& file : files) set.add(file.path, file.bytes.data(), file.bytes.size());
+        set.commit();
     } catch (const OutputError& e) {
-        for (const std::string& written : created) {
-            std::error_code ignored;
-            std::filesystem::remove(written, ignored);
-        }
         throw CommandError(e.path, e.reason);
     }
     host.ProgressUpdate(100);
@@ -80,7 +71,7 @@ int refuseOutputFormat(const std::string& path) {
     return 2;
 }
 
-void saveScene(headless::Host& host, const std::string& path) {
+void saveScene(headless::Host& host, const std::string& path, const std::string& input) {
     if (isDocumentPath(path)) {
         try {
             headless::saveSceneDocumentFile(host, path);
@@ -92,7 +83,7 @@ void saveScene(headless::Host& host, const std::string& path) {
         return;
     }
 
-    for (const std::string& note : writeForeignScene(host, path)) warnings() << "zeq: " << path << ": " << note << '\n';
+    for (const std::string& note : writeForeignScene(host, path, input)) warnings() << "zeq: " << path << ": " << note << '\n';
 }
 
 }  // namespace zeq::cli

@@ -18,8 +18,9 @@ std::string writableSceneExtensions();
 // "zeq: OUT: cannot write ".ext" files (writable: json, gltf, ...)" and returns exit status 2.
 int refuseOutputFormat(const std::string& path);
 
-// Writes the host's scene to path. Throws CommandError naming the file on failure; companion files
-// written before a failure are removed again.
-void saveScene(headless::Host& host, const std::string& path);
+// Writes the host's scene to path. Throws CommandError naming the file on failure, when it replaced
+// no file; a companion file that would be `input` (the file the scene was read from, "-" for
+// standard input) is refused before anything is written.
+void saveScene(headless::Host& host, const std::string& path, const std::string& input);
 
 }  // namespace zeq::cli
