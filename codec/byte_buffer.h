@@ -92,6 +92,7 @@ private:
     void reclaimFront();
     // The block this buffer frees: none while the block is shared.
     uint8_t* block() const { return data_ && !shared_ ? data_ - front_ : nullptr; }
+    size_t blockBytes() const { return static_cast<size_t>(capacity_) + static_cast<size_t>(front_); }
     // Growth of appendBytes; returns `source`, moved along when it pointed into this buffer's own block.
     const void* growForAppend(const void* source, int32_t n);
     // The failures of a read of n bytes at the cursor; returns normally only for a valid zero-byte read.

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace zeq {
 namespace {
@@ -179,6 +181,34 @@ TEST(ByteBuffer, SlicesShareTheBlockButNotTheirWrites) {
     copy.clear();
     copy.appendByte(1);
     EXPECT_EQ(hex(copy), "01");
+}
+
+// Blocks of several MiB are mappings of their own that grow by moving pages: bytes survive growth
+// across that size and past it, appends from the buffer itself, the dropped front and slices that
+// outlive their source.
+TEST(ByteBuffer, LargeBlocksGrowAndShareLikeSmallOnes) {
+    constexpr int32_t kMiB = 1 << 20;
+    std::vector<uint8_t> chunk(kMiB);
+    ByteBuffer b;
+    for (int i = 0; i < 20; ++i) {
+        std::fill(chunk.begin(), chunk.end(), static_cast<uint8_t>(i));
+        b.appendBytes(chunk.data(), kMiB, false);
+    }
+    b.dropFront(kMiB);
+    b.appendBytes(b.data() + 3 * kMiB, 2 * kMiB, false);  // from its own block, which grows
+    b.prepend(chunk.data(), 1);
+    ASSERT_EQ(b.length(), 21 * kMiB + 1);
+    ByteBuffer tail = b.slice(19 * kMiB + 1, 2 * kMiB);
+    ByteBuffer copy = b;
+    b = ByteBuffer();
+    for (int32_t i = 0; i < 21; ++i) {
+        const uint8_t expected = static_cast<uint8_t>(i < 19 ? i + 1 : i - 15);
+        EXPECT_EQ(copy.data()[1 + i * kMiB], expected) << i;
+        EXPECT_EQ(copy.data()[(i + 1) * kMiB], expected) << i;
+    }
+    EXPECT_EQ(copy.data()[0], 19);
+    EXPECT_EQ(tail.data()[0], 4);
+    EXPECT_EQ(tail.data()[2 * kMiB - 1], 5);
 }
 
 }  // namespace
