@@ -203,8 +203,12 @@ TEST_F(LodTest, HelperObjectWithoutBlockOrWithDeletedOrLoopingLevelsStillExports
         ASSERT_NE(lod, nullptr);
         EXPECT_EQ(lod->objectIds, TArray<int64_t>{findByName(roots.root.objects, "Kept")->id});
         EXPECT_EQ(lod->distances.size(), 1u);
-        if (const Zeq2Object* record = findByName(roots.root.objects, "Outer")) EXPECT_NE(record->parentId, lod->id);
-        if (!selectedOnly) EXPECT_TRUE(findByName(roots.extra2.lods, "Bare")->objectIds.empty());
+        if (const Zeq2Object* record = findByName(roots.root.objects, "Outer")) {
+            EXPECT_NE(record->parentId, lod->id);
+        }
+        if (!selectedOnly) {
+            EXPECT_TRUE(findByName(roots.extra2.lods, "Bare")->objectIds.empty());
+        }
     }
 }
 
