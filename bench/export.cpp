@@ -4,7 +4,6 @@
 //   compression and the file write), target at most 0.3;
 // - the export end to end (own work and the framed, compressed packet, on the calling thread alone
 //   as in the host), target at most 0.5;
-// - for comparison, the same with the body compressed in slices on all cores, as `zeq pack` does;
 // and compares the packet's compressed size with zlib's (target: within 1 %).
 #include "bench/ratio_reporter.h"
 #include "codec/protocol.h"
@@ -128,8 +127,8 @@ void BM_ExportWork(benchmark::State& state) {
 }
 BENCHMARK(BM_ExportWork)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Own work and the packet as the exporter writes it; with allCores, compressed on every core.
-void exportEndToEnd(benchmark::State& state, bool allCores) {
+// Own work and the packet as the exporter writes it.
+void BM_ExportEndToEnd(benchmark::State& state) {
     BenchScene& scene = benchScene();
     for (auto _ : state) {
         zeq::Protocol protocol;
@@ -137,7 +136,6 @@ void exportEndToEnd(benchmark::State& state, bool allCores) {
         zeq::ProtocolBuffer pb;
         scene.encodeRoots(protocol, pb);
         zeq::ByteBuffer packet;
-        if (allCores) protocol.setCompressionThreads(0);
         protocol.encodePacket(packet, pb, true);
         scene.packetBytes = packet.length();
         benchmark::DoNotOptimize(packet.data());
@@ -145,11 +143,7 @@ void exportEndToEnd(benchmark::State& state, bool allCores) {
     state.SetBytesProcessed(int64_t(state.iterations()) * scene.body.length());
 }
 
-void BM_ExportEndToEnd(benchmark::State& state) { exportEndToEnd(state, false); }
 BENCHMARK(BM_ExportEndToEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void BM_ExportEndToEndAllCores(benchmark::State& state) { exportEndToEnd(state, true); }
-BENCHMARK(BM_ExportEndToEndAllCores)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ZlibCompressBody(benchmark::State& state) {
     BenchScene& scene = benchScene();
@@ -178,9 +172,6 @@ int main(int argc, char** argv) {
     }
     if (const auto r = reporter.ratio("BM_ExportEndToEnd/real_time", "BM_ZlibCompressBody/real_time")) {
         std::printf("export end to end / zlib compress = %.3f (target <= 0.5)\n", *r);
-    }
-    if (const auto r = reporter.ratio("BM_ExportEndToEndAllCores/real_time", "BM_ZlibCompressBody/real_time")) {
-        std::printf("export end to end on all cores / zlib compress = %.3f (for comparison)\n", *r);
     }
     if (scene.packetBytes > 0 && scene.zlibBytes > 0) {
         const int64_t header = scene.body.length() < 16384 ? 2 : 4;

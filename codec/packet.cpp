@@ -120,8 +120,7 @@ void Protocol::encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) 
     // takes the two-byte header instead (only bodies below 16384 bytes do), it moves down by two.
     uint8_t* area = out.extend(static_cast<int32_t>(4 + bound));
     const auto stored = static_cast<int64_t>(
-        zlibCompress(body.data(), static_cast<size_t>(uncompressed), area + 4, static_cast<size_t>(bound),
-                     compressionThreads_));
+        zlibCompress(body.data(), static_cast<size_t>(uncompressed), area + 4, static_cast<size_t>(bound)));
     if (stored == 0) {
         out.truncate(start);
         throw ProtocolException("deflate compression failed");

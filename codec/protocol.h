@@ -58,7 +58,7 @@ public:
     ICodec* getCodec(const std::string& key) const;
     std::unique_ptr<TypeCodecInfo> makeTypeInfo(const std::string& typeName) override;
     // Frames pb as one packet appended to `out`: header, then the null map and the value bytes,
-    // zlib-compressed when `compress` is set (on compressionThreads() threads). An uncompressed body must be shorter than 16384 bytes
+    // zlib-compressed when `compress` is set (on the calling thread). An uncompressed body must be shorter than 16384 bytes
     // (only the two-byte header can mark a body as stored); a longer one throws ProtocolException.
     void encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) override;
     // Reads the packet at the start of `in` into pb. Returns false, leaving pb as it was, when the
@@ -89,11 +89,6 @@ public:
     // The memory limit decodePacket gives the buffer it fills: kMaxDecodedSize unless lowered.
     int64_t maxDecodedSize() const { return maxDecodedSize_; }
     void setMaxDecodedSize(int64_t bytes) { maxDecodedSize_ = bytes; }
-    // The threads that compress a packet body over one slice (codec/deflate.h). 1, the calling
-    // thread alone, unless a program of its own asks for more: the plug-ins run inside the host,
-    // which gets no threads from them. 0: one a core.
-    unsigned compressionThreads() const { return compressionThreads_; }
-    void setCompressionThreads(unsigned threads) { compressionThreads_ = threads; }
     const std::map<std::string, ICodec*>& registry() const { return registry_; }
 
 private:
@@ -104,7 +99,6 @@ private:
     int32_t lastNullMapBytes_ = 0;
     int64_t maxInflatedSize_ = kMaxInflatedSize;
     int64_t maxDecodedSize_ = kMaxDecodedSize;
-    unsigned compressionThreads_ = 1;
 };
 
 }  // namespace zeq

@@ -2,13 +2,9 @@
 //
 // Besides never crashing, a packet that decodes must frame again into one that decodes to the
 // same presence bits and value bytes, compressed or stored, and a packet that does not decode must
-// say why and leave the caller's buffer alone. The input is also compressed in slices short enough
-// to cut it into many, and the joined stream must inflate to it.
-#include "codec/deflate.h"
+// say why and leave the caller's buffer alone.
 #include "codec/protocol.h"
 #include "fuzz/fuzz_support.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -49,24 +45,11 @@ void reframe(zeq::Protocol& protocol, const zeq::ProtocolBuffer& decoded, bool c
     expectSame(decoded, again, compress ? "compressing" : "storing");
 }
 
-void compressInSlices(const uint8_t* data, size_t size) {
-    if (size < 2) return;
-    const size_t slice = 1 + data[0] * 8u;  // one thread: the joins are the same on any number
-    std::vector<uint8_t> stream(zeq::zlibCompressBound(size, slice));
-    stream.resize(zeq::zlibCompress(data, size, stream.data(), stream.size(), 1, slice));
-    std::vector<uint8_t> back(size);
-    uLongf length = static_cast<uLongf>(size);
-    if (stream.empty() || uncompress(back.data(), &length, stream.data(), static_cast<uLong>(stream.size())) != Z_OK ||
-        length != size || !std::equal(back.begin(), back.end(), data))
-        zeq::fuzz::violated("a stream compressed in slices does not inflate to its input");
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Framing keeps no state between packets but the last error, so one protocol serves every run.
     static zeq::Protocol protocol;
-    compressInSlices(data, size);
     zeq::ByteBuffer input = zeq::fuzz::bufferOf(data, size);
     zeq::ProtocolBuffer pb;
     bool decoded = false;

@@ -212,10 +212,8 @@ zeq::ByteBuffer encode(const std::string& path, const zeq::SceneFile& file) {
         return zeq::cli::CommandError(path, "the records cannot be encoded: " + why);
     };
     try {
-        // Outside the host the tool may use every core: a large body compresses in slices side by side.
         zeq::Protocol protocol;
         zeq::registerFormatTypes(protocol);
-        protocol.setCompressionThreads(0);
         return zeq::encodeSceneFile(protocol, file);
     } catch (const std::bad_alloc&) {
         throw;
