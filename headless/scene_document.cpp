@@ -114,12 +114,16 @@ SceneDocumentCounts countSceneDocument(Host& host) {
 
 nlohmann::json saveSceneDocument(Host& host) { return nlohmann::json::parse(saveSceneDocumentText(host)); }
 
-void saveSceneDocumentFile(Host& host, const std::string& path) {
+void saveSceneDocumentFile(Host& host, const std::string& path, zeq::OutputSet* set) {
     // The scene is read whole before the output opens, so that nothing can fail half-way through.
     const document::SceneModel model = document::captureScene(host);
-    zeq::writeOutputFile(path, [&](const zeq::OutputSink& sink) {
+    const zeq::OutputProducer produce = [&](const zeq::OutputSink& sink) {
         document::writeScene(model, [&](const char* data, size_t size) { sink(data, size); });
-    });
+    };
+    if (set)
+        set->add(path, produce);
+    else
+        zeq::writeOutputFile(path, produce);
 }
 
 }  // namespace headless

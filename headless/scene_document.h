@@ -19,6 +19,10 @@
 #include <string>
 #include <string_view>
 
+namespace zeq {
+class OutputSet;
+}
+
 namespace headless {
 
 class Host;
@@ -44,7 +48,8 @@ std::string saveSceneDocumentText(Host& host);
 nlohmann::json saveSceneDocument(Host& host);
 // Streams the document to the file through zeq::writeOutputFile: a failed save never leaves a
 // partial file; "-" is standard output. Throws zeq::OutputError when the file cannot be written.
-void saveSceneDocumentFile(Host& host, const std::string& path);
+// With a set, the document is added to it instead, to be put in place with the set's other files.
+void saveSceneDocumentFile(Host& host, const std::string& path, zeq::OutputSet* set = nullptr);
 
 // How many entries of each table saving the scene writes.
 struct SceneDocumentCounts {

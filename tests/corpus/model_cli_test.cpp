@@ -127,6 +127,17 @@ TEST(ModelExport, EmbeddedTexturesAreWrittenBesideTheOutput) {
     const RunResult piped = runZeq("export " + quoted(model.string()) + " -o -", scratch);
     EXPECT_EQ(piped.status, 0);
     EXPECT_THAT(piped.err, HasSubstr("1 embedded textures not written"));
+
+    // Converted to a scene document, the textures go beside it; when the document cannot be
+    // written, an existing texture of that name is left as it was.
+    const RunResult converted = runZeq("scene convert " + quoted(model.string()) + " -o " + quoted(scratch.file("doc.json")), scratch);
+    EXPECT_EQ(converted.status, 0) << converted.err;
+    EXPECT_TRUE(fs::exists(scratch.file("doc_0.png")));
+    writeText(scratch.file("dir_0.png"), "old");
+    fs::create_directory(scratch.file("dir.json"));
+    const RunResult refused = runZeq("scene convert " + quoted(model.string()) + " -o " + quoted(scratch.file("dir.json")), scratch);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(readText(scratch.file("dir_0.png")), "old");
 }
 
 

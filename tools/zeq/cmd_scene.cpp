@@ -111,30 +111,19 @@ int convertScene(const std::string& input, const std::string& output) {
     const std::filesystem::path target(output);
     const std::vector<headless::EmbeddedTexture> textures = loadAnyScene(host, input, target.stem().string());
 
-    // Embedded textures first, beside the output, under the names the materials now use.
-    std::vector<std::string> written;
-    auto removeWritten = [&written] {
-        for (const std::string& path : written) {
-            std::error_code ignored;
-            std::filesystem::remove(path, ignored);
+    // Embedded textures go beside the output, under the names the materials now use, and are put in
+    // place with the scene's files: a failure leaves every existing file as it was.
+    zeq::OutputSet set;
+    for (const headless::EmbeddedTexture& texture : textures) {
+        const std::string path = (target.parent_path() / texture.name).string();
+        zeq::cli::refuseInputAsOutput(input, path);
+        try {
+            set.add(path, texture.bytes.data(), texture.bytes.size());
+        } catch (const zeq::OutputError& e) {
+            throw zeq::cli::CommandError(e.path, "embedded texture: " + e.reason);
         }
-    };
-    try {
-        for (const headless::EmbeddedTexture& texture : textures) {
-            const std::string path = (target.parent_path() / texture.name).string();
-            zeq::writeOutputFile(path, texture.bytes.data(), texture.bytes.size());
-            written.push_back(path);
-        }
-    } catch (const zeq::OutputError& e) {
-        removeWritten();
-        throw zeq::cli::CommandError(e.path, e.reason);
     }
-    try {
-        zeq::cli::saveScene(host, output, input);
-    } catch (...) {
-        removeWritten();
-        throw;
-    }
+    zeq::cli::saveScene(host, output, input, &set);
     return 0;
 }
 

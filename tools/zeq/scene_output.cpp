@@ -24,7 +24,8 @@ bool isDocumentPath(const std::string& path) {
 
 // Renders the scene in the format of path's extension and writes its files; returns the notes on
 // what the format left out.
-std::vector<std::string> writeForeignScene(headless::Host& host, const std::string& path, const std::string& input) {
+std::vector<std::string> writeForeignScene(headless::Host& host, const std::string& path, const std::string& input,
+                                           OutputSet& set) {
     // Assimp's writers report no progress, and some take long for scenes of many meshes: the bar
     // names the step until the files are written.
     struct Progress {
@@ -45,7 +46,6 @@ std::vector<std::string> writeForeignScene(headless::Host& host, const std::stri
     // Every file goes to its temporary first and only then are they renamed into place, companions
     // first and the main file last: a failure (also one of the main file) replaces none of them.
     try {
-        OutputSet set;
         for (const headless::ForeignFile& file : files) set.add(file.path, file.bytes.data(), file.bytes.size());
         set.commit();
     } catch (const OutputError& e) {
@@ -71,10 +71,14 @@ int refuseOutputFormat(const std::string& path) {
     return 2;
 }
 
-void saveScene(headless::Host& host, const std::string& path, const std::string& input) {
+void saveScene(headless::Host& host, const std::string& path, const std::string& input, OutputSet* companions) {
+    OutputSet own;
+    OutputSet& set = companions ? *companions : own;
     if (isDocumentPath(path)) {
         try {
-            headless::saveSceneDocumentFile(host, path);
+            // Alone, the document streams straight to its file (or standard output).
+            headless::saveSceneDocumentFile(host, path, companions);
+            if (companions) companions->commit();
         } catch (const OutputError& e) {
             throw CommandError(e.path, e.reason);
         } catch (const std::exception& e) {
@@ -83,7 +87,7 @@ void saveScene(headless::Host& host, const std::string& path, const std::string&
         return;
     }
 
-    for (const std::string& note : writeForeignScene(host, path, input)) warnings() << "zeq: " << path << ": " << note << '\n';
+    for (const std::string& note : writeForeignScene(host, path, input, set)) warnings() << "zeq: " << path << ": " << note << '\n';
 }
 
 }  // namespace zeq::cli

@@ -8,6 +8,10 @@ namespace headless {
 class Host;
 }
 
+namespace zeq {
+class OutputSet;
+}
+
 namespace zeq::cli {
 
 // True when saveScene can write path's format.
@@ -20,7 +24,9 @@ int refuseOutputFormat(const std::string& path);
 
 // Writes the host's scene to path. Throws CommandError naming the file on failure, when it replaced
 // no file; a companion file that would be `input` (the file the scene was read from, "-" for
-// standard input) is refused before anything is written.
-void saveScene(headless::Host& host, const std::string& path, const std::string& input);
+// standard input) is refused before anything is written. Files already added to `companions` (the
+// textures of a converted model) are put in place with the scene's own, or not at all.
+void saveScene(headless::Host& host, const std::string& path, const std::string& input,
+               zeq::OutputSet* companions = nullptr);
 
 }  // namespace zeq::cli
