@@ -81,19 +81,42 @@ void planGeometry(SceneRun& run, RecordKind kind, const std::optional<TArray<R>>
 // The exporter writes a node whose object sits away from its pivot as two records: a plain object
 // with the node's name, id, parent, transform and visibility, and below it the content record
 // (mesh, skin, light, sprite or LOD group) of the same name, with the object's offset from the pivot
-// as its transform; both are listed in the node's layer, and the node's children (LOD levels among
-// them) and its track name the object record. Such a pair is folded back into one node: the content
-// record makes it, at the object record's place, with the offset as its object offset. A pair is
-// recognised only where the records cannot stand for a plain object with a child of its own name:
-// the content record is the object record's first child of that name, has no children, shares its
-// layers and visibility, takes no track of its own (the file has fewer tracks of the name than
-// records) and offsets the object by more than the exporter ignores.
+// as its transform; its layer lists the content record right after the object record, and the
+// node's children (LOD levels among them) and its track name the object record. Such a pair is
+// folded back into one node: the content record makes it, at the object record's place, with the
+// offset as its object offset. A pair is recognised only where the records cannot stand for a plain
+// object with a child of its own name: the content record is the one the layer lists right after
+// the object record (without layers, the first child of that name by id), has no children, shares
+// its layers and visibility, takes no track of its own (the file has fewer tracks of the name than
+// records, and none starts with the content record's transform rather than the object record's)
+// and offsets the object by more than the exporter ignores.
 void foldPivotOffsets(SceneRun& run) {
     const std::size_t count = run.planned.size();
     auto isContent = [](RecordKind kind) { return kind != RecordKind::Object && kind != RecordKind::Joint; };
+    // Where each id stands in its layers: the layer and the position in its list.
+    std::map<int64_t, std::vector<std::size_t>> layersOf;
+    std::map<int64_t, std::pair<std::size_t, std::size_t>> placeInLayer;
+    const auto& layers = listOf(run.extra1.layers).items;
+    for (std::size_t l = 0; l < layers.size(); ++l) {
+        const auto& ids = listOf(layers[l].objectIds).items;
+        for (std::size_t p = 0; p < ids.size(); ++p) {
+            layersOf[ids[p]].push_back(l);
+            placeInLayer.try_emplace(ids[p], l, p);
+        }
+    }
+    auto layersOfId = [&](int64_t id) {
+        const auto found = layersOf.find(id);
+        return found == layersOf.end() ? std::vector<std::size_t>{} : found->second;
+    };
+    auto listedRightAfter = [&](int64_t id, int64_t holder) {
+        const auto at = placeInLayer.find(id), before = placeInLayer.find(holder);
+        return at != placeInLayer.end() && before != placeInLayer.end() && at->second.first == before->second.first &&
+               at->second.second == before->second.second + 1;
+    };
+
     std::vector<std::size_t> children(count, 0);
-    // The first content record (smallest id) of its plain parent's name, by that parent.
-    std::map<std::size_t, std::size_t> firstContent;
+    // The content record of each plain parent that has a child of its name.
+    std::map<std::size_t, std::size_t> contentOf;
     for (std::size_t i = 0; i < count; ++i) {
         const auto up = run.hierarchy.parentOf(i);
         if (!up) continue;
@@ -103,29 +126,34 @@ void foldPivotOffsets(SceneRun& run) {
         if (!isContent(child.kind) || parent.kind != RecordKind::Object || !child.named || !parent.named ||
             child.name != parent.name)
             continue;
-        auto [at, inserted] = firstContent.try_emplace(*up, i);
-        if (!inserted && child.id < run.planned[at->second].id) at->second = i;
+        auto [at, inserted] = contentOf.try_emplace(*up, i);
+        if (inserted) continue;
+        const PlannedNode& chosen = run.planned[at->second];
+        const bool listed = listedRightAfter(child.id, parent.id), chosenListed = listedRightAfter(chosen.id, parent.id);
+        if (listed != chosenListed ? listed : child.id < chosen.id) at->second = i;
     }
-    if (firstContent.empty()) return;
+    if (contentOf.empty()) return;
 
     std::map<std::string, std::size_t> records, tracks;
     for (const PlannedNode& planned : run.planned)
         if (planned.named) ++records[planned.name];
     for (const Zeq2Track& track : listOf(run.root.tracks)) ++tracks[track.objectName];
-    std::map<int64_t, std::vector<std::size_t>> layersOf;
-    const auto& layers = listOf(run.extra1.layers).items;
-    for (std::size_t l = 0; l < layers.size(); ++l)
-        for (int64_t id : listOf(layers[l].objectIds)) layersOf[id].push_back(l);
-    auto layersOfId = [&](int64_t id) {
-        const auto found = layersOf.find(id);
-        return found == layersOf.end() ? std::vector<std::size_t>{} : found->second;
+    const auto keyedFromTheStart = tracksKeyedFromTheStart(run);
+    // Whether a track of the pair's name starts where the content record stands and the object
+    // record does not: the content record is a node keyed on its own.
+    auto keyedOnItsOwn = [&](std::size_t o, std::size_t c) {
+        for (const auto& [name, first] : keyedFromTheStart)
+            if (name == run.planned[c].name && run.hierarchy.local(c).Equals(first, 1e-5f) &&
+                !run.hierarchy.local(o).Equals(first, 1e-5f))
+                return true;
+        return false;
     };
 
-    for (const auto& [o, c] : firstContent) {
+    for (const auto& [o, c] : contentOf) {
         PlannedNode& holder = run.planned[o];
         PlannedNode& content = run.planned[c];
         if (children[c] != 0 || holder.visible != content.visible) continue;
-        if (tracks[content.name] >= records[content.name]) continue;
+        if (tracks[content.name] >= records[content.name] || keyedOnItsOwn(o, c)) continue;
         if (layersOfId(holder.id) != layersOfId(content.id)) continue;
         const Matrix3& world = run.hierarchy.world(o);
         if ((run.hierarchy.local(c) * world).Equals(world, 1e-6f)) continue;

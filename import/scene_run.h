@@ -110,6 +110,11 @@ void buildLodLevels(SceneRun& run);    // the levels of LOD objects
 void buildLayers(SceneRun& run);       // layer membership
 void buildTracks(SceneRun& run);       // keyed transforms
 
+// The tracks keyed from the start of the file's keys (their first key is the earliest of all
+// tracks): each one's node name and the transform it starts with, which the exporter also wrote as
+// that node's record transform.
+std::vector<std::pair<std::string, Matrix3>> tracksKeyedFromTheStart(const SceneRun& run);
+
 // The object a skin, LOD group or sprite node shows (made when the node is made).
 Object* makeSkinObject(SceneRun& run, PlannedNode& planned);
 Object* makeLodObject(SceneRun& run, PlannedNode& planned);

@@ -193,6 +193,25 @@ struct AnimateScope {
 
 }  // namespace
 
+std::vector<std::pair<std::string, Matrix3>> tracksKeyedFromTheStart(const SceneRun& run) {
+    const auto& tracks = listOf(run.root.tracks);
+    std::vector<std::optional<std::pair<TimeValue, const Zeq2Keyframe*>>> firsts(tracks.size());
+    std::optional<TimeValue> start;
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        for (const Zeq2Keyframe& key : tracks.items[i].keyframes) {
+            const std::optional<TimeValue> t = tickOf(key.time);
+            if (!t || (firsts[i] && firsts[i]->first < *t)) continue;  // a later key at the same tick wins
+            firsts[i] = std::make_pair(*t, &key);
+        }
+        if (firsts[i]) start = std::min(start.value_or(firsts[i]->first), firsts[i]->first);
+    }
+    std::vector<std::pair<std::string, Matrix3>> keyed;
+    for (std::size_t i = 0; i < tracks.size(); ++i)
+        if (firsts[i] && firsts[i]->first == start)
+            keyed.emplace_back(tracks.items[i].objectName, toMatrix3(firsts[i]->second->transform));
+    return keyed;
+}
+
 void buildTracks(SceneRun& run) {
     const auto& tracks = listOf(run.root.tracks);
     if (tracks.empty()) return;

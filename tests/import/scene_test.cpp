@@ -5,7 +5,9 @@
 #include "support.h"
 
 #include <cmath>
+#include <map>
 #include <set>
+#include <tuple>
 
 namespace zeq::test {
 namespace {
@@ -442,6 +444,53 @@ TEST_F(SceneImport, TracksOfARepeatedNameKeyTheRecordsTheyAgreeWith) {
                                                  {"3", Point3(10, 0, 0)}, {"4", Point3(10, 1, 0)},
                                                  {"5", Point3(5, 5, 5)}};
     EXPECT_EQ(at4800, expected);
+}
+
+// A node with a pivot offset comes as a plain object with a content record of its name below it,
+// listed right after it in its layer, and no track of its own. A child of the same name that its
+// own track keys, or that the layer does not list so (a lower id does not make it the content), stays
+// a child: here "Box" folds with light 7, not with light 2, and "Wheel" folds with nothing.
+TEST_F(SceneImport, PivotOffsetsFoldOnlyTheRecordsTheExporterPairs) {
+    SceneFile file;
+    file.minorVersion = kMinorVersionFloat32;
+    Zeq2& root = file.root;
+    root.objects.emplace().add(objectRecord(1, "Box", std::nullopt, moveTo(5, 0, 0)));
+    root.objects->add(objectRecord(3, "Wheel", std::nullopt, moveTo(0, 5, 0)));
+    root.omniLights.emplace();
+    for (auto [id, name, parent, offset] : {std::tuple{2, "Box", 1, moveTo(0, 1, 0)}, {7, "Box", 1, moveTo(0, 0, 2)},
+                                            {4, "Wheel", 3, moveTo(0, 1, 0)}}) {
+        Zeq2OmniLight omni;
+        omni.id = id;
+        omni.name = name;
+        omni.parentId = parent;
+        omni.transform = offset;
+        omni.visible = true;
+        root.omniLights->add(omni);
+    }
+    Zeq2Track spin;
+    spin.objectName = "Wheel";
+    spin.keyframes.add({0, moveTo(0, 1, 0)});
+    spin.keyframes.add({1, moveTo(0, 1, 3)});
+    root.tracks.emplace().add(spin);
+    Zeq2Layer layer;
+    layer.id = 1;
+    layer.name = "0";
+    layer.objectIds = TArray<int64_t>{1, 7, 2, 3, 4};
+    file.extra1.layers.emplace().add(layer);
+    ASSERT_EQ(importFile(writeScene(file)), IMPEXP_SUCCESS);
+
+    std::map<std::string, std::pair<Point3, Point3>> placed;  // node -> pivot and object at 1 s
+    for (INode* n : host_.scene().nodes()) {
+        const bool child = !n->GetParentNode()->IsRootNode();
+        placed[std::string(n->GetName()) + (child ? " child" : "")] = {n->GetNodeTM(4800).GetTrans(),
+                                                                        n->GetObjectTM(4800).GetTrans()};
+    }
+    const std::map<std::string, std::pair<Point3, Point3>> expected{
+        {"Box", {Point3(5, 0, 0), Point3(5, 0, 2)}},
+        {"Box child", {Point3(5, 1, 0), Point3(5, 1, 0)}},
+        {"Wheel", {Point3(0, 5, 0), Point3(0, 5, 0)}},
+        {"Wheel child", {Point3(0, 6, 3), Point3(0, 6, 3)}}};
+    EXPECT_EQ(placed, expected);
 }
 
 // Holds end one frame of the file before the next key, the frame being the step of the file's key
