@@ -52,6 +52,14 @@ Object* fallback(SceneRun& run, PlannedNode& planned, const std::string& why) {
     return createObject(HELPER_CLASS_ID, DUMMY_CLASS_ID);
 }
 
+// Whether `node` is above `below` in the hierarchy (the LOD object drops such a level, which would
+// make its node a child of itself).
+bool isAncestor(INode* node, INode* below) {
+    for (INode* up = below->GetParentNode(); up; up = up->GetParentNode())
+        if (up == node) return true;
+    return false;
+}
+
 void buildLod(SceneRun& run, PlannedNode& planned) {
     const Zeq2LOD& record = run.extra2.lods->items[planned.record];
     const std::string owner = run.describe(planned);
@@ -67,6 +75,8 @@ void buildLod(SceneRun& run, PlannedNode& planned) {
         std::string problem;
         if (!level) problem = "level " + std::to_string(levelId) + " names no node of the file";
         else if (level == &planned) problem = "level " + std::to_string(levelId) + " is the group itself";
+        else if (isAncestor(level->node, planned.node))
+            problem = "level " + std::to_string(levelId) + " is above the group in the hierarchy";
         else if (!listed.insert(level->node).second) problem = "level " + std::to_string(levelId) + " is listed twice";
         if (!problem.empty()) {
             run.report.skip(owner + ": " + problem + "; skipped");

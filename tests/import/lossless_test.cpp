@@ -467,6 +467,8 @@ TEST_F(Lossless, CrossKindReferencesEndInOneWarning) {
          "joint 777 names no node"},
         {"a LOD naming itself", [](SceneFile& f) { f.extra2.lods->items[0].objectIds.items[0] = 60; },
          "is the group itself"},
+        {"a LOD below its level", [](SceneFile& f) { f.extra2.lods->items[0].parentId = 41; },
+         "level 41 is above the group in the hierarchy"},
         {"a LOD naming a missing level", [](SceneFile& f) { f.extra2.lods->items[0].objectIds.items[0] = 999; },
          "level 999 names no node"},
         {"a layer naming a missing node", [](SceneFile& f) { f.extra1.layers->items[0].objectIds->items[0] = 404; },
