@@ -252,7 +252,15 @@ void LODObject::synchronizeChildren(TimeValue t) {
             if (reparentAfterClone_) level->SetNodeTM(t, level->GetNodeTM(t) * owner->GetNodeTM(t));
             owner->AttachChild(level, true);
         }
-        for (auto it = gone.rbegin(); it != gone.rend(); ++it) pblock2->Delete(LOD_PARAM_NODES_LIST, *it, 1);
+        // Dropped as removeLevel drops a line: the current level and the selected line stay on
+        // their nodes (a dropped current level passes to the one that takes its place; a dropped
+        // selected line leaves none selected).
+        for (auto it = gone.rbegin(); it != gone.rend(); ++it) {
+            pblock2->Delete(LOD_PARAM_NODES_LIST, *it, 1);
+            if (*it < currentLevel_) --currentLevel_;
+            if (*it == selectedLine_) selectedLine_ = -1;
+            else if (*it < selectedLine_) --selectedLine_;
+        }
         rebuildView();
         reparentAfterClone_ = false;
     } else if (!viewMatchesLevels()) {

@@ -245,6 +245,16 @@ TEST_F(LodLevels, CurrentLevelAndRemoval) {
     lod->Display(0, lodNode, &view, 0);
     EXPECT_EQ(levelNames(lod), (std::vector<std::string>{"Near"}));
     EXPECT_EQ(viewLines(lod), (std::vector<std::string>{">>Near [0.00]<<"}));
+
+    // A level that leaves the scene ahead of the current one leaves the current level on its node.
+    headless::Node* last = meshNode("Last");
+    addLevels(lod, {{meshNode("Next"), 10}, {last, 20}});
+    lod->setCurrentLevel(2);
+    lod->Display(0, lodNode, &view, 0);
+    near->DeleteThis();
+    lod->Display(0, lodNode, &view, 0);
+    EXPECT_EQ(viewLines(lod), (std::vector<std::string>{"Next [10.00]", ">>Last [20.00]<<"}));
+    EXPECT_FALSE(last->IsHidden());
 }
 
 TEST_F(LodLevels, CloneCopiesTheLevelsAndAdoptsThemOnFirstDisplay) {
