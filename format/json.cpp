@@ -36,13 +36,13 @@ ByteBuffer fromHex(const std::string& hex) {
     return bytes;
 }
 
-Json sceneFileToJson(const SceneFile& file) {
+Json sceneFileToJson(const SceneFile& file, bool floatsAsNumbers) {
     Json json = Json::object();
     json["majorVersion"] = file.majorVersion;
     json["minorVersion"] = file.minorVersion;
-    json["Zeq2"] = toJson(file.root);
-    json["Zeq2Extra1"] = toJson(file.extra1);
-    json["Zeq2Extra2"] = toJson(file.extra2);
+    json["Zeq2"] = toJson(file.root, floatsAsNumbers);
+    json["Zeq2Extra1"] = toJson(file.extra1, floatsAsNumbers);
+    json["Zeq2Extra2"] = toJson(file.extra2, floatsAsNumbers);
     return json;
 }
 

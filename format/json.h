@@ -75,25 +75,30 @@ inline void checkLength(std::size_t length, const char* unit, const std::string&
     }
 }
 
+// floatsAsNumbers: every float a JSON number, NaN and the infinities too (for comparing values in
+// memory; such a JSON cannot be written as text). Else those are the texts "NaN", "NaN:0x<bits>",
+// "Infinity" and "-Infinity".
 template <class T>
-Json valueToJson(const T& value);
+Json valueToJson(const T& value, bool floatsAsNumbers = false);
 
 template <Record R>
-Json recordToJson(const R& record) {
+Json recordToJson(const R& record, bool floatsAsNumbers = false) {
     Json object = Json::object();
-    forEachField<R>([&](const auto& f) { object[std::string(f.name)] = valueToJson(record.*(f.member)); });
+    forEachField<R>([&](const auto& f) {
+        object[std::string(f.name)] = valueToJson(record.*(f.member), floatsAsNumbers);
+    });
     return object;
 }
 
 template <class T>
-Json valueToJson(const T& value) {
+Json valueToJson(const T& value, bool floatsAsNumbers) {
     if constexpr (Record<T>) {
-        return recordToJson(value);
+        return recordToJson(value, floatsAsNumbers);
     } else if constexpr (IsOptional<T>::value) {
-        return value ? valueToJson(*value) : Json(nullptr);
+        return value ? valueToJson(*value, floatsAsNumbers) : Json(nullptr);
     } else if constexpr (IsArray<T>::value) {
         Json array = Json::array();
-        for (const auto& item : value) array.push_back(valueToJson(item));
+        for (const auto& item : value) array.push_back(valueToJson(item, floatsAsNumbers));
         return array;
     } else if constexpr (std::is_same_v<T, ByteBuffer>) {
         return toHex(value);
@@ -107,6 +112,7 @@ Json valueToJson(const T& value) {
     } else if constexpr (std::is_same_v<T, bool>) {
         return value;
     } else if constexpr (std::is_floating_point_v<T>) {
+        if (floatsAsNumbers) return static_cast<double>(value);
         if (std::isnan(value)) return nanText(value);
         if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
         return static_cast<double>(value);
@@ -253,8 +259,8 @@ void valueFromJson(const Json& json, T& value, const std::string& where) {
 }  // namespace json_detail
 
 template <Record R>
-Json toJson(const R& record) {
-    return json_detail::recordToJson(record);
+Json toJson(const R& record, bool floatsAsNumbers = false) {
+    return json_detail::recordToJson(record, floatsAsNumbers);
 }
 
 template <Record R>
@@ -265,7 +271,7 @@ R fromJson(const Json& json) {
 }
 
 // {"majorVersion": 2, "minorVersion": 5, "Zeq2": {...}, "Zeq2Extra1": {...}, "Zeq2Extra2": {...}}
-Json sceneFileToJson(const SceneFile& file);
+Json sceneFileToJson(const SceneFile& file, bool floatsAsNumbers = false);
 SceneFile sceneFileFromJson(const Json& json);
 
 }  // namespace zeq

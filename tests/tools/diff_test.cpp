@@ -89,6 +89,11 @@ TEST_F(Diff, EqualAndRenumberedFilesAreEqual) {
     SceneFile payload = validScene();
     payload.root.meshes->items[0].transform->matrix.a = std::bit_cast<float>(0xFFC00001u);
     EXPECT_EQ(diff(quiet, payload).out, summary("equal (23 records matched, 0 renumbered)"));
+    // A text is never a NaN: names that read like one differ as any texts do.
+    SceneFile named = validScene(), otherName = validScene();
+    named.root.meshes->items[0].name = "NaN";
+    otherName.root.meshes->items[0].name = "NaN:0x7fc00001";
+    EXPECT_EQ(diff(named, otherName).status, 1);
 
     // The same vertices in 32-bit and in 16-bit floats: only the version differs.
     EXPECT_EQ(diff(validScene(), atHalfPrecision(validScene()), "--tolerance 0.01").out,

@@ -54,19 +54,25 @@ bool isIdValue(const J& value) {
     return true;
 }
 
-// Whether a value is the text of a float NaN: "NaN", or "NaN:0x" and the bits of an unusual one. Every
-// NaN equals every other, as numbers do in vertex data.
-bool isNanText(const J& value) {
-    if (!value.is_string()) return false;
-    const std::string_view text = value.get_ref<const std::string&>();
-    float number;
-    return nanFromText(text, number);
+// JSON text has no form for NaN and the infinities: in values reported they become the texts a dump
+// writes for them.
+void nonFiniteAsText(J& value) {
+    if (value.is_number_float()) {
+        const double number = value.get<double>();
+        if (std::isnan(number)) value = nanText(static_cast<float>(number));
+        else if (std::isinf(number)) value = number > 0 ? "Infinity" : "-Infinity";
+    } else if (value.is_structured()) {
+        for (J& item : value) nonFiniteAsText(item);
+    }
 }
 
-// The record's content without its own id and with its references blanked (and every NaN one NaN).
+// The record's content without its own id and with its references blanked. Floats are numbers
+// here, NaNs and infinities too; JSON text has no form for those, so they become texts (every NaN
+// one text: as numbers, NaNs equal each other).
 void blankReferences(J& value, std::string_view list) {
-    if (isNanText(value)) {
-        value = "NaN";
+    if (value.is_number_float() && !std::isfinite(value.get<double>())) {
+        const double number = value.get<double>();
+        value = std::isnan(number) ? "NaN" : number > 0 ? "Infinity" : "-Infinity";
     } else if (value.is_object()) {
         for (auto& [key, item] : value.items()) {
             if (!referenceTarget(list, key).empty() && isIdValue(item)) {
@@ -208,8 +214,8 @@ public:
         : fileA_(fileA), fileB_(fileB), options_(options), report_(report) {}
 
     void run() {
-        const J a = sceneFileToJson(fileA_);
-        const J b = sceneFileToJson(fileB_);
+        const J a = sceneFileToJson(fileA_, true);
+        const J b = sceneFileToJson(fileB_, true);
         recordA_ = recordB_ = "file";
         for (const char* key : {"majorVersion", "minorVersion"}) compare(a[key], b[key], key, "", key);
 
@@ -253,6 +259,8 @@ private:
     }
 
     void differ(const std::string& field, J a, J b) {
+        nonFiniteAsText(a);
+        nonFiniteAsText(b);
         report_.differences.push_back({recordA_, recordB_, field, std::move(a), std::move(b), {}, {}});
     }
 
@@ -363,7 +371,7 @@ private:
             if (a.size() != b.size()) differ(path + ".length", a.size(), b.size());
         } else if (a.is_number() && b.is_number()) {
             if (!sameNumber(a, b)) differ(path, a, b);
-        } else if (a != b && !(isNanText(a) && isNanText(b))) {
+        } else if (a != b) {
             differ(path, a, b);
         }
     }
