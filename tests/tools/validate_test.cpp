@@ -206,8 +206,13 @@ TEST(Validate, EachDamageIsReportedOnceNamingRecordAndProblem) {
          },
          {"warning: file: minor version 7 is neither 5 nor 6; vertex data are read as 32-bit floats",
           "warning: tracks[0] (id 60): keyframes[2] at 0.25 s is earlier than keyframes[1] at 0.5 s"}},
-        {"key time that is no number", [](SceneFile& f) { f.root.tracks->items[0].keyframes.items[1].time = NAN; },
-         {"warning: tracks[0] (id 60): keyframes[1] has time NaN, no point in time"}},
+        {"key time that is no number, and keys out of order after it",
+         [](SceneFile& f) {
+             f.root.tracks->items[0].keyframes.items[1].time = NAN;
+             f.root.tracks->items[0].keyframes.items[2].time = -1;
+         },
+         {"warning: tracks[0] (id 60): keyframes[1] has time NaN, no point in time",
+          "warning: tracks[0] (id 60): keyframes[2] at -1 s is earlier than keyframes[0] at 0 s"}},
         {"map on a texture channel the vertices lack", [](SceneFile& f) { f.root.maps->items[0].channel = 2; },
          {"warning: meshes[0] (id 101): material 20 uses map 30 on texture channel 2, but its vertex buffers hold 1 "
           "TEXCOORDS entry"}},

@@ -626,21 +626,25 @@ private:
                 warning(subjectOf("tracks", i, track.id), "objectName",
                         "objectName \"" + track.objectName + "\" names no scene node");
             }
+            // Keys out of order are reported once a track; a time that is no point in time each
+            // time, and the order is checked on among the others.
+            std::optional<std::size_t> previous;  // the last key with a finite time
             for (std::size_t k = 0; k < track.keyframes.size(); ++k) {
                 const float time = track.keyframes.items[k].time;
                 if (!std::isfinite(time)) {
                     const char* text = std::isnan(time) ? "NaN" : time > 0 ? "Infinity" : "-Infinity";
                     warning(subjectOf("tracks", i, track.id), at("keyframes", k) + ".time",
                             at("keyframes", k) + " has time " + text + ", no point in time");
-                    break;
+                    continue;
                 }
-                const float before = k > 0 ? track.keyframes.items[k - 1].time : time;
-                if (time < before) {
+                if (previous && time < track.keyframes.items[*previous].time) {
                     warning(subjectOf("tracks", i, track.id), at("keyframes", k) + ".time",
                             at("keyframes", k) + " at " + shortest(time) + " s is earlier than " +
-                                at("keyframes", k - 1) + " at " + shortest(before) + " s");
+                                at("keyframes", *previous) + " at " +
+                                shortest(track.keyframes.items[*previous].time) + " s");
                     break;
                 }
+                previous = k;
             }
         }
     }
