@@ -376,4 +376,12 @@ void writeOutputFile(const std::string& path, const OutputProducer& produce) {
     }
 }
 
+bool isStreamOutput(const std::string& path) {
+    try {
+        return destinationOf(path).kind != Destination::Replace;
+    } catch (const OutputError&) {
+        return false;  // refused when written; not a stream
+    }
+}
+
 }  // namespace zeq

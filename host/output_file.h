@@ -40,6 +40,10 @@ public:
 
 void writeOutputFile(const std::string& path, const void* data, std::size_t size);
 
+// Whether path is written as a stream (standard output, a descriptor of this process, a FIFO or a
+// character device) rather than as a file in a folder, where files that belong with it can go.
+bool isStreamOutput(const std::string& path);
+
 // A file to remove should the process end on a termination signal while the guard lives: the
 // temporary being written (writeOutputFile guards its own), or a companion file already in place
 // whose main file is not yet. Up to 16 files are guarded at once; a path of 4096 bytes or more is not.

@@ -127,6 +127,10 @@ TEST(ModelExport, EmbeddedTexturesAreWrittenBesideTheOutput) {
     const RunResult piped = runZeq("export " + quoted(model.string()) + " -o -", scratch);
     EXPECT_EQ(piped.status, 0);
     EXPECT_THAT(piped.err, HasSubstr("1 embedded textures not written"));
+    // So does a descriptor named as a path: there is no folder beside it.
+    const RunResult descriptor = runZeq("export " + quoted(model.string()) + " -o /dev/fd/1", scratch);
+    EXPECT_EQ(descriptor.status, 0) << descriptor.err;
+    EXPECT_THAT(descriptor.err, HasSubstr("/dev/fd/1 takes the Zeq file alone"));
 
     // Converted to a scene document, the textures go beside it; when the document cannot be
     // written, an existing texture of that name is left as it was.

@@ -69,11 +69,12 @@ std::string extensionList(const std::vector<std::string>& extensions) {
 }
 
 // Reads a foreign model into the host's scene, with the progress display running. Embedded
-// textures get names beside the output file (put in place once the export has succeeded).
+// textures get names beside the output file (put in place once the export has succeeded); an
+// output that is a stream (standard output, a descriptor, a FIFO) has no folder for them.
 headless::ForeignReadReport loadForeignModel(headless::Host& host, const ExportArgs& args) {
     headless::ForeignReadOptions options;
     options.progress = [&host](int percent) { host.ProgressUpdate(percent); };
-    if (args.output != "-") options.embeddedTextureStem = std::filesystem::path(args.output).stem().string();
+    if (!zeq::isStreamOutput(args.output)) options.embeddedTextureStem = std::filesystem::path(args.output).stem().string();
     host.ProgressStart(("Reading " + std::filesystem::path(args.scene).filename().string()).c_str(), true, nullptr, nullptr);
     try {
         headless::ForeignReadReport report = headless::loadForeignScene(host, args.scene, options);
@@ -145,8 +146,9 @@ int runExportCommand(const ExportArgs& args) {
         prepareEmbeddedTextures(foreign, args, textures);
         if (foreign.unnamedEmbeddedTextures > 0)
             zeq::cli::warnings() << "zeq: " << args.scene << ": " << foreign.unnamedEmbeddedTextures
-                                 << " embedded textures not written: standard output takes the Zeq file alone "
-                                    "(the materials name them \"*N\")\n";
+                                 << " embedded textures not written: "
+                                 << (args.output == "-" ? std::string("standard output") : args.output)
+                                 << " takes the Zeq file alone (the materials name them \"*N\")\n";
     } else {
         try {
             headless::loadSceneDocumentFile(host, args.scene);

@@ -70,7 +70,7 @@ std::vector<headless::EmbeddedTexture> loadAnyScene(headless::Host& host, const 
         return {};
     }
     headless::ForeignReadOptions options;
-    options.embeddedTextureStem = textureStem;
+    options.embeddedTextureStem = textureStem;  // none: they keep their "*N" names
     options.progress = [&host](int percent) { host.ProgressUpdate(percent, true, nullptr); };
     host.ProgressStart("Reading", true, nullptr, nullptr);
     headless::ForeignReadReport report;
@@ -83,6 +83,10 @@ std::vector<headless::EmbeddedTexture> loadAnyScene(headless::Host& host, const 
     host.ProgressEnd();
     for (const std::string& line : report.warnings)
         zeq::cli::warnings() << "zeq: " << zeq::cli::inputName(file) << ": " << line << '\n';
+    if (report.unnamedEmbeddedTextures > 0)
+        zeq::cli::warnings() << "zeq: " << zeq::cli::inputName(file) << ": " << report.unnamedEmbeddedTextures
+                             << " embedded textures not written: the output is a stream, with no folder for them "
+                                "(the materials name them \"*N\")\n";
     return std::move(report.embeddedTextures);
 }
 
@@ -109,7 +113,8 @@ int convertScene(const std::string& input, const std::string& output) {
     host.setPlugins(&plugins);
     if (!folder.empty()) plugins.loadFolder(folder);
     const std::filesystem::path target(output);
-    const std::vector<headless::EmbeddedTexture> textures = loadAnyScene(host, input, target.stem().string());
+    const std::vector<headless::EmbeddedTexture> textures =
+        loadAnyScene(host, input, zeq::isStreamOutput(output) ? std::string() : target.stem().string());
 
     // Embedded textures go beside the output, under the names the materials now use, and are put in
     // place with the scene's files: a failure leaves every existing file as it was.
