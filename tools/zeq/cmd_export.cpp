@@ -16,7 +16,13 @@
 #include "tools/zeq/errors.h"
 #include "tools/zeq/output.h"
 
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -89,8 +95,8 @@ headless::ForeignReadReport loadForeignModel(headless::Host& host, const ExportA
 }
 
 // Writes the embedded textures beside the output to their temporaries, before the export: a texture
-// that cannot be written (its name taken by a folder, say) fails the command before the Zeq file
-// replaces anything. They are renamed into place once the export has succeeded.
+// that cannot be written (its name taken by a folder, say) fails the command before the export
+// runs. They are renamed into place with the Zeq file, once the export has succeeded.
 void prepareEmbeddedTextures(const headless::ForeignReadReport& report, const ExportArgs& args, zeq::OutputSet& set) {
     const std::filesystem::path folder = std::filesystem::path(args.output).parent_path();
     for (const headless::EmbeddedTexture& texture : report.embeddedTextures) {
@@ -103,6 +109,35 @@ void prepareEmbeddedTextures(const headless::ForeignReadReport& report, const Ex
         }
     }
 }
+
+// A file in memory that the exporter writes through a path naming its descriptor; the Zeq file of
+// an export with embedded textures goes there first, so that it joins the textures' set and is put
+// in place with them, last.
+class MemoryFile {
+public:
+    MemoryFile() : fd_(::memfd_create("zeq-export", MFD_CLOEXEC)) {
+        if (fd_ < 0) throw zeq::cli::CommandError("memory", std::string("cannot hold the Zeq file: ") + std::strerror(errno));
+    }
+    ~MemoryFile() { ::close(fd_); }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+
+    std::string path() const { return "/proc/self/fd/" + std::to_string(fd_); }
+    std::vector<uint8_t> bytes() const {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0) return {};
+        std::vector<uint8_t> data(static_cast<std::size_t>(info.st_size));
+        for (std::size_t done = 0; done < data.size();) {
+            const ssize_t n = ::pread(fd_, data.data() + done, data.size() - done, static_cast<off_t>(done));
+            if (n <= 0) return {};
+            done += static_cast<std::size_t>(n);
+        }
+        return data;
+    }
+
+private:
+    int fd_;
+};
 
 int runExportCommand(const ExportArgs& args) {
     enum class Source { Demo, Document, Foreign };
@@ -139,11 +174,13 @@ int runExportCommand(const ExportArgs& args) {
     }
 
     zeq::OutputSet textures;
+    std::unique_ptr<MemoryFile> memory;  // the Zeq file, while textures wait to be put in place
     if (source == Source::Demo) {
         headless::buildDemoScene(host);
     } else if (source == Source::Foreign) {
         const headless::ForeignReadReport foreign = loadForeignModel(host, args);
         prepareEmbeddedTextures(foreign, args, textures);
+        if (!foreign.embeddedTextures.empty()) memory = std::make_unique<MemoryFile>();
         if (foreign.unnamedEmbeddedTextures > 0)
             zeq::cli::warnings() << "zeq: " << args.scene << ": " << foreign.unnamedEmbeddedTextures
                                  << " embedded textures not written: "
@@ -163,8 +200,8 @@ int runExportCommand(const ExportArgs& args) {
 
     // "-" reaches the exporter as it is: the output routine takes it for standard output.
     host.ui().queueDialog(dialogClicks(args));
-    const int result =
-        host.exportFile(exporter, args.output, false, args.selected ? SCENE_EXPORT_SELECTED : 0u);
+    const int result = host.exportFile(exporter, memory ? memory->path() : args.output, false,
+                                       args.selected ? SCENE_EXPORT_SELECTED : 0u);
 
     // A failure is one line: the "Error" box becomes the error line, and no other box is printed.
     const std::string output = args.output == "-" ? "standard output" : args.output;
@@ -176,12 +213,16 @@ int runExportCommand(const ExportArgs& args) {
         if (box.caption == "Error") throw zeq::cli::CommandError(output, zeq::cli::errorLineText(box.text, output));
     zeq::cli::printMessageBoxes(host.ui().messageBoxes());
     std::error_code ec;
-    if (args.output != "-" && !std::filesystem::exists(args.output, ec))
+    if (!memory && args.output != "-" && !std::filesystem::exists(args.output, ec))
         throw zeq::cli::CommandError(output, "the exporter reported success but wrote no file");
+    if (!memory) return 0;
+    const std::vector<uint8_t> file = memory->bytes();
+    if (file.empty()) throw zeq::cli::CommandError(output, "the exporter reported success but wrote no file");
     try {
+        textures.add(args.output, file.data(), file.size());
         textures.commit();
     } catch (const zeq::OutputError& e) {
-        throw zeq::cli::CommandError(e.path, "embedded texture: " + e.reason);
+        throw zeq::cli::CommandError(e.path, e.path == args.output ? e.reason : "embedded texture: " + e.reason);
     }
     return 0;
 }
