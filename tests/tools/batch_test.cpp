@@ -70,21 +70,25 @@ TEST(Batch, CarriesOnPastABadInput) {
 }
 
 // A batch run ended by SIGTERM ends the conversion it was running too: here one blocked reading a
-// FIFO no one writes, which would otherwise stay and convert whatever reaches the FIFO later.
+// FIFO no one writes, which would otherwise stay and convert whatever reaches the FIFO later. So
+// does one killed outright while it ignores SIGTERM (as a run started so inherits).
 TEST(Batch, EndsItsConversionWhenEnded) {
-    ScratchDir scratch;
-    const std::string fifo = scratch.file("slow.json");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string zeq = quoted(std::string(ZEQ_RUNTIME_DIR) + "/zeq");
-    const std::string script = zeq + " -q export " + quoted(fifo) + " -o " + quoted(scratch.file("out/")) +
-                               " 2>/dev/null & sleep 1; kill -TERM $!; wait $!";
-    const int status = std::system(("sh -c " + quoted(script)).c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status;
-    // The FIFO has no reader once the conversion has ended (opening it for writing then fails).
-    ::usleep(500000);
-    const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-    EXPECT_LT(writer, 0) << "the conversion still reads the FIFO";
-    if (writer >= 0) ::close(writer);  // its reader gets an empty document and ends
+    for (const auto& [start, signal] : {std::pair<std::string, int>{"", SIGTERM}, {"trap '' TERM; ", SIGKILL}}) {
+        ScratchDir scratch;
+        const std::string fifo = scratch.file("slow.json");
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        const std::string script = "(" + start + "exec " + zeq + " -q export " + quoted(fifo) + " -o " +
+                                   quoted(scratch.file("out/")) + " 2>/dev/null) & sleep 1; kill -" +
+                                   std::to_string(signal) + " $!; wait $!";
+        const int status = std::system(("sh -c " + quoted(script)).c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) << status;
+        // The FIFO has no reader once the conversion has ended (opening it for writing then fails).
+        ::usleep(500000);
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        EXPECT_LT(writer, 0) << "the conversion still reads the FIFO after signal " << signal;
+        if (writer >= 0) ::close(writer);  // its reader gets an empty document and ends
+    }
 }
 
 // A run given a file of 8 MB or more may start zeq once more (to ask for huge pages): it ends, and
