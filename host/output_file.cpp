@@ -8,29 +8,82 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 namespace zeq {
+
+// An entry of the table of guarded files, which a signal handler may read at any moment. Entries
+// are allocated on the heap, pushed on the front of a list with one atomic store and never freed;
+// a free entry is taken again by the next guard. An entry's fields are complete before it is
+// marked guarded.
+// - restoreTo empty: the handler removes `path` (a temporary, or a file a set created).
+// - restoreTo set: `path` holds the old file of `restoreTo` that a set is replacing; the handler
+//   renames it back over restoreTo.
+// An entry of a set points to the set's group entry: once the whole set is in place the group is
+// disarmed, and then the handler leaves the new files and only removes the kept old ones.
+struct GuardNode {
+    std::atomic<bool> taken{true};
+    std::atomic<bool> guarded{false};
+    const GuardNode* group = nullptr;
+    GuardNode* next = nullptr;
+    char path[4096];
+    char restoreTo[4096];
+};
+
 namespace {
 
-// The files RemovedOnInterrupt guards, in a table a signal handler may read: a slot's path is
-// complete before the slot is marked guarded.
-constexpr int kGuardSlots = 16;
-constexpr std::size_t kGuardPathBytes = 4096;
-struct GuardSlot {
-    std::atomic<bool> taken{false};
-    std::atomic<bool> guarded{false};
-    char path[kGuardPathBytes];
-};
-GuardSlot gGuards[kGuardSlots];
+constexpr std::size_t kGuardPathBytes = sizeof(GuardNode::path);
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<GuardNode*>::is_always_lock_free,
+              "the signal handler reads the guard table without locks");
+std::atomic<GuardNode*> gGuards{nullptr};
+
+// Takes a free entry (or a new one) for path; nullptr when the path is too long to hold or memory
+// runs out, in which case nothing is guarded. A group entry has an empty path: the handler only
+// reads whether it is guarded.
+GuardNode* guardFile(const std::string& path, const std::string& restoreTo = {}, const GuardNode* group = nullptr) {
+    if (path.size() >= kGuardPathBytes || restoreTo.size() >= kGuardPathBytes) return nullptr;
+    GuardNode* node = nullptr;
+    for (GuardNode* free = gGuards.load(std::memory_order_acquire); free && !node; free = free->next) {
+        bool taken = false;
+        if (free->taken.compare_exchange_strong(taken, true, std::memory_order_acquire)) node = free;
+    }
+    if (!node) {
+        node = new (std::nothrow) GuardNode;
+        if (!node) return nullptr;
+        node->next = gGuards.load(std::memory_order_relaxed);
+        while (!gGuards.compare_exchange_weak(node->next, node, std::memory_order_release, std::memory_order_relaxed)) {
+        }
+    }
+    std::memcpy(node->path, path.c_str(), path.size() + 1);
+    std::memcpy(node->restoreTo, restoreTo.c_str(), restoreTo.size() + 1);
+    node->group = group;
+    node->guarded.store(true, std::memory_order_release);
+    return node;
+}
+
+void releaseGuard(GuardNode* node) {
+    if (!node) return;
+    node->guarded.store(false, std::memory_order_release);
+    node->taken.store(false, std::memory_order_release);
+}
 
 extern "C" void removeGuardedAndEnd(int signal) {
-    for (GuardSlot& slot : gGuards)
-        if (slot.guarded.load(std::memory_order_acquire)) ::unlink(slot.path);
+    for (const GuardNode* node = gGuards.load(std::memory_order_acquire); node; node = node->next) {
+        if (!node->guarded.load(std::memory_order_acquire) || node->path[0] == '\0') continue;
+        const bool armed = !node->group || node->group->guarded.load(std::memory_order_acquire);
+        if (node->restoreTo[0] == '\0') {
+            if (armed) ::unlink(node->path);
+        } else if (!armed || ::rename(node->path, node->restoreTo) == 0) {
+            // Put back (or no longer needed); a kept file that cannot be put back stays.
+            ::unlink(node->path);
+        }
+    }
     ::signal(signal, SIG_DFL);
     ::raise(signal);
 }
@@ -205,6 +258,14 @@ Destination destinationOf(const std::string& path) {
     return destination;
 }
 
+// A short name in folder for a file of this process: the temporaries and the kept old files of a
+// set. Whoever creates the file does so exclusively and takes the next name when it is taken.
+constexpr int kNameAttempts = 100;
+std::string nameBeside(const std::string& folder, const char* suffix) {
+    static std::atomic<unsigned> counter{0};
+    return folder + "/.zeq-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + suffix;
+}
+
 // A complete temporary beside its target, waiting to be renamed over it.
 struct Temporary {
     std::string temporary;
@@ -217,13 +278,11 @@ Temporary writeTemporary(const std::string& shownPath, const Destination& destin
     // A short unique name in the target's folder, so that the rename stays within one file system
     // and a target whose name is as long as a name may be still gets a temporary; the exclusive
     // create never reuses a file someone else made under that name.
-    static std::atomic<unsigned> counter{0};
     const std::string folder = directoryOf(destination.target);
     Temporary result;
     Descriptor file;
-    for (int attempt = 0; attempt < 100 && file.fd < 0; ++attempt) {
-        result.temporary =
-            folder + "/.zeq-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    for (int attempt = 0; attempt < kNameAttempts && file.fd < 0; ++attempt) {
+        result.temporary = nameBeside(folder, ".tmp");
         file.fd = ::open(result.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file.fd < 0 && errno != EEXIST && errno != EINTR) failWith(shownPath, errno);
     }
@@ -264,13 +323,84 @@ void renameIntoPlace(const std::string& shownPath, const std::string& target, co
     if (directory.fd >= 0) ::fsync(directory.fd);
 }
 
+// A file of a set that commit() has put in place, or is about to.
+struct Placed {
+    std::string target;
+    std::string kept;          // the old file under its second name; empty: none
+    bool created = false;      // target did not exist: the set makes it
+    bool inPlace = false;      // the new file is at target
+    GuardNode* guard = nullptr;
+};
+
+// Keeps the file at target under a second name beside it before the set replaces it: a hard link,
+// so that the target never goes missing, or where the file system has none, the file renamed
+// aside (a directory is left to the rename, which refuses to replace it). The guard that puts it
+// back is in place before the second name exists. Throws OutputError when no name is free.
+Placed keepAside(const std::string& shownPath, const std::string& target, const GuardNode* group) {
+    Placed placed;
+    placed.target = target;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string kept = nameBeside(directoryOf(target), ".old");
+        GuardNode* guard = guardFile(kept, target, group);
+        int error = ::link(target.c_str(), kept.c_str()) == 0 ? 0 : errno;
+        if (error != 0 && error != EEXIST && error != ENOENT) {
+            struct stat info {};
+            if (::lstat(target.c_str(), &info) != 0) error = errno;
+            else if (S_ISDIR(info.st_mode)) error = EISDIR;
+            else error = ::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+        }
+        if (error == 0) {
+            placed.kept = kept;
+            placed.guard = guard;
+            return placed;
+        }
+        releaseGuard(guard);
+        if (error == EEXIST) continue;
+        // Nothing there: the set creates the file, and removes it again on failure.
+        if (error == ENOENT) {
+            placed.created = true;
+            placed.guard = guardFile(target, {}, group);
+        }
+        // Otherwise the file is replaced without a way back.
+        return placed;
+    }
+    throw OutputError(shownPath, "cannot write: no free name beside it to keep the old file");
+}
+
+// Where a set puts its files: a path and, for an existing file, the identity of the file itself, so
+// that two paths of one file (through links) are told apart from two files.
+struct FileIdentity {
+    std::string resolved;  // the folder resolved, then the name
+    bool existed = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool sameAs(const FileIdentity& other) const {
+        if (existed && other.existed) return device == other.device && inode == other.inode;
+        return resolved == other.resolved;
+    }
+};
+
+FileIdentity identityOf(const Destination& destination) {
+    FileIdentity identity;
+    identity.existed = destination.existed;
+    identity.device = destination.info.st_dev;
+    identity.inode = destination.info.st_ino;
+    char folder[PATH_MAX];
+    const std::string name = destination.target.substr(destination.target.find_last_of('/') + 1);
+    identity.resolved = ::realpath(directoryOf(destination.target).c_str(), folder)
+                            ? std::string(folder) + "/" + name
+                            : destination.target;
+    return identity;
+}
+
 }  // namespace
 
 struct OutputSet::Pending {
     std::string path;
     Destination destination;
-    Temporary temporary;  // Replace
-    std::string bytes;    // OpenDescriptor and Straight: written at commit
+    FileIdentity identity;  // Replace
+    Temporary temporary;    // Replace
+    std::string bytes;      // OpenDescriptor and Straight: written at commit
 };
 
 OutputSet::OutputSet() = default;
@@ -285,6 +415,11 @@ void OutputSet::add(const std::string& path, const OutputProducer& produce) {
     pending->path = path;
     pending->destination = destinationOf(path);
     if (pending->destination.kind == Destination::Replace) {
+        // One file written as two paths of the set would keep only the one renamed last.
+        pending->identity = identityOf(pending->destination);
+        for (const std::unique_ptr<Pending>& earlier : pending_)
+            if (earlier->destination.kind == Destination::Replace && earlier->identity.sameAs(pending->identity))
+                throw OutputError(path, "is also written as " + earlier->path + " (the same file)");
         pending->temporary = writeTemporary(path, pending->destination, produce);
     } else {
         produce([&](const void* data, std::size_t size) { pending->bytes.append(static_cast<const char*>(data), size); });
@@ -297,12 +432,12 @@ void OutputSet::add(const std::string& path, const void* data, std::size_t size)
 }
 
 void OutputSet::commit() {
-    // A file put in place that did not exist before is removed again should a signal end the
-    // process before the last one is in place.
-    std::vector<std::unique_ptr<RemovedOnInterrupt>> placed;
-    std::vector<std::string> created;
     std::vector<std::unique_ptr<Pending>> pending = std::move(pending_);
     pending_.clear();
+    // While the group is armed, a termination signal puts back what the set replaced and removes
+    // what it created; once disarmed (every file in place), it only removes the kept old files.
+    GuardNode* const group = guardFile({});
+    std::vector<Placed> placed;
     for (std::size_t i = 0; i < pending.size(); ++i) {
         Pending& one = *pending[i];
         try {
@@ -314,39 +449,45 @@ void OutputSet::commit() {
                 break;
             case Destination::Straight: writeStraight(one.path, fromMemory); break;
             case Destination::Replace:
-                if (!one.destination.existed) placed.push_back(std::make_unique<RemovedOnInterrupt>(one.destination.target));
+                placed.push_back(keepAside(one.path, one.destination.target, group));
                 renameIntoPlace(one.path, one.destination.target, one.temporary);
+                placed.back().inPlace = true;
                 one.temporary.temporary.clear();
                 one.temporary.guard.reset();
-                if (!one.destination.existed) created.push_back(one.destination.target);
                 break;
             }
         } catch (...) {
-            // Files this set created go again; files it already replaced cannot be restored.
-            for (const std::string& path : created) ::unlink(path.c_str());
-            for (std::size_t j = i + 1; j < pending.size(); ++j)
+            // Every old file goes back and every new one goes, the last placed first; a kept file
+            // that cannot be put back stays under its second name rather than be lost. The guards
+            // stay armed until then, so a signal meanwhile finishes the same work.
+            for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
+                if (it->created) {
+                    if (it->inPlace) ::unlink(it->target.c_str());
+                }
+                else if (!it->kept.empty() && ::rename(it->kept.c_str(), it->target.c_str()) == 0)
+                    ::unlink(it->kept.c_str());  // a hard link of a file never replaced
+                releaseGuard(it->guard);
+            }
+            releaseGuard(group);
+            for (std::size_t j = i; j < pending.size(); ++j)
                 if (!pending[j]->temporary.temporary.empty()) ::unlink(pending[j]->temporary.temporary.c_str());
             throw;
         }
     }
-}
-
-RemovedOnInterrupt::RemovedOnInterrupt(const std::string& path) : slot_(-1) {
-    if (path.size() >= kGuardPathBytes) return;
-    for (int i = 0; i < kGuardSlots && slot_ < 0; ++i) {
-        bool expected = false;
-        if (!gGuards[i].taken.compare_exchange_strong(expected, true)) continue;
-        std::memcpy(gGuards[i].path, path.c_str(), path.size() + 1);
-        gGuards[i].guarded.store(true, std::memory_order_release);
-        slot_ = i;
+    // Every file is in place: disarm the group (one store for the whole set), then drop the kept
+    // old files. The group entry is freed last, so that no other guard takes it while the set's
+    // entries still point to it.
+    if (group) group->guarded.store(false, std::memory_order_release);
+    for (const Placed& one : placed) {
+        if (!one.kept.empty()) ::unlink(one.kept.c_str());
+        releaseGuard(one.guard);
     }
+    releaseGuard(group);
 }
 
-RemovedOnInterrupt::~RemovedOnInterrupt() {
-    if (slot_ < 0) return;
-    gGuards[slot_].guarded.store(false, std::memory_order_release);
-    gGuards[slot_].taken.store(false, std::memory_order_release);
-}
+RemovedOnInterrupt::RemovedOnInterrupt(const std::string& path) : node_(guardFile(path)) {}
+
+RemovedOnInterrupt::~RemovedOnInterrupt() { releaseGuard(node_); }
 
 void removeGuardedFilesOnTermination() {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {

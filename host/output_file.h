@@ -44,9 +44,13 @@ void writeOutputFile(const std::string& path, const void* data, std::size_t size
 // character device) rather than as a file in a folder, where files that belong with it can go.
 bool isStreamOutput(const std::string& path);
 
+// An entry of the table of files the termination handler removes or puts back (see the .cpp).
+struct GuardNode;
+
 // A file to remove should the process end on a termination signal while the guard lives: the
 // temporary being written (writeOutputFile guards its own), or a companion file already in place
-// whose main file is not yet. Up to 16 files are guarded at once; a path of 4096 bytes or more is not.
+// whose main file is not yet. Any number of files may be guarded at once; a path of 4096 bytes or
+// more is not guarded (nor is a file when memory for its entry runs out).
 class RemovedOnInterrupt {
 public:
     explicit RemovedOnInterrupt(const std::string& path);
@@ -55,7 +59,7 @@ public:
     RemovedOnInterrupt& operator=(const RemovedOnInterrupt&) = delete;
 
 private:
-    int slot_;
+    GuardNode* node_;
 };
 
 // For a process that owns its signals (the zeq command; a host keeps its own handling): on SIGINT,
@@ -78,10 +82,17 @@ inline void writeOutputFile(const std::string& path, std::string_view text) {
 // a failure replaces none of them: add() writes each file to its temporary beside its target (what
 // a path names is decided, and refused, as for writeOutputFile); commit() renames them into place
 // in the order they were added, the main file last by convention. A set destroyed before commit(),
-// or an add() that fails, removes every temporary and leaves every existing file as it was.
+// or an add() that fails, removes every temporary and leaves every existing file as it was. add()
+// also refuses a file that is the same file as an earlier one of the set (through a link, say),
+// which would otherwise take only the last of the two.
 // Standard output, FIFOs and devices cannot wait in a temporary: their bytes are kept and written
-// at commit(). Should a rename in commit() fail (rare: the temporaries are complete by then), the
-// files the set created are removed again and the remaining temporaries too.
+// at commit(). Before commit() replaces an existing file, it keeps the old one under a second name
+// beside it (a hard link, or the file renamed aside where the file system has no hard links).
+// Should anything in commit() fail, every replaced file is put back, the files the set created are
+// removed and the remaining temporaries too; on success the kept files are removed. A termination
+// signal (with removeGuardedFilesOnTermination) during commit() does the same as a failure: the
+// folder holds the old files, or once the last file is in place, the new ones, never a mix. Where
+// the file system keeps no second name either way, that file is replaced without a way back.
 class OutputSet {
 public:
     OutputSet();

@@ -16,8 +16,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -239,6 +242,60 @@ TEST_F(OutputFile, SetReplacesAllOrNone) {
     EXPECT_EQ(readText(at("a")), "new");
     EXPECT_EQ(readText(at("b")), "new");
     EXPECT_EQ(entries(), (std::vector<std::string>{"a", "b", "taken"}));
+
+    // A rename that fails in commit() (a folder took the name of the last file after add()) puts
+    // back the files already replaced and removes the one already created.
+    zeq::OutputSet failing;
+    failing.add(at("a").string(), "newer", 5);
+    failing.add(at("c").string(), "newer", 5);
+    failing.add(at("b").string(), "newer", 5);
+    failing.add(at("d").string(), "newer", 5);
+    fs::create_directory(at("d"));
+    EXPECT_EQ(failure([&] { failing.commit(); }), "cannot write: Is a directory");
+    EXPECT_EQ(readText(at("a")), "new");
+    EXPECT_EQ(readText(at("b")), "new");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"a", "b", "d", "taken"}));
+}
+
+// A set refuses a second path of a file it already writes, which would keep only one of the two.
+TEST_F(OutputFile, SetRefusesOneFileTwice) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> prepare;
+        const char* first;
+        const char* second;
+    };
+    const Case cases[] = {
+        {"link to a file yet to be made", [](const fs::path& d) { fs::create_symlink("x.gltf", d / "x.bin"); }, "x.bin",
+         "x.gltf"},
+        {"link to an existing file",
+         [](const fs::path& d) {
+             writeText(d / "x.gltf", "old");
+             fs::create_symlink("x.gltf", d / "x.bin");
+         },
+         "x.bin", "x.gltf"},
+        {"hard link",
+         [](const fs::path& d) {
+             writeText(d / "x.gltf", "old");
+             fs::create_hard_link(d / "x.gltf", d / "x.bin");
+         },
+         "x.gltf", "x.bin"},
+        {"another spelling", [](const fs::path& d) { fs::create_directory(d / "sub"); }, "x.gltf", "sub/../x.gltf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        c.prepare(dir_);
+        const std::vector<std::string> before = entries();
+        {
+            zeq::OutputSet set;
+            set.add(at(c.first).string(), "new", 3);
+            EXPECT_EQ(failure([&] { set.add(at(c.second).string(), "new", 3); }),
+                      "is also written as " + at(c.first).string() + " (the same file)");
+        }
+        EXPECT_EQ(entries(), before);
+    }
 }
 
 // A write that fails half-way (here: over the file size limit) removes its temporary file and
@@ -281,16 +338,21 @@ TEST_F(OutputFile, StreamedPieces) {
     EXPECT_EQ(entries(), std::vector<std::string>{"out"});
 }
 
-// A process ended by a termination signal half-way through a write, with a companion file already
-// in place, ends by that signal and leaves the old file and nothing else (it left its temporary).
+// A process ended by a termination signal half-way through a write, with companion files already
+// in place (more than a fixed table would hold), ends by that signal and leaves the old file and
+// nothing else (it left its temporary).
 TEST_F(OutputFile, TerminationSignalLeavesNoTemporary) {
     writeText(at("out"), "old");
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         zeq::removeGuardedFilesOnTermination();
-        writeText(at("out.bin"), "companion");
-        const zeq::RemovedOnInterrupt companion(at("out.bin").string());
+        std::vector<std::unique_ptr<zeq::RemovedOnInterrupt>> companions;
+        for (int i = 0; i < 40; ++i) {
+            const std::string companion = at("out_" + std::to_string(i) + ".png").string();
+            writeText(companion, "companion");
+            companions.push_back(std::make_unique<zeq::RemovedOnInterrupt>(companion));
+        }
         zeq::writeOutputFile(at("out").string(), [](const zeq::OutputSink& sink) {
             sink("new", 3);
             std::raise(SIGTERM);
@@ -302,6 +364,38 @@ TEST_F(OutputFile, TerminationSignalLeavesNoTemporary) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_EQ(entries(), std::vector<std::string>{"out"});
     EXPECT_EQ(readText(at("out")), "old");
+}
+
+// A termination signal while a set is put in place (here while it waits for the reader of its FIFO,
+// the files before it already in place) leaves the old files: replaced ones go back, created ones
+// and the temporaries go.
+TEST_F(OutputFile, TerminationSignalDuringCommitLeavesTheOldFiles) {
+    writeText(at("a"), "old");
+    writeText(at("c"), "old");
+    ASSERT_EQ(::mkfifo(at("pipe").c_str(), 0600), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        zeq::removeGuardedFilesOnTermination();
+        zeq::OutputSet set;
+        set.add(at("a").string(), "new", 3);
+        set.add(at("b").string(), "new", 3);
+        set.add(at("pipe").string(), std::string(1 << 20, 'x').data(), 1 << 20);  // more than the pipe holds
+        set.add(at("c").string(), "new", 3);
+        set.commit();
+        std::_Exit(0);
+    }
+    // The FIFO opens once a and b are in place; unread, it keeps the child waiting.
+    const int reader = ::open(at("pipe").c_str(), O_RDONLY);
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_GE(reader, 0);
+    ::close(reader);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(entries(), (std::vector<std::string>{"a", "c", "pipe"}));
+    EXPECT_EQ(readText(at("a")), "old");
+    EXPECT_EQ(readText(at("c")), "old");
 }
 
 }  // namespace
