@@ -13,8 +13,9 @@
 //
 // The exporter samples every frame and keeps a key only where the transform changed. So the node
 // held its last key's transform until the frame before the next key: a key of that transform is
-// set there (a frame of the file, the step of its key times, where that is shorter than the
-// host's frame; else the host's). Before the first key a node of the file holds its record's
+// set there, a frame of the file before it. The file's frame is the step of its key times; where
+// the host's frames would miss keys of the file (the step is no multiple of the host's frame), the
+// scene takes the file's frame, so that the next export samples every key again. Before the first key a node of the file holds its record's
 // transform, which the exporter samples at the start of the range (and other writers give as the
 // rest pose); a node of the scene or a new helper holds the identity, from which the exporter
 // starts. Keys are local to the parent, like the record transforms.
@@ -246,14 +247,21 @@ void buildTracks(SceneRun& run) {
     if (ip && (range.Start() != ip->GetAnimRange().Start() || range.End() != ip->GetAnimRange().End()))
         run.ii->SetAnimRange(range);
 
-    // The file's frame: the exporter keys the range's start plus whole frames, so every step between
-    // key times that name a tick is a multiple of it (times off whole ticks give none). Where the
-    // steps' divisor is shorter than the host's frame it is the one to hold keys by; a longer one
-    // may be several of the file's frames, so the host's stays.
+    // The file's frame: the exporter keys the range's start plus whole frames, so the time from the
+    // start of the scene's range to each key that names a tick is a multiple of it (times off whole
+    // ticks give none). Where that step is a multiple of the host's frame (perhaps several of the
+    // file's frames), the host's frame stays. Otherwise the host's frames fall between keys of the
+    // file (a file of 60 or 24 frames a second in a scene of 30), and the scene takes the file's
+    // frame; a step longer than a second, which no frame rate has, gives way to the longest frame
+    // that divides both.
     int64_t step = 0;
     if (wholeTicks)
-        for (int64_t t : exactTicks) step = std::gcd(step, t - exactTicks.front());
-    const int64_t frame = step > 0 ? std::min<int64_t>(step, ticksPerFrame) : ticksPerFrame;
+        for (int64_t t : exactTicks) step = std::gcd(step, t - range.Start());
+    int64_t frame = ticksPerFrame;
+    if (step > 0 && step % ticksPerFrame != 0) {
+        frame = step <= TIME_TICKSPERSEC ? step : std::gcd(step, int64_t{ticksPerFrame});
+        if (ip) ip->SetTicksPerFrame(static_cast<int>(frame));
+    }
 
     const std::vector<PlannedNode*> records = recordsOfTracks(run, tracks, keys, firstKey.value_or(0));
     const AnimateScope animate;

@@ -26,11 +26,11 @@ namespace {
 const std::string kZeq = std::string(ZEQ_RUNTIME_DIR) + "/zeq";
 
 // Bones listed against their node order, a vertex with three influences, a track that starts late,
-// holds and ends at the range's end, a LOD object whose levels are not sorted by distance, a cube
-// map, one material on two meshes, and a sprite. The animated mesh and the LOD object sit away from
-// their pivots.
+// holds and ends at the range's end in a scene of 24 frames a second (a new scene has 30), a LOD
+// object whose levels are not sorted by distance, a cube map, one material on two meshes, and a
+// sprite. The animated mesh and the LOD object sit away from their pivots.
 constexpr const char kKindsScene[] = R"json({
-  "format": "zeq-scene", "version": 1, "ticksPerFrame": 160, "animationRange": [0, 1600],
+  "format": "zeq-scene", "version": 1, "ticksPerFrame": 200, "animationRange": [0, 1600],
   "maps": [
     {"id": "Sky", "kind": "cube", "files": ["f0.png", "f1.png", "f2.png", "f3.png", "f4.png", "f5.png"]},
     {"id": "Paint", "kind": "bitmap", "file": "paint.png"}
@@ -375,10 +375,12 @@ TEST_F(Lossless, ImportedKindsKeepOrderWeightsLevelsFacesAndSharing) {
     EXPECT_FLOAT_EQ(weights->GetBoneWeight(0, 2), 0.5f);
     EXPECT_EQ(weights->GetNumAssignedBones(3), 0);
 
-    // Track: identity until the first key, held between equal keys, the last key at the range's end.
+    // Track: identity until a frame before the first key (the scene took the file's frames),
+    // held between equal keys, the last key at the range's end.
     INode* mover = node("Mover");
+    EXPECT_EQ(host_.GetTicksPerFrame(), 200);
     EXPECT_TRUE(mover->GetNodeTM(0).IsIdentity());
-    EXPECT_TRUE(mover->GetNodeTM(320).IsIdentity());
+    EXPECT_TRUE(mover->GetNodeTM(200).IsIdentity());
     EXPECT_EQ(mover->GetNodeTM(800).GetTrans(), Point3(1, 0, 0));
     EXPECT_EQ(mover->GetNodeTM(1600).GetTrans(), Point3(3, 0, 0));
 

@@ -493,24 +493,47 @@ TEST_F(SceneImport, PivotOffsetsFoldOnlyTheRecordsTheExporterPairs) {
     EXPECT_EQ(placed, expected);
 }
 
-// Holds end one frame of the file before the next key, the frame being the step of the file's key
-// times where it is shorter than the host's (here 80 ticks against 160). Key times reach both ends
-// of the host's 32-bit ticks, a float step past them included; only what lies beyond is skipped.
-TEST_F(SceneImport, KeysHoldByTheFilesFrameAndReachTheEndsOfTheTicks) {
+// A node holds each key until a frame of the file before the next, the frame being the step of
+// the key times from the range's start. Where the host's frames would miss keys of the file (the
+// step is no multiple of them), the scene takes the file's frame; a step beyond a second gives way
+// to a frame that divides both.
+TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKeys) {
+    struct Case {
+        int hostFrame;
+        int keys[3];
+        int frame;
+    };
+    const Case cases[] = {
+        {160, {0, 2480, 2560}, 80},  {160, {0, 2400, 2600}, 200},   {160, {0, 2560, 3200}, 160},
+        {80, {0, 2560, 3200}, 80},   {160, {0, 6000, 12000}, 80},  {160, {100, 2500, 2900}, 100},
+    };
+    for (const Case& c : cases) {
+        host_.SetTicksPerFrame(c.hostFrame);
+        host_.SetAnimRange(Interval(0, 0));
+        const std::string name = "N" + std::to_string(c.keys[1]) + "_" + std::to_string(c.hostFrame);
+        Zeq2 root;
+        root.objects.emplace().add(objectRecord(1, name, std::nullopt, moveTo(0, 1, 0)));
+        Zeq2Track track;
+        track.objectName = name;
+        for (int k = 0; k < 3; ++k) track.keyframes.add({c.keys[k] / 4800.0f, moveTo(float(k), 1, 0)});
+        root.tracks.emplace().add(track);
+        import(root);
+        EXPECT_EQ(host_.GetTicksPerFrame(), c.frame) << name;
+        EXPECT_EQ(node(name)->GetNodeTM(c.keys[2] - c.frame).GetTrans(), Point3(1, 1, 0)) << name;
+        EXPECT_NE(node(name)->GetNodeTM(c.keys[2] - c.frame / 2).GetTrans(), Point3(1, 1, 0)) << name;
+    }
+}
+
+// Key times reach both ends of the host's 32-bit ticks, a float step past them included; only what
+// lies beyond is skipped.
+TEST_F(SceneImport, KeysReachTheEndsOfTheTicks) {
     Zeq2 root;
-    root.objects.emplace().add(objectRecord(1, "N", std::nullopt, moveTo(0, 1, 0)));
     root.tracks.emplace();
-    Zeq2Track held;
-    held.objectName = "N";
-    for (int tick : {0, 2480, 2560}) held.keyframes.add({tick / 4800.0f, moveTo(tick ? tick / 80.0f : 0, 1, 0)});
-    root.tracks->add(held);
     Zeq2Track far;
     far.objectName = "Far";
     for (double tick : {-2147483648.0, 2147483647.0, 1e10}) far.keyframes.add({float(tick / 4800), moveTo(1, 0, 0)});
     root.tracks->add(far);
     import(root);
-    EXPECT_EQ(node("N")->GetNodeTM(2400).GetTrans(), Point3(0, 1, 0));
-    EXPECT_NE(node("N")->GetNodeTM(2440).GetTrans(), Point3(0, 1, 0));
     const Interval range = host_.GetAnimRange();
     EXPECT_EQ(range.Start(), TIME_NegInfinity);
     EXPECT_EQ(range.End(), TIME_PosInfinity);
