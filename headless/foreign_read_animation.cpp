@@ -1,6 +1,6 @@
 // Node animation of foreign scene files: the first animation's channels as keyed local transforms
-// (one key at every time any of the channel's position, rotation or scale keys has), and the
-// scene's animation range.
+// (one key at every time any of the channel's position, rotation or scale keys has), the scene's
+// animation range, and its frame where the keys are frames of the file.
 #include "headless/foreign_read.h"
 
 #include "headless/host.h"
@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <set>
 
 namespace headless::foreign {
@@ -18,6 +19,9 @@ namespace {
 
 // Files that do not say how fast their ticks run count 25 per second (the usual default).
 constexpr double kDefaultTicksPerSecond = 25.0;
+// The longest step of keys taken for frames of the file: 20 frames a second. Keys further apart
+// are poses, between which the scene's frames sample the motion.
+constexpr int64_t kLongestFileFrame = TIME_TICKSPERSEC / 20;
 
 // Value of a key track at time t: linear between keys, the end keys held outside them.
 template <typename Key, typename Blend>
@@ -72,6 +76,8 @@ void buildAnimation(ReadState& state) {
         state.report.warnings.push_back("vertex and morph animation left out: only node transforms are kept");
     const double ticksPerSecond = animation.mTicksPerSecond > 0.0 ? animation.mTicksPerSecond : kDefaultTicksPerSecond;
     const auto toTicks = [&](double fileTime) { return secondsToTicks(fileTime / ticksPerSecond); };
+    std::vector<TimeValue> keyTicks;
+    bool wholeTicks = true;  // every key time within a tenth of a tick of a whole tick
 
     TimeValue first = 0;
     TimeValue last = animation.mDuration > 0.0 ? toTicks(animation.mDuration) : 0;
@@ -103,6 +109,8 @@ void buildAnimation(ReadState& state) {
             const aiQuaternion rotation = channel.mNumRotationKeys ? sample(channel.mRotationKeys, channel.mNumRotationKeys, t, slerp) : rotation0;
             const aiVector3D scale = channel.mNumScalingKeys ? sample(channel.mScalingKeys, channel.mNumScalingKeys, t, lerp) : scale0;
             const TimeValue tick = toTicks(t);
+            keyTicks.push_back(tick);
+            wholeTicks = wholeTicks && std::fabs(t / ticksPerSecond * TIME_TICKSPERSEC - tick) < 0.1;
             const Matrix3 key = toMatrix3(composeKey(scale, rotation, position));
             node->addKey(tick, key);
             if (auto parts = state.meshParts.find(node); parts != state.meshParts.end())
@@ -114,7 +122,23 @@ void buildAnimation(ReadState& state) {
     }
     if (unknown)
         state.report.warnings.push_back("animation: " + std::to_string(unknown) + " channels name no node of the file");
-    if (state.report.animatedNodes > 0) state.host.SetAnimRange(Interval(first, std::max(last, first + 1)));
+    if (state.report.animatedNodes == 0) return;
+    state.host.SetAnimRange(Interval(first, std::max(last, first + 1)));
+    // Tools bake animation into a key every frame: keys on a grid of frames from the start of the
+    // range, two of them a frame apart, the frame short enough to be one. Where the scene's frames
+    // would fall between them (a file of 24 or 60 frames a second in a scene of 30), the scene
+    // takes the file's frame, so that an export writes the file's own keys rather than samples
+    // between them.
+    std::sort(keyTicks.begin(), keyTicks.end());
+    keyTicks.erase(std::unique(keyTicks.begin(), keyTicks.end()), keyTicks.end());
+    int64_t step = 0, shortestGap = INT64_MAX;
+    for (std::size_t k = 0; k < keyTicks.size(); ++k) {
+        step = std::gcd(step, int64_t{keyTicks[k]} - first);
+        if (k > 0) shortestGap = std::min(shortestGap, int64_t{keyTicks[k]} - keyTicks[k - 1]);
+    }
+    if (wholeTicks && step > 0 && step == shortestGap && step <= kLongestFileFrame &&
+        step % state.host.GetTicksPerFrame() != 0)
+        state.host.SetTicksPerFrame(static_cast<int>(step));
 }
 
 }  // namespace headless::foreign

@@ -415,6 +415,33 @@ TEST(ForeignRead, KeysScaleBeforeTheyTurnAndHoldExactly) {
     EXPECT_TRUE(held[0].tm == held[1].tm);
 }
 
+// Keys on a grid of frames, two of them a frame apart, 20 frames a second or more, are the file's
+// frames: where the scene's 30 a second would fall between them, the scene takes the file's frame.
+// Sparser keys are poses, even where their times are multiples of a short step.
+TEST(ForeignRead, SampledAnimationSetsTheScenesFrame) {
+    const struct {
+        std::vector<float> times;
+        int ticksPerFrame;
+    } cases[] = {{{0, 1 / 24.0f, 2 / 24.0f}, 200}, {{0, 1 / 60.0f, 3 / 60.0f}, 80}, {{0, 1 / 30.0f, 0.1f}, 160},
+                 {{0, 0.5f, 1}, 160},                {{0, 0.01f, 0.02f}, 48},        {{0, 2.5f + 1 / 60.0f, 5}, 160}};
+    for (const auto& c : cases) {
+        Gltf g;
+        const int position = g.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+        const int times = g.floats(c.times, "SCALAR");
+        const int moves = g.floats({0, 0, 0, 1, 0, 0, 2, 0, 0}, "VEC3");
+        g.doc["scene"] = 0;
+        g.doc["scenes"] = {{{"nodes", {0}}}};
+        g.doc["nodes"] = {{{"name", "Mover"}, {"mesh", 0}}};
+        g.doc["meshes"] = {{{"primitives", {{{"attributes", {{"POSITION", position}}}}}}}};
+        g.doc["animations"] = {{{"samplers", {{{"input", times}, {"output", moves}}}},
+                                {"channels", {{{"sampler", 0}, {"target", {{"node", 0}, {"path", "translation"}}}}}}}};
+        Scratch scratch;
+        Host host;
+        loadForeignScene(host, scratch.file("mover.gltf", g.text()));
+        EXPECT_EQ(host.GetTicksPerFrame(), c.ticksPerFrame) << c.times[1];
+    }
+}
+
 // Files that must be refused with one line, leaving the scene as it was.
 TEST(ForeignRead, RefusesBrokenFilesWithoutTouchingTheScene) {
     Scratch scratch;
