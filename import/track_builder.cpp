@@ -15,10 +15,11 @@
 // held its last key's transform until the frame before the next key: a key of that transform is
 // set there, a frame of the file before it. The file's frame is the step of its key times; where
 // the host's frames would miss keys of the file (the step is no multiple of the host's frame), the
-// scene takes the file's frame, so that the next export samples every key again. Before the first key a node of the file holds its record's
-// transform, which the exporter samples at the start of the range (and other writers give as the
-// rest pose); a node of the scene or a new helper holds the identity, from which the exporter
-// starts. Keys are local to the parent, like the record transforms.
+// scene takes the file's frame, so that the next export samples every key again. Before the first
+// key a node of the file holds its record's transform, which the exporter samples at the start of
+// the range (and other writers give as the rest pose); a node of the scene or a new helper holds
+// the identity, from which the exporter starts. Keys are local to the parent, like the record
+// transforms.
 #include "host/interface.h"
 #include "host/node.h"
 #include "host/scene_building.h"
