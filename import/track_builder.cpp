@@ -6,8 +6,7 @@
 // keyed from the start begins with its node's record transform, and a track whose keys begin later
 // belongs to a node at the identity then. Where that tells nothing apart, the k-th track of a name
 // keys the k-th node of that name (in id order, leaving out the content record of a pivot offset,
-// which hangs below a node of its own name and shares its track: a record below a plain object of
-// its name counts as such only while the file has fewer tracks of the name than records). A name
+// which the scene builder folded into the node of its object record, whose track it shares). A name
 // the file does not create is looked up in the scene (a file of tracks alone animates the scene it
 // is imported into); a name found nowhere gets a dummy helper, so that no animation is lost.
 //
@@ -45,37 +44,15 @@ constexpr float kSameTransform = 1e-5f;
 
 using Keys = std::map<TimeValue, Matrix3>;
 
-// A node record a name may stand for; `content` marks what looks like the content record of a
-// pivot offset.
-struct Candidate {
-    PlannedNode* planned = nullptr;
-    bool content = false;
-};
-
-// The node records of each name, in id order, given how many tracks name each.
-std::unordered_map<std::string, std::vector<Candidate>> candidatesByName(
-    SceneRun& run, const std::unordered_map<std::string, std::size_t>& trackCount) {
-    std::unordered_map<std::string, std::size_t> recordCount;
-    for (const PlannedNode& planned : run.planned)
-        if (planned.named) ++recordCount[planned.name];
-    std::vector<Candidate> nodes;
-    for (PlannedNode& planned : run.planned) {
-        if (!planned.named) continue;
-        // The content record of a pivot offset is a second record of the same node, which has one
-        // track for both.
-        bool content = false;
-        const auto tracks = trackCount.find(planned.name);
-        if (planned.parentId && (tracks == trackCount.end() || tracks->second < recordCount[planned.name])) {
-            PlannedNode* parent = run.byId(*planned.parentId);
-            content = parent && parent->kind == RecordKind::Object && parent->name == planned.name &&
-                      planned.kind != RecordKind::Object;
-        }
-        nodes.push_back({&planned, content});
-    }
-    std::stable_sort(nodes.begin(), nodes.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.planned->id < b.planned->id; });
-    std::unordered_map<std::string, std::vector<Candidate>> byName;
-    for (const Candidate& node : nodes) byName[node.planned->name].push_back(node);
+// The node records of each name, in id order; the content record of a pivot offset is left out, a
+// second record of its object record's node, which has one track for both.
+std::unordered_map<std::string, std::vector<PlannedNode*>> recordsByName(SceneRun& run) {
+    std::vector<PlannedNode*> nodes;
+    for (PlannedNode& planned : run.planned)
+        if (planned.named && !planned.pivotHolder) nodes.push_back(&planned);
+    std::stable_sort(nodes.begin(), nodes.end(), [](const PlannedNode* a, const PlannedNode* b) { return a->id < b->id; });
+    std::unordered_map<std::string, std::vector<PlannedNode*>> byName;
+    for (PlannedNode* node : nodes) byName[node->name].push_back(node);
     return byName;
 }
 
@@ -83,9 +60,7 @@ std::unordered_map<std::string, std::vector<Candidate>> candidatesByName(
 // `firstKey` is the earliest key of the file, the latest the range it was written for can start at.
 std::vector<PlannedNode*> recordsOfTracks(SceneRun& run, const TArray<Zeq2Track>& tracks,
                                           const std::vector<Keys>& keys, TimeValue firstKey) {
-    std::unordered_map<std::string, std::size_t> trackCount;
-    for (const Zeq2Track& track : tracks) ++trackCount[track.objectName];
-    const auto byName = candidatesByName(run, trackCount);
+    const auto byName = recordsByName(run);
 
     // How surely a record is the node of a track: 2 when its transform is what the track holds at
     // the start of the range, 1 when it may be (the range may start before the file's first key,
@@ -106,31 +81,32 @@ std::vector<PlannedNode*> recordsOfTracks(SceneRun& run, const TArray<Zeq2Track>
         records[track] = planned;
         keyed.insert(planned);
     };
-    // Surest first; at equal agreement a record that is no pivot content, then the lower id.
+    // Surest first; at equal agreement the lower id.
     for (int level = 2; level >= 1; --level) {
         for (std::size_t i = 0; i < tracks.size(); ++i) {
             const auto found = byName.find(tracks.items[i].objectName);
             if (records[i] || found == byName.end()) continue;
-            const Candidate* best = nullptr;
-            for (const Candidate& candidate : found->second)
-                if (!keyed.count(candidate.planned) && agreement(i, candidate.planned) >= level &&
-                    (!best || (best->content && !candidate.content)))
-                    best = &candidate;
-            if (best) take(i, best->planned);
+            for (PlannedNode* planned : found->second) {
+                if (!keyed.count(planned) && agreement(i, planned) >= level) {
+                    take(i, planned);
+                    break;
+                }
+            }
         }
     }
-    // The rest in order: the first record of the name not keyed yet, pivot content left out; more
-    // tracks than records: the last record takes the extra tracks.
+    // The rest in order: the first record of the name not keyed yet; more tracks than records: the
+    // last record takes the extra tracks.
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const auto found = byName.find(tracks.items[i].objectName);
-        if (records[i] || found == byName.end()) continue;
-        PlannedNode* chosen = nullptr;
-        for (const Candidate& candidate : found->second) {
-            if (candidate.content) continue;
-            chosen = candidate.planned;
-            if (!keyed.count(chosen)) break;
+        if (records[i] || found == byName.end() || found->second.empty()) continue;
+        PlannedNode* chosen = found->second.back();
+        for (PlannedNode* planned : found->second) {
+            if (!keyed.count(planned)) {
+                chosen = planned;
+                break;
+            }
         }
-        if (chosen) take(i, chosen);
+        take(i, chosen);
     }
     return records;
 }
