@@ -77,7 +77,6 @@ void buildAnimation(ReadState& state) {
     const double ticksPerSecond = animation.mTicksPerSecond > 0.0 ? animation.mTicksPerSecond : kDefaultTicksPerSecond;
     const auto toTicks = [&](double fileTime) { return secondsToTicks(fileTime / ticksPerSecond); };
     std::vector<TimeValue> keyTicks;
-    bool wholeTicks = true;  // every key time within a tenth of a tick of a whole tick
 
     TimeValue first = 0;
     TimeValue last = animation.mDuration > 0.0 ? toTicks(animation.mDuration) : 0;
@@ -110,7 +109,6 @@ void buildAnimation(ReadState& state) {
             const aiVector3D scale = channel.mNumScalingKeys ? sample(channel.mScalingKeys, channel.mNumScalingKeys, t, lerp) : scale0;
             const TimeValue tick = toTicks(t);
             keyTicks.push_back(tick);
-            wholeTicks = wholeTicks && std::fabs(t / ticksPerSecond * TIME_TICKSPERSEC - tick) < 0.1;
             const Matrix3 key = toMatrix3(composeKey(scale, rotation, position));
             node->addKey(tick, key);
             if (auto parts = state.meshParts.find(node); parts != state.meshParts.end())
@@ -125,10 +123,11 @@ void buildAnimation(ReadState& state) {
     if (state.report.animatedNodes == 0) return;
     state.host.SetAnimRange(Interval(first, std::max(last, first + 1)));
     // Tools bake animation into a key every frame: keys on a grid of frames from the start of the
-    // range, two of them a frame apart, the frame short enough to be one. Where the scene's frames
-    // would fall between them (a file of 24 or 60 frames a second in a scene of 30), the scene
-    // takes the file's frame, so that an export writes the file's own keys rather than samples
-    // between them.
+    // range (to the nearest tick: a frame time the file rounds, 0.0083333 s for 120 a second, drifts
+    // off the grid by a fraction of a tick over thousands of frames), two of them a frame apart, the
+    // frame short enough to be one. Where the scene's frames would fall between them (a file of 24
+    // or 60 frames a second in a scene of 30), the scene takes the file's frame, so that an export
+    // writes the file's own keys rather than samples between them.
     std::sort(keyTicks.begin(), keyTicks.end());
     keyTicks.erase(std::unique(keyTicks.begin(), keyTicks.end()), keyTicks.end());
     int64_t step = 0, shortestGap = INT64_MAX;
@@ -136,8 +135,7 @@ void buildAnimation(ReadState& state) {
         step = std::gcd(step, int64_t{keyTicks[k]} - first);
         if (k > 0) shortestGap = std::min(shortestGap, int64_t{keyTicks[k]} - keyTicks[k - 1]);
     }
-    if (wholeTicks && step > 0 && step == shortestGap && step <= kLongestFileFrame &&
-        step % state.host.GetTicksPerFrame() != 0)
+    if (step > 0 && step == shortestGap && step <= kLongestFileFrame && step % state.host.GetTicksPerFrame() != 0)
         state.host.SetTicksPerFrame(static_cast<int>(step));
 }
 

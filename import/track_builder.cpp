@@ -13,12 +13,12 @@
 // The exporter samples every frame and keeps a key only where the transform changed. So the node
 // held its last key's transform until the frame before the next key: a key of that transform is
 // set there, a frame of the file before it. The file's frame is the step of its key times; where
-// the host's frames would miss keys of the file (the step is no multiple of the host's frame), the
-// scene takes the file's frame, so that the next export samples every key again. Before the first
-// key a node of the file holds its record's transform, which the exporter samples at the start of
-// the range (and other writers give as the rest pose); a node of the scene or a new helper holds
-// the identity, from which the exporter starts. Keys are local to the parent, like the record
-// transforms.
+// the host's frames would miss keys of the file (the step is no multiple of the host's frame, and
+// is the frame of some frame rate), the scene takes it, so that the next export samples every key
+// again. Before the first key a node of the file holds its record's transform, which the exporter
+// samples at the start of the range (and other writers give as the rest pose); a node of the scene
+// or a new helper holds the identity, from which the exporter starts. Keys are local to the parent,
+// like the record transforms.
 #include "host/interface.h"
 #include "host/node.h"
 #include "host/scene_building.h"
@@ -39,6 +39,8 @@ namespace {
 
 // Seconds to ticks (4800 per second).
 constexpr double kTicksPerSecond = 4800.0;
+// The shortest frame a file's keys are taken to step by: 240 frames a second.
+constexpr int64_t kShortestFrame = TIME_TICKSPERSEC / 240;
 // How far a record transform and a key written from the same host matrix may differ.
 constexpr float kSameTransform = 1e-5f;
 
@@ -224,20 +226,19 @@ void buildTracks(SceneRun& run) {
     if (ip && (range.Start() != ip->GetAnimRange().Start() || range.End() != ip->GetAnimRange().End()))
         run.ii->SetAnimRange(range);
 
-    // The file's frame: the exporter keys the range's start plus whole frames, so the time from the
-    // start of the scene's range to each key that names a tick is a multiple of it (times off whole
-    // ticks give none). Where that step is a multiple of the host's frame (perhaps several of the
-    // file's frames), the host's frame stays. Otherwise the host's frames fall between keys of the
-    // file (a file of 60 or 24 frames a second in a scene of 30), and the scene takes the file's
-    // frame; a step longer than a second, which no frame rate has, gives way to the longest frame
-    // that divides both.
+    // The file's frame: the exporter keys the range's start plus whole frames, so every step between
+    // key times that name a tick is a multiple of it (times off whole ticks give none). Nodes hold
+    // their keys until that step, or the host's frame if shorter, before the next key. Where the
+    // host's frames would fall between keys of the file (a file of 60 or 24 frames a second in a
+    // scene of 30), the scene takes the file's frame; a step that no frame rate has (longer than a
+    // second, or shorter than the frame of 240 a second) leaves the scene's.
     int64_t step = 0;
     if (wholeTicks)
-        for (int64_t t : exactTicks) step = std::gcd(step, t - range.Start());
-    int64_t frame = ticksPerFrame;
-    if (step > 0 && step % ticksPerFrame != 0) {
-        frame = step <= TIME_TICKSPERSEC ? step : std::gcd(step, int64_t{ticksPerFrame});
-        if (ip) ip->SetTicksPerFrame(static_cast<int>(frame));
+        for (int64_t t : exactTicks) step = std::gcd(step, t - exactTicks.front());
+    int64_t frame = step > 0 ? std::min<int64_t>(step, ticksPerFrame) : ticksPerFrame;
+    if (step >= kShortestFrame && step <= TIME_TICKSPERSEC && step % ticksPerFrame != 0) {
+        frame = step;
+        if (ip) ip->SetTicksPerFrame(static_cast<int>(step));
     }
 
     const std::vector<PlannedNode*> records = recordsOfTracks(run, tracks, keys, firstKey.value_or(0));

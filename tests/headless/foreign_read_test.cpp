@@ -415,15 +415,17 @@ TEST(ForeignRead, KeysScaleBeforeTheyTurnAndHoldExactly) {
     EXPECT_TRUE(held[0].tm == held[1].tm);
 }
 
-// Keys on a grid of frames, two of them a frame apart, 20 frames a second or more, are the file's
-// frames: where the scene's 30 a second would fall between them, the scene takes the file's frame.
-// Sparser keys are poses, even where their times are multiples of a short step.
+// Keys on a grid of frames (to the nearest tick: a rounded frame time drifts), two of them a frame
+// apart, 20 frames a second or more, are the file's frames: where the scene's 30 a second would
+// fall between them, the scene takes the file's frame. Sparser keys are poses, even where their
+// times are multiples of a short step.
 TEST(ForeignRead, SampledAnimationSetsTheScenesFrame) {
     const struct {
         std::vector<float> times;
         int ticksPerFrame;
     } cases[] = {{{0, 1 / 24.0f, 2 / 24.0f}, 200}, {{0, 1 / 60.0f, 3 / 60.0f}, 80}, {{0, 1 / 30.0f, 0.1f}, 160},
-                 {{0, 0.5f, 1}, 160},                {{0, 0.01f, 0.02f}, 48},        {{0, 2.5f + 1 / 60.0f, 5}, 160}};
+                 {{0, 0.5f, 1}, 160},                {{0, 0.01f, 0.02f}, 48},        {{0, 2.5f + 1 / 60.0f, 5}, 160},
+                 {{0, 0.0083333f, 8.3333f}, 40}};
     for (const auto& c : cases) {
         Gltf g;
         const int position = g.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");

@@ -494,18 +494,20 @@ TEST_F(SceneImport, PivotOffsetsFoldOnlyTheRecordsTheExporterPairs) {
 }
 
 // A node holds each key until a frame of the file before the next, the frame being the step of
-// the key times from the range's start. Where the host's frames would miss keys of the file (the
-// step is no multiple of them), the scene takes the file's frame; a step beyond a second gives way
-// to a frame that divides both.
+// the key times (or the host's frame where that is shorter). Where the host's frames would miss
+// keys of the file (the step is no multiple of them), the scene takes the file's frame; a step
+// beyond a second, or shorter than a frame at 240 a second, leaves the scene's.
 TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKeys) {
     struct Case {
         int hostFrame;
         int keys[3];
-        int frame;
+        int frame;  // the scene's afterwards
+        int hold;   // before the last key
     };
     const Case cases[] = {
-        {160, {0, 2480, 2560}, 80},  {160, {0, 2400, 2600}, 200},   {160, {0, 2560, 3200}, 160},
-        {80, {0, 2560, 3200}, 80},   {160, {0, 6000, 12000}, 80},  {160, {100, 2500, 2900}, 100},
+        {160, {0, 2480, 2560}, 80, 80},      {160, {0, 2400, 2600}, 200, 200}, {160, {0, 2560, 3200}, 160, 160},
+        {80, {0, 2560, 3200}, 80, 80},       {160, {0, 6000, 12000}, 160, 160}, {160, {100, 2500, 2900}, 400, 400},
+        {160, {0, 2410, 2420}, 160, 10},
     };
     for (const Case& c : cases) {
         host_.SetTicksPerFrame(c.hostFrame);
@@ -519,8 +521,8 @@ TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKe
         root.tracks.emplace().add(track);
         import(root);
         EXPECT_EQ(host_.GetTicksPerFrame(), c.frame) << name;
-        EXPECT_EQ(node(name)->GetNodeTM(c.keys[2] - c.frame).GetTrans(), Point3(1, 1, 0)) << name;
-        EXPECT_NE(node(name)->GetNodeTM(c.keys[2] - c.frame / 2).GetTrans(), Point3(1, 1, 0)) << name;
+        EXPECT_EQ(node(name)->GetNodeTM(c.keys[2] - c.hold).GetTrans(), Point3(1, 1, 0)) << name;
+        EXPECT_NE(node(name)->GetNodeTM(c.keys[2] - c.hold / 2).GetTrans(), Point3(1, 1, 0)) << name;
     }
 }
 
