@@ -52,7 +52,8 @@ std::unordered_map<std::string, std::vector<PlannedNode*>> recordsByName(SceneRu
     std::vector<PlannedNode*> nodes;
     for (PlannedNode& planned : run.planned)
         if (planned.named && !planned.pivotHolder) nodes.push_back(&planned);
-    std::stable_sort(nodes.begin(), nodes.end(), [](const PlannedNode* a, const PlannedNode* b) { return a->id < b->id; });
+    std::stable_sort(nodes.begin(), nodes.end(),
+                     [](const PlannedNode* a, const PlannedNode* b) { return a->id < b->id; });
     std::unordered_map<std::string, std::vector<PlannedNode*>> byName;
     for (PlannedNode* node : nodes) byName[node->name].push_back(node);
     return byName;
