@@ -173,6 +173,7 @@ int runExportCommand(const ExportArgs& args) {
         throw zeq::cli::CommandError(folder, "no exporter for .zeq files in the plug-in folder");
     }
 
+    const std::string output = args.output == "-" ? "standard output" : args.output;
     zeq::OutputSet textures;
     std::unique_ptr<MemoryFile> memory;  // the Zeq file, while textures wait to be put in place
     if (source == Source::Demo) {
@@ -183,9 +184,7 @@ int runExportCommand(const ExportArgs& args) {
         if (!foreign.embeddedTextures.empty()) memory = std::make_unique<MemoryFile>();
         if (foreign.unnamedEmbeddedTextures > 0)
             zeq::cli::warnings() << "zeq: " << args.scene << ": " << foreign.unnamedEmbeddedTextures
-                                 << " embedded textures not written: "
-                                 << (args.output == "-" ? std::string("standard output") : args.output)
-                                 << " takes the Zeq file alone (the materials name them \"*N\")\n";
+                                 << " embedded textures not written: " << output << " takes the Zeq file alone (the materials name them \"*N\")\n";
     } else {
         try {
             headless::loadSceneDocumentFile(host, args.scene);
@@ -204,7 +203,6 @@ int runExportCommand(const ExportArgs& args) {
                                        args.selected ? SCENE_EXPORT_SELECTED : 0u);
 
     // A failure is one line: the "Error" box becomes the error line, and no other box is printed.
-    const std::string output = args.output == "-" ? "standard output" : args.output;
     if (!host.ui().dialogs().empty() && host.ui().dialogs().back().refusedSteps)
         throw zeq::cli::CommandError(output, "the options dialog refused a requested option");
     if (result == IMPEXP_CANCEL) throw zeq::cli::CommandError(output, "the export was cancelled");
@@ -213,11 +211,10 @@ int runExportCommand(const ExportArgs& args) {
         if (box.caption == "Error") throw zeq::cli::CommandError(output, zeq::cli::errorLineText(box.text, output));
     zeq::cli::printMessageBoxes(host.ui().messageBoxes());
     std::error_code ec;
-    if (!memory && args.output != "-" && !std::filesystem::exists(args.output, ec))
+    const std::vector<uint8_t> file = memory ? memory->bytes() : std::vector<uint8_t>();
+    if (memory ? file.empty() : args.output != "-" && !std::filesystem::exists(args.output, ec))
         throw zeq::cli::CommandError(output, "the exporter reported success but wrote no file");
     if (!memory) return 0;
-    const std::vector<uint8_t> file = memory->bytes();
-    if (file.empty()) throw zeq::cli::CommandError(output, "the exporter reported success but wrote no file");
     try {
         textures.add(args.output, file.data(), file.size());
         textures.commit();
