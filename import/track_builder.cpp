@@ -15,10 +15,10 @@
 // set there, a frame of the file before it. The file's frame is the step of its key times; where
 // the host's frames would miss keys of the file (the step is no multiple of the host's frame, and
 // is the frame of some frame rate), the scene takes it, so that the next export samples every key
-// again. Before the first key a node of the file holds its record's transform, which the exporter
-// samples at the start of the range (and other writers give as the rest pose); a node of the scene
-// or a new helper holds the identity, from which the exporter starts. Keys are local to the parent,
-// like the record transforms.
+// again; likewise the range's start moves onto the file's frames. Before the first key a node of
+// the file holds its record's transform, which the exporter samples at the start of the range (and
+// other writers give as the rest pose); a node of the scene or a new helper holds the identity,
+// from which the exporter starts. Keys are local to the parent, like the record transforms.
 #include "host/interface.h"
 #include "host/node.h"
 #include "host/scene_building.h"
@@ -224,8 +224,6 @@ void buildTracks(SceneRun& run) {
             }
         }
     }
-    if (ip && (range.Start() != ip->GetAnimRange().Start() || range.End() != ip->GetAnimRange().End()))
-        run.ii->SetAnimRange(range);
 
     // The file's frame: the exporter keys the range's start plus whole frames, so every step between
     // key times that name a tick is a multiple of it (times off whole ticks give none). Nodes hold
@@ -237,10 +235,23 @@ void buildTracks(SceneRun& run) {
     if (wholeTicks)
         for (int64_t t : exactTicks) step = std::gcd(step, t - exactTicks.front());
     int64_t frame = step > 0 ? std::min<int64_t>(step, ticksPerFrame) : ticksPerFrame;
+    int64_t sceneFrame = ticksPerFrame;
     if (step >= kShortestFrame && step <= TIME_TICKSPERSEC && step % ticksPerFrame != 0) {
-        frame = step;
+        frame = sceneFrame = step;
         if (ip) ip->SetTicksPerFrame(static_cast<int>(step));
     }
+    // The exporter samples from the range's start, so the start moves onto the keys' frames where
+    // it lies between them (a file written for a range that started at 50 ticks): by less than a
+    // frame, later, or a frame earlier where a key lies before that.
+    if (wholeTicks && !exactTicks.empty() && step % sceneFrame == 0) {
+        const int64_t offset = ((exactTicks.front() - range.Start()) % sceneFrame + sceneFrame) % sceneFrame;
+        int64_t start = int64_t{range.Start()} + offset;
+        if (start > *firstKey) start -= sceneFrame;
+        if (offset != 0 && start >= std::numeric_limits<TimeValue>::min())
+            range = Interval(static_cast<TimeValue>(start), range.End());
+    }
+    if (ip && (range.Start() != ip->GetAnimRange().Start() || range.End() != ip->GetAnimRange().End()))
+        run.ii->SetAnimRange(range);
 
     const std::vector<PlannedNode*> records = recordsOfTracks(run, tracks, keys, firstKey.value_or(0));
     const AnimateScope animate;
