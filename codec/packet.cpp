@@ -3,8 +3,8 @@
 //
 // Bodies are compressed and inflated with libdeflate, which is several times faster than zlib at
 // the same compression level and writes the same stream format (zlib header, deflate data,
-// Adler-32 trailer), so any inflate reads what it writes. Large bodies are compressed in slices
-// (codec/deflate.h), on the calling thread unless the protocol is given more.
+// Adler-32 trailer), so any inflate reads what it writes. The whole body is compressed in one
+// call on the calling thread (codec/deflate.h).
 #include "codec/deflate.h"
 #include "codec/protocol.h"
 
