@@ -15,10 +15,11 @@
 // set there, a frame of the file before it. The file's frame is the step of its key times; where
 // the host's frames would miss keys of the file (the step is no multiple of the host's frame, and
 // is the frame of some frame rate), the scene takes it, so that the next export samples every key
-// again; likewise the range's start moves onto the file's frames. Before the first key a node of
-// the file holds its record's transform, which the exporter samples at the start of the range (and
-// other writers give as the rest pose); a node of the scene or a new helper holds the identity,
-// from which the exporter starts. Keys are local to the parent, like the record transforms.
+// again; likewise, in a scene that had no nodes, the range's start moves onto the file's frames.
+// Before the first key a node of the file holds its record's transform, which the exporter samples
+// at the start of the range (and other writers give as the rest pose); a node of the scene or a
+// new helper holds the identity, from which the exporter starts. Keys are local to the parent, like
+// the record transforms.
 #include "host/interface.h"
 #include "host/node.h"
 #include "host/scene_building.h"
@@ -204,7 +205,7 @@ void buildTracks(SceneRun& run) {
     std::vector<Keys> keys(tracks.size());
     std::optional<TimeValue> firstKey;
     std::vector<int64_t> exactTicks;  // keys whose time names one tick
-    bool wholeTicks = true;
+    bool wholeTicks = true, allExact = true;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const Zeq2Track& track = tracks.items[i];
         for (const Zeq2Keyframe& key : track.keyframes) {
@@ -221,6 +222,8 @@ void buildTracks(SceneRun& run) {
                 exactTicks.push_back(*t);
                 const double ticks = static_cast<double>(key.time) * kTicksPerSecond;
                 wholeTicks = wholeTicks && std::fabs(ticks - std::round(ticks)) < 0.1;
+            } else {
+                allExact = false;
             }
         }
     }
@@ -240,15 +243,13 @@ void buildTracks(SceneRun& run) {
         frame = sceneFrame = step;
         if (ip) ip->SetTicksPerFrame(static_cast<int>(step));
     }
-    // The exporter samples from the range's start, so the start moves onto the keys' frames where
-    // it lies between them (a file written for a range that started at 50 ticks): by less than a
-    // frame, later, or a frame earlier where a key lies before that.
-    if (wholeTicks && !exactTicks.empty() && step % sceneFrame == 0) {
+    // The exporter samples from the range's start, so in a scene that had no nodes of its own (and
+    // so no frames of its own to keep), the start moves onto the keys' frames where it lies between
+    // them (a file written for a range that started at 50 ticks): later, by less than a frame, which
+    // passes no key, as every key names its tick. Two key times at least tell where the frames are.
+    if (run.intoEmptyScene && wholeTicks && allExact && step > 0 && step % sceneFrame == 0) {
         const int64_t offset = ((exactTicks.front() - range.Start()) % sceneFrame + sceneFrame) % sceneFrame;
-        int64_t start = int64_t{range.Start()} + offset;
-        if (start > *firstKey) start -= sceneFrame;
-        if (offset != 0 && start >= std::numeric_limits<TimeValue>::min())
-            range = Interval(static_cast<TimeValue>(start), range.End());
+        range = Interval(static_cast<TimeValue>(range.Start() + offset), range.End());
     }
     if (ip && (range.Start() != ip->GetAnimRange().Start() || range.End() != ip->GetAnimRange().End()))
         run.ii->SetAnimRange(range);

@@ -496,22 +496,18 @@ TEST_F(SceneImport, PivotOffsetsFoldOnlyTheRecordsTheExporterPairs) {
 // A node holds each key until a frame of the file before the next, the frame being the step of
 // the key times (or the host's frame where that is shorter). Where the host's frames would miss
 // keys of the file (the step is no multiple of them), the scene takes the file's frame; a step
-// beyond a second, or shorter than a frame at 240 a second, leaves the scene's. The range's start
-// moves onto the keys' frames (from 0 here).
+// beyond a second, or shorter than a frame at 240 a second, leaves the scene's.
 TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKeys) {
     struct Case {
         int hostFrame;
         int keys[3];
         int frame;  // the scene's afterwards
         int hold;   // before the last key
-        int start;  // the range's afterwards
     };
     const Case cases[] = {
-        {160, {0, 2480, 2560}, 80, 80, 0},     {160, {0, 2400, 2600}, 200, 200, 0},
-        {160, {0, 2560, 3200}, 160, 160, 0},   {80, {0, 2560, 3200}, 80, 80, 0},
-        {160, {0, 6000, 12000}, 160, 160, 0},  {160, {100, 2500, 2900}, 400, 400, 100},
-        {160, {0, 2410, 2420}, 160, 10, 0},    {160, {50, 2450, 2610}, 160, 160, 50},
-        {160, {-50, 1870, 2030}, 160, 160, -50},
+        {160, {0, 2480, 2560}, 80, 80},      {160, {0, 2400, 2600}, 200, 200}, {160, {0, 2560, 3200}, 160, 160},
+        {80, {0, 2560, 3200}, 80, 80},       {160, {0, 6000, 12000}, 160, 160}, {160, {100, 2500, 2900}, 400, 400},
+        {160, {0, 2410, 2420}, 160, 10},
     };
     for (const Case& c : cases) {
         host_.SetTicksPerFrame(c.hostFrame);
@@ -525,10 +521,31 @@ TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKe
         root.tracks.emplace().add(track);
         import(root);
         EXPECT_EQ(host_.GetTicksPerFrame(), c.frame) << name;
-        EXPECT_EQ(host_.GetAnimRange().Start(), c.start) << name;
         EXPECT_EQ(node(name)->GetNodeTM(c.keys[2] - c.hold).GetTrans(), Point3(1, 1, 0)) << name;
         EXPECT_NE(node(name)->GetNodeTM(c.keys[2] - c.hold / 2).GetTrans(), Point3(1, 1, 0)) << name;
     }
+}
+
+// The export samples frames from the range's start: imported into a scene without nodes, a file
+// written for a range that started between the scene's frames moves the start onto its keys. In a
+// scene with nodes of its own, whose frames those keep, and for a file with a single key time,
+// which shows no frames, the start stays.
+TEST_F(SceneImport, TheRangeStartsOnTheKeysOfAFileImportedIntoAnEmptyScene) {
+    auto importTrack = [&](const std::string& name, std::initializer_list<int> ticks) {
+        Zeq2 root;
+        root.objects.emplace().add(objectRecord(1, name, std::nullopt, moveTo(0, 1, 0)));
+        Zeq2Track track;
+        track.objectName = name;
+        for (int tick : ticks) track.keyframes.add({tick / 4800.0f, moveTo(float(tick), 1, 0)});
+        root.tracks.emplace().add(track);
+        import(root);
+        return host_.GetAnimRange().Start();
+    };
+    host_.SetAnimRange(Interval(0, 4800));
+    EXPECT_EQ(importTrack("Single", {50}), 0);
+    node("Single")->DeleteThis();
+    EXPECT_EQ(importTrack("Late", {50, 210, 530}), 50);
+    EXPECT_EQ(importTrack("Later", {100, 260}), 50);
 }
 
 // Key times reach both ends of the host's 32-bit ticks, a float step past them included; only what
