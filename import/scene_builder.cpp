@@ -496,9 +496,6 @@ SceneBuilder::SceneBuilder(ImpInterface* ii, uint16_t minorVersion) : ii_(ii), m
 void SceneBuilder::run(const Zeq2& root, const Zeq2Extra1& extra1, const Zeq2Extra2& extra2) {
     failedAt_.clear();
     SceneRun run(ii_, root, extra1, extra2, minorVersion_, report_);
-    Interface* ip = GetCOREInterface();
-    INode* top = ip ? ip->GetRootNode() : nullptr;
-    run.intoEmptyScene = !top || top->NumberOfChildren() == 0;
     const char* step = "the plan of the scene";
     std::optional<std::size_t> making;
     try {

@@ -87,9 +87,6 @@ struct SceneRun {
     std::map<int32_t, std::vector<std::size_t>> meshesByIndexBuffer;
     // Mesh objects a skin shows too (their vertices chosen by the first such skin).
     std::set<TriObject*> skinShared;
-    // Whether the scene had no nodes before this import: only then is its animation range the
-    // file's to move.
-    bool intoEmptyScene = false;
 
     // The planned node a record id refers to (the later record when an id repeats); null for none.
     PlannedNode* byId(int64_t id);

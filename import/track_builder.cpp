@@ -15,7 +15,8 @@
 // set there, a frame of the file before it. The file's frame is the step of its key times; where
 // the host's frames would miss keys of the file (the step is no multiple of the host's frame, and
 // is the frame of some frame rate), the scene takes it, so that the next export samples every key
-// again; likewise, in a scene that had no nodes, the range's start moves onto the file's frames.
+// again, and the range's start moves onto the file's frames. A scene with animation of its own
+// keeps its frames, on which its own keys lie.
 // Before the first key a node of the file holds its record's transform, which the exporter samples
 // at the start of the range (and other writers give as the rest pose); a node of the scene or a
 // new helper holds the identity, from which the exporter starts. Keys are local to the parent, like
@@ -165,6 +166,22 @@ void keyTrack(INode* node, const Keys& keys, TimeValue start, int64_t frame, con
     }
 }
 
+// Whether a node of the scene moves: its transform holds for less than all time. The file's nodes
+// have no keys yet, so this is the scene's own animation.
+bool sceneMoves(Interface* ip) {
+    std::vector<INode*> pending{ip->GetRootNode()};
+    while (!pending.empty()) {
+        INode* node = pending.back();
+        pending.pop_back();
+        if (!node) continue;
+        Interval valid = FOREVER;
+        node->GetNodeTM(0, &valid);
+        if (!(valid == FOREVER)) return true;
+        for (int i = 0; i < node->NumberOfChildren(); ++i) pending.push_back(node->GetChildNode(i));
+    }
+    return false;
+}
+
 // Animate mode for the keys of one import, switched off again on every way out.
 struct AnimateScope {
     AnimateScope() { AnimateOn(); }
@@ -232,22 +249,24 @@ void buildTracks(SceneRun& run) {
     // key times that name a tick is a multiple of it (times off whole ticks give none). Nodes hold
     // their keys until that step, or the host's frame if shorter, before the next key. Where the
     // host's frames would fall between keys of the file (a file of 60 or 24 frames a second in a
-    // scene of 30), the scene takes the file's frame; a step that no frame rate has (longer than a
-    // second, or shorter than the frame of 240 a second) leaves the scene's.
+    // scene of 30), a scene without animation of its own takes the file's frame; a step that no
+    // frame rate has (longer than a second, or shorter than the frame of 240 a second) leaves the
+    // scene's.
+    const bool ownFrames = ip && sceneMoves(ip);
     int64_t step = 0;
     if (wholeTicks)
         for (int64_t t : exactTicks) step = std::gcd(step, t - exactTicks.front());
     int64_t frame = step > 0 ? std::min<int64_t>(step, ticksPerFrame) : ticksPerFrame;
     int64_t sceneFrame = ticksPerFrame;
-    if (step >= kShortestFrame && step <= TIME_TICKSPERSEC && step % ticksPerFrame != 0) {
+    if (!ownFrames && step >= kShortestFrame && step <= TIME_TICKSPERSEC && step % ticksPerFrame != 0) {
         frame = sceneFrame = step;
         if (ip) ip->SetTicksPerFrame(static_cast<int>(step));
     }
-    // The exporter samples from the range's start, so in a scene that had no nodes of its own (and
-    // so no frames of its own to keep), the start moves onto the keys' frames where it lies between
-    // them (a file written for a range that started at 50 ticks): later, by less than a frame, which
-    // passes no key, as every key names its tick. Two key times at least tell where the frames are.
-    if (run.intoEmptyScene && wholeTicks && allExact && step > 0 && step % sceneFrame == 0) {
+    // The exporter samples from the range's start, so in a scene without animation of its own the
+    // start moves onto the keys' frames where it lies between them (a file written for a range that
+    // started at 50 ticks): later, by less than a frame, which passes no key, as every key names its
+    // tick. Two key times at least tell where the frames are.
+    if (!ownFrames && wholeTicks && allExact && step > 0 && step % sceneFrame == 0) {
         const int64_t offset = ((exactTicks.front() - range.Start()) % sceneFrame + sceneFrame) % sceneFrame;
         range = Interval(static_cast<TimeValue>(range.Start() + offset), range.End());
     }

@@ -523,14 +523,15 @@ TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKe
         EXPECT_EQ(host_.GetTicksPerFrame(), c.frame) << name;
         EXPECT_EQ(node(name)->GetNodeTM(c.keys[2] - c.hold).GetTrans(), Point3(1, 1, 0)) << name;
         EXPECT_NE(node(name)->GetNodeTM(c.keys[2] - c.hold / 2).GetTrans(), Point3(1, 1, 0)) << name;
+        node(name)->DeleteThis();  // the next case's scene has no animation
     }
 }
 
-// The export samples frames from the range's start: imported into a scene without nodes, a file
-// written for a range that started between the scene's frames moves the start onto its keys. In a
-// scene with nodes of its own, whose frames those keep, and for a file with a single key time,
-// which shows no frames, the start stays.
-TEST_F(SceneImport, TheRangeStartsOnTheKeysOfAFileImportedIntoAnEmptyScene) {
+// The export samples frames from the range's start: in a scene without animation of its own (but
+// static nodes), a file written for a range that started between the scene's frames moves the start
+// onto its keys, and a file of 24 frames a second gives the scene its frame. A scene with animation
+// keeps both, as does a file with a single key time, which shows no frames.
+TEST_F(SceneImport, ASceneWithoutAnimationTakesTheFramesOfTheFile) {
     auto importTrack = [&](const std::string& name, std::initializer_list<int> ticks) {
         Zeq2 root;
         root.objects.emplace().add(objectRecord(1, name, std::nullopt, moveTo(0, 1, 0)));
@@ -539,13 +540,17 @@ TEST_F(SceneImport, TheRangeStartsOnTheKeysOfAFileImportedIntoAnEmptyScene) {
         for (int tick : ticks) track.keyframes.add({tick / 4800.0f, moveTo(float(tick), 1, 0)});
         root.tracks.emplace().add(track);
         import(root);
-        return host_.GetAnimRange().Start();
+        return std::pair(host_.GetAnimRange().Start(), host_.GetTicksPerFrame());
     };
     host_.SetAnimRange(Interval(0, 4800));
-    EXPECT_EQ(importTrack("Single", {50}), 0);
+    EXPECT_EQ(importTrack("Single", {50}), std::pair(0, 160));
     node("Single")->DeleteThis();
-    EXPECT_EQ(importTrack("Late", {50, 210, 530}), 50);
-    EXPECT_EQ(importTrack("Later", {100, 260}), 50);
+    EXPECT_EQ(importTrack("Static", {}), std::pair(0, 160));
+    EXPECT_EQ(importTrack("Late", {50, 210, 530}), std::pair(50, 160));
+    EXPECT_EQ(importTrack("Later", {100, 300, 500}), std::pair(50, 160));
+    node("Late")->DeleteThis();
+    node("Later")->DeleteThis();
+    EXPECT_EQ(importTrack("Latest", {100, 300, 500}), std::pair(100, 200));
 }
 
 // Key times reach both ends of the host's 32-bit ticks, a float step past them included; only what
