@@ -16,7 +16,8 @@
 // the host's frames would miss keys of the file (the step is no multiple of the host's frame, and
 // is the frame of some frame rate), the scene takes it, so that the next export samples every key
 // again, and the range's start moves onto the file's frames. A scene with animation of its own
-// keeps its frames, on which its own keys lie.
+// keeps every frame it had, on which its own keys lie, taking a shorter frame where one meets the
+// file's keys too.
 // Before the first key a node of the file holds its record's transform, which the exporter samples
 // at the start of the range (and other writers give as the rest pose); a node of the scene or a
 // new helper holds the identity, from which the exporter starts. Keys are local to the parent, like
@@ -216,13 +217,13 @@ void buildTracks(SceneRun& run) {
     if (tracks.empty()) return;
     Interface* ip = GetCOREInterface();
     const int ticksPerFrame = std::max(ip ? ip->GetTicksPerFrame() : GetTicksPerFrame(), 1);
-    Interval range = ip ? ip->GetAnimRange() : Interval(0, 0);
+    const Interval sceneRange = ip ? ip->GetAnimRange() : Interval(0, 0);
 
-    // Key times in ticks; the range grows to hold every key.
+    // Key times in ticks.
     std::vector<Keys> keys(tracks.size());
-    std::optional<TimeValue> firstKey;
+    std::optional<TimeValue> firstKey, lastKey;
     std::vector<int64_t> exactTicks;  // keys whose time names one tick
-    bool wholeTicks = true, allExact = true;
+    bool wholeTicks = true;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const Zeq2Track& track = tracks.items[i];
         for (const Zeq2Keyframe& key : track.keyframes) {
@@ -233,60 +234,81 @@ void buildTracks(SceneRun& run) {
                 continue;
             }
             keys[i][*t] = toMatrix3(key.transform);  // a later key at the same tick replaces an earlier one
-            range = Interval(std::min(range.Start(), *t), std::max(range.End(), *t));
             firstKey = std::min(firstKey.value_or(*t), *t);
-            if (floatStepInTicks(key.time) < 0.05) {  // within about 90 s of 0
+            lastKey = std::max(lastKey.value_or(*t), *t);
+            if (floatStepInTicks(key.time) < 0.05) {  // within 128 s of 0
                 exactTicks.push_back(*t);
                 const double ticks = static_cast<double>(key.time) * kTicksPerSecond;
                 wholeTicks = wholeTicks && std::fabs(ticks - std::round(ticks)) < 0.1;
-            } else {
-                allExact = false;
             }
         }
     }
 
+    // Each track's node, and the transform it holds before its first key: its record's, or the
+    // identity for a node of the scene or a new helper.
+    const std::vector<PlannedNode*> records = recordsOfTracks(run, tracks, keys, firstKey.value_or(0));
+    std::vector<INode*> nodes(tracks.size());
+    std::vector<Matrix3> before(tracks.size());
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        if (const PlannedNode* planned = records[i]) {
+            nodes[i] = planned->node;
+            before[i] = run.hierarchy.local(static_cast<std::size_t>(planned - run.planned.data()));
+        }
+    }
+
     // The file's frame: the exporter keys the range's start plus whole frames, so every step between
-    // key times that name a tick is a multiple of it (times off whole ticks give none). Nodes hold
-    // their keys until that step, or the host's frame if shorter, before the next key. Where the
-    // host's frames would fall between keys of the file (a file of 60 or 24 frames a second in a
-    // scene of 30), a scene without animation of its own takes the file's frame; a step that no
-    // frame rate has (longer than a second, or shorter than the frame of 240 a second) leaves the
-    // scene's.
-    const bool ownFrames = ip && sceneMoves(ip);
+    // key times that name a tick is a multiple of it (times off whole ticks give none). The export
+    // samples the scene's frames from its range's start, which must then meet every key:
+    // - a scene with animation of its own keeps its start and every frame it had, on which its own
+    //   keys lie, and takes a shorter frame where the file's keys fall between (60 frames a second
+    //   in a scene of 30), as long as that frame is at least 1/240 s; it grows its range by whole
+    //   frames;
+    // - any other scene takes the file's frame where its own would miss keys (a file of 24 frames
+    //   a second in a scene of 30), unless no frame rate has it (longer than a second, or shorter
+    //   than 1/240 s), and its range grows to the keys and starts on their frames.
     int64_t step = 0;
     if (wholeTicks)
         for (int64_t t : exactTicks) step = std::gcd(step, t - exactTicks.front());
-    int64_t frame = step > 0 ? std::min<int64_t>(step, ticksPerFrame) : ticksPerFrame;
-    int64_t sceneFrame = ticksPerFrame;
-    if (!ownFrames && step >= kShortestFrame && step <= TIME_TICKSPERSEC && step % ticksPerFrame != 0) {
-        frame = sceneFrame = step;
-        if (ip) ip->SetTicksPerFrame(static_cast<int>(step));
+    int64_t frame = ticksPerFrame;  // the scene's afterwards
+    int64_t start = std::min<int64_t>(sceneRange.Start(), firstKey.value_or(sceneRange.Start()));
+    if (firstKey && ip && sceneMoves(ip)) {
+        if (step > 0) {
+            const int64_t offset = exactTicks.front() - sceneRange.Start();
+            const int64_t common = std::gcd(std::gcd<int64_t>(ticksPerFrame, step), offset);
+            if (common >= kShortestFrame) frame = common;
+        }
+        const int64_t framesBefore = (sceneRange.Start() - start + frame - 1) / frame;
+        start = std::max<int64_t>(sceneRange.Start() - framesBefore * frame, std::numeric_limits<TimeValue>::min());
+    } else if (firstKey) {
+        if (step >= kShortestFrame && step <= TIME_TICKSPERSEC && step % ticksPerFrame != 0) frame = step;
+        // Two key times at least tell where the frames are. The start moves later by less than a
+        // frame, passing no key; where a node then starts on its first key but held another
+        // transform before it, the range started a frame earlier.
+        if (wholeTicks && step > 0 && step % frame == 0) {
+            int64_t onFrames = start + ((exactTicks.front() - start) % frame + frame) % frame;
+            bool heldBefore = false;
+            for (std::size_t i = 0; i < tracks.size(); ++i)
+                heldBefore = heldBefore || (!keys[i].empty() && keys[i].begin()->first == onFrames &&
+                                            !keys[i].begin()->second.Equals(before[i], kSameTransform));
+            if (heldBefore) onFrames -= frame;
+            if (onFrames <= *firstKey && onFrames >= std::numeric_limits<TimeValue>::min()) start = onFrames;
+        }
     }
-    // The exporter samples from the range's start, so in a scene without animation of its own the
-    // start moves onto the keys' frames where it lies between them (a file written for a range that
-    // started at 50 ticks): later, by less than a frame, which passes no key, as every key names its
-    // tick. Two key times at least tell where the frames are.
-    if (!ownFrames && wholeTicks && allExact && step > 0 && step % sceneFrame == 0) {
-        const int64_t offset = ((exactTicks.front() - range.Start()) % sceneFrame + sceneFrame) % sceneFrame;
-        range = Interval(static_cast<TimeValue>(range.Start() + offset), range.End());
-    }
-    if (ip && (range.Start() != ip->GetAnimRange().Start() || range.End() != ip->GetAnimRange().End()))
-        run.ii->SetAnimRange(range);
+    const Interval range(static_cast<TimeValue>(start), std::max(sceneRange.End(), lastKey.value_or(TIME_NegInfinity)));
+    if (ip && !(range == sceneRange)) run.ii->SetAnimRange(range);
+    if (ip && frame != ticksPerFrame) ip->SetTicksPerFrame(static_cast<int>(frame));
+    // Nodes hold each key until the file's frame, or the scene's where shorter, before the next.
+    const int64_t hold = step > 0 ? std::min(step, frame) : frame;
 
-    const std::vector<PlannedNode*> records = recordsOfTracks(run, tracks, keys, firstKey.value_or(0));
     const AnimateScope animate;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
-        const std::string& name = tracks.items[i].objectName;
-        INode* node = nullptr;
-        Matrix3 before;
-        if (const PlannedNode* planned = records[i]) {
-            node = planned->node;
-            before = run.hierarchy.local(static_cast<std::size_t>(planned - run.planned.data()));
-        } else {
+        INode* node = nodes[i];
+        if (!node) {
+            const std::string& name = tracks.items[i].objectName;
             node = ip ? ip->GetINodeByName(name.c_str()) : nullptr;
             if (!node) node = helperFor(run, name);
         }
-        if (!keys[i].empty()) keyTrack(node, keys[i], range.Start(), frame, before);
+        if (!keys[i].empty()) keyTrack(node, keys[i], range.Start(), hold, before[i]);
     }
 }
 

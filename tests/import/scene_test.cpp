@@ -527,14 +527,16 @@ TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKe
     }
 }
 
-// The export samples frames from the range's start: in a scene without animation of its own (but
-// static nodes), a file written for a range that started between the scene's frames moves the start
-// onto its keys, and a file of 24 frames a second gives the scene its frame. A scene with animation
-// keeps both, as does a file with a single key time, which shows no frames.
-TEST_F(SceneImport, ASceneWithoutAnimationTakesTheFramesOfTheFile) {
-    auto importTrack = [&](const std::string& name, std::initializer_list<int> ticks) {
+// The export samples the scene's frames from its range's start. A scene without animation of its
+// own (static nodes only) takes the file's frame and starts on its keys: on the first, or a frame
+// earlier where a node held another transform until then. An animated scene keeps every frame and
+// its start, taking a frame that divides its own where the file's keys lie on it, and grows by
+// whole frames. A single key time shows no frames.
+TEST_F(SceneImport, TheScenesFramesMeetTheKeysOfTheFile) {
+    auto importTrack = [&](const std::string& name, std::vector<int> ticks, bool heldBefore = false) {
         Zeq2 root;
-        root.objects.emplace().add(objectRecord(1, name, std::nullopt, moveTo(0, 1, 0)));
+        const float rest = ticks.empty() || heldBefore ? 0.0f : float(ticks[0]);
+        root.objects.emplace().add(objectRecord(1, name, std::nullopt, moveTo(rest, 1, 0)));
         Zeq2Track track;
         track.objectName = name;
         for (int tick : ticks) track.keyframes.add({tick / 4800.0f, moveTo(float(tick), 1, 0)});
@@ -547,10 +549,12 @@ TEST_F(SceneImport, ASceneWithoutAnimationTakesTheFramesOfTheFile) {
     node("Single")->DeleteThis();
     EXPECT_EQ(importTrack("Static", {}), std::pair(0, 160));
     EXPECT_EQ(importTrack("Late", {50, 210, 530}), std::pair(50, 160));
-    EXPECT_EQ(importTrack("Later", {100, 300, 500}), std::pair(50, 160));
-    node("Late")->DeleteThis();
-    node("Later")->DeleteThis();
-    EXPECT_EQ(importTrack("Latest", {100, 300, 500}), std::pair(100, 200));
+    EXPECT_EQ(importTrack("Slower", {100, 300, 500}), std::pair(50, 160));
+    EXPECT_EQ(importTrack("Faster", {130, 210}), std::pair(50, 80));
+    EXPECT_EQ(importTrack("Earlier", {-1000, -800}), std::pair(-1070, 80));
+    for (const char* animated : {"Late", "Slower", "Faster", "Earlier"}) node(animated)->DeleteThis();
+    host_.SetAnimRange(Interval(100, 4800));
+    EXPECT_EQ(importTrack("Held", {200, 400}, true), std::pair(0, 200));
 }
 
 // Key times reach both ends of the host's 32-bit ticks, a float step past them included; only what
