@@ -282,19 +282,24 @@ void buildTracks(SceneRun& run) {
     } else if (firstKey) {
         if (step >= kShortestFrame && step <= TIME_TICKSPERSEC && step % ticksPerFrame != 0) frame = step;
         // Two key times at least tell where the frames are. The start moves later by less than a
-        // frame, passing no key; where a node then starts on its first key but held another
-        // transform before it, the range started a frame earlier.
+        // frame, passing no key; where a node of the file then starts on its first key but its
+        // record holds another transform, the range started a frame earlier. (A file of tracks
+        // alone has no records; its keys start from the identity.)
         if (wholeTicks && step > 0 && step % frame == 0) {
             int64_t onFrames = start + ((exactTicks.front() - start) % frame + frame) % frame;
             bool heldBefore = false;
             for (std::size_t i = 0; i < tracks.size(); ++i)
-                heldBefore = heldBefore || (!keys[i].empty() && keys[i].begin()->first == onFrames &&
+                heldBefore = heldBefore || (records[i] && !keys[i].empty() && keys[i].begin()->first == onFrames &&
                                             !keys[i].begin()->second.Equals(before[i], kSameTransform));
             if (heldBefore) onFrames -= frame;
             if (onFrames <= *firstKey && onFrames >= std::numeric_limits<TimeValue>::min()) start = onFrames;
         }
     }
-    const Interval range(static_cast<TimeValue>(start), std::max(sceneRange.End(), lastKey.value_or(TIME_NegInfinity)));
+    // The range grows to the first frame at or after the last key, which the export then samples.
+    int64_t end = sceneRange.End();
+    if (lastKey && *lastKey > end)
+        end = std::min<int64_t>(start + (*lastKey - start + frame - 1) / frame * frame, TIME_PosInfinity);
+    const Interval range(static_cast<TimeValue>(start), static_cast<TimeValue>(end));
     if (ip && !(range == sceneRange)) run.ii->SetAnimRange(range);
     if (ip && frame != ticksPerFrame) ip->SetTicksPerFrame(static_cast<int>(frame));
     // Nodes hold each key until the file's frame, or the scene's where shorter, before the next.

@@ -529,14 +529,15 @@ TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKe
 
 // The export samples the scene's frames from its range's start. A scene without animation of its
 // own (static nodes only) takes the file's frame and starts on its keys: on the first, or a frame
-// earlier where a node held another transform until then. An animated scene keeps every frame and
-// its start, taking a frame that divides its own where the file's keys lie on it, and grows by
-// whole frames. A single key time shows no frames.
+// earlier where a node's record held another transform until then. An animated scene keeps every
+// frame and its start, taking a frame that divides its own where the file's keys lie on it, and
+// grows by whole frames. A single key time shows no frames.
 TEST_F(SceneImport, TheScenesFramesMeetTheKeysOfTheFile) {
-    auto importTrack = [&](const std::string& name, std::vector<int> ticks, bool heldBefore = false) {
+    enum class Record { AtFirstKey, HeldBefore, None };
+    auto importTrack = [&](const std::string& name, std::vector<int> ticks, Record record = Record::AtFirstKey) {
         Zeq2 root;
-        const float rest = ticks.empty() || heldBefore ? 0.0f : float(ticks[0]);
-        root.objects.emplace().add(objectRecord(1, name, std::nullopt, moveTo(rest, 1, 0)));
+        const float rest = ticks.empty() || record == Record::HeldBefore ? 0.0f : float(ticks[0]);
+        if (record != Record::None) root.objects.emplace().add(objectRecord(1, name, std::nullopt, moveTo(rest, 1, 0)));
         Zeq2Track track;
         track.objectName = name;
         for (int tick : ticks) track.keyframes.add({tick / 4800.0f, moveTo(float(tick), 1, 0)});
@@ -549,12 +550,16 @@ TEST_F(SceneImport, TheScenesFramesMeetTheKeysOfTheFile) {
     node("Single")->DeleteThis();
     EXPECT_EQ(importTrack("Static", {}), std::pair(0, 160));
     EXPECT_EQ(importTrack("Late", {50, 210, 530}), std::pair(50, 160));
-    EXPECT_EQ(importTrack("Slower", {100, 300, 500}), std::pair(50, 160));
+    EXPECT_EQ(importTrack("Slower", {100, 300, 4900}), std::pair(50, 160));
+    EXPECT_EQ(host_.GetAnimRange().End(), 5010);  // the frame after the last key
     EXPECT_EQ(importTrack("Faster", {130, 210}), std::pair(50, 80));
     EXPECT_EQ(importTrack("Earlier", {-1000, -800}), std::pair(-1070, 80));
     for (const char* animated : {"Late", "Slower", "Faster", "Earlier"}) node(animated)->DeleteThis();
     host_.SetAnimRange(Interval(100, 4800));
-    EXPECT_EQ(importTrack("Held", {200, 400}, true), std::pair(0, 200));
+    EXPECT_EQ(importTrack("Held", {200, 400}, Record::HeldBefore), std::pair(0, 200));
+    node("Held")->DeleteThis();
+    host_.SetAnimRange(Interval(100, 4800));
+    EXPECT_EQ(importTrack("Loose", {200, 400}, Record::None), std::pair(200, 200));
 }
 
 // Key times reach both ends of the host's 32-bit ticks, a float step past them included; only what
