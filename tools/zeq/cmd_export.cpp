@@ -184,7 +184,8 @@ int runExportCommand(const ExportArgs& args) {
         if (!foreign.embeddedTextures.empty()) memory = std::make_unique<MemoryFile>();
         if (foreign.unnamedEmbeddedTextures > 0)
             zeq::cli::warnings() << "zeq: " << args.scene << ": " << foreign.unnamedEmbeddedTextures
-                                 << " embedded textures not written: " << output << " takes the Zeq file alone (the materials name them \"*N\")\n";
+                                 << " embedded textures not written: " << output
+                                 << " takes the Zeq file alone (the materials name them \"*N\")\n";
     } else {
         try {
             headless::loadSceneDocumentFile(host, args.scene);
