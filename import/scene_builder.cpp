@@ -496,6 +496,10 @@ SceneBuilder::SceneBuilder(ImpInterface* ii, uint16_t minorVersion) : ii_(ii), m
 void SceneBuilder::run(const Zeq2& root, const Zeq2Extra1& extra1, const Zeq2Extra2& extra2) {
     failedAt_.clear();
     SceneRun run(ii_, root, extra1, extra2, minorVersion_, report_);
+    if (Interface* ip = GetCOREInterface()) {
+        INode* sceneRoot = ip->GetRootNode();
+        run.sceneWasEmpty = sceneRoot && sceneRoot->NumberOfChildren() == 0;
+    }
     const char* step = "the plan of the scene";
     std::optional<std::size_t> making;
     try {

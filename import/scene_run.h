@@ -79,6 +79,8 @@ struct SceneRun {
     MaterialLibrary materials;
     MeshBuilder meshes;
     uint16_t minorVersion;
+    // The scene held no nodes before the import: the file's animation range is the scene's.
+    bool sceneWasEmpty = false;
     NodeHierarchy hierarchy;
     std::vector<PlannedNode> planned;  // by hierarchy index
     // How many planned meshes and skins name each geometry key.

@@ -183,6 +183,18 @@ bool sceneMoves(Interface* ip) {
     return false;
 }
 
+// The frame of a file whose key times step by `step` ticks. A step of a whole number of frames a
+// second, as the host's rates are, is the frame. Any other is a run of frames in which every node
+// held its pose (keys 1,000 ticks apart: five frames of 24 a second), of the longest frame of the
+// usual rates (24, 25, 30, 50, 60 a second) that divides it, else of the longest whole rate's; so
+// the nodes hold their poses in the host too, between frames that still meet every key.
+int64_t frameOfStep(int64_t step) {
+    if (step <= TIME_TICKSPERSEC && TIME_TICKSPERSEC % step == 0) return step;
+    for (const int64_t usual : {200, 192, 160, 96, 80})
+        if (step % usual == 0) return usual;
+    return std::gcd<int64_t>(step, TIME_TICKSPERSEC);
+}
+
 // Animate mode for the keys of one import, switched off again on every way out.
 struct AnimateScope {
     AnimateScope() { AnimateOn(); }
@@ -264,8 +276,9 @@ void buildTracks(SceneRun& run) {
     //   in a scene of 30), as long as that frame is at least 1/240 s; it grows its range by whole
     //   frames;
     // - any other scene takes the file's frame where its own would miss keys (a file of 24 frames
-    //   a second in a scene of 30), unless no frame rate has it (longer than a second, or shorter
-    //   than 1/240 s), and its range grows to the keys and starts on their frames.
+    //   a second in a scene of 30), unless that frame is shorter than 1/240 s; its range grows to
+    //   the keys and starts on their frames (in a scene with no nodes before the import, where it
+    //   may start earlier).
     int64_t step = 0;
     if (wholeTicks)
         for (int64_t t : exactTicks) step = std::gcd(step, t - exactTicks.front());
@@ -280,13 +293,16 @@ void buildTracks(SceneRun& run) {
         const int64_t framesBefore = (sceneRange.Start() - start + frame - 1) / frame;
         start = std::max<int64_t>(sceneRange.Start() - framesBefore * frame, std::numeric_limits<TimeValue>::min());
     } else if (firstKey) {
-        if (step >= kShortestFrame && step <= TIME_TICKSPERSEC && step % ticksPerFrame != 0) frame = step;
+        if (step > 0 && step % ticksPerFrame != 0) {
+            if (const int64_t fileFrame = frameOfStep(step); fileFrame >= kShortestFrame) frame = fileFrame;
+        }
         // Two key times at least tell where the frames are. The start moves later by less than a
-        // frame, passing no key; where a node of the file then starts on its first key but its
-        // record holds another transform, the range started a frame earlier. (A file of tracks
-        // alone has no records; its keys start from the identity.)
+        // frame, passing no key (in an empty scene, onto the first key); where a node of the file
+        // then starts on its first key but its record holds another transform, the range started a
+        // frame earlier. (A file of tracks alone has no records; its keys start from the identity.)
         if (wholeTicks && step > 0 && step % frame == 0) {
-            int64_t onFrames = start + ((exactTicks.front() - start) % frame + frame) % frame;
+            const int64_t from = run.sceneWasEmpty ? *firstKey : start;
+            int64_t onFrames = from + ((exactTicks.front() - from) % frame + frame) % frame;
             bool heldBefore = false;
             for (std::size_t i = 0; i < tracks.size(); ++i)
                 heldBefore = heldBefore || (records[i] && !keys[i].empty() && keys[i].begin()->first == onFrames &&

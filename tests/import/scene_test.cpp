@@ -495,8 +495,9 @@ TEST_F(SceneImport, PivotOffsetsFoldOnlyTheRecordsTheExporterPairs) {
 
 // A node holds each key until a frame of the file before the next, the frame being the step of
 // the key times (or the host's frame where that is shorter). Where the host's frames would miss
-// keys of the file (the step is no multiple of them), the scene takes the file's frame; a step
-// beyond a second, or shorter than a frame at 240 a second, leaves the scene's.
+// keys of the file (the step is no multiple of them), the scene takes the file's frame; a step of
+// no whole rate is a run of held frames of a usual rate, or of a whole one; a frame shorter than
+// one at 240 a second leaves the scene's.
 TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKeys) {
     struct Case {
         int hostFrame;
@@ -506,8 +507,8 @@ TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKe
     };
     const Case cases[] = {
         {160, {0, 2480, 2560}, 80, 80},      {160, {0, 2400, 2600}, 200, 200}, {160, {0, 2560, 3200}, 160, 160},
-        {80, {0, 2560, 3200}, 80, 80},       {160, {0, 6000, 12000}, 160, 160}, {160, {100, 2500, 2900}, 400, 400},
-        {160, {0, 2410, 2420}, 160, 10},
+        {80, {0, 2560, 3200}, 80, 80},       {160, {0, 6000, 12000}, 200, 200}, {160, {100, 2500, 2900}, 400, 400},
+        {160, {0, 2410, 2420}, 160, 10},     {160, {0, 700, 1400}, 100, 100},
     };
     for (const Case& c : cases) {
         host_.SetTicksPerFrame(c.hostFrame);
@@ -531,7 +532,8 @@ TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKe
 // own (static nodes only) takes the file's frame and starts on its keys: on the first, or a frame
 // earlier where a node's record held another transform until then. An animated scene keeps every
 // frame and its start, taking a frame that divides its own where the file's keys lie on it, and
-// grows by whole frames. A single key time shows no frames.
+// grows by whole frames. A single key time shows no frames. A scene without nodes takes the
+// file's range: it starts on the first key.
 TEST_F(SceneImport, TheScenesFramesMeetTheKeysOfTheFile) {
     enum class Record { AtFirstKey, HeldBefore, None };
     auto importTrack = [&](const std::string& name, std::vector<int> ticks, Record record = Record::AtFirstKey) {
@@ -560,6 +562,8 @@ TEST_F(SceneImport, TheScenesFramesMeetTheKeysOfTheFile) {
     node("Held")->DeleteThis();
     host_.SetAnimRange(Interval(100, 4800));
     EXPECT_EQ(importTrack("Loose", {200, 400}, Record::None), std::pair(200, 200));
+    for (const char* node : {"Static", "Loose"}) this->node(node)->DeleteThis();
+    EXPECT_EQ(importTrack("Empty", {1000, 1200}), std::pair(1000, 200));
 }
 
 // Key times reach both ends of the host's 32-bit ticks, a float step past them included; only what
