@@ -12,10 +12,10 @@
 //
 // The exporter samples every frame and keeps a key only where the transform changed. So the node
 // held its last key's transform until the frame before the next key: a key of that transform is
-// set there, a frame of the file before it. The file's frame is the step of its key times; where
-// the host's frames would miss keys of the file (the step is no multiple of the host's frame, and
-// is the frame of some frame rate), the scene takes it, so that the next export samples every key
-// again, and the range's start moves onto the file's frames. A scene with animation of its own
+// set there, a frame of the file before it. The file's frame comes from the step of its key times;
+// where the host's frames would miss keys of the file (the step is no multiple of the host's
+// frame), the scene takes it, so that the next export samples every key again, and the range's
+// start moves onto the file's frames. A scene with animation of its own
 // keeps every frame it had, on which its own keys lie, taking a shorter frame where one meets the
 // file's keys too.
 // Before the first key a node of the file holds its record's transform, which the exporter samples
@@ -183,16 +183,26 @@ bool sceneMoves(Interface* ip) {
     return false;
 }
 
-// The frame of a file whose key times step by `step` ticks. A step of a whole number of frames a
-// second, as the host's rates are, is the frame. Any other is a run of frames in which every node
-// held its pose (keys 1,000 ticks apart: five frames of 24 a second), of the longest frame of the
-// usual rates (24, 25, 30, 50, 60 a second) that divides it, else of the longest whole rate's; so
-// the nodes hold their poses in the host too, between frames that still meet every key.
+// Whether a number of ticks is the host's frame at some whole number of frames a second (its
+// ticks per frame, rounded down: 685 at 7 a second).
+bool isHostFrame(int64_t ticks) {
+    return ticks > 0 && ticks <= TIME_TICKSPERSEC && TIME_TICKSPERSEC / (TIME_TICKSPERSEC / ticks) == ticks;
+}
+
+// The frame of a file whose key times step by `step` ticks, or 0 where none is at least the
+// shortest. A step of the host's frame at 10 frames a second or more is the frame. A longer one,
+// or one of no rate, is a run of frames in which every node held its pose (keys 1,000 or 1,200
+// ticks apart: five or six frames of 24 a second): the frame is the longest of the usual rates
+// (24, 25, 30, 50, 60 a second) that divides it, else the longest frame of any rate that does. So
+// the nodes hold their poses in the host too, on frames that still meet every key.
 int64_t frameOfStep(int64_t step) {
-    if (step <= TIME_TICKSPERSEC && TIME_TICKSPERSEC % step == 0) return step;
+    constexpr int64_t kSlowestRate = 10;
+    if (step >= kShortestFrame && step <= TIME_TICKSPERSEC / kSlowestRate && isHostFrame(step)) return step;
     for (const int64_t usual : {200, 192, 160, 96, 80})
         if (step % usual == 0) return usual;
-    return std::gcd<int64_t>(step, TIME_TICKSPERSEC);
+    for (int64_t frame = std::min<int64_t>(step, TIME_TICKSPERSEC); frame >= kShortestFrame; --frame)
+        if (step % frame == 0 && isHostFrame(frame)) return frame;
+    return 0;
 }
 
 // Animate mode for the keys of one import, switched off again on every way out.
@@ -294,7 +304,7 @@ void buildTracks(SceneRun& run) {
         start = std::max<int64_t>(sceneRange.Start() - framesBefore * frame, std::numeric_limits<TimeValue>::min());
     } else if (firstKey) {
         if (step > 0 && step % ticksPerFrame != 0) {
-            if (const int64_t fileFrame = frameOfStep(step); fileFrame >= kShortestFrame) frame = fileFrame;
+            if (const int64_t fileFrame = frameOfStep(step); fileFrame > 0) frame = fileFrame;
         }
         // Two key times at least tell where the frames are. The start moves later by less than a
         // frame, passing no key (in an empty scene, onto the first key); where a node of the file

@@ -495,9 +495,10 @@ TEST_F(SceneImport, PivotOffsetsFoldOnlyTheRecordsTheExporterPairs) {
 
 // A node holds each key until a frame of the file before the next, the frame being the step of
 // the key times (or the host's frame where that is shorter). Where the host's frames would miss
-// keys of the file (the step is no multiple of them), the scene takes the file's frame; a step of
-// no whole rate is a run of held frames of a usual rate, or of a whole one; a frame shorter than
-// one at 240 a second leaves the scene's.
+// keys of the file (the step is no multiple of them), the scene takes the file's frame: the step
+// where it is the host's frame at 10 a second or more (685 ticks at 7 a second too, for want of a
+// usual rate); else a run of held frames of a usual rate, or of another. A frame shorter than one
+// at 240 a second leaves the scene's.
 TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKeys) {
     struct Case {
         int hostFrame;
@@ -508,7 +509,8 @@ TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKe
     const Case cases[] = {
         {160, {0, 2480, 2560}, 80, 80},      {160, {0, 2400, 2600}, 200, 200}, {160, {0, 2560, 3200}, 160, 160},
         {80, {0, 2560, 3200}, 80, 80},       {160, {0, 6000, 12000}, 200, 200}, {160, {100, 2500, 2900}, 400, 400},
-        {160, {0, 2410, 2420}, 160, 10},     {160, {0, 700, 1400}, 100, 100},
+        {160, {0, 2410, 2420}, 160, 10},     {160, {0, 700, 1400}, 100, 100},   {160, {0, 1200, 2400}, 200, 200},
+        {160, {0, 685, 1370}, 685, 685},
     };
     for (const Case& c : cases) {
         host_.SetTicksPerFrame(c.hostFrame);
