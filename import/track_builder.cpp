@@ -15,9 +15,8 @@
 // set there, a frame of the file before it. The file's frame comes from the step of its key times;
 // where the host's frames would miss keys of the file (the step is no multiple of the host's
 // frame), the scene takes it, so that the next export samples every key again, and the range's
-// start moves onto the file's frames. A scene with animation of its own
-// keeps every frame it had, on which its own keys lie, taking a shorter frame where one meets the
-// file's keys too.
+// start moves onto the file's frames. A scene with animation of its own keeps every frame it had,
+// on which its own keys lie, taking a shorter frame where one meets the file's keys too.
 // Before the first key a node of the file holds its record's transform, which the exporter samples
 // at the start of the range (and other writers give as the rest pose); a node of the scene or a
 // new helper holds the identity, from which the exporter starts. Keys are local to the parent, like
@@ -287,8 +286,8 @@ void buildTracks(SceneRun& run) {
     //   frames;
     // - any other scene takes the file's frame where its own would miss keys (a file of 24 frames
     //   a second in a scene of 30), unless that frame is shorter than 1/240 s; its range grows to
-    //   the keys and starts on their frames (in a scene with no nodes before the import, where it
-    //   may start earlier).
+    //   the keys and starts on their frames (in a scene with no nodes before the import, on the
+    //   first key, as the file's range did).
     int64_t step = 0;
     if (wholeTicks)
         for (int64_t t : exactTicks) step = std::gcd(step, t - exactTicks.front());
