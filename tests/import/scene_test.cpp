@@ -564,7 +564,7 @@ TEST_F(SceneImport, TheScenesFramesMeetTheKeysOfTheFile) {
     node("Held")->DeleteThis();
     host_.SetAnimRange(Interval(100, 4800));
     EXPECT_EQ(importTrack("Loose", {200, 400}, Record::None), std::pair(200, 200));
-    for (const char* node : {"Static", "Loose"}) this->node(node)->DeleteThis();
+    for (const char* name : {"Static", "Loose"}) node(name)->DeleteThis();
     EXPECT_EQ(importTrack("Empty", {1000, 1200}), std::pair(1000, 200));
 }
 
