@@ -26,7 +26,9 @@ Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame, INode* rel
     for (int64_t tick = start; tick <= end; tick += step) {
         const TimeValue t = static_cast<TimeValue>(tick);
         const Matrix3 world = node->GetNodeTM(t);
-        const Matrix3 local = parent ? world * Inverse(parent->GetNodeTM(t)) : world;
+        // Relative to the node's own parent the host gives the matrix as it keeps it, unrounded.
+        const bool ownParent = !relativeTo || relativeTo == node->GetParentNode();
+        const Matrix3 local = ownParent ? node->GetLocalTM(t) : parent ? world * Inverse(parent->GetNodeTM(t)) : world;
         if (world.Equals(previousWorld, 1e-6f) && local.Equals(previousLocal, 1e-6f)) continue;
         previousWorld = world;
         previousLocal = local;

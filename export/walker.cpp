@@ -52,18 +52,12 @@ NodeRecordFields nodeRecordFields(INode* node, bool pivotOffset) {
         // The content record hangs below the node's own Zeq2Object, offset by the pivot offset.
         fields.id = ids.idFor(nullptr);
         fields.parentId = ids.idFor(node);
-        const Matrix3 world = node->GetNodeTM(t);
-        fields.transform = TransformationFactory::createTransformation(node->GetObjectTM(t) * Inverse(world));
+        fields.transform = TransformationFactory::createTransformation(node->GetObjectOffsetTM());
         return fields;
     }
     fields.id = ids.idFor(node);
-    const Matrix3 world = node->GetNodeTM(t);
-    if (INode* parent = exportedParent(node)) {
-        fields.parentId = ids.idFor(parent);
-        fields.transform = TransformationFactory::createTransformation(world * Inverse(parent->GetNodeTM(t)));
-    } else {
-        fields.transform = TransformationFactory::createTransformation(world);
-    }
+    if (INode* parent = exportedParent(node)) fields.parentId = ids.idFor(parent);
+    fields.transform = TransformationFactory::createTransformation(node->GetLocalTM(t));
     return fields;
 }
 

@@ -144,7 +144,7 @@ INode* holderFor(foreign::ReadState& state, const std::string& name, const Matri
     INode* node = state.nodeNamed(name);
     if (node && !node->GetObjectRef() && frame.IsIdentity(1e-6f)) return node;
     if (auto* leaf = dynamic_cast<Node*>(node); leaf && !leaf->GetObjectRef() && leaf->NumberOfChildren() == 0 && !isAnimated(state, name)) {
-        leaf->setLocalTM(frame * leaf->localTM(0));
+        leaf->setLocalTM(frame * leaf->GetLocalTM(0));
         return leaf;
     }
     Node* child = state.scene.createNode((name.empty() ? std::string("Object") : name) + suffix, node);

@@ -169,9 +169,7 @@ aiNode* buildNode(ForeignSceneParts& parts, INode* node, TimeValue t, float aspe
     auto* out = new aiNode(name);
     try {
         auto* headlessNode = dynamic_cast<Node*>(node);
-        const Matrix3 local = headlessNode != nullptr ? headlessNode->localTM(t)
-                                                      : node->GetNodeTM(t) * Inverse(node->GetParentTM(t));
-        out->mTransformation = toAssimpMatrix(local);
+        out->mTransformation = toAssimpMatrix(node->GetLocalTM(t));
         if (headlessNode != nullptr && headlessNode->track().Keys().size() > 0)
             addChannel(parts, name, headlessNode->track());
 

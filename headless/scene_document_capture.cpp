@@ -220,7 +220,7 @@ NodeModel Capture::node(INode* inode) {
     if (node && node->track().IsAnimated()) {
         for (const TransformKey& key : node->track().Keys()) out.keys.push_back({key.time, key.tm});
     } else {
-        out.transform = node ? node->localTM(0) : inode->GetNodeTM(0) * Inverse(inode->GetParentTM(0));
+        out.transform = inode->GetLocalTM(0);
     }
     if (const Matrix3 offset = inode->GetObjectOffsetTM(); !isExactly(offset, Matrix3())) out.objectOffset = offset;
     out.hidden = inode->IsHidden();

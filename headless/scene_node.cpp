@@ -143,7 +143,11 @@ Matrix3 Node::GetNodeTM(TimeValue t, Interval* valid) {
 void Node::SetNodeTM(TimeValue t, const Matrix3& tm) {
     if (isRoot_) return;
     Node* parent = worldParent();
-    Matrix3 local = parent ? tm * Inverse(parent->GetNodeTM(t)) : tm;
+    SetLocalTM(t, parent ? tm * Inverse(parent->GetNodeTM(t)) : tm);
+}
+
+void Node::SetLocalTM(TimeValue t, const Matrix3& local) {
+    if (isRoot_) return;
     if (track_.IsAnimated() || Animating()) track_.SetKey(t, local);
     else track_.SetStatic(local);
     forgetWorld();

@@ -54,7 +54,6 @@ public:
     // Adds an animation key: the local matrix at tick t.
     void addKey(TimeValue t, const Matrix3& local);
     const TransformTrack& track() const { return track_; }
-    Matrix3 localTM(TimeValue t) const { return track_.At(t); }
     void setObjectOffset(const Matrix3& offset) { SetObjectOffsetTM(offset); }
     void setTMControllerClass(Class_ID classID);
     // True for a node made outside the tree that has not been added yet.
@@ -78,6 +77,8 @@ public:
     Matrix3 GetNodeTM(TimeValue t, Interval* valid = nullptr) override;
     void SetNodeTM(TimeValue t, const Matrix3& tm) override;
     Matrix3 GetParentTM(TimeValue t) override;
+    Matrix3 GetLocalTM(TimeValue t) override { return isRoot_ ? Matrix3() : track_.At(t); }
+    void SetLocalTM(TimeValue t, const Matrix3& local) override;
     Matrix3 GetObjectTM(TimeValue t, Interval* valid = nullptr) override;
     Matrix3 GetObjTMAfterWSM(TimeValue t, Interval* valid = nullptr) override { return GetObjectTM(t, valid); }
     Matrix3 GetObjectOffsetTM() override { return objectOffset_; }

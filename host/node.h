@@ -40,6 +40,18 @@ public:
     // Sets the world matrix at t (as a key at t when the node is animated).
     virtual void SetNodeTM(TimeValue t, const Matrix3& tm) = 0;
     virtual Matrix3 GetParentTM(TimeValue t) = 0;
+    // The matrix relative to the parent at t (the world matrix of a top-level node), and setting it
+    // (as a key at t when the node is animated). A host that keeps local matrices gives and takes
+    // them as they stand: a matrix set comes back to the bit, where the product with the parent's
+    // world and its inverse would round it by a float step.
+    virtual Matrix3 GetLocalTM(TimeValue t) {
+        INode* parent = GetParentNode();
+        return parent && !parent->IsRootNode() ? GetNodeTM(t) * Inverse(parent->GetNodeTM(t)) : GetNodeTM(t);
+    }
+    virtual void SetLocalTM(TimeValue t, const Matrix3& local) {
+        INode* parent = GetParentNode();
+        SetNodeTM(t, parent && !parent->IsRootNode() ? local * parent->GetNodeTM(t) : local);
+    }
     virtual Matrix3 GetObjectTM(TimeValue t, Interval* valid = nullptr) = 0;
     // The object matrix after world-space modifiers (the headless host has none, so it equals
     // GetObjectTM).

@@ -534,10 +534,14 @@ void SceneBuilder::run(const Zeq2& root, const Zeq2Extra1& extra1, const Zeq2Ext
         std::vector<std::size_t> order = visitingOrder(run);
         std::erase_if(order, [&](std::size_t index) { return run.planned[index].pivotHolder.has_value(); });
         for (std::size_t index : order) ii_->AddNodeToScene(run.planned[index].imp);
-        // Each link keeps the child's world transform, which the plan already made local × parent world.
+        // Each link keeps the child's transform relative to its parent as the file gives it, to the bit
+        // where the host keeps local transforms (the plan's world transforms are that times the parent's).
         for (std::size_t index : order) {
             const std::optional<std::size_t> parent = run.hierarchy.parentOf(index);
-            if (parent) run.planned[*parent].node->AttachChild(run.planned[index].node, true);
+            if (!parent) continue;
+            INode* child = run.planned[index].node;
+            child->SetLocalTM(0, run.hierarchy.local(index));
+            run.planned[*parent].node->AttachChild(child, false);
         }
         for (const PlannedNode& planned : run.planned)
             if (!planned.visible) planned.node->Hide(true);

@@ -109,9 +109,9 @@ TEST(ForeignWrite, NodeTransformsAndObjectOffsetsKeepWorldPositions) {
     n.Normalize();
     expectNear(n, worldNormal, 1e-4f);
 
-    for (const Matrix3& m : {parent->localTM(0), child->GetObjectOffsetTM(), Matrix3()})
+    for (const Matrix3& m : {parent->GetLocalTM(0), child->GetObjectOffsetTM(), Matrix3()})
         EXPECT_TRUE(fromAssimpMatrix(toAssimpMatrix(m)).Equals(m));
-    expectNear(apply(toAssimpMatrix(parent->localTM(0)), {1, 2, 3}), Point3(1, 2, 3) * parent->localTM(0));
+    expectNear(apply(toAssimpMatrix(parent->GetLocalTM(0)), {1, 2, 3}), Point3(1, 2, 3) * parent->GetLocalTM(0));
 }
 
 TEST(ForeignWrite, FacesSplitByMaterialWithChannelsAsSetsAndColours) {

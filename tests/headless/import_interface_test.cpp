@@ -26,7 +26,7 @@ TEST(ImportInterface, NodesJoinTheSceneWhenAdded) {
     // Linking keeps the world transform the record gave.
     parent->GetINode()->AttachChild(child->GetINode());
     EXPECT_TRUE(child->GetINode()->GetNodeTM(0).GetTrans().Equals({11, 0, 0}, 1e-5f));
-    EXPECT_TRUE(static_cast<Node*>(child->GetINode())->localTM(0).GetTrans().Equals({1, 0, 0}, 1e-5f));
+    EXPECT_TRUE(static_cast<Node*>(child->GetINode())->GetLocalTM(0).GetTrans().Equals({1, 0, 0}, 1e-5f));
 
     TriObject* tri = CreateNewTriObject();
     parent->Reference(tri);

@@ -63,7 +63,7 @@ TEST_F(SceneNodes, WorldIsLocalTimesParentWorld) {
     child->setLocalTM(TransMatrix({1, 0, 0}));
     // The child's offset (1, 0, 0) is turned by the parent to (0, 1, 0), then moved.
     EXPECT_TRUE(child->GetNodeTM(0).GetTrans().Equals({10, 1, 0}, 1e-5f));
-    EXPECT_TRUE((child->GetNodeTM(0) * Inverse(parent->GetNodeTM(0))).Equals(child->localTM(0), 1e-5f));
+    EXPECT_TRUE((child->GetNodeTM(0) * Inverse(parent->GetNodeTM(0))).Equals(child->GetLocalTM(0), 1e-5f));
     EXPECT_EQ(child->GetParentNode(), parent);
     EXPECT_EQ(parent->GetParentNode(), scene.root());
     EXPECT_TRUE(scene.root()->IsRootNode());
@@ -89,9 +89,9 @@ TEST_F(SceneNodes, WorldFollowsEveryChangeAboveIt) {
     other->setLocalTM(TransMatrix({0, 0, 5}));
     // The world worked out afresh: local transforms multiplied up the chain.
     auto fresh = [](Node* node, TimeValue t) {
-        Matrix3 world = node->localTM(t);
+        Matrix3 world = node->GetLocalTM(t);
         for (INode* p = node->GetParentNode(); p && !p->IsRootNode(); p = p->GetParentNode())
-            world = world * static_cast<Node*>(p)->localTM(t);
+            world = world * p->GetLocalTM(t);
         return world;
     };
     const std::function<void()> changes[] = {
@@ -165,7 +165,7 @@ TEST_F(SceneNodes, MatricesAtTheRootKeepEveryBit) {
     n->SetNodeTM(0, m);
     EXPECT_TRUE(sameBits(n->GetNodeTM(0), m));
     scene.root()->AttachChild(n, true);
-    EXPECT_TRUE(sameBits(n->localTM(0), m));
+    EXPECT_TRUE(sameBits(n->GetLocalTM(0), m));
 }
 
 TEST_F(SceneNodes, ObjectTransformAppliesThePivotOffsetFirst) {

@@ -28,7 +28,9 @@ const std::string kZeq = std::string(ZEQ_RUNTIME_DIR) + "/zeq";
 // Bones listed against their node order, a vertex with three influences, a track that starts late,
 // holds and ends at the range's end in a scene of 24 frames a second (a new scene has 30), a LOD
 // object whose levels are not sorted by distance, a cube map, one material on two meshes, and a
-// sprite. The animated mesh and the LOD object sit away from their pivots.
+// sprite. The animated mesh and the LOD object sit away from their pivots. Below a turned and
+// scaled parent, a node away from its pivot and a moving one: their matrices relative to the parent
+// must not go through the parent's world and back, which rounds them.
 constexpr const char kKindsScene[] = R"json({
   "format": "zeq-scene", "version": 1, "ticksPerFrame": 200, "animationRange": [0, 1600],
   "maps": [
@@ -75,7 +77,14 @@ constexpr const char kKindsScene[] = R"json({
      "objectOffset": {"translation": [0, 0, 2], "rotation": [0, 0, 90]}},
     {"name": "Far", "parent": "LodHolder", "object": "Quad", "hidden": true, "userProperties": {"LODDistance": "300.5"}},
     {"name": "Near", "parent": "LodHolder", "object": "Quad", "userProperties": {"LODDistance": "10"}},
-    {"name": "Flare", "object": "Flare", "material": "Shiny"}
+    {"name": "Flare", "object": "Flare", "material": "Shiny"},
+    {"name": "Arm", "transform": {"translation": [1, 2, 3], "rotation": [10, 20, 33], "scale": [1.5, 1.5, 1.5]}},
+    {"name": "Hand", "parent": "Arm", "object": "Quad",
+     "transform": {"translation": [0.3, 0.7, 0.1], "rotation": [5, 7, 11]},
+     "objectOffset": {"translation": [0.1, 0.2, 0.3], "rotation": [0, 30, 0]}},
+    {"name": "Finger", "parent": "Arm", "keys": [
+      {"tick": 0, "transform": {"translation": [0.1, 0, 0], "rotation": [0, 0, 10]}},
+      {"tick": 1600, "transform": {"translation": [0.3, 0, 0], "rotation": [0, 0, 70]}}]}
   ]
 })json";
 

@@ -85,7 +85,8 @@ TEST_F(SceneImport, WorldTransformIsTheRecordTimesTheParentsWorld) {
     EXPECT_TRUE(matricesNear(node("Child")->GetNodeTM(0), child));
     EXPECT_TRUE(matricesNear(node("Plain")->GetNodeTM(0), parent));
     // Relative to its parent the child holds exactly its record's transform again.
-    EXPECT_TRUE(matricesNear(node("Child")->localTM(0), toMatrix3(transformOf({2, 0, 0, 1, 0, 2, 0, 0, 0, 0, 2, 0}))));
+    EXPECT_TRUE(
+        matricesNear(node("Child")->GetLocalTM(0), toMatrix3(transformOf({2, 0, 0, 1, 0, 2, 0, 0, 0, 0, 2, 0}))));
     EXPECT_EQ(node("Child")->GetNodeTM(0).GetTrans().x, child.GetTrans().x);
 }
 
