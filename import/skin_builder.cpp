@@ -300,6 +300,17 @@ Point3 unturnedNormal(const SceneRun& run, const SkinTurn& turn, const Point3& s
         half ? Point3(middleOfHalfStep(stored.x), middleOfHalfStep(stored.y), middleOfHalfStep(stored.z)) : stored;
     Point3 back = turn.unmovedNormal(aim);
     if (writesStored(back)) return back;
+    // A zero's sign decides the sign of the zeros the turn makes of it: -0 and 0 are tried.
+    for (int signs = 1; signs < 8; ++signs) {
+        Point3 flipped = back;
+        bool zeros = true;
+        for (int k = 0; k < 3; ++k) {
+            if (!(signs >> k & 1)) continue;
+            zeros = zeros && flipped[k] == 0.0f;
+            flipped[k] = -flipped[k];
+        }
+        if (zeros && writesStored(flipped)) return flipped;
+    }
     // Turning back rounds: the difference the turn leaves is turned back and taken off, a few times.
     for (int i = 0; i < 4; ++i) {
         const Point3 miss = turn.normal(settledNormal(back)) - aim;
