@@ -147,8 +147,8 @@ std::optional<TimeValue> tickOf(float seconds) {
 }
 
 void keyTrack(INode* node, const Keys& keys, TimeValue start, int64_t frame, const Matrix3& before) {
-    // Keys of the parent are set first (tracks come in visiting order), so the parent's transform
-    // at each time is known.
+    // Keys are relative to the parent. A host that sets them through the parent's world needs the
+    // parent's keys first, which they are (tracks come in visiting order).
     auto setKey = [&](TimeValue t, const Matrix3& local) { node->SetLocalTM(t, local); };
     Matrix3 previous = before;
     int64_t previousTime = start;  // 64 bits: a frame before a key near the lowest tick
