@@ -5,8 +5,9 @@
 // The exporter writes the vertices moved by the skin's initial matrix, which the file does not hold.
 // The host takes the node's own matrix when a skin is applied; when moving the vertices back by the
 // node's world matrix gives exactly the bounds of the skin's box (which the exporter took before
-// the move), that is the skin's matrix and the mesh gets its vertices back, those that gave the
-// box's bounds put back on them so that the next export takes the same box. Otherwise the skin's
+// the move), that is the skin's matrix and the mesh gets its vertices back (each one from which
+// the exporter writes the same position again), those that gave the box's bounds put back on them
+// so that the next export takes the same box. Otherwise the skin's
 // matrix is the identity and the vertices stay as written; exporting again writes the same
 // positions either way. The exporter turns normals and tangents with the vertices; with the node's
 // matrix they are turned back, to normals from which it writes the same ones again. A skin whose
@@ -27,6 +28,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace zeq {
 namespace {
@@ -287,6 +289,77 @@ bool writes(const SceneRun& run, const Point3& point, const Point3& written) {
 
 using SkinTurn = DirectionTurn<Matrix3, Point3>;
 
+// The first point within `reach` float steps a component of `around` that `fits`, stepping the
+// components whose bits are set in `axes` (1 x, 2 y, 4 z) only.
+template <class Fits>
+std::optional<Point3> withinSteps(const Point3& around, int reach, Fits&& fits, unsigned axes = 7) {
+    auto step = [](float value, int steps) {
+        for (; steps > 0; --steps) value = std::nextafter(value, HUGE_VALF);
+        for (; steps < 0; ++steps) value = std::nextafter(value, -HUGE_VALF);
+        return value;
+    };
+    auto reachOf = [&](int axis) { return axes >> axis & 1 ? reach : 0; };
+    for (int dx = -reachOf(0); dx <= reachOf(0); ++dx)
+        for (int dy = -reachOf(1); dy <= reachOf(1); ++dy)
+            for (int dz = -reachOf(2); dz <= reachOf(2); ++dz) {
+                const Point3 candidate(step(around.x, dx), step(around.y, dy), step(around.z, dz));
+                if (fits(candidate)) return candidate;
+            }
+    return std::nullopt;
+}
+
+// The host vertex for a skin's stored position, which the exporter moved by the skin's matrix:
+// one from which the exporter writes the stored position again, sought like the normals below
+// (moving back rounds, the more so where the matrix shears or scales); the moved-back point when
+// none is found.
+Point3 unmovedPoint(const SceneRun& run, const Matrix3& move, const Matrix3& back, const Point3& stored) {
+    auto writesStored = [&](const Point3& candidate) { return writes(run, move.PointTransform(candidate), stored); };
+    const Point3 aim = run.minorVersion == kMinorVersionHalf
+                           ? Point3(middleOfHalfStep(stored.x), middleOfHalfStep(stored.y), middleOfHalfStep(stored.z))
+                           : stored;
+    const Point3 moved = back.PointTransform(aim);
+    Point3 p = moved;
+    for (int i = 0; i < 4 && !writesStored(p); ++i) p = p - back.VectorTransform(move.PointTransform(p) - aim);
+    if (writesStored(p)) return p;
+    return withinSteps(p, 2, writesStored).value_or(moved);
+}
+
+// A skin's host vertex p moved onto the bounds of the skin's box (min x, y, z, then max) where the
+// exporter writes the stored position from it still: the exporter took the box from the vertices,
+// so those that gave the bounds give them again. First every value close to a bound goes onto it
+// at once (a corner, edge or face of the box), the other values a few float steps off where need
+// be; then each bound alone.
+Point3 ontoBounds(const SceneRun& run, const Matrix3& move, const Point3& stored, Point3 p,
+                  const std::vector<float>& box) {
+    auto writesStored = [&](const Point3& candidate) { return writes(run, move.PointTransform(candidate), stored); };
+    auto distance = [](float value, float bound) { return std::fabs(value - bound); };
+    auto near = [&](float value, float bound) { return distance(value, bound) <= 1e-4f * (1.0f + std::fabs(bound)); };
+    Point3 onBounds = p;
+    unsigned free = 7;  // the axes whose value is close to no bound
+    for (int axis = 0; axis < 3; ++axis) {
+        for (const float bound : {box[axis], box[axis + 3]}) {
+            const bool nearer = free >> axis & 1 || distance(p[axis], bound) < distance(p[axis], onBounds[axis]);
+            if (!near(p[axis], bound) || !nearer) continue;
+            onBounds[axis] = bound;
+            free &= ~(1u << axis);
+        }
+    }
+    if (free != 7)
+        if (const auto found = withinSteps(onBounds, 4, writesStored, free)) p = *found;
+    for (int axis = 0; axis < 3; ++axis) {
+        for (const float bound : {box[axis], box[axis + 3]}) {
+            if (p[axis] == bound) continue;
+            Point3 onBound = p;
+            onBound[axis] = bound;
+            auto fits = [&](const Point3& candidate) { return candidate[axis] == bound && writesStored(candidate); };
+            if (writesStored(onBound)) p = onBound;
+            else if (near(p[axis], bound))
+                if (const auto found = withinSteps(onBound, 2, fits)) p = *found;
+        }
+    }
+    return p;
+}
+
 // The normal to give the host for a skin's stored normal, which the exporter turned by the skin's
 // matrix: one from which the exporter writes the stored normal again (the same float, or in 16-bit
 // files the same 16-bit value), sought within two float steps a component of the stored normal
@@ -320,18 +393,7 @@ Point3 unturnedNormal(const SceneRun& run, const SkinTurn& turn, const Point3& s
         if (writesStored(next)) return next;
         back = next;
     }
-    auto step = [](float value, int steps) {
-        for (; steps > 0; --steps) value = std::nextafter(value, HUGE_VALF);
-        for (; steps < 0; ++steps) value = std::nextafter(value, -HUGE_VALF);
-        return value;
-    };
-    for (int dx = -2; dx <= 2; ++dx)
-        for (int dy = -2; dy <= 2; ++dy)
-            for (int dz = -2; dz <= 2; ++dz) {
-                const Point3 candidate(step(back.x, dx), step(back.y, dy), step(back.z, dz));
-                if (writesStored(candidate)) return candidate;
-            }
-    return back;
+    return withinSteps(back, 2, writesStored).value_or(back);
 }
 
 // In a 16-bit file the mesh's normals and the skin's, turned by the skin's matrix, were both cut
@@ -522,25 +584,10 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
     if (run.geometryUses[meshKey(view)] == 1 && matchesBox(run, record, tri->GetMesh(), world)) {
         Mesh& mesh = tri->GetMesh();
         const Matrix3 back = Inverse(world);
-        const bool half = run.minorVersion == kMinorVersionHalf;
         const auto& bounds = boxOf(run, record)->box.items;
         for (int v = 0; v < mesh.getNumVerts(); ++v) {
             const Point3 written = mesh.verts[v];
-            Point3 p = written;
-            if (half) p = {middleOfHalfStep(p.x), middleOfHalfStep(p.y), middleOfHalfStep(p.z)};
-            p = back.PointTransform(p);
-            // Moving back rounds, and the box the next export takes from these vertices would be
-            // a float step or more off. The exporter took the box's bounds from vertices: a value
-            // that writes the same position when put on a bound goes there, so the vertices that
-            // gave the bounds give them again.
-            for (int axis = 0; axis < 3; ++axis) {
-                for (const float bound : {bounds[axis], bounds[axis + 3]}) {
-                    Point3 onBound = p;
-                    onBound[axis] = bound;
-                    if (writes(run, world.PointTransform(onBound), written)) p = onBound;
-                }
-            }
-            mesh.verts[v] = p;
+            mesh.verts[v] = ontoBounds(run, world, written, unmovedPoint(run, world, back, written), bounds);
         }
         // The exporter turned the normals with the vertices: they are turned back.
         const VertexLayout& layout = run.meshes.check(view).layout;
