@@ -3,6 +3,9 @@
 #include "export/half_float.h"
 #include "export/lights.h"
 #include "export/options.h"
+#include "host/ui.h"
+
+#include <string>
 
 namespace zeq {
 
@@ -42,7 +45,17 @@ void ExportContext::convertScene(Zeq2& root, Zeq2Extra1& extra1, Zeq2Extra2& ext
         root.images = images_.takeRecords();
         root.boxes = BoxFactory::instance().takeBoxes();
         if (options.vertexBuffers16Bit) {
-            for (Zeq2VertexBuffer& buffer : *root.vertexBuffers) convertVertexBufferTo16Bit(buffer);
+            std::size_t tooLarge = 0;
+            for (Zeq2VertexBuffer& buffer : *root.vertexBuffers) tooLarge += convertVertexBufferTo16Bit(buffer);
+            // The file holds them as infinity, which no engine can place: the user is told.
+            if (tooLarge > 0) {
+                const std::string count =
+                    tooLarge == 1 ? std::string("1 vertex value is") : std::to_string(tooLarge) + " vertex values are";
+                const std::string text = count +
+                                         " larger than 16-bit vertex buffers hold (65504), written as infinity; "
+                                         "export without \"16bit vertex buffers\" to keep them";
+                MessageBox(GetActiveWindow(), text.c_str(), "ZeqExport", MB_OK | MB_ICONWARNING);
+            }
         }
         extra1.layers = walker_.layers().takeLayers();
         extra2.lods = std::move(lists.lods);

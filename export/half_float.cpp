@@ -1,6 +1,7 @@
 // 32-bit to 16-bit float conversion of vertex data.
 #include "export/half_float.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace zeq {
@@ -30,7 +31,8 @@ uint16_t floatToHalf(float value) {
     return static_cast<uint16_t>(sign | ((magnitude - 0x38000000u) >> 13));
 }
 
-void convertVertexBufferTo16Bit(Zeq2VertexBuffer& buffer) {
+std::size_t convertVertexBufferTo16Bit(Zeq2VertexBuffer& buffer) {
+    std::size_t tooLarge = 0;
     const int32_t length = buffer.byteBuffer.length();
     const uint8_t* in = buffer.byteBuffer.data();
     ByteBuffer out;
@@ -43,11 +45,13 @@ void convertVertexBufferTo16Bit(Zeq2VertexBuffer& buffer) {
             float value;
             std::memcpy(&value, &bits, sizeof value);
             const uint16_t half = floatToHalf(value);
+            if ((half & 0x7FFFu) == 0x7C00u && std::isfinite(value)) ++tooLarge;
             *bytes++ = static_cast<uint8_t>(half >> 8);
             *bytes++ = static_cast<uint8_t>(half & 0xFF);
         }
     }
     buffer.byteBuffer = std::move(out);
+    return tooLarge;
 }
 
 }  // namespace zeq

@@ -3,6 +3,7 @@
 // 754 binary16 value stored high byte first.
 #include "format/records.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zeq {
@@ -13,6 +14,7 @@ namespace zeq {
 uint16_t floatToHalf(float value);
 
 // Replaces the buffer's bytes by their 16-bit form; attributes and vertexCount are unchanged.
-void convertVertexBufferTo16Bit(Zeq2VertexBuffer& buffer);
+// Returns how many finite values were too large for 16 bits and became infinity.
+std::size_t convertVertexBufferTo16Bit(Zeq2VertexBuffer& buffer);
 
 }  // namespace zeq

@@ -96,11 +96,13 @@ TEST(ConvertVertexBuffer, ReplacesFloatsByBigEndianHalves) {
     buffer.id = 4;
     buffer.vertexCount = 1;
     buffer.attributes = {Zeq2VertexAttributes::POSITION};
-    for (float value : {1.0f, 70000.0f, -2.0f}) buffer.byteBuffer.appendBytes(&value, 4, false);
-    convertVertexBufferTo16Bit(buffer);
-    ASSERT_EQ(buffer.byteBuffer.length(), 6);
-    const uint8_t expected[6] = {0x3C, 0x00, 0x7C, 0x00, 0xC0, 0x00};
-    EXPECT_EQ(std::memcmp(buffer.byteBuffer.data(), expected, 6), 0);
+    const float infinity = std::numeric_limits<float>::infinity();
+    for (float value : {1.0f, 70000.0f, -2.0f, infinity}) buffer.byteBuffer.appendBytes(&value, 4, false);
+    // One finite value too large for 16 bits; infinity was infinity already.
+    EXPECT_EQ(convertVertexBufferTo16Bit(buffer), 1u);
+    ASSERT_EQ(buffer.byteBuffer.length(), 8);
+    const uint8_t expected[8] = {0x3C, 0x00, 0x7C, 0x00, 0xC0, 0x00, 0x7C, 0x00};
+    EXPECT_EQ(std::memcmp(buffer.byteBuffer.data(), expected, 8), 0);
     EXPECT_EQ(buffer.vertexCount, 1);
     EXPECT_EQ(buffer.attributes, (TArray<Zeq2VertexAttributes>{Zeq2VertexAttributes::POSITION}));
     EXPECT_EQ(buffer.id, 4);

@@ -162,6 +162,15 @@ TEST_F(ZeqCommand, RepeatedMessageBoxesAreOneLineAndQuietLeavesThemOut) {
     const RunResult run = runZeq("export --tangents " + quoted(document) + " -o " + quoted(scratch.file("a.zeq")), scratch);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "ZeqExport: Model don't have uv channel, unable to calculate TBN (2 times)\n");
+    // Values too large for 16-bit vertex data are written as infinity, and the user is told.
+    const std::string large = scratch.file("large.json");
+    writeText(large, R"({"objects": [{"id": "M", "kind": "mesh",
+                           "mesh": {"vertices": [[0, 0, 0], [70000, 0, 0], [0, 1, 0]], "faces": [[0, 1, 2]]}}],
+                          "nodes": [{"name": "A", "object": "M"}]})");
+    const RunResult half = runZeq("export --half " + quoted(large) + " -o " + quoted(scratch.file("b.zeq")), scratch);
+    EXPECT_EQ(half.status, 0);
+    EXPECT_EQ(half.err, "ZeqExport: 1 vertex value is larger than 16-bit vertex buffers hold (65504), written as "
+                        "infinity; export without \"16bit vertex buffers\" to keep them\n");
 
     const RunResult quiet = runZeq("export --quiet --tangents " + quoted(document) + " -o " + quoted(scratch.file("a.zeq")), scratch);
     EXPECT_EQ(quiet.status, 0);
