@@ -257,11 +257,14 @@ bool matchesBox(const SceneRun& run, const Zeq2Skin& record, const Mesh& mesh, c
         low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
         high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
     }
-    // Moving the vertices rounds them, in 16-bit files much more so.
-    float scale = 1.0f;
+    // Moving the vertices rounds them, in 16-bit files much more so, and moving them back by a
+    // matrix that stretches (the inverse of one that shrinks) stretches the rounding too.
+    float scale = 1.0f, stretch = 1.0f;
     for (int v = 0; v < mesh.getNumVerts(); ++v)
         scale = std::max({scale, std::fabs(mesh.verts[v].x), std::fabs(mesh.verts[v].y), std::fabs(mesh.verts[v].z)});
-    const float tolerance = (run.minorVersion == kMinorVersionHalf ? 4e-3f : 1e-5f) * scale;
+    for (int c = 0; c < 3; ++c)
+        stretch = std::max(stretch, std::fabs(back.m[0][c]) + std::fabs(back.m[1][c]) + std::fabs(back.m[2][c]));
+    const float tolerance = (run.minorVersion == kMinorVersionHalf ? 4e-3f : 1e-5f) * scale * stretch;
     const float bounds[6] = {low.x, low.y, low.z, high.x, high.y, high.z};
     for (int i = 0; i < 6; ++i) {
         const float expected = box->box.items[static_cast<std::size_t>(i)];

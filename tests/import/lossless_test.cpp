@@ -274,24 +274,28 @@ TEST_F(Lossless, ObjectOfASkinAndAMeshIsWrittenOnceAgain) {
     }
 }
 
-// A skin applied with a turned and unevenly scaled matrix has its normals and tangents turned with
-// its vertices; they are moved and turned back on import, to vertices and normals from which the
-// exporter writes the same bits again.
+// A skin applied with the node's matrix has its vertices, normals and tangents moved and turned
+// with it; they are moved and turned back on import, to vertices and normals from which the
+// exporter writes the same bits again: under a turned and unevenly scaled matrix, and under one
+// that shrinks the skin far from the origin (moving back stretches the rounding of the file).
 TEST_F(Lossless, VerticesAndNormalsOfATurnedSkinComeBackTheSame) {
-    const std::string document = path("turned.json");
-    std::ofstream(document) << R"json({"format": "zeq-scene", "version": 1, "objects": [
-      {"id": "Quad", "kind": "mesh",
-       "mesh": {"vertices": [[0,0,0], [13,0,0], [13,7,2], [0,9,1]], "faces": [[0,1,2], [2,3,0]]}},
-      {"id": "Skinned", "kind": "stack", "base": "Quad", "modifiers": [{"kind": "skin", "bones": [{"node": "J1"}],
-        "skinMatrix": {"translation": [1, 2, 3], "rotation": [10, 20, 30], "scale": [1.5, 0.5, 2]},
-        "weights": [[[0, 1]], [[0, 1]], [[0, 1]], [[0, 1]]]}]},
-      {"id": "Bone", "kind": "object", "superClass": "geometry", "classId": ["0x28BF6E8D", "0x2ECCA840"]}],
-     "nodes": [{"name": "J1", "object": "Bone"}, {"name": "Body", "object": "Skinned",
-       "transform": {"translation": [1, 2, 3], "rotation": [10, 20, 30], "scale": [1.5, 0.5, 2]}}]})json";
-    const auto files = roundTrips("'" + document + "'", "--normals --tangents", 2);
-    if (HasFatalFailure()) return;
-    expectSameFile(files[0], files[1], "first round trip");
-    expectSameFile(files[1], files[2], "second round trip");
+    for (const char* matrix : {R"({"translation": [1, 2, 3], "rotation": [10, 20, 30], "scale": [1.5, 0.5, 2]})",
+                               R"({"translation": [5, 2, 3], "scale": [0.001, 0.001, 0.001]})"}) {
+        SCOPED_TRACE(matrix);
+        const std::string document = path("turned.json");
+        std::ofstream(document) << R"json({"format": "zeq-scene", "version": 1, "objects": [
+          {"id": "Quad", "kind": "mesh",
+           "mesh": {"vertices": [[0,0,0], [13,0,0], [13,7,2], [0,9,1]], "faces": [[0,1,2], [2,3,0]]}},
+          {"id": "Skinned", "kind": "stack", "base": "Quad", "modifiers": [{"kind": "skin", "bones": [{"node": "J1"}],
+            "skinMatrix": )json" << matrix << R"json(, "weights": [[[0, 1]], [[0, 1]], [[0, 1]], [[0, 1]]]}]},
+          {"id": "Bone", "kind": "object", "superClass": "geometry", "classId": ["0x28BF6E8D", "0x2ECCA840"]}],
+         "nodes": [{"name": "J1", "object": "Bone"},
+                   {"name": "Body", "object": "Skinned", "transform": )json" << matrix << "}]}";
+        const auto files = roundTrips("'" + document + "'", "--normals --tangents", 2);
+        if (HasFatalFailure()) return;
+        expectSameFile(files[0], files[1], "first round trip");
+        expectSameFile(files[1], files[2], "second round trip");
+    }
 }
 
 // Normals of every direction and of several lengths keep their values over two round trips. The
