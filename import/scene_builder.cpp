@@ -262,6 +262,28 @@ Object* makeLightObject(SceneRun& run, const PlannedNode& planned) {
     }
 }
 
+// A 16-bit file holds each position cut to 16 bits, and the mesh's box the bounds of the 32-bit
+// positions they were cut from. A value that a bound cuts to goes onto the bound, which the next
+// export cuts to the same 16 bits again, so that it takes the same box. Where both bounds of an
+// axis cut to the same value (a box thinner than a 16-bit step), the first such vertex goes onto
+// the upper one and the others onto the lower one, so that each bound is held again.
+void putOnBoxBounds(const Zeq2Box* box, Mesh& mesh) {
+    if (!box) return;
+    for (int axis = 0; axis < 3; ++axis) {
+        const float low = box->box.items[axis], high = box->box.items[axis + 3];
+        bool highHeld = false;
+        for (Point3& vertex : mesh.verts) {
+            const bool toLow = cutsToHalf(low, vertex[axis]), toHigh = cutsToHalf(high, vertex[axis]);
+            if (toHigh && !(toLow && highHeld)) {
+                vertex[axis] = high;
+                highHeld = true;
+            } else if (toLow) {
+                vertex[axis] = low;
+            }
+        }
+    }
+}
+
 // Makes the node of a planned record with its object, material and transform (not yet in the scene).
 // A content record folded into its node's object record makes the node at the object record's
 // place, its own transform the object offset.
@@ -289,6 +311,9 @@ void makeNode(SceneRun& run, std::size_t index) {
     case RecordKind::Mesh: {
         const Zeq2Mesh& record = run.root.meshes->items[planned.record];
         TriObject* tri = run.meshes.buildTriObject(record);
+        // Geometry that another mesh or skin shows too is left as it is.
+        if (tri && run.minorVersion == kMinorVersionHalf && run.geometryUses[meshKey(record)] == 1)
+            putOnBoxBounds(run.boxOf(record.boundBoxId), tri->GetMesh());
         object = tri;
         applySurfaces(run, planned.node, tri, planned.name, record.surfaces, run.describe(planned),
                       run.meshes.check(record).faceOf);
@@ -432,6 +457,14 @@ const char* recordKindName(RecordKind kind) {
 PlannedNode* SceneRun::byId(int64_t id) {
     const std::optional<std::size_t> index = hierarchy.nodeOf(id);
     return index ? &planned[*index] : nullptr;
+}
+
+const Zeq2Box* SceneRun::boxOf(const std::optional<int32_t>& boundBoxId) const {
+    const Zeq2Box* box = nullptr;
+    if (boundBoxId)
+        for (const Zeq2Box& candidate : listOf(root.boxes))
+            if (candidate.id == *boundBoxId) box = &candidate;
+    return box && box->box.size() == 6 ? box : nullptr;
 }
 
 std::string SceneRun::describe(const PlannedNode& node) const {

@@ -93,6 +93,8 @@ struct SceneRun {
     // The planned node a record id refers to (the later record when an id repeats); null for none.
     PlannedNode* byId(int64_t id);
     std::string describe(const PlannedNode& node) const;
+    // The box record a node record names, when the file has a whole one (the last of that id).
+    const Zeq2Box* boxOf(const std::optional<int32_t>& boundBoxId) const;
 };
 
 // The geometry fields of a skin as a mesh record, so that skins are built like meshes.

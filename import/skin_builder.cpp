@@ -237,18 +237,9 @@ void buildSkin(SceneRun& run, PlannedNode& planned) {
     }
 }
 
-// The skin's box record, when it has a whole one.
-const Zeq2Box* boxOf(const SceneRun& run, const Zeq2Skin& record) {
-    const Zeq2Box* box = nullptr;
-    if (record.boundBoxId)
-        for (const Zeq2Box& candidate : listOf(run.root.boxes))
-            if (candidate.id == *record.boundBoxId) box = &candidate;
-    return box && box->box.size() == 6 ? box : nullptr;
-}
-
 // Whether the vertices moved back by `skin` have the bounds of the skin's box record.
 bool matchesBox(const SceneRun& run, const Zeq2Skin& record, const Mesh& mesh, const Matrix3& skin) {
-    const Zeq2Box* box = boxOf(run, record);
+    const Zeq2Box* box = run.boxOf(record.boundBoxId);
     if (!box || mesh.getNumVerts() == 0) return false;
     const Matrix3 back = Inverse(skin);
     Point3 low = back.PointTransform(mesh.verts[0]), high = low;
@@ -587,7 +578,7 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
     if (run.geometryUses[meshKey(view)] == 1 && matchesBox(run, record, tri->GetMesh(), world)) {
         Mesh& mesh = tri->GetMesh();
         const Matrix3 back = Inverse(world);
-        const auto& bounds = boxOf(run, record)->box.items;
+        const auto& bounds = run.boxOf(record.boundBoxId)->box.items;
         for (int v = 0; v < mesh.getNumVerts(); ++v) {
             const Point3 written = mesh.verts[v];
             mesh.verts[v] = ontoBounds(run, world, written, unmovedPoint(run, world, back, written), bounds);

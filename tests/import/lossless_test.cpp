@@ -210,6 +210,19 @@ TEST_F(Lossless, ParentsOfBonesKeepTheirPlaceAmongTheirSiblings) {
     }
 }
 
+// A 16-bit file holds positions cut to 16 bits and the box of the positions they were cut from;
+// the first round trip gives that box again, for a box thinner than a 16-bit step too (z).
+TEST_F(Lossless, HalfFloatMeshKeepsItsBox) {
+    const std::string document = path("box.json");
+    std::ofstream(document) << R"json({"format": "zeq-scene", "version": 1, "objects": [
+      {"id": "Tri", "kind": "mesh", "mesh": {"vertices": [[0.1, 0.2, 40.01], [13.37, 0.3, 40.02], [5.55, 9.99, 40.015]],
+                                            "faces": [[0, 1, 2]]}}],
+     "nodes": [{"name": "Plate", "object": "Tri"}]})json";
+    const auto files = roundTrips("'" + document + "'", "--half", 1);
+    if (HasFatalFailure()) return;
+    expectSameFile(files[0], files[1], "first round trip");
+}
+
 // A 16-bit file holds a skin's vertices moved by the skin's matrix; far from the origin, moving
 // them back on import and forth on export again must not cost them a step of the 16-bit grid.
 TEST_F(Lossless, SkinFarFromTheOriginKeepsItsHalfFloatVertices) {
