@@ -460,11 +460,8 @@ PlannedNode* SceneRun::byId(int64_t id) {
 }
 
 const Zeq2Box* SceneRun::boxOf(const std::optional<int32_t>& boundBoxId) const {
-    const Zeq2Box* box = nullptr;
-    if (boundBoxId)
-        for (const Zeq2Box& candidate : listOf(root.boxes))
-            if (candidate.id == *boundBoxId) box = &candidate;
-    return box && box->box.size() == 6 ? box : nullptr;
+    const auto found = boundBoxId ? boxesById.find(*boundBoxId) : boxesById.end();
+    return found != boxesById.end() && found->second->box.size() == 6 ? found->second : nullptr;
 }
 
 std::string SceneRun::describe(const PlannedNode& node) const {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class INode;
@@ -68,7 +69,9 @@ struct SceneRun {
                    root.vertexBuffers ? &*root.vertexBuffers : nullptr),
           materials(root),
           meshes(geometry, minorVersion),
-          minorVersion(minorVersion) {}
+          minorVersion(minorVersion) {
+        for (const Zeq2Box& box : listOf(root.boxes)) boxesById[box.id] = &box;
+    }
 
     ImpInterface* ii;
     const Zeq2& root;
@@ -89,6 +92,8 @@ struct SceneRun {
     std::map<int32_t, std::vector<std::size_t>> meshesByIndexBuffer;
     // Mesh objects a skin shows too (their vertices chosen by the first such skin).
     std::set<TriObject*> skinShared;
+    // The box records by id (the last of an id).
+    std::unordered_map<int32_t, const Zeq2Box*> boxesById;
 
     // The planned node a record id refers to (the later record when an id repeats); null for none.
     PlannedNode* byId(int64_t id);
