@@ -2,19 +2,19 @@
 // the joints as its bones, their bind matrices, and per vertex the bones and weights the file's
 // JOINTS data hold.
 //
-// The exporter writes the vertices moved by the skin's initial matrix, which the file does not hold.
-// The host takes the node's own matrix when a skin is applied; when moving the vertices back by the
-// node's world matrix gives exactly the bounds of the skin's box (which the exporter took before
-// the move), that is the skin's matrix and the mesh gets its vertices back (each one from which
-// the exporter writes the same position again), those that gave the box's bounds put back on them
-// so that the next export takes the same box. Otherwise the skin's
-// matrix is the identity and the vertices stay as written; exporting again writes the same
-// positions either way. The exporter turns normals and tangents with the vertices; with the node's
-// matrix they are turned back, to normals from which it writes the same ones again. A skin whose
-// object a mesh node shows too (the exporter then writes one
-// index buffer and one box for both) gets that mesh's object back under its skin when the data
-// show it, so that the object is written once again. Each JOINTS entry holds two influences (bone
-// index × 3, weight); an influence of bone 0 with weight 0 is an empty slot.
+// The exporter writes the vertices moved by the skin's initial matrix, which the file does not
+// hold. The host takes the node's own matrix when a skin is applied; when moving the vertices back
+// by the node's world matrix gives the bounds of the skin's box (which the exporter took before the
+// move) up to the rounding of the move, that is the skin's matrix and the mesh gets its vertices
+// back (each one from which the exporter writes the same position again), those that gave the box's
+// bounds put back on them so that the next export takes the same box. Otherwise the skin's matrix
+// is the identity and the vertices stay as written; exporting again writes the same positions
+// either way. The exporter turns normals and tangents with the vertices; with the node's matrix
+// they are turned back, to normals from which it writes the same ones again. A skin whose object a
+// mesh node shows too (the exporter then writes one index buffer and one box for both) gets that
+// mesh's object back under its skin when the data show it, so that the object is written once
+// again. Each JOINTS entry holds two influences (bone index × 3, weight); an influence of bone 0
+// with weight 0 is an empty slot.
 #include "host/interface.h"
 #include "host/object.h"
 #include "host/scene_building.h"
