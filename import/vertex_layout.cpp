@@ -29,8 +29,9 @@ namespace {
 constexpr float kLargestHalf = 65504.0f;  // anything above it becomes infinity
 
 // The distance from a value of the 16-bit grid to the next one away from zero: ten mantissa bits
-// below the leading one, and the subnormals' step below 2^-14.
+// below the leading one, and the subnormals' step below 2^-14 (and from zero).
 float halfStepAt(float value) {
+    if (value == 0.0f) return std::ldexp(1.0f, -24);
     int exponent = 0;
     std::frexp(value, &exponent);
     return std::ldexp(1.0f, std::max(exponent - 11, -24));
@@ -63,8 +64,7 @@ Point3 halfNormalFor(const Point3& stored) {
         float low, high;
     };
     auto stepOf = [](float value) {
-        const float step = value == 0.0f ? std::ldexp(1.0f, -24) : halfStepAt(value);
-        const float end = value + std::copysign(step, value);
+        const float end = value + std::copysign(halfStepAt(value), value);
         return Step{value, std::nextafter(end, value)};
     };
     const float values[3] = {stored.x, stored.y, stored.z};
