@@ -233,7 +233,10 @@ void LODObject::synchronizeChildren(TimeValue t) {
                 if (INode* level = levelNode(i); level && sceneNodes.count(level) && !level->IsHidden()) currentLevel_ = i;
         }
     }
-    if (count != owner->NumberOfChildren()) {
+    // A fresh clone adopts its levels on its first synchronisation, whatever its node holds (the
+    // host may have copied the original's children with it), and the flag never outlives it: a
+    // level picked later is placed in the world already.
+    if (reparentAfterClone_ || count != owner->NumberOfChildren()) {
         std::vector<INode*> children;
         for (int i = 0; i < owner->NumberOfChildren(); ++i)
             if (INode* child = owner->GetChildNode(i)) children.push_back(child);

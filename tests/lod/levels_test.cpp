@@ -305,6 +305,40 @@ TEST_F(LodLevels, CloneCopiesTheLevelsAndAdoptsThemOnFirstDisplay) {
     EXPECT_EQ(high->GetParentNode(), lodNode);
 }
 
+// A clone's first display adopts its levels even where its node holds as many children already (the
+// host copied the original's with it), and ends the clone's move: a level picked later stays put.
+TEST_F(LodLevels, CloneAdoptsItsLevelsOnceWhateverItsNodeHolds) {
+    LODObject* lod = addLod();
+    lodNode->setLocalTM(TransMatrix({50, 0, 0}));
+    headless::Node* level = meshNode("Level");
+    level->setLocalTM(TransMatrix({51, 0, 0}));
+    addLevels(lod, {{level, 5}});
+    lod->Display(0, lodNode, &view, 0);
+    headless::RemapTable remap, emptyRemap;
+    auto* clone = dynamic_cast<LODObject*>(lod->Clone(remap));
+    auto* empty = dynamic_cast<LODObject*>(addLod()->Clone(emptyRemap));
+    ASSERT_TRUE(clone && empty);
+
+    headless::Node* cloneNode = host.scene().createNode("LOD copy");
+    cloneNode->setLocalTM(TransMatrix({0, 100, 0}));
+    cloneNode->AttachChild(meshNode("Host copy"));
+    cloneNode->SetObjectRef(clone);
+    clone->Display(0, cloneNode, &view, 0);
+    ASSERT_EQ(clone->levelNode(0)->GetParentNode(), cloneNode);
+    EXPECT_EQ(clone->levelNode(0)->GetNodeTM(0).GetTrans(), Point3(1, 100, 0));
+
+    headless::Node* emptyNode = host.scene().createNode("Empty copy");
+    emptyNode->setLocalTM(TransMatrix({100, 0, 0}));
+    emptyNode->SetObjectRef(empty);
+    empty->Display(0, emptyNode, &view, 0);
+    EXPECT_FALSE(empty->reparentAfterClone());
+    headless::Node* picked = meshNode("Picked");
+    picked->setLocalTM(TransMatrix({5, 0, 0}));
+    ASSERT_TRUE(empty->pblock2->SetValue(LOD_PARAM_PICK_NODE, 0, static_cast<INode*>(picked)));
+    empty->Display(0, emptyNode, &view, 0);
+    EXPECT_EQ(picked->GetParentNode(), emptyNode);
+    EXPECT_EQ(picked->GetNodeTM(0).GetTrans(), Point3(5, 0, 0));
+}
 
 // A clone lists its copies sorted by distance, whatever the owner's child order, and shows the copy
 // of the level the original shows.
