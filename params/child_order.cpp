@@ -1,36 +1,41 @@
-// Child order of containers: listing (assigning positions where none is stored) and moving a child
+// Child order of containers: listing (storing each child's line as its position) and moving a child
 // one line up or down.
 #include "params/child_order.h"
+
+#include <algorithm>
+#include <cstdint>
 
 namespace zeq {
 
 namespace {
 
-// The child on each shown line of the container's list. Children claim their stored position in the
-// host's child order, so of two children claiming one position the later is shown; a position outside
-// the container ends the walk, and the lines end at the first position no (named) child claims.
-// Children without a position (or with -1) take their host position, which is stored when `assign`.
+// The child on each line of the container's list: every child, in the order of the positions they
+// store. Children without a position (or with -1) take their host position. Stored positions can
+// leave holes and clash (a member deleted, a child brought in from another container); children
+// that claim one position follow the host order, and those whose position lies outside the container
+// come last. With `assign`, each child stores the line it is shown on, so the positions are 0 to n-1
+// again and Up and Down reach every child.
 std::vector<INode*> shownChildren(EngineParamStore& store, INode* container, bool assign) {
-    std::vector<INode*> lines;
-    if (!container) return lines;
-    const int count = container->NumberOfChildren();
-    std::vector<INode*> table(static_cast<size_t>(count > 0 ? count : 0), nullptr);
+    struct Claim {
+        int64_t position;
+        INode* child;
+    };
+    std::vector<Claim> claims;
+    const int count = container ? container->NumberOfChildren() : 0;
     for (int i = 0; i < count; ++i) {
         INode* child = container->GetChildNode(i);
         if (!child) continue;
-        int32_t position = store.childOrder(child);
-        if (position == kParamUnsetInt || position == -1) {
-            position = i;
-            if (assign) store.writeChildOrder(child, position);
-        }
-        // A position outside the table cannot be shown (and must not be written outside it).
-        if (position < 0 || position > count - 1) break;
-        table[static_cast<size_t>(position)] = child;
+        int64_t position = store.childOrder(child);
+        if (position == kParamUnsetInt || position == -1) position = i;
+        if (position < 0 || position >= count) position = INT64_MAX;
+        claims.push_back({position, child});
     }
-    for (INode* child : table) {
-        const char* name = child ? child->GetName() : nullptr;
-        if (!name || !*name) break;
-        lines.push_back(child);
+    std::stable_sort(claims.begin(), claims.end(), [](const Claim& a, const Claim& b) { return a.position < b.position; });
+    std::vector<INode*> lines;
+    for (const Claim& claim : claims) {
+        const int line = static_cast<int>(lines.size());
+        if (assign && store.childOrder(claim.child) != line) store.writeChildOrder(claim.child, line);
+        lines.push_back(claim.child);
     }
     return lines;
 }
@@ -39,13 +44,14 @@ std::vector<INode*> shownChildren(EngineParamStore& store, INode* container, boo
 
 std::vector<std::string> childOrderList(EngineParamStore& store, INode* container) {
     std::vector<std::string> names;
-    for (INode* child : shownChildren(store, container, true)) names.push_back(child->GetName());
+    for (INode* child : shownChildren(store, container, true)) names.push_back(child->GetName() ? child->GetName() : "");
     return names;
 }
 
 std::optional<int> moveChild(EngineParamStore& store, INode* container, int line, int step) {
-    // The children are found as the list shows them, so the move swaps exactly the two lines named.
-    const std::vector<INode*> lines = shownChildren(store, container, false);
+    // The children are found as the list shows them, their positions made those lines, so the move
+    // swaps exactly the two lines named.
+    const std::vector<INode*> lines = shownChildren(store, container, true);
     const int other = line + step;
     const int count = static_cast<int>(lines.size());
     if (line < 0 || other < 0 || line >= count || other >= count) return std::nullopt;

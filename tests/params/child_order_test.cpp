@@ -29,57 +29,45 @@ TEST_F(ChildOrder, UnsetChildrenTakeTheirHostPositions) {
     EXPECT_EQ(childOrderList(store, head), (std::vector<std::string>{"A", "C", "B"}));
 }
 
-TEST_F(ChildOrder, PositionsOutsideTheContainerEndTheList) {
-    headless::Node* head = scene.createNode("Group");
-    INode* a = meshNode("A", head);
-    INode* b = meshNode("B", head);
-    INode* c = meshNode("C", head);
-    store.writeChildOrder(b, 7);
-    EXPECT_EQ(childOrderList(store, head), (std::vector<std::string>{"A"}));
-    EXPECT_EQ(store.childOrder(c), kParamUnsetInt);  // never reached
-
-    store.writeChildOrder(b, -5);
-    EXPECT_EQ(childOrderList(store, head), (std::vector<std::string>{"A"}));
-    // -1 stands for "no position": the child takes its host position.
-    store.writeChildOrder(a, 1);
-    store.writeChildOrder(b, 0);
-    store.writeChildOrder(c, -1);
-    EXPECT_EQ(childOrderList(store, head), (std::vector<std::string>{"B", "A", "C"}));
-    EXPECT_EQ(store.childOrder(c), 2);
-    // A position nobody claims ends the shown list.
-    store.writeChildOrder(a, 0);
-    store.writeChildOrder(b, 2);
-    EXPECT_EQ(childOrderList(store, head), (std::vector<std::string>{"A"}));
-    EXPECT_TRUE(childOrderList(store, nullptr).empty());
-
-    // The marker -1 is not a line above the first.
-    store.writeChildOrder(a, -1);
-    store.writeChildOrder(b, 0);
-    EXPECT_EQ(moveChild(store, head, 0, -1), std::nullopt);
-}
-
-// Two children claiming one position (a child brought in from another container keeps its own):
-// the list shows the later one, and Up/Down move the children the list shows, so that the list made
-// again from the stored positions is the one the page shows after the move.
-TEST_F(ChildOrder, MovesTheChildrenTheListShows) {
+// Stored positions that leave holes, clash or lie outside the container (a member deleted, a child
+// brought in from another container): the list shows every child, and each stores its line again,
+// so that Up and Down reach every child.
+TEST_F(ChildOrder, PositionsThatLeaveChildrenOutArePackedAgain) {
+    constexpr int32_t U = kParamUnsetInt;
     struct Case {
-        int line, step;
-        std::vector<std::string> after;
+        const char* what;
+        std::vector<int32_t> stored;  // of A, B, C
+        std::vector<std::string> shown;
     };
-    const Case cases[] = {{1, +1, {"A", "C", "D"}}, {2, -1, {"A", "C", "D"}}};
+    const Case cases[] = {
+        {"past the last child", {U, 7, U}, {"A", "C", "B"}},
+        {"negative", {U, -5, U}, {"A", "C", "B"}},
+        {"-1 is no position", {1, 0, -1}, {"B", "A", "C"}},
+        {"a hole", {0, 2, U}, {"A", "B", "C"}},
+        {"a clash", {1, 0, 0}, {"B", "C", "A"}},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(c.what);
         headless::Node* head = scene.createNode("Group");
-        INode* children[] = {meshNode("A", head), meshNode("B", head), meshNode("C", head), meshNode("D", head)};
-        const int stored[] = {0, 1, 2, 1};
-        for (int i = 0; i < 4; ++i) store.writeChildOrder(children[i], stored[i]);
-        std::vector<std::string> shown = childOrderList(store, head);
-        ASSERT_EQ(shown, (std::vector<std::string>{"A", "D", "C"}));
-        ASSERT_EQ(moveChild(store, head, c.line, c.step), c.line + c.step);
-        std::swap(shown[c.line], shown[c.line + c.step]);  // what the page shows after the move
-        EXPECT_EQ(shown, c.after);
-        EXPECT_EQ(childOrderList(store, head), c.after);
+        INode* children[] = {meshNode("A", head), meshNode("B", head), meshNode("C", head)};
+        for (int i = 0; i < 3; ++i)
+            if (c.stored[i] != U) store.writeChildOrder(children[i], c.stored[i]);
+        EXPECT_EQ(childOrderList(store, head), c.shown);
+        for (int line = 0; line < 3; ++line)
+            EXPECT_EQ(store.childOrder(children[c.shown[line][0] - 'A']), line);
+        ASSERT_EQ(moveChild(store, head, 1, +1), 2);
+        EXPECT_EQ(childOrderList(store, head), (std::vector<std::string>{c.shown[0], c.shown[2], c.shown[1]}));
     }
+    // A deleted member leaves the others listed.
+    headless::Node* head = scene.createNode("Group");
+    headless::Node* a = meshNode("A", head);
+    INode* b = meshNode("B", head);
+    meshNode("C", head);
+    ASSERT_EQ(childOrderList(store, head), (std::vector<std::string>{"A", "B", "C"}));
+    a->DeleteThis();
+    EXPECT_EQ(childOrderList(store, head), (std::vector<std::string>{"B", "C"}));
+    EXPECT_EQ(store.childOrder(b), 0);
+    EXPECT_TRUE(childOrderList(store, nullptr).empty());
 }
 
 TEST_F(ParamCarryOver, ReplacedBaseObjectKeepsTheCarriedSlots) {
