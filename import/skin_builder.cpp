@@ -363,8 +363,9 @@ Point3 unturnedNormal(const SceneRun& run, const SkinTurn& turn, const Point3& s
     auto writesStored = [&](const Point3& candidate) {
         return writes(run, turn.normal(settledNormal(candidate)), stored);
     };
-    const Point3 aim =
-        half ? Point3(middleOfHalfStep(stored.x), middleOfHalfStep(stored.y), middleOfHalfStep(stored.z)) : stored;
+    // In 16-bit files the aim is a unit normal that cuts to the stored one (the middle of its step
+    // is not of unit length, and no normal the exporter writes reaches it).
+    const Point3 aim = half ? settledNormal(halfNormalFor(stored)) : stored;
     Point3 back = turn.unmovedNormal(aim);
     if (writesStored(back)) return back;
     // A zero's sign decides the sign of the zeros the turn makes of it: -0 and 0 are tried.
