@@ -330,6 +330,9 @@ void checkBeforeReading(const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) throw ForeignSceneError("cannot open: No such file or directory");
     if (std::filesystem::is_directory(path, ec)) throw ForeignSceneError("is a directory, not a file");
+    // The checks below and the reader each open the file again: a pipe would be read once, then wait.
+    if (!std::filesystem::is_regular_file(path, ec))
+        throw ForeignSceneError("is not a regular file (a pipe or a device): models are read from files");
     if (plyHeaderNeverEnds(path)) throw ForeignSceneError("PLY header without its end_header line");
     if (offFacesAreBad(path)) throw ForeignSceneError("OFF face with no corners or naming a vertex the file does not have");
     if (plyElementLineIsBad(path))
