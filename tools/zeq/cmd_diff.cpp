@@ -24,15 +24,24 @@ struct DiffArguments {
 };
 
 int diff(const DiffArguments& arguments) {
+    if (arguments.a == "-" && arguments.b == "-") {
+        std::fprintf(stderr, "zeq: diff: A and B are both standard input, which can be read once; run 'zeq diff --help'\n");
+        return 2;
+    }
+    const std::string nameA = zeq::cli::inputName(arguments.a), nameB = zeq::cli::inputName(arguments.b);
+    // A file that still imports though something follows its scene root is compared as the
+    // importer reads it, with the warning info and validate give.
     zeq::inspect::LoadedScene a, b;
     try {
-        a = zeq::inspect::loadScene(arguments.a);
-        b = zeq::inspect::loadScene(arguments.b);
+        a = zeq::inspect::loadScene(arguments.a, zeq::inspect::Leftovers::Report);
+        b = zeq::inspect::loadScene(arguments.b, zeq::inspect::Leftovers::Report);
     } catch (const zeq::cli::CommandError& e) {
         std::fprintf(stderr, "zeq: %s: %s\n", e.subject().c_str(), e.what());
         return 2;
     }
-    const std::string nameA = zeq::cli::inputName(arguments.a), nameB = zeq::cli::inputName(arguments.b);
+    for (const auto& [name, scene] : {std::pair{&nameA, &a}, std::pair{&nameB, &b}})
+        if (!scene->leftover.empty())
+            zeq::cli::warnings() << "zeq: " << *name << ": warning: " << zeq::inspect::leftoverProblem(*scene) << '\n';
     zeq::inspect::DiffOptions options;
     options.tolerance = arguments.tolerance;
     const zeq::inspect::DiffReport report = zeq::inspect::diffScenes(a.file, b.file, options);
@@ -56,8 +65,8 @@ ZEQ_COMMAND(65, [](CLI::App& app) {
     CLI::App* sub = app.add_subcommand(
         "diff", "Compare two Zeq files record by record and field by field; records are paired by id, or by content "
                 "where ids were renumbered. Exit status 0 when equal, 1 when they differ, 2 when a file cannot be read");
-    sub->add_option("A", arguments->a, "The first Zeq file")->required()->type_name("A.zeq");
-    sub->add_option("B", arguments->b, "The second Zeq file")->required()->type_name("B.zeq");
+    sub->add_option("A", arguments->a, "The first Zeq file ('-': standard input)")->required()->type_name("A.zeq");
+    sub->add_option("B", arguments->b, "The second Zeq file ('-': standard input)")->required()->type_name("B.zeq");
     sub->add_option("--tolerance", arguments->tolerance,
                     "Largest difference between two floats (vertex data included) that still counts as equal "
                     "(default 0: exactly equal, so -0 and 0 differ)")
