@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +43,11 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     const std::string missingDocument = scratch.file("missing.json");
     const std::string good = scratch.file("good.zeq");
     writeBytes(good, encodeSceneFile(validScene()));
+    // A file that still imports though two bytes follow its packet: diff used to refuse it.
+    const std::string trailing = scratch.file("trailing.zeq");
+    ByteBuffer trailingBytes = encodeSceneFile(validScene());
+    trailingBytes.appendBytes(reinterpret_cast<const uint8_t*>("\0\0"), 2, false);
+    writeBytes(trailing, trailingBytes);
     const std::string big = scratch.file("big.json");
     std::ofstream(big) << oversizedSceneDocument();
     // A shape without a mesh form under a modifier stack (which makes it a mesh node), and a model
@@ -77,6 +83,10 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     std::ofstream(inPlace) << R"({"nodes": [{"name": "Box"}]})";
     const std::string replaces = ": is the input file too: writing it would replace the input (choose another output)\n";
 
+    // A model on a pipe: read once by a check, it left the reader waiting for a writer for ever.
+    const std::string pipe = scratch.file("pipe.glb");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+
     const std::string cannotOpen = ": cannot open: No such file or directory\n";
     const std::string isFolder = ": is a directory, not a file\n";
     struct Case {
@@ -98,6 +108,10 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
          "zeq: import: --output: an empty value was given; run 'zeq import --help'\n"},
         {"diff " + quoted(good) + " " + quoted(good) + " --tolerance -1", 2,
          "zeq: diff: --tolerance: expected a number of 0 or more, got \"-1\"; run 'zeq diff --help'\n"},
+        {"diff - -", 2, "zeq: diff: A and B are both standard input, which can be read once; run 'zeq diff --help'\n"},
+        {"diff " + quoted(trailing) + " " + quoted(good), 0,
+         "zeq: " + trailing + ": warning: trailing bytes after the packet (2 bytes) (it still imports: the importer "
+         "reads what comes before the fault)\n"},
 
         {"info " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
         {"dump " + quoted(missing), 1, "zeq: " + missing + cannotOpen},
@@ -113,6 +127,8 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         {"scene check " + quoted(folder), 1, "zeq: " + folder + isFolder},
         {"pack " + quoted(folder) + " -o " + quoted(out), 1, "zeq: " + folder + isFolder},
         {"scene demo -o " + quoted(folder), 1, "zeq: " + folder + isFolder},
+        {"export " + quoted(pipe) + " -o " + quoted(out), 1,
+         "zeq: " + pipe + ": is not a regular file (a pipe or a device): models are read from files\n"},
         {"export -o " + quoted(scratch.file("nowhere/out.zeq")), 1,
          "zeq: " + scratch.file("nowhere/out.zeq") + ": cannot write: No such file or directory\n"},
 
@@ -177,6 +193,11 @@ TEST(ErrorLines, ClosedStandardOutput) {
     ScratchDir scratch;
     const std::string good = scratch.file("good.zeq");
     writeBytes(good, encodeSceneFile(validScene()));
+    // A file that still imports though two bytes follow its packet: diff used to refuse it.
+    const std::string trailing = scratch.file("trailing.zeq");
+    ByteBuffer trailingBytes = encodeSceneFile(validScene());
+    trailingBytes.appendBytes(reinterpret_cast<const uint8_t*>("\0\0"), 2, false);
+    writeBytes(trailing, trailingBytes);
     const std::string missing = scratch.file("missing.zeq");
     struct Case {
         std::vector<std::string> arguments;

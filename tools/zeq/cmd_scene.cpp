@@ -65,7 +65,7 @@ std::vector<headless::EmbeddedTexture> loadAnyScene(headless::Host& host, const 
         try {
             headless::loadSceneDocumentFile(host, file);
         } catch (const headless::SceneDocumentError& e) {
-            throw zeq::cli::CommandError(file, e.what());
+            throw zeq::cli::CommandError(zeq::cli::inputName(file), e.what());
         }
         return {};
     }
@@ -146,9 +146,9 @@ std::function<int()> setupScene(CLI::App& app) {
     CLI::App* convert = sub->add_subcommand(
         "convert", "Convert between scene documents (.json) and foreign scene files (glTF, FBX, Collada, OBJ ...) in "
                    "either direction; the extensions of IN and OUT pick the formats");
-    convert->add_option("IN", options->file, "The scene document or foreign file to read")->required()->type_name("FILE");
+    convert->add_option("IN", options->file, "The scene document or foreign file to read (-: a scene document on standard input)")->required()->type_name("FILE");
     convert->add_option("-o,--output", options->convertOutput,
-                        "The file to write (" + zeq::cli::writableSceneExtensions() + ")")
+                        "The file to write (" + zeq::cli::writableSceneExtensions() + "; -: a scene document on standard output)")
         ->required()
         ->type_name("OUT");
     return [options, demo, convert] {
