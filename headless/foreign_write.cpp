@@ -23,7 +23,11 @@ namespace headless {
 
 namespace {
 
-enum Keeps : unsigned { kLights = 1, kAmbient = 2, kCameras = 4, kAnimation = 8, kSkins = 16, kTextureSets = 32 };
+// kInstances: a mesh shown by several nodes is written once and each node names it (OBJ names a
+// mesh's faces after the mesh, so each node gets a mesh of its own there).
+enum Keeps : unsigned {
+    kLights = 1, kAmbient = 2, kCameras = 4, kAnimation = 8, kSkins = 16, kTextureSets = 32, kInstances = 64
+};
 
 struct FormatEntry {
     ForeignWriteFormat format;
@@ -54,9 +58,9 @@ struct FormatEntry {
 
 const std::vector<FormatEntry>& formatTable() {
     static const std::vector<FormatEntry> table = {
-        {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated},
-        {{"glb", "glTF 2.0, binary"}, "glb2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated},
-        {{"dae", "Collada"}, "collada", kLights | kAmbient | kCameras | kAnimation | kSkins | kTextureSets, true, HUGE_VAL, FormatEntry::Split::Never, false, true},
+        {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", kAnimation | kSkins | kInstances, true, HUGE_VAL, FormatEntry::Split::Animated},
+        {{"glb", "glTF 2.0, binary"}, "glb2", kAnimation | kSkins | kInstances, true, HUGE_VAL, FormatEntry::Split::Animated},
+        {{"dae", "Collada"}, "collada", kLights | kAmbient | kCameras | kAnimation | kSkins | kTextureSets | kInstances, true, HUGE_VAL, FormatEntry::Split::Never, false, true},
         {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", 0, true, HUGE_VAL,
          FormatEntry::Split::Never, true},
         // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
@@ -64,7 +68,7 @@ const std::vector<FormatEntry>& formatTable() {
         // It writes the numbers of its arrays in fixed-point form into a small buffer, and fails on
         // one of 23 digits (other values are written in exponent form).
         // It writes every light ten times as bright as its colour, and has no ambient light.
-        {{"fbx", "FBX, ASCII"}, "fbxa", kLights | kAnimation | kSkins, false, 1e22, FormatEntry::Split::Always, false, false, true, 10.0f},
+        {{"fbx", "FBX, ASCII"}, "fbxa", kLights | kAnimation | kSkins | kInstances, false, 1e22, FormatEntry::Split::Always, false, false, true, 10.0f},
     };
     return table;
 }
@@ -489,7 +493,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
 
     std::unique_ptr<aiScene> scene;
     try {
-        scene = buildForeignScene(host, (format->keeps & kAmbient) != 0);
+        scene = buildForeignScene(host, (format->keeps & kAmbient) != 0, (format->keeps & kInstances) != 0);
     } catch (const std::bad_alloc&) {
         throw ForeignWriteError("out of memory while converting the scene");
     } catch (const std::exception& e) {

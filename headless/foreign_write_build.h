@@ -8,6 +8,7 @@
 #include <assimp/scene.h>
 
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,12 @@ struct ForeignSceneParts {
     std::map<std::pair<Object*, Mtl*>, std::vector<unsigned>> instanceMeshes;
     // Node names as written (unique, so that bones, lights and cameras can name their node).
     std::map<INode*, std::string> nodeNames;
+    // Material names as written: unique, since readers of some formats (OBJ) tie faces to their
+    // material by name.
+    std::set<std::string> materialNames;
+    // Whether a mesh shown by several nodes is written once (formats that name meshes apart from
+    // nodes); else each node gets its own, named after it.
+    bool shareMeshes = true;
 
     ForeignSceneParts() = default;
     ForeignSceneParts(const ForeignSceneParts&) = delete;
@@ -57,6 +64,7 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material);
 // The whole scene of the host, ready for Assimp's exporters. The scene's ambient colour becomes an
 // ambient light on a node of its own ("Ambient") when ambientLight is set; formats without an
 // ambient kind of light would keep only that node, or make it another kind, so they go without.
-std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight = true);
+// Meshes shown by several nodes are written once when shareMeshes is set.
+std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight = true, bool shareMeshes = true);
 
 }  // namespace headless

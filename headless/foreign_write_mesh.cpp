@@ -92,8 +92,14 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material) {
     parts.materials.push_back(out);
     const unsigned index = static_cast<unsigned>(parts.materials.size() - 1);
     parts.materialIndex[material] = index;
+    // A repeated name gets "_2", "_3" ...
+    auto uniqueName = [&](const std::string& base) {
+        std::string name = base;
+        for (int n = 2; !parts.materialNames.insert(name).second; ++n) name = base + "_" + std::to_string(n);
+        return toAssimpString(name);
+    };
     if (material == nullptr) {
-        const aiString defaultName(AI_DEFAULT_MATERIAL_NAME);
+        const aiString defaultName = uniqueName(AI_DEFAULT_MATERIAL_NAME);
         out->AddProperty(&defaultName, AI_MATKEY_NAME);
         const aiColor3D grey(0.6f, 0.6f, 0.6f);
         out->AddProperty(&grey, 1, AI_MATKEY_COLOR_DIFFUSE);
@@ -101,7 +107,7 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material) {
     }
 
     auto* standard = dynamic_cast<StdMat*>(material);
-    const aiString name = toAssimpString(material->GetName());
+    const aiString name = uniqueName(material->GetName() ? material->GetName() : "");
     out->AddProperty(&name, AI_MATKEY_NAME);
     if (standard == nullptr) return index;
     const aiColor3D ambient = toColor(standard->GetAmbient(0));
@@ -160,7 +166,7 @@ std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Objec
     const bool identityOffset = offset.IsIdentity();
     ISkin* skin = findSkin(node);
     const auto instanceKey = std::make_pair(object, nodeMaterial);
-    if (identityOffset && skin == nullptr) {
+    if (identityOffset && skin == nullptr && parts.shareMeshes) {
         auto found = parts.instanceMeshes.find(instanceKey);
         if (found != parts.instanceMeshes.end()) return found->second;
     }

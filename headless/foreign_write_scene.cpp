@@ -198,8 +198,9 @@ aiNode* buildNode(ForeignSceneParts& parts, INode* node, TimeValue t, float aspe
 
 }  // namespace
 
-std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight) {
+std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight, bool shareMeshes) {
     ForeignSceneParts parts;
+    parts.shareMeshes = shareMeshes;
     Scene& scene = host.scene();
     const TimeValue t = host.GetTime();
     const float aspect = host.GetRendHeight() > 0 ? float(host.GetRendWidth()) / float(host.GetRendHeight()) : 0.0f;

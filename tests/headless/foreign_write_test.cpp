@@ -405,6 +405,35 @@ TEST(ForeignWrite, MultiMaterialMeshesComeBackWhole) {
     }
 }
 
+// Two materials of one name and an object shown by two nodes come back apart through every format:
+// OBJ readers tie faces to a material by its name, and OBJ names a mesh's faces after the mesh.
+TEST(ForeignWrite, MaterialsOfOneNameAndInstancesComeBackApart) {
+    Host host;
+    TriObject* shared = host.scene().newTriObject(meshOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
+    const char* names[] = {"Original", "Copy", "Twin"};
+    const float reds[] = {0.25f, 0.75f, 0.75f};
+    StandardMaterial* paints[] = {host.scene().newStdMat("Paint"), host.scene().newStdMat("Paint")};
+    for (int i = 0; i < 3; ++i) {
+        Node* node = host.scene().createNode(names[i]);
+        node->SetObjectRef(shared);
+        node->setLocalTM(TransMatrix(Point3(3.0f * i, 0.0f, 0.0f)));
+        if (i < 2) paints[i]->SetDiffuse(Color(reds[i], 0, 0), 0);
+        node->SetMtl(paints[std::min(i, 1)]);  // the twin shows the copy's object and material
+    }
+    for (const ForeignWriteFormat& format : foreignWriteFormats()) {
+        SCOPED_TRACE(format.extension);
+        Host back;
+        throughFile(host, format.extension, back);
+        for (int i = 0; i < 3; ++i) {
+            Node* node = back.scene().findNode(names[i]);
+            ASSERT_NE(node, nullptr);
+            auto* paint = dynamic_cast<StdMat*>(node->GetMtl());
+            ASSERT_NE(paint, nullptr);
+            EXPECT_NEAR(paint->GetDiffuse(0).r, reds[i], 1e-5f);
+        }
+    }
+}
+
 // A standard material's values come back through each format that holds them. FBX keeps the
 // specular level, which Assimp's writer names "ShininessFactor" and its reader leaves aside.
 TEST(ForeignWrite, MaterialValuesComeBack) {
