@@ -409,7 +409,12 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
     std::string extension = path.extension().string();
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     ForeignReadReport report = foreign::buildFromScene(host, *owned, options, extension == ".gltf" || extension == ".glb");
-    report.warnings.insert(report.warnings.begin(), notes.begin(), notes.end());
+    std::vector<std::string> warnings;
+    for (const std::string& note : notes) {
+        if (!note.empty() && note.front() == foreign::kFileReadNote) report.filesRead.emplace_back(note.substr(1));
+        else warnings.push_back(note);
+    }
+    report.warnings.insert(report.warnings.begin(), warnings.begin(), warnings.end());
     return report;
 }
 

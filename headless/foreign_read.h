@@ -92,6 +92,8 @@ struct ChildLimits {
     double seconds = 0;
 };
 using ReadInChild = std::function<std::string(int sceneFd)>;
+// A note that names a file the reader opened (the note's text after this mark), not a warning.
+constexpr char kFileReadNote = '\x01';
 std::shared_ptr<const aiScene> readInChildProcess(const ReadInChild& read, const ChildLimits& limits,
                                                   std::vector<std::string>* notes = nullptr);
 

@@ -3,6 +3,7 @@
 // that a reader program can run it too.
 #include "headless/foreign_read.h"
 
+#include <assimp/DefaultIOSystem.h>
 #include <assimp/DefaultLogger.hpp>
 #include <assimp/Importer.hpp>
 #include <assimp/Logger.hpp>
@@ -11,6 +12,7 @@
 #include <assimp/postprocess.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <new>
 #include <string>
 #include <string_view>
@@ -20,6 +22,25 @@
 namespace headless::foreign {
 
 namespace {
+
+// Assimp's file access, noting every file a reader opens: the model and the files it names
+// (buffers, material libraries), which a command must not then write over.
+class NotingIOSystem : public Assimp::DefaultIOSystem {
+public:
+    explicit NotingIOSystem(std::vector<std::string>& opened) : opened_(opened) {}
+    Assimp::IOStream* Open(const char* file, const char* mode) override {
+        Assimp::IOStream* stream = DefaultIOSystem::Open(file, mode);
+        std::error_code ec;
+        if (stream && file) {
+            const std::string path = std::filesystem::absolute(file, ec).lexically_normal().string();
+            if (!ec && std::find(opened_.begin(), opened_.end(), path) == opened_.end()) opened_.push_back(path);
+        }
+        return stream;
+    }
+
+private:
+    std::vector<std::string>& opened_;
+};
 
 // Forwards Assimp's progress (reading and post-processing, 0..1) as 0..80 percent; building the
 // scene takes the rest.
@@ -127,6 +148,8 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     // Never deleted: the reading process ends once the scene is handed over, and freeing a large
     // scene piece by piece would only delay that.
     Assimp::Importer& importer = *new Assimp::Importer();
+    std::vector<std::string> opened;
+    importer.SetIOHandler(new NotingIOSystem(opened));
     if (options.progress) importer.SetProgressHandler(new ProgressForwarder(options.progress));
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_VERTEX_LIMIT, static_cast<int>(kMaxMeshVertices));
     importer.SetPropertyInteger(AI_CONFIG_PP_SLM_TRIANGLE_LIMIT, static_cast<int>(kMaxMeshTriangles));
@@ -171,6 +194,7 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     std::string notes;
     for (const std::string& note : errors->notes) notes += note + "\n";
     if (errors->more > 0) notes += "the reader reported " + std::to_string(errors->more) + " more errors\n";
+    for (const std::string& file : opened) notes += kFileReadNote + file + "\n";
     return notes;
 }
 

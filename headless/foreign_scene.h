@@ -110,6 +110,9 @@ struct ForeignReadReport {
     std::vector<EmbeddedTexture> embeddedTextures;
     // Compressed textures left under their "*N" names, since no embeddedTextureStem was set.
     std::size_t unnamedEmbeddedTextures = 0;
+    // The files the reader opened, as absolute paths: the model and the files it names (buffers,
+    // material libraries). Texture files are not read.
+    std::vector<std::filesystem::path> filesRead;
 };
 
 // Reads the file and adds what it holds to the host's scene. Throws ForeignSceneError when the file

@@ -87,6 +87,12 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     const std::string pipe = scratch.file("pipe.glb");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
 
+    // A model and the material library it names, which an output named like it used to replace.
+    const std::string model = scratch.file("model.obj"), library = scratch.file("model.mtl");
+    std::ofstream(model) << "mtllib model.mtl\nusemtl Red\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+    std::ofstream(library) << "newmtl Red\nKd 1 0 0\n";
+    const std::string breaks = ": is read with the input model: writing it would break the model (choose another output)\n";
+
     const std::string cannotOpen = ": cannot open: No such file or directory\n";
     const std::string isFolder = ": is a directory, not a file\n";
     struct Case {
@@ -140,6 +146,7 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
 
         {"export " + quoted(inPlace) + " -o " + quoted(inPlace), 1, "zeq: " + inPlace + replaces},
         {"scene convert " + quoted(inPlace) + " -o " + quoted(inPlace), 1, "zeq: " + inPlace + replaces},
+        {"export " + quoted(model) + " -o " + quoted(library), 1, "zeq: " + library + breaks},
 
         {"export " + quoted(big) + " -o " + quoted(out), 1,
          "zeq: " + out + ": too many vertices in the mesh \"Big\" (65536 vertices, at most 65535)\n"},
@@ -158,6 +165,7 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         EXPECT_FALSE(std::filesystem::exists(document));
     }
     EXPECT_EQ(readText(inPlace), R"({"nodes": [{"name": "Box"}]})");
+    EXPECT_EQ(readText(library), "newmtl Red\nKd 1 0 0\n");
 }
 
 // Runs zeq with its standard output on a pipe whose reader has gone before it starts.

@@ -85,6 +85,8 @@ headless::ForeignReadReport loadForeignModel(headless::Host& host, const ExportA
     try {
         headless::ForeignReadReport report = headless::loadForeignScene(host, args.scene, options);
         host.ProgressEnd();
+        zeq::cli::noteFilesRead(report.filesRead);
+        zeq::cli::refuseInputAsOutput(args.scene, args.output);
         for (const std::string& warning : report.warnings)
             zeq::cli::warnings() << "zeq: " << args.scene << ": " << warning << '\n';
         return report;

@@ -81,6 +81,7 @@ std::vector<headless::EmbeddedTexture> loadAnyScene(headless::Host& host, const 
         throw zeq::cli::CommandError(file, e.what());
     }
     host.ProgressEnd();
+    zeq::cli::noteFilesRead(report.filesRead);
     for (const std::string& line : report.warnings)
         zeq::cli::warnings() << "zeq: " << zeq::cli::inputName(file) << ": " << line << '\n';
     if (report.unnamedEmbeddedTextures > 0)
@@ -115,6 +116,7 @@ int convertScene(const std::string& input, const std::string& output) {
     const std::filesystem::path target(output);
     const std::vector<headless::EmbeddedTexture> textures =
         loadAnyScene(host, input, zeq::isStreamOutput(output) ? std::string() : target.stem().string());
+    zeq::cli::refuseInputAsOutput(input, output);
 
     // Embedded textures go beside the output, under the names the materials now use, and are put in
     // place with the scene's files: a failure leaves every existing file as it was.

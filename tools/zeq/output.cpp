@@ -114,10 +114,25 @@ std::string zeqFileHint(const std::string& path) {
     return headless::lowerExtension(path) == "zeq" ? "; 'zeq import' reads Zeq files" : "";
 }
 
+namespace {
+std::vector<std::filesystem::path>& filesRead() {
+    static std::vector<std::filesystem::path> files;
+    return files;
+}
+}  // namespace
+
+void noteFilesRead(const std::vector<std::filesystem::path>& files) {
+    filesRead().insert(filesRead().end(), files.begin(), files.end());
+}
+
 void refuseInputAsOutput(const std::string& input, const std::string& output) {
     std::error_code ec;
-    if (input != "-" && output != "-" && std::filesystem::equivalent(input, output, ec))
+    if (output == "-") return;
+    if (input != "-" && std::filesystem::equivalent(input, output, ec))
         throw CommandError(output, "is the input file too: writing it would replace the input (choose another output)");
+    for (const std::filesystem::path& file : filesRead())
+        if (std::filesystem::equivalent(file, output, ec))
+            throw CommandError(output, "is read with the input model: writing it would break the model (choose another output)");
 }
 
 }  // namespace zeq::cli

@@ -1,9 +1,11 @@
 #pragma once
 // The zeq command's outputs: files through the suite's one output routine, and standard output,
 // with failures as CommandError lines ("zeq: out.zeq: cannot write: Permission denied").
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace headless {
 class Host;
@@ -51,6 +53,10 @@ std::string zeqFileHint(const std::string& path);
 
 // Refuses, before any work, an output that names the input file itself (by any path or link):
 // the finished output would replace the input. Standard input and output are never the same file.
+// Once a model was read, an output that names a file its reader opened (a glTF buffer, an OBJ
+// material library) is refused as well: the model would lose it.
 void refuseInputAsOutput(const std::string& input, const std::string& output);
+// Notes the files a model's reader opened, which refuseInputAsOutput refuses from then on.
+void noteFilesRead(const std::vector<std::filesystem::path>& files);
 
 }  // namespace zeq::cli
