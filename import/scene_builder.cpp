@@ -50,7 +50,7 @@ void planList(SceneRun& run, RecordKind kind, const std::optional<TArray<R>>& li
     for (std::size_t i = 0; i < records.size(); ++i) planRecord(run, kind, i, records.items[i]);
 }
 
-// Meshes and skins whose geometry cannot be built are left out (and reported).
+// Meshes and skins whose geometry cannot be built are reported and made empty nodes.
 template <class R>
 void planGeometry(SceneRun& run, RecordKind kind, const std::optional<TArray<R>>& list) {
     const auto& records = listOf(list);
@@ -67,7 +67,9 @@ void planGeometry(SceneRun& run, RecordKind kind, const std::optional<TArray<R>>
         }
         const std::string owner = describeRecord(recordKindName(kind), record.name, record.id);
         if (!entry->problem.empty()) {
-            run.report.skip(owner + " skipped: " + entry->problem);
+            run.report.skip(owner + " skipped: " + entry->problem + "; imported as an empty node");
+            planRecord(run, kind, i, record);
+            run.planned.back().geometryLeftOut = true;
             continue;
         }
         if (entry->droppedChannels > 0)
@@ -298,7 +300,7 @@ void makeNode(SceneRun& run, std::size_t index) {
     if (planned.pivotHolder) planned.node->SetObjectOffsetTM(run.hierarchy.local(index));
 
     Object* object = nullptr;
-    switch (planned.kind) {
+    switch (planned.geometryLeftOut ? RecordKind::Object : planned.kind) {
     case RecordKind::Object:
         // A plain object stays a plain object: a dummy helper, or a node without object when the
         // host has no dummies.

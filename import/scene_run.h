@@ -51,6 +51,9 @@ struct PlannedNode {
     // content record, the index of the object record, whose place in the hierarchy the node takes.
     std::optional<std::size_t> content;
     std::optional<std::size_t> pivotHolder;
+    // A mesh or skin whose geometry cannot be built: its node is made empty, so that its children
+    // keep their place below it.
+    bool geometryLeftOut = false;
     // A skin's matrix when the skin was applied (the identity unless makeSkinObject finds another).
     Matrix3 skinBase;
     ImpNode* imp = nullptr;

@@ -255,7 +255,7 @@ TEST(HalfNormalFor, NormalisedAndCutGivesTheStoredNormalBack) {
     EXPECT_TRUE(std::isinf(halfNormalFor(Point3(halfToFloat(0x7C00), 0.0f, 0.0f)).x));
 }
 
-// Each bad mesh is skipped with a line naming it; the good mesh beside it is built.
+// Each bad mesh is skipped with a line naming it, its node made empty; the good mesh beside it is built.
 struct BadMesh {
     const char* label;
     std::function<void(Zeq2&)> spoil;
@@ -275,12 +275,14 @@ TEST_P(BadMeshImport, IsSkippedAndReported) {
     ASSERT_EQ(importRoot(root), IMPEXP_SUCCESS);
 
     EXPECT_NE(triOf("Good"), nullptr);
-    EXPECT_EQ(node("Bad"), nullptr);
-    // The child of a skipped mesh stays at the scene root.
+    // The skipped mesh's node is made empty, so that its child stays below it.
+    ASSERT_NE(node("Bad"), nullptr);
+    EXPECT_EQ(triOf("Bad"), nullptr);
     ASSERT_NE(node("ChildOfBad"), nullptr);
-    EXPECT_TRUE(node("ChildOfBad")->GetParentNode()->IsRootNode());
+    EXPECT_EQ(node("ChildOfBad")->GetParentNode(), node("Bad"));
     const std::string text = warnings();
     EXPECT_NE(text.find("mesh \"Bad\" (id 2) skipped"), std::string::npos) << text;
+    EXPECT_NE(text.find("; imported as an empty node"), std::string::npos) << text;
     EXPECT_NE(text.find(GetParam().expected), std::string::npos) << text;
     EXPECT_EQ(boxes().size(), 1u);
 }
