@@ -218,7 +218,18 @@ void applySurfaces(SceneRun& run, INode* node, TriObject* tri, const std::string
     std::vector<std::optional<int32_t>> materialIds;
     for (std::size_t i = 0; i < count; ++i) materialIds.push_back(surfaces[i].materialId);
     node->SetMtl(run.materials.makeMultiMaterial(materialIds, name + "_surface", owner, run.report));
-    for (std::size_t i = 0; i < count; ++i) setSurfaceMaterialIds(run, owner, tri->GetMesh(), surfaces[i], i, faceOf);
+    // Records that share geometry share its host object, whose faces hold one set of material ids.
+    Mesh& mesh = tri->GetMesh();
+    std::vector<MtlID> before;
+    for (const Face& face : mesh.faces) before.push_back(face.getMatID());
+    for (std::size_t i = 0; i < count; ++i) setSurfaceMaterialIds(run, owner, mesh, surfaces[i], i, faceOf);
+    const auto [earlier, first] = run.surfacesGivenBy.try_emplace(tri, owner);
+    for (std::size_t f = 0; !first && f < before.size(); ++f) {
+        if (mesh.faces[f].getMatID() == before[f]) continue;
+        run.report.skip(owner + ": shares its geometry with " + earlier->second +
+                        ", which splits it into other surfaces; both take this one's");
+        break;
+    }
 }
 
 // A new host light of the record's kind with its values; null when the host makes none.

@@ -95,6 +95,8 @@ struct SceneRun {
     std::map<int32_t, std::vector<std::size_t>> meshesByIndexBuffer;
     // Mesh objects a skin shows too (their vertices chosen by the first such skin).
     std::set<TriObject*> skinShared;
+    // The mesh or skin that gave each shared mesh object its faces' material ids.
+    std::map<TriObject*, std::string> surfacesGivenBy;
     // The box records by id (the last of an id).
     std::unordered_map<int32_t, const Zeq2Box*> boxesById;
 

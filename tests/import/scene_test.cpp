@@ -247,6 +247,28 @@ TEST_F(SceneImport, MaterialWithOnlyADiffuseMap) {
     EXPECT_TRUE(warnings().empty()) << warnings();
 }
 
+// Two meshes on one geometry share its host object, whose faces hold one set of material ids: where
+// their surfaces split it differently, the later's split wins, and the import says so.
+TEST_F(SceneImport, SharedGeometrySplitTwoWaysIsReported) {
+    Zeq2 root = materialScene();
+    root.vertexBuffers->add(vertexBuffer(2, {A::POSITION}, 4, floatBytes({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0})));
+    root.indexBuffers->add(indexBuffer(2, {0, 1, 2, 0, 2, 3, 1, 2, 3}));
+    const std::vector<std::vector<Zeq2Surface>> splits = {
+        {{0, 1, 1}, {3, 2, 2}}, {{0, 1, 1}, {3, 2, 2}}, {{0, 1, 2}, {6, 2, 1}}};
+    for (int i = 0; i < 3; ++i) {
+        Zeq2Mesh mesh = meshRecord(i + 1, "M" + std::to_string(i), 2, {2});
+        for (const Zeq2Surface& surface : splits[i]) mesh.surfaces.add(surface);
+        root.meshes->add(mesh);
+    }
+    import(root);
+    EXPECT_EQ(node("M0")->GetObjectRef(), node("M2")->GetObjectRef());
+    EXPECT_EQ(warnings().find("mesh \"M1\""), std::string::npos) << warnings();  // the same split
+    EXPECT_NE(warnings().find("mesh \"M2\" (id 3): shares its geometry with mesh \"M0\" (id 1), which splits it into "
+                              "other surfaces; both take this one's"),
+              std::string::npos)
+        << warnings();
+}
+
 TEST_F(SceneImport, OneMapInEverySlotIsOneSharedTexture) {
     StdMat* mtl = importMesh(materialScene(), {{0, 2, 1}});
     ASSERT_NE(mtl, nullptr);
