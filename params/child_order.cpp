@@ -30,7 +30,8 @@ std::vector<INode*> shownChildren(EngineParamStore& store, INode* container, boo
         if (position < 0 || position >= count) position = INT64_MAX;
         claims.push_back({position, child});
     }
-    std::stable_sort(claims.begin(), claims.end(), [](const Claim& a, const Claim& b) { return a.position < b.position; });
+    std::stable_sort(claims.begin(), claims.end(),
+                     [](const Claim& a, const Claim& b) { return a.position < b.position; });
     std::vector<INode*> lines;
     for (const Claim& claim : claims) {
         const int line = static_cast<int>(lines.size());
@@ -44,7 +45,8 @@ std::vector<INode*> shownChildren(EngineParamStore& store, INode* container, boo
 
 std::vector<std::string> childOrderList(EngineParamStore& store, INode* container) {
     std::vector<std::string> names;
-    for (INode* child : shownChildren(store, container, true)) names.push_back(child->GetName() ? child->GetName() : "");
+    for (INode* child : shownChildren(store, container, true))
+        names.push_back(child->GetName() ? child->GetName() : "");
     return names;
 }
 

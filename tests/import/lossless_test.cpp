@@ -218,7 +218,8 @@ TEST_F(Lossless, HalfFloatMeshKeepsItsBox) {
     std::ofstream(document) << R"json({"format": "zeq-scene", "version": 1, "objects": [
       {"id": "Tri", "kind": "mesh", "mesh": {"vertices": [[0.1, 0.2, 40.01], [13.37, 0.3, 40.02], [5.55, 9.99, 40.015]],
                                             "faces": [[0, 1, 2]]}},
-      {"id": "Ramp", "kind": "mesh", "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [1, 1, 0.0004]], "faces": [[0, 1, 2]]}}],
+      {"id": "Ramp", "kind": "mesh",
+       "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [1, 1, 0.0004]], "faces": [[0, 1, 2]]}}],
      "nodes": [{"name": "Plate", "object": "Tri"}, {"name": "Ramp", "object": "Ramp"}]})json";
     const auto files = roundTrips("'" + document + "'", "--half", 1);
     if (HasFatalFailure()) return;
@@ -255,8 +256,8 @@ TEST_F(Lossless, HalfFloatSkinNormalsHoldStill) {
         const double a = i * 0.37, b = i * 0.61;
         const std::string sep = i ? ", " : "";
         vertices += sep + "[" + std::to_string(i) + ", " + std::to_string(i % 7) + ", " + std::to_string(i % 5) + "]";
-        normals += sep + "[" + std::to_string(std::cos(a) * std::sin(b)) + ", " + std::to_string(std::sin(a) * std::sin(b)) +
-                   ", " + std::to_string(std::cos(b)) + "]";
+        normals += sep + "[" + std::to_string(std::cos(a) * std::sin(b)) + ", " +
+                   std::to_string(std::sin(a) * std::sin(b)) + ", " + std::to_string(std::cos(b)) + "]";
         weights += sep + "[[0, 1]]";
         if (i + 2 < kCount)
             faces += std::string(i ? ", " : "") + "[" + std::to_string(i) + ", " + std::to_string(i + 1) + ", " +

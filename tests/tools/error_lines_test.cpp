@@ -91,7 +91,8 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     const std::string model = scratch.file("model.obj"), library = scratch.file("model.mtl");
     std::ofstream(model) << "mtllib model.mtl\nusemtl Red\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
     std::ofstream(library) << "newmtl Red\nKd 1 0 0\n";
-    const std::string breaks = ": is read with the input model: writing it would break the model (choose another output)\n";
+    const std::string breaks =
+        ": is read with the input model: writing it would break the model (choose another output)\n";
 
     const std::string cannotOpen = ": cannot open: No such file or directory\n";
     const std::string isFolder = ": is a directory, not a file\n";

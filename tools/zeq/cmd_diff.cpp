@@ -25,7 +25,8 @@ struct DiffArguments {
 
 int diff(const DiffArguments& arguments) {
     if (arguments.a == "-" && arguments.b == "-") {
-        std::fprintf(stderr, "zeq: diff: A and B are both standard input, which can be read once; run 'zeq diff --help'\n");
+        std::fprintf(stderr,
+                     "zeq: diff: A and B are both standard input, which can be read once; run 'zeq diff --help'\n");
         return 2;
     }
     const std::string nameA = zeq::cli::inputName(arguments.a), nameB = zeq::cli::inputName(arguments.b);

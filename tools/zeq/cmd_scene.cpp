@@ -148,9 +148,14 @@ std::function<int()> setupScene(CLI::App& app) {
     CLI::App* convert = sub->add_subcommand(
         "convert", "Convert between scene documents (.json) and foreign scene files (glTF, FBX, Collada, OBJ ...) in "
                    "either direction; the extensions of IN and OUT pick the formats");
-    convert->add_option("IN", options->file, "The scene document or foreign file to read (-: a scene document on standard input)")->required()->type_name("FILE");
+    convert
+        ->add_option("IN", options->file,
+                     "The scene document or foreign file to read (-: a scene document on standard input)")
+        ->required()
+        ->type_name("FILE");
     convert->add_option("-o,--output", options->convertOutput,
-                        "The file to write (" + zeq::cli::writableSceneExtensions() + "; -: a scene document on standard output)")
+                        "The file to write (" + zeq::cli::writableSceneExtensions() +
+                            "; -: a scene document on standard output)")
         ->required()
         ->type_name("OUT");
     return [options, demo, convert] {

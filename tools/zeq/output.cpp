@@ -132,7 +132,8 @@ void refuseInputAsOutput(const std::string& input, const std::string& output) {
         throw CommandError(output, "is the input file too: writing it would replace the input (choose another output)");
     for (const std::filesystem::path& file : filesRead())
         if (std::filesystem::equivalent(file, output, ec))
-            throw CommandError(output, "is read with the input model: writing it would break the model (choose another output)");
+            throw CommandError(output,
+                               "is read with the input model: writing it would break the model (choose another output)");
 }
 
 }  // namespace zeq::cli
