@@ -5,6 +5,7 @@
 #include "headless/foreign_scene.h"
 #include "headless/foreign_write_build.h"
 #include "headless/host.h"
+#include "host/plugin_classes.h"
 
 #include <assimp/Exporter.hpp>
 #include <assimp/IOStream.hpp>
@@ -306,6 +307,21 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
     if (otherSets > 0)
         notes.push_back(count(otherSets, "bitmap reads", "bitmaps read") + std::string(" a texture coordinate set other than ") +
                         "the first: " + writer + " makes " + (otherSets == 1 ? "it" : "them") + " read the first");
+    // Geometry without a mesh form: shapes, and objects of plug-ins that are not loaded (a sprite
+    // kept as an object of its class id). Bones and the LOD helper are nodes of the tree as they are.
+    std::size_t formless = 0;
+    const TimeValue t = host.GetTime();
+    for (Node* node : host.scene().nodes()) {
+        Object* object = node->EvalWorldState(t).obj;
+        if (!object) continue;
+        const SClass_ID kind = object->SuperClassID();
+        const Class_ID id = object->ClassID();
+        formless += (kind == GEOMOBJECT_CLASS_ID || kind == SHAPE_CLASS_ID) && id != zeq::LOD_OBJECT_CLASS_ID &&
+                    id != JOINT_OBJECT_A_CLASS_ID && !object->CanConvertToType(TRIOBJ_CLASS_ID);
+    }
+    if (formless > 0)
+        notes.push_back(count(formless, "object", "objects") + " without a triangle mesh left out (shapes, or objects " +
+                        "of plug-ins that are not loaded): " + writer + " writes triangle meshes");
     return notes;
 }
 

@@ -525,6 +525,8 @@ TEST(ForeignWrite, WhatAFormatLeavesOutIsNamed) {
     StandardMaterial* paint = scene.newStdMat("Paint");
     paint->SetSubTexmap(ID_DI, scene.newBitmapTex("paint.png", 2));
     skinned->SetMtl(paint);
+    // An object of a plug-in that is not loaded has no mesh form (a bone needs none).
+    scene.createNode("Flare")->SetObjectRef(scene.newObject(GEOMOBJECT_CLASS_ID, Class_ID(0x8264D187, 0x6912FD2F)));
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
         std::vector<std::string> notes;
@@ -551,6 +553,7 @@ TEST(ForeignWrite, WhatAFormatLeavesOutIsNamed) {
         auto* bitmap = dynamic_cast<BitmapTex*>(paintBack->GetSubTexmap(ID_DI));
         ASSERT_NE(bitmap, nullptr);
         EXPECT_NE(bitmap->GetMapChannel() == 2, noted("1 bitmap reads a texture coordinate set other than the first"));
+        EXPECT_TRUE(noted("1 object without a triangle mesh left out"));
     }
 }
 
