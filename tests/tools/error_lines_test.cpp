@@ -167,6 +167,11 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     }
     EXPECT_EQ(readText(inPlace), R"({"nodes": [{"name": "Box"}]})");
     EXPECT_EQ(readText(library), "newmtl Red\nKd 1 0 0\n");
+    // A plug-in folder the environment names must be there too, for a conversion as for the rest.
+    const RunResult named = runZeq("scene convert " + quoted(inPlace) + " -o " + quoted(scratch.file("x.glb")), scratch,
+                                   {}, "env ZEQ_PLUGIN_PATH=" + quoted(folder + "/none"));
+    EXPECT_EQ(named.status, 1);
+    EXPECT_EQ(named.err, "zeq: " + folder + "/none: cannot read the plug-in folder (No such file or directory)\n");
 }
 
 // Runs zeq with its standard output on a pipe whose reader has gone before it starts.

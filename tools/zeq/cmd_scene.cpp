@@ -16,6 +16,7 @@
 #include "tools/zeq/scene_output.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -105,8 +106,11 @@ int convertScene(const std::string& input, const std::string& output) {
     zeq::cli::refuseInputAsOutput(input, output);
     // Objects of the plug-ins in a document (a sprite, a LOD helper) become the plug-ins' own, as
     // export and import make them, so that a sprite is written as its rectangle. Without the folder
-    // they stay objects of their class id; only a folder given with --plugins must be there.
-    const std::string folder = zeq::cli::pluginFolderToLoad(!zeq::cli::globalOptions().pluginDir.empty());
+    // they stay objects of their class id; only a folder named by --plugins or $ZEQ_PLUGIN_PATH
+    // must be there.
+    const char* named = std::getenv("ZEQ_PLUGIN_PATH");
+    const std::string folder =
+        zeq::cli::pluginFolderToLoad(!zeq::cli::globalOptions().pluginDir.empty() || (named && *named));
     // The registry outlives the host: the scene may hold objects the libraries made.
     headless::PluginRegistry plugins;
     headless::Host host;
