@@ -103,6 +103,11 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     };
     const Case cases[] = {
         {"frobnicate", 2, "zeq: unknown command 'frobnicate'; run 'zeq --help'\n"},
+        {"scene frobnicate", 2, "zeq: scene: unknown command 'frobnicate'; run 'zeq scene --help'\n"},
+        {"-o " + quoted(out) + " export", 2,
+         "zeq: -o: not an option of zeq itself; a command's options follow the command; run 'zeq --help'\n"},
+        {"export -o " + quoted(out) + " -o " + quoted(out), 2,
+         "zeq: export: --output: given 2 times, but it takes one value; run 'zeq export --help'\n"},
         {"", 2, "zeq: no command given; run 'zeq --help'\n"},
         {"info --frob " + quoted(good), 2,
          "zeq: info: the following argument was not expected: --frob; run 'zeq info --help'\n"},

@@ -54,12 +54,20 @@ VerbOnCommandLine findVerb(CLI::App& app, int argc, char** argv) {
             ++i;  // its value
             continue;
         }
+        // Before the verb only the global options stand; the words after another option may be its
+        // value, so no verb is looked for past it.
+        const bool global = word == "-q" || word == "--quiet" || word.rfind("--plugins=", 0) == 0;
+        if (!word.empty() && word[0] == '-' && current == &app && !global && word != "-h" && word != "--help" &&
+            word != "--version") {
+            verb.early = word;
+            break;
+        }
         if (word.empty() || word[0] == '-') continue;
         CLI::App* next = nullptr;
         for (CLI::App* sub : current->get_subcommands({}))
             if (sub->get_name() == word) next = sub;
         if (!next) {
-            if (current == &app) verb.unknown = word;
+            verb.unknown = word;
             break;
         }
         current = next;
@@ -76,6 +84,10 @@ int reportUsage(const VerbOnCommandLine& verb, const std::string& problem) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     // CLI11 starts its sentences with a capital ("The following argument was not expected: x").
     text = errorLineText(text, "");
+    // An option of one value given more than once.
+    const std::string repeated = "At Most 1 required but received ";
+    if (const std::size_t at = text.find(repeated); at != std::string::npos)
+        text = text.substr(0, at) + "given " + text.substr(at + repeated.size()) + " times, but it takes one value";
     const std::string help = verb.path.empty() ? "zeq --help" : "zeq " + verb.path + " --help";
     if (verb.path.empty()) {
         std::fprintf(stderr, "zeq: %s; run '%s'\n", text.c_str(), help.c_str());

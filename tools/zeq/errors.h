@@ -25,7 +25,8 @@ void printMessageBoxes(const std::vector<headless::MessageBoxRecord>& boxes);
 // The verb a command line names, found before parsing so that errors can point to its help.
 struct VerbOnCommandLine {
     std::string path;     // "info", "scene demo"; empty when no verb is named
-    std::string unknown;  // the first word, when it names no verb
+    std::string unknown;  // the word where a verb of `path` (or a verb, when empty) should stand but none is named
+    std::string early;    // an option before the verb that is no global one (a verb's options follow it)
 };
 VerbOnCommandLine findVerb(CLI::App& app, int argc, char** argv);
 
