@@ -56,9 +56,9 @@ VerbOnCommandLine findVerb(CLI::App& app, int argc, char** argv) {
         }
         // Before the verb only the global options stand; the words after another option may be its
         // value, so no verb is looked for past it.
-        const bool global = word == "-q" || word == "--quiet" || word.rfind("--plugins=", 0) == 0;
-        if (!word.empty() && word[0] == '-' && current == &app && !global && word != "-h" && word != "--help" &&
-            word != "--version") {
+        const bool global = word == "-q" || word == "--quiet" || word == "-h" || word == "--help" ||
+                            word == "--version" || word.rfind("--plugins=", 0) == 0;
+        if (current == &app && !word.empty() && word[0] == '-' && !global) {
             verb.early = word;
             break;
         }

@@ -120,7 +120,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         if (!verb.unknown.empty()) return reportUsage(verb, "unknown command '" + verb.unknown + "'");
         if (!verb.early.empty())
-            return reportUsage({}, verb.early + ": not an option of zeq itself; a command's options follow the command");
+            return reportUsage({}, verb.early + ": not an option of zeq itself; a command's options follow "
+                                                "the command");
         const std::string problem = e.what();
         if (verb.path.empty() && problem.find("subcommand") != std::string::npos) {
             return reportUsage({}, "no command given");
