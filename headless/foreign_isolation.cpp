@@ -41,8 +41,9 @@ constexpr char kRefused = 'R';
 // Exit statuses of the child.
 constexpr int kChildRead = 0;
 constexpr int kChildRefused = 1;
-// The longest reason the child may send.
-constexpr std::size_t kMaxReason = 4096;
+// The longest text the child may send: its reason, or its notes, which name every file the reader
+// opened (a model of many buffers names many).
+constexpr std::size_t kMaxReason = std::size_t(16) << 20;
 
 class Descriptor {
 public:
@@ -140,7 +141,7 @@ void prepareChild(uint64_t budget, pid_t parent) {
 bool collectReason(int reasonFd, double seconds, std::string& reason) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    char chunk[512];
+    char chunk[4096];
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return false;

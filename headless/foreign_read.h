@@ -84,7 +84,7 @@ struct ReadState {
 // foreign_isolation.cpp: runs `read` in a child process whose address space may grow by
 // `memoryBudget` bytes, and waits for it at most `seconds`. `read` packs the scene it reads into the
 // descriptor it is given (packScene) and returns its notes on the read, a line each (they reach
-// `notes`, up to 4 KiB of them), or throws ForeignSceneError; a std::bad_alloc becomes the reason
+// `notes`, up to 16 MiB of them), or throws ForeignSceneError; a std::bad_alloc becomes the reason
 // that the file needs more memory than the budget. Returns the scene the child packed, or throws
 // ForeignSceneError: the child's reason, or that it crashed, was killed or ran out of time.
 struct ChildLimits {

@@ -191,10 +191,11 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
         throw ForeignSceneError(oneLine(why));
     }
     packScene(*read, sceneFd);
+    // The files first: a text too long for the hand-over loses warnings, not the files.
     std::string notes;
+    for (const std::string& file : opened) notes += kFileReadNote + file + "\n";
     for (const std::string& note : errors->notes) notes += note + "\n";
     if (errors->more > 0) notes += "the reader reported " + std::to_string(errors->more) + " more errors\n";
-    for (const std::string& file : opened) notes += kFileReadNote + file + "\n";
     return notes;
 }
 
