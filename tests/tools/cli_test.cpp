@@ -396,7 +396,8 @@ TEST_F(ZeqCommand, DeclaredLengthsBeyondTheData) {
 
 // Faults after the first root do not stop the importer, which reads only that root: info and
 // validate report them in the same words, validate damaged extension roots as an error and leftovers
-// as a warning; dump (which shows every record) refuses.
+// as a warning; diff compares a file with leftovers and refuses damaged roots, whose records are
+// lost; dump (which shows every record) refuses.
 TEST_F(ZeqCommand, FaultsAfterTheFirstRoot) {
     std::vector<uint8_t> afterPacket = bytesOf(encodeSceneFile(validScene()));
     afterPacket.push_back(0);
@@ -428,6 +429,10 @@ TEST_F(ZeqCommand, FaultsAfterTheFirstRoot) {
 
         const RunResult import = runZeq("import " + quoted(path) + " -o " + quoted(scratch.file("out.json")), scratch);
         EXPECT_EQ(import.status, 0) << import.err;
+
+        const RunResult diff = runZeq("diff " + quoted(path) + " " + quoted(path), scratch);
+        EXPECT_EQ(diff.status, isError ? 2 : 0) << diff.err;
+        EXPECT_THAT(diff.err, StartsWith("zeq: " + path + ": " + (isError ? "" : "warning: ") + problem));
     }
 }
 

@@ -30,7 +30,7 @@ int diff(const DiffArguments& arguments) {
         return 2;
     }
     const std::string nameA = zeq::cli::inputName(arguments.a), nameB = zeq::cli::inputName(arguments.b);
-    // A file that still imports though something follows its scene root is compared as the
+    // A file that still imports though bytes or presence bits follow its roots is compared as the
     // importer reads it, with the warning info and validate give.
     zeq::inspect::LoadedScene a, b;
     try {
@@ -40,9 +40,15 @@ int diff(const DiffArguments& arguments) {
         std::fprintf(stderr, "zeq: %s: %s\n", e.subject().c_str(), e.what());
         return 2;
     }
-    for (const auto& [name, scene] : {std::pair{&nameA, &a}, std::pair{&nameB, &b}})
-        if (!scene->leftover.empty())
-            zeq::cli::warnings() << "zeq: " << *name << ": warning: " << zeq::inspect::leftoverProblem(*scene) << '\n';
+    for (const auto& [name, scene] : {std::pair{&nameA, &a}, std::pair{&nameB, &b}}) {
+        if (scene->leftover.empty()) continue;
+        // Damaged extension roots lose records the engine reads: such a file cannot be compared.
+        if (scene->leftoverFault == zeq::AfterRootFault::DamagedExtensions) {
+            std::fprintf(stderr, "zeq: %s: %s\n", name->c_str(), scene->leftover.c_str());
+            return 2;
+        }
+        zeq::cli::warnings() << "zeq: " << *name << ": warning: " << zeq::inspect::leftoverProblem(*scene) << '\n';
+    }
     zeq::inspect::DiffOptions options;
     options.tolerance = arguments.tolerance;
     const zeq::inspect::DiffReport report = zeq::inspect::diffScenes(a.file, b.file, options);
