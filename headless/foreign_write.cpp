@@ -24,10 +24,10 @@ namespace headless {
 
 namespace {
 
-// kInstances: a mesh shown by several nodes is written once and each node names it (OBJ names a
-// mesh's faces after the mesh, so each node gets a mesh of its own there).
+// kByName is no content but the way the format's readers tie things together: faces to a material
+// by the material's name, and a mesh's faces to a group named after the mesh (OBJ).
 enum Keeps : unsigned {
-    kLights = 1, kAmbient = 2, kCameras = 4, kAnimation = 8, kSkins = 16, kTextureSets = 32, kInstances = 64
+    kLights = 1, kAmbient = 2, kCameras = 4, kAnimation = 8, kSkins = 16, kTextureSets = 32, kByName = 64
 };
 
 struct FormatEntry {
@@ -59,17 +59,17 @@ struct FormatEntry {
 
 const std::vector<FormatEntry>& formatTable() {
     static const std::vector<FormatEntry> table = {
-        {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", kAnimation | kSkins | kInstances, true, HUGE_VAL, FormatEntry::Split::Animated},
-        {{"glb", "glTF 2.0, binary"}, "glb2", kAnimation | kSkins | kInstances, true, HUGE_VAL, FormatEntry::Split::Animated},
-        {{"dae", "Collada"}, "collada", kLights | kAmbient | kCameras | kAnimation | kSkins | kTextureSets | kInstances, true, HUGE_VAL, FormatEntry::Split::Never, false, true},
-        {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", 0, true, HUGE_VAL,
+        {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated},
+        {{"glb", "glTF 2.0, binary"}, "glb2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated},
+        {{"dae", "Collada"}, "collada", kLights | kAmbient | kCameras | kAnimation | kSkins | kTextureSets, true, HUGE_VAL, FormatEntry::Split::Never, false, true},
+        {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", kByName, true, HUGE_VAL,
          FormatEntry::Split::Never, true},
         // The ASCII form: the binary FBX this Assimp writes cannot be read back by Assimp itself.
         // It writes texts between double quotes and fails, without saying why, on a text holding one.
         // It writes the numbers of its arrays in fixed-point form into a small buffer, and fails on
         // one of 23 digits (other values are written in exponent form).
         // It writes every light ten times as bright as its colour, and has no ambient light.
-        {{"fbx", "FBX, ASCII"}, "fbxa", kLights | kAnimation | kSkins | kInstances, false, 1e22, FormatEntry::Split::Always, false, false, true, 10.0f},
+        {{"fbx", "FBX, ASCII"}, "fbxa", kLights | kAnimation | kSkins, false, 1e22, FormatEntry::Split::Always, false, false, true, 10.0f},
     };
     return table;
 }
@@ -307,8 +307,9 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
     if (otherSets > 0)
         notes.push_back(count(otherSets, "bitmap reads", "bitmaps read") + std::string(" a texture coordinate set other than ") +
                         "the first: " + writer + " makes " + (otherSets == 1 ? "it" : "them") + " read the first");
-    // Geometry without a mesh form: shapes, and objects of plug-ins that are not loaded (a sprite
-    // kept as an object of its class id). Bones and the LOD helper are nodes of the tree as they are.
+    // Geometry the writer gives no mesh: shapes (which it does not convert), and objects without a
+    // mesh form, such as those of plug-ins that are not loaded (a sprite kept as an object of its
+    // class id). Bones and the LOD helper are nodes of the tree as they are.
     std::size_t formless = 0;
     const TimeValue t = host.GetTime();
     for (Node* node : host.scene().nodes()) {
@@ -316,8 +317,8 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
         if (!object) continue;
         const SClass_ID kind = object->SuperClassID();
         const Class_ID id = object->ClassID();
-        formless += (kind == GEOMOBJECT_CLASS_ID || kind == SHAPE_CLASS_ID) && id != zeq::LOD_OBJECT_CLASS_ID &&
-                    id != JOINT_OBJECT_A_CLASS_ID && !object->CanConvertToType(TRIOBJ_CLASS_ID);
+        formless += kind == SHAPE_CLASS_ID || (kind == GEOMOBJECT_CLASS_ID && id != zeq::LOD_OBJECT_CLASS_ID &&
+                                               id != JOINT_OBJECT_A_CLASS_ID && !object->CanConvertToType(TRIOBJ_CLASS_ID));
     }
     if (formless > 0)
         notes.push_back(count(formless, "object", "objects") + " without a triangle mesh left out (shapes, or objects " +
@@ -509,7 +510,8 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
 
     std::unique_ptr<aiScene> scene;
     try {
-        scene = buildForeignScene(host, (format->keeps & kAmbient) != 0, (format->keeps & kInstances) != 0);
+        const bool byName = (format->keeps & kByName) != 0;
+        scene = buildForeignScene(host, {(format->keeps & kAmbient) != 0, !byName, byName});
     } catch (const std::bad_alloc&) {
         throw ForeignWriteError("out of memory while converting the scene");
     } catch (const std::exception& e) {

@@ -40,12 +40,15 @@ struct ForeignSceneParts {
     std::map<std::pair<Object*, Mtl*>, std::vector<unsigned>> instanceMeshes;
     // Node names as written (unique, so that bones, lights and cameras can name their node).
     std::map<INode*, std::string> nodeNames;
-    // Material names as written: unique, since readers of some formats (OBJ) tie faces to their
-    // material by name.
-    std::set<std::string> materialNames;
     // Whether a mesh shown by several nodes is written once (formats that name meshes apart from
     // nodes); else each node gets its own, named after it.
     bool shareMeshes = true;
+    // Whether materials of one name are written under names of their own ("_2", "_3" ...; formats
+    // whose readers tie faces to a material by its name): the names taken so far, and the names of
+    // the scene's materials, which a new name does not take from a material written later.
+    bool materialNamesApart = false;
+    std::set<std::string> materialNames;
+    std::set<std::string> sceneMaterialNames;
 
     ForeignSceneParts() = default;
     ForeignSceneParts(const ForeignSceneParts&) = delete;
@@ -61,10 +64,16 @@ std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Objec
 // The material index for a host material (null or a non-standard class: the default material).
 unsigned materialFor(ForeignSceneParts& parts, Mtl* material);
 
-// The whole scene of the host, ready for Assimp's exporters. The scene's ambient colour becomes an
-// ambient light on a node of its own ("Ambient") when ambientLight is set; formats without an
-// ambient kind of light would keep only that node, or make it another kind, so they go without.
-// Meshes shown by several nodes are written once when shareMeshes is set.
-std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight = true, bool shareMeshes = true);
+// What a format's writer needs of the scene it is handed.
+struct ForeignSceneStyle {
+    // The scene's ambient colour as an ambient light on a node of its own ("Ambient"); formats
+    // without an ambient kind of light would keep only that node, or make it another kind.
+    bool ambientLight = true;
+    bool shareMeshes = true;          // see ForeignSceneParts
+    bool materialNamesApart = false;  // see ForeignSceneParts
+};
+
+// The whole scene of the host, ready for Assimp's exporters.
+std::unique_ptr<aiScene> buildForeignScene(Host& host, const ForeignSceneStyle& style = {});
 
 }  // namespace headless

@@ -92,10 +92,14 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material) {
     parts.materials.push_back(out);
     const unsigned index = static_cast<unsigned>(parts.materials.size() - 1);
     parts.materialIndex[material] = index;
-    // A repeated name gets "_2", "_3" ...
     auto uniqueName = [&](const std::string& base) {
         std::string name = base;
-        for (int n = 2; !parts.materialNames.insert(name).second; ++n) name = base + "_" + std::to_string(n);
+        if (parts.materialNamesApart && !parts.materialNames.insert(name).second) {
+            for (int n = 2; parts.sceneMaterialNames.count(name = base + "_" + std::to_string(n)) ||
+                            !parts.materialNames.insert(name).second;
+                 ++n) {
+            }
+        }
         return toAssimpString(name);
     };
     if (material == nullptr) {

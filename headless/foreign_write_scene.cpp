@@ -196,12 +196,22 @@ aiNode* buildNode(ForeignSceneParts& parts, INode* node, TimeValue t, float aspe
     return out;
 }
 
+// The names of a material and of the materials below it.
+void collectMaterialNames(Mtl* material, std::set<std::string>& names, int depth = 0) {
+    if (!material || depth > 64) return;
+    names.insert(material->GetName() ? material->GetName() : "");
+    for (int i = 0; i < material->NumSubMtls(); ++i) collectMaterialNames(material->GetSubMtl(i), names, depth + 1);
+}
+
 }  // namespace
 
-std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight, bool shareMeshes) {
+std::unique_ptr<aiScene> buildForeignScene(Host& host, const ForeignSceneStyle& style) {
     ForeignSceneParts parts;
-    parts.shareMeshes = shareMeshes;
+    parts.shareMeshes = style.shareMeshes;
+    parts.materialNamesApart = style.materialNamesApart;
     Scene& scene = host.scene();
+    if (style.materialNamesApart)
+        for (Node* node : scene.nodes()) collectMaterialNames(node->GetMtl(), parts.sceneMaterialNames);
     const TimeValue t = host.GetTime();
     const float aspect = host.GetRendHeight() > 0 ? float(host.GetRendWidth()) / float(host.GetRendHeight()) : 0.0f;
 
@@ -214,7 +224,7 @@ std::unique_ptr<aiScene> buildForeignScene(Host& host, bool ambientLight, bool s
 
     // The scene's ambient colour, when it has one, as an ambient light on a node of its own.
     const Point3 ambient = host.GetAmbient(t);
-    if (ambientLight && (ambient.x > 0.0f || ambient.y > 0.0f || ambient.z > 0.0f)) {
+    if (style.ambientLight && (ambient.x > 0.0f || ambient.y > 0.0f || ambient.z > 0.0f)) {
         std::string name = "Ambient";
         for (int n = 2; !used.insert(name).second; ++n) name = "Ambient_" + std::to_string(n);
         auto* node = new aiNode(name);
