@@ -43,8 +43,10 @@ std::string mapName(BitmapTex* texture) {
 std::string imageUrl(const std::string& fileName, bool atf) {
     std::string url = fileName;
     if (atf) {
+        // The extension is the file name's: a dot in a folder name ("maps.old\wood") is none.
         const std::size_t dot = url.rfind('.');
-        if (dot != std::string::npos) url.resize(dot);
+        const std::size_t folder = url.find_last_of("\\/");
+        if (dot != std::string::npos && (folder == std::string::npos || dot > folder)) url.resize(dot);
         url += ".atf";
     }
     const std::size_t slash = url.rfind('\\');

@@ -158,9 +158,10 @@ TEST(Factory, RecordWithoutIdIsAnError) {
     EXPECT_TRUE(factory.records().empty());
 }
 
-TEST(ImageUrl, CutsAtLastBackslashAndReplacesExtension) {
+TEST(ImageUrl, CutsAtLastBackslashAndReplacesTheFileNamesExtension) {
     EXPECT_EQ(imageUrl("C:\\maps\\wood.png", true), "wood.atf");
-    EXPECT_EQ(imageUrl("C:\\maps.old\\wood", true), "maps.atf");
+    EXPECT_EQ(imageUrl("C:\\maps.old\\wood", true), "wood.atf");
+    EXPECT_EQ(imageUrl("textures/v1.2/stone", true), "textures/v1.2/stone.atf");
     EXPECT_EQ(imageUrl("C:\\maps\\wood.png", false), "wood.png");
     EXPECT_EQ(imageUrl("textures/stone/wall.tga", false), "textures/stone/wall.tga");
     EXPECT_EQ(imageUrl("textures/stone/wall.tga", true), "textures/stone/wall.atf");
