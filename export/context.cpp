@@ -45,17 +45,27 @@ void ExportContext::convertScene(Zeq2& root, Zeq2Extra1& extra1, Zeq2Extra2& ext
         root.images = images_.takeRecords();
         root.boxes = BoxFactory::instance().takeBoxes();
         if (options.vertexBuffers16Bit) {
-            std::size_t tooLarge = 0;
-            for (Zeq2VertexBuffer& buffer : *root.vertexBuffers) tooLarge += convertVertexBufferTo16Bit(buffer);
-            // The file holds them as infinity, which no engine can place: the user is told.
-            if (tooLarge > 0) {
-                const std::string count =
-                    tooLarge == 1 ? std::string("1 vertex value is") : std::to_string(tooLarge) + " vertex values are";
-                const std::string text = count +
-                                         " larger than 16-bit vertex buffers hold (65504), written as infinity; "
-                                         "export without \"16bit vertex buffers\" to keep them";
-                MessageBox(GetActiveWindow(), text.c_str(), "ZeqExport", MB_OK | MB_ICONWARNING);
+            HalfLosses losses;
+            for (Zeq2VertexBuffer& buffer : *root.vertexBuffers) {
+                const HalfLosses lost = convertVertexBufferTo16Bit(buffer);
+                losses.tooLarge += lost.tooLarge;
+                losses.jointsMoved += lost.jointsMoved;
             }
+            // The file holds them as infinity, which no engine can place, or names other bones than
+            // the skin's: the user is told.
+            auto warn = [](std::size_t count, const std::string& one, const std::string& many) {
+                if (count == 0) return;
+                const std::string text = (count == 1 ? one : std::to_string(count) + many) +
+                                         "; export without \"16bit vertex buffers\" to keep them";
+                MessageBox(GetActiveWindow(), text.c_str(), "ZeqExport", MB_OK | MB_ICONWARNING);
+            };
+            warn(losses.tooLarge, "1 vertex value is larger than 16-bit vertex buffers hold (65504), written as infinity",
+                 " vertex values are larger than 16-bit vertex buffers hold (65504), written as infinity");
+            warn(losses.jointsMoved,
+                 "1 bone reference of a skinned vertex names a bone beyond the 683rd of its skin, which 16-bit vertex "
+                 "buffers do not hold exactly: it names another bone",
+                 " bone references of skinned vertices name bones beyond the 683rd of their skins, which 16-bit vertex "
+                 "buffers do not hold exactly: they name other bones");
         }
         extra1.layers = walker_.layers().takeLayers();
         extra2.lods = std::move(lists.lods);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace zeq {
 
@@ -31,27 +32,37 @@ uint16_t floatToHalf(float value) {
     return static_cast<uint16_t>(sign | ((magnitude - 0x38000000u) >> 13));
 }
 
-std::size_t convertVertexBufferTo16Bit(Zeq2VertexBuffer& buffer) {
-    std::size_t tooLarge = 0;
+HalfLosses convertVertexBufferTo16Bit(Zeq2VertexBuffer& buffer) {
+    // Which floats of a vertex are joint values: the first and third of each JOINTS attribute
+    // (bone, weight, bone, weight).
+    std::vector<bool> isJoint;
+    for (Zeq2VertexAttributes kind : buffer.attributes) {
+        const int32_t floats = vertexAttributeSize(kind, kMinorVersionFloat32) / 4;
+        for (int32_t i = 0; i < floats; ++i) isJoint.push_back(kind == Zeq2VertexAttributes::JOINTS && i % 2 == 0);
+    }
+    HalfLosses losses;
     const int32_t length = buffer.byteBuffer.length();
     const uint8_t* in = buffer.byteBuffer.data();
     ByteBuffer out;
     if (length >= 4) {
         uint8_t* bytes = out.extend((length / 4) * 2);
-        for (int32_t offset = 0; offset + 4 <= length; offset += 4) {
+        for (int32_t offset = 0, index = 0; offset + 4 <= length; offset += 4, ++index) {
             // Little-endian float in, big-endian half out.
             const uint32_t bits = uint32_t(in[offset]) | uint32_t(in[offset + 1]) << 8 |
                                   uint32_t(in[offset + 2]) << 16 | uint32_t(in[offset + 3]) << 24;
             float value;
             std::memcpy(&value, &bits, sizeof value);
             const uint16_t half = floatToHalf(value);
-            if ((half & 0x7FFFu) == 0x7C00u && std::isfinite(value)) ++tooLarge;
+            if ((half & 0x7FFFu) == 0x7C00u && std::isfinite(value)) ++losses.tooLarge;
+            // A whole number of 16 bits and more loses its low bits: 2049 becomes 2048.
+            else if (!isJoint.empty() && isJoint[static_cast<std::size_t>(index) % isJoint.size()] && (bits & 0x1FFFu) != 0)
+                ++losses.jointsMoved;
             *bytes++ = static_cast<uint8_t>(half >> 8);
             *bytes++ = static_cast<uint8_t>(half & 0xFF);
         }
     }
     buffer.byteBuffer = std::move(out);
-    return tooLarge;
+    return losses;
 }
 
 }  // namespace zeq

@@ -13,8 +13,13 @@ namespace zeq {
 // the top ten payload bits (0x7C01 / 0xFC01 when only the dropped bits were set).
 uint16_t floatToHalf(float value);
 
+// What the 16-bit form of a vertex buffer lost.
+struct HalfLosses {
+    std::size_t tooLarge = 0;     // finite values too large for 16 bits, now infinity
+    std::size_t jointsMoved = 0;  // joint values (3 × bone number) 16 bits do not hold, now another bone's
+};
+
 // Replaces the buffer's bytes by their 16-bit form; attributes and vertexCount are unchanged.
-// Returns how many finite values were too large for 16 bits and became infinity.
-std::size_t convertVertexBufferTo16Bit(Zeq2VertexBuffer& buffer);
+HalfLosses convertVertexBufferTo16Bit(Zeq2VertexBuffer& buffer);
 
 }  // namespace zeq

@@ -99,13 +99,21 @@ TEST(ConvertVertexBuffer, ReplacesFloatsByBigEndianHalves) {
     const float infinity = std::numeric_limits<float>::infinity();
     for (float value : {1.0f, 70000.0f, -2.0f, infinity}) buffer.byteBuffer.appendBytes(&value, 4, false);
     // One finite value too large for 16 bits; infinity was infinity already.
-    EXPECT_EQ(convertVertexBufferTo16Bit(buffer), 1u);
+    EXPECT_EQ(convertVertexBufferTo16Bit(buffer).tooLarge, 1u);
     ASSERT_EQ(buffer.byteBuffer.length(), 8);
     const uint8_t expected[8] = {0x3C, 0x00, 0x7C, 0x00, 0xC0, 0x00, 0x7C, 0x00};
     EXPECT_EQ(std::memcmp(buffer.byteBuffer.data(), expected, 8), 0);
     EXPECT_EQ(buffer.vertexCount, 1);
     EXPECT_EQ(buffer.attributes, (TArray<Zeq2VertexAttributes>{Zeq2VertexAttributes::POSITION}));
     EXPECT_EQ(buffer.id, 4);
+
+    // Joint values are 3 × the bone's number; from bone 683 on 16 bits do not hold them (weights,
+    // which lose bits as every value does, do not count).
+    Zeq2VertexBuffer skinned;
+    skinned.vertexCount = 2;
+    skinned.attributes = {Zeq2VertexAttributes::JOINTS};
+    for (float value : {2046.0f, 0.3f, 2049.0f, 0.7f, 3.0f, 1.0f, 0.0f, 0.0f}) skinned.byteBuffer.appendBytes(&value, 4, false);
+    EXPECT_EQ(convertVertexBufferTo16Bit(skinned).jointsMoved, 1u);
 
     Zeq2VertexBuffer empty;
     convertVertexBufferTo16Bit(empty);
