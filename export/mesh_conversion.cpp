@@ -223,9 +223,9 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
             if (channelCount > 0) {
                 const Point3 p[3] = {mesh.verts[face.v[0]], mesh.verts[face.v[1]], mesh.verts[face.v[2]]};
                 const Point2 st[3] = {cornerCoords[0], cornerCoords[channelCount], cornerCoords[2 * channelCount]};
-                Point3 tangent;
-                if (faceTangent(p, st, tangent))
-                    for (uint32_t v : out) addTangent(welded.tangents[v], welded.normals[v], tangent);
+                Point3 tangent, bitangent;
+                if (faceTangent(p, st, tangent, bitangent))
+                    for (uint32_t v : out) addTangent(welded.tangents[v], welded.normals[v], tangent, bitangent);
             } else if (!warnedNoChannel) {
                 warnedNoChannel = true;
                 MessageBox(GetActiveWindow(), "Model don't have uv channel, unable to calculate TBN", "ZeqExport",

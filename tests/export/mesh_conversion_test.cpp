@@ -149,20 +149,26 @@ TEST_F(MeshConversionTest, SpecifiedNormalsAreNormalisedAndMissingOnesBuilt) {
     EXPECT_EQ(bare.GetSpecifiedNormals()->GetNumFaces(), 12);
 }
 
+// The tangent follows u; the handedness is -1 where v runs as usual and +1 where the coordinates
+// are mirrored, so that the engine's bitangent (N x T times the handedness) follows v either way.
 TEST_F(MeshConversionTest, TangentFramesFromFirstChannel) {
     exportOptions().normals = true;
     exportOptions().tangents = true;
-    Mesh mesh = texturedQuad();
-    convertMesh(mesh, lists, exportOptions());
-    const Zeq2VertexBuffer& buffer = lists.vertexBuffers.get(0);
-    EXPECT_EQ(buffer.attributes, (TArray<Attr>{Attr::POSITION, Attr::NORMAL, Attr::TEXCOORDS, Attr::TANGENT4}));
-    const std::vector<float> data = floatsOf(buffer.byteBuffer);
-    for (int v = 0; v < 4; ++v) {
-        const float* t = &data[v * 12 + 8];
-        EXPECT_NEAR(t[0], 1.0f, 1e-6f);
-        EXPECT_NEAR(t[1], 0.0f, 1e-6f);
-        EXPECT_NEAR(t[2], 0.0f, 1e-6f);
-        EXPECT_EQ(t[3], -1.0f) << "a tangent not parallel to its normal has handedness -1";
+    for (const float mirror : {1.0f, -1.0f}) {
+        SCOPED_TRACE(mirror);
+        Mesh mesh = texturedQuad();
+        for (UVVert& tv : mesh.Map(1).tv) tv.x = 0.5f + mirror * (tv.x - 0.5f);
+        convertMesh(mesh, lists, exportOptions());
+        const Zeq2VertexBuffer& buffer = lists.vertexBuffers.items.back();
+        EXPECT_EQ(buffer.attributes, (TArray<Attr>{Attr::POSITION, Attr::NORMAL, Attr::TEXCOORDS, Attr::TANGENT4}));
+        const std::vector<float> data = floatsOf(buffer.byteBuffer);
+        for (int v = 0; v < 4; ++v) {
+            const float* t = &data[v * 12 + 8];
+            EXPECT_NEAR(t[0], mirror, 1e-6f);
+            EXPECT_NEAR(t[1], 0.0f, 1e-6f);
+            EXPECT_NEAR(t[2], 0.0f, 1e-6f);
+            EXPECT_EQ(t[3], -mirror);
+        }
     }
     EXPECT_TRUE(host.ui().messageBoxes().empty());
 }
