@@ -122,6 +122,14 @@ protected:
         return files;
     }
 
+    // The files from `from` on hold the vertex data of files[from].
+    static void expectSameVertexBuffers(const std::vector<std::string>& files, std::size_t from) {
+        const SceneFile first = decodeSceneFile(readFileBytes(files[from]));
+        for (std::size_t i = from + 1; i < files.size(); ++i)
+            EXPECT_TRUE(first.root.vertexBuffers == decodeSceneFile(readFileBytes(files[i])).root.vertexBuffers)
+                << "round trip " << i;
+    }
+
     std::string writeKindsScene() {
         const std::string document = path("kinds.json");
         std::ofstream(document) << kKindsScene;
@@ -240,10 +248,7 @@ TEST_F(Lossless, SkinFarFromTheOriginKeepsItsHalfFloatVertices) {
        {"name": "Body", "object": "Skinned", "transform": {"translation": [3000, 1000, 500], "rotation": [10, 20, 30]}}]})json";
     const auto files = roundTrips("'" + document + "'", "--half", 2);
     if (HasFatalFailure()) return;
-    const SceneFile first = decodeSceneFile(readFileBytes(files[0]));
-    for (std::size_t i = 1; i < files.size(); ++i)
-        EXPECT_TRUE(first.root.vertexBuffers == decodeSceneFile(readFileBytes(files[i])).root.vertexBuffers)
-            << "round trip " << i;
+    expectSameVertexBuffers(files, 0);
 }
 
 // A 16-bit skin's normals, turned by the skin's matrix: each comes back as one that the exporter
@@ -274,10 +279,7 @@ TEST_F(Lossless, HalfFloatSkinNormalsHoldStill) {
        {"name": "Body", "object": "Skinned", "transform": {"translation": [1, 2, 3], "rotation": [10, 20, 30]}}]})";
     const auto files = roundTrips("'" + document + "'", "--half --normals", 3);
     if (HasFatalFailure()) return;
-    const SceneFile first = decodeSceneFile(readFileBytes(files[1]));
-    for (std::size_t i = 2; i < files.size(); ++i)
-        EXPECT_TRUE(first.root.vertexBuffers == decodeSceneFile(readFileBytes(files[i])).root.vertexBuffers)
-            << "round trip " << i;
+    expectSameVertexBuffers(files, 1);
 }
 
 // One object shown by a skinned node and a plain mesh node: the file holds its index buffer and
