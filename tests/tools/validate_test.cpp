@@ -167,7 +167,23 @@ TEST(Validate, EachDamageIsReportedOnceNamingRecordAndProblem) {
              std::memcpy(f.root.vertexBuffers->items[1].byteBuffer.data() + 76, &joint2, 4);
          },
          {"error: skins[0] (id 104): vertex 2 of vertex buffer 2 names joint 2 (its JOINTS value / 3), not one of "
-          "the 2 joints of a surface"}},
+          "the 2 joints of surfaces[0], which draws it"}},
+        // A vertex is read against the run of each surface that draws it, not the longest run.
+        {"influence past the shorter run of a second surface",
+         [](SceneFile& f) {
+             Zeq2Skin& skin = f.root.skins->items[0];
+             skin.surfaces = {Zeq2Surface{0, 21, 1}, Zeq2Surface{0, 21, 1}};
+             skin.jointIds = {102, 103, 102};
+             skin.surfaceJointCounts = {2, 1};
+         },
+         {"error: skins[0] (id 104): vertex 1 of vertex buffer 2 names joint 1 (its JOINTS value / 3), not one of "
+          "the 1 joints of surfaces[1], which draws it"}},
+        {"joint listed twice in one surface's run",
+         [](SceneFile& f) {
+             f.root.skins->items[0].jointIds = {102, 103, 102};
+             f.root.skins->items[0].surfaceJointCounts = {3};
+         },
+         {"error: skins[0] (id 104): jointIds[2] 102 is listed already in the joints of surfaces[0]"}},
         {"joints resolve to joint records with bind transforms",
          [](SceneFile& f) {
              Zeq2Skin& skin = f.root.skins->items[0];

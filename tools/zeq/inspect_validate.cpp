@@ -464,6 +464,21 @@ private:
                                    at(it->second.list, it->second.index) + ", not a joint");
             }
         }
+        // A joint listed twice in one surface's run would take a vertex's weights twice.
+        if (sum == static_cast<int64_t>(skin.jointIds.size())) {
+            std::size_t begin = 0;
+            for (std::size_t s = 0; s < skin.surfaceJointCounts.size(); ++s) {
+                const std::size_t end = begin + skin.surfaceJointCounts.items[s];
+                std::unordered_set<int64_t> inRun;
+                for (std::size_t i = begin; i < end; ++i) {
+                    if (inRun.insert(skin.jointIds.items[i]).second) continue;
+                    error(subject, at("jointIds", i), at("jointIds", i) + " " + std::to_string(skin.jointIds.items[i]) +
+                                                          " is listed already in the joints of " + at("surfaces", s));
+                    break;
+                }
+                begin = end;
+            }
+        }
         std::unordered_set<int64_t> bound;
         for (std::size_t i = 0; i < skin.jointBindTransforms.size(); ++i) {
             const int64_t id = skin.jointBindTransforms.items[i].jointId;
@@ -481,16 +496,38 @@ private:
     }
 
     // The JOINTS data: per influence a joint's place in a surface's run of jointIds, times 3, and
-    // its weight; (0, 0) is an empty slot. A place outside the run has a loader read past the
-    // skin's joints. One finding per skin; a skin without surfaces draws nothing and is not read,
-    // and runs that do not match the surfaces or the joint list are reported above.
+    // its weight; (0, 0) is an empty slot. A vertex is read against the run of every surface that
+    // draws it (a vertex no surface draws against the first run, as the importer reads it); a place
+    // outside the run has a loader read past the skin's joints. One finding per skin; a skin without
+    // surfaces draws nothing and is not read, and runs that do not match the surfaces or the joint
+    // list are reported above.
+    static std::string drawnByText(int32_t surface) {
+        if (surface < 0) return "the first surface, against which a vertex no surface draws is read";
+        return at("surfaces", static_cast<std::size_t>(surface)) + ", which draws it";
+    }
+
     void checkSkinInfluences(const Zeq2Skin& skin, const std::string& subject) {
         int64_t listed = 0;
         for (const uint16_t count : skin.surfaceJointCounts) listed += count;
         if (skin.surfaceJointCounts.empty() || skin.surfaceJointCounts.size() != skin.surfaces.size() ||
             listed != static_cast<int64_t>(skin.jointIds.size()))
             return;
-        const int32_t joints = *std::max_element(skin.surfaceJointCounts.begin(), skin.surfaceJointCounts.end());
+        // Per vertex, the surface with the shortest run among those that draw it.
+        std::vector<int32_t> surfaceOf;
+        const Zeq2IndexBuffer* indices = indexBuffer(skin.indexBufferId);
+        const int64_t stored = indices ? storedIndexCount(*indices) : 0;
+        for (std::size_t s = 0; s < skin.surfaces.size(); ++s) {
+            const Zeq2Surface& surface = skin.surfaces.items[s];
+            const int64_t begin = std::max<int64_t>(surface.indexBegin, 0);
+            const int64_t end = std::min<int64_t>(begin + std::max<int64_t>(surface.numTriangles, 0) * 3, stored);
+            for (int64_t i = begin; i < end; ++i) {
+                const std::size_t v = storedIndex(*indices, i);
+                if (v >= surfaceOf.size()) surfaceOf.resize(v + 1, -1);
+                int32_t& drawnBy = surfaceOf[v];
+                const auto& counts = skin.surfaceJointCounts.items;
+                if (drawnBy < 0 || counts[s] < counts[static_cast<std::size_t>(drawnBy)]) drawnBy = static_cast<int32_t>(s);
+            }
+        }
         for (const int32_t id : skin.vertexBufferIds) {
             const Zeq2VertexBuffer* buffer = vertexBuffer(id);
             VertexView view;
@@ -499,6 +536,9 @@ private:
             for (const AttributeSlot& slot : view.layout.slots) {
                 if (slot.kind != Zeq2VertexAttributes::JOINTS) continue;
                 for (int32_t v = 0; v < view.vertexCount; ++v) {
+                    const std::size_t at = static_cast<std::size_t>(v);
+                    const int32_t drawnBy = at < surfaceOf.size() ? surfaceOf[at] : -1;
+                    const int32_t joints = skin.surfaceJointCounts.items[static_cast<std::size_t>(std::max(drawnBy, 0))];
                     for (int32_t pair = 0; pair < 2; ++pair) {
                         const float place = view.value(v, slot, 2 * pair) / 3.0f;
                         const float weight = view.value(v, slot, 2 * pair + 1);
@@ -509,7 +549,8 @@ private:
                         error(subject, "vertexBufferIds", "vertex " + std::to_string(v) + " of vertex buffer " +
                                                               std::to_string(id) + " names joint " + shortest(place) +
                                                               " (its JOINTS value / 3), not one of the " +
-                                                              std::to_string(joints) + " joints of a surface");
+                                                              std::to_string(joints) + " joints of " +
+                                                              drawnByText(drawnBy));
                         return;
                     }
                 }
