@@ -55,6 +55,8 @@ struct FormatEntry {
     // How many times as bright as its colour the exporter writes every light (Assimp's FBX writer
     // writes each at the intensity 1000, where readers take 100 as the colour itself).
     float lightGain = 1.0f;
+    // Whether the main file is ASCII FBX whose animation curves need mending (mendFbxCurves).
+    bool fbxCurves = false;
 };
 
 const std::vector<FormatEntry>& formatTable() {
@@ -69,7 +71,9 @@ const std::vector<FormatEntry>& formatTable() {
         // It writes the numbers of its arrays in fixed-point form into a small buffer, and fails on
         // one of 23 digits (other values are written in exponent form).
         // It writes every light ten times as bright as its colour, and has no ambient light.
-        {{"fbx", "FBX, ASCII"}, "fbxa", kLights | kAnimation | kSkins, false, 1e22, FormatEntry::Split::Always, false, false, true, 10.0f},
+        // Its scale and rotation curves are mended after writing (mendFbxCurves).
+        {{"fbx", "FBX, ASCII"}, "fbxa", kLights | kAnimation | kSkins, false, 1e22, FormatEntry::Split::Always, false, false, true, 10.0f,
+         true},
     };
     return table;
 }
@@ -566,6 +570,11 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
     // The main file last, so that it is renamed into place once everything it names is there.
     std::stable_partition(files.begin(), files.end(), [&](const ForeignFile& f) { return f.path != path; });
     if (files.empty() || files.back().path != path) throw ForeignWriteError("the exporter wrote no file");
+    if (format->fbxCurves && scene->mNumAnimations > 0) {
+        std::string text(files.back().bytes.begin(), files.back().bytes.end());
+        mendFbxCurves(text);
+        files.back().bytes.assign(text.begin(), text.end());
+    }
     if (leftOut) *leftOut = leftOutNotes(host, *scene, *format);
     return files;
 }

@@ -76,4 +76,8 @@ struct ForeignSceneStyle {
 // The whole scene of the host, ready for Assimp's exporters.
 std::unique_ptr<aiScene> buildForeignScene(Host& host, const ForeignSceneStyle& style = {});
 
+// Mends the animation curves of an ASCII FBX text as Assimp's writer gives it: scale curves tied to
+// "Lcl Scaling", the property FBX nodes have, and rotation curves without 360° jumps.
+void mendFbxCurves(std::string& text);
+
 }  // namespace headless

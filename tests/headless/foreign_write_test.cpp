@@ -314,6 +314,24 @@ TEST(ForeignWrite, KeyTimesAndLightAndCameraKinds) {
     EXPECT_TRUE(spinnerBack->GetNodeTM(10800).Equals(keys[2].second, 1e-4f));
 }
 
+// FBX's writer ties scale curves to a property FBX nodes lack and writes rotation keys as Euler angles
+// each in (-180°, 180°]: a node that grows and turns past 180° comes back growing and turning the
+// short way, on every frame between the keys too.
+TEST(ForeignWrite, FbxKeepsScaleKeysAndTurnsTheShortWay) {
+    Host host;
+    Node* spinner = host.scene().createNode("Spinner");
+    spinner->addKey(0, Matrix3());
+    spinner->addKey(2400, RotateZMatrix(2.0f));
+    spinner->addKey(4800, ScaleMatrix({2, 2, 2}) * RotateZMatrix(4.0f));
+    host.SetAnimRange(Interval(0, 4800));
+    Host back;
+    throughFile(host, "fbx", back);
+    Node* spinnerBack = back.scene().findNode("Spinner");
+    ASSERT_NE(spinnerBack, nullptr);
+    for (TimeValue t = 0; t <= 4800; t += 160)
+        EXPECT_TRUE(spinnerBack->GetNodeTM(t).Equals(spinner->GetNodeTM(t), 1e-3f)) << "tick " << t;
+}
+
 // OBJ writes vertices and normals moved into world space: the normal of a face on a node scaled
 // along Y is that of the scaled face, of unit length, not the face's normal stretched along Y.
 TEST(ForeignWrite, ObjNormalsOfScaledNodesStandOnTheirFaces) {
@@ -435,8 +453,9 @@ TEST(ForeignWrite, MaterialsOfOneNameAndInstancesComeBackApart) {
             EXPECT_NEAR(paint->GetDiffuse(0).r, reds[i], 1e-5f);
             // Formats that tell materials apart by place keep their names (Collada's reader renames
             // a second "Paint" itself).
-            if (format.extension != "obj" && (i == 0 || i == 3))
+            if (format.extension != "obj" && (i == 0 || i == 3)) {
                 EXPECT_STREQ(paint->GetName(), i == 3 ? "Paint_2" : "Paint");
+            }
         }
     }
 }
