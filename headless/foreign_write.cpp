@@ -233,9 +233,10 @@ void turnLightNodes(aiScene& scene) {
 // A format that writes vertices and normals in world space moves each normal by its node's world
 // matrix M as it moves the vertices, which gives a normal that is no longer at right angles to a
 // scaled surface nor of unit length. A normal n is handed over as M⁻¹ · normalise(M⁻ᵀ · n), which the
-// exporter turns into normalise(M⁻ᵀ · n): the normal of the moved surface. A mesh that several nodes
-// show, or a singular matrix, keeps its normals.
-void prepareNormalsForBaking(aiScene& scene) {
+// exporter turns into normalise(M⁻ᵀ · n): the normal of the moved surface. A matrix that mirrors
+// (negative determinant) also turns the faces' corner order round, so each face's corners swap two
+// to keep facing out. A mesh that several nodes show, or a singular matrix, keeps its normals.
+void prepareMeshesForBaking(aiScene& scene) {
     std::vector<unsigned> uses(scene.mNumMeshes, 0);
     std::vector<std::pair<const aiNode*, aiMatrix4x4>> stack;
     if (scene.mRootNode) stack.push_back({scene.mRootNode, scene.mRootNode->mTransformation});
@@ -254,7 +255,11 @@ void prepareNormalsForBaking(aiScene& scene) {
     for (const auto& [index, move] : moves) {
         aiMesh& mesh = *scene.mMeshes[index];
         const ai_real determinant = move.Determinant();
-        if (uses[index] != 1 || !mesh.mNormals || !std::isnormal(determinant)) continue;
+        if (uses[index] != 1 || !std::isnormal(determinant)) continue;
+        if (determinant < 0)
+            for (unsigned f = 0; f < mesh.mNumFaces; ++f)
+                if (mesh.mFaces[f].mNumIndices >= 3) std::swap(mesh.mFaces[f].mIndices[1], mesh.mFaces[f].mIndices[2]);
+        if (!mesh.mNormals) continue;
         aiMatrix3x3 inverse = move;
         inverse.Inverse();
         aiMatrix3x3 inverseTransposed = inverse;
@@ -530,7 +535,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
     if (format->starsEmbedded) unstarTextureFiles(*scene);
     if (format->lightsDownY) turnLightNodes(*scene);
     if (format->lightGain != 1.0f) dimLights(*scene, format->lightGain);
-    if (format->bakes) prepareNormalsForBaking(*scene);
+    if (format->bakes) prepareMeshesForBaking(*scene);
 
     UnwritableNumber unwritable(format->largest, format->splits == FormatEntry::Split::Always ||
                                                      (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0),

@@ -17,6 +17,7 @@
 #include <functional>
 #include <limits>
 #include <numbers>
+#include <sstream>
 
 #include <unistd.h>
 
@@ -333,20 +334,37 @@ TEST(ForeignWrite, FbxKeepsScaleKeysAndTurnsTheShortWay) {
 }
 
 // OBJ writes vertices and normals moved into world space: the normal of a face on a node scaled
-// along Y is that of the scaled face, of unit length, not the face's normal stretched along Y.
+// along Y is that of the scaled face, of unit length, not the face's normal stretched along Y; on a
+// mirrored node the face's corners turn round with it, so that they wind about that normal.
 TEST(ForeignWrite, ObjNormalsOfScaledNodesStandOnTheirFaces) {
-    Host host;
-    Node* node = host.scene().createNode("Scaled");
-    node->setLocalTM(ScaleMatrix({1, 4, 1}));
-    node->SetObjectRef(host.scene().newTriObject(meshOf({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2}})));
-    std::string text;
-    for (const ForeignFile& file : renderForeignScene(host, "scaled.obj"))
-        if (file.path.ends_with(".obj")) text.assign(file.bytes.begin(), file.bytes.end());
-    const std::size_t at = text.find("\nvn ");
-    ASSERT_NE(at, std::string::npos) << text;
-    aiVector3D normal;
-    ASSERT_EQ(std::sscanf(text.c_str() + at, "\nvn %f %f %f", &normal.x, &normal.y, &normal.z), 3) << text;
-    expectNear(normal, Point3(4, 1, 4) / std::sqrt(33.0f));
+    for (const float mirror : {1.0f, -1.0f}) {
+        Host host;
+        Node* node = host.scene().createNode("Scaled");
+        node->setLocalTM(ScaleMatrix(Point3(mirror, 4.0f, 1.0f)));
+        node->SetObjectRef(host.scene().newTriObject(meshOf({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2}})));
+        std::string text;
+        for (const ForeignFile& file : renderForeignScene(host, "scaled.obj"))
+            if (file.path.ends_with(".obj")) text.assign(file.bytes.begin(), file.bytes.end());
+        std::istringstream lines(text);
+        std::vector<aiVector3D> vertices;
+        aiVector3D normal;
+        std::array<int, 3> corners{};
+        for (std::string line; std::getline(lines, line);) {
+            aiVector3D v;
+            if (std::sscanf(line.c_str(), "v %f %f %f", &v.x, &v.y, &v.z) == 3) vertices.push_back(v);
+            std::sscanf(line.c_str(), "vn %f %f %f", &normal.x, &normal.y, &normal.z);
+            if (line.starts_with("f ")) {
+                std::istringstream tokens(line.substr(2));
+                std::string token;
+                for (int& corner : corners) corner = (tokens >> token, std::atoi(token.c_str()));  // "3//1": 3
+            }
+        }
+        ASSERT_EQ(vertices.size(), 3u) << text;
+        expectNear(normal, Point3(4 * mirror, 1.0f, 4.0f) / std::sqrt(33.0f));
+        const aiVector3D wound = (vertices[corners[1] - 1] - vertices[corners[0] - 1]) ^
+                                 (vertices[corners[2] - 1] - vertices[corners[0] - 1]);
+        EXPECT_GT(wound * normal, 0.0f) << text;
+    }
 }
 
 // FBX readers take a light to shine down its node's -Y; the scene's lights shine down -Z. An animated
