@@ -19,6 +19,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <set>
 
 namespace headless {
 
@@ -57,12 +58,18 @@ struct FormatEntry {
     float lightGain = 1.0f;
     // Whether the main file is ASCII FBX whose animation curves need mending (mendFbxCurves).
     bool fbxCurves = false;
+    // How many bone influences a vertex keeps (0: all), and whether a bone has one bind pose for
+    // all skins: Assimp's glTF writer writes one set of four joints a vertex and one skin.
+    unsigned influences = 0;
+    bool oneBindPose = false;
 };
 
 const std::vector<FormatEntry>& formatTable() {
     static const std::vector<FormatEntry> table = {
-        {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated},
-        {{"glb", "glTF 2.0, binary"}, "glb2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated},
+        {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", kAnimation | kSkins, true, HUGE_VAL,
+         FormatEntry::Split::Animated, false, false, false, 1.0f, false, 4, true},
+        {{"glb", "glTF 2.0, binary"}, "glb2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated, false,
+         false, false, 1.0f, false, 4, true},
         {{"dae", "Collada"}, "collada", kLights | kAmbient | kCameras | kAnimation | kSkins | kTextureSets, true, HUGE_VAL, FormatEntry::Split::Never, false, true},
         {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", kByName, true, HUGE_VAL,
          FormatEntry::Split::Never, true},
@@ -335,6 +342,64 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
     return notes;
 }
 
+// Keeps the `most` largest bone influences of every vertex, scaled to add up to what all of them
+// did; returns how many vertices lost influences.
+std::size_t limitInfluences(aiScene& scene, unsigned most) {
+    std::size_t cut = 0;
+    for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+        aiMesh& mesh = *scene.mMeshes[m];
+        struct Influence {
+            float weight;
+            unsigned bone;
+        };
+        std::vector<std::vector<Influence>> byVertex(mesh.mNumVertices);
+        for (unsigned b = 0; b < mesh.mNumBones; ++b)
+            for (unsigned w = 0; w < mesh.mBones[b]->mNumWeights; ++w) {
+                const aiVertexWeight& weight = mesh.mBones[b]->mWeights[w];
+                if (weight.mVertexId < mesh.mNumVertices) byVertex[weight.mVertexId].push_back({weight.mWeight, b});
+            }
+        std::vector<std::vector<aiVertexWeight>> kept(mesh.mNumBones);
+        bool changed = false;
+        for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
+            std::vector<Influence>& list = byVertex[v];
+            if (list.size() > most) {
+                float total = 0, left = 0;
+                for (const Influence& i : list) total += i.weight;
+                std::stable_sort(list.begin(), list.end(), [](const Influence& a, const Influence& b) { return a.weight > b.weight; });
+                list.resize(most);
+                for (const Influence& i : list) left += i.weight;
+                if (left > 0)
+                    for (Influence& i : list) i.weight *= total / left;
+                ++cut;
+                changed = true;
+            }
+            for (const Influence& i : list) kept[i.bone].push_back(aiVertexWeight(v, i.weight));
+        }
+        if (!changed) continue;
+        for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+            aiBone& bone = *mesh.mBones[b];
+            delete[] bone.mWeights;
+            bone.mNumWeights = static_cast<unsigned>(kept[b].size());
+            bone.mWeights = new aiVertexWeight[kept[b].size()];
+            std::copy(kept[b].begin(), kept[b].end(), bone.mWeights);
+        }
+    }
+    return cut;
+}
+
+// How many bones skins bind in different poses (different offset matrices).
+std::size_t bonesBoundApart(const aiScene& scene) {
+    std::map<std::string, aiMatrix4x4> pose;
+    std::set<std::string> apart;
+    for (unsigned m = 0; m < scene.mNumMeshes; ++m)
+        for (unsigned b = 0; b < scene.mMeshes[m]->mNumBones; ++b) {
+            const aiBone& bone = *scene.mMeshes[m]->mBones[b];
+            const auto [it, added] = pose.emplace(bone.mName.C_Str(), bone.mOffsetMatrix);
+            if (!added && !it->second.Equal(bone.mOffsetMatrix, 0)) apart.insert(it->first);
+        }
+    return apart.size();
+}
+
 // Where the scene first holds a number a format cannot write ("node \"Box\": a number in its
 // transform"), and that number. No format can write an infinite or undefined number: glTF forbids
 // them, and the text formats write words that readers (Assimp's among them) refuse or misread.
@@ -536,6 +601,19 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
     if (format->lightsDownY) turnLightNodes(*scene);
     if (format->lightGain != 1.0f) dimLights(*scene, format->lightGain);
     if (format->bakes) prepareMeshesForBaking(*scene);
+    std::vector<std::string> notes;
+    const std::string writer = "the " + format->format.extension + " writer";
+    if (format->influences > 0)
+        if (const std::size_t cut = limitInfluences(*scene, format->influences); cut > 0)
+            notes.push_back(std::to_string(cut) + (cut == 1 ? " vertex keeps" : " vertices keep") + " only " +
+                            (cut == 1 ? "its " : "their ") + std::to_string(format->influences) +
+                            " largest bone influences, scaled to the same sum: " + writer + " writes " +
+                            std::to_string(format->influences) + " a vertex");
+    if (format->oneBindPose)
+        if (const std::size_t apart = bonesBoundApart(*scene); apart > 0)
+            notes.push_back(std::to_string(apart) + (apart == 1 ? " bone is" : " bones are") +
+                            " bound in different poses by different skins: " + writer +
+                            " keeps one bind pose a bone, so some skins are drawn as bound in another's pose");
 
     UnwritableNumber unwritable(format->largest, format->splits == FormatEntry::Split::Always ||
                                                      (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0),
@@ -580,7 +658,10 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
         mendFbxCurves(text);
         files.back().bytes.assign(text.begin(), text.end());
     }
-    if (leftOut) *leftOut = leftOutNotes(host, *scene, *format);
+    if (leftOut) {
+        *leftOut = leftOutNotes(host, *scene, *format);
+        leftOut->insert(leftOut->end(), notes.begin(), notes.end());
+    }
     return files;
 }
 

@@ -569,6 +569,15 @@ TEST(ForeignWrite, WhatAFormatLeavesOutIsNamed) {
     StandardMaterial* paint = scene.newStdMat("Paint");
     paint->SetSubTexmap(ID_DI, scene.newBitmapTex("paint.png", 2));
     skinned->SetMtl(paint);
+    // A second skin binds "Bone" in another pose, and gives a vertex five influences.
+    DerivedObject* crowd = scene.newDerivedObject(scene.newTriObject(meshOf({{0, 0, 5}, {1, 0, 5}, {0, 1, 5}}, {{0, 1, 2}})));
+    SkinModifier* crowdSkin = scene.newSkin();
+    crowdSkin->addBone(bone, TransMatrix({0, 0, 5}));
+    for (int b = 2; b <= 5; ++b) crowdSkin->addBone(scene.createNode("B" + std::to_string(b)), Matrix3());
+    for (int b = 0; b < 5; ++b) crowdSkin->addWeight(0, b, 0.2f);
+    for (int v = 1; v < 3; ++v) crowdSkin->addWeight(v, 0, 1.0f);
+    crowd->AddModifier(crowdSkin);
+    scene.createNode("Crowd")->SetObjectRef(crowd);
     // An object of a plug-in that is not loaded has no mesh form (a bone needs none); a shape is
     // not written even where it has one.
     scene.createNode("Flare")->SetObjectRef(scene.newObject(GEOMOBJECT_CLASS_ID, Class_ID(0x8264D187, 0x6912FD2F)));
@@ -595,7 +604,15 @@ TEST(ForeignWrite, WhatAFormatLeavesOutIsNamed) {
         EXPECT_NE(back.GetAmbient(0) != Point3(0, 0, 0), noted("the ambient colour left out"));
         EXPECT_NE(cameras, noted("1 camera left out"));
         EXPECT_NE(boneBack && boneBack->track().IsAnimated(), noted("the animation of 1 node left out"));
-        EXPECT_NE(skins, noted("the skins of 1 mesh left out"));
+        EXPECT_NE(skins, noted("the skins of 2 meshes left out"));
+        if (auto* crowdBack = dynamic_cast<DerivedObject*>(back.scene().findNode("Crowd")->GetObjectRef())) {
+            auto* skinBack = dynamic_cast<SkinModifier*>(crowdBack->GetModifier(0));
+            ASSERT_NE(skinBack, nullptr);
+            int most = 0;
+            for (int v = 0; v < skinBack->GetNumPoints(); ++v) most = std::max(most, skinBack->GetNumAssignedBones(v));
+            EXPECT_NE(most == 5, noted("1 vertex keeps only its 4 largest bone influences"));
+        }
+        EXPECT_EQ(noted("1 bone is bound in different poses"), format.extension.starts_with("gl"));
         auto* paintBack = dynamic_cast<StdMat*>(back.scene().findNode("Skinned")->GetMtl());
         ASSERT_NE(paintBack, nullptr);
         auto* bitmap = dynamic_cast<BitmapTex*>(paintBack->GetSubTexmap(ID_DI));
