@@ -32,10 +32,10 @@ struct DecompressorFree {
 };
 
 // Inflates the zlib stream source[0 .. n) into `body`. Bytes after the end of the stream are not
-// looked at. A stream that inflates to more than `limit` bytes stops there (TooLarge) instead of
+// inflated; `unused` gets their count. A stream that inflates to more than `limit` bytes stops there (TooLarge) instead of
 // exhausting memory; a damaged stream, a bad checksum or one cut short is Corrupted, and partial
 // output is never taken for the body.
-PacketError inflateBody(const uint8_t* source, int32_t n, int64_t limit, ByteBuffer& body) {
+PacketError inflateBody(const uint8_t* source, int32_t n, int64_t limit, ByteBuffer& body, int32_t& unused) {
     limit = std::clamp<int64_t>(limit, 0, std::numeric_limits<int32_t>::max());
     std::unique_ptr<libdeflate_decompressor, DecompressorFree> inflater(libdeflate_alloc_decompressor());
     if (!inflater) throw std::bad_alloc();
@@ -45,11 +45,12 @@ PacketError inflateBody(const uint8_t* source, int32_t n, int64_t limit, ByteBuf
         // never holds two attempts at once.
         ByteBuffer out;
         out.reserve(static_cast<int32_t>(std::max<int64_t>(room, 1)));
-        size_t produced = 0;
-        const libdeflate_result result = libdeflate_zlib_decompress(inflater.get(), source, static_cast<size_t>(n),
-                                                                    out.data(), static_cast<size_t>(room), &produced);
+        size_t consumed = 0, produced = 0;
+        const libdeflate_result result = libdeflate_zlib_decompress_ex(
+            inflater.get(), source, static_cast<size_t>(n), out.data(), static_cast<size_t>(room), &consumed, &produced);
         if (result == LIBDEFLATE_SUCCESS) {
             out.extend(static_cast<int32_t>(produced));
+            unused = n - static_cast<int32_t>(consumed);
             body = std::move(out);
             return PacketError::None;
         }
@@ -138,6 +139,7 @@ void Protocol::encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) 
 bool Protocol::decodePacket(ByteBuffer& in, ProtocolBuffer& pb) {
     lastError_ = PacketError::None;
     lastNullMapBytes_ = 0;
+    lastUnusedBodyBytes_ = 0;
     auto fail = [this](PacketError error) {
         lastError_ = error;
         return false;
@@ -164,7 +166,7 @@ bool Protocol::decodePacket(ByteBuffer& in, ProtocolBuffer& pb) {
     // The null map leads the body; the value stream is what follows it, read from position 0.
     ByteBuffer body;
     if (compressed) {
-        const PacketError error = inflateBody(in.data() + in.position, stored, maxInflatedSize_, body);
+        const PacketError error = inflateBody(in.data() + in.position, stored, maxInflatedSize_, body, lastUnusedBodyBytes_);
         if (error != PacketError::None) return fail(error);
     } else {
         body.appendFrom(in, in.position, stored);

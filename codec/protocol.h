@@ -83,6 +83,9 @@ public:
     // Bytes the null map took at the front of the body of the last packet decodePacket read: the
     // count read, whichever of the equivalent forms the writer chose.
     int32_t lastNullMapBytes() const { return lastNullMapBytes_; }
+    // Bytes of the last packet's compressed body that follow the end of its zlib stream, which
+    // inflating leaves alone.
+    int32_t lastUnusedBodyBytes() const { return lastUnusedBodyBytes_; }
     // The inflation limit of decodePacket: kMaxInflatedSize unless lowered (tests of the limit).
     int64_t maxInflatedSize() const { return maxInflatedSize_; }
     void setMaxInflatedSize(int64_t bytes) { maxInflatedSize_ = bytes; }
@@ -97,6 +100,7 @@ private:
     uint64_t generation_ = 0;
     PacketError lastError_ = PacketError::None;
     int32_t lastNullMapBytes_ = 0;
+    int32_t lastUnusedBodyBytes_ = 0;
     int64_t maxInflatedSize_ = kMaxInflatedSize;
     int64_t maxDecodedSize_ = kMaxDecodedSize;
 };

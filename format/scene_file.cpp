@@ -213,6 +213,10 @@ AfterRootProblem checkAfterRoot(Protocol& protocol, const ByteBuffer& bytes, Pro
         unreadBitSet = byte < pb.nullMap.bytes.size() && (pb.nullMap.bytes[byte] >> (7 - bit % 8)) & 1;
     }
     if (unread >= 8 || unreadBitSet) return {AfterRootFault::Leftovers, "trailing presence bits after the roots"};
+    if (const int32_t unused = protocol.lastUnusedBodyBytes(); unused > 0) {
+        return {AfterRootFault::Leftovers,
+                "trailing bytes after the compressed data in the packet body (" + byteCount(unused) + ")"};
+    }
     // A scene file is exactly one packet.
     const int64_t afterPacket = bytes.length() - packetLength(bytes);
     if (afterPacket > 0) {

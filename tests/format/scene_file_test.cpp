@@ -202,6 +202,14 @@ TEST(SceneFileErrors, LenientDecodeTellsLeftoversFromDamagedExtensions) {
     cut.resize(cut.size() - 5);
     ByteBuffer afterPacket = storedPacket(body);
     afterPacket.appendByte(0x00);
+    // Inflating stops at the end of the zlib stream; bytes behind it in the body are left over too.
+    std::vector<uint8_t> deflated(compressBound(body.size()) + 2);
+    uLongf deflatedSize = deflated.size() - 2;
+    ASSERT_EQ(compress(deflated.data() + 2, &deflatedSize, body.data(), body.size()), Z_OK);
+    deflated.resize(deflatedSize + 2);
+    deflated.insert(deflated.end(), {'G', 'A', 'R', 'B', 'A', 'G', 'E'});
+    deflated[0] = static_cast<uint8_t>(0x40 | ((deflated.size() - 2) >> 8));
+    deflated[1] = static_cast<uint8_t>((deflated.size() - 2) & 0xFF);
     struct Case {
         ByteBuffer bytes;
         AfterRootFault fault;
@@ -211,6 +219,8 @@ TEST(SceneFileErrors, LenientDecodeTellsLeftoversFromDamagedExtensions) {
         {storedPacket(body), AfterRootFault::None, ""},
         {storedPacket(longer), AfterRootFault::Leftovers, "trailing bytes after the roots (1 byte)"},
         {afterPacket, AfterRootFault::Leftovers, "trailing bytes after the packet (1 byte)"},
+        {bufferOf(deflated), AfterRootFault::Leftovers,
+         "trailing bytes after the compressed data in the packet body (7 bytes)"},
         {storedPacket(cut), AfterRootFault::DamagedExtensions, "truncated data: the value at byte offset"},
     };
     for (const Case& c : cases) {
