@@ -1675,6 +1675,8 @@ void rejectText(std::string_view text, simdjson::error_code error) {
         bool start_array(std::size_t) override { return true; }
         bool end_array() override { return true; }
         bool parse_error(std::size_t at, const std::string&, const nlohmann::detail::exception& e) override {
+            // A number beyond a double (out_of_range.406) is valid JSON, which the reading reports.
+            if (e.id == 406) return false;
             position = at;
             message = e.what();
             if (const size_t tag = message.find("] "); message[0] == '[' && tag != std::string::npos) message.erase(0, tag + 2);

@@ -118,7 +118,10 @@ float Item::floatValue() const {
 int64_t Item::integer(int64_t low, int64_t high) const {
     if (!isNumber()) fail("expected an integer, got " + describe());
     simdjson::ondemand::number_type kind{};
-    if (const auto error = value_.get_number_type().get(kind)) invalidJson(error);
+    if (value_.get_number_type().get(kind)) {
+        const std::string text = numberText();  // refuses a malformed number
+        fail(text.find_first_of(".eE") == std::string::npos ? "integer out of range" : "expected an integer, got " + text);
+    }
     int64_t value = 0;
     uint64_t u = 0;
     if (kind == simdjson::ondemand::number_type::signed_integer) {
@@ -179,12 +182,37 @@ simdjson::ondemand::object& Item::object() const {
     return *object_;
 }
 
+namespace {
+
+// Whether text is a number as JSON writes them: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+bool isJsonNumber(std::string_view text) {
+    size_t i = 0;
+    auto digits = [&] {
+        const size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i > start;
+    };
+    if (i < text.size() && text[i] == '-') ++i;
+    if (i < text.size() && text[i] == '0') ++i;
+    else if (!digits()) return false;
+    if (i < text.size() && text[i] == '.' && (++i, !digits())) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!digits()) return false;
+    }
+    return i == text.size();
+}
+
+}  // namespace
+
 std::string Item::numberText() const {
-    // Read as a number first, which refuses a malformed one; then the text as the document has it.
-    double d = 0;
-    if (const auto error = value_.get_double().get(d)) invalidJson(error);
+    // The text as the document has it; a number beyond a double (1e999, 300 digits) is still JSON,
+    // while a malformed one is refused.
     std::string_view text = value_.raw_json_token();
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+    double d = 0;
+    if (const auto error = value_.get_double().get(d); error && !isJsonNumber(text)) invalidJson(error);
     return std::string(text);
 }
 

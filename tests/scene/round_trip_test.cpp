@@ -206,15 +206,15 @@ TEST(SceneDocumentLoad, AddsToTheSceneAndSetsOnlyTheSettingsItNames) {
 }
 
 // The host stores user properties as text: numbers keep the text the document gives them, so a long
-// integer or an exponent is not rounded through a double.
+// integer or an exponent is not rounded through a double, nor refused beyond one.
 TEST(SceneDocumentLoad, UserPropertiesKeepNumbersAsWritten) {
     Host host;
     loadSceneDocumentText(host, R"({"nodes": [{"name": "N", "userProperties":
-        {"a": 50, "b": 50.0, "c": 1e3, "d": 123456789012345678901234567890, "e": true}}]})");
+        {"a": 50, "b": 50.0, "c": 1e3, "d": 123456789012345678901234567890, "e": true, "f": 1e999}}]})");
     INode* node = host.GetINodeByName("N");
     ASSERT_NE(node, nullptr);
     for (const auto& [key, text] : {std::pair{"a", "50"}, {"b", "50.0"}, {"c", "1e3"},
-                                    {"d", "123456789012345678901234567890"}, {"e", "true"}}) {
+                                    {"d", "123456789012345678901234567890"}, {"e", "true"}, {"f", "1e999"}}) {
         std::string value;
         EXPECT_TRUE(node->GetUserPropString(key, value) && value == text) << key << ": " << value;
     }
