@@ -1658,6 +1658,16 @@ void rejectCycles(const SceneModel& m) {
 // Text that it accepts but the fast parser refused (nesting too deep) keeps the fast parser's
 // message; with no such error, text that is JSON returns. Only documents that failed come here.
 // nlohmann's parser ends the text at a zero byte: one that the text reaches is refused as such.
+// The column, in characters, of the character that ends at byte `end` of its line (past the end of
+// the text: the column after its last character).
+size_t columnBefore(std::string_view text, size_t end) {
+    const size_t newline = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
+    size_t column = 0;
+    for (size_t i = newline == std::string_view::npos ? 0 : newline + 1; i < end && i < text.size(); ++i)
+        column += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;  // not a UTF-8 continuation byte
+    return column + (end > text.size() ? end - text.size() : 0);  // the end of the text: one past it
+}
+
 void rejectText(std::string_view text, simdjson::error_code error) {
     struct LocatingSax : nlohmann::json_sax<nlohmann::json> {
         std::string message;
@@ -1684,13 +1694,21 @@ void rejectText(std::string_view text, simdjson::error_code error) {
         }
     } sax;
     const size_t zero = text.find('\0');
-    if (!nlohmann::json::sax_parse(text.begin(), text.end(), &sax) && !sax.message.empty() && sax.position <= zero)
+    if (!nlohmann::json::sax_parse(text.begin(), text.end(), &sax) && !sax.message.empty() && sax.position <= zero) {
+        // The parser counts columns in bytes; editors count characters.
+        constexpr std::string_view kColumn = ", column ";
+        if (const size_t at = sax.message.find(kColumn); at != std::string::npos) {
+            const size_t digits = at + kColumn.size();
+            const size_t end = sax.message.find_first_not_of("0123456789", digits);
+            sax.message.replace(digits, end - digits, std::to_string(columnBefore(text, sax.position)));
+        }
         throw SceneDocumentError("invalid JSON: " + sax.message);
+    }
     if (zero != std::string_view::npos) {
         const auto line = std::count(text.begin(), text.begin() + zero, '\n') + 1;
-        const size_t column = zero - text.rfind('\n', zero);  // on the first line: zero - npos, which is zero + 1
         throw SceneDocumentError("invalid JSON: parse error at line " + std::to_string(line) + ", column " +
-                                 std::to_string(column) + ": a zero byte (binary data, or a damaged file)");
+                                 std::to_string(columnBefore(text, zero + 1)) +
+                                 ": a zero byte (binary data, or a damaged file)");
     }
     if (error != simdjson::SUCCESS) throw SceneDocumentError(std::string("invalid JSON: ") + simdjson::error_message(error));
 }
@@ -1700,9 +1718,11 @@ void rejectText(std::string_view text, simdjson::error_code error) {
 SceneModel readScene(std::string_view text, bool padded) {
     // A byte order mark, which editors on Windows put before UTF-8 text, is not part of the JSON.
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
-        throw SceneDocumentError("invalid JSON: the text is UTF-16 (it starts with a UTF-16 byte order mark); "
-                                 "scene documents are UTF-8: save it as UTF-8");
+    // UTF-16 text: a byte order mark, or JSON's first character (ASCII) beside a zero byte.
+    const auto ascii = [](char c) { return c > 0 && c < 0x7F; };
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") ||
+        (text.size() >= 2 && ((ascii(text[0]) && text[1] == 0) || (text[0] == 0 && ascii(text[1])))))
+        throw SceneDocumentError("invalid JSON: the text is UTF-16; scene documents are UTF-8: save it as UTF-8");
     simdjson::padded_string copy;
     if (!padded) {
         copy = simdjson::padded_string(text);

@@ -286,6 +286,9 @@ TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
         {R"({"ambient": [1e400, 0, 1]})", "ambient[0]: number out of the range of a float"},
         {R"({"time": -1e400})", "time: expected an integer, got -1e400"},
         {"{\n  \"ambient\": [1, 0, 1]]}", "invalid JSON: parse error at line 2, column 23"},
+        // Columns count characters, as editors do, not bytes.
+        {R"({"nodes":[{"name":"é€😀", "hidden": 1]})", "invalid JSON: parse error at line 1, column 37"},
+        {"{\0}\0"s, "invalid JSON: the text is UTF-16"},  // without a byte order mark
         // A zero byte does not end the text: zeroes after a whole document (a damaged file) too.
         {"{\"ambient\": [1, 0, 1]}\n\0\0"s, "invalid JSON: parse error at line 2, column 1: a zero byte"},
     };
