@@ -833,9 +833,27 @@ struct CubeBlocks : BlockList {
     }
 };
 
+// Whether a block replacing the cube map's own can take the six file names of "files": they go
+// into its parameter 10, a table of texts.
+bool holdsFaceFiles(const std::vector<ParamBlockModel>& blocks) {
+    if (blocks.empty()) return false;
+    for (const ParamModel& p : blocks.front().params)
+        if (p.id == ACUBIC_BITMAP_NAMES_PARAM)
+            return IsParamTable(p.type) && (ParamBaseType(p.type) == TYPE_STRING || ParamBaseType(p.type) == TYPE_FILENAME) &&
+                   p.values.size() >= 6;
+    return false;
+}
+
 const Field<CubeMapModel> kCubeFields[] = {
     field<&CubeMapModel::files, CubeFiles>("files"),
-    field<&CubeMapModel::paramBlocks, CubeBlocks>("paramBlocks"),
+    {"paramBlocks", false,
+     [](Reader& r, const Item& item, CubeMapModel& c) {
+         c.paramBlocks = CubeBlocks::read(r, item);
+         if (c.files && !holdsFaceFiles(*c.paramBlocks))
+             item.fail("no parameter 10 (a table of at least six texts) to hold the names of \"files\"");
+     },
+     [](const CubeMapModel& c) { return !c.paramBlocks.has_value(); },
+     [](Writer& w, const CubeMapModel& c) { CubeBlocks::write(w, *c.paramBlocks); }},
 };
 
 const Field<OtherMapModel> kOtherMapFields[] = {

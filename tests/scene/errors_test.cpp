@@ -113,6 +113,11 @@ const BadField kBadFields[] = {
     {"range ending before it starts", [](Doc& d) { d["animationRange"] = {100, 0}; },
      "animationRange: the range ends (0) before it starts (100)"},
     {"root not an object", [](Doc& d) { d = Doc::array(); }, "document: expected an object, got an array"},
+    {"cube files without a block to hold them",
+     [](Doc& d) {
+         d["maps"].push_back({{"id", "Sky"}, {"kind", "cube"}, {"files", {"a", "b", "c", "d", "e", "f"}}, {"paramBlocks", Doc::array()}});
+     },
+     R"(maps[2].paramBlocks: no parameter 10 (a table of at least six texts) to hold the names of "files")"},
 };
 
 TEST(SceneDocumentErrors, EachBadFieldIsNamedWithItsPath) {
