@@ -10,7 +10,6 @@
 #include "headless/scene_document_model.h"
 
 #include <deque>
-#include <filesystem>
 #include <functional>
 #include <unordered_map>
 #include <unordered_set>
@@ -385,8 +384,11 @@ int Capture::material(Mtl* mtl) {
 
 int Capture::map(Texmap* texmap) {
     std::string wanted = textOf(texmap->GetName());
-    if (auto* bitmap = dynamic_cast<BitmapTex*>(texmap); wanted.empty() && bitmap && bitmap->GetMapName())
-        wanted = std::filesystem::path(bitmap->GetMapName()).filename().string();
+    if (auto* bitmap = dynamic_cast<BitmapTex*>(texmap); wanted.empty() && bitmap && bitmap->GetMapName()) {
+        // The file name after the last folder, whether the path is written with / or \ (Windows).
+        wanted = bitmap->GetMapName();
+        wanted.erase(0, wanted.find_last_of("/\\") + 1);
+    }
     return maps_.entry(nesting_, model_.maps, texmap, wanted, "map", [this, texmap](MapModel& entry) {
         entry.name = textOf(texmap->GetName());
         fillMap(entry, texmap);

@@ -165,6 +165,20 @@ TEST(SceneDocumentRoundTrip, ReferencesReachTheRightNodeAmongNamesakes) {
     EXPECT_EQ(copied->GetFloat(7, 0, 1), 0.1f);
 }
 
+// A nameless bitmap takes the name of its file as id, without the folder, also a Windows one.
+TEST(SceneDocumentRoundTrip, NamelessBitmapsTakeTheirFileNameAsId) {
+    Host host;
+    Scene& scene = host.scene();
+    StandardMaterial* paint = scene.newStdMat("Paint");
+    paint->SetSubTexmap(ID_DI, scene.newBitmapTex("C:\\tex\\wood.png", 1));
+    paint->SetSubTexmap(ID_SP, scene.newBitmapTex("maps/stone.png", 1));
+    scene.createNode("N")->SetMtl(paint);
+    std::set<std::string> ids;
+    const json saved = saveSceneDocument(host);
+    for (const json& map : saved["maps"]) ids.insert(map["id"].get<std::string>());
+    EXPECT_EQ(ids, (std::set<std::string>{"wood.png", "stone.png"}));
+}
+
 TEST(SceneDocumentRoundTrip, FilesAreWrittenWholeAndReadBack) {
     scene_test::ScratchFolder folder;
     const std::string path = folder.file("scene.json");
