@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -89,6 +90,23 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     const std::string breaks =
         ": is read with the input model: writing it would break the model (choose another output)\n";
 
+    // A name that is not UTF-8: the importer's sentence starts "A text", which reads "a text" here too.
+    // The writer refuses such a name, so a byte of the stored body is changed.
+    SceneFile badText = validScene();
+    badText.root.meshes->items[0].name = "A~";
+    const ByteBuffer packed = encodeSceneFile(badText);
+    const int header = (packed.data()[0] & 0x80) ? 4 : 2;
+    std::vector<uint8_t> body(1 << 16);
+    uLongf size = body.size();
+    ASSERT_EQ(uncompress(body.data(), &size, packed.data() + header, static_cast<uLong>(packed.length() - header)), Z_OK);
+    body.resize(size);
+    const auto name = std::search(body.begin(), body.end(), std::begin("A~"), std::end("A~") - 1);
+    ASSERT_NE(name, body.end());
+    name[1] = 0xFF;
+    body.insert(body.begin(), {static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size & 0xFF)});  // stored
+    const std::string notUtf8 = scratch.file("not_utf8.zeq");
+    std::ofstream(notUtf8, std::ios::binary).write(reinterpret_cast<const char*>(body.data()), std::streamsize(body.size()));
+
     const std::string cannotOpen = ": cannot open: No such file or directory\n";
     const std::string isFolder = ": is a directory, not a file\n";
     struct Case {
@@ -139,6 +157,8 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
 
         {"info " + quoted(truncated), 1, "zeq: " + truncated + ": " + truncatedText + "\n"},
         {"import " + quoted(truncated) + " -o " + quoted(document), 1, "zeq: " + truncated + ": " + truncatedText + "\n"},
+        {"import " + quoted(notUtf8) + " -o " + quoted(document), 1,
+         "zeq: " + notUtf8 + ": a text is not valid UTF-8 (it ends at byte offset 445 of the data stream)\n"},
 
         {"--plugins " + quoted(folder + "/none") + " import " + quoted(good) + " -o " + quoted(document), 1,
          "zeq: " + folder + "/none: cannot read the plug-in folder (No such file or directory)\n"},

@@ -15,11 +15,13 @@ std::string errorLineText(std::string text, const std::string& subject) {
         text.pop_back();
     }
     if (!subject.empty() && text.rfind(subject + ": ", 0) == 0) text.erase(0, subject.size() + 2);
-    // Lower-case only a capitalised ordinary word: one capital followed by small letters.
+    // Lower-case only a capitalised ordinary word: one capital followed by small letters, or the
+    // article "A".
     std::size_t end = 1;
     while (end < text.size() && std::islower(static_cast<unsigned char>(text[end]))) ++end;
     const bool wordEnds = end == text.size() || text[end] == ' ' || text[end] == ',' || text[end] == ':';
-    if (!text.empty() && std::isupper(static_cast<unsigned char>(text[0])) && end > 1 && wordEnds) {
+    if (!text.empty() && std::isupper(static_cast<unsigned char>(text[0])) && (end > 1 || text.starts_with("A ")) &&
+        wordEnds) {
         text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
     }
     for (char& c : text)
