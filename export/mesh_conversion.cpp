@@ -74,12 +74,14 @@ MeshNormalSpec* prepareNormals(Mesh& mesh) {
 }
 
 // The welded output vertices. Corners weld when host vertex, normal id and every texture-vertex
-// index are equal; the candidates for a corner are the output vertices made from its host vertex,
+// index are equal, and, with tangents, when their faces' texture coordinates are mirrored alike: a
+// vertex on the seam of a mirrored layout, shared by faces of both sides, would otherwise average
+// opposite tangent frames. The candidates for a corner are the output vertices made from its host vertex,
 // chained per host vertex, so that a lookup touches only those. An output index is the number of
 // vertices that existed when its key first appeared, which makes the output independent of the
 // lookup structure.
 struct WeldedVertices {
-    int keyWidth = 1;                  // normal id + one texture-vertex index per used channel
+    int keyWidth = 1;                  // normal id + one texture-vertex index per used channel (+ mirrored)
     std::vector<int32_t> firstOfHost;  // host vertex -> most recent output vertex made from it, or -1
     std::vector<int32_t> nextOfHost;   // output vertex -> previous output vertex of the same host vertex
     std::vector<uint32_t> keys;        // keyWidth values per output vertex
@@ -158,7 +160,8 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
     const MeshNormalSpec* normalSpec = options.normals ? prepareNormals(mesh) : nullptr;
 
     WeldedVertices welded;
-    welded.keyWidth = 1 + static_cast<int>(channelCount);
+    const bool tangentFrames = options.tangents && channelCount > 0;
+    welded.keyWidth = 1 + static_cast<int>(channelCount) + (tangentFrames ? 1 : 0);
     welded.firstOfHost.assign(static_cast<std::size_t>(hostVertexCount), -1);
     const std::size_t expected = std::min<std::size_t>(0x10000, std::size_t(faceCount) * 3);
     welded.positions.reserve(expected);
@@ -177,6 +180,7 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
     bool warnedNoChannel = false;
     std::vector<uint32_t> key(static_cast<std::size_t>(welded.keyWidth));
     std::vector<Point2> cornerCoords(channelCount * 3);
+    std::vector<uint32_t> cornerTextureVertices(channelCount * 3);
 
     for (int f = 0; f < faceCount; ++f) {
         const Face& face = mesh.faces[static_cast<std::size_t>(f)];
@@ -186,13 +190,9 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
             currentMaterial = material;
         }
 
-        uint32_t out[3];
         for (int corner = 0; corner < 3; ++corner) {
-            const uint32_t host = face.v[corner];
-            if (host >= static_cast<uint32_t>(hostVertexCount))
+            if (face.v[corner] >= static_cast<uint32_t>(hostVertexCount))
                 throw MeshFaceError("a face names a vertex the mesh does not have");
-
-            key[0] = normalSpec != nullptr ? static_cast<uint32_t>(normalSpec->Face(f).GetNormalID(corner)) : 0;
             for (std::size_t c = 0; c < channelCount; ++c) {
                 const MeshMap& map = mesh.Map(channels[c]);
                 uint32_t tv = kNoTextureVertex;
@@ -202,9 +202,30 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
                     // Bounds-checked: a channel may name more vertices than it holds.
                     if (tv < map.tv.size()) st = Point2(map.tv[tv].x, 1.0f - map.tv[tv].y);
                 }
-                key[1 + c] = tv;
+                cornerTextureVertices[std::size_t(corner) * channelCount + c] = tv;
                 cornerCoords[std::size_t(corner) * channelCount + c] = st;
             }
+        }
+        // The face's tangent frame, from the coordinates of its first channel, and whether they are
+        // mirrored: wound clockwise as written (v flipped), which gives the handedness +1 where the
+        // normal stands on the face's front. It follows from the coordinates alone, so a round trip,
+        // which may move a normal by a float step, welds the same corners again.
+        Point3 tangent, bitangent;
+        bool framed = false, mirrored = false;
+        if (tangentFrames) {
+            const Point3 p[3] = {mesh.verts[face.v[0]], mesh.verts[face.v[1]], mesh.verts[face.v[2]]};
+            const Point2 st[3] = {cornerCoords[0], cornerCoords[channelCount], cornerCoords[2 * channelCount]};
+            framed = faceTangent(p, st, tangent, bitangent);
+            mirrored = framed && (st[1].x - st[0].x) * (st[2].y - st[0].y) - (st[2].x - st[0].x) * (st[1].y - st[0].y) > 0.0f;
+        }
+
+        uint32_t out[3];
+        for (int corner = 0; corner < 3; ++corner) {
+            const uint32_t host = face.v[corner];
+            key[0] = normalSpec != nullptr ? static_cast<uint32_t>(normalSpec->Face(f).GetNormalID(corner)) : 0;
+            for (std::size_t c = 0; c < channelCount; ++c)
+                key[1 + c] = cornerTextureVertices[std::size_t(corner) * channelCount + c];
+            if (tangentFrames) key[1 + channelCount] = mirrored ? 1u : 0u;
 
             int32_t index = welded.find(host, key.data());
             if (index < 0) {
@@ -220,13 +241,9 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
         }
 
         if (options.tangents) {
-            if (channelCount > 0) {
-                const Point3 p[3] = {mesh.verts[face.v[0]], mesh.verts[face.v[1]], mesh.verts[face.v[2]]};
-                const Point2 st[3] = {cornerCoords[0], cornerCoords[channelCount], cornerCoords[2 * channelCount]};
-                Point3 tangent, bitangent;
-                if (faceTangent(p, st, tangent, bitangent))
-                    for (uint32_t v : out) addTangent(welded.tangents[v], welded.normals[v], tangent, bitangent);
-            } else if (!warnedNoChannel) {
+            if (framed) {
+                for (uint32_t v : out) addTangent(welded.tangents[v], welded.normals[v], tangent, bitangent);
+            } else if (channelCount == 0 && !warnedNoChannel) {
                 warnedNoChannel = true;
                 MessageBox(GetActiveWindow(), "Model don't have uv channel, unable to calculate TBN", "ZeqExport",
                            MB_OK | MB_ICONWARNING);

@@ -150,7 +150,8 @@ TEST_F(MeshConversionTest, SpecifiedNormalsAreNormalisedAndMissingOnesBuilt) {
 }
 
 // The tangent follows u; the handedness is -1 where v runs as usual and +1 where the coordinates
-// are mirrored, so that the engine's bitangent (N x T times the handedness) follows v either way.
+// are mirrored, so that the engine's bitangent (N x T times the handedness) follows v either way,
+// also on both sides of a mirrored seam.
 TEST_F(MeshConversionTest, TangentFramesFromFirstChannel) {
     exportOptions().normals = true;
     exportOptions().tangents = true;
@@ -169,6 +170,18 @@ TEST_F(MeshConversionTest, TangentFramesFromFirstChannel) {
             EXPECT_NEAR(t[2], 0.0f, 1e-6f);
             EXPECT_EQ(t[3], -mirror);
         }
+    }
+    // On the seam of a mirrored layout (the second triangle's coordinates mirrored about the shared
+    // edge), the corners of the two sides are vertices of their own, each with its side's frame.
+    Mesh seam = texturedQuad();
+    seam.Map(1).tf[1].setTVerts(0, 2, 1);
+    convertMesh(seam, lists, exportOptions());
+    const Zeq2VertexBuffer& seamBuffer = lists.vertexBuffers.items.back();
+    ASSERT_EQ(seamBuffer.vertexCount, 6);
+    const std::vector<float> data = floatsOf(seamBuffer.byteBuffer);
+    for (int v = 0; v < 6; ++v) {
+        const std::vector<float> expected = v < 3 ? std::vector<float>{1, 0, 0, -1} : std::vector<float>{0, 1, 0, 1};
+        for (int k = 0; k < 4; ++k) EXPECT_NEAR(data[v * 12 + 8 + k], expected[k], 1e-6f) << "vertex " << v;
     }
     EXPECT_TRUE(host.ui().messageBoxes().empty());
 }
