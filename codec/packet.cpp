@@ -32,9 +32,9 @@ struct DecompressorFree {
 };
 
 // Inflates the zlib stream source[0 .. n) into `body`. Bytes after the end of the stream are not
-// inflated; `unused` gets their count. A stream that inflates to more than `limit` bytes stops there (TooLarge) instead of
-// exhausting memory; a damaged stream, a bad checksum or one cut short is Corrupted, and partial
-// output is never taken for the body.
+// inflated; `unused` gets their count. A stream that inflates to more than `limit` bytes stops
+// there (TooLarge) instead of exhausting memory; a damaged stream, a bad checksum or one cut short
+// is Corrupted, and partial output is never taken for the body.
 PacketError inflateBody(const uint8_t* source, int32_t n, int64_t limit, ByteBuffer& body, int32_t& unused) {
     limit = std::clamp<int64_t>(limit, 0, std::numeric_limits<int32_t>::max());
     std::unique_ptr<libdeflate_decompressor, DecompressorFree> inflater(libdeflate_alloc_decompressor());

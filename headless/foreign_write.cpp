@@ -348,6 +348,7 @@ std::size_t limitInfluences(aiScene& scene, unsigned most) {
     std::size_t cut = 0;
     for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
         aiMesh& mesh = *scene.mMeshes[m];
+        if (mesh.mNumBones == 0) continue;
         struct Influence {
             float weight;
             unsigned bone;

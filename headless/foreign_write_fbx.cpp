@@ -17,6 +17,7 @@
 #include <set>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 namespace headless {
@@ -32,11 +33,8 @@ struct KeyValues {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// The key values of the curve with the given id, or none where the text is not as expected.
-std::optional<KeyValues> keyValuesOf(const std::string& text, std::string_view id) {
-    const std::string head = "\n\tAnimationCurve: " + std::string(id) + ",";
-    std::size_t at = text.find(head);
-    if (at == std::string::npos) return std::nullopt;
+// The key values of the curve that starts at `at`, or none where the text is not as expected.
+std::optional<KeyValues> keyValuesOf(const std::string& text, std::size_t at) {
     const std::size_t close = text.find("\n\t}", at + 1);
     at = text.find("KeyValueFloat: *", at);
     if (at == std::string::npos || at > close) return std::nullopt;
@@ -112,6 +110,13 @@ void mendFbxCurves(std::string& text) {
     }
     for (const auto& [curve, node, axis] : curveLinks)
         if (rotationNodes.count(node)) rotationCurves[node][axis[0]] = curve;
+    // Where each curve starts: "\n\tAnimationCurve: id, ...".
+    std::unordered_map<std::string, std::size_t> curveAt;
+    constexpr std::string_view kCurve = "\n\tAnimationCurve: ";
+    for (std::size_t at = text.find(kCurve); at != std::string::npos; at = text.find(kCurve, at + 1)) {
+        const std::size_t begin = at + kCurve.size();
+        curveAt.emplace(text.substr(begin, text.find(',', begin) - begin), at);
+    }
 
     // New texts by where they stand, replaced from the end of the text so that places hold.
     std::map<std::size_t, std::pair<std::size_t, std::string>> replacements;
@@ -121,7 +126,8 @@ void mendFbxCurves(std::string& text) {
         std::size_t axis = 0;
         for (const char name : {'X', 'Y', 'Z'}) {
             const auto found = curves.find(name);
-            if (found != curves.end()) keys[axis] = keyValuesOf(text, found->second);
+            const auto at = found == curves.end() ? curveAt.end() : curveAt.find(found->second);
+            if (at != curveAt.end()) keys[axis] = keyValuesOf(text, at->second);
             ++axis;
         }
         if (!keys[0] || !keys[1] || !keys[2] || keys[0]->values.size() != keys[1]->values.size() ||
