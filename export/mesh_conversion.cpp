@@ -216,7 +216,8 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
             const Point3 p[3] = {mesh.verts[face.v[0]], mesh.verts[face.v[1]], mesh.verts[face.v[2]]};
             const Point2 st[3] = {cornerCoords[0], cornerCoords[channelCount], cornerCoords[2 * channelCount]};
             framed = faceTangent(p, st, tangent, bitangent);
-            mirrored = framed && (st[1].x - st[0].x) * (st[2].y - st[0].y) - (st[2].x - st[0].x) * (st[1].y - st[0].y) > 0.0f;
+            const float uvArea = (st[1].x - st[0].x) * (st[2].y - st[0].y) - (st[2].x - st[0].x) * (st[1].y - st[0].y);
+            mirrored = framed && uvArea > 0.0f;
         }
 
         uint32_t out[3];

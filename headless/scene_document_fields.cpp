@@ -839,8 +839,8 @@ bool holdsFaceFiles(const std::vector<ParamBlockModel>& blocks) {
     if (blocks.empty()) return false;
     for (const ParamModel& p : blocks.front().params)
         if (p.id == ACUBIC_BITMAP_NAMES_PARAM)
-            return IsParamTable(p.type) && (ParamBaseType(p.type) == TYPE_STRING || ParamBaseType(p.type) == TYPE_FILENAME) &&
-                   p.values.size() >= 6;
+            return IsParamTable(p.type) && p.values.size() >= 6 &&
+                   (ParamBaseType(p.type) == TYPE_STRING || ParamBaseType(p.type) == TYPE_FILENAME);
     return false;
 }
 

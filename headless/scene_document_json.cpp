@@ -120,7 +120,8 @@ int64_t Item::integer(int64_t low, int64_t high) const {
     simdjson::ondemand::number_type kind{};
     if (value_.get_number_type().get(kind)) {
         const std::string text = numberText();  // refuses a malformed number
-        fail(text.find_first_of(".eE") == std::string::npos ? "integer out of range" : "expected an integer, got " + text);
+        const bool whole = text.find_first_of(".eE") == std::string::npos;
+        fail(whole ? "integer out of range" : "expected an integer, got " + text);
     }
     int64_t value = 0;
     uint64_t u = 0;

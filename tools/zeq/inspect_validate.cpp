@@ -525,7 +525,8 @@ private:
                 if (v >= surfaceOf.size()) surfaceOf.resize(v + 1, -1);
                 int32_t& drawnBy = surfaceOf[v];
                 const auto& counts = skin.surfaceJointCounts.items;
-                if (drawnBy < 0 || counts[s] < counts[static_cast<std::size_t>(drawnBy)]) drawnBy = static_cast<int32_t>(s);
+                if (drawnBy < 0 || counts[s] < counts[static_cast<std::size_t>(drawnBy)])
+                    drawnBy = static_cast<int32_t>(s);
             }
         }
         for (const int32_t id : skin.vertexBufferIds) {
