@@ -204,6 +204,10 @@ void buildCameras(foreign::ReadState& state) {
         // The readers give the whole horizontal angle, as the host keeps it. Orthographic cameras
         // have none; they become perspective cameras of the host's default 45°.
         float fov = source.mHorizontalFOV;
+        // Assimp's glTF reader gives the vertical angle times the aspect ratio: the horizontal angle
+        // is 2 atan(aspect tan(vertical / 2)).
+        if (state.gltf && fov > 0.0f && source.mAspect > 0.0f)
+            fov = 2.0f * std::atan(source.mAspect * std::tan(fov / source.mAspect / 2.0f));
         if (!(fov > 0.0f)) {
             fov = std::numbers::pi_v<float> / 4.0f;
             state.report.warnings.push_back("camera \"" + std::string(source.mName.C_Str()) +

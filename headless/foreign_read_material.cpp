@@ -4,6 +4,7 @@
 
 #include "headless/materials.h"
 
+#include <assimp/GltfMaterial.h>
 #include <assimp/material.h>
 #include <assimp/texture.h>
 
@@ -37,6 +38,21 @@ bool readFloat(const aiMaterial& material, const char* key, unsigned type, unsig
 }
 
 // The bitmap of the first texture of `type`, or null when the material has none.
+// Text with its %XX escapes turned back into the bytes they stand for.
+std::string percentDecoded(const std::string& text) {
+    auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) && hex(text[i + 2])) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 BitmapTexture* bitmapFor(ReadState& state, const aiMaterial& material, aiTextureType type) {
     if (material.GetTextureCount(type) == 0) return nullptr;
     aiString path;
@@ -51,6 +67,9 @@ BitmapTexture* bitmapFor(ReadState& state, const aiMaterial& material, aiTexture
     // foreign writer does so for Collada): the same file, under the name it had.
     else if (name.starts_with("./*"))
         name.erase(0, 2);
+    // glTF names image files by URI: "my%20tex.png" is the file "my tex.png".
+    else if (state.gltf && !name.starts_with("data:"))
+        name = percentDecoded(name);
     const int channel = static_cast<int>(std::min(uvIndex, kMaxUvSets - 1)) + 1;
     BitmapTexture* bitmap = state.scene.newBitmapTex(name, channel);
     bitmap->SetName(name.c_str());
@@ -78,7 +97,12 @@ Mtl* makeStandard(ReadState& state, const aiMaterial& source, unsigned index) {
     // no "SpecularFactor", so that such files (and the suite's own FBX files) keep their level.
     if (!readFloat(source, "$raw.SpecularFactor", 0, 0, value) && readFloat(source, "$raw.ShininessFactor", 0, 0, value))
         material->SetShinStr(std::max(value, 0.0f), 0);
-    if (readFloat(source, AI_MATKEY_OPACITY, value)) material->SetOpacity(std::clamp(value, 0.0f, 1.0f), 0);
+    // A glTF material is opaque unless its alpha mode says otherwise: the base colour's alpha then
+    // means nothing.
+    aiString alphaMode;
+    const bool opaque = state.gltf && (source.Get(AI_MATKEY_GLTF_ALPHAMODE, alphaMode) != AI_SUCCESS ||
+                                       std::string_view(alphaMode.C_Str()) == "OPAQUE");
+    if (!opaque && readFloat(source, AI_MATKEY_OPACITY, value)) material->SetOpacity(std::clamp(value, 0.0f, 1.0f), 0);
     int twoSided = 0;
     if (source.Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS) material->SetTwoSided(twoSided != 0);
 

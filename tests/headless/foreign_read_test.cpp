@@ -104,8 +104,8 @@ private:
 };
 
 // Parent (moved and turned 90° about Z, with an animated translation) holding Child, whose mesh
-// has two primitives with two materials and different texture sets; a skinned strip over the
-// bones Bone1 → Bone2.
+// has two primitives with two materials (Red blended at half alpha, Blue opaque) and different
+// texture sets; a skinned strip over the bones Bone1 → Bone2.
 std::string testModel() {
     Gltf g;
     const float s = std::sqrt(0.5f);
@@ -140,11 +140,11 @@ std::string testModel() {
     g.doc["skins"] = {{{"joints", {3, 4}}, {"inverseBindMatrices", inverseBind}}};
     g.doc["materials"] = {
         {{"name", "Red"},
-         {"pbrMetallicRoughness", {{"baseColorFactor", {1, 0, 0, 1}}, {"baseColorTexture", {{"index", 0}, {"texCoord", 1}}}}},
-         {"normalTexture", {{"index", 1}}}},
-        {{"name", "Blue"}, {"pbrMetallicRoughness", {{"baseColorFactor", {0, 0, 1, 1}}}}},
+         {"pbrMetallicRoughness", {{"baseColorFactor", {1, 0, 0, 0.5}}, {"baseColorTexture", {{"index", 0}, {"texCoord", 1}}}}},
+         {"normalTexture", {{"index", 1}}}, {"alphaMode", "BLEND"}},
+        {{"name", "Blue"}, {"pbrMetallicRoughness", {{"baseColorFactor", {0, 0, 1, 0.5}}}}},  // opaque: alpha unused
     };
-    g.doc["images"] = {{{"uri", "red.png"}}, {{"uri", "normal.png"}}};
+    g.doc["images"] = {{{"uri", "red%20paint.png"}}, {{"uri", "normal.png"}}};
     g.doc["textures"] = {{{"source", 0}}, {{"source", 1}}};
     json sampler = {{"input", times}, {"output", moves}};
     json channel = {{"sampler", 0}, {"target", {{"node", 0}, {"path", "translation"}}}};
@@ -217,7 +217,9 @@ TEST_F(ForeignReadModel, MergedMeshesKeepTheirMaterialsAndTextureSets) {
     EXPECT_EQ(red->GetDiffuse(0), Color(1, 0, 0));
     auto* diffuse = dynamic_cast<BitmapTex*>(red->GetSubTexmap(ID_DI));
     ASSERT_NE(diffuse, nullptr);
-    EXPECT_STREQ(diffuse->GetMapName(), "red.png");
+    EXPECT_STREQ(diffuse->GetMapName(), "red paint.png");  // a URI: %20 is a space
+    EXPECT_EQ(red->GetOpacity(0), 0.5f);
+    EXPECT_EQ(static_cast<StdMat*>(multi->GetSubMtl(1))->GetOpacity(0), 1.0f);
     EXPECT_EQ(diffuse->GetTheUVGen()->GetMapChannel(), 2);
     auto* bump = dynamic_cast<BitmapTex*>(red->GetSubTexmap(ID_BU));
     ASSERT_NE(bump, nullptr);
@@ -315,7 +317,7 @@ TEST(ForeignRead, GltfSpotConesAndCamerasOnTheirNodes) {
     const auto file = scratch.file("lit.gltf", R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1]}],
       "extensionsUsed": ["KHR_lights_punctual"], "extensions": {"KHR_lights_punctual": {"lights": [
         {"type": "spot", "spot": {"innerConeAngle": 0.25, "outerConeAngle": 0.5}}]}},
-      "cameras": [{"type": "perspective", "perspective": {"yfov": 0.7, "znear": 0.1, "zfar": 100}}],
+      "cameras": [{"type": "perspective", "perspective": {"yfov": 0.7, "aspectRatio": 1.5, "znear": 0.1, "zfar": 100}}],
       "nodes": [{"name": "Spot", "translation": [1, 2, 3], "extensions": {"KHR_lights_punctual": {"light": 0}}},
                 {"name": "Eye", "translation": [0.5, 0.5, 3], "camera": 0}]})");
     Host host;
@@ -326,7 +328,10 @@ TEST(ForeignRead, GltfSpotConesAndCamerasOnTheirNodes) {
     EXPECT_NEAR(spot->GetHotspot(0), 28.64789f, 1e-3f);
     Node* eye = host.scene().findNode("Eye");
     ASSERT_NE(eye, nullptr);
-    EXPECT_NE(dynamic_cast<Camera*>(eye->GetObjectRef()), nullptr);
+    auto* camera = dynamic_cast<Camera*>(eye->GetObjectRef());
+    ASSERT_NE(camera, nullptr);
+    // The host keeps the horizontal angle: 2 atan(aspect tan(vertical / 2)).
+    EXPECT_NEAR(camera->GetFOV(0), 2 * std::atan(1.5f * std::tan(0.35f)), 1e-5f);
     expectNear(eye->GetNodeTM(0).GetTrans(), {0.5f, 0.5f, 3.0f}, "the camera's place");
 }
 
