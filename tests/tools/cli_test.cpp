@@ -217,7 +217,7 @@ TEST_F(ZeqCommand, FailedOutputIsAnErrorNotASuccess) {
     const std::pair<std::string, int> runs[] = {{"dump " + path, 1},          {"info " + path, 1},
                                                 {"validate " + path, 1},      {"scene demo", 1},
                                                 {"--version", 1},             {"formats", 1},
-                                                {"diff " + path + " " + path, 2}};
+                                                {"diff " + path + " " + path, 2}, {"diff --help", 2}};
     for (const auto& [arguments, status] : runs) {
         SCOPED_TRACE(arguments);
         const RunResult result = runZeq(arguments, scratch, "/dev/full");

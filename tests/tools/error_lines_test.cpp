@@ -127,6 +127,8 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         {"export", 2, "zeq: export: --output is required; run 'zeq export --help'\n"},
         {"scene demo extra", 2,
          "zeq: scene demo: the following argument was not expected: extra; run 'zeq scene demo --help'\n"},
+        {"scene demo one two", 2,  // in command-line order
+         "zeq: scene demo: the following arguments were not expected: one two; run 'zeq scene demo --help'\n"},
         // An empty value (an unset variable) is wrong usage: an empty scene used to export the demo.
         {"export '' -o " + quoted(out), 2, "zeq: export: SCENE: an empty value was given; run 'zeq export --help'\n"},
         {"import " + quoted(good) + " -o ''", 2,

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <iostream>
+#include <sstream>
 #include <unordered_map>
 
 namespace zeq::cli {
@@ -90,6 +91,15 @@ int reportUsage(const VerbOnCommandLine& verb, const std::string& problem) {
     const std::string repeated = "At Most 1 required but received ";
     if (const std::size_t at = text.find(repeated); at != std::string::npos)
         text = text.substr(0, at) + "given " + text.substr(at + repeated.size()) + " times, but it takes one value";
+    // CLI11 lists the arguments it did not expect last first: they are put back in command-line order.
+    const std::string extras = "arguments were not expected: ";
+    if (const std::size_t at = text.find(extras); at != std::string::npos) {
+        std::vector<std::string> words;
+        std::istringstream list(text.substr(at + extras.size()));
+        for (std::string word; list >> word;) words.insert(words.begin(), word);
+        text.erase(at + extras.size());
+        for (std::size_t i = 0; i < words.size(); ++i) text += (i ? " " : "") + words[i];
+    }
     const std::string help = verb.path.empty() ? "zeq --help" : "zeq " + verb.path + " --help";
     if (verb.path.empty()) {
         std::fprintf(stderr, "zeq: %s; run '%s'\n", text.c_str(), help.c_str());

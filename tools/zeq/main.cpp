@@ -35,13 +35,14 @@ std::string pluginFolderToLoad(bool required) {
 
 namespace {
 // The run's exit status once standard output is flushed: a run that met a closed pipe ends quietly
-// (output.h); a failed write that no verb reported (help, version, the lists) fails the run here.
-int finish(int status) {
+// (output.h); a failed write that no verb reported (help, version, the lists) fails the run here,
+// with `failed`: 1, or 2 for diff, whose 1 means that the files differ.
+int finish(int status, int failed = 1) {
     const std::string problem = standardOutputProblem();
     if (metClosedPipe()) return kClosedPipeStatus;
     if (!problem.empty() && status == 0) {
         std::fprintf(stderr, "zeq: standard output: %s\n", problem.c_str());
-        return 1;
+        return failed;
     }
     return status;
 }
@@ -112,9 +113,9 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
-        return finish(app.exit(e));
+        return finish(app.exit(e), verb.path == "diff" ? 2 : 1);
     } catch (const CLI::CallForAllHelp& e) {
-        return finish(app.exit(e));
+        return finish(app.exit(e), verb.path == "diff" ? 2 : 1);
     } catch (const CLI::CallForVersion& e) {
         return finish(app.exit(e));
     } catch (const CLI::ParseError& e) {
