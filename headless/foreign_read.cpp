@@ -371,7 +371,7 @@ ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignR
                                 " vertices with infinite or undefined coordinates");
 
     ForeignReadReport report;
-    foreign::ReadState state{host, host.scene(), *ai, options, report, {}, {}, {}, {}, {}, {}, {}, {}, {}, gltf};
+    foreign::ReadState state{host, host.scene(), *ai, options, report, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, gltf};
     for (unsigned m = 0; m < ai->mNumMeshes; ++m)
         for (unsigned b = 0; b < ai->mMeshes[m]->mNumBones; ++b) state.boneNames.insert(ai->mMeshes[m]->mBones[b]->mName.C_Str());
     foreign::nameEmbeddedTextures(state);

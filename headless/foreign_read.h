@@ -58,6 +58,8 @@ struct ReadState {
     std::unordered_map<const aiNode*, aiMatrix4x4> world;
     // Standard material per file material, made on first use.
     std::vector<Mtl*> materials;
+    // Per file material, the most texture coordinate sets a mesh using it has (filled on first use).
+    std::vector<unsigned> uvSetsOfMaterial;
     // Multi-materials by the list of file materials their slots hold.
     std::map<std::vector<unsigned>, Mtl*> multiMaterials;
     // Names of the nodes some mesh uses as a bone.

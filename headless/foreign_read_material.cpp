@@ -53,7 +53,21 @@ std::string percentDecoded(const std::string& text) {
     return out;
 }
 
-BitmapTexture* bitmapFor(ReadState& state, const aiMaterial& material, aiTextureType type) {
+// The coordinate sets the meshes of a material have, at most.
+unsigned uvSetsOf(ReadState& state, unsigned material) {
+    if (state.uvSetsOfMaterial.empty()) {
+        state.uvSetsOfMaterial.assign(state.ai.mNumMaterials, 0);
+        for (unsigned m = 0; m < state.ai.mNumMeshes; ++m) {
+            const aiMesh& mesh = *state.ai.mMeshes[m];
+            if (mesh.mMaterialIndex < state.ai.mNumMaterials)
+                state.uvSetsOfMaterial[mesh.mMaterialIndex] =
+                    std::max(state.uvSetsOfMaterial[mesh.mMaterialIndex], mesh.GetNumUVChannels());
+        }
+    }
+    return material < state.uvSetsOfMaterial.size() ? state.uvSetsOfMaterial[material] : 0;
+}
+
+BitmapTexture* bitmapFor(ReadState& state, const aiMaterial& material, unsigned materialIndex, aiTextureType type) {
     if (material.GetTextureCount(type) == 0) return nullptr;
     aiString path;
     unsigned uvIndex = 0;
@@ -70,6 +84,9 @@ BitmapTexture* bitmapFor(ReadState& state, const aiMaterial& material, aiTexture
     // glTF names image files by URI: "my%20tex.png" is the file "my tex.png".
     else if (state.gltf && !name.starts_with("data:"))
         name = percentDecoded(name);
+    // A texture that names a coordinate set beyond those of its meshes reads their last one: Collada
+    // numbers the sets from 1 where Assimp packs them from 0.
+    if (const unsigned sets = uvSetsOf(state, materialIndex); sets > 0 && uvIndex >= sets) uvIndex = sets - 1;
     const int channel = static_cast<int>(std::min(uvIndex, kMaxUvSets - 1)) + 1;
     BitmapTexture* bitmap = state.scene.newBitmapTex(name, channel);
     bitmap->SetName(name.c_str());
@@ -122,7 +139,7 @@ Mtl* makeStandard(ReadState& state, const aiMaterial& source, unsigned index) {
     };
     for (const SlotSource& slot : kSlots) {
         for (aiTextureType type : slot.types) {
-            if (BitmapTexture* bitmap = bitmapFor(state, source, type)) {
+            if (BitmapTexture* bitmap = bitmapFor(state, source, index, type)) {
                 material->SetSubTexmap(slot.slot, bitmap);
                 break;
             }

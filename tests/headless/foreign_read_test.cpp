@@ -142,7 +142,9 @@ std::string testModel() {
         {{"name", "Red"},
          {"pbrMetallicRoughness", {{"baseColorFactor", {1, 0, 0, 0.5}}, {"baseColorTexture", {{"index", 0}, {"texCoord", 1}}}}},
          {"normalTexture", {{"index", 1}}}, {"alphaMode", "BLEND"}},
-        {{"name", "Blue"}, {"pbrMetallicRoughness", {{"baseColorFactor", {0, 0, 1, 0.5}}}}},  // opaque: alpha unused
+        // Opaque, so its alpha is unused; its texture names a set its meshes lack.
+        {{"name", "Blue"},
+         {"pbrMetallicRoughness", {{"baseColorFactor", {0, 0, 1, 0.5}}, {"baseColorTexture", {{"index", 1}, {"texCoord", 1}}}}}},
     };
     g.doc["images"] = {{{"uri", "red%20paint.png"}}, {{"uri", "normal.png"}}};
     g.doc["textures"] = {{{"source", 0}}, {{"source", 1}}};
@@ -219,7 +221,12 @@ TEST_F(ForeignReadModel, MergedMeshesKeepTheirMaterialsAndTextureSets) {
     ASSERT_NE(diffuse, nullptr);
     EXPECT_STREQ(diffuse->GetMapName(), "red paint.png");  // a URI: %20 is a space
     EXPECT_EQ(red->GetOpacity(0), 0.5f);
-    EXPECT_EQ(static_cast<StdMat*>(multi->GetSubMtl(1))->GetOpacity(0), 1.0f);
+    auto* blue = static_cast<StdMat*>(multi->GetSubMtl(1));
+    EXPECT_EQ(blue->GetOpacity(0), 1.0f);
+    // A set beyond those of the material's meshes: their last (Collada numbers sets from 1).
+    auto* blueDiffuse = dynamic_cast<BitmapTex*>(blue->GetSubTexmap(ID_DI));
+    ASSERT_NE(blueDiffuse, nullptr);
+    EXPECT_EQ(blueDiffuse->GetTheUVGen()->GetMapChannel(), 1);
     EXPECT_EQ(diffuse->GetTheUVGen()->GetMapChannel(), 2);
     auto* bump = dynamic_cast<BitmapTex*>(red->GetSubTexmap(ID_BU));
     ASSERT_NE(bump, nullptr);
