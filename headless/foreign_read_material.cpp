@@ -37,7 +37,6 @@ bool readFloat(const aiMaterial& material, const char* key, unsigned type, unsig
     return true;
 }
 
-// The bitmap of the first texture of `type`, or null when the material has none.
 // Text with its %XX escapes turned back into the bytes they stand for.
 std::string percentDecoded(const std::string& text) {
     auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
@@ -67,6 +66,7 @@ unsigned uvSetsOf(ReadState& state, unsigned material) {
     return material < state.uvSetsOfMaterial.size() ? state.uvSetsOfMaterial[material] : 0;
 }
 
+// The bitmap of the first texture of `type` of material `materialIndex`, or null when it has none.
 BitmapTexture* bitmapFor(ReadState& state, const aiMaterial& material, unsigned materialIndex, aiTextureType type) {
     if (material.GetTextureCount(type) == 0) return nullptr;
     aiString path;

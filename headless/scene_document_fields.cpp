@@ -1671,11 +1671,6 @@ void rejectCycles(const SceneModel& m) {
     rejectCycles("objects", m.objects, edges);
 }
 
-// The problem of text that is not JSON, with its line and column: nlohmann's parser runs over it
-// without building anything (its messages start with "[json.exception.parse_error.101] ").
-// Text that it accepts but the fast parser refused (nesting too deep) keeps the fast parser's
-// message; with no such error, text that is JSON returns. Only documents that failed come here.
-// nlohmann's parser ends the text at a zero byte: one that the text reaches is refused as such.
 // The column, in characters, of the character that ends at byte `end` of its line (past the end of
 // the text: the column after its last character).
 size_t columnBefore(std::string_view text, size_t end) {
@@ -1686,6 +1681,11 @@ size_t columnBefore(std::string_view text, size_t end) {
     return column + (end > text.size() ? end - text.size() : 0);  // the end of the text: one past it
 }
 
+// The problem of text that is not JSON, with its line and column: nlohmann's parser runs over it
+// without building anything (its messages start with "[json.exception.parse_error.101] ").
+// Text that it accepts but the fast parser refused (nesting too deep) keeps the fast parser's
+// message; with no such error, text that is JSON returns. Only documents that failed come here.
+// nlohmann's parser ends the text at a zero byte: one that the text reaches is refused as such.
 void rejectText(std::string_view text, simdjson::error_code error) {
     struct LocatingSax : nlohmann::json_sax<nlohmann::json> {
         std::string message;
