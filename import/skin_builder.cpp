@@ -52,6 +52,7 @@ struct SkinBones {
     std::vector<int64_t> jointIds;
     std::vector<std::vector<int>> runs;  // per surface (or the one run), bone indices
     std::string problem;                 // why the skin keeps no bones; empty when it can
+    bool repeats = false;                // a run lists a joint twice
 };
 
 SkinBones bonesOf(const Zeq2Skin& skin) {
@@ -62,14 +63,13 @@ SkinBones bonesOf(const Zeq2Skin& skin) {
         bones.jointIds.push_back(jointId);
         return static_cast<int>(bones.jointIds.size() - 1);
     };
-    // One run of the given joint ids; a joint listed twice in it would give a vertex's weights to
-    // one bone twice.
+    // One run of the given joint ids. A joint listed twice in it (as the exporter writes a skin
+    // that lists a bone twice) takes a vertex's weights of both places: the engine adds them.
     auto addRun = [&](auto begin, auto end) {
         std::vector<int>& run = bones.runs.emplace_back();
         for (auto it = begin; it != end; ++it) {
             const int bone = boneOf(*it);
-            if (std::find(run.begin(), run.end(), bone) != run.end() && bones.problem.empty())
-                bones.problem = "joint " + std::to_string(*it) + " is listed twice in one surface's joints";
+            bones.repeats = bones.repeats || std::find(run.begin(), run.end(), bone) != run.end();
             run.push_back(bone);
         }
     };
@@ -170,6 +170,17 @@ std::string readInfluences(SceneRun& run, const Zeq2Skin& skin, const SkinBones&
         while (!list.empty() && list.back().second == 0.0f && places[static_cast<std::size_t>(v)].back() == 0) {
             list.pop_back();
             places[static_cast<std::size_t>(v)].pop_back();
+        }
+        // Two places of one bone: one influence of their summed weight.
+        for (std::size_t i = 0; bones.repeats && i < list.size(); ++i) {
+            for (std::size_t j = i + 1; j < list.size();) {
+                if (list[j].first != list[i].first) {
+                    ++j;
+                    continue;
+                }
+                list[i].second += list[j].second;
+                list.erase(list.begin() + static_cast<std::ptrdiff_t>(j));
+            }
         }
     }
     for (const auto& [v, surface] : differing) {

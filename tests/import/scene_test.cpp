@@ -661,6 +661,43 @@ TEST_F(SceneImport, SkinVerticesNameTheJointsOfTheirSurface) {
     }
 }
 
+// A run that lists a joint twice (as the exporter writes a skin listing a bone twice): a vertex
+// naming both places gets one influence of their summed weight, as the engine adds them.
+TEST_F(SceneImport, AJointListedTwiceInARunTakesBothWeights) {
+    Zeq2 root = emptyRoot();
+    root.vertexBuffers->add(vertexBuffer(1, {A::POSITION, A::JOINTS}, 3,
+                                         floatBytes({0, 0, 0, 0, 0.25f, 3, 0.75f,  //
+                                                     1, 0, 0, 0, 1, 0, 0,          //
+                                                     0, 1, 0, 3, 1, 0, 0})));
+    root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
+    Zeq2Skin skin;
+    skin.id = 20;
+    skin.name = "Skin";
+    skin.indexBufferId = 1;
+    skin.vertexBufferIds.add(1);
+    skin.surfaces.add({0, std::nullopt, 1});
+    skin.jointIds = TArray<int64_t>({10, 10});
+    skin.surfaceJointCounts = TArray<uint16_t>({2});
+    skin.jointBindTransforms.add({moveTo(0, 0, 0), 10});
+    skin.visible = true;
+    root.skins.emplace().add(skin);
+    Zeq2Joint joint;
+    joint.id = 10;
+    joint.name = "JA";
+    joint.visible = true;
+    root.joints.emplace().add(joint);
+    import(root);
+    auto* stack = dynamic_cast<IDerivedObject*>(node("Skin")->GetObjectRef());
+    ASSERT_NE(stack, nullptr) << warnings();
+    auto* skinned = static_cast<ISkin*>(stack->GetModifier(0)->GetInterface(I_SKIN));
+    ASSERT_EQ(skinned->GetNumBones(), 1) << warnings();
+    ISkinContextData* weights = skinned->GetContextInterface(node("Skin"));
+    for (int v = 0; v < 3; ++v) {
+        ASSERT_EQ(weights->GetNumAssignedBones(v), 1) << v;
+        EXPECT_EQ(weights->GetBoneWeight(v, 0), 1.0f) << v;
+    }
+}
+
 TEST(ImportReportText, ListsAtMostTwentyLinesAndCountsTheRest) {
     ImportReport report;
     for (int i = 0; i < 25; ++i) report.skip("line " + std::to_string(i));

@@ -464,21 +464,6 @@ private:
                                    at(it->second.list, it->second.index) + ", not a joint");
             }
         }
-        // A joint listed twice in one surface's run would take a vertex's weights twice.
-        if (sum == static_cast<int64_t>(skin.jointIds.size())) {
-            std::size_t begin = 0;
-            for (std::size_t s = 0; s < skin.surfaceJointCounts.size(); ++s) {
-                const std::size_t end = begin + skin.surfaceJointCounts.items[s];
-                std::unordered_set<int64_t> inRun;
-                for (std::size_t i = begin; i < end; ++i) {
-                    if (inRun.insert(skin.jointIds.items[i]).second) continue;
-                    error(subject, at("jointIds", i), at("jointIds", i) + " " + std::to_string(skin.jointIds.items[i]) +
-                                                          " is listed already in the joints of " + at("surfaces", s));
-                    break;
-                }
-                begin = end;
-            }
-        }
         std::unordered_set<int64_t> bound;
         for (std::size_t i = 0; i < skin.jointBindTransforms.size(); ++i) {
             const int64_t id = skin.jointBindTransforms.items[i].jointId;
