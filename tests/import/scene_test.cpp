@@ -608,6 +608,17 @@ TEST_F(SceneImport, KeysReachTheEndsOfTheTicks) {
         << warnings();
 }
 
+// A visible skin "Skin" (id 20) on index buffer 1 and vertex buffer 1.
+Zeq2Skin skinOnBuffers() {
+    Zeq2Skin skin;
+    skin.id = 20;
+    skin.name = "Skin";
+    skin.indexBufferId = 1;
+    skin.vertexBufferIds.add(1);
+    skin.visible = true;
+    return skin;
+}
+
 // Each surface of a skin has its own run of joints, and a vertex's JOINTS data name places in the
 // run of a surface that uses it; bind transforms go with their joints whatever their order. Here
 // surface 0 (triangle 0) lists A and B, surface 1 (triangles 1 and 2) C and D, and vertex 2, in
@@ -621,17 +632,12 @@ TEST_F(SceneImport, SkinVerticesNameTheJointsOfTheirSurface) {
                                                      4, 0, 0, 3, 1, 0, 0, 5, 1, 0, 3, 1, 0, 0,  //
                                                      6, 0, 0, 3, 1, 0, 0})));
     root.indexBuffers->add(indexBuffer(1, {0, 1, 2, 3, 4, 5, 2, 5, 6}));
-    Zeq2Skin skin;
-    skin.id = 20;
-    skin.name = "Skin";
-    skin.indexBufferId = 1;
-    skin.vertexBufferIds.add(1);
+    Zeq2Skin skin = skinOnBuffers();
     skin.surfaces.add({0, std::nullopt, 1});
     skin.surfaces.add({3, std::nullopt, 2});
     skin.jointIds = TArray<int64_t>({10, 11, 12, 13});
     skin.surfaceJointCounts = TArray<uint16_t>({2, 2});
     for (int j = 3; j >= 0; --j) skin.jointBindTransforms.add({moveTo(-float(j), 0, 0), 10 + j});
-    skin.visible = true;
     root.skins.emplace().add(skin);
     root.joints.emplace();
     for (int j = 0; j < 4; ++j) {
@@ -670,16 +676,11 @@ TEST_F(SceneImport, AJointListedTwiceInARunTakesBothWeights) {
                                                      1, 0, 0, 0, 1, 0, 0,          //
                                                      0, 1, 0, 3, 1, 0, 0})));
     root.indexBuffers->add(indexBuffer(1, {0, 1, 2}));
-    Zeq2Skin skin;
-    skin.id = 20;
-    skin.name = "Skin";
-    skin.indexBufferId = 1;
-    skin.vertexBufferIds.add(1);
+    Zeq2Skin skin = skinOnBuffers();
     skin.surfaces.add({0, std::nullopt, 1});
     skin.jointIds = TArray<int64_t>({10, 10});
     skin.surfaceJointCounts = TArray<uint16_t>({2});
     skin.jointBindTransforms.add({moveTo(0, 0, 0), 10});
-    skin.visible = true;
     root.skins.emplace().add(skin);
     Zeq2Joint joint;
     joint.id = 10;
