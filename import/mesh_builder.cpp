@@ -125,6 +125,7 @@ MeshBuilder::MeshBuilder(const GeometryLibrary& library, uint16_t minorVersion)
 MeshCacheEntry& MeshBuilder::entryFor(const Zeq2Mesh& mesh) {
     auto [it, inserted] = cache_.try_emplace(meshKey(mesh));
     if (inserted) checkEntry(mesh, it->second);
+    if (!it->second.orderSurfaces && mesh.surfaces.size() >= 2) it->second.orderSurfaces = mesh.surfaces;
     return it->second;
 }
 
@@ -133,7 +134,7 @@ const MeshCacheEntry& MeshBuilder::check(const Zeq2Mesh& mesh) { return entryFor
 TriObject* MeshBuilder::buildTriObject(const Zeq2Mesh& mesh) {
     MeshCacheEntry& entry = entryFor(mesh);
     if (!entry.problem.empty()) return nullptr;
-    if (!entry.object) build(entry, mesh.surfaces);
+    if (!entry.object) build(entry, entry.orderSurfaces ? *entry.orderSurfaces : mesh.surfaces);
     return entry.object;
 }
 

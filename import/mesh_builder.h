@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -51,6 +52,10 @@ struct MeshCacheEntry {
     int32_t textureChannels = 0;  // TEXCOORDS occurrences read (at most kMaxTextureChannels)
     int32_t droppedChannels = 0;  // TEXCOORDS occurrences beyond that
     TriObject* object = nullptr;
+    // The surfaces that give the exporter's face order: those of the first record of the geometry
+    // with two or more (a list of one tells nothing of the order), so that the order does not hang
+    // on which node that shares the geometry is built first.
+    std::optional<TArray<Zeq2Surface>> orderSurfaces;
     // The host face of each file triangle, when the faces are in another order than the file's
     // triangles (empty: in the same order).
     std::vector<int32_t> faceOf;
