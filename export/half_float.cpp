@@ -32,6 +32,8 @@ uint16_t floatToHalf(float value) {
     return static_cast<uint16_t>(sign | ((magnitude - 0x38000000u) >> 13));
 }
 
+float cutTo16Bit(float value) { return halfToFloat(floatToHalf(value)); }
+
 HalfLosses convertVertexBufferTo16Bit(Zeq2VertexBuffer& buffer) {
     // Which floats of a vertex are joint values: the first and third of each JOINTS attribute
     // (bone, weight, bone, weight).

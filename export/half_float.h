@@ -13,6 +13,9 @@ namespace zeq {
 // the top ten payload bits (0x7C01 / 0xFC01 when only the dropped bits were set).
 uint16_t floatToHalf(float value);
 
+// The value a float has once stored as 16 bits.
+float cutTo16Bit(float value);
+
 // What the 16-bit form of a vertex buffer lost.
 struct HalfLosses {
     std::size_t tooLarge = 0;     // finite values too large for 16 bits, now infinity

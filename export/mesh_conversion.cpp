@@ -1,6 +1,7 @@
 // Conversion of one host mesh into an interleaved vertex buffer, a 16-bit index buffer and the
 // index ranges of its material ids.
 #include "export/geometry.h"
+#include "export/half_float.h"
 #include "export/options.h"
 #include "export/tangents.h"
 #include "format/normals.h"
@@ -209,12 +210,18 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
         // The face's tangent frame, from the coordinates of its first channel, and whether they are
         // mirrored: wound clockwise as written (v flipped), which gives the handedness +1 where the
         // normal stands on the face's front. It follows from the coordinates alone, so a round trip,
-        // which may move a normal by a float step, welds the same corners again.
+        // which may move a normal by a float step, welds the same corners again. With 16-bit vertex
+        // data it follows from the values as stored: the cut may flatten a thin face or turn it over,
+        // and an imported file holds the cut values.
         Point3 tangent, bitangent;
         bool framed = false, mirrored = false;
         if (tangentFrames) {
-            const Point3 p[3] = {mesh.verts[face.v[0]], mesh.verts[face.v[1]], mesh.verts[face.v[2]]};
-            const Point2 st[3] = {cornerCoords[0], cornerCoords[channelCount], cornerCoords[2 * channelCount]};
+            Point3 p[3] = {mesh.verts[face.v[0]], mesh.verts[face.v[1]], mesh.verts[face.v[2]]};
+            Point2 st[3] = {cornerCoords[0], cornerCoords[channelCount], cornerCoords[2 * channelCount]};
+            if (options.vertexBuffers16Bit) {
+                for (Point3& point : p) point = Point3(cutTo16Bit(point.x), cutTo16Bit(point.y), cutTo16Bit(point.z));
+                for (Point2& coords : st) coords = Point2(cutTo16Bit(coords.x), cutTo16Bit(coords.y));
+            }
             framed = faceTangent(p, st, tangent, bitangent);
             const float uvArea = (st[1].x - st[0].x) * (st[2].y - st[0].y) - (st[2].x - st[0].x) * (st[1].y - st[0].y);
             mirrored = framed && uvArea > 0.0f;

@@ -51,6 +51,10 @@ struct Zeq2VertexBuffer {
 // attribute is outside the enumeration.
 int32_t vertexStride(const TArray<Zeq2VertexAttributes>& attributes, uint16_t minorVersion);
 
+// The value of an IEEE 754 binary16 bit pattern, the form of 16-bit vertex data (subnormals,
+// infinities and NaN payloads kept; every such value is exact in single precision).
+float halfToFloat(uint16_t bits);
+
 struct Zeq2IndexBuffer {
     ByteBuffer byteBuffer;  // unsigned 16-bit little-endian indices, three per triangle
     int32_t id = 0;

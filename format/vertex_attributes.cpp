@@ -1,7 +1,9 @@
-// Names and sizes of the vertex attribute kinds.
+// Names and sizes of the vertex attribute kinds, and the values of 16-bit vertex data.
 #include "format/records_geometry.h"
 
 #include <array>
+#include <bit>
+#include <cmath>
 
 namespace zeq {
 
@@ -30,6 +32,19 @@ int32_t vertexStride(const TArray<Zeq2VertexAttributes>& attributes, uint16_t mi
         stride += size;
     }
     return stride;
+}
+
+float halfToFloat(uint16_t bits) {
+    const uint32_t sign = uint32_t(bits & 0x8000) << 16;
+    const uint32_t exponent = (bits >> 10) & 0x1F;
+    const uint32_t mantissa = bits & 0x3FF;
+    if (exponent == 0) {
+        // Zero or subnormal: mantissa × 2^-24, exact in single precision.
+        const float magnitude = std::ldexp(static_cast<float>(mantissa), -24);
+        return sign ? -magnitude : magnitude;
+    }
+    if (exponent == 31) return std::bit_cast<float>(sign | 0x7F800000u | (mantissa << 13));  // inf, NaN
+    return std::bit_cast<float>(sign | ((exponent - 15 + 127) << 23) | (mantissa << 13));
 }
 
 }  // namespace zeq

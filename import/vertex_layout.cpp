@@ -1,4 +1,4 @@
-// Vertex layouts and binary16 decoding.
+// Vertex layouts and the 16-bit grid of vertex values.
 #include "import/vertex_layout.h"
 
 #include "format/normals.h"
@@ -10,19 +10,6 @@
 #include <limits>
 
 namespace zeq {
-
-float halfToFloat(uint16_t bits) {
-    const uint32_t sign = uint32_t(bits & 0x8000) << 16;
-    const uint32_t exponent = (bits >> 10) & 0x1F;
-    const uint32_t mantissa = bits & 0x3FF;
-    if (exponent == 0) {
-        // Zero or subnormal: mantissa × 2^-24, exact in single precision.
-        const float magnitude = std::ldexp(static_cast<float>(mantissa), -24);
-        return sign ? -magnitude : magnitude;
-    }
-    if (exponent == 31) return std::bit_cast<float>(sign | 0x7F800000u | (mantissa << 13));  // inf, NaN
-    return std::bit_cast<float>(sign | ((exponent - 15 + 127) << 23) | (mantissa << 13));
-}
 
 namespace {
 

@@ -11,8 +11,6 @@
 
 namespace zeq {
 
-// The value of an IEEE 754 binary16 bit pattern (subnormals, infinities and NaN payloads kept).
-float halfToFloat(uint16_t bits);
 
 // 16-bit files hold every number cut toward zero to a 16-bit float, and the next export cuts the
 // same way: a value read back and computed on (moved, normalised) may come out a hair below its

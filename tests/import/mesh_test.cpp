@@ -178,6 +178,8 @@ TEST(HalfToFloat, SpecialValues) {
     EXPECT_EQ(halfToFloat(0x03FF), std::ldexp(1023.0f, -24));
     EXPECT_EQ(halfToFloat(0x0400), std::ldexp(1.0f, -14));  // smallest normal
     EXPECT_TRUE(std::signbit(halfToFloat(0x8000)));
+    EXPECT_EQ(halfToFloat(0x3555), 0.333251953125f);
+    EXPECT_EQ(halfToFloat(0xFC00), -std::numeric_limits<float>::infinity());
     EXPECT_TRUE(std::isinf(halfToFloat(0x7C00)));
     EXPECT_TRUE(std::isnan(halfToFloat(0x7C01)));
 }

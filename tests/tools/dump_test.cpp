@@ -25,19 +25,6 @@ Json dumped(const SceneFile& file, bool raw = false) {
     return Json::parse(out.str());
 }
 
-TEST(HalfPrecision, DecodesEveryClassOfValue) {
-    EXPECT_EQ(halfToFloat(0x3C00), 1.0f);
-    EXPECT_EQ(halfToFloat(0xC000), -2.0f);
-    EXPECT_EQ(halfToFloat(0x3555), 0.333251953125f);
-    EXPECT_EQ(halfToFloat(0x7BFF), 65504.0f);
-    EXPECT_EQ(halfToFloat(0x0001), std::ldexp(1.0f, -24));  // smallest subnormal
-    EXPECT_EQ(halfToFloat(0x03FF), std::ldexp(1023.0f, -24));
-    EXPECT_TRUE(std::signbit(halfToFloat(0x8000)));
-    EXPECT_EQ(halfToFloat(0x7C00), std::numeric_limits<float>::infinity());
-    EXPECT_EQ(halfToFloat(0xFC00), -std::numeric_limits<float>::infinity());
-    EXPECT_TRUE(std::isnan(halfToFloat(0x7C01)));
-}
-
 TEST(VertexLayout, StridesForBothMinorVersions) {
     const TArray<A> basic{A::POSITION, A::NORMAL, A::TEXCOORDS};
     const TArray<A> twoChannels{A::POSITION, A::NORMAL, A::TEXCOORDS, A::TEXCOORDS};

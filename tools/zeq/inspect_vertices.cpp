@@ -50,19 +50,4 @@ bool viewVertexBuffer(const Zeq2VertexBuffer& buffer, uint16_t minorVersion, Ver
     return true;
 }
 
-float halfToFloat(uint16_t bits) {
-    const bool negative = (bits & 0x8000) != 0;
-    const int exponent = (bits >> 10) & 0x1F;
-    const int mantissa = bits & 0x3FF;
-    float magnitude;
-    if (exponent == 0) {
-        magnitude = std::ldexp(static_cast<float>(mantissa), -24);  // zero and subnormals
-    } else if (exponent == 31) {
-        magnitude = mantissa == 0 ? std::numeric_limits<float>::infinity() : std::numeric_limits<float>::quiet_NaN();
-    } else {
-        magnitude = std::ldexp(static_cast<float>(mantissa | 0x400), exponent - 25);
-    }
-    return negative ? -magnitude : magnitude;
-}
-
 }  // namespace zeq::inspect

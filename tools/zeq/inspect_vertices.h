@@ -50,8 +50,6 @@ struct VertexView {
 // read with stride S, as loaders do (the extra bytes of each vertex are skipped).
 bool viewVertexBuffer(const Zeq2VertexBuffer& buffer, uint16_t minorVersion, VertexView& view, std::string& why);
 
-// IEEE 754 half precision to single precision (exact: every half value is a float value).
-float halfToFloat(uint16_t bits);
 
 inline float VertexView::value(int32_t vertex, const AttributeSlot& slot, int32_t component) const {
     const uint8_t* p = data + static_cast<std::size_t>(vertex) * static_cast<std::size_t>(stride) +
