@@ -58,8 +58,13 @@ std::optional<int> clickedCheck(DialogWindow* dlg, int controlId) {
 
 bool isChecked(DialogWindow* dlg, int controlId) { return dlg->GetCheckState(controlId) == BST_CHECKED; }
 
-std::optional<float> takeEditedValue(DialogWindow* dlg, int numericId, int editId, float low, float high) {
+std::optional<float> takeEditedValue(DialogWindow* dlg, int numericId, int editId, float low, float high,
+                                     bool entered) {
     const std::string text = dlg->GetControlText(editId);
+    // Showing the control's value again tells whether the field still shows it.
+    const float shown = dlg->GetNumericValue(numericId);
+    dlg->SetNumericValue(numericId, shown);
+    if (dlg->GetControlText(editId) == text) return entered ? std::optional<float>(shown) : std::nullopt;
     char* end = nullptr;
     const float typed = std::strtof(text.c_str(), &end);
     if (end == text.c_str() || std::isnan(typed)) {
@@ -87,10 +92,9 @@ bool thresholdMessage(DialogWindow* dlg, EngineParamStore& store, uint32_t messa
         store.writeFloat(THRESHOLD, dlg->GetNumericValue(IDC_THRESHOLD_SPIN));
         return true;
     }
-    const bool entered = (message == WM_CUSTEDIT_ENTER && static_cast<int>(wParam) == IDC_THRESHOLD_EDIT) ||
-                         (message == WM_COMMAND && commandId(wParam) == IDC_THRESHOLD_EDIT);
-    if (!entered) return false;
-    if (auto value = takeEditedValue(dlg, IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh))
+    const bool entered = message == WM_CUSTEDIT_ENTER && static_cast<int>(wParam) == IDC_THRESHOLD_EDIT;
+    if (!entered && !(message == WM_COMMAND && commandId(wParam) == IDC_THRESHOLD_EDIT)) return false;
+    if (auto value = takeEditedValue(dlg, IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh, entered))
         store.writeFloat(THRESHOLD, *value);
     return true;
 }

@@ -43,8 +43,12 @@ bool isChecked(DialogWindow* dlg, int controlId);
 
 // Sets a spinner or slider from the number typed into its linked edit field (kept within its
 // limits) and returns the value; a field that holds no number shows the spinner's value again and
-// gives none, so that nothing is written (nodes that disagree keep their values).
-std::optional<float> takeEditedValue(DialogWindow* dlg, int numericId, int editId, float low, float high);
+// gives none, so that nothing is written (nodes that disagree keep their values). A field left as
+// it was shown gives the control's own value (the field may show it rounded) when entered, and
+// none when the field only sent a command (a click into it), which must not write the first
+// node's value over the others'.
+std::optional<float> takeEditedValue(DialogWindow* dlg, int numericId, int editId, float low, float high,
+                                     bool entered);
 
 // The threshold spinner and field that the object and container pages share: set up with their
 // limits, and written when the spinner changes or a value is entered in the field (a command or

@@ -65,8 +65,8 @@ TEST_F(Controls, ObjectPageWritesEachSlot) {
     }
 }
 
-// Text that is no number, entered in a field while the nodes disagree, writes nothing: each keeps its
-// own value (the field shows the first node's).
+// Text that is no number, entered in a field while the nodes disagree, writes nothing, and neither
+// does a click into the field: each node keeps its own value (the field shows the first node's).
 TEST_F(Controls, RefusedEntriesLeaveDisagreeingNodesAsTheyAre) {
     headless::Node* a = meshNode("A");
     headless::Node* b = meshNode("B");
@@ -101,6 +101,8 @@ TEST_F(Controls, RefusedEntriesLeaveDisagreeingNodesAsTheyAre) {
         INode* first = *c.nodes.begin();
         INode* second = *(c.nodes.begin() + 1);
         const float before[] = {(store.*c.read)(first), (store.*c.read)(second)};
+        page(c.page)->click(c.edit);
+        EXPECT_EQ((store.*c.read)(second), before[1]) << c.page << " clicked";
         for (const char* text : {"", "abc"}) {
             ASSERT_TRUE(page(c.page)->enterText(c.edit, text)) << c.page;
             EXPECT_EQ((store.*c.read)(first), before[0]) << c.page << " '" << text << "'";
