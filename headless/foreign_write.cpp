@@ -323,22 +323,26 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
     if (otherSets > 0)
         notes.push_back(count(otherSets, "bitmap reads", "bitmaps read") + std::string(" a texture coordinate set other than ") +
                         "the first: " + writer + " makes " + (otherSets == 1 ? "it" : "them") + " read the first");
-    // Geometry the writer gives no mesh: shapes (which it does not convert), and objects without a
-    // mesh form, such as those of plug-ins that are not loaded (a sprite kept as an object of its
-    // class id). Bones and the LOD helper are nodes of the tree as they are.
-    std::size_t formless = 0;
+    // Geometry the writer gives no mesh: shapes (which it does not convert), objects without a mesh
+    // form, such as those of plug-ins that are not loaded, and sprites, whose rectangle faces the
+    // viewer. Bones and the LOD helper are nodes of the tree as they are.
+    std::size_t formless = 0, sprites = 0;
     const TimeValue t = host.GetTime();
     for (Node* node : host.scene().nodes()) {
         Object* object = node->EvalWorldState(t).obj;
         if (!object) continue;
         const SClass_ID kind = object->SuperClassID();
         const Class_ID id = object->ClassID();
-        formless += kind == SHAPE_CLASS_ID || (kind == GEOMOBJECT_CLASS_ID && id != zeq::LOD_OBJECT_CLASS_ID &&
-                                               id != JOINT_OBJECT_A_CLASS_ID && !object->CanConvertToType(TRIOBJ_CLASS_ID));
+        if (kind == GEOMOBJECT_CLASS_ID && id == zeq::SPRITE_CLASS_ID) ++sprites;
+        else formless += kind == SHAPE_CLASS_ID || (kind == GEOMOBJECT_CLASS_ID && id != zeq::LOD_OBJECT_CLASS_ID &&
+                                                    id != JOINT_OBJECT_A_CLASS_ID && !object->CanConvertToType(TRIOBJ_CLASS_ID));
     }
     if (formless > 0)
         notes.push_back(count(formless, "object", "objects") + " without a triangle mesh left out (shapes, or objects " +
                         "of plug-ins that are not loaded): " + writer + " writes triangle meshes");
+    if (sprites > 0)
+        notes.push_back(count(sprites, "sprite", "sprites") + (sprites == 1 ? " written as a plain node: " : " written as plain nodes: ") + writer +
+                        " has no rectangles that face the viewer");
     return notes;
 }
 

@@ -161,9 +161,11 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material) {
 
 std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Object* object, TimeValue t) {
     // The LOD helper's mesh is its viewport icon, not geometry of the scene: its node stays a plain
-    // node, as the LOD group it heads is not written.
+    // node, as the LOD group it heads is not written. So does a sprite's: its rectangle faces the
+    // viewer, so without a viewport its corners all lie on its pivot.
     if (object == nullptr || object->SuperClassID() != GEOMOBJECT_CLASS_ID ||
-        object->ClassID() == zeq::LOD_OBJECT_CLASS_ID || !object->CanConvertToType(TRIOBJ_CLASS_ID))
+        object->ClassID() == zeq::LOD_OBJECT_CLASS_ID || object->ClassID() == zeq::SPRITE_CLASS_ID ||
+        !object->CanConvertToType(TRIOBJ_CLASS_ID))
         return {};
     Mtl* nodeMaterial = node->GetMtl();
     const Matrix3 offset = node->GetObjectOffsetTM();
