@@ -38,8 +38,6 @@ void visitPreOrder(INode* top, Visit&& visit) {
     }
 }
 
-bool isSpaceForAtoi(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
 }  // namespace
 
 NodeRecordFields nodeRecordFields(INode* node, bool pivotOffset) {
@@ -64,31 +62,6 @@ NodeRecordFields nodeRecordFields(INode* node, bool pivotOffset) {
 bool hasPivotOffset(INode* node, NodeKind kind) {
     if (kind == NodeKind::Joint || kind == NodeKind::Helper || kind == NodeKind::Object) return false;
     return !node->GetNodeTM(0).Equals(node->GetObjectTM(0), 1e-6f);
-}
-
-int parseLeadingInt(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && isSpaceForAtoi(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        // Stop growing once past the int range; the sign is applied and the result clamped below.
-        if (value <= static_cast<long long>(INT_MAX) + 1) value = value * 10 + (text[i] - '0');
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
-}
-
-float lodDistanceFromName(std::string_view name, bool& hasAt) {
-    const std::size_t at = name.find('@');
-    hasAt = at != std::string_view::npos;
-    if (!hasAt) return static_cast<float>(parseLeadingInt(name));
-    std::string_view rest = name.substr(at + 1);
-    rest = rest.substr(0, rest.find('_'));
-    return static_cast<float>(parseLeadingInt(rest));
 }
 
 // ---- LayerCollector ---------------------------------------------------------------------------
@@ -247,10 +220,12 @@ Zeq2LOD SceneWalker::createLodFromObject(INode* node, bool pivotOffset) {
     IParamBlock2* block = object ? object->GetParamBlock(0) : nullptr;
     if (!block) return lod;
     const int count = block->Count(LOD_PARAM_NODES_LIST);
+    std::unordered_set<INode*> listed;
     for (int i = 0; i < count; ++i) {
-        // An entry whose node was deleted from the scene holds no node: it is no level.
+        // An entry whose node was deleted from the scene holds no node: it is no level. A node
+        // listed twice (a saved scene may hold that) is one level, at its first place.
         INode* level = block->GetINode(LOD_PARAM_NODES_LIST, 0, i);
-        if (!level) continue;
+        if (!level || !listed.insert(level).second) continue;
         // The LOD node itself or one of its ancestors cannot be its level: written below the LOD
         // record it would make the parent chain a loop. The object drops such entries too.
         bool ancestor = false;

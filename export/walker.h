@@ -57,15 +57,6 @@ Record makeNodeRecord(INode* node, bool pivotOffset) {
 // differ beyond 0.000001) and the kind is one that carries its own content record.
 bool hasPivotOffset(INode* node, NodeKind kind);
 
-// The decimal integer at the start of text as atoi reads it: optional leading white space and
-// sign, then digits up to the first non-digit; 0 without digits. Saturates at the int range.
-int parseLeadingInt(std::string_view text);
-
-// The switching distance encoded in a LOD level's name "name@DIST_rest": the integer at the start
-// of the text between the first "@" and the next "_" after it (or the end). Without "@" the whole
-// name is parsed; hasAt tells the caller to warn.
-float lodDistanceFromName(std::string_view name, bool& hasAt);
-
 // Layers met during the walk, in the order they were first met, each with the ids of its records.
 class LayerCollector {
 public:

@@ -6,6 +6,7 @@
 #include "format/records_geometry.h"
 
 #include <optional>
+#include <string_view>
 
 namespace zeq {
 
@@ -80,6 +81,16 @@ struct Zeq2Decal {
     bool visible = false;
     bool operator==(const Zeq2Decal&) const = default;
 };
+
+// The decimal integer at the start of text as atoi reads it: optional leading white space and
+// sign, then digits up to the first non-digit; 0 without digits. Saturates at the int range.
+int parseLeadingInt(std::string_view text);
+
+// The switching distance encoded in a LOD level's name "name@DIST_rest", by which the exporter
+// writes a group named "...@LOD" as a LOD and the importer knows such a group again: the integer
+// at the start of the text between the first "@" and the next "_" after it (or the end). Without
+// "@" the whole name is parsed; hasAt tells the caller to warn.
+float lodDistanceFromName(std::string_view name, bool& hasAt);
 
 // A level-of-detail group: objectIds[i] is shown up to distances[i].
 struct Zeq2LOD {

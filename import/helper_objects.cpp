@@ -15,27 +15,6 @@
 namespace zeq {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-// The integer at the start of text as the C library's atoi reads it (0 without digits).
-long long leadingInteger(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && isSpace(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && value < (1LL << 40); ++i) value = value * 10 + (text[i] - '0');
-    return negative ? -value : value;
-}
-
-// The distance a level's name "name@DIST_rest" encodes; none without "@".
-std::optional<float> distanceInName(std::string_view name) {
-    const std::size_t at = name.find('@');
-    if (at == std::string_view::npos) return std::nullopt;
-    std::string_view rest = name.substr(at + 1);
-    return static_cast<float>(leadingInteger(rest.substr(0, rest.find('_'))));
-}
-
 // A float as the shortest text that reads back as the same float.
 std::string floatText(float value) {
     char text[32];
@@ -100,8 +79,9 @@ bool isLodNameGroup(SceneRun& run, const Zeq2LOD& lod) {
         PlannedNode* level = run.byId(lod.objectIds.items[i]);
         // A name group's levels are its children; the distances come from their names.
         if (!level || level->parentId != lod.id) return false;
-        const std::optional<float> distance = distanceInName(level->name);
-        if (!distance || *distance != lod.distances.items[i]) return false;
+        bool hasAt = false;
+        const float distance = lodDistanceFromName(level->name, hasAt);
+        if (!hasAt || distance != lod.distances.items[i]) return false;
     }
     return true;
 }
@@ -131,10 +111,16 @@ Object* makeSpriteObject(SceneRun& run, PlannedNode& planned) {
         block->SetValue(SPRITE_PARAM_HEIGHT, 0, record.height);
         block->SetValue(SPRITE_PARAM_ORIGIN_X, 0, record.originX);
         block->SetValue(SPRITE_PARAM_ORIGIN_Y, 0, record.originY);
-        // The sprite keeps whole degrees.
+        // The sprite keeps whole degrees, which the exporter writes as degrees × the same factor.
         const float degrees = std::round(record.rotation / kDegreesToRadians);
-        if (std::isfinite(degrees) && std::fabs(degrees) < 1e9f) block->SetValue(SPRITE_PARAM_ROTATION, 0, static_cast<int>(degrees));
-        else run.report.skip(owner + ": rotation " + floatText(record.rotation) + " is out of range; kept at 0");
+        if (std::isfinite(degrees) && std::fabs(degrees) < 1e9f) {
+            block->SetValue(SPRITE_PARAM_ROTATION, 0, static_cast<int>(degrees));
+            if (degrees * kDegreesToRadians != record.rotation)
+                run.report.skip(owner + ": rotation " + floatText(record.rotation) + " rounded to " +
+                                std::to_string(static_cast<int>(degrees)) + " whole degrees");
+        } else {
+            run.report.skip(owner + ": rotation " + floatText(record.rotation) + " is out of range; kept at 0");
+        }
         block->SetValue(SPRITE_PARAM_PERSPECTIVE_SCALE, 0, record.perspectiveScale ? 1 : 0);
     } else {
         run.report.skip(owner + ": the sprite object has no parameters; its size and origin are lost");

@@ -157,14 +157,20 @@ void LODObject::resortLevels() {
 
     // Distances are compared as their difference truncated to an integer, so levels less than one
     // unit apart compare equal (and an entry without a node equals everything). Such a comparison
-    // is not a strict ordering, which the standard sorts require; a plain insertion sort needs
-    // nothing of it and never leaves the list (levels are few).
+    // is not a strict ordering, which the standard sorts require: 11.5 equals 10.7, which equals
+    // 10.2, which is before 11.5. Each level is therefore inserted before the first of the levels
+    // sorted so far that it is before, not merely before its neighbour: then no level ends up after
+    // one it is before, and levels that compare equal keep their order (levels are few).
     auto before = [](INode* a, INode* b) {
         if (!a || !b) return false;
         return distanceDifference(levelDistance(a), levelDistance(b)) < 0;
     };
-    for (size_t i = 1; i < levels.size(); ++i)
-        for (size_t j = i; j > 0 && before(levels[j], levels[j - 1]); --j) std::swap(levels[j], levels[j - 1]);
+    for (size_t i = 1; i < levels.size(); ++i) {
+        size_t j = 0;
+        while (j < i && !before(levels[i], levels[j])) ++j;
+        std::rotate(levels.begin() + static_cast<std::ptrdiff_t>(j), levels.begin() + static_cast<std::ptrdiff_t>(i),
+                    levels.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    }
     for (int i = 0; i < count; ++i) pblock2->SetValue(LOD_PARAM_NODES_LIST, 0, levels[i], i);
 
     auto positionOf = [&](INode* node, int fallback) {

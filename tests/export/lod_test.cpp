@@ -177,7 +177,8 @@ TEST_F(LodTest, LevelsKeepTheirWorldPlacement) {
 }
 
 // Entries that hold no node, the LOD node itself or one of its ancestors are no levels: the last two
-// would make the parent chain a loop, which a selected-only export would otherwise write.
+// would make the parent chain a loop, which a selected-only export would otherwise write. A level
+// listed twice is written once.
 TEST_F(LodTest, HelperObjectWithoutBlockOrWithDeletedOrLoopingLevelsStillExports) {
     headless::Node* bare = scene().createNode("Bare");
     bare->SetObjectRef(scene().newObject(GEOMOBJECT_CLASS_ID, LOD_OBJECT_CLASS_ID, "ZeqLOD"));
@@ -190,8 +191,8 @@ TEST_F(LodTest, HelperObjectWithoutBlockOrWithDeletedOrLoopingLevelsStillExports
     holder->SetObjectRef(lodObject);
     headless::Node* gone = helperNode("Gone", holder);
     headless::Node* kept = helperNode("Kept", holder);
-    INode* levels[] = {gone, holder, kept, outer};
-    block->Append(LOD_PARAM_NODES_LIST, 4, levels);
+    INode* levels[] = {gone, holder, kept, outer, kept};
+    block->Append(LOD_PARAM_NODES_LIST, 5, levels);
     gone->DeleteThis();
 
     for (const bool selectedOnly : {false, true}) {

@@ -102,7 +102,8 @@ TEST_F(LodLevels, DistancesSortTheLevelsThroughThePage) {
 }
 
 // Distances are free text: differences beyond the int range still order by sign, and a level whose
-// distance is not a number compares equal to every other one (it stays where it is).
+// distance is not a number compares equal to every other one (it stays where it is). Levels less
+// than one unit apart compare equal, yet no level stays after one a unit nearer.
 TEST_F(LodLevels, DistancesOutsideTheIntRangeSort) {
     struct Case {
         std::vector<const char*> distances;  // of levels A, B, C ... in list order
@@ -113,6 +114,7 @@ TEST_F(LodLevels, DistancesOutsideTheIntRangeSort) {
         {{"-3e9", "0"}, {"A", "B"}},
         {{"1e38", "-1e38"}, {"B", "A"}},
         {{"nan", "20", "10"}, {"A", "C", "B"}},
+        {{"11.5", "10.7", "10.2"}, {"C", "A", "B"}},  // 10.2 is before 11.5, though each equals 10.7
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.distances.front());
