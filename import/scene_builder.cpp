@@ -341,6 +341,14 @@ void makeNode(SceneRun& run, std::size_t index) {
         break;
     case RecordKind::Sprite: object = makeSpriteObject(run, planned); break;
     case RecordKind::Lod: object = makeLodObject(run, planned); break;
+    case RecordKind::Decal:
+    case RecordKind::Camera:
+        // Nothing of the host holds what these records mean (a decal's geometry is drawn onto the
+        // surfaces below it; a camera's values are the engine's own): a dummy keeps the node's
+        // place, and that of the nodes below it.
+        object = createObject(HELPER_CLASS_ID, DUMMY_CLASS_ID);
+        run.report.skip(run.describe(planned) + ": imported as a dummy; the host has no object of its kind");
+        break;
     }
     if (object) planned.imp->Reference(object);
     // Lights carry no record id, as they never did; every other node does.
@@ -463,6 +471,8 @@ const char* recordKindName(RecordKind kind) {
     case RecordKind::SpotLight: return "spot light";
     case RecordKind::Sprite: return "sprite";
     case RecordKind::Lod: return "LOD group";
+    case RecordKind::Decal: return "decal";
+    case RecordKind::Camera: return "camera";
     }
     return "record";
 }
@@ -557,6 +567,11 @@ void SceneBuilder::run(const Zeq2& root, const Zeq2Extra1& extra1, const Zeq2Ext
         planList(run, RecordKind::SpotLight, root.spotLights);
         planList(run, RecordKind::Sprite, root.sprites);
         planList(run, RecordKind::Lod, extra2.lods);
+        planList(run, RecordKind::Decal, root.decals);
+        planList(run, RecordKind::Camera, extra2.cameras);
+        if (const std::size_t clips = listOf(root.animationClips).size())
+            report_.skip(std::to_string(clips) + (clips == 1 ? " animation clip" : " animation clips") +
+                         " left out: the host scene has one timeline");
         run.hierarchy.resolve(report_);
         foldPivotOffsets(run);
 

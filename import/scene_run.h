@@ -32,7 +32,7 @@ const TArray<R>& listOf(const std::optional<TArray<R>>& list) {
 }
 
 // The record kinds that become nodes.
-enum class RecordKind { Object, Joint, Mesh, Skin, DirectionalLight, OmniLight, SpotLight, Sprite, Lod };
+enum class RecordKind { Object, Joint, Mesh, Skin, DirectionalLight, OmniLight, SpotLight, Sprite, Lod, Decal, Camera };
 
 // How report lines name a kind ("mesh", "spot light", ...).
 const char* recordKindName(RecordKind kind);

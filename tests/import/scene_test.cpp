@@ -46,6 +46,35 @@ TEST_F(SceneImport, MissingParentLeavesTheNodeAtTheRootWithItsOwnTransform) {
     EXPECT_TRUE(warnings().empty()) << warnings();  // a parent outside the file is not an error
 }
 
+// Decals and cameras, which the exporter does not write, come back as dummies, so that the nodes
+// below them keep their places; each is named in the warning, as are animation clips.
+TEST_F(SceneImport, DecalsAndCamerasBecomeDummiesThatHoldTheirChildren) {
+    SceneFile file;
+    file.root = emptyRoot();
+    Zeq2Decal decal;
+    decal.id = 20;
+    decal.name = "Decal01";
+    decal.transform = moveTo(5, 0, 0);
+    file.root.decals = TArray<Zeq2Decal>{decal};
+    Zeq2Camera camera;
+    camera.id = 30;
+    camera.name = "Camera01";
+    camera.transform = moveTo(0, 0, 7);
+    file.extra2.cameras = TArray<Zeq2Camera>{camera};
+    file.root.animationClips = TArray<Zeq2AnimationClip>{Zeq2AnimationClip{}};
+    file.root.objects->add(objectRecord(22, "UnderDecal", 20, moveTo(0, 1, 0)));
+    file.root.objects->add(objectRecord(21, "UnderCamera", 30, moveTo(1, 0, 0)));
+    ASSERT_EQ(importFile(writeScene(file)), IMPEXP_SUCCESS);
+    EXPECT_EQ(parentOf("UnderDecal"), node("Decal01"));
+    EXPECT_TRUE(matricesNear(node("UnderDecal")->GetNodeTM(0), TransMatrix({5.0f, 1.0f, 0.0f})));
+    EXPECT_EQ(parentOf("UnderCamera"), node("Camera01"));
+    EXPECT_TRUE(matricesNear(node("UnderCamera")->GetNodeTM(0), TransMatrix({1.0f, 0.0f, 7.0f})));
+    EXPECT_EQ(node("Camera01")->GetObjectRef()->ClassID(), DUMMY_CLASS_ID);
+    for (const char* line : {"decal \"Decal01\" (id 20): imported as a dummy", "camera \"Camera01\" (id 30): imported as a dummy",
+                             "1 animation clip left out"})
+        EXPECT_NE(warnings().find(line), std::string::npos) << line << "\n" << warnings();
+}
+
 TEST_F(SceneImport, TheLaterOfTwoRecordsWithOneIdReceivesTheChildren) {
     Zeq2 root = emptyRoot();
     root.objects->add(objectRecord(1, "First", std::nullopt, moveTo(5, 0, 0)));
