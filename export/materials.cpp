@@ -36,6 +36,14 @@ std::string mapName(BitmapTex* texture) {
     return name != nullptr ? name : "";
 }
 
+// Whether a bitmap names a picture: a file name, not nothing or a folder alone ("C:\maps\"), which
+// would give an image without a name (or named ".atf").
+bool namesPicture(BitmapTex* texture) {
+    const std::string name = mapName(texture);
+    const std::size_t folder = name.find_last_of("\\/");
+    return name.size() > (folder == std::string::npos ? 0 : folder + 1);
+}
+
 }  // namespace
 
 // ---- ImageFactory ----
@@ -108,10 +116,13 @@ std::optional<Zeq2Material> MaterialFactory::create(Mtl* const& material) {
     record.id = nextId();
     if (material == nullptr) return record;
 
+    auto* standard = dynamic_cast<StdMat*>(material);
     const int slots = material->NumSubTexmaps();
     for (int slot = 0; slot < slots; ++slot) {
         Texmap* texture = material->GetSubTexmap(slot);
-        if (texture == nullptr) continue;
+        // A slot switched off is not drawn in the host, so neither is it in the engine.
+        if (texture == nullptr || (standard != nullptr && !standard->MapEnabled(slot))) continue;
+        if (BitmapTex* bitmap = asBitmap(texture); bitmap != nullptr && !namesPicture(bitmap)) continue;
         if (BitmapTex* bitmap = asBitmap(texture)) {
             switch (slot) {
             case kSlotDiffuse: record.diffuseMapId = maps_.getID(bitmap); break;
@@ -128,7 +139,7 @@ std::optional<Zeq2Material> MaterialFactory::create(Mtl* const& material) {
             // among its own slots is the normal map.
             const int inner = texture->NumSubTexmaps();
             for (int i = 0; i < inner; ++i)
-                if (BitmapTex* innerBitmap = asBitmap(texture->GetSubTexmap(i)))
+                if (BitmapTex* innerBitmap = asBitmap(texture->GetSubTexmap(i)); innerBitmap && namesPicture(innerBitmap))
                     record.normalMapId = maps_.getID(innerBitmap);
         } else if (slot == kSlotReflection) {
             const int32_t cubeId = cubeMaps_.getID(texture);

@@ -34,7 +34,8 @@ NodeKind geometricObjectKind(INode* node, Object* object) {
         return NodeKind::Joint;
     }
     if (findSkin(node)) return NodeKind::Skin;
-    if (object->CanConvertToType(TRIOBJ_CLASS_ID)) return NodeKind::Mesh;
+    // An object with a polygon form only is converted through it (see the geometry's conversion).
+    if (object->CanConvertToType(TRIOBJ_CLASS_ID) || object->CanConvertToType(POLYOBJ_CLASS_ID)) return NodeKind::Mesh;
     return NodeKind::Object;
 }
 

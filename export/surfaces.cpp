@@ -26,15 +26,16 @@ TArray<Zeq2Surface> SurfaceBuilder::build(INode* node, const ConvertedGeometry& 
         // One surface per material id of the geometry; the id is the sub-material index as it is.
         for (const auto& [materialId, range] : geometry.materialRanges) {
             Mtl* sub = material->GetSubMtl(materialId);
-            if (sub == nullptr) {
-                surfaces.add(Zeq2Surface{range.indexBegin, std::nullopt, range.numTriangles});
-            } else if (sub->ClassID() == DMTL_CLASS_ID) {
-                surfaces.add(Zeq2Surface{range.indexBegin, materials_.getID(sub), range.numTriangles});
-            }
-            // A sub-material of any other class: the range gets no surface.
+            // An empty slot, or a sub-material of a class that gives no material record: the range
+            // is drawn without a material rather than not at all.
+            const bool standard = sub != nullptr && !sub->IsMultiMtl() && sub->ClassID() == DMTL_CLASS_ID;
+            surfaces.add(Zeq2Surface{range.indexBegin, standard ? std::optional(materials_.getID(sub)) : std::nullopt,
+                                     range.numTriangles});
         }
+        return surfaces;
     }
-    // Any other material: no surfaces.
+    // Any other material gives no material record: the whole mesh is drawn without one.
+    surfaces.add(Zeq2Surface{0, std::nullopt, geometry.triangleCount});
     return surfaces;
 }
 

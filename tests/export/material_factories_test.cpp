@@ -75,6 +75,25 @@ TEST_F(MaterialFactoryTest, SlotTableFillsItsFields) {
     EXPECT_EQ(images.records().size(), 7u);
 }
 
+// A slot switched off, and a bitmap that names no file (nothing, or a folder alone), give no map.
+TEST_F(MaterialFactoryTest, SlotsSwitchedOffAndBitmapsWithoutAFileGiveNoMap) {
+    headless::StandardMaterial* m = material("gaps");
+    m->SetSubTexmap(ID_DI, bitmap("off.png"));
+    m->EnableMap(ID_DI, false);
+    m->SetSubTexmap(ID_SP, bitmap(""));
+    m->SetSubTexmap(ID_OP, bitmap("C:\\maps\\"));
+    m->SetSubTexmap(ID_SH, bitmap("maps/"));
+    m->SetSubTexmap(ID_SI, bitmap("kept.png"));
+    for (const bool atf : {false, true}) {
+        exportOptions().atfExtensions = atf;
+        Zeq2Material expected = materialRecord(materials.getID(m));
+        expected.lightMapId = 0;
+        EXPECT_EQ(materials.takeRecords().get(0), expected);
+        EXPECT_EQ(maps.takeRecords().size(), 1u);
+        EXPECT_EQ(images.takeRecords().size(), 1u);
+    }
+}
+
 TEST_F(MaterialFactoryTest, BumpSlotTakesTheLastBitmapInsideAWrapper) {
     headless::GenericTexmap* normalMap = scene().newTexmap(Class_ID(0x4321, 0x1), "normal bump");
     normalMap->setNumSubTexmaps(3);

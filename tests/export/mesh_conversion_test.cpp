@@ -2,6 +2,7 @@
 // triangle-object resolution.
 #include "mesh_test_support.h"
 
+#include "export/node_kind.h"
 #include "export/tangents.h"
 
 #include <gmock/gmock.h>
@@ -266,20 +267,21 @@ TEST_F(MeshConversionTest, SurfacesPerMaterialKind) {
     node->SetMtl(scene().newStdMat("std"));
     EXPECT_EQ(surfaces.build(node, geometry), (TArray<Zeq2Surface>{{0, 0, 3}}));
 
+    // Every triangle is drawn: what gives no material record gives a surface without material.
     // Multi: id 0 has no sub-material, id 1 a standard one, id 2 one of another class.
     MultiMtl* multi = scene().newMultiMtl("multi", 3);
     multi->SetSubMtl(1, scene().newStdMat("sub"));
     multi->SetSubMtl(2, scene().newMaterial(Class_ID(0x1234, 0x5678), "other"));
     node->SetMtl(multi);
-    EXPECT_EQ(surfaces.build(node, geometry), (TArray<Zeq2Surface>{{0, std::nullopt, 1}, {3, 1, 1}}));
+    EXPECT_EQ(surfaces.build(node, geometry), (TArray<Zeq2Surface>{{0, std::nullopt, 1}, {3, 1, 1}, {6, std::nullopt, 1}}));
 
     // A material of another class, and a standard-class material that reports itself multi.
     node->SetMtl(scene().newMaterial(Class_ID(0x1234, 0x5678), "other"));
-    EXPECT_TRUE(surfaces.build(node, geometry).empty());
+    EXPECT_EQ(surfaces.build(node, geometry), (TArray<Zeq2Surface>{{0, std::nullopt, 3}}));
     headless::GenericMaterial* odd = scene().newMaterial(DMTL_CLASS_ID, "odd");
     odd->setReportsMulti(true);
     node->SetMtl(odd);
-    EXPECT_TRUE(surfaces.build(node, geometry).empty());
+    EXPECT_EQ(surfaces.build(node, geometry), (TArray<Zeq2Surface>{{0, std::nullopt, 3}}));
 }
 
 TEST_F(MeshConversionTest, InstancesShareBuffersAndBox) {
@@ -443,6 +445,7 @@ TEST_F(MeshConversionTest, ConversionsLeaveNoObjectsBehind) {
     headless::Node* b = scene().createNode("Direct");
     b->SetObjectRef(direct);
 
+    EXPECT_EQ(classify(a), NodeKind::Mesh);  // a node with a polygon form only is a mesh too
     const std::size_t owned = scene().ownedCount();
     ConvertedGeometry* viaPolygon = converter.geometryFor(a);
     ConvertedGeometry* viaTriangle = converter.geometryFor(b);
