@@ -134,6 +134,10 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
     const int faceCount = mesh.getNumFaces();
     const int hostVertexCount = mesh.getNumVerts();
 
+    // More triangles than an index buffer holds are refused before the work of welding them.
+    if (static_cast<std::size_t>(faceCount) * 3 > kMaxMeshIndices)
+        throw IndexBufferException(static_cast<std::size_t>(faceCount));
+
     ConvertedGeometry geometry;
     geometry.triangleCount = faceCount;
 

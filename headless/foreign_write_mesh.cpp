@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace headless {
 
@@ -70,15 +71,34 @@ ISkin* findSkin(INode* node) {
 }
 
 // Output vertices of one material group. A corner's key is its normal id and one vertex index per
-// written channel; candidates for a corner are the output vertices made from its host vertex,
-// chained per host vertex, so a lookup only looks at those.
+// written channel; candidates for a corner are the output vertices of its host vertex and key's
+// hash, chained per hash, so a lookup looks at one vertex however many faces meet at the host
+// vertex (a fan of a hundred thousand faces would otherwise take minutes).
 struct Group {
     Mtl* material = nullptr;
-    std::vector<int32_t> firstOfHost;  // host vertex -> last output vertex made from it, or -1
-    std::vector<int32_t> nextOfHost;   // output vertex -> previous one of the same host vertex
+    std::unordered_map<uint64_t, int32_t> lastOfHash;  // hash -> last output vertex with it
+    std::vector<int32_t> previousOfHash;               // output vertex -> previous one of its hash
     std::vector<uint32_t> keys;
     std::vector<uint32_t> hostVertex;
     std::vector<uint32_t> indices;  // three per face
+
+    // The output vertex of host vertex v and key, made when there is none yet.
+    int32_t vertexFor(uint32_t v, const std::vector<uint32_t>& key) {
+        uint64_t hash = v * 0x9E3779B97F4A7C15ull;
+        for (uint32_t word : key) hash = (hash ^ word) * 0xFF51AFD7ED558CCDull + (hash >> 29);
+        const size_t width = key.size();
+        auto [last, added] = lastOfHash.try_emplace(hash, -1);
+        for (int32_t o = last->second; o >= 0; o = previousOfHash[static_cast<size_t>(o)])
+            if (hostVertex[static_cast<size_t>(o)] == v &&
+                std::equal(key.begin(), key.end(), keys.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(o) * width)))
+                return o;
+        const auto made = static_cast<int32_t>(hostVertex.size());
+        previousOfHash.push_back(last->second);
+        last->second = made;
+        keys.insert(keys.end(), key.begin(), key.end());
+        hostVertex.push_back(v);
+        return made;
+    }
 };
 
 }  // namespace
@@ -217,7 +237,6 @@ std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Objec
         if (inserted) {
             groups.emplace_back();
             groups.back().material = material;
-            groups.back().firstOfHost.assign(numVerts, -1);
         }
         Group& group = groups[it->second];
         for (int corner = 0; corner < 3; ++corner) {
@@ -226,20 +245,7 @@ std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Objec
                                                         "\": a face names a vertex the mesh does not have");
             key[0] = static_cast<uint32_t>(normals.Face(static_cast<int>(f)).GetNormalID(corner));
             for (size_t k = 0; k < channels.size(); ++k) key[k + 1] = mesh.Map(channels[k]).tf[f].t[corner];
-            int32_t found = -1;
-            for (int32_t o = group.firstOfHost[v]; o >= 0; o = group.nextOfHost[o])
-                if (std::equal(key.begin(), key.end(), group.keys.begin() + static_cast<ptrdiff_t>(o * keyWidth))) {
-                    found = o;
-                    break;
-                }
-            if (found < 0) {
-                found = static_cast<int32_t>(group.hostVertex.size());
-                group.nextOfHost.push_back(group.firstOfHost[v]);
-                group.firstOfHost[v] = found;
-                group.keys.insert(group.keys.end(), key.begin(), key.end());
-                group.hostVertex.push_back(v);
-            }
-            group.indices.push_back(static_cast<uint32_t>(found));
+            group.indices.push_back(static_cast<uint32_t>(group.vertexFor(v, key)));
         }
     }
 

@@ -3,7 +3,9 @@
 #include "host/ids.h"
 #include "host/mesh.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numeric>
 #include <vector>
 
@@ -77,26 +79,33 @@ void MeshNormalSpec::BuildNormals() {
     }
 
     // Faces around each vertex (corners naming a vertex outside the mesh are left without normal).
+    // slotOf[3 * face + corner] is the corner's place in facesAt of its vertex.
     std::vector<std::vector<int>> facesAt(numVerts);
+    std::vector<int> slotOf(static_cast<size_t>(numFaces) * 3, -1);
     for (int fi = 0; fi < numFaces; ++fi)
-        for (uint32_t v : mesh.faces[fi].v)
-            if (v < static_cast<uint32_t>(numVerts) &&
-                (facesAt[v].empty() || facesAt[v].back() != fi))
-                facesAt[v].push_back(fi);
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t v = mesh.faces[fi].v[k];
+            if (v >= static_cast<uint32_t>(numVerts)) continue;
+            if (facesAt[v].empty() || facesAt[v].back() != fi) facesAt[v].push_back(fi);
+            slotOf[static_cast<size_t>(fi) * 3 + k] = static_cast<int>(facesAt[v].size()) - 1;
+        }
 
-    // Per vertex, cluster its faces: faces sharing a smoothing bit join one cluster.
-    // clusterOf[v][j] = cluster index of facesAt[v][j].
+    // Per vertex, cluster its faces: faces sharing a smoothing bit join one cluster, each face the
+    // first face around the vertex with each of its bits, so that a vertex of many faces (a fan)
+    // costs no more than its faces. clusterOf[v][j] = cluster index of facesAt[v][j].
     std::vector<std::vector<int>> clusterOf(numVerts);
     for (int v = 0; v < numVerts; ++v) {
         const auto& around = facesAt[v];
         std::vector<int> parent(around.size());
         std::iota(parent.begin(), parent.end(), 0);
+        int firstWithBit[32];
+        std::fill(std::begin(firstWithBit), std::end(firstWithBit), -1);
         for (size_t a = 0; a < around.size(); ++a) {
-            uint32_t smA = mesh.faces[around[a]].smGroup;
-            if (smA == 0) continue;
-            for (size_t b = a + 1; b < around.size(); ++b) {
-                if (smA & mesh.faces[around[b]].smGroup)
-                    parent[findRoot(parent, static_cast<int>(b))] = findRoot(parent, static_cast<int>(a));
+            const uint32_t smA = mesh.faces[around[a]].smGroup;
+            for (int bit = 0; bit < 32; ++bit) {
+                if (!(smA >> bit & 1)) continue;
+                if (firstWithBit[bit] < 0) firstWithBit[bit] = static_cast<int>(a);
+                else parent[findRoot(parent, static_cast<int>(a))] = findRoot(parent, firstWithBit[bit]);
             }
         }
         clusterOf[v].resize(around.size());
@@ -115,9 +124,7 @@ void MeshNormalSpec::BuildNormals() {
                 nf.SetNormalID(k, -1);
                 continue;
             }
-            const auto& around = facesAt[v];
-            size_t j = 0;
-            while (around[j] != fi) ++j;
+            const int j = slotOf[static_cast<size_t>(fi) * 3 + k];
             int& id = clusterId[v][clusterOf[v][j]];
             if (id < 0) {
                 id = GetNumNormals();
