@@ -1,9 +1,12 @@
 #include "export/animation.h"
 
+#include "codec/null_map.h"
 #include "export/transformation.h"
 #include "host/host.h"
 
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 namespace zeq {
 
@@ -16,6 +19,12 @@ Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame, INode* rel
     if (end + 1 <= start) return track;
     // A non-positive frame length would never advance; such a range is sampled at its start only.
     const int64_t step = ticksPerFrame > 0 ? ticksPerFrame : end - start + 1;
+    // A track holds at most kMaxLength keys: a range of more frames (a scene of a tick a frame can
+    // hold four billion) is refused before its first frame rather than sampled for hours.
+    if (const int64_t frames = (end - start) / step + 1; frames > static_cast<int64_t>(kMaxLength))
+        throw std::length_error("The animation range holds " + std::to_string(frames) + " frames, more than the " +
+                                std::to_string(kMaxLength) +
+                                " keys a track can hold; a shorter range or longer frames make it fit");
 
     // A frame is keyed when the node's world transform changes, or when the transform the key
     // holds, relative to the parent, does: a node that stays still in the world while its parent
