@@ -111,8 +111,9 @@ TEST_F(Pack, RefusesDocumentsThatDescribeNoValidRecords) {
         EXPECT_EQ(readText(output), "keep");
     }
 
-    // Text that is not JSON: cut short, or a whole document followed by zeroes (a damaged file); and
-    // a key given twice, whose first value would be lost.
+    // Text that is not JSON: cut short, or a whole document followed by zeroes (a damaged file); a
+    // key given twice, whose first value would be lost; nesting no dump has, which would take a
+    // hundred times its size to build.
     const auto lines = std::count(dumped.out.begin(), dumped.out.end(), '\n');
     const std::string twice = dumped.out.substr(0, dumped.out.rfind('}')) + R"(, "Zeq2Extra2": {}})";
     std::string twiceInList = dumped.out;
@@ -123,6 +124,7 @@ TEST_F(Pack, RefusesDocumentsThatDescribeNoValidRecords) {
          "not a JSON document: parse error at line " + std::to_string(lines + 1) + ", column 1: a zero byte"},
         {twice, "Zeq2Extra2: a key given twice in one object"},
         {twiceInList, "Zeq2.meshes[0].name: a key given twice in one object"},
+        {std::string(100000, '[') + std::string(100000, ']'), "[0][0][0]"},
     };
     for (const auto& [text, problem] : damaged) {
         const std::string dump = scratch.file("damaged.json");

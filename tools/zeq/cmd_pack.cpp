@@ -102,6 +102,7 @@ struct DocumentBuilder : nlohmann::detail::json_sax_dom_parser<zeq::Json> {
     bool binary(binary_t& value) { return element() && Base::binary(value); }
     bool start_object(std::size_t n) {
         element();
+        if (!deepEnough()) return false;
         open.push_back({false, 0, {}, {}});
         return Base::start_object(n);
     }
@@ -120,6 +121,7 @@ struct DocumentBuilder : nlohmann::detail::json_sax_dom_parser<zeq::Json> {
     }
     bool start_array(std::size_t n) {
         element();
+        if (!deepEnough()) return false;
         open.push_back({true, 0, {}, {}});
         return Base::start_array(n);
     }
@@ -130,6 +132,10 @@ struct DocumentBuilder : nlohmann::detail::json_sax_dom_parser<zeq::Json> {
 
     const UpToZero::Place& place;
     std::string duplicate;
+    // A dump nests a few levels; a document nested far deeper is no dump, and building it would
+    // take a hundred times its size in memory. The path where it went too deep.
+    static constexpr std::size_t kMaxDepth = 64;
+    std::string tooDeep;
 
 private:
     struct Container {
@@ -142,6 +148,11 @@ private:
     bool element() {
         if (!open.empty() && open.back().array) ++open.back().count;
         return true;
+    }
+    bool deepEnough() {
+        if (open.size() < kMaxDepth) return true;
+        tooDeep = pathHere();
+        return false;
     }
     // "Zeq2.objects[0].id": the path of the value read last.
     std::string pathHere() const {
@@ -169,6 +180,10 @@ zeq::Json readDocument(const std::string& file) {
             zeq::Json::sax_parse(UpToZero(in, place), UpToZero(), &builder);
             if (!builder.duplicate.empty()) {
                 throw zeq::cli::CommandError(path, builder.duplicate + ": a key given twice in one object");
+            }
+            if (!builder.tooDeep.empty()) {
+                throw zeq::cli::CommandError(path, builder.tooDeep + ": nested more than " +
+                                                       std::to_string(DocumentBuilder::kMaxDepth) + " levels deep");
             }
             if (!place.zero) return document;
         } catch (const zeq::Json::parse_error& e) {
