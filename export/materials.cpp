@@ -139,8 +139,8 @@ std::optional<Zeq2Material> MaterialFactory::create(Mtl* const& material) {
             // among its own slots is the normal map.
             const int inner = texture->NumSubTexmaps();
             for (int i = 0; i < inner; ++i)
-                if (BitmapTex* innerBitmap = asBitmap(texture->GetSubTexmap(i)); innerBitmap && namesPicture(innerBitmap))
-                    record.normalMapId = maps_.getID(innerBitmap);
+                if (BitmapTex* inner = asBitmap(texture->GetSubTexmap(i)); inner && namesPicture(inner))
+                    record.normalMapId = maps_.getID(inner);
         } else if (slot == kSlotReflection) {
             const int32_t cubeId = cubeMaps_.getID(texture);
             if (cubeId >= 0) record.reflectionCubeMapId = cubeId;

@@ -333,15 +333,19 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
         if (!object) continue;
         const SClass_ID kind = object->SuperClassID();
         const Class_ID id = object->ClassID();
-        if (kind == GEOMOBJECT_CLASS_ID && id == zeq::SPRITE_CLASS_ID) ++sprites;
-        else formless += kind == SHAPE_CLASS_ID || (kind == GEOMOBJECT_CLASS_ID && id != zeq::LOD_OBJECT_CLASS_ID &&
-                                                    id != JOINT_OBJECT_A_CLASS_ID && !object->CanConvertToType(TRIOBJ_CLASS_ID));
+        if (kind == GEOMOBJECT_CLASS_ID && id == zeq::SPRITE_CLASS_ID) {
+            ++sprites;
+            continue;
+        }
+        formless += kind == SHAPE_CLASS_ID || (kind == GEOMOBJECT_CLASS_ID && id != zeq::LOD_OBJECT_CLASS_ID &&
+                                               id != JOINT_OBJECT_A_CLASS_ID && !object->CanConvertToType(TRIOBJ_CLASS_ID));
     }
     if (formless > 0)
         notes.push_back(count(formless, "object", "objects") + " without a triangle mesh left out (shapes, or objects " +
                         "of plug-ins that are not loaded): " + writer + " writes triangle meshes");
     if (sprites > 0)
-        notes.push_back(count(sprites, "sprite", "sprites") + (sprites == 1 ? " written as a plain node: " : " written as plain nodes: ") + writer +
+        notes.push_back(count(sprites, "sprite", "sprites") +
+                        (sprites == 1 ? " written as a plain node: " : " written as plain nodes: ") + writer +
                         " has no rectangles that face the viewer");
     return notes;
 }

@@ -87,11 +87,11 @@ struct Group {
         uint64_t hash = v * 0x9E3779B97F4A7C15ull;
         for (uint32_t word : key) hash = (hash ^ word) * 0xFF51AFD7ED558CCDull + (hash >> 29);
         const size_t width = key.size();
-        auto [last, added] = lastOfHash.try_emplace(hash, -1);
-        for (int32_t o = last->second; o >= 0; o = previousOfHash[static_cast<size_t>(o)])
-            if (hostVertex[static_cast<size_t>(o)] == v &&
-                std::equal(key.begin(), key.end(), keys.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(o) * width)))
-                return o;
+        const auto last = lastOfHash.try_emplace(hash, -1).first;
+        for (int32_t o = last->second; o >= 0; o = previousOfHash[static_cast<size_t>(o)]) {
+            const auto at = keys.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(o) * width);
+            if (hostVertex[static_cast<size_t>(o)] == v && std::equal(key.begin(), key.end(), at)) return o;
+        }
         const auto made = static_cast<int32_t>(hostVertex.size());
         previousOfHash.push_back(last->second);
         last->second = made;

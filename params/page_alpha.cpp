@@ -60,7 +60,8 @@ intptr_t AlphaPageProc(DialogWindow* dlg, uint32_t message, uintptr_t wParam, in
         return 1;
     case WM_CUSTEDIT_ENTER:
         if (static_cast<int>(wParam) != IDC_ALPHA_EDIT) return 0;
-        if (auto alpha = takeEditedValue(dlg, IDC_ALPHA_SLIDER, IDC_ALPHA_EDIT, 0.0f, 1.0f, true)) applyAlpha(store, *alpha);
+        if (auto alpha = takeEditedValue(dlg, IDC_ALPHA_SLIDER, IDC_ALPHA_EDIT, 0.0f, 1.0f, true))
+            applyAlpha(store, *alpha);
         return 1;
     default: return 0;
     }

@@ -94,7 +94,8 @@ bool thresholdMessage(DialogWindow* dlg, EngineParamStore& store, uint32_t messa
     }
     const bool entered = message == WM_CUSTEDIT_ENTER && static_cast<int>(wParam) == IDC_THRESHOLD_EDIT;
     if (!entered && !(message == WM_COMMAND && commandId(wParam) == IDC_THRESHOLD_EDIT)) return false;
-    if (auto value = takeEditedValue(dlg, IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh, entered))
+    if (auto value =
+            takeEditedValue(dlg, IDC_THRESHOLD_SPIN, IDC_THRESHOLD_EDIT, kThresholdLow, kThresholdHigh, entered))
         store.writeFloat(THRESHOLD, *value);
     return true;
 }

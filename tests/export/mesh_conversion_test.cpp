@@ -273,7 +273,8 @@ TEST_F(MeshConversionTest, SurfacesPerMaterialKind) {
     multi->SetSubMtl(1, scene().newStdMat("sub"));
     multi->SetSubMtl(2, scene().newMaterial(Class_ID(0x1234, 0x5678), "other"));
     node->SetMtl(multi);
-    EXPECT_EQ(surfaces.build(node, geometry), (TArray<Zeq2Surface>{{0, std::nullopt, 1}, {3, 1, 1}, {6, std::nullopt, 1}}));
+    EXPECT_EQ(surfaces.build(node, geometry),
+              (TArray<Zeq2Surface>{{0, std::nullopt, 1}, {3, 1, 1}, {6, std::nullopt, 1}}));
 
     // A material of another class, and a standard-class material that reports itself multi.
     node->SetMtl(scene().newMaterial(Class_ID(0x1234, 0x5678), "other"));

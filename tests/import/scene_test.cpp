@@ -70,8 +70,8 @@ TEST_F(SceneImport, DecalsAndCamerasBecomeDummiesThatHoldTheirChildren) {
     EXPECT_EQ(parentOf("UnderCamera"), node("Camera01"));
     EXPECT_TRUE(matricesNear(node("UnderCamera")->GetNodeTM(0), TransMatrix({1.0f, 0.0f, 7.0f})));
     EXPECT_EQ(node("Camera01")->GetObjectRef()->ClassID(), DUMMY_CLASS_ID);
-    for (const char* line : {"decal \"Decal01\" (id 20): imported as a dummy", "camera \"Camera01\" (id 30): imported as a dummy",
-                             "1 animation clip left out"})
+    for (const char* line : {"decal \"Decal01\" (id 20): imported as a dummy",
+                             "camera \"Camera01\" (id 30): imported as a dummy", "1 animation clip left out"})
         EXPECT_NE(warnings().find(line), std::string::npos) << line << "\n" << warnings();
 }
 
