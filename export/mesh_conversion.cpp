@@ -12,6 +12,7 @@
 #include <bit>
 #include <cstring>
 #include <initializer_list>
+#include <unordered_map>
 
 namespace zeq {
 
@@ -78,13 +79,18 @@ MeshNormalSpec* prepareNormals(Mesh& mesh) {
 // index are equal, and, with tangents, when their faces' texture coordinates are mirrored alike: a
 // vertex on the seam of a mirrored layout, shared by faces of both sides, would otherwise average
 // opposite tangent frames. The candidates for a corner are the output vertices made from its host vertex,
-// chained per host vertex, so that a lookup touches only those. An output index is the number of
+// chained per host vertex, so that a lookup touches only those; beyond the first kChained of a host
+// vertex (the centre of a fan of faceted faces can have thousands, and every lookup would walk
+// them all) the others are found by a hash of host vertex and key. An output index is the number of
 // vertices that existed when its key first appeared, which makes the output independent of the
 // lookup structure.
 struct WeldedVertices {
+    static constexpr uint8_t kChained = 32;
     int keyWidth = 1;                  // normal id + one texture-vertex index per used channel (+ mirrored)
     std::vector<int32_t> firstOfHost;  // host vertex -> most recent output vertex made from it, or -1
     std::vector<int32_t> nextOfHost;   // output vertex -> previous output vertex of the same host vertex
+    std::vector<uint8_t> chained;      // host vertex -> output vertices on its chain (at most kChained)
+    std::unordered_multimap<uint64_t, int32_t> hashed;  // the others, by hashOf(host, key)
     std::vector<uint32_t> keys;        // keyWidth values per output vertex
 
     std::vector<Point3> positions;
@@ -95,22 +101,43 @@ struct WeldedVertices {
 
     std::size_t size() const { return positions.size(); }
 
-    // The output index of a corner key, or -1 when the key is new.
     // Keys are a few values wide: compared in a loop, which beats a call to memcmp.
+    bool holds(int32_t v, const uint32_t* key) const {
+        const uint32_t* candidate = &keys[std::size_t(v) * keyWidth];
+        int i = 0;
+        while (i < keyWidth && candidate[i] == key[i]) ++i;
+        return i == keyWidth;
+    }
+
+    uint64_t hashOf(uint32_t host, const uint32_t* key) const {
+        uint64_t hash = host * 0x9E3779B97F4A7C15ull;
+        for (int i = 0; i < keyWidth; ++i) hash = (hash ^ key[i]) * 0xFF51AFD7ED558CCDull + (hash >> 29);
+        return hash;
+    }
+
+    // The output index of a corner key, or -1 when the key is new.
     int32_t find(uint32_t host, const uint32_t* key) const {
-        for (int32_t v = firstOfHost[host]; v >= 0; v = nextOfHost[v]) {
-            const uint32_t* candidate = &keys[std::size_t(v) * keyWidth];
-            int i = 0;
-            while (i < keyWidth && candidate[i] == key[i]) ++i;
-            if (i == keyWidth) return v;
+        for (int32_t v = firstOfHost[host]; v >= 0; v = nextOfHost[v])
+            if (holds(v, key)) return v;
+        if (chained[host] < kChained) return -1;
+        const auto [first, last] = hashed.equal_range(hashOf(host, key));
+        for (auto it = first; it != last; ++it) {
+            const int32_t v = it->second;
+            if (hostVertex[static_cast<std::size_t>(v)] == static_cast<int32_t>(host) && holds(v, key)) return v;
         }
         return -1;
     }
 
     int32_t add(uint32_t host, const uint32_t* key) {
         const auto index = static_cast<int32_t>(size());
-        nextOfHost.push_back(firstOfHost[host]);
-        firstOfHost[host] = index;
+        if (chained[host] < kChained) {
+            ++chained[host];
+            nextOfHost.push_back(firstOfHost[host]);
+            firstOfHost[host] = index;
+        } else {
+            nextOfHost.push_back(-1);
+            hashed.emplace(hashOf(host, key), index);
+        }
         for (int i = 0; i < keyWidth; ++i) keys.push_back(key[i]);
         hostVertex.push_back(static_cast<int32_t>(host));
         return index;
@@ -168,6 +195,7 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
     const bool tangentFrames = options.tangents && channelCount > 0;
     welded.keyWidth = 1 + static_cast<int>(channelCount) + (tangentFrames ? 1 : 0);
     welded.firstOfHost.assign(static_cast<std::size_t>(hostVertexCount), -1);
+    welded.chained.assign(static_cast<std::size_t>(hostVertexCount), 0);
     const std::size_t expected = std::min<std::size_t>(0x10000, std::size_t(faceCount) * 3);
     welded.positions.reserve(expected);
     welded.normals.reserve(expected);
