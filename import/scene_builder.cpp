@@ -94,7 +94,10 @@ void planGeometry(SceneRun& run, RecordKind kind, const std::optional<TArray<R>>
 // and offsets the object by more than the exporter ignores.
 void foldPivotOffsets(SceneRun& run) {
     const std::size_t count = run.planned.size();
-    auto isContent = [](RecordKind kind) { return kind != RecordKind::Object && kind != RecordKind::Joint; };
+    auto isContent = [](RecordKind kind) {
+        return kind != RecordKind::Object && kind != RecordKind::Joint && kind != RecordKind::Decal &&
+               kind != RecordKind::Camera;
+    };
     // Where each id stands in its layers: the layer and the position in its list.
     std::map<int64_t, std::vector<std::size_t>> layersOf;
     std::map<int64_t, std::pair<std::size_t, std::size_t>> placeInLayer;
@@ -347,7 +350,9 @@ void makeNode(SceneRun& run, std::size_t index) {
         // surfaces below it; a camera's values are the engine's own): a dummy keeps the node's
         // place, and that of the nodes below it.
         object = createObject(HELPER_CLASS_ID, DUMMY_CLASS_ID);
-        run.report.skip(run.describe(planned) + ": imported as a dummy; the host has no object of its kind");
+        run.report.skip(run.describe(planned) + (planned.kind == RecordKind::Decal
+                                                     ? ": imported as a dummy; the host has no decals"
+                                                     : ": imported as a dummy; its values are the engine's own"));
         break;
     }
     if (object) planned.imp->Reference(object);
@@ -510,8 +515,8 @@ Object* createObject(SClass_ID superClassID, Class_ID classID) {
 
 void applySkinSurfaces(SceneRun& run, PlannedNode& planned, TriObject* tri, const Zeq2Mesh& geometry) {
     const Zeq2Skin& record = run.root.skins->items[planned.record];
-    // The faces are in the order of the record that built the object, which may be a mesh record
-    // the skin shares its object with.
+    // The faces are in the order the object was built in, which the first record of the geometry
+    // with two or more surfaces gives (a mesh record the skin shares its object with, maybe).
     applySurfaces(run, planned.node, tri, planned.name, record.surfaces, run.describe(planned),
                   run.meshes.check(geometry).faceOf);
 }

@@ -511,6 +511,18 @@ TEST_F(Lossless, ImportedKindsKeepOrderWeightsLevelsFacesAndSharing) {
     EXPECT_TRUE(warnings().empty()) << warnings();
 }
 
+// A sprite keeps whole degrees: a rotation between them is rounded, and named in the warning.
+TEST_F(Lossless, ASpriteRotationBetweenWholeDegreesIsNamed) {
+    zeq("export " + writeKindsScene() + " -o '" + path("kinds.zeq") + "'");
+    if (HasFatalFailure()) return;
+    SceneFile file = decodeSceneFile(readFileBytes(path("kinds.zeq")));
+    file.root.sprites->items[0].rotation = 0.5f;
+    importWithPlugins(writeScene(file));
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(node("Flare")->GetObjectRef()->GetParamBlock(0)->GetInt(SPRITE_PARAM_ROTATION), 29);
+    EXPECT_NE(warnings().find("rotation 0.5 rounded to 29 whole degrees"), std::string::npos) << warnings();
+}
+
 TEST_F(Lossless, ImportingTwiceKeepsTheCopiesApart) {
     zeq("export " + writeKindsScene() + " -o '" + path("kinds.zeq") + "'");
     if (HasFatalFailure()) return;

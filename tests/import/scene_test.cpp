@@ -47,7 +47,8 @@ TEST_F(SceneImport, MissingParentLeavesTheNodeAtTheRootWithItsOwnTransform) {
 }
 
 // Decals and cameras, which the exporter does not write, come back as dummies, so that the nodes
-// below them keep their places; each is named in the warning, as are animation clips.
+// below them keep their places (and are no object's content, which the exporter never makes them);
+// each is named in the warning, as are animation clips.
 TEST_F(SceneImport, DecalsAndCamerasBecomeDummiesThatHoldTheirChildren) {
     SceneFile file;
     file.root = emptyRoot();
@@ -60,7 +61,13 @@ TEST_F(SceneImport, DecalsAndCamerasBecomeDummiesThatHoldTheirChildren) {
     camera.id = 30;
     camera.name = "Camera01";
     camera.transform = moveTo(0, 0, 7);
-    file.extra2.cameras = TArray<Zeq2Camera>{camera};
+    Zeq2Camera held = camera;
+    held.id = 41;
+    held.name = "Rig";
+    held.parentId = 40;
+    held.transform = moveTo(2, 0, 0);
+    file.extra2.cameras = TArray<Zeq2Camera>{camera, held};
+    file.root.objects->add(objectRecord(40, "Rig", std::nullopt, moveTo(3, 0, 0)));
     file.root.animationClips = TArray<Zeq2AnimationClip>{Zeq2AnimationClip{}};
     file.root.objects->add(objectRecord(22, "UnderDecal", 20, moveTo(0, 1, 0)));
     file.root.objects->add(objectRecord(21, "UnderCamera", 30, moveTo(1, 0, 0)));
@@ -70,6 +77,8 @@ TEST_F(SceneImport, DecalsAndCamerasBecomeDummiesThatHoldTheirChildren) {
     EXPECT_EQ(parentOf("UnderCamera"), node("Camera01"));
     EXPECT_TRUE(matricesNear(node("UnderCamera")->GetNodeTM(0), TransMatrix({1.0f, 0.0f, 7.0f})));
     EXPECT_EQ(node("Camera01")->GetObjectRef()->ClassID(), DUMMY_CLASS_ID);
+    ASSERT_EQ(node("Rig")->NumberOfChildren(), 1);
+    EXPECT_TRUE(matricesNear(node("Rig")->GetChildNode(0)->GetNodeTM(0), TransMatrix({5.0f, 0.0f, 0.0f})));
     for (const char* line : {"decal \"Decal01\" (id 20): imported as a dummy",
                              "camera \"Camera01\" (id 30): imported as a dummy", "1 animation clip left out"})
         EXPECT_NE(warnings().find(line), std::string::npos) << line << "\n" << warnings();
