@@ -19,12 +19,13 @@ Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame, INode* rel
     if (end + 1 <= start) return track;
     // A non-positive frame length would never advance; such a range is sampled at its start only.
     const int64_t step = ticksPerFrame > 0 ? ticksPerFrame : end - start + 1;
-    // A track holds at most kMaxLength keys: a range of more frames (a scene of a tick a frame can
-    // hold four billion) is refused before its first frame rather than sampled for hours.
-    if (const int64_t frames = (end - start) / step + 1; frames > static_cast<int64_t>(kMaxLength))
+    // Every frame of the range is sampled, for every node: a range of a tick a frame can hold four
+    // billion frames, which would take hours, so a range of more than kMaxSampledFrames is refused
+    // before its first frame.
+    if (const int64_t frames = (end - start) / step + 1; frames > kMaxSampledFrames)
         throw std::length_error("The animation range holds " + std::to_string(frames) + " frames, more than the " +
-                                std::to_string(kMaxLength) +
-                                " keys a track can hold; a shorter range or longer frames make it fit");
+                                std::to_string(kMaxSampledFrames) +
+                                " the exporter samples; a shorter range or longer frames make it fit");
 
     // A frame is keyed when the node's world transform changes, or when the transform the key
     // holds, relative to the parent, does: a node that stays still in the world while its parent
@@ -42,6 +43,11 @@ Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame, INode* rel
         previousWorld = world;
         previousLocal = local;
 
+        // A track holds at most kMaxLength keys.
+        if (track.keyframes.size() == kMaxLength)
+            throw std::length_error("The node \"" + track.objectName + "\" moves in more than " +
+                                    std::to_string(kMaxLength) +
+                                    " frames, the most keys a track can hold; a shorter range or longer frames make it fit");
         Zeq2Keyframe keyframe;
         keyframe.time = static_cast<float>(t) * kSecondsPerTick;
         keyframe.transform = TransformationFactory::createTransformation(local);

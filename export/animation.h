@@ -4,6 +4,8 @@
 #include "format/records.h"
 #include "host/types.h"
 
+#include <cstdint>
+
 class INode;
 class Interface;
 
@@ -12,11 +14,16 @@ namespace zeq {
 // Seconds per tick as a 32-bit float (1 / 4800).
 inline constexpr float kSecondsPerTick = 0.00020833334f;
 
+// The most frames of an animation range the exporter samples (for each node): 2^27, over seven
+// hours at a frame a tick. Sampling is some tens of nanoseconds a frame.
+inline constexpr int64_t kMaxSampledFrames = int64_t(1) << 27;
+
 // Samples the node at start, start + ticksPerFrame, ... up to end. A keyframe is written where the
 // world matrix differs (beyond 0.000001) from the last keyed one, which starts as the identity. The
 // keyframe transform is relative to the parent unless the parent is the scene root; relativeTo, when
 // given, takes the parent's place (a LOD level exported below its LOD node). The track's id is left
-// 0; no keyframes for an empty range.
+// 0; no keyframes for an empty range. A range of more than kMaxSampledFrames frames, or a track of
+// more keyframes than the file holds, throws std::length_error.
 Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame, INode* relativeTo = nullptr);
 
 // The tracks of one export, in creation order, with their own 32-bit id counter.

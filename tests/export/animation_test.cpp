@@ -49,8 +49,8 @@ TEST_F(AnimationTest, ShortRangeSamplesOnlyItsStart) {
     // An empty range samples nothing.
     EXPECT_TRUE(sampleTrack(node, Interval(100, 99), 160).keyframes.empty());
     EXPECT_EQ(sampleTrack(node, Interval(100, 100), 160).keyframes.size(), 1u);
-    // More frames than a track can hold keys are refused at once.
-    EXPECT_THROW(sampleTrack(node, Interval(0, 4194303), 1), std::length_error);
+    // A range of more frames than the exporter samples is refused at once.
+    EXPECT_THROW(sampleTrack(node, Interval(0, kMaxSampledFrames), 1), std::length_error);
     EXPECT_THROW(sampleTrack(node, Interval(INT32_MIN, INT32_MAX), 1), std::length_error);
 }
 
