@@ -243,8 +243,10 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
         // mirrored: wound clockwise as written (v flipped), which gives the handedness +1 where the
         // normal stands on the face's front. It follows from the coordinates alone, so a round trip,
         // which may move a normal by a float step, welds the same corners again. With 16-bit vertex
-        // data it follows from the values as stored: the cut may flatten a thin face or turn it over,
-        // and an imported file holds the cut values.
+        // data it follows from the coordinates as stored: the cut may flatten a thin face or turn it
+        // over, and an imported file holds the cut coordinates. The positions are cut too, which
+        // keeps a mesh's tangents over a round trip (a skin's positions are stored turned by its
+        // matrix, so for a skin this only steadies them).
         Point3 tangent, bitangent;
         bool framed = false, mirrored = false;
         if (tangentFrames) {
