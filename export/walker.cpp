@@ -140,6 +140,7 @@ void SceneWalker::walk(INode* node, int64_t parentOverride, NodeKind kind, INode
     // The scene root is never converted; every other node once per export.
     if (!node || node->IsRootNode()) return;
     if (!visited_.insert(node).second) return;
+    recordParent_[node] = parentOverride >= 0 && parentNode ? parentNode : exportedParent(node);
 
     const ExportOptions& options = exportOptions();
     const bool pivotOffset = hasPivotOffset(node, kind);
@@ -213,6 +214,19 @@ int64_t SceneWalker::createRecord(INode* node, NodeKind kind, bool pivotOffset, 
 // Both LOD kinds hang their levels below the LOD node's own record, whose world matrix is the
 // node's: the LOD record itself, or with a pivot offset the node's Zeq2Object, which holds the LOD
 // record shifted by the offset (below that record the levels would be shifted too).
+bool SceneWalker::hangsBelow(INode* node, INode* top) const {
+    for (INode* n = node; n; n = n->GetParentNode())
+        if (n == top) return true;
+    // A record hangs below the record of its scene parent, or a level's below its LOD node's; a node
+    // not written yet will hang below its scene parent's.
+    for (INode* n = node; n;) {
+        if (n == top) return true;
+        const auto written = recordParent_.find(n);
+        n = written != recordParent_.end() ? written->second : exportedParent(n);
+    }
+    return false;
+}
+
 Zeq2LOD SceneWalker::createLodFromObject(INode* node, bool pivotOffset) {
     Zeq2LOD lod = makeNodeRecord<Zeq2LOD>(node, pivotOffset);
     const int64_t levelParent = IdRegistry::instance().idFor(node);
@@ -226,11 +240,9 @@ Zeq2LOD SceneWalker::createLodFromObject(INode* node, bool pivotOffset) {
         // listed twice (a saved scene may hold that) is one level, at its first place.
         INode* level = block->GetINode(LOD_PARAM_NODES_LIST, 0, i);
         if (!level || !listed.insert(level).second) continue;
-        // The LOD node itself or one of its ancestors cannot be its level: written below the LOD
-        // record it would make the parent chain a loop. The object drops such entries too.
-        bool ancestor = false;
-        for (INode* n = node; n && !ancestor; n = n->GetParentNode()) ancestor = n == level;
-        if (ancestor) continue;
+        // The LOD node itself or a node it hangs below cannot be its level: written below the LOD
+        // record it would make the parent chain a loop. The object drops its ancestors too.
+        if (hangsBelow(node, level)) continue;
         walk(level, levelParent, NodeKind::Object, node);
         float distance = 0.0f;
         if (!level->GetUserPropFloat(LOD_DISTANCE_PROPERTY, distance)) distance = 0.0f;

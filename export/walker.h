@@ -116,6 +116,8 @@ private:
     // Appends the kind's record and returns its id.
     int64_t createRecord(INode* node, NodeKind kind, bool pivotOffset, int64_t parentOverride, INode* parentNode);
     Zeq2LOD createLodFromObject(INode* node, bool pivotOffset);
+    // Whether node is top or below it, in the scene or in the records written and to be written.
+    bool hangsBelow(INode* node, INode* top) const;
     Zeq2LOD createLodFromNames(INode* node, bool pivotOffset);
 
     Interface* ip_;
@@ -126,6 +128,7 @@ private:
     WalkLists lists_;
     LayerCollector layers_;
     std::unordered_set<INode*> visited_;
+    std::unordered_map<INode*, INode*> recordParent_;  // of every node walked (null: a root)
     bool missingGeometry_ = false;
     std::string missingGeometryNode_;
     void noteMissingGeometry(INode* node);

@@ -211,6 +211,29 @@ TEST_F(LodTest, HelperObjectWithoutBlockOrWithDeletedOrLoopingLevelsStillExports
             EXPECT_TRUE(findByName(roots.extra2.lods, "Bare")->objectIds.empty());
         }
     }
+
+    // Two LOD nodes, each below the other's level in the scene, both selected: the second one
+    // written hangs below its own level already, which is no level then.
+    auto lodNode = [&](const char* name, INode* parent, INode* level) {
+        headless::Node* node = scene().createNode(name, parent);
+        headless::GenericObject* object = scene().newObject(GEOMOBJECT_CLASS_ID, LOD_OBJECT_CLASS_ID, "ZeqLOD");
+        headless::ParamBlock* levels = object->addParamBlock(LOD_PARAM_BLOCK_ID);
+        levels->addParam(LOD_PARAM_NODES_LIST, "Nodes list", TYPE_INODE_TAB);
+        levels->Append(LOD_PARAM_NODES_LIST, 1, &level);
+        node->SetObjectRef(object);
+        return node;
+    };
+    headless::Node* levelOfA = helperNode("LevelOfA");
+    headless::Node* levelOfB = helperNode("LevelOfB");
+    headless::Node* a = lodNode("A", levelOfB, levelOfA);
+    headless::Node* b = lodNode("B", levelOfA, levelOfB);
+    host.ClearNodeSelection();
+    host.SelectNode(a, false);
+    host.SelectNode(b, false);
+    const Roots roots = convert();
+    EXPECT_EQ(findByName(roots.extra2.lods, "A")->objectIds, TArray<int64_t>{findByName(roots.root.objects, "LevelOfA")->id});
+    EXPECT_TRUE(findByName(roots.extra2.lods, "B")->objectIds.empty());
+    EXPECT_EQ(findByName(roots.root.objects, "LevelOfB"), nullptr) << "not selected and no level";
 }
 
 }  // namespace
