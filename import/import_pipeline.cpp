@@ -7,6 +7,7 @@
 #include "format/scene_file.h"
 #include "host/ui.h"
 #include "import/scene_builder.h"
+#include "import/scene_run.h"
 
 #include <new>
 
@@ -63,14 +64,14 @@ DecodedScene decodeScene(ByteBuffer& bytes, const std::function<void()>& unpacke
     }
 }
 
-int runImport(const char* fileName, ImpInterface* ii, Interface* ip) {
+int runImport(const char* fileName, ImpInterface* ii, Interface* ip, bool suppressPrompts) {
     if (!ip) ip = GetCOREInterface();
     if (ip) ip->ProgressStart(kImportProgressTitle, true, &noProgressWork, nullptr);
     auto progress = [ip](int percent) {
         if (ip) ip->ProgressUpdate(percent, true, nullptr);
     };
-    auto fail = [ip](const std::string& text) {
-        showError(text);
+    auto fail = [ip, suppressPrompts](const std::string& text) {
+        if (!suppressPrompts) showError(text);
         if (ip) ip->ProgressEnd();
         return IMPEXP_FAIL;
     };
@@ -89,6 +90,7 @@ int runImport(const char* fileName, ImpInterface* ii, Interface* ip) {
     SceneBuilder builder(ii, scene.minorVersion);
     if (!scene.extrasProblem.empty()) builder.note(scene.extrasProblem);
     try {
+        const AnimateScope still(false);
         builder.run(scene.root, scene.extra1, scene.extra2);
     } catch (const std::bad_alloc&) {
         return fail("Not enough memory to build " + builder.failedAt() + ".");
@@ -99,7 +101,7 @@ int runImport(const char* fileName, ImpInterface* ii, Interface* ip) {
                     ": the host or the importer failed, through no fault found in the file.");
     }
     if (ip) ip->ProgressEnd();
-    if (!builder.report().empty()) {
+    if (!builder.report().empty() && !suppressPrompts) {
         MessageBox(GetActiveWindow(), builder.report().message().c_str(), "Warning", MB_OK | MB_ICONWARNING);
     }
     return IMPEXP_SUCCESS;

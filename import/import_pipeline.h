@@ -50,7 +50,7 @@ DecodedScene decodeScene(ByteBuffer& bytes, const std::function<void()>& unpacke
 
 // Runs the import of one file into the scene: progress display, reading, decoding, building, and
 // the warning box listing what was skipped. Returns IMPEXP_SUCCESS, or IMPEXP_FAIL after the
-// "Error" box.
-int runImport(const char* fileName, ImpInterface* ii, Interface* ip);
+// "Error" box. With suppressPrompts neither box is shown.
+int runImport(const char* fileName, ImpInterface* ii, Interface* ip, bool suppressPrompts = false);
 
 }  // namespace zeq

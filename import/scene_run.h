@@ -5,6 +5,7 @@
 // made; a planned node is then made once and found by its record id.
 #include "format/records.h"
 #include "host/import_export.h"
+#include "host/scene_building.h"
 #include "import/import_report.h"
 #include "import/material_library.h"
 #include "import/mesh_builder.h"
@@ -117,6 +118,19 @@ Object* createObject(SClass_ID superClassID, Class_ID classID);
 // Gives a skin node the materials of its surfaces, as a mesh node gets them; `tri` was built from
 // `geometry` (the skin's own geometry or a mesh record's it shares).
 void applySkinSurfaces(SceneRun& run, PlannedNode& planned, TriObject* tri, const Zeq2Mesh& geometry);
+
+// Sets the host's animate mode for a scope and puts back the mode it found: nodes are made with
+// it off (else every transform set would be a key), tracks are keyed with it on.
+class AnimateScope {
+public:
+    explicit AnimateScope(bool on) : was_(Animating()) { on ? AnimateOn() : AnimateOff(); }
+    ~AnimateScope() { was_ ? AnimateOn() : AnimateOff(); }
+    AnimateScope(const AnimateScope&) = delete;
+    AnimateScope& operator=(const AnimateScope&) = delete;
+
+private:
+    bool was_;
+};
 
 // Each part runs after every node exists and is linked.
 void buildSkins(SceneRun& run);        // bones, bind matrices and weights of the skin modifiers

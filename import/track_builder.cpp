@@ -35,6 +35,7 @@
 #include <optional>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace zeq {
 namespace {
@@ -201,14 +202,6 @@ int64_t frameOfStep(int64_t step) {
     return 0;
 }
 
-// Animate mode for the keys of one import, switched off again on every way out.
-struct AnimateScope {
-    AnimateScope() { AnimateOn(); }
-    ~AnimateScope() { AnimateOff(); }
-    AnimateScope(const AnimateScope&) = delete;
-    AnimateScope& operator=(const AnimateScope&) = delete;
-};
-
 }  // namespace
 
 std::vector<std::pair<std::string, Matrix3>> tracksKeyedFromTheStart(const SceneRun& run) {
@@ -327,13 +320,39 @@ void buildTracks(SceneRun& run) {
     // Nodes hold each key until the file's frame, or the scene's where shorter, before the next.
     const int64_t hold = step > 0 ? std::min(step, frame) : frame;
 
-    const AnimateScope animate;
+    // A track with no record of the file keys a node of its name in the scene, each node once (the
+    // k-th such track of a name the k-th node of it in scene order that no other track keys), else a
+    // new dummy, so that tracks of one name never end on one node.
+    std::unordered_set<INode*> keyed(nodes.begin(), nodes.end());
+    std::unordered_map<std::string, std::vector<INode*>> sceneNodes;  // by name, in scene order
+    bool sceneListed = false;
+    auto sceneNodeFor = [&](const std::string& name) -> INode* {
+        if (!ip) return nullptr;
+        if (!sceneListed) {
+            sceneListed = true;
+            std::vector<INode*> pending{ip->GetRootNode()};
+            while (!pending.empty()) {
+                INode* node = pending.back();
+                pending.pop_back();
+                if (!node) continue;
+                if (!node->IsRootNode()) sceneNodes[node->GetName() ? node->GetName() : ""].push_back(node);
+                for (int c = node->NumberOfChildren() - 1; c >= 0; --c) pending.push_back(node->GetChildNode(c));
+            }
+        }
+        const auto named = sceneNodes.find(name);
+        if (named == sceneNodes.end()) return nullptr;
+        for (INode* node : named->second)
+            if (!keyed.count(node)) return node;
+        return nullptr;
+    };
+    const AnimateScope animate(true);
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         INode* node = nodes[i];
         if (!node) {
             const std::string& name = tracks.items[i].objectName;
-            node = ip ? ip->GetINodeByName(name.c_str()) : nullptr;
+            node = sceneNodeFor(name);
             if (!node) node = helperFor(run, name);
+            keyed.insert(node);
         }
         if (!keys[i].empty()) keyTrack(node, keys[i], range.Start(), hold, before[i]);
     }

@@ -21,7 +21,10 @@ const char* ZeqImport::OtherMessage2() { return ""; }
 unsigned int ZeqImport::Version() { return 200; }
 void ZeqImport::ShowAbout(WindowHandle) {}
 
-int ZeqImport::DoImport(const char* name, ImpInterface* ii, Interface* i, bool) { return runImport(name, ii, i); }
+// With prompts suppressed (a scripted import) no box stops the import; the result still tells.
+int ZeqImport::DoImport(const char* name, ImpInterface* ii, Interface* i, bool suppressPrompts) {
+    return runImport(name, ii, i, suppressPrompts);
+}
 
 int ZeqImportClassDesc::IsPublic() { return 1; }
 void* ZeqImportClassDesc::Create(bool) { return static_cast<SceneImport*>(new ZeqImport); }

@@ -146,6 +146,23 @@ TEST_F(Pipeline, DamageAfterTheFirstRootSkipsLayersWithAWarning) {
         << warnings();
 }
 
+// A scripted import (prompts suppressed) shows no box; the import leaves the host's animate mode as
+// it found it and, with it on, still makes static nodes.
+TEST_F(Pipeline, TheHostsPromptsAndAnimateModeAreRespected) {
+    headless::ImportInterface ii(host_);
+    EXPECT_EQ(runImport(path("missing.zeq").c_str(), &ii, &host_, true), IMPEXP_FAIL);
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_FALSE(host_.ui().progressActive());
+
+    AnimateOn();
+    SceneFile file = sceneWithOneObject();
+    file.root.tracks.emplace();
+    EXPECT_EQ(importFile(writeScene(file)), IMPEXP_SUCCESS);
+    EXPECT_TRUE(Animating());
+    AnimateOff();
+    EXPECT_FALSE(node("Box")->track().IsAnimated());
+}
+
 TEST_F(Pipeline, TwoImportsInARowShareNothing) {
     SceneFile first = sceneWithOneObject();
     ASSERT_EQ(importFile(writeScene(first, "first.zeq")), IMPEXP_SUCCESS);

@@ -427,6 +427,20 @@ TEST_F(SceneImport, AFileOfTracksAloneLacksNothing) {
     EXPECT_EQ(sceneNodeCount(), 0u);
     EXPECT_EQ(host_.redrawCount(), 1);
     EXPECT_TRUE(warnings().empty()) << warnings();
+
+    // Tracks of one name key the scene's node of that name, then one new dummy each.
+    host_.scene().createNode("Dup");
+    for (const float x : {1.0f, 2.0f, 3.0f}) {
+        Zeq2Track track;
+        track.objectName = "Dup";
+        track.keyframes.add({0, moveTo(0, 0, 0)});
+        track.keyframes.add({1, moveTo(x, 0, 0)});
+        root.tracks->add(track);
+    }
+    import(root);
+    std::vector<float> ends;
+    for (INode* n : host_.scene().nodes()) ends.push_back(n->GetNodeTM(4800).GetTrans().x);
+    EXPECT_EQ(ends, (std::vector<float>{1, 2, 3}));
 }
 
 // A group and its child of one name each take their own track (one track for two such records
