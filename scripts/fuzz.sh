@@ -29,7 +29,7 @@ cmake --build "$dir" -j "$(nproc)" --target zeq_fuzz_targets
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
-export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/fuzz/lsan.supp}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-"suppressions='$root/fuzz/lsan.supp'"}
 status=0
 for name in "${targets[@]}"; do
   work=$dir/corpus/$name
