@@ -387,6 +387,10 @@ ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignR
         report.warnings.push_back(std::to_string(report.droppedPoints) + " points and " +
                                   std::to_string(report.droppedLines) +
                                   " lines left out: a triangle mesh holds neither");
+    if (state.texturesWithoutCoordinates)
+        report.warnings.push_back(std::to_string(state.texturesWithoutCoordinates) +
+                                  (state.texturesWithoutCoordinates == 1 ? " texture is" : " textures are") +
+                                  " on meshes without texture coordinates, which cannot place them");
     if (report.splitMeshes)
         report.warnings.push_back(std::to_string(report.splitMeshes) +
                                   " meshes cut into pieces (sibling nodes \"<name>_partN\") to stay within " +

@@ -76,6 +76,8 @@ struct ReadState {
     // its cameras sit at their node's origin (the reader copies the node's translation into the
     // camera's position, which would move it twice).
     bool gltf = false;
+    // Textures whose material's meshes have no coordinates to place them.
+    std::size_t texturesWithoutCoordinates = 0;
 
     INode* nodeNamed(const std::string& name) const {
         auto it = nodesByName.find(name);

@@ -130,10 +130,12 @@ bool namesAreOwn(const aiNode* node) {
 
 // Post-processing Assimp runs on every file: polygons to triangles, primitive kinds in meshes of
 // their own (so points and lines can be left out), shared vertices joined, normals where the file
-// has none, meshes cut below the Zeq vertex limit, and the whole checked for bad indices.
+// has none, texture coordinates where a texture is projected (planar, box, cylindrical, spherical),
+// meshes cut below the Zeq vertex limit, and the whole checked for bad indices.
 unsigned readFlags() {
     return aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_JoinIdenticalVertices |
-           aiProcess_GenSmoothNormals | aiProcess_SplitLargeMeshes | aiProcess_ValidateDataStructure;
+           aiProcess_GenSmoothNormals | aiProcess_GenUVCoords | aiProcess_SplitLargeMeshes |
+           aiProcess_ValidateDataStructure;
 }
 
 }  // namespace

@@ -85,8 +85,10 @@ BitmapTexture* bitmapFor(ReadState& state, const aiMaterial& material, unsigned 
     else if (state.gltf && !name.starts_with("data:"))
         name = percentDecoded(name);
     // A texture that names a coordinate set beyond those of its meshes reads their last one: Collada
-    // numbers the sets from 1 where Assimp packs them from 0.
-    if (const unsigned sets = uvSetsOf(state, materialIndex); sets > 0 && uvIndex >= sets) uvIndex = sets - 1;
+    // numbers the sets from 1 where Assimp packs them from 0. Meshes with no set cannot place it:
+    // it is kept with the material, which may go on other meshes, and counted in a warning.
+    if (const unsigned sets = uvSetsOf(state, materialIndex); sets > 0) uvIndex = std::min(uvIndex, sets - 1);
+    else ++state.texturesWithoutCoordinates;
     const int channel = static_cast<int>(std::min(uvIndex, kMaxUvSets - 1)) + 1;
     BitmapTexture* bitmap = state.scene.newBitmapTex(name, channel);
     bitmap->SetName(name.c_str());

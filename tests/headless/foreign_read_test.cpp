@@ -505,6 +505,15 @@ TEST(ForeignRead, RefusesBrokenFilesWithoutTouchingTheScene) {
                                [](const std::string& w) { return w.find("material file gone.mtl") != std::string::npos; }),
                   report.warnings.end());
     }
+    // A texture on a mesh without texture coordinates cannot be placed: kept, and said so.
+    {
+        Host host;
+        scratch.file("painted.mtl", "newmtl Paint\nKd 1 0 0\nmap_Kd paint.png\n");
+        const ForeignReadReport report = loadForeignScene(
+            host, scratch.file("painted.obj", "mtllib painted.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Paint\nf 1 2 3\n"));
+        ASSERT_EQ(report.warnings.size(), 1u);
+        EXPECT_EQ(report.warnings[0], "1 texture is on meshes without texture coordinates, which cannot place them");
+    }
     // The header check must not refuse a sound file with CR LF line ends.
     Host host;
     EXPECT_NO_THROW(loadForeignScene(host, scratch.file("crlf.ply", "ply\r\nformat ascii 1.0\r\nelement vertex 3\r\n"
