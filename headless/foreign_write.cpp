@@ -13,6 +13,7 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -62,14 +63,21 @@ struct FormatEntry {
     // all skins: Assimp's glTF writer writes one set of four joints a vertex and one skin.
     unsigned influences = 0;
     bool oneBindPose = false;
+    // Whether the exporter names the parts of a mesh of several materials after the mesh, not the
+    // node (Assimp's FBX writer): a mesh shown by several nodes is then written for each of them,
+    // or the parts would come back named after the first.
+    bool partsNamedByMesh = false;
+    // glTF's rules: no key time before 0 (an animation that starts earlier is written later by as
+    // much), and images named by URI (texture file names percent-encoded).
+    bool gltfRules = false;
 };
 
 const std::vector<FormatEntry>& formatTable() {
     static const std::vector<FormatEntry> table = {
         {{"gltf", "glTF 2.0 (JSON with a .bin buffer beside it)"}, "gltf2", kAnimation | kSkins, true, HUGE_VAL,
-         FormatEntry::Split::Animated, false, false, false, 1.0f, false, 4, true},
+         FormatEntry::Split::Animated, false, false, false, 1.0f, false, 4, true, false, true},
         {{"glb", "glTF 2.0, binary"}, "glb2", kAnimation | kSkins, true, HUGE_VAL, FormatEntry::Split::Animated, false,
-         false, false, 1.0f, false, 4, true},
+         false, false, 1.0f, false, 4, true, false, true},
         {{"dae", "Collada"}, "collada", kLights | kAmbient | kCameras | kAnimation | kSkins | kTextureSets, true, HUGE_VAL, FormatEntry::Split::Never, false, true},
         {{"obj", "Wavefront OBJ (with an .mtl material library beside it)"}, "obj", kByName, true, HUGE_VAL,
          FormatEntry::Split::Never, true},
@@ -80,7 +88,7 @@ const std::vector<FormatEntry>& formatTable() {
         // It writes every light ten times as bright as its colour, and has no ambient light.
         // Its scale and rotation curves are mended after writing (mendFbxCurves).
         {{"fbx", "FBX, ASCII"}, "fbxa", kLights | kAnimation | kSkins, false, 1e22, FormatEntry::Split::Always, false, false, true, 10.0f,
-         true},
+         true, 0, false, true},
     };
     return table;
 }
@@ -561,6 +569,74 @@ INode* nodeTooDeep(INode* root) {
     return nullptr;
 }
 
+// The names of the nodes whose transform shears (its axes not at right angles): translation,
+// rotation and scale cannot hold it, so a writer that takes transforms apart loses the shear.
+void findShearedNodes(const aiNode& n, std::vector<std::string>& names) {
+    aiVector3D scaling, position;
+    aiQuaternion rotation;
+    n.mTransformation.Decompose(scaling, rotation, position);
+    const aiMatrix4x4 rebuilt(scaling, rotation, position);
+    bool same = true;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c)
+            same = same && std::fabs(rebuilt[r][c] - n.mTransformation[r][c]) <= 1e-4 * (1 + std::fabs(n.mTransformation[r][c]));
+    if (!same) names.emplace_back(n.mName.C_Str());
+    for (unsigned i = 0; i < n.mNumChildren; ++i) findShearedNodes(*n.mChildren[i], names);
+}
+
+// Moves every key later by the time the earliest one lies before 0; returns that time in seconds
+// (0 when no key does).
+double startKeysAtZero(aiScene& scene) {
+    double first = 0;
+    for (unsigned a = 0; a < scene.mNumAnimations; ++a)
+        for (unsigned c = 0; c < scene.mAnimations[a]->mNumChannels; ++c) {
+            const aiNodeAnim& ch = *scene.mAnimations[a]->mChannels[c];
+            for (unsigned k = 0; k < ch.mNumPositionKeys; ++k) first = std::min(first, ch.mPositionKeys[k].mTime);
+            for (unsigned k = 0; k < ch.mNumRotationKeys; ++k) first = std::min(first, ch.mRotationKeys[k].mTime);
+            for (unsigned k = 0; k < ch.mNumScalingKeys; ++k) first = std::min(first, ch.mScalingKeys[k].mTime);
+        }
+    if (first == 0) return 0;
+    for (unsigned a = 0; a < scene.mNumAnimations; ++a) {
+        scene.mAnimations[a]->mDuration -= first;
+        for (unsigned c = 0; c < scene.mAnimations[a]->mNumChannels; ++c) {
+            aiNodeAnim& ch = *scene.mAnimations[a]->mChannels[c];
+            for (unsigned k = 0; k < ch.mNumPositionKeys; ++k) ch.mPositionKeys[k].mTime -= first;
+            for (unsigned k = 0; k < ch.mNumRotationKeys; ++k) ch.mRotationKeys[k].mTime -= first;
+            for (unsigned k = 0; k < ch.mNumScalingKeys; ++k) ch.mScalingKeys[k].mTime -= first;
+        }
+    }
+    return -first;
+}
+
+// Texture file names as URIs (glTF names images by URI): every byte but letters, digits, "-._~"
+// and "/" as %XX, so that a name holding "%", "#", spaces or backslashes reads back as it was.
+void textureFilesAsUris(aiScene& scene) {
+    for (unsigned i = 0; i < scene.mNumMaterials; ++i) {
+        aiMaterial& material = *scene.mMaterials[i];
+        for (unsigned p = 0; p < material.mNumProperties; ++p) {
+            const aiMaterialProperty& property = *material.mProperties[p];
+            aiString file;
+            if (std::strcmp(property.mKey.C_Str(), _AI_MATKEY_TEXTURE_BASE) != 0 ||
+                material.Get(property.mKey.C_Str(), property.mSemantic, property.mIndex, file) != AI_SUCCESS)
+                continue;
+            std::string uri;
+            for (const char c : std::string_view(file.data, file.length)) {
+                const auto byte = static_cast<unsigned char>(c);
+                if (std::isalnum(byte) || std::strchr("-._~/", c)) {
+                    uri += c;
+                } else {
+                    static constexpr char kHex[] = "0123456789ABCDEF";
+                    uri += {'%', kHex[byte >> 4], kHex[byte & 15]};
+                }
+            }
+            // Replacing a property of the same key, semantic and index frees this one in place.
+            const aiString named(uri);
+            const unsigned semantic = property.mSemantic, index = property.mIndex;
+            material.AddProperty(&named, _AI_MATKEY_TEXTURE_BASE, semantic, index);
+        }
+    }
+}
+
 }  // namespace
 
 const std::vector<ForeignWriteFormat>& foreignWriteFormats() {
@@ -594,7 +670,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
     std::unique_ptr<aiScene> scene;
     try {
         const bool byName = (format->keeps & kByName) != 0;
-        scene = buildForeignScene(host, {(format->keeps & kAmbient) != 0, !byName, byName});
+        scene = buildForeignScene(host, {(format->keeps & kAmbient) != 0, !byName && !format->partsNamedByMesh, byName});
     } catch (const std::bad_alloc&) {
         throw ForeignWriteError("out of memory while converting the scene");
     } catch (const std::exception& e) {
@@ -607,6 +683,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
                                     " writer cannot write a double quote (rename it)");
 
     if (format->starsEmbedded) unstarTextureFiles(*scene);
+    if (format->gltfRules) textureFilesAsUris(*scene);
     if (format->lightsDownY) turnLightNodes(*scene);
     if (format->lightGain != 1.0f) dimLights(*scene, format->lightGain);
     if (format->bakes) prepareMeshesForBaking(*scene);
@@ -624,9 +701,24 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
                             " bound in different poses by different skins: " + writer +
                             " keeps one bind pose a bone, so some skins are drawn as bound in another's pose");
 
-    UnwritableNumber unwritable(format->largest, format->splits == FormatEntry::Split::Always ||
-                                                     (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0),
-                                format->bakes);
+    const bool splits = format->splits == FormatEntry::Split::Always ||
+                        (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0);
+    if (std::vector<std::string> sheared; splits && scene->mRootNode) {
+        findShearedNodes(*scene->mRootNode, sheared);
+        if (!sheared.empty())
+            notes.push_back(std::to_string(sheared.size()) + (sheared.size() == 1 ? " node" : " nodes") + " (\"" +
+                            sheared.front() + "\"" + (sheared.size() > 1 ? " ..." : "") +
+                            ") written without the shear of its transform: " + writer +
+                            " writes transforms as translation, rotation and scale");
+    }
+    if (format->gltfRules)
+        if (const double later = startKeysAtZero(*scene); later > 0) {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%g", later);
+            notes.push_back(std::string("the animation written ") + seconds + " s later: " + writer +
+                            " writes no key before 0 s");
+        }
+    UnwritableNumber unwritable(format->largest, splits, format->bakes);
     unwritable.find(*scene);
     if (!unwritable.where.empty()) {
         const std::string writer = "the " + format->format.extension + " writer";

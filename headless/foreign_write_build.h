@@ -77,7 +77,8 @@ struct ForeignSceneStyle {
 std::unique_ptr<aiScene> buildForeignScene(Host& host, const ForeignSceneStyle& style = {});
 
 // Mends the animation curves of an ASCII FBX text as Assimp's writer gives it: scale curves tied to
-// "Lcl Scaling", the property FBX nodes have, and rotation curves without 360° jumps.
+// "Lcl Scaling", the property FBX nodes have, rotation curves without 360° jumps, and an animation
+// with keys before 0 starting at its first key.
 void mendFbxCurves(std::string& text);
 
 }  // namespace headless

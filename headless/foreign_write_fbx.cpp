@@ -12,6 +12,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <set>
@@ -142,6 +143,23 @@ void mendFbxCurves(std::string& text) {
     }
     for (auto it = replacements.rbegin(); it != replacements.rend(); ++it)
         text.replace(it->first, it->second.first, it->second.second);
+
+    // The writer starts the animation at 0 and readers drop the keys before its start: an animation
+    // with keys before 0 starts at its first key.
+    long long first = 0;
+    constexpr std::string_view kTimes = "KeyTime: *";
+    for (std::size_t at = text.find(kTimes); at != std::string::npos; at = text.find(kTimes, at + 1)) {
+        const std::size_t values = text.find("a: ", at);
+        if (values == std::string::npos) break;
+        first = std::min(first, std::strtoll(text.c_str() + values + 3, nullptr, 10));
+    }
+    if (first < 0)
+        for (const char* name : {"LocalStart", "ReferenceStart", "TimeSpanStart"}) {
+            const std::string from = std::string("P: \"") + name + "\", \"KTime\", \"Time\", \"\", 0\n";
+            const std::string to = from.substr(0, from.size() - 2) + std::to_string(first) + "\n";
+            for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+                text.replace(at, from.size(), to);
+        }
 }
 
 }  // namespace headless

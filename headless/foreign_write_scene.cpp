@@ -4,6 +4,7 @@
 #include "headless/foreign_write_build.h"
 
 #include "headless/host.h"
+#include "headless/scene_document_model.h"
 
 #include <assimp/anim.h>
 #include <assimp/camera.h>
@@ -32,9 +33,17 @@ Matrix3 fromAssimpMatrix(const aiMatrix4x4& a) {
     return m;
 }
 
+// Formats hold UTF-8 text (XML and JSON refuse anything else): a name that is not (read from a
+// foreign file) keeps its valid parts. A name too long for Assimp is cut between characters.
 aiString toAssimpString(const std::string& text) {
+    std::string utf8 = document::utf8Text(text);
+    if (utf8.size() >= MAXLEN) {
+        std::size_t end = MAXLEN - 1;
+        while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+        utf8.resize(end);
+    }
     aiString s;
-    s.Set(text.size() < MAXLEN ? text : text.substr(0, MAXLEN - 1));
+    s.Set(utf8);
     return s;
 }
 
@@ -63,7 +72,7 @@ void handOver(std::vector<T*>& items, T**& array, unsigned& count) {
 void nameNodes(INode* node, ForeignSceneParts& parts, std::set<std::string>& used) {
     for (int i = 0; i < node->NumberOfChildren(); ++i) {
         INode* child = node->GetChildNode(i);
-        std::string base = child->GetName();
+        std::string base = document::utf8Text(child->GetName());
         if (base.empty()) base = "Node" + std::to_string(parts.nodeNames.size() + 1);
         std::string name = base;
         for (int n = 2; !used.insert(name).second; ++n) name = base + "_" + std::to_string(n);
@@ -217,9 +226,14 @@ std::unique_ptr<aiScene> buildForeignScene(Host& host, const ForeignSceneStyle& 
 
     std::set<std::string> used;
     nameNodes(scene.root(), parts, used);
+    // The root's name is one no node has: a node of the root's name would have its channels and
+    // bones tied to the root.
+    const std::string rootBase = scene.root()->GetName()[0] != '\0' ? document::utf8Text(scene.root()->GetName()) : "Root";
+    std::string rootName = rootBase;
+    for (int n = 2; !used.insert(rootName).second; ++n) rootName = rootBase + "_" + std::to_string(n);
 
     auto result = std::make_unique<aiScene>();
-    result->mRootNode = new aiNode(scene.root()->GetName()[0] != '\0' ? scene.root()->GetName() : "Root");
+    result->mRootNode = new aiNode(rootName);
     addChildren(result->mRootNode, scene.root(), [&](INode* child) { return buildNode(parts, child, t, aspect); });
 
     // The scene's ambient colour, when it has one, as an ambient light on a node of its own.

@@ -418,6 +418,10 @@ TEST(ForeignWrite, MultiMaterialMeshesComeBackWhole) {
     Node* lid = host.scene().createNode("Lid", crate);
     lid->SetObjectRef(host.scene().newTriObject(mesh));
     lid->setLocalTM(TransMatrix({0, 0, 1}));
+    // A second node showing the crate's object and material.
+    Node* bin = host.scene().createNode("Bin");
+    bin->SetObjectRef(crate->GetObjectRef());
+    bin->SetMtl(multi);
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
         Host back;
@@ -425,16 +429,20 @@ TEST(ForeignWrite, MultiMaterialMeshesComeBackWhole) {
         std::vector<std::string> names;
         for (Node* n : back.scene().nodes()) names.push_back(n->GetName());
         // OBJ keeps no hierarchy.
-        const std::vector<std::string> expected =
-            format.extension == "obj" ? std::vector<std::string>{"Crate", "Lid"} : std::vector<std::string>{"Shelf", "Crate", "Lid"};
+        const std::vector<std::string> expected = format.extension == "obj"
+                                                      ? std::vector<std::string>{"Crate", "Lid", "Bin"}
+                                                      : std::vector<std::string>{"Shelf", "Crate", "Lid", "Bin"};
         EXPECT_EQ(names, expected);
+        for (const char* name : {"Crate", "Bin"}) {
+            Node* whole = back.scene().findNode(name);
+            ASSERT_NE(whole, nullptr);
+            auto* tri = dynamic_cast<TriMeshObject*>(whole->GetObjectRef());
+            ASSERT_NE(tri, nullptr);
+            EXPECT_EQ(tri->mesh.faces.size(), 2u);
+            ASSERT_NE(whole->GetMtl(), nullptr);
+            EXPECT_EQ(whole->GetMtl()->NumSubMtls(), 2);
+        }
         Node* whole = back.scene().findNode("Crate");
-        ASSERT_NE(whole, nullptr);
-        auto* tri = dynamic_cast<TriMeshObject*>(whole->GetObjectRef());
-        ASSERT_NE(tri, nullptr);
-        EXPECT_EQ(tri->mesh.faces.size(), 2u);
-        ASSERT_NE(whole->GetMtl(), nullptr);
-        EXPECT_EQ(whole->GetMtl()->NumSubMtls(), 2);
         if (format.extension != "obj") {
             EXPECT_EQ(back.scene().findNode("Lid")->GetParentNode(), whole);
         }
@@ -492,6 +500,8 @@ TEST(ForeignWrite, MaterialValuesComeBack) {
     material->SetShinStr(0.3f, 0);
     material->SetOpacity(0.75f, 0);
     material->SetSubTexmap(ID_SH, host.scene().newBitmapTex("gloss.png", 1));
+    // glTF names images by URI: "%", "#" and spaces come back as they were.
+    material->SetSubTexmap(ID_BU, host.scene().newBitmapTex("tex 50%20off #1.png", 1));
     node->SetMtl(material);
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
@@ -515,6 +525,52 @@ TEST(ForeignWrite, MaterialValuesComeBack) {
             ASSERT_NE(gloss, nullptr);
             EXPECT_STREQ(gloss->GetMapName(), "gloss.png");
         }
+        if (format.extension.starts_with("gl")) {
+            auto* bump = dynamic_cast<BitmapTex*>(paint->GetSubTexmap(ID_BU));
+            ASSERT_NE(bump, nullptr);
+            EXPECT_STREQ(bump->GetMapName(), "tex 50%20off #1.png");
+        }
+    }
+}
+
+// What formats cannot take as it is: a node named like the scene root keeps its name and keys, a
+// name that is not UTF-8 is written as UTF-8, keys before 0 come back (for glTF later, as noted),
+// and a transform that shears is named where the writer takes transforms apart.
+TEST(ForeignWrite, NamesKeysAndShearsTheFormatsCannotTakeAsTheyAre) {
+    Host host;
+    Scene& scene = host.scene();
+    const Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    const std::string rootName = scene.root()->GetName();
+    Node* rootNamed = scene.createNode(rootName);
+    rootNamed->SetObjectRef(scene.newTriObject(mesh));
+    rootNamed->addKey(-4800, TransMatrix({-5, 0, 0}));
+    rootNamed->addKey(4800, TransMatrix({5, 0, 0}));
+    host.SetAnimRange(Interval(-4800, 4800));
+    scene.createNode("Terrain\xE6k")->SetObjectRef(scene.newTriObject(mesh));
+    Node* shear = scene.createNode("Shear");
+    shear->SetObjectRef(scene.newTriObject(mesh));
+    Matrix3 leaning;  // its Y axis leans onto X
+    leaning.SetRow(1, Point3(1, 1, 0));
+    shear->setLocalTM(leaning);
+    for (const ForeignWriteFormat& format : foreignWriteFormats()) {
+        SCOPED_TRACE(format.extension);
+        std::vector<std::string> notes;
+        renderForeignScene(host, "/nonexistent/model." + format.extension, &notes);
+        auto noted = [&](const std::string& start) {
+            return std::any_of(notes.begin(), notes.end(), [&](const std::string& note) { return note.rfind(start, 0) == 0; });
+        };
+        EXPECT_EQ(noted("the animation written 1 s later"), format.extension.starts_with("gl"));
+        // OBJ writes vertices in world space; Collada writes matrices.
+        EXPECT_EQ(noted("1 node (\"Shear\") written without the shear"), format.extension != "obj" && format.extension != "dae");
+        Host back;
+        throughFile(host, format.extension, back);
+        EXPECT_NE(back.scene().findNode("Terrain\xEF\xBF\xBDk"), nullptr);
+        if (format.extension == "obj") continue;  // no animation
+        Node* keyed = back.scene().findNode(rootName);
+        ASSERT_NE(keyed, nullptr);
+        ASSERT_EQ(keyed->track().Keys().size(), 2u);
+        EXPECT_EQ(keyed->track().Keys()[1].time - keyed->track().Keys()[0].time, 9600);
+        EXPECT_EQ(keyed->track().Keys()[0].tm.GetTrans(), Point3(-5, 0, 0));
     }
 }
 
