@@ -82,6 +82,8 @@ TEST_F(Diff, EqualAndRenumberedFilesAreEqual) {
     const float inf = -std::numeric_limits<float>::infinity();
     std::memcpy(infinite.root.vertexBuffers->items[0].byteBuffer.data() + 32, &inf, 4);
     EXPECT_EQ(diff(infinite, infinite, "--tolerance 0.01").status, 0);
+    // An infinite tolerance, within which an infinity would equal anything, is refused.
+    EXPECT_EQ(diff(infinite, infinite, "--tolerance inf").status, 2);
 
     // NaNs equal each other whatever their bits, outside vertex data too.
     SceneFile quiet = validScene();
@@ -102,6 +104,17 @@ TEST_F(Diff, EqualAndRenumberedFilesAreEqual) {
     const RunResult renumbered = diff(validScene(), renumberedScene());
     EXPECT_EQ(renumbered.status, 0) << renumbered.out;
     EXPECT_EQ(renumbered.out, summary("equal (23 records matched, 4 renumbered)"));
+
+    // Two maps told apart only by their images swap ids (and the materials' references follow):
+    // each pairs with its twin by what it names.
+    SceneFile mapped = validScene();
+    mapped.root.maps->add(Zeq2Map{1, 31, 41});
+    mapped.root.materials->items[1].diffuseMapId = 31;
+    SceneFile swapped = mapped;
+    std::swap(swapped.root.maps->items[0].id, swapped.root.maps->items[1].id);
+    swapped.root.materials->items[0].diffuseMapId = 31;
+    swapped.root.materials->items[1].diffuseMapId = 30;
+    EXPECT_EQ(diff(mapped, swapped).out, summary("equal (24 records matched, 2 renumbered)"));
 
     // Tracks numbered afresh in another order pair by the node they name, though both changed
     // (by id, each was compared with the other's track).

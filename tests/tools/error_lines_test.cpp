@@ -134,7 +134,7 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         {"import " + quoted(good) + " -o ''", 2,
          "zeq: import: --output: an empty value was given; run 'zeq import --help'\n"},
         {"diff " + quoted(good) + " " + quoted(good) + " --tolerance -1", 2,
-         "zeq: diff: --tolerance: expected a number of 0 or more, got \"-1\"; run 'zeq diff --help'\n"},
+         "zeq: diff: --tolerance: expected a finite number of 0 or more, got \"-1\"; run 'zeq diff --help'\n"},
         {"diff - -", 2, "zeq: diff: A and B are both standard input, which can be read once; run 'zeq diff --help'\n"},
 
 

@@ -81,10 +81,11 @@ ZEQ_COMMAND(65, [](CLI::App& app) {
         ->check(CLI::Validator(
             [](std::string& text) {
                 double value = 0;
-                // NaN fails the comparison and is refused with the rest.
-                return CLI::detail::lexical_cast(text, value) && value >= 0
+                // NaN fails the comparison and is refused with the rest, as is an infinity, which
+                // would make every number equal to an infinity.
+                return CLI::detail::lexical_cast(text, value) && value >= 0 && std::isfinite(value)
                            ? std::string()
-                           : "expected a number of 0 or more, got \"" + text + "\"";
+                           : "expected a finite number of 0 or more, got \"" + text + "\"";
             },
             ""));
     sub->add_flag("--json", arguments->json, "Print the differences as one JSON object (see docs/zeq.md)");

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -66,31 +67,66 @@ void nonFiniteAsText(J& value) {
     }
 }
 
-// The record's content without its own id and with its references blanked. Floats are numbers
-// here, NaNs and infinities too; JSON text has no form for those, so they become texts (every NaN
-// one text: as numbers, NaNs equal each other).
-void blankReferences(J& value, std::string_view list) {
+// The signatures of the resources of one file (images, maps, materials, boxes, buffers) by list
+// and id.
+using Signatures = std::map<std::string, std::unordered_map<int64_t, uint64_t>, std::less<>>;
+
+// The record's content without its own id and with its references blanked: a reference to a
+// resource signed already stands for that resource's signature, any other for whether it is set
+// (and a list of them for how many), so that records told apart only by what they name pair with
+// their twins whatever the ids. Floats are numbers here, NaNs and infinities too; JSON text has no
+// form for those, so they become texts (every NaN one text: as numbers, NaNs equal each other).
+void blankReferences(J& value, std::string_view list, const Signatures& signed_) {
+    auto blank = [&](const J& id, std::string_view target) -> J {
+        const auto space = signed_.find(target);
+        if (space == signed_.end()) return "#";
+        const auto found = space->second.find(id.get<int64_t>());
+        return found == space->second.end() ? J("#") : J("#" + std::to_string(found->second));
+    };
     if (value.is_number_float() && !std::isfinite(value.get<double>())) {
         const double number = value.get<double>();
         value = std::isnan(number) ? "NaN" : number > 0 ? "Infinity" : "-Infinity";
     } else if (value.is_object()) {
         for (auto& [key, item] : value.items()) {
-            if (!referenceTarget(list, key).empty() && isIdValue(item)) {
-                item = nullptr;
+            const std::string_view target = referenceTarget(list, key);
+            if (!target.empty() && isIdValue(item)) {
+                if (item.is_array()) {
+                    for (J& id : item) id = blank(id, target);
+                } else {
+                    item = blank(item, target);
+                }
             } else {
-                blankReferences(item, list);
+                blankReferences(item, list, signed_);
             }
         }
     } else if (value.is_array()) {
-        for (J& item : value) blankReferences(item, list);
+        for (J& item : value) blankReferences(item, list, signed_);
     }
 }
 
-std::string signatureOf(const J& record, std::string_view list) {
+// The signature as a hash of that content: records of equal content have equal signatures, and the
+// pairing keeps 8 bytes a record rather than the content's text (vertex data as hex digits).
+uint64_t signatureOf(const J& record, std::string_view list, const Signatures& signed_) {
     J copy = record;
     if (copy.is_object()) copy.erase("id");
-    blankReferences(copy, list);
-    return copy.dump(-1, ' ', false, J::error_handler_t::replace);
+    blankReferences(copy, list, signed_);
+    return std::hash<std::string>()(copy.dump(-1, ' ', false, J::error_handler_t::replace));
+}
+
+// Signs the resources of a file, each before the records that name it.
+Signatures signResources(const J& file) {
+    Signatures signed_;
+    for (const char* list : {"images", "maps", "cubeMaps", "materials", "boxes", "indexBuffers", "vertexBuffers"})
+        for (const char* root : {"Zeq2", "Zeq2Extra1", "Zeq2Extra2"}) {
+            const auto lists = file.find(root);
+            if (lists == file.end() || !lists->contains(list) || !lists->at(list).is_array()) continue;
+            std::unordered_map<int64_t, uint64_t> signatures;
+            for (const J& record : lists->at(list))
+                if (const auto id = record.find("id"); id != record.end() && id->is_number_integer())
+                    signatures[id->get<int64_t>()] = signatureOf(record, list, signed_);
+            signed_[list] = std::move(signatures);
+        }
+    return signed_;
 }
 
 std::optional<int64_t> idOf(const J& record) {
@@ -151,21 +187,21 @@ struct ListPair {
         }
     }
 
-    void match() {
+    void match(const Signatures& signedA, const Signatures& signedB) {
         partnerOfA.assign(sizeA(), -1);
         partnerOfB.assign(sizeB(), -1);
         if (!sizeA() || !sizeB()) return;
-        std::vector<std::string> signatures[2];
-        for (const J& item : *a) signatures[0].push_back(signatureOf(item, name));
-        for (const J& item : *b) signatures[1].push_back(signatureOf(item, name));
-        const auto signature = [&](bool inA, std::size_t index) -> std::optional<std::string> {
+        std::vector<uint64_t> signatures[2];
+        for (const J& item : *a) signatures[0].push_back(signatureOf(item, name, signedA));
+        for (const J& item : *b) signatures[1].push_back(signatureOf(item, name, signedB));
+        const auto signature = [&](bool inA, std::size_t index) -> std::optional<uint64_t> {
             return signatures[inA ? 0 : 1][index];
         };
         const auto id = [&](bool inA, std::size_t index) { return idOf(record(inA, index)); };
-        pairBy([&](bool inA, std::size_t index) -> std::optional<std::string> {
+        pairBy([&](bool inA, std::size_t index) -> std::optional<std::pair<int64_t, uint64_t>> {
             const auto own = id(inA, index);
             if (!own) return std::nullopt;
-            return std::to_string(*own) + " " + *signature(inA, index);
+            return std::make_pair(*own, *signature(inA, index));
         });
         pairBy(signature);
         // A name that one record of each list carries names the same thing (a track's node), whatever
@@ -220,10 +256,11 @@ public:
         for (const char* key : {"majorVersion", "minorVersion"}) compare(a[key], b[key], key, "", key);
 
         std::vector<ListPair> lists;
+        const Signatures signedA = signResources(a), signedB = signResources(b);
         for (const char* root : {"Zeq2", "Zeq2Extra1", "Zeq2Extra2"}) {
             for (const auto& [name, items] : a.at(root).items()) {
                 ListPair list{root, name, &items, &b.at(root).at(name), {}, {}, 0, 0};
-                list.match();
+                list.match(signedA, signedB);
                 lists.push_back(std::move(list));
             }
         }
@@ -336,7 +373,7 @@ private:
     }
 
     // Within the tolerance; without one, exactly: -0 and 0 are different bytes in a file. An
-    // infinity equals only itself (their difference is NaN, within no tolerance).
+    // infinity equals only itself (the tolerance is finite).
     bool sameFloat(double x, double y) const {
         if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
         if (options_.tolerance <= 0) return x == y && std::signbit(x) == std::signbit(y);
