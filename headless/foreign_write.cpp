@@ -20,7 +20,9 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
+#include <string_view>
 
 namespace headless {
 
@@ -190,25 +192,55 @@ std::string textWithQuote(const aiScene& scene) {
     return found;
 }
 
-// Texture file names that start with '*' get "./" in front, which names the same file. The scenes
-// handed to the writers embed no textures; such names are files (models whose embedded textures are
-// raw pixels are read with them named "*0", "*1" ...).
-void unstarTextureFiles(aiScene& scene) {
+// Gives each texture file name of the scene's materials the name rename(name) returns, where it
+// returns one.
+template <class Rename>
+void renameTextureFiles(aiScene& scene, Rename&& rename) {
     for (unsigned i = 0; i < scene.mNumMaterials; ++i) {
         aiMaterial& material = *scene.mMaterials[i];
         for (unsigned p = 0; p < material.mNumProperties; ++p) {
             const aiMaterialProperty& property = *material.mProperties[p];
             aiString file;
             if (std::strcmp(property.mKey.C_Str(), _AI_MATKEY_TEXTURE_BASE) != 0 ||
-                material.Get(property.mKey.C_Str(), property.mSemantic, property.mIndex, file) != AI_SUCCESS || file.data[0] != '*')
+                material.Get(property.mKey.C_Str(), property.mSemantic, property.mIndex, file) != AI_SUCCESS)
                 continue;
+            const std::optional<std::string> renamed = rename(std::string_view(file.data, file.length));
+            if (!renamed) continue;
             // Adding a property of the same key, semantic and index replaces this one in place (and
             // frees it: nothing of it is read afterwards).
-            const aiString named(std::string("./") + file.C_Str());
+            const aiString named(*renamed);
             const unsigned semantic = property.mSemantic, index = property.mIndex;
             material.AddProperty(&named, _AI_MATKEY_TEXTURE_BASE, semantic, index);
         }
     }
+}
+
+// Texture file names that start with '*' get "./" in front, which names the same file. The scenes
+// handed to the writers embed no textures; such names are files (models whose embedded textures are
+// raw pixels are read with them named "*0", "*1" ...).
+void unstarTextureFiles(aiScene& scene) {
+    renameTextureFiles(scene, [](std::string_view file) -> std::optional<std::string> {
+        if (!file.starts_with('*')) return std::nullopt;
+        return "./" + std::string(file);
+    });
+}
+
+// Texture file names as URIs (glTF names images by URI): every byte but letters, digits, "-._~"
+// and "/" as %XX, so that a name holding "%", "#", spaces or backslashes reads back as it was.
+void textureFilesAsUris(aiScene& scene) {
+    renameTextureFiles(scene, [](std::string_view file) -> std::optional<std::string> {
+        std::string uri;
+        for (const char c : file) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (std::isalnum(byte) || std::strchr("-._~/", c)) {
+                uri += c;
+            } else {
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                uri += {'%', kHex[byte >> 4], kHex[byte & 15]};
+            }
+        }
+        return uri;
+    });
 }
 
 // The scene's lights shine down their node's -Z, with Y up. For a format whose readers take them to
@@ -606,35 +638,6 @@ double startKeysAtZero(aiScene& scene) {
         }
     }
     return -first;
-}
-
-// Texture file names as URIs (glTF names images by URI): every byte but letters, digits, "-._~"
-// and "/" as %XX, so that a name holding "%", "#", spaces or backslashes reads back as it was.
-void textureFilesAsUris(aiScene& scene) {
-    for (unsigned i = 0; i < scene.mNumMaterials; ++i) {
-        aiMaterial& material = *scene.mMaterials[i];
-        for (unsigned p = 0; p < material.mNumProperties; ++p) {
-            const aiMaterialProperty& property = *material.mProperties[p];
-            aiString file;
-            if (std::strcmp(property.mKey.C_Str(), _AI_MATKEY_TEXTURE_BASE) != 0 ||
-                material.Get(property.mKey.C_Str(), property.mSemantic, property.mIndex, file) != AI_SUCCESS)
-                continue;
-            std::string uri;
-            for (const char c : std::string_view(file.data, file.length)) {
-                const auto byte = static_cast<unsigned char>(c);
-                if (std::isalnum(byte) || std::strchr("-._~/", c)) {
-                    uri += c;
-                } else {
-                    static constexpr char kHex[] = "0123456789ABCDEF";
-                    uri += {'%', kHex[byte >> 4], kHex[byte & 15]};
-                }
-            }
-            // Replacing a property of the same key, semantic and index frees this one in place.
-            const aiString named(uri);
-            const unsigned semantic = property.mSemantic, index = property.mIndex;
-            material.AddProperty(&named, _AI_MATKEY_TEXTURE_BASE, semantic, index);
-        }
-    }
 }
 
 }  // namespace

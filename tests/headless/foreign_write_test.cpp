@@ -59,6 +59,15 @@ Matrix3 someTransform(float angle, const Point3& axisScale, const Point3& move) 
     return m;
 }
 
+// Whether writing the scene in the format notes something starting with the given text.
+std::function<bool(const std::string&)> notesWriting(Host& host, const std::string& extension) {
+    std::vector<std::string> notes;
+    renderForeignScene(host, "/nonexistent/model." + extension, &notes);
+    return [notes](const std::string& start) {
+        return std::any_of(notes.begin(), notes.end(), [&](const std::string& note) { return note.rfind(start, 0) == 0; });
+    };
+}
+
 // The scene written as a file of the format and read back into `back`.
 void throughFile(Host& host, const std::string& extension, Host& back) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("zeq-through-" + std::to_string(::getpid()));
@@ -554,11 +563,7 @@ TEST(ForeignWrite, NamesKeysAndShearsTheFormatsCannotTakeAsTheyAre) {
     shear->setLocalTM(leaning);
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
-        std::vector<std::string> notes;
-        renderForeignScene(host, "/nonexistent/model." + format.extension, &notes);
-        auto noted = [&](const std::string& start) {
-            return std::any_of(notes.begin(), notes.end(), [&](const std::string& note) { return note.rfind(start, 0) == 0; });
-        };
+        const auto noted = notesWriting(host, format.extension);
         EXPECT_EQ(noted("the animation written 1 s later"), format.extension.starts_with("gl"));
         // OBJ writes vertices in world space; Collada writes matrices.
         EXPECT_EQ(noted("1 node (\"Shear\") written without the shear"), format.extension != "obj" && format.extension != "dae");
@@ -642,11 +647,7 @@ TEST(ForeignWrite, WhatAFormatLeavesOutIsNamed) {
     scene.createNode("Outline")->SetObjectRef(outline);
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
-        std::vector<std::string> notes;
-        renderForeignScene(host, "/nonexistent/model." + format.extension, &notes);
-        auto noted = [&](const std::string& start) {
-            return std::any_of(notes.begin(), notes.end(), [&](const std::string& note) { return note.rfind(start, 0) == 0; });
-        };
+        const auto noted = notesWriting(host, format.extension);
         Host back;
         throughFile(host, format.extension, back);
         bool lights = false, cameras = false, skins = false;
