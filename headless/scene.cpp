@@ -131,10 +131,11 @@ void Scene::adopt(Animatable* item) {
 
 void Scene::nodeDestroyed(Node* node) {
     if (destroying_) return;
-    // A node deleted before its scene leaves the tree; its children move to the root.
-    if (node->parent_) node->parent_->removeChild(node);
+    // A node deleted before its scene leaves the tree; its children move to the root, keeping their
+    // place in the world (worked out while the node still hangs below its parent).
     node->compactChildren();
     for (Node* child : std::vector<Node*>(node->children_)) root_->AttachChild(child, true);
+    if (node->parent_) node->parent_->removeChild(node);
     std::erase(nodes_, node);
     if (host_) host_->DeselectNode(node);
 }

@@ -1440,12 +1440,20 @@ struct UserProperties {
     static Type read(Reader&, const Item& item) {
         Type properties;
         forEachKey(item, [&](std::string_view key, const Item& value) {
+            // The host keeps properties as "key = value" lines with the ends of keys trimmed: a key
+            // that would not come back as it is, or a value that would break its line, is refused.
+            constexpr std::string_view kBlank = " \t\r\n";
+            if (key.empty() || kBlank.find(key.front()) != std::string_view::npos ||
+                kBlank.find(key.back()) != std::string_view::npos || key.find_first_of("=\r\n") != std::string_view::npos)
+                value.fail("a user property key is not empty, holds no \"=\" or line break and has no spaces at its ends; got " +
+                           inQuotes(key));
             // Numbers and booleans are taken as their text, as the host stores every property.
             std::string text;
             if (value.isString()) text = std::string(value.string());
             else if (value.isNumber()) text = value.numberText();
             else if (value.isBool()) text = value.boolean() ? "true" : "false";
             else value.fail("expected a string, number or boolean, got " + value.describe());
+            if (text.find_first_of("\r\n") != std::string::npos) value.fail("a user property value holds no line break");
             properties.emplace_back(std::string(key), std::move(text));
             return true;
         });

@@ -90,6 +90,10 @@ void Node::removeChild(Node* child) {
 }
 
 void Node::AttachChild(INode* childNode, bool keepPos) {
+    attach(childNode, keepPos, scene_.host() ? scene_.host()->GetTime() : 0);
+}
+
+void Node::attach(INode* childNode, bool keepPos, TimeValue at) {
     auto* child = dynamic_cast<Node*>(childNode);
     // Refuse foreign nodes, the root, and attachments that would make a cycle.
     // A node without children is an ancestor of no other node: no walk up a deep chain for it.
@@ -97,10 +101,11 @@ void Node::AttachChild(INode* childNode, bool keepPos) {
         (child->NumberOfChildren() > 0 && child->isAncestorOf(this)))
         return;
     if (keepPos) {
-        // Every key keeps its world transform: local' = world(t) × newParentWorld(t)⁻¹.
-        // The root's world is the identity: no product with it, which would turn -0 into 0.
+        // Every key keeps its world transform: local' = world(t) × newParentWorld(t)⁻¹; a node
+        // without keys keeps the one it has at `at`. The root's world is the identity: no product
+        // with it, which would turn -0 into 0.
         Node* oldParent = child->worldParent();
-        child->track_.Transform([&](TimeValue t, const Matrix3& local) {
+        child->track_.Transform(at, [&](TimeValue t, const Matrix3& local) {
             Matrix3 world = oldParent ? local * oldParent->GetNodeTM(t) : local;
             return isRoot_ ? world : world * Inverse(GetNodeTM(t));
         });
@@ -112,9 +117,9 @@ void Node::AttachChild(INode* childNode, bool keepPos) {
     child->forgetWorld();
 }
 
-void Node::Detach(TimeValue, bool keepPos) {
+void Node::Detach(TimeValue t, bool keepPos) {
     if (isRoot_) return;
-    scene_.root()->AttachChild(this, keepPos);
+    scene_.root()->attach(this, keepPos, t);
 }
 
 Matrix3 Node::GetNodeTM(TimeValue t, Interval* valid) {
@@ -218,8 +223,9 @@ float Node::GetVisibility(TimeValue, Interval* valid) {
 
 void Node::SetVisibility(TimeValue, float visibility) { visibility_ = visibility; }
 
+// Keys are kept trimmed, and found so.
 std::string* Node::findUserProp(const std::string& key) {
-    const auto found = userPropIndex_.find(key);
+    const auto found = userPropIndex_.find(trim(key));
     return found == userPropIndex_.end() ? nullptr : &userProps_[found->second].second;
 }
 

@@ -151,6 +151,8 @@ private:
     // The parent whose world transform this node's local one is relative to: none at the root.
     Node* worldParent() const { return parent_ && !parent_->isRoot_ ? parent_ : nullptr; }
     std::string* findUserProp(const std::string& key);
+    // AttachChild at a time: with keepPos, a child without keys keeps its world transform at `at`.
+    void attach(INode* child, bool keepPos, TimeValue at);
 
     Scene& scene_;
     std::string name_;

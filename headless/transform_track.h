@@ -46,11 +46,11 @@ public:
     // Adds a key, replacing one at the same time.
     void SetKey(TimeValue t, const Matrix3& tm);
     void ClearKeys() { keys_.clear(); }
-    // Replaces every key's matrix (or the static one) by f(time, matrix); used when a node changes
-    // parent and each key must keep its world transform.
+    // Replaces every key's matrix (or the static one, as at staticAt) by f(time, matrix); used when
+    // a node changes parent and each key must keep its world transform.
     template <typename F>
-    void Transform(F&& f) {
-        if (keys_.empty()) value_ = f(TimeValue(0), value_);
+    void Transform(TimeValue staticAt, F&& f) {
+        if (keys_.empty()) value_ = f(staticAt, value_);
         for (auto& key : keys_) key.tm = f(key.time, key.tm);
     }
 

@@ -254,14 +254,27 @@ TEST_F(SceneOwnership, DeletingAnItemClearsReferencesToIt) {
     EXPECT_EQ(a->GetObjectRef(), nullptr);
     EXPECT_EQ(b->GetObjectRef(), nullptr);
 
-    // A deleted node leaves the tree; its children move to the root.
+    // A deleted node leaves the tree; its children move to the root where they were in the world.
+    Node* group = scene.createNode("Group");
+    group->setLocalTM(TransMatrix({0, 0, 100}));
+    group->AttachChild(a);
     Node* child = scene.createNode("Child", a);
     child->setLocalTM(TransMatrix({1, 0, 0}));
     a->setLocalTM(TransMatrix({5, 0, 0}));
     host.SelectNode(a);
     a->DeleteThis();
     EXPECT_EQ(child->GetParentNode(), scene.root());
-    EXPECT_TRUE(child->GetNodeTM(0).GetTrans().Equals({6, 0, 0}, 1e-5f));
+    EXPECT_TRUE(child->GetNodeTM(0).GetTrans().Equals({6, 0, 100}, 1e-5f));
+    // A node detached at a time keeps its place in the world at that time.
+    group->addKey(0, Matrix3());
+    group->addKey(4800, TransMatrix({100, 0, 0}));
+    Node* rider = scene.createNode("Rider", group);
+    rider->Detach(4800);
+    EXPECT_TRUE(rider->GetNodeTM(0).GetTrans().Equals({100, 0, 0}, 1e-5f));
+    // User properties are found by their trimmed keys, as they are kept.
+    rider->SetUserPropString(" pad ", "x");
+    EXPECT_TRUE(rider->UserPropExists("pad"));
+    EXPECT_TRUE(rider->UserPropExists(" pad"));
     EXPECT_EQ(host.GetSelNodeCount(), 0);
     EXPECT_EQ(scene.findNode("A"), nullptr);
 }
