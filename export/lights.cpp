@@ -45,7 +45,9 @@ Record makeLight(INode* node, bool pivotOffset, Class_ID lightClass, Extra&& ext
     LightObject* light = evaluateLight(node, lightClass, owned);
     const TimeValue t = exportOptions().exportTime;
     record.color = packColor(light->GetRGBColor(t));
-    record.intensity = light->GetIntensity(t);
+    // A light switched off in the host lights nothing: it is written with no intensity, so that the
+    // engine does not light the scene with it.
+    record.intensity = light->GetUseLight() ? light->GetIntensity(t) : 0.0f;
     extra(record, *light, t);
     if (owned) owned->DeleteThis();
     return record;

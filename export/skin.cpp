@@ -1,6 +1,7 @@
 // Skinned meshes: joint lists, bind transforms and per-vertex joint influences.
 #include "export/skin.h"
 
+#include "codec/null_map.h"
 #include "export/geometry.h"
 #include "export/id_registry.h"
 #include "export/surfaces.h"
@@ -167,8 +168,16 @@ bool fillSkinRecord(GeometryConverter& converter, SurfaceBuilder& surfaces, INod
     Matrix3 skinMatrix;
     hostSkin->GetSkinInitTM(node, skinMatrix, true);
 
-    // Every surface lists every bone in bone order; each bone gets one inverse bind matrix.
+    // Every surface lists every bone in bone order; each bone gets one inverse bind matrix. A
+    // surface counts its bones in 16 bits, and the list of all surfaces' joints holds at most
+    // kMaxLength ids: a skin beyond either is refused rather than written with wrong counts.
     const int boneCount = hostSkin->GetNumBones();
+    const char* skinName = node->GetName() ? node->GetName() : "";
+    if (boneCount > 0xFFFF || static_cast<uint64_t>(boneCount) * skin.surfaces.size() > kMaxLength)
+        throw std::length_error(std::string("The skin of \"") + skinName + "\" has " + std::to_string(boneCount) +
+                                " bones on " + std::to_string(skin.surfaces.size()) +
+                                " surfaces, more than a skin record can list (65535 a surface, " +
+                                std::to_string(kMaxLength) + " in all)");
     std::unordered_set<int64_t> bound;
     for (std::size_t s = 0; s < skin.surfaces.size(); ++s) {
         for (int b = 0; b < boneCount; ++b) {

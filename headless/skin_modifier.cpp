@@ -6,6 +6,7 @@ namespace headless {
 
 int SkinModifier::addBone(INode* node, const Matrix3& initTM) {
     bones_.push_back({node, initTM});
+    if (node) indexOfBone_.try_emplace(node, static_cast<int>(bones_.size()) - 1);
     scene_.noteReference(node);
     return static_cast<int>(bones_.size()) - 1;
 }
@@ -36,13 +37,10 @@ INode* SkinModifier::GetBone(int index) {
 }
 
 int SkinModifier::GetBoneInitTM(INode* bone, Matrix3& tm, bool) {
-    for (const auto& b : bones_) {
-        if (b.node && b.node == bone) {
-            tm = b.initTM;
-            return SKIN_OK;
-        }
-    }
-    return SKIN_INVALID_NODE_PASSED;
+    const int index = boneIndex(bone);
+    if (index < 0) return SKIN_INVALID_NODE_PASSED;
+    tm = bones_[static_cast<size_t>(index)].initTM;
+    return SKIN_OK;
 }
 
 int SkinModifier::GetSkinInitTM(INode* node, Matrix3& tm, bool) {
@@ -83,9 +81,8 @@ float SkinModifier::GetBoneWeight(int vertex, int assignment) {
 }
 
 int SkinModifier::boneIndex(INode* bone) const {
-    for (size_t i = 0; i < bones_.size(); ++i)
-        if (bone && bones_[i].node == bone) return static_cast<int>(i);
-    return -1;
+    const auto found = indexOfBone_.find(bone);
+    return found == indexOfBone_.end() ? -1 : found->second;
 }
 
 bool SkinModifier::AddBoneEx(INode* bone, bool) {
@@ -122,7 +119,10 @@ bool SkinModifier::AddWeights(INode* skinNode, int vertex, const std::vector<INo
 
 void SkinModifier::ForgetTarget(Animatable* target) {
     for (auto& bone : bones_)
-        if (static_cast<Animatable*>(bone.node) == target) bone.node = nullptr;
+        if (static_cast<Animatable*>(bone.node) == target) {
+            indexOfBone_.erase(bone.node);
+            bone.node = nullptr;
+        }
 }
 
 }  // namespace headless

@@ -5,6 +5,7 @@
 // object.
 #include "headless/scene.h"
 
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -72,6 +73,7 @@ private:
 
     Scene& scene_;
     std::vector<Bone> bones_;
+    std::unordered_map<INode*, int> indexOfBone_;  // the first place of each bone node
     Matrix3 skinInitTM_;
     std::vector<std::vector<Assignment>> vertices_;
 };

@@ -28,7 +28,9 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <optional>
+#include <unordered_map>
 
 namespace zeq {
 namespace {
@@ -57,19 +59,26 @@ struct SkinBones {
 
 SkinBones bonesOf(const Zeq2Skin& skin) {
     SkinBones bones;
+    // Found by hash: a file may list millions of joint ids.
+    std::unordered_map<int64_t, int> boneByJoint;
+    std::vector<std::size_t> lastRunOf;  // per bone, 1 + the last run listing it (0: none yet)
     auto boneOf = [&](int64_t jointId) {
-        const auto at = std::find(bones.jointIds.begin(), bones.jointIds.end(), jointId);
-        if (at != bones.jointIds.end()) return static_cast<int>(at - bones.jointIds.begin());
-        bones.jointIds.push_back(jointId);
-        return static_cast<int>(bones.jointIds.size() - 1);
+        const auto [at, added] = boneByJoint.try_emplace(jointId, static_cast<int>(bones.jointIds.size()));
+        if (added) {
+            bones.jointIds.push_back(jointId);
+            lastRunOf.push_back(0);
+        }
+        return at->second;
     };
     // One run of the given joint ids. A joint listed twice in it (as the exporter writes a skin
     // that lists a bone twice) takes a vertex's weights of both places: the engine adds them.
     auto addRun = [&](auto begin, auto end) {
         std::vector<int>& run = bones.runs.emplace_back();
+        const std::size_t runNumber = bones.runs.size();
         for (auto it = begin; it != end; ++it) {
             const int bone = boneOf(*it);
-            bones.repeats = bones.repeats || std::find(run.begin(), run.end(), bone) != run.end();
+            bones.repeats = bones.repeats || lastRunOf[static_cast<std::size_t>(bone)] == runNumber;
+            lastRunOf[static_cast<std::size_t>(bone)] = runNumber;
             run.push_back(bone);
         }
     };
@@ -104,8 +113,8 @@ std::vector<int> runOfVertices(SceneRun& run, const Zeq2Skin& skin, const SkinBo
         // Runs by the first run equal to them, so that equal runs (every surface listing every
         // bone, as the exporter writes them) are compared once.
         std::vector<std::size_t> same(bones.runs.size());
-        for (std::size_t s = 0; s < same.size(); ++s)
-            same[s] = static_cast<std::size_t>(std::find(bones.runs.begin(), bones.runs.end(), bones.runs[s]) - bones.runs.begin());
+        std::map<std::vector<int>, std::size_t> firstOfRun;
+        for (std::size_t s = 0; s < same.size(); ++s) same[s] = firstOfRun.try_emplace(bones.runs[s], s).first->second;
         const uint8_t* bytes = entry.indices->byteBuffer.data();
         for (std::size_t s = 0; s < skin.surfaces.size(); ++s) {
             const Zeq2Surface& surface = skin.surfaces.items[s];
@@ -227,13 +236,15 @@ void buildSkin(SceneRun& run, PlannedNode& planned) {
     if (!note.empty()) run.report.skip(owner + ": " + note);
 
     data->SetSkinBaseTm(planned.node, planned.skinBase, planned.skinBase);
+    // The first bind transform of each joint.
+    std::unordered_map<int64_t, const Zeq2JointBindTransform*> bindOf;
+    for (const Zeq2JointBindTransform& bind : record.jointBindTransforms) bindOf.try_emplace(bind.jointId, &bind);
     for (std::size_t b = 0; b < boneNodes.size(); ++b) {
         data->AddBoneEx(boneNodes[b], b + 1 == boneNodes.size());
         // The bind transform is the inverse of the bone's matrix when the skin was applied; without
         // one the bone's matrix at the start is taken.
-        const Zeq2JointBindTransform* bind = nullptr;
-        for (const Zeq2JointBindTransform& candidate : record.jointBindTransforms)
-            if (!bind && candidate.jointId == bones.jointIds[b]) bind = &candidate;
+        const auto found = bindOf.find(bones.jointIds[b]);
+        const Zeq2JointBindTransform* bind = found == bindOf.end() ? nullptr : found->second;
         const Matrix3 boneTm = bind ? Inverse(toMatrix3(bind->bindPoseTransform)) : boneNodes[b]->GetNodeTM(0);
         data->SetBoneTm(boneNodes[b], boneTm, boneTm);
     }

@@ -65,6 +65,7 @@ TEST_F(LightsTest, SpotOmniAndDirectionalValues) {
 
     headless::Light* sun = scene().newLight(DIR_LIGHT);
     sun->SetRGBColor(0, Point3(1, 1, 1));
+    sun->SetUseLight(false);
     headless::Node* sunNode = scene().createNode("Sun");
     sunNode->SetObjectRef(sun);
     sunNode->Hide(true);
@@ -89,6 +90,7 @@ TEST_F(LightsTest, SpotOmniAndDirectionalValues) {
 
     ASSERT_EQ(roots.root.directionalLights->size(), 1u);
     EXPECT_EQ(roots.root.directionalLights->get(0).color, 0xFFFFFFu);
+    EXPECT_EQ(roots.root.directionalLights->get(0).intensity, 0.0f) << "switched off";
     EXPECT_FALSE(roots.root.directionalLights->get(0).visible);
 }
 

@@ -244,7 +244,7 @@ TEST_F(SkinExportTest, MeshSharingTheBaseObjectKeepsUndeformedData) {
 
 // A bone deleted from the scene leaves an empty place that no joint can stand for: the export
 // fails with a message instead of writing a skin that names a joint the file does not hold.
-TEST_F(SkinExportTest, SkinThatLostABoneIsRefused) {
+TEST_F(SkinExportTest, SkinsARecordCannotHoldAreRefused) {
     headless::Node* node = skinnedNode("Arm", quad(), 3);
     bones[1]->DeleteThis();
     Zeq2Skin record;
@@ -254,6 +254,11 @@ TEST_F(SkinExportTest, SkinThatLostABoneIsRefused) {
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "The skin of \"Arm\" has lost bone 2 (its node was deleted); remove the bone from the skin");
     }
+    // A surface counts its bones in 16 bits.
+    node = skinnedNode("Swarm", quad(), 65536);
+    EXPECT_THAT([&] { fillSkinRecord(converter, surfaces, node, record); },
+                ::testing::ThrowsMessage<std::length_error>(::testing::StartsWith(
+                    "The skin of \"Swarm\" has 65536 bones on 1 surfaces, more than a skin record can list")));
 }
 
 TEST_F(SkinExportTest, JointDataBeyondTheByteArrayLimitAreRefused) {
