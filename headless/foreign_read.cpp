@@ -423,6 +423,11 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
         else warnings.push_back(note);
     }
     report.warnings.insert(report.warnings.begin(), warnings.begin(), warnings.end());
+    for (const std::string& name : report.textureFiles) {
+        std::error_code ec;
+        const std::filesystem::path file = path.parent_path() / name;  // an absolute name stays as it is
+        if (std::filesystem::is_regular_file(file, ec)) report.filesRead.push_back(std::filesystem::absolute(file, ec));
+    }
     return report;
 }
 

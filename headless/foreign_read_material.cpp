@@ -84,6 +84,7 @@ BitmapTexture* bitmapFor(ReadState& state, const aiMaterial& material, unsigned 
     // glTF names image files by URI: "my%20tex.png" is the file "my tex.png".
     else if (state.gltf && !name.starts_with("data:"))
         name = percentDecoded(name);
+    if (!embedded && !name.starts_with("data:")) state.report.textureFiles.push_back(name);
     // A texture that names a coordinate set beyond those of its meshes reads their last one: Collada
     // numbers the sets from 1 where Assimp packs them from 0. Meshes with no set cannot place it:
     // it is kept with the material, which may go on other meshes, and counted in a warning.

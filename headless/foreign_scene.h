@@ -111,8 +111,11 @@ struct ForeignReadReport {
     // Compressed textures left under their "*N" names, since no embeddedTextureStem was set.
     std::size_t unnamedEmbeddedTextures = 0;
     // The files the reader opened, as absolute paths: the model and the files it names (buffers,
-    // material libraries). Texture files are not read.
+    // material libraries), and the texture files its materials name that are there (which are not
+    // read, but belong to the model as well: no output may replace them).
     std::vector<std::filesystem::path> filesRead;
+    // The file names of the textures the materials use, as they name them (not embedded ones).
+    std::vector<std::string> textureFiles;
 };
 
 // Reads the file and adds what it holds to the host's scene. Throws ForeignSceneError when the file

@@ -83,10 +83,13 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
     const std::string pipe = scratch.file("pipe.glb");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
 
-    // A model and the material library it names, which an output named like it used to replace.
+    // A model, the material library it names and the texture that names, which an output named like
+    // them used to replace.
     const std::string model = scratch.file("model.obj"), library = scratch.file("model.mtl");
+    const std::string texture = scratch.file("paint.zeq");  // a texture of any name
     std::ofstream(model) << "mtllib model.mtl\nusemtl Red\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
-    std::ofstream(library) << "newmtl Red\nKd 1 0 0\n";
+    std::ofstream(library) << "newmtl Red\nKd 1 0 0\nmap_Kd paint.zeq\n";
+    std::ofstream(texture) << "PNG";
     const std::string breaks =
         ": is read with the input model: writing it would break the model (choose another output)\n";
 
@@ -168,6 +171,7 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         {"export " + quoted(inPlace) + " -o " + quoted(inPlace), 1, "zeq: " + inPlace + replaces},
         {"scene convert " + quoted(inPlace) + " -o " + quoted(inPlace), 1, "zeq: " + inPlace + replaces},
         {"export " + quoted(model) + " -o " + quoted(library), 1, "zeq: " + library + breaks},
+        {"export " + quoted(model) + " -o " + quoted(texture), 1, "zeq: " + texture + breaks},
 
         {"export " + quoted(big) + " -o " + quoted(out), 1,
          "zeq: " + out + ": too many vertices in the mesh \"Big\" (65536 vertices, at most 65535)\n"},
@@ -186,7 +190,15 @@ TEST(ErrorLines, EachFaultIsOneLineInTheSameWordsEverywhere) {
         EXPECT_FALSE(std::filesystem::exists(document));
     }
     EXPECT_EQ(readText(inPlace), R"({"nodes": [{"name": "Box"}]})");
-    EXPECT_EQ(readText(library), "newmtl Red\nKd 1 0 0\n");
+    EXPECT_EQ(readText(library), "newmtl Red\nKd 1 0 0\nmap_Kd paint.zeq\n");
+    EXPECT_EQ(readText(texture), "PNG");
+    // Past a file-size limit the write fails as any other, and leaves nothing behind.
+    const RunResult limited = runZeq("scene demo -o " + quoted(document), scratch, {}, "prlimit --fsize=4096");
+    EXPECT_EQ(limited.status, 1);
+    EXPECT_EQ(limited.err, "zeq: " + document + ": cannot write: File too large\n");
+    EXPECT_FALSE(std::filesystem::exists(document));
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(document).parent_path()))
+        EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
     // A plug-in folder the environment names must be there too, for a conversion as for the rest.
     const RunResult named = runZeq("scene convert " + quoted(inPlace) + " -o " + quoted(scratch.file("x.glb")), scratch,
                                    {}, "env ZEQ_PLUGIN_PATH=" + quoted(folder + "/none"));

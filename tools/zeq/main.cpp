@@ -9,6 +9,7 @@
 #include "tools/zeq/output.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -74,6 +75,9 @@ int main(int argc, char** argv) {
     noteClosedPipes();
     bufferStandardOutput();
     zeq::removeGuardedFilesOnTermination();
+    // Past a file-size limit (ulimit -f) a write fails with "File too large" and the command ends
+    // with that error, removing its temporary files, instead of being killed half-way.
+    ::signal(SIGXFSZ, SIG_IGN);
     CLI::App app{"zeq: export, import and inspect Zeq scene files with the headless host", "zeq"};
     app.require_subcommand(1);
     // Options a verb does not know go to the top level, so --plugins works after the verb too
