@@ -281,13 +281,30 @@ Temporary writeTemporary(const std::string& shownPath, const Destination& destin
     const std::string folder = directoryOf(destination.target);
     Temporary result;
     Descriptor file;
-    for (int attempt = 0; attempt < kNameAttempts && file.fd < 0; ++attempt) {
-        result.temporary = nameBeside(folder, ".tmp");
-        file.fd = ::open(result.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (file.fd < 0 && errno != EEXIST && errno != EINTR) failWith(shownPath, errno);
+    {
+        // The signals that remove guarded files wait until the new file is guarded: one arriving
+        // between its creation and its guard would leave it behind.
+        sigset_t ending, before;
+        sigemptyset(&ending);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&ending, signal);
+        ::pthread_sigmask(SIG_BLOCK, &ending, &before);
+        struct Unblock {
+            sigset_t* mask;
+            ~Unblock() { ::pthread_sigmask(SIG_SETMASK, mask, nullptr); }
+        } unblock{&before};
+        int error = 0;
+        for (int attempt = 0; attempt < kNameAttempts && file.fd < 0; ++attempt) {
+            result.temporary = nameBeside(folder, ".tmp");
+            file.fd = ::open(result.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (file.fd < 0 && errno != EEXIST && errno != EINTR) {
+                error = errno;
+                break;
+            }
+        }
+        if (error) failWith(shownPath, error);
+        if (file.fd < 0) throw OutputError(shownPath, "cannot write: no free temporary name beside it");
+        result.guard = std::make_unique<RemovedOnInterrupt>(result.temporary);
     }
-    if (file.fd < 0) throw OutputError(shownPath, "cannot write: no free temporary name beside it");
-    result.guard = std::make_unique<RemovedOnInterrupt>(result.temporary);
 
     auto fail = [&](int error) {
         if (file.fd >= 0) ::close(file.release());
