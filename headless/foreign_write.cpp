@@ -225,14 +225,17 @@ void unstarTextureFiles(aiScene& scene) {
     });
 }
 
-// Texture file names as URIs (glTF names images by URI): every byte but letters, digits, "-._~"
-// and "/" as %XX, so that a name holding "%", "#", spaces or backslashes reads back as it was.
+// Texture file names as URIs (glTF names images by URI): a backslash (the host's folder separator)
+// as "/", every other byte but letters, digits, "-._~" and "/" as %XX, so that a name holding "%",
+// "#" or spaces reads back as it was.
 void textureFilesAsUris(aiScene& scene) {
     renameTextureFiles(scene, [](std::string_view file) -> std::optional<std::string> {
         std::string uri;
         for (const char c : file) {
             const auto byte = static_cast<unsigned char>(c);
-            if (std::isalnum(byte) || std::strchr("-._~/", c)) {
+            if (c == '\\') {
+                uri += '/';
+            } else if (std::isalnum(byte) || std::strchr("-._~/", c)) {
                 uri += c;
             } else {
                 static constexpr char kHex[] = "0123456789ABCDEF";

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -451,6 +453,26 @@ void OutputSet::add(const std::string& path, const void* data, std::size_t size)
 void OutputSet::commit() {
     std::vector<std::unique_ptr<Pending>> pending = std::move(pending_);
     pending_.clear();
+    // Another zeq putting a set of the same names in place at the same time would leave files of
+    // both sets (a .gltf of one beside the .bin of the other), or put back what that one wrote: a set
+    // of several files holds each of its folders locked while it goes into place.
+    std::set<std::string> folders;
+    if (pending.size() > 1)
+        for (const auto& one : pending)
+            if (one->destination.kind == Destination::Replace) folders.insert(directoryOf(one->destination.target));
+    struct FolderLocks {
+        std::vector<int> fds;
+        ~FolderLocks() {
+            for (const int fd : fds) ::close(fd);  // which unlocks
+        }
+    } locks;
+    for (const std::string& folder : folders) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) continue;
+        locks.fds.push_back(fd);
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
     // While the group is armed, a termination signal puts back what the set replaced and removes
     // what it created; once disarmed (every file in place), it only removes the kept old files.
     GuardNode* const group = guardFile({});
