@@ -67,6 +67,11 @@ TEST(Batch, CarriesOnPastABadInput) {
         runZeq("import " + quoted(zeqs + "/first.zeq") + " " + quoted(zeqs + "/second.zeq") + " -o -", scratch);
     EXPECT_EQ(toOutput.status, 2);
     EXPECT_EQ(toOutput.err, "zeq: import: several inputs need an output folder; standard output (-) takes one file\n");
+
+    // A run that writes nothing takes away the folders it made for its outputs.
+    const RunResult none = runZeq("import " + quoted(bad) + " -o " + quoted(scratch.file("made/for/them/")), scratch);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(scratch.file("made")));
 }
 
 // A batch run ended by SIGTERM ends the conversion it was running too: here one blocked reading a

@@ -108,6 +108,11 @@ int runBatch(const std::string& verb, const std::vector<std::string>& inputs, co
                      verb.c_str());
         return 2;
     }
+    // The folders this run creates, deepest first: taken away again when nothing was written in them.
+    std::vector<fs::path> created;
+    fs::path folder = fs::path(output).lexically_normal();
+    if (!folder.has_filename()) folder = folder.parent_path();
+    for (; !folder.empty() && !fs::exists(folder, ec); folder = folder.parent_path()) created.push_back(folder);
     fs::create_directories(output, ec);
     if (!fs::is_directory(output)) {
         throw CommandError(output, ec ? "cannot create the output folder (" + ec.message() + ")"
@@ -133,6 +138,8 @@ int runBatch(const std::string& verb, const std::vector<std::string>& inputs, co
         }
     }
     warnings() << "zeq " << verb << ": " << converted << " converted, " << failed << " failed\n";
+    if (converted == 0)
+        for (const fs::path& made : created) fs::remove(made, ec);  // only while empty
     return failed ? 1 : 0;
 }
 
