@@ -528,14 +528,18 @@ RemovedOnInterrupt::RemovedOnInterrupt(const std::string& path) : node_(guardFil
 
 RemovedOnInterrupt::~RemovedOnInterrupt() { releaseGuard(node_); }
 
+void removeGuardedFilesOn(int signal) {
+    struct sigaction action {};
+    action.sa_handler = removeGuardedAndEnd;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+}
+
 void removeGuardedFilesOnTermination() {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction current {};
         if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
-        struct sigaction action {};
-        action.sa_handler = removeGuardedAndEnd;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(signal, &action, nullptr);
+        removeGuardedFilesOn(signal);
     }
 }
 

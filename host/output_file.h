@@ -66,6 +66,9 @@ private:
 // SIGTERM or SIGHUP the guarded files are removed and the process then ends by that signal as it
 // would have. A signal the process ignores stays ignored.
 void removeGuardedFilesOnTermination();
+// The same for one signal, whether or not the process ignored it: for a child process told by
+// that signal that its parent ended.
+void removeGuardedFilesOn(int signal);
 
 // The streaming form, for outputs too large to hold whole: produce is called once and hands the
 // output to the sink piece by piece, straight into the temporary file (or the stream). When

@@ -1,6 +1,8 @@
 // The batch loop of `zeq export` and `zeq import`.
 #include "tools/zeq/batch.h"
 
+#include "host/output_file.h"
+
 #include "tools/zeq/command.h"
 #include "tools/zeq/output.h"
 
@@ -64,11 +66,12 @@ bool convertInChild(const BatchItem& item, const std::string& subject,
     if (child == 0) {
         // The conversion ends with the batch: when the parent is ended (SIGTERM, SIGHUP), the child
         // gets SIGTERM and removes its temporary files as the parent did; where SIGTERM is ignored
-        // (inherited so), SIGKILL ends it all the same. A parent that ended before the request
-        // took hold is noticed by the changed parent id.
+        // (inherited so), SIGUSR2 does the same. A parent that ended before the request took hold
+        // is noticed by the changed parent id.
         struct sigaction term {};
         const bool termIgnored = sigaction(SIGTERM, nullptr, &term) == 0 && term.sa_handler == SIG_IGN;
-        if (prctl(PR_SET_PDEATHSIG, termIgnored ? SIGKILL : SIGTERM) != 0 || getppid() != parent) _exit(1);
+        if (termIgnored) zeq::removeGuardedFilesOn(SIGUSR2);
+        if (prctl(PR_SET_PDEATHSIG, termIgnored ? SIGUSR2 : SIGTERM) != 0 || getppid() != parent) _exit(1);
         const bool converted = convertAndReport(item, subject, convert);
         flushAll();
         _exit(converted ? 0 : 1);
