@@ -211,22 +211,24 @@ int64_t SceneWalker::createRecord(INode* node, NodeKind kind, bool pivotOffset, 
     return append(lists_.objects, makeNodeRecord<Zeq2Object>(node, pivotOffset));
 }
 
-// Both LOD kinds hang their levels below the LOD node's own record, whose world matrix is the
-// node's: the LOD record itself, or with a pivot offset the node's Zeq2Object, which holds the LOD
-// record shifted by the offset (below that record the levels would be shifted too).
 bool SceneWalker::hangsBelow(INode* node, INode* top) const {
     for (INode* n = node; n; n = n->GetParentNode())
         if (n == top) return true;
     // A record hangs below the record of its scene parent, or a level's below its LOD node's; a node
-    // not written yet will hang below its scene parent's.
+    // not written yet will hang below its scene parent's. (A chain that came round would be a loop
+    // already: then nothing more may join it.)
+    std::unordered_set<INode*> seen;
     for (INode* n = node; n;) {
-        if (n == top) return true;
+        if (n == top || !seen.insert(n).second) return true;
         const auto written = recordParent_.find(n);
         n = written != recordParent_.end() ? written->second : exportedParent(n);
     }
     return false;
 }
 
+// Both LOD kinds hang their levels below the LOD node's own record, whose world matrix is the
+// node's: the LOD record itself, or with a pivot offset the node's Zeq2Object, which holds the LOD
+// record shifted by the offset (below that record the levels would be shifted too).
 Zeq2LOD SceneWalker::createLodFromObject(INode* node, bool pivotOffset) {
     Zeq2LOD lod = makeNodeRecord<Zeq2LOD>(node, pivotOffset);
     const int64_t levelParent = IdRegistry::instance().idFor(node);
