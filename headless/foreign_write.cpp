@@ -610,7 +610,13 @@ void findShearedNodes(const aiNode& n, std::vector<std::string>& names) {
     aiVector3D scaling, position;
     aiQuaternion rotation;
     n.mTransformation.Decompose(scaling, rotation, position);
-    const aiMatrix4x4 rebuilt(scaling, rotation, position);
+    // Decompose takes the matrix apart as translation × rotation × scale: the rotation's columns
+    // scaled, and the translation beside them.
+    aiMatrix4x4 rebuilt(rotation.GetMatrix());
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) rebuilt[r][c] *= scaling[c];
+        rebuilt[r][3] = position[r];
+    }
     bool same = true;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 4; ++c)

@@ -5,6 +5,7 @@
 // combination of position, normal id and channel vertices, and faces are grouped by the material
 // they end up with, one Assimp mesh per group.
 #include "headless/foreign_write_build.h"
+#include "headless/scene_document_model.h"
 
 #include "host/mesh_normals.h"
 #include "host/plugin_classes.h"
@@ -112,7 +113,10 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material) {
     parts.materials.push_back(out);
     const unsigned index = static_cast<unsigned>(parts.materials.size() - 1);
     parts.materialIndex[material] = index;
-    auto uniqueName = [&](const std::string& base) {
+    // Names as they are written (UTF-8), so that two names that differ only in stray bytes, which
+    // both become U+FFFD, are still told apart.
+    auto uniqueName = [&](const std::string& raw) {
+        const std::string base = document::utf8Text(raw);
         std::string name = base;
         if (parts.materialNamesApart && !parts.materialNames.insert(name).second) {
             for (int n = 2; parts.sceneMaterialNames.count(name = base + "_" + std::to_string(n)) ||
@@ -165,7 +169,9 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material) {
         if (slot >= material->NumSubTexmaps() || !standard->MapEnabled(slot)) continue;
         BitmapTex* bitmap = slotBitmap(material->GetSubTexmap(slot));
         if (bitmap == nullptr || bitmap->GetMapName() == nullptr || *bitmap->GetMapName() == '\0') continue;
-        const aiString file = toAssimpString(bitmap->GetMapName());
+        // A file name keeps its bytes, UTF-8 or not: it names a file (glTF percent-encodes it).
+        aiString file;
+        file.Set(std::string(bitmap->GetMapName()).substr(0, MAXLEN - 1));
         // Map channel c reads texture coordinate set c - 1 (channels are written 1..n as sets 0..n-1).
         const int uvSet = std::max(0, bitmap->GetMapChannel() - 1);
         out->AddProperty(&file, AI_MATKEY_TEXTURE(type, 0));

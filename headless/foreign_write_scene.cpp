@@ -208,7 +208,7 @@ aiNode* buildNode(ForeignSceneParts& parts, INode* node, TimeValue t, float aspe
 // The names of a material and of the materials below it.
 void collectMaterialNames(Mtl* material, std::set<std::string>& names, int depth = 0) {
     if (!material || depth > 64) return;
-    names.insert(material->GetName() ? material->GetName() : "");
+    names.insert(document::utf8Text(material->GetName() ? material->GetName() : ""));
     for (int i = 0; i < material->NumSubMtls(); ++i) collectMaterialNames(material->GetSubMtl(i), names, depth + 1);
 }
 

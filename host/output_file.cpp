@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <climits>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <new>
 #include <set>
@@ -460,16 +461,22 @@ void OutputSet::commit() {
     if (pending.size() > 1)
         for (const auto& one : pending)
             if (one->destination.kind == Destination::Replace) folders.insert(directoryOf(one->destination.target));
+    // Folders are told apart by what they are, not how they are spelt ("sub" and "sub/"): a second
+    // lock of one folder would wait for the first for ever. They are locked in one order, so that
+    // two runs never wait for each other.
     struct FolderLocks {
-        std::vector<int> fds;
+        std::map<std::pair<dev_t, ino_t>, int> fds;
         ~FolderLocks() {
-            for (const int fd : fds) ::close(fd);  // which unlocks
+            for (const auto& [folder, fd] : fds) ::close(fd);  // which unlocks
         }
     } locks;
     for (const std::string& folder : folders) {
         const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat info {};
         if (fd < 0) continue;
-        locks.fds.push_back(fd);
+        if (::fstat(fd, &info) != 0 || !locks.fds.emplace(std::make_pair(info.st_dev, info.st_ino), fd).second) ::close(fd);
+    }
+    for (const auto& [folder, fd] : locks.fds) {
         while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
         }
     }

@@ -555,12 +555,24 @@ TEST(ForeignWrite, NamesKeysAndShearsTheFormatsCannotTakeAsTheyAre) {
     rootNamed->addKey(-4800, TransMatrix({-5, 0, 0}));
     rootNamed->addKey(4800, TransMatrix({5, 0, 0}));
     host.SetAnimRange(Interval(-4800, 4800));
-    scene.createNode("Terrain\xE6k")->SetObjectRef(scene.newTriObject(mesh));
+    Node* terrain = scene.createNode("Terrain\xE6k");
+    terrain->SetObjectRef(scene.newTriObject(mesh));
     Node* shear = scene.createNode("Shear");
     shear->SetObjectRef(scene.newTriObject(mesh));
+    // Material names that differ only in stray bytes stay two materials; a file name keeps its bytes.
+    StandardMaterial* red = scene.newStdMat("R\xE9d");
+    red->SetDiffuse(Color(1, 0, 0), 0);
+    terrain->SetMtl(red);
+    StandardMaterial* blue = scene.newStdMat("R\xE8d");
+    blue->SetDiffuse(Color(0, 0, 1), 0);
+    blue->SetSubTexmap(ID_BU, scene.newBitmapTex("caf\xE9.png", 1));
+    shear->SetMtl(blue);
     Matrix3 leaning;  // its Y axis leans onto X
     leaning.SetRow(1, Point3(1, 1, 0));
     shear->setLocalTM(leaning);
+    Node* squash = scene.createNode("Squash");  // scaled along X, then turned: no shear
+    squash->SetObjectRef(scene.newTriObject(mesh));
+    squash->setLocalTM(ScaleMatrix({2, 1, 1}) * RotateZMatrix(0.5f));
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
         const auto noted = notesWriting(host, format.extension);
@@ -569,7 +581,16 @@ TEST(ForeignWrite, NamesKeysAndShearsTheFormatsCannotTakeAsTheyAre) {
         EXPECT_EQ(noted("1 node (\"Shear\") written without the shear"), format.extension != "obj" && format.extension != "dae");
         Host back;
         throughFile(host, format.extension, back);
-        EXPECT_NE(back.scene().findNode("Terrain\xEF\xBF\xBDk"), nullptr);
+        Node* terrainBack = back.scene().findNode("Terrain\xEF\xBF\xBDk");
+        ASSERT_NE(terrainBack, nullptr);
+        auto* paint = dynamic_cast<StdMat*>(back.scene().findNode("Shear")->GetMtl());
+        ASSERT_NE(paint, nullptr);
+        EXPECT_EQ(paint->GetDiffuse(0), Color(0, 0, 1));
+        EXPECT_EQ(dynamic_cast<StdMat*>(terrainBack->GetMtl())->GetDiffuse(0), Color(1, 0, 0));
+        if (format.extension.starts_with("gl")) {
+            ASSERT_NE(dynamic_cast<BitmapTex*>(paint->GetSubTexmap(ID_BU)), nullptr);
+            EXPECT_STREQ(dynamic_cast<BitmapTex*>(paint->GetSubTexmap(ID_BU))->GetMapName(), "caf\xE9.png");
+        }
         if (format.extension == "obj") continue;  // no animation
         Node* keyed = back.scene().findNode(rootName);
         ASSERT_NE(keyed, nullptr);
