@@ -5,6 +5,8 @@
 #include "headless/foreign_scene.h"
 #include "headless/foreign_write_build.h"
 #include "headless/host.h"
+#include "headless/scene_node.h"
+#include "headless/scene_document_model.h"
 #include "host/plugin_classes.h"
 
 #include <assimp/Exporter.hpp>
@@ -604,24 +606,20 @@ INode* nodeTooDeep(INode* root) {
     return nullptr;
 }
 
-// The names of the nodes whose transform shears (its axes not at right angles): translation,
-// rotation and scale cannot hold it, so a writer that takes transforms apart loses the shear.
-void findShearedNodes(const aiNode& n, std::vector<std::string>& names) {
-    aiVector3D scaling, position;
-    aiQuaternion rotation;
-    n.mTransformation.Decompose(scaling, rotation, position);
-    // Decompose takes the matrix apart as translation × rotation × scale: the rotation's columns
-    // scaled, and the translation beside them.
-    aiMatrix4x4 rebuilt(rotation.GetMatrix());
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) rebuilt[r][c] *= scaling[c];
-        rebuilt[r][3] = position[r];
-    }
-    bool same = true;
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 4; ++c)
-            same = same && std::fabs(rebuilt[r][c] - n.mTransformation[r][c]) <= 1e-4 * (1 + std::fabs(n.mTransformation[r][c]));
-    if (!same) names.emplace_back(n.mName.C_Str());
+// Whether a transform shears: its axes are not at right angles, which translation, rotation and
+// scale cannot hold (a writer that takes transforms apart loses the shear). Whatever the scale; an
+// axis of no length is at right angles to every other.
+bool shears(const aiMatrix4x4& m) {
+    const aiVector3D axes[3] = {{m.a1, m.b1, m.c1}, {m.a2, m.b2, m.c2}, {m.a3, m.b3, m.c3}};
+    for (int i = 0; i < 3; ++i)
+        for (int j = i + 1; j < 3; ++j)
+            if (std::fabs(axes[i] * axes[j]) > 1e-4f * axes[i].Length() * axes[j].Length()) return true;
+    return false;
+}
+
+// The names of the nodes below n whose transform shears.
+void findShearedNodes(const aiNode& n, std::set<std::string>& names) {
+    if (shears(n.mTransformation)) names.insert(n.mName.C_Str());
     for (unsigned i = 0; i < n.mNumChildren; ++i) findShearedNodes(*n.mChildren[i], names);
 }
 
@@ -715,14 +713,22 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
 
     const bool splits = format->splits == FormatEntry::Split::Always ||
                         (format->splits == FormatEntry::Split::Animated && scene->mNumAnimations > 0);
-    if (std::vector<std::string> sheared; splits && scene->mRootNode) {
-        findShearedNodes(*scene->mRootNode, sheared);
-        if (!sheared.empty())
-            notes.push_back(std::to_string(sheared.size()) + (sheared.size() == 1 ? " node" : " nodes") + " (\"" +
-                            sheared.front() + "\"" + (sheared.size() > 1 ? " ..." : "") +
-                            ") written without the shear of its transform: " + writer +
-                            " writes transforms as translation, rotation and scale");
-    }
+    // Keys are always written as translation, rotation and scale; node transforms where the writer
+    // takes them apart.
+    std::set<std::string> sheared;
+    if (splits && scene->mRootNode) findShearedNodes(*scene->mRootNode, sheared);
+    if (format->keeps & kAnimation)
+        for (Node* node : host.scene().nodes())
+            for (const TransformKey& key : node->track().Keys())
+                if (shears(toAssimpMatrix(key.tm))) {
+                    sheared.insert(document::utf8Text(node->GetName()));
+                    break;
+                }
+    if (!sheared.empty())
+        notes.push_back(std::to_string(sheared.size()) + (sheared.size() == 1 ? " node" : " nodes") + " (\"" +
+                        *sheared.begin() + "\"" + (sheared.size() > 1 ? " ..." : "") +
+                        ") written without the shear of its transform or keys: " + writer +
+                        " writes them as translation, rotation and scale");
     if (format->gltfRules)
         if (const double later = startKeysAtZero(*scene); later > 0) {
             char seconds[32];

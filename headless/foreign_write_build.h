@@ -24,7 +24,10 @@ aiMatrix4x4 toAssimpMatrix(const Matrix3& m);
 // The reverse; the bottom row of the Assimp matrix is taken to be (0, 0, 0, 1).
 Matrix3 fromAssimpMatrix(const aiMatrix4x4& m);
 
-// A name Assimp can hold (it truncates at 1024 bytes).
+// A name as it is written: UTF-8 (stray bytes as U+FFFD), cut between characters so that it and
+// the suffix after it stay within what Assimp holds (1023 bytes).
+std::string writtenName(const std::string& text, const std::string& suffix = {});
+// The written name as Assimp holds it.
 aiString toAssimpString(const std::string& text);
 
 // What the scene builder collects while it walks the nodes.

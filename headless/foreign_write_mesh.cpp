@@ -113,13 +113,13 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material) {
     parts.materials.push_back(out);
     const unsigned index = static_cast<unsigned>(parts.materials.size() - 1);
     parts.materialIndex[material] = index;
-    // Names as they are written (UTF-8), so that two names that differ only in stray bytes, which
-    // both become U+FFFD, are still told apart.
+    // Names as they are written (UTF-8, cut to what Assimp holds), so that two names that differ
+    // only in stray bytes, or beyond the cut, are still told apart; a suffix goes within the cut.
     auto uniqueName = [&](const std::string& raw) {
-        const std::string base = document::utf8Text(raw);
+        const std::string base = toAssimpString(raw).C_Str();
         std::string name = base;
         if (parts.materialNamesApart && !parts.materialNames.insert(name).second) {
-            for (int n = 2; parts.sceneMaterialNames.count(name = base + "_" + std::to_string(n)) ||
+            for (int n = 2; parts.sceneMaterialNames.count(name = writtenName(base, "_" + std::to_string(n))) ||
                             !parts.materialNames.insert(name).second;
                  ++n) {
             }

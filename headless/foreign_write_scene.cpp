@@ -34,16 +34,21 @@ Matrix3 fromAssimpMatrix(const aiMatrix4x4& a) {
 }
 
 // Formats hold UTF-8 text (XML and JSON refuse anything else): a name that is not (read from a
-// foreign file) keeps its valid parts. A name too long for Assimp is cut between characters.
-aiString toAssimpString(const std::string& text) {
+// foreign file) keeps its valid parts. A name too long for Assimp is cut between characters, short
+// enough for the suffix to follow.
+std::string writtenName(const std::string& text, const std::string& suffix) {
     std::string utf8 = document::utf8Text(text);
-    if (utf8.size() >= MAXLEN) {
-        std::size_t end = MAXLEN - 1;
+    if (utf8.size() + suffix.size() >= MAXLEN) {
+        std::size_t end = MAXLEN - 1 - std::min<std::size_t>(suffix.size(), MAXLEN - 1);
         while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
         utf8.resize(end);
     }
+    return utf8 + suffix;
+}
+
+aiString toAssimpString(const std::string& text) {
     aiString s;
-    s.Set(utf8);
+    s.Set(writtenName(text));
     return s;
 }
 
@@ -68,14 +73,14 @@ void handOver(std::vector<T*>& items, T**& array, unsigned& count) {
 }
 
 // Unique node names: Assimp ties bones, lights, cameras and animation channels to nodes by name.
-// A repeated name gets "_2", "_3" ...; an empty one is named after its position.
+// A repeated name (as written) gets "_2", "_3" ...; an empty one is named after its position.
 void nameNodes(INode* node, ForeignSceneParts& parts, std::set<std::string>& used) {
     for (int i = 0; i < node->NumberOfChildren(); ++i) {
         INode* child = node->GetChildNode(i);
-        std::string base = document::utf8Text(child->GetName());
+        std::string base = writtenName(child->GetName());
         if (base.empty()) base = "Node" + std::to_string(parts.nodeNames.size() + 1);
         std::string name = base;
-        for (int n = 2; !used.insert(name).second; ++n) name = base + "_" + std::to_string(n);
+        for (int n = 2; !used.insert(name).second; ++n) name = writtenName(base, "_" + std::to_string(n));
         parts.nodeNames[child] = name;
         nameNodes(child, parts, used);
     }
@@ -146,6 +151,7 @@ void addChannel(ForeignSceneParts& parts, const std::string& name, const Transfo
         aiVector3D scaling, position;
         aiQuaternion rotation;
         toAssimpMatrix(keys[i].tm).Decompose(scaling, rotation, position);
+        rotation.Normalize();  // a key that scales an axis to nothing gives a rotation off unit length
         // Neighbouring keys on the same hemisphere, so interpolation takes the short way.
         if (i > 0 && previous.x * rotation.x + previous.y * rotation.y + previous.z * rotation.z +
                              previous.w * rotation.w <
@@ -208,7 +214,7 @@ aiNode* buildNode(ForeignSceneParts& parts, INode* node, TimeValue t, float aspe
 // The names of a material and of the materials below it.
 void collectMaterialNames(Mtl* material, std::set<std::string>& names, int depth = 0) {
     if (!material || depth > 64) return;
-    names.insert(document::utf8Text(material->GetName() ? material->GetName() : ""));
+    names.insert(writtenName(material->GetName() ? material->GetName() : ""));
     for (int i = 0; i < material->NumSubMtls(); ++i) collectMaterialNames(material->GetSubMtl(i), names, depth + 1);
 }
 
@@ -228,9 +234,9 @@ std::unique_ptr<aiScene> buildForeignScene(Host& host, const ForeignSceneStyle& 
     nameNodes(scene.root(), parts, used);
     // The root's name is one no node has: a node of the root's name would have its channels and
     // bones tied to the root.
-    const std::string rootBase = scene.root()->GetName()[0] != '\0' ? document::utf8Text(scene.root()->GetName()) : "Root";
+    const std::string rootBase = scene.root()->GetName()[0] != '\0' ? writtenName(scene.root()->GetName()) : "Root";
     std::string rootName = rootBase;
-    for (int n = 2; !used.insert(rootName).second; ++n) rootName = rootBase + "_" + std::to_string(n);
+    for (int n = 2; !used.insert(rootName).second; ++n) rootName = writtenName(rootBase, "_" + std::to_string(n));
 
     auto result = std::make_unique<aiScene>();
     result->mRootNode = new aiNode(rootName);

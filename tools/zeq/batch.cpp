@@ -70,8 +70,13 @@ bool convertInChild(const BatchItem& item, const std::string& subject,
         // is noticed by the changed parent id.
         struct sigaction term {};
         const bool termIgnored = sigaction(SIGTERM, nullptr, &term) == 0 && term.sa_handler == SIG_IGN;
-        if (termIgnored) zeq::removeGuardedFilesOn(SIGUSR2);
-        if (prctl(PR_SET_PDEATHSIG, termIgnored ? SIGUSR2 : SIGTERM) != 0 || getppid() != parent) _exit(1);
+        const int deathSignal = termIgnored ? SIGUSR2 : SIGTERM;
+        if (termIgnored) zeq::removeGuardedFilesOn(deathSignal);
+        sigset_t death;
+        sigemptyset(&death);
+        sigaddset(&death, deathSignal);
+        sigprocmask(SIG_UNBLOCK, &death, nullptr);  // a batch started with it blocked
+        if (prctl(PR_SET_PDEATHSIG, deathSignal) != 0 || getppid() != parent) _exit(1);
         const bool converted = convertAndReport(item, subject, convert);
         flushAll();
         _exit(converted ? 0 : 1);
@@ -113,7 +118,7 @@ int runBatch(const std::string& verb, const std::vector<std::string>& inputs, co
     }
     // The folders this run creates, deepest first: taken away again when nothing was written in them.
     std::vector<fs::path> created;
-    fs::path folder = fs::path(output).lexically_normal();
+    fs::path folder = fs::path(output);  // as given: "a/b/../c" creates a/b too
     if (!folder.has_filename()) folder = folder.parent_path();
     for (; !folder.empty() && !fs::exists(folder, ec); folder = folder.parent_path()) created.push_back(folder);
     fs::create_directories(output, ec);
