@@ -166,18 +166,29 @@ void keyTrack(INode* node, const Keys& keys, TimeValue start, int64_t frame, con
 
 // Whether a node of the scene moves: its transform holds for less than all time. The file's nodes
 // have no keys yet, so this is the scene's own animation.
-bool sceneMoves(Interface* ip) {
+// Visits the scene's nodes, the root first, parents before their children in host order, while
+// visit(node) returns true.
+template <class Visit>
+void visitScene(Interface* ip, Visit&& visit) {
     std::vector<INode*> pending{ip->GetRootNode()};
     while (!pending.empty()) {
         INode* node = pending.back();
         pending.pop_back();
         if (!node) continue;
+        if (!visit(node)) return;
+        for (int c = node->NumberOfChildren() - 1; c >= 0; --c) pending.push_back(node->GetChildNode(c));
+    }
+}
+
+bool sceneMoves(Interface* ip) {
+    bool moves = false;
+    visitScene(ip, [&](INode* node) {
         Interval valid = FOREVER;
         node->GetNodeTM(0, &valid);
-        if (!(valid == FOREVER)) return true;
-        for (int i = 0; i < node->NumberOfChildren(); ++i) pending.push_back(node->GetChildNode(i));
-    }
-    return false;
+        moves = !(valid == FOREVER);
+        return !moves;
+    });
+    return moves;
 }
 
 // Whether a number of ticks is the host's frame at some whole number of frames a second (its
@@ -330,14 +341,10 @@ void buildTracks(SceneRun& run) {
         if (!ip) return nullptr;
         if (!sceneListed) {
             sceneListed = true;
-            std::vector<INode*> pending{ip->GetRootNode()};
-            while (!pending.empty()) {
-                INode* node = pending.back();
-                pending.pop_back();
-                if (!node) continue;
+            visitScene(ip, [&](INode* node) {
                 if (!node->IsRootNode()) sceneNodes[node->GetName() ? node->GetName() : ""].push_back(node);
-                for (int c = node->NumberOfChildren() - 1; c >= 0; --c) pending.push_back(node->GetChildNode(c));
-            }
+                return true;
+            });
         }
         const auto named = sceneNodes.find(name);
         if (named == sceneNodes.end()) return nullptr;

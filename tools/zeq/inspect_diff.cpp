@@ -67,9 +67,13 @@ void nonFiniteAsText(J& value) {
     }
 }
 
-// The signatures of the resources of one file (images, maps, materials, boxes, buffers) by list
-// and id.
-using Signatures = std::map<std::string, std::unordered_map<int64_t, uint64_t>, std::less<>>;
+// The signatures of the resources of one file (images, maps, materials, boxes, buffers) by list:
+// in list order, and by id.
+struct ListSignatures {
+    std::vector<uint64_t> inOrder;
+    std::unordered_map<int64_t, uint64_t> byId;
+};
+using Signatures = std::map<std::string, ListSignatures, std::less<>>;
 
 // The record's content without its own id and with its references blanked: a reference to a
 // resource signed already stands for that resource's signature, any other for whether it is set
@@ -80,8 +84,8 @@ void blankReferences(J& value, std::string_view list, const Signatures& signed_)
     auto blank = [&](const J& id, std::string_view target) -> J {
         const auto space = signed_.find(target);
         if (space == signed_.end()) return "#";
-        const auto found = space->second.find(id.get<int64_t>());
-        return found == space->second.end() ? J("#") : J("#" + std::to_string(found->second));
+        const auto found = space->second.byId.find(id.get<int64_t>());
+        return found == space->second.byId.end() ? J("#") : J("#" + std::to_string(found->second));
     };
     if (value.is_number_float() && !std::isfinite(value.get<double>())) {
         const double number = value.get<double>();
@@ -120,10 +124,12 @@ Signatures signResources(const J& file) {
         for (const char* root : {"Zeq2", "Zeq2Extra1", "Zeq2Extra2"}) {
             const auto lists = file.find(root);
             if (lists == file.end() || !lists->contains(list) || !lists->at(list).is_array()) continue;
-            std::unordered_map<int64_t, uint64_t> signatures;
-            for (const J& record : lists->at(list))
+            ListSignatures signatures;
+            for (const J& record : lists->at(list)) {
+                signatures.inOrder.push_back(signatureOf(record, list, signed_));
                 if (const auto id = record.find("id"); id != record.end() && id->is_number_integer())
-                    signatures[id->get<int64_t>()] = signatureOf(record, list, signed_);
+                    signatures.byId[id->get<int64_t>()] = signatures.inOrder.back();
+            }
             signed_[list] = std::move(signatures);
         }
     return signed_;
@@ -191,9 +197,15 @@ struct ListPair {
         partnerOfA.assign(sizeA(), -1);
         partnerOfB.assign(sizeB(), -1);
         if (!sizeA() || !sizeB()) return;
-        std::vector<uint64_t> signatures[2];
-        for (const J& item : *a) signatures[0].push_back(signatureOf(item, name, signedA));
-        for (const J& item : *b) signatures[1].push_back(signatureOf(item, name, signedB));
+        // Resources were signed already; the other records are signed here.
+        auto signaturesOf = [&](const J& items, const Signatures& signed_) {
+            const auto resource = signed_.find(name);
+            if (resource != signed_.end()) return resource->second.inOrder;
+            std::vector<uint64_t> signatures;
+            for (const J& item : items) signatures.push_back(signatureOf(item, name, signed_));
+            return signatures;
+        };
+        const std::vector<uint64_t> signatures[2] = {signaturesOf(*a, signedA), signaturesOf(*b, signedB)};
         const auto signature = [&](bool inA, std::size_t index) -> std::optional<uint64_t> {
             return signatures[inA ? 0 : 1][index];
         };
