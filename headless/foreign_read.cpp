@@ -384,16 +384,15 @@ ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignR
     foreign::buildAnimation(state);
 
     if (report.droppedPoints || report.droppedLines)
-        report.warnings.push_back(std::to_string(report.droppedPoints) + " points and " +
-                                  std::to_string(report.droppedLines) +
-                                  " lines left out: a triangle mesh holds neither");
+        report.warnings.push_back(countOf(report.droppedPoints, "point", "points") + " and " +
+                                  countOf(report.droppedLines, "line", "lines") +
+                                  " left out: a triangle mesh holds neither");
     if (state.texturesWithoutCoordinates)
-        report.warnings.push_back(std::to_string(state.texturesWithoutCoordinates) +
-                                  (state.texturesWithoutCoordinates == 1 ? " texture is" : " textures are") +
+        report.warnings.push_back(countOf(state.texturesWithoutCoordinates, "texture is", "textures are") +
                                   " on meshes without texture coordinates, which cannot place them");
     if (report.splitMeshes)
-        report.warnings.push_back(std::to_string(report.splitMeshes) +
-                                  " meshes cut into pieces (sibling nodes \"<name>_partN\") to stay within " +
+        report.warnings.push_back(countOf(report.splitMeshes, "mesh", "meshes") +
+                                  " cut into pieces (sibling nodes \"<name>_partN\") to stay within " +
                                   std::to_string(foreign::kMaxMeshVertices) + " vertices per mesh");
     if (options.progress) options.progress(100);
     return report;

@@ -119,7 +119,8 @@ void buildAnimation(ReadState& state) {
         ++state.report.animatedNodes;
     }
     if (unknown)
-        state.report.warnings.push_back("animation: " + std::to_string(unknown) + " channels name no node of the file");
+        state.report.warnings.push_back("animation: " + countOf(unknown, "channel names", "channels name") +
+                                         " no node of the file");
     if (state.report.animatedNodes == 0) return;
     state.host.SetAnimRange(Interval(first, std::max(last, first + 1)));
     // Tools bake animation into a key every frame: keys on a grid of frames from the start of the

@@ -175,8 +175,8 @@ void nameEmbeddedTextures(ReadState& state) {
         state.textureNames.push_back(std::move(name));
     }
     if (!stem.empty() && raw > 0)
-        state.report.warnings.push_back(std::to_string(raw) +
-                                        " embedded textures are raw pixels, not image files: named \"*N\"");
+        state.report.warnings.push_back(countOf(raw, "embedded texture is", "embedded textures are") +
+                                        " raw pixels, not image files: named \"*N\"");
 }
 
 Mtl* materialFor(ReadState& state, unsigned index) {

@@ -122,4 +122,9 @@ struct ForeignReadReport {
 // cannot be read or holds errors (the scene is then unchanged).
 ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path, const ForeignReadOptions& options = {});
 
+// A count and its noun for warnings: "1 mesh", "2 meshes".
+inline std::string countOf(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 }  // namespace headless

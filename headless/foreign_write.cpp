@@ -337,24 +337,21 @@ void dimLights(aiScene& scene, float gain) {
 // One line for each kind of content the scene holds and the format's exporter does not write.
 std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const FormatEntry& format) {
     const std::string writer = "the " + format.format.extension + " writer";
-    auto count = [](std::size_t n, const char* one, const char* many) {
-        return std::to_string(n) + " " + (n == 1 ? one : many);
-    };
     std::size_t lights = 0, skins = 0;
     for (unsigned i = 0; i < scene.mNumLights; ++i) lights += scene.mLights[i]->mType != aiLightSource_AMBIENT;
     for (unsigned i = 0; i < scene.mNumMeshes; ++i) skins += scene.mMeshes[i]->HasBones();
     const Point3 ambient = host.GetAmbient(host.GetTime());
     std::vector<std::string> notes;
-    if (lights > 0 && !(format.keeps & kLights)) notes.push_back(count(lights, "light", "lights") + " left out: " + writer + " writes no lights");
+    if (lights > 0 && !(format.keeps & kLights)) notes.push_back(countOf(lights, "light", "lights") + " left out: " + writer + " writes no lights");
     if ((ambient.x > 0.0f || ambient.y > 0.0f || ambient.z > 0.0f) && !(format.keeps & kAmbient))
         notes.push_back("the ambient colour left out: " + writer + " writes no ambient light");
     if (scene.mNumCameras > 0 && !(format.keeps & kCameras))
-        notes.push_back(count(scene.mNumCameras, "camera", "cameras") + " left out: " + writer + " writes no cameras");
+        notes.push_back(countOf(scene.mNumCameras, "camera", "cameras") + " left out: " + writer + " writes no cameras");
     if (scene.mNumAnimations > 0 && !(format.keeps & kAnimation))
-        notes.push_back("the animation of " + count(scene.mAnimations[0]->mNumChannels, "node", "nodes") + " left out: " + writer +
+        notes.push_back("the animation of " + countOf(scene.mAnimations[0]->mNumChannels, "node", "nodes") + " left out: " + writer +
                         " writes no animation");
     if (skins > 0 && !(format.keeps & kSkins))
-        notes.push_back("the skins of " + count(skins, "mesh", "meshes") + " left out: " + writer + " writes the meshes without them");
+        notes.push_back("the skins of " + countOf(skins, "mesh", "meshes") + " left out: " + writer + " writes the meshes without them");
     // Bitmaps that read another coordinate set than the first (the base colour repeats the diffuse).
     std::size_t otherSets = 0;
     for (unsigned m = 0; m < scene.mNumMaterials && !(format.keeps & kTextureSets); ++m) {
@@ -366,7 +363,7 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
         }
     }
     if (otherSets > 0)
-        notes.push_back(count(otherSets, "bitmap reads", "bitmaps read") + std::string(" a texture coordinate set other than ") +
+        notes.push_back(countOf(otherSets, "bitmap reads", "bitmaps read") + std::string(" a texture coordinate set other than ") +
                         "the first: " + writer + " makes " + (otherSets == 1 ? "it" : "them") + " read the first");
     // Geometry the writer gives no mesh: shapes (which it does not convert), objects without a mesh
     // form, such as those of plug-ins that are not loaded, and sprites, whose rectangle faces the
@@ -386,10 +383,10 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
                                                id != JOINT_OBJECT_A_CLASS_ID && !object->CanConvertToType(TRIOBJ_CLASS_ID));
     }
     if (formless > 0)
-        notes.push_back(count(formless, "object", "objects") + " without a triangle mesh left out (shapes, or objects " +
+        notes.push_back(countOf(formless, "object", "objects") + " without a triangle mesh left out (shapes, or objects " +
                         "of plug-ins that are not loaded): " + writer + " writes triangle meshes");
     if (sprites > 0)
-        notes.push_back(count(sprites, "sprite", "sprites") +
+        notes.push_back(countOf(sprites, "sprite", "sprites") +
                         (sprites == 1 ? " written as a plain node: " : " written as plain nodes: ") + writer +
                         " has no rectangles that face the viewer");
     return notes;

@@ -308,6 +308,8 @@ TEST_F(Interchange, BadInputsAndOutputsEndWithOneLineAndNoFile) {
         {"scene convert " + quoted(demo) + " -o " + quoted(out), out, 2, "cannot write files without an extension"},
         {"scene convert " + quoted(scratch.file("in.xyz")) + " -o " + quoted(out + ".json"), out + ".json", 2,
          "readable: json, "},
+        {"export " + quoted(demo) + " -o " + quoted(out + ".glb"), out + ".glb", 2,
+         "export writes Zeq files; \".glb\" files are written by 'zeq import'"},
         {"scene convert " + quoted(scratch.file("missing.glb")) + " -o " + quoted(out + ".json"), out + ".json", 1,
          "missing.glb: "},
         {"scene convert " + quoted(truncated) + " -o " + quoted(out + ".json"), out + ".json", 1, "truncated.glb: "},

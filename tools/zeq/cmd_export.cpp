@@ -15,6 +15,7 @@
 #include "host/output_file.h"
 #include "tools/zeq/errors.h"
 #include "tools/zeq/output.h"
+#include "tools/zeq/scene_output.h"
 
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -65,13 +66,6 @@ std::vector<headless::DialogStep> dialogClicks(const ExportArgs& args) {
         if (wanted) steps.push_back(headless::DialogStep::click(id));
     steps.push_back(headless::DialogStep::click(kOkButton));
     return steps;
-}
-
-// "a, b, c" from a list of extensions, each with its dot.
-std::string extensionList(const std::vector<std::string>& extensions) {
-    std::string text;
-    for (const std::string& extension : extensions) text += (text.empty() ? "." : ", .") + extension;
-    return text;
 }
 
 // Reads a foreign model into the host's scene, with the progress display running. Embedded
@@ -150,15 +144,11 @@ int runExportCommand(const ExportArgs& args) {
     if (!args.scene.empty()) {
         if (args.scene == "-" || headless::isSceneDocumentPath(args.scene)) source = Source::Document;
         else if (headless::isForeignReadPath(args.scene)) source = Source::Foreign;
-        else {
-            std::fprintf(stderr, "zeq: %s: unknown scene format; give a scene document (.json) or a model in one of: %s%s\n",
-                         args.scene.c_str(), extensionList(headless::foreignReadExtensions()).c_str(),
-                         zeq::cli::zeqFileHint(args.scene).c_str());
-            return 2;
-        }
+        else return zeq::cli::refuseInputFormat(args.scene);
     }
 
     if (source != Source::Demo) zeq::cli::refuseInputAsOutput(args.scene, args.output);
+    if (const int refused = zeq::cli::refuseSceneFormatOutput(args.output, "export")) return refused;
 
     const std::string folder = zeq::cli::pluginFolderToLoad(true);
 
@@ -185,8 +175,9 @@ int runExportCommand(const ExportArgs& args) {
         prepareEmbeddedTextures(foreign, args, textures);
         if (!foreign.embeddedTextures.empty()) memory = std::make_unique<MemoryFile>();
         if (foreign.unnamedEmbeddedTextures > 0)
-            zeq::cli::warnings() << "zeq: " << args.scene << ": " << foreign.unnamedEmbeddedTextures
-                                 << " embedded textures not written: " << output
+            zeq::cli::warnings() << "zeq: " << args.scene << ": "
+                                 << headless::countOf(foreign.unnamedEmbeddedTextures, "embedded texture", "embedded textures")
+                                 << " not written: " << output
                                  << " takes the Zeq file alone (the materials name them \"*N\")\n";
     } else {
         try {

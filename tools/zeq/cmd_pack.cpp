@@ -3,6 +3,7 @@
 // records is refused with the JSON path of the first problem, and nothing is written.
 #include "tools/zeq/command.h"
 #include "tools/zeq/output.h"
+#include "tools/zeq/scene_output.h"
 
 #include "format/file_io.h"
 #include "format/json.h"
@@ -245,6 +246,7 @@ zeq::ByteBuffer encode(const std::string& path, const zeq::SceneFile& file) {
 
 int pack(const PackArguments& arguments) {
     zeq::cli::refuseInputAsOutput(arguments.dump, arguments.output);
+    if (const int refused = zeq::cli::refuseSceneFormatOutput(arguments.output, "pack")) return refused;
     const zeq::Json document = readDocument(arguments.dump);
     const std::string name = zeq::cli::inputName(arguments.dump);
     const zeq::SceneFile file = sceneOf(name, document);

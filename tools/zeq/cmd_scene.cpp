@@ -86,28 +86,21 @@ std::vector<headless::EmbeddedTexture> loadAnyScene(headless::Host& host, const 
     for (const std::string& line : report.warnings)
         zeq::cli::warnings() << "zeq: " << zeq::cli::inputName(file) << ": " << line << '\n';
     if (report.unnamedEmbeddedTextures > 0)
-        zeq::cli::warnings() << "zeq: " << zeq::cli::inputName(file) << ": " << report.unnamedEmbeddedTextures
-                             << " embedded textures not written: the output is a stream, with no folder for them "
+        zeq::cli::warnings() << "zeq: " << zeq::cli::inputName(file) << ": "
+                             << headless::countOf(report.unnamedEmbeddedTextures, "embedded texture", "embedded textures")
+                             << " not written: the output is a stream, with no folder for them "
                                 "(the materials name them \"*N\")\n";
     return std::move(report.embeddedTextures);
 }
 
 int convertScene(const std::string& input, const std::string& output) {
     if (!zeq::cli::isWritableScenePath(output)) return zeq::cli::refuseOutputFormat(output);
-    if (input != "-" && !headless::isSceneDocumentPath(input) && !headless::isForeignReadPath(input)) {
-        const std::string extension = std::filesystem::path(input).extension().string();
-        std::string readable = "json";
-        for (const std::string& e : headless::foreignReadExtensions()) readable += ", " + e;
-        std::fprintf(stderr, "zeq: %s: cannot read %s (readable: %s)%s\n", input.c_str(),
-                     extension.empty() ? "files without an extension" : ("\"" + extension + "\" files").c_str(),
-                     readable.c_str(), zeq::cli::zeqFileHint(input).c_str());
-        return 2;
-    }
+    if (input != "-" && !headless::isSceneDocumentPath(input) && !headless::isForeignReadPath(input))
+        return zeq::cli::refuseInputFormat(input);
     zeq::cli::refuseInputAsOutput(input, output);
     // Objects of the plug-ins in a document (a sprite, a LOD helper) become the plug-ins' own, as
-    // export and import make them, so that a sprite is written as its rectangle. Without the folder
-    // they stay objects of their class id; only a folder named by --plugins or $ZEQ_PLUGIN_PATH
-    // must be there.
+    // export and import make them. Without the folder they stay objects of their class id; only a
+    // folder named by --plugins or $ZEQ_PLUGIN_PATH must be there.
     const char* named = std::getenv("ZEQ_PLUGIN_PATH");
     const std::string folder =
         zeq::cli::pluginFolderToLoad(!zeq::cli::globalOptions().pluginDir.empty() || (named && *named));

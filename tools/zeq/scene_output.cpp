@@ -63,11 +63,32 @@ bool isWritableScenePath(const std::string& path) {
 
 std::string writableSceneExtensions() { return "json, " + headless::foreignWriteExtensionList(); }
 
+namespace {
+// "\".ext\" files", or "files without an extension".
+std::string filesOfExtension(const std::string& path) {
+    const std::string extension = std::filesystem::path(path).extension().string();
+    return extension.empty() ? "files without an extension" : "\"" + extension + "\" files";
+}
+}  // namespace
+
 int refuseOutputFormat(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    const std::string what = extension.empty() ? "files without an extension" : "\"" + extension + "\" files";
-    std::fprintf(stderr, "zeq: %s: cannot write %s (writable: %s)\n", path.c_str(), what.c_str(),
+    std::fprintf(stderr, "zeq: %s: cannot write %s (writable: %s)\n", path.c_str(), filesOfExtension(path).c_str(),
                  writableSceneExtensions().c_str());
+    return 2;
+}
+
+int refuseSceneFormatOutput(const std::string& path, const char* verb) {
+    if (path == "-" || !isWritableScenePath(path)) return 0;
+    std::fprintf(stderr, "zeq: %s: %s writes Zeq files; %s are written by 'zeq import' and 'zeq scene convert'\n",
+                 path.c_str(), verb, filesOfExtension(path).c_str());
+    return 2;
+}
+
+int refuseInputFormat(const std::string& path) {
+    std::string readable = "json";
+    for (const std::string& extension : headless::foreignReadExtensions()) readable += ", " + extension;
+    std::fprintf(stderr, "zeq: %s: cannot read %s (readable: %s)%s\n", path.c_str(), filesOfExtension(path).c_str(),
+                 readable.c_str(), zeqFileHint(path).c_str());
     return 2;
 }
 
