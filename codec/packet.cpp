@@ -103,6 +103,11 @@ void Protocol::encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) 
         }
     } takeBack{body, nullMap.length()};
     const int64_t uncompressed = body.length();
+    // A body no reader would inflate (every reader keeps the default limit) is not written at all.
+    if (uncompressed > maxInflatedSize_)
+        throw ProtocolException("The scene is too large for one file (" + std::to_string(uncompressed) +
+                                " bytes of data, more than the " + std::to_string(maxInflatedSize_) +
+                                " a reader inflates)");
 
     if (!compress) {
         // The long form always means a compressed body: a stored body this long has no header.

@@ -59,7 +59,9 @@ public:
     std::unique_ptr<TypeCodecInfo> makeTypeInfo(const std::string& typeName) override;
     // Frames pb as one packet appended to `out`: header, then the null map and the value bytes,
     // zlib-compressed when `compress` is set (on the calling thread). An uncompressed body must be shorter than 16384 bytes
-    // (only the two-byte header can mark a body as stored); a longer one throws ProtocolException.
+    // (only the two-byte header can mark a body as stored); a longer one throws ProtocolException, as
+    // does a body longer than maxInflatedSize(), which no reader would inflate. `out` and pb are then
+    // left as they were.
     void encodePacket(ByteBuffer& out, ProtocolBuffer& pb, bool compress) override;
     // Reads the packet at the start of `in` into pb. Returns false, leaving pb as it was, when the
     // packet is cut short, its compressed body is damaged or inflates beyond maxInflatedSize();

@@ -146,7 +146,11 @@ void SceneWalker::walk(INode* node, int64_t parentOverride, NodeKind kind, INode
     const bool pivotOffset = hasPivotOffset(node, kind);
     // Keys are relative to the record the node hangs below, which for a LOD level is its LOD node.
     if (options.animation) tracks_.recordTrack(node, parentOverride >= 0 ? parentNode : nullptr);
-    if (options.animationOnly) return;
+    if (options.animationOnly) {
+        // Tracks alone still key a LOD object's levels below it, as they are with their records.
+        if (kind == NodeKind::LodObject) walkLodLevels(node, [](INode*) {});
+        return;
+    }
 
     layers_.addNode(node);
     // A node whose object sits away from its pivot first gets a plain object of its own; the
@@ -231,10 +235,20 @@ bool SceneWalker::hangsBelow(INode* node, INode* top) const {
 // record shifted by the offset (below that record the levels would be shifted too).
 Zeq2LOD SceneWalker::createLodFromObject(INode* node, bool pivotOffset) {
     Zeq2LOD lod = makeNodeRecord<Zeq2LOD>(node, pivotOffset);
+    walkLodLevels(node, [&lod](INode* level) {
+        float distance = 0.0f;
+        if (!level->GetUserPropFloat(LOD_DISTANCE_PROPERTY, distance)) distance = 0.0f;
+        lod.objectIds.add(IdRegistry::instance().idFor(level));
+        lod.distances.add(distance);
+    });
+    return lod;
+}
+
+void SceneWalker::walkLodLevels(INode* node, const std::function<void(INode*)>& visit) {
     const int64_t levelParent = IdRegistry::instance().idFor(node);
     Object* object = classifiedObject(node);
     IParamBlock2* block = object ? object->GetParamBlock(0) : nullptr;
-    if (!block) return lod;
+    if (!block) return;
     const int count = block->Count(LOD_PARAM_NODES_LIST);
     std::unordered_set<INode*> listed;
     for (int i = 0; i < count; ++i) {
@@ -246,12 +260,8 @@ Zeq2LOD SceneWalker::createLodFromObject(INode* node, bool pivotOffset) {
         // record it would make the parent chain a loop. The object drops its ancestors too.
         if (hangsBelow(node, level)) continue;
         walk(level, levelParent, NodeKind::Object, node);
-        float distance = 0.0f;
-        if (!level->GetUserPropFloat(LOD_DISTANCE_PROPERTY, distance)) distance = 0.0f;
-        lod.objectIds.add(IdRegistry::instance().idFor(level));
-        lod.distances.add(distance);
+        visit(level);
     }
-    return lod;
 }
 
 Zeq2LOD SceneWalker::createLodFromNames(INode* node, bool pivotOffset) {

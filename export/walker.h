@@ -5,6 +5,7 @@
 #include "format/records.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -116,6 +117,9 @@ private:
     // Appends the kind's record and returns its id.
     int64_t createRecord(INode* node, NodeKind kind, bool pivotOffset, int64_t parentOverride, INode* parentNode);
     Zeq2LOD createLodFromObject(INode* node, bool pivotOffset);
+    // Walks the levels of a LOD object below its node and calls level(levelNode) for each, in list
+    // order (none when the object has no parameter block).
+    void walkLodLevels(INode* node, const std::function<void(INode*)>& level);
     // Whether node is top or below it, in the scene or in the records written and to be written.
     bool hangsBelow(INode* node, INode* top) const;
     Zeq2LOD createLodFromNames(INode* node, bool pivotOffset);

@@ -92,7 +92,7 @@ private:
         const aiMatrix4x4 world = parentWorld * source.mTransformation;
         state_.nodes[&source] = node;
         state_.world[&source] = world;
-        state_.nodesByName.emplace(source.mName.C_Str(), node);
+        state_.nodesByName[source.mName.C_Str()].push_back(node);
         ++state_.report.nodes;
         // Two parts or more are folded back into the node, which shows their meshes.
         std::vector<unsigned> parts;
@@ -206,8 +206,14 @@ void buildCameras(foreign::ReadState& state) {
         float fov = source.mHorizontalFOV;
         // Assimp's glTF reader gives the vertical angle times the aspect ratio: the horizontal angle
         // is 2 atan(aspect tan(vertical / 2)).
-        if (state.gltf && fov > 0.0f && source.mAspect > 0.0f)
-            fov = 2.0f * std::atan(source.mAspect * std::tan(fov / source.mAspect / 2.0f));
+        // A glTF camera without an aspect ratio takes the viewport's: its angle is then the vertical one.
+        if (state.gltf && fov > 0.0f) {
+            const float aspect = source.mAspect > 0.0f ? source.mAspect
+                                                      : static_cast<float>(state.host.GetRendWidth()) /
+                                                            static_cast<float>(std::max(state.host.GetRendHeight(), 1));
+            const float vertical = source.mAspect > 0.0f ? fov / source.mAspect : fov;
+            if (aspect > 0.0f) fov = 2.0f * std::atan(aspect * std::tan(vertical / 2.0f));
+        }
         if (!(fov > 0.0f)) {
             fov = std::numbers::pi_v<float> / 4.0f;
             state.report.warnings.push_back("camera \"" + std::string(source.mName.C_Str()) +
@@ -390,6 +396,10 @@ ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignR
     if (state.texturesWithoutCoordinates)
         report.warnings.push_back(countOf(state.texturesWithoutCoordinates, "texture is", "textures are") +
                                   " on meshes without texture coordinates, which cannot place them");
+    if (state.texturesTransformed)
+        report.warnings.push_back(countOf(state.texturesTransformed, "texture is", "textures are") +
+                                  " placed without the offset, scale or rotation the model gives the coordinates "
+                                  "(a bitmap holds none)");
     if (report.splitMeshes)
         report.warnings.push_back(countOf(report.splitMeshes, "mesh", "meshes") +
                                   " cut into pieces (sibling nodes \"<name>_partN\") to stay within " +

@@ -51,9 +51,9 @@ struct ReadState {
 
     // The host node of each file node (the left-out root maps to null).
     std::unordered_map<const aiNode*, INode*> nodes;
-    // The host node of each node name (the first node of that name in depth-first order), for the
-    // references by name that bones, animation channels, lights and cameras make.
-    std::unordered_map<std::string, INode*> nodesByName;
+    // The host nodes of each node name, in depth-first order, for the references by name that bones,
+    // animation channels, lights and cameras make.
+    std::unordered_map<std::string, std::vector<INode*>> nodesByName;
     // World transform of each file node, in the file's column form, at load time.
     std::unordered_map<const aiNode*, aiMatrix4x4> world;
     // Standard material per file material, made on first use.
@@ -78,10 +78,19 @@ struct ReadState {
     bool gltf = false;
     // Textures whose material's meshes have no coordinates to place them.
     std::size_t texturesWithoutCoordinates = 0;
+    // Textures placed by an offset, scale or turn of their coordinates, which bitmaps do not hold.
+    std::size_t texturesTransformed = 0;
 
+    // The first node of the name, or null.
     INode* nodeNamed(const std::string& name) const {
         auto it = nodesByName.find(name);
-        return it == nodesByName.end() ? nullptr : it->second;
+        return it == nodesByName.end() ? nullptr : it->second.front();
+    }
+    // Every node of the name (an empty list when there is none).
+    const std::vector<INode*>& nodesNamed(const std::string& name) const {
+        static const std::vector<INode*> none;
+        auto it = nodesByName.find(name);
+        return it == nodesByName.end() ? none : it->second;
     }
 };
 

@@ -84,9 +84,19 @@ void buildAnimation(ReadState& state) {
     std::unordered_map<INode*, const aiNode*> sources;
     for (const auto& [source, host] : state.nodes)
         if (host) sources.emplace(host, source);
+    // Channels name their node by name. Where several nodes share it, the k-th channel of the name
+    // keys the k-th node of it (in depth-first order), which need not be the node the file meant:
+    // such names are counted in a warning.
+    std::unordered_map<std::string, std::size_t> channelsOfName;
+    std::set<std::string> shared;
     for (unsigned c = 0; c < animation.mNumChannels; ++c) {
         const aiNodeAnim& channel = *animation.mChannels[c];
-        auto* node = dynamic_cast<Node*>(state.nodeNamed(channel.mNodeName.C_Str()));
+        const std::string name = channel.mNodeName.C_Str();
+        const std::vector<INode*>& named = state.nodesNamed(name);
+        if (named.size() > 1) shared.insert(name);
+        const std::size_t k = channelsOfName[name]++;
+        // (More channels than nodes of a name key the last one, as several channels of one node do.)
+        auto* node = named.empty() ? nullptr : dynamic_cast<Node*>(named[std::min(k, named.size() - 1)]);
         if (!node) {
             ++unknown;
             continue;
@@ -121,6 +131,11 @@ void buildAnimation(ReadState& state) {
     if (unknown)
         state.report.warnings.push_back("animation: " + countOf(unknown, "channel names", "channels name") +
                                          " no node of the file");
+    if (!shared.empty())
+        state.report.warnings.push_back("animation: " + countOf(shared.size(), "node name", "node names") + " (\"" +
+                                         *shared.begin() + "\"" + (shared.size() > 1 ? " ..." : "") +
+                                         ") shared by several nodes: the channels of a name key its nodes in "
+                                         "the order of the node tree");
     if (state.report.animatedNodes == 0) return;
     state.host.SetAnimRange(Interval(first, std::max(last, first + 1)));
     // Tools bake animation into a key every frame: keys on a grid of frames from the start of the

@@ -88,6 +88,11 @@ BitmapTexture* bitmapFor(ReadState& state, const aiMaterial& material, unsigned 
     // A texture that names a coordinate set beyond those of its meshes reads their last one: Collada
     // numbers the sets from 1 where Assimp packs them from 0. Meshes with no set cannot place it:
     // it is kept with the material, which may go on other meshes, and counted in a warning.
+    // The bitmap takes a coordinate set alone: an offset, scale or turn of the coordinates is lost.
+    aiUVTransform transform;
+    if (material.Get(AI_MATKEY_UVTRANSFORM(type, 0), transform) == AI_SUCCESS &&
+        (transform.mTranslation != aiVector2D(0, 0) || transform.mScaling != aiVector2D(1, 1) || transform.mRotation != 0))
+        ++state.texturesTransformed;
     if (const unsigned sets = uvSetsOf(state, materialIndex); sets > 0) uvIndex = std::min(uvIndex, sets - 1);
     else ++state.texturesWithoutCoordinates;
     const int channel = static_cast<int>(std::min(uvIndex, kMaxUvSets - 1)) + 1;
@@ -107,10 +112,19 @@ Mtl* makeStandard(ReadState& state, const aiMaterial& source, unsigned index) {
     if (readColor(source, AI_MATKEY_COLOR_DIFFUSE, color) || readColor(source, AI_MATKEY_BASE_COLOR, color))
         material->SetDiffuse(color, 0);
     if (readColor(source, AI_MATKEY_COLOR_SPECULAR, color)) material->SetSpecular(color, 0);
+    // An emissive colour is the diffuse colour lit by itself: its share of the diffuse is the
+    // self-illumination (the writers write it so).
+    if (readColor(source, AI_MATKEY_COLOR_EMISSIVE, color) && std::max({color.r, color.g, color.b}) > 0.0f) {
+        const Color diffuse = material->GetDiffuse(0);
+        const float base = std::max({diffuse.r, diffuse.g, diffuse.b});
+        const float glow = std::max({color.r, color.g, color.b});
+        material->SetSelfIllum(std::clamp(base > 0.0f ? glow / base : 1.0f, 0.0f, 1.0f), 0);
+    }
     float value = 0.0f;
-    // Shininess is a specular exponent (0 to about 100 in most files); the host's glossiness runs
-    // from 0 to 1.
-    if (readFloat(source, AI_MATKEY_SHININESS, value)) material->SetShininess(std::clamp(value / 100.0f, 0.0f, 1.0f), 0);
+    // Shininess is a specular exponent (0 to about 100 in most files; Assimp gives glTF's
+    // glossiness, or its smoothness squared, as 0 to 1000); the host's glossiness runs from 0 to 1.
+    if (readFloat(source, AI_MATKEY_SHININESS, value))
+        material->SetShininess(std::clamp(value / (state.gltf ? 1000.0f : 100.0f), 0.0f, 1.0f), 0);
     if (readFloat(source, AI_MATKEY_SHININESS_STRENGTH, value)) material->SetShinStr(std::max(value, 0.0f), 0);
     // FBX names the specular level "SpecularFactor"; some writers, Assimp's among them, write it as
     // "ShininessFactor", which the reader keeps only as a raw property: taken when the file gives
@@ -122,7 +136,15 @@ Mtl* makeStandard(ReadState& state, const aiMaterial& source, unsigned index) {
     aiString alphaMode;
     const bool opaque = state.gltf && (source.Get(AI_MATKEY_GLTF_ALPHAMODE, alphaMode) != AI_SUCCESS ||
                                        std::string_view(alphaMode.C_Str()) == "OPAQUE");
-    if (!opaque && readFloat(source, AI_MATKEY_OPACITY, value)) material->SetOpacity(std::clamp(value, 0.0f, 1.0f), 0);
+    if (!opaque && readFloat(source, AI_MATKEY_OPACITY, value)) {
+        // A masked material shows where its alpha reaches the cutoff, wholly, and nothing elsewhere.
+        float cutoff = 0.5f;
+        if (std::string_view(alphaMode.C_Str()) == "MASK") {
+            readFloat(source, AI_MATKEY_GLTF_ALPHACUTOFF, cutoff);
+            value = value >= cutoff ? 1.0f : 0.0f;
+        }
+        material->SetOpacity(std::clamp(value, 0.0f, 1.0f), 0);
+    }
     int twoSided = 0;
     if (source.Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS) material->SetTwoSided(twoSided != 0);
 

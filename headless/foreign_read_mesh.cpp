@@ -9,6 +9,8 @@
 #include "host/mesh_normals.h"
 
 #include <algorithm>
+#include <cmath>
+#include <set>
 
 namespace headless::foreign {
 
@@ -148,6 +150,37 @@ bool pieceHasBones(const ReadState& state, const Piece& piece) {
     return false;
 }
 
+// The node a bone names. Where several nodes share the name (two rigs with a "Bone" each), the one
+// that stands where the skin binds the bone, as rigs stand in their bind pose unless posed; else
+// the first, and the name goes into `ambiguous`.
+INode* boneNode(ReadState& state, const std::string& name, const Matrix3& bind, std::set<std::string>& ambiguous) {
+    const std::vector<INode*>& nodes = state.nodesNamed(name);
+    if (nodes.size() < 2) return nodes.empty() ? nullptr : nodes.front();
+    auto distance = [&](INode* node) {
+        const Matrix3 world = node->GetNodeTM(0);
+        float largest = 1.0f, apart = 0.0f;
+        for (int row = 0; row < 4; ++row)
+            for (int column = 0; column < 3; ++column) {
+                largest = std::max({largest, std::fabs(bind.m[row][column]), std::fabs(world.m[row][column])});
+                apart = std::max(apart, std::fabs(bind.m[row][column] - world.m[row][column]));
+            }
+        return apart / largest;
+    };
+    constexpr float kSamePlace = 1e-3f;
+    INode* found = nullptr;
+    for (INode* node : nodes) {
+        if (distance(node) > kSamePlace) continue;
+        if (found) {  // two stand there: no telling them apart
+            found = nullptr;
+            break;
+        }
+        found = node;
+    }
+    if (found) return found;
+    ambiguous.insert(name);
+    return nodes.front();
+}
+
 // A skin over the piece's vertices. Bones are nodes found by name; a bone's initial matrix is its
 // world transform in the bind pose, which the file gives as the mesh node's world transform times
 // the inverse of the bone's offset (mesh space → bone space).
@@ -157,21 +190,21 @@ SkinModifier* buildSkin(ReadState& state, const Piece& piece, const aiMatrix4x4&
     skin->setNumPoints(static_cast<int>(piece.vertices));
     std::unordered_map<INode*, int> boneIndex;
     std::size_t missing = 0;
+    std::set<std::string> ambiguous;
     unsigned vertexBase = 0;
     for (unsigned index : piece.meshes) {
         const aiMesh& m = *state.ai.mMeshes[index];
         for (unsigned b = 0; b < m.mNumBones; ++b) {
             const aiBone& bone = *m.mBones[b];
-            INode* node = state.nodeNamed(bone.mName.C_Str());
+            aiMatrix4x4 offset = bone.mOffsetMatrix;
+            const Matrix3 bind = toMatrix3(meshWorld * offset.Inverse());
+            INode* node = boneNode(state, bone.mName.C_Str(), bind, ambiguous);
             if (!node) {
                 ++missing;
                 continue;
             }
             auto [it, added] = boneIndex.emplace(node, 0);
-            if (added) {
-                aiMatrix4x4 offset = bone.mOffsetMatrix;
-                it->second = skin->addBone(node, toMatrix3(meshWorld * offset.Inverse()));
-            }
+            if (added) it->second = skin->addBone(node, bind);
             for (unsigned w = 0; w < bone.mNumWeights; ++w) {
                 const aiVertexWeight& weight = bone.mWeights[w];
                 if (weight.mVertexId < m.mNumVertices && weight.mWeight > 0.0f)
@@ -183,6 +216,11 @@ SkinModifier* buildSkin(ReadState& state, const Piece& piece, const aiMatrix4x4&
     if (missing)
         state.report.warnings.push_back("node \"" + nodeName + "\": " + std::to_string(missing) +
                                         " bones name no node of the file and were left out of its skin");
+    if (!ambiguous.empty())
+        state.report.warnings.push_back("node \"" + nodeName + "\": " +
+                                        countOf(ambiguous.size(), "bone names", "bones name") + " several nodes (\"" +
+                                        *ambiguous.begin() + "\"" + (ambiguous.size() > 1 ? " ..." : "") +
+                                        "), none of which stands where the skin binds it: its skin takes the first");
     return skin;
 }
 

@@ -248,6 +248,18 @@ void textureFilesAsUris(aiScene& scene) {
     });
 }
 
+// Shininess on glTF's scale: its writer takes 0 to 1000 for glossiness 0 to 1, where the materials
+// hold the usual exponent of 0 to 100.
+void shininessOnGltfScale(aiScene& scene) {
+    for (unsigned i = 0; i < scene.mNumMaterials; ++i) {
+        aiMaterial& material = *scene.mMaterials[i];
+        float shininess = 0.0f;
+        if (material.Get(AI_MATKEY_SHININESS, shininess) != AI_SUCCESS) continue;
+        shininess *= 10.0f;
+        material.AddProperty(&shininess, 1, AI_MATKEY_SHININESS);
+    }
+}
+
 // The scene's lights shine down their node's -Z, with Y up. For a format whose readers take them to
 // shine down -Y, with -Z up, the node of each spot and directional light is turned a quarter about
 // its X axis (-Y onto -Z) and its children are turned back, so that the light shines where it did
@@ -690,7 +702,10 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
                                     " writer cannot write a double quote (rename it)");
 
     if (format->starsEmbedded) unstarTextureFiles(*scene);
-    if (format->gltfRules) textureFilesAsUris(*scene);
+    if (format->gltfRules) {
+        textureFilesAsUris(*scene);
+        shininessOnGltfScale(*scene);
+    }
     if (format->lightsDownY) turnLightNodes(*scene);
     if (format->lightGain != 1.0f) dimLights(*scene, format->lightGain);
     if (format->bakes) prepareMeshesForBaking(*scene);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <queue>
+#include <tuple>
 
 namespace zeq {
 namespace {
@@ -67,24 +68,31 @@ std::vector<int32_t> exportedFaceOrder(const uint8_t* indexBytes, int32_t faceCo
         return candidates[4];
     };
 
-    // The surfaces' next triangles, by the count at which each can come next.
-    using Head = std::pair<int64_t, std::size_t>;
+    // The surfaces' next triangles, by the count at which each can come next; at one count, those
+    // that meet no new vertex first. Taking them first keeps `met` where the other heads wait, so
+    // that a head goes stale only when no triangle can come without a new vertex: otherwise one
+    // surface meeting vertex after vertex made every waiting head stale at each step.
+    using Head = std::tuple<int64_t, bool, std::size_t>;
     std::priority_queue<Head, std::vector<Head>, std::greater<Head>> heads;
+    auto push = [&](std::size_t s) {
+        const int64_t need = needOf(next[s]);
+        heads.emplace(need, meet(next[s], need) != need, s);
+    };
     for (std::size_t s = 0; s < count; ++s)
-        if (next[s] < end[s]) heads.emplace(needOf(next[s]), s);
+        if (next[s] < end[s]) push(s);
     std::vector<int32_t> order;
     order.reserve(static_cast<std::size_t>(faceCount));
     while (!heads.empty()) {
-        const auto [need, s] = heads.top();
+        const auto [need, meetsNew, s] = heads.top();
         heads.pop();
         if (need > met) return {};  // no surface's next triangle can come next
         if (need < met) {           // vertices were met since: look again
-            heads.emplace(needOf(next[s]), s);
+            push(s);
             continue;
         }
         met = meet(next[s], met);
         order.push_back(next[s]++);
-        if (next[s] < end[s]) heads.emplace(needOf(next[s]), s);
+        if (next[s] < end[s]) push(s);
     }
     for (int32_t k = 0; k < faceCount; ++k)
         if (order[static_cast<std::size_t>(k)] != k) return order;

@@ -321,6 +321,11 @@ void buildTracks(SceneRun& run) {
             if (onFrames <= *firstKey && onFrames >= std::numeric_limits<TimeValue>::min()) start = onFrames;
         }
     }
+    // Keys closer than the frames the scene keeps (none shorter than 1/240 s) hold between them, but
+    // an export samples the frames alone.
+    if (step > 0 && step % frame != 0)
+        run.report.skip("tracks: keys " + std::to_string(step) + " ticks apart fall between the scene's frames of " +
+                        std::to_string(frame) + " ticks; an export samples the frames alone");
     // The range grows to the first frame at or after the last key, which the export then samples.
     int64_t end = sceneRange.End();
     if (lastKey && *lastKey > end)

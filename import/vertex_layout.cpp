@@ -264,7 +264,11 @@ int32_t bufferStride(const Zeq2VertexBuffer& buffer) {
 bool slotFits(const AttributeSlot& slot, int32_t size, int32_t count) {
     if (count <= 0) return true;
     if (!slot.buffer || slot.offset < 0 || size < 0) return false;
-    const int64_t last = int64_t(slot.offset) + int64_t(count - 1) * bufferStride(*slot.buffer) + size;
+    // Each vertex holds the attribute: data shorter than the attributes need make a stride that
+    // ends inside one, and vertices would overlap (or all be the first, at stride 0).
+    const int32_t stride = bufferStride(*slot.buffer);
+    if (int64_t(slot.offset) + size > stride) return false;
+    const int64_t last = int64_t(slot.offset) + int64_t(count - 1) * stride + size;
     return last <= slot.buffer->byteBuffer.length();
 }
 

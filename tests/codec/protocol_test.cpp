@@ -359,6 +359,13 @@ TEST(Packet, InflationStopsAtTheLimit) {
         }
     }
     EXPECT_EQ(Protocol::kMaxInflatedSize, int64_t(1) << 30);
+
+    // The writer refuses a body the limit would refuse, and leaves its output as it was.
+    p.setMaxInflatedSize(size - 1);
+    ByteBuffer refused = bytes({0x42});
+    EXPECT_THROW(p.encodePacket(refused, zeros, true), ProtocolException);
+    EXPECT_EQ(hex(refused), "42");
+    EXPECT_EQ(zeros.buffer.length(), 1 << 20);
 }
 
 }  // namespace

@@ -174,6 +174,11 @@ TEST_F(LodTest, LevelsKeepTheirWorldPlacement) {
     EXPECT_EQ(track.keyframes.get(0).transform, *findByName(roots.root.objects, "Away")->transform);
     const ZeqMatrix& last = track.keyframes.get(track.keyframes.size() - 1).transform.matrix;
     EXPECT_EQ(Point3(last.d, last.h, last.l), Point3(4, -30, 2));
+
+    // Tracks alone key the level as they do beside its records, below its LOD node.
+    exportOptions().animationOnly = true;
+    const Roots tracksAlone = convert();
+    EXPECT_EQ(tracksAlone.root.tracks, roots.root.tracks);
 }
 
 // Entries that hold no node, the LOD node itself or one of its ancestors are no levels: the last two

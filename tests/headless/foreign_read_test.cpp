@@ -324,10 +324,14 @@ TEST(ForeignRead, GltfSpotConesAndCamerasOnTheirNodes) {
     const auto file = scratch.file("lit.gltf", R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1]}],
       "extensionsUsed": ["KHR_lights_punctual"], "extensions": {"KHR_lights_punctual": {"lights": [
         {"type": "spot", "spot": {"innerConeAngle": 0.25, "outerConeAngle": 0.5}}]}},
-      "cameras": [{"type": "perspective", "perspective": {"yfov": 0.7, "aspectRatio": 1.5, "znear": 0.1, "zfar": 100}}],
+      "cameras": [{"type": "perspective", "perspective": {"yfov": 0.7, "aspectRatio": 1.5, "znear": 0.1, "zfar": 100}},
+                  {"type": "perspective", "perspective": {"yfov": 0.5, "znear": 0.1}}],
       "nodes": [{"name": "Spot", "translation": [1, 2, 3], "extensions": {"KHR_lights_punctual": {"light": 0}}},
-                {"name": "Eye", "translation": [0.5, 0.5, 3], "camera": 0}]})");
+                {"name": "Eye", "translation": [0.5, 0.5, 3], "camera": 0, "children": [2]},
+                {"name": "Free", "camera": 1}]})");
     Host host;
+    host.SetRendWidth(800);
+    host.SetRendHeight(400);
     loadForeignScene(host, file);
     auto* spot = dynamic_cast<GenLight*>(host.scene().findNode("Spot")->GetObjectRef());
     ASSERT_NE(spot, nullptr);
@@ -340,6 +344,77 @@ TEST(ForeignRead, GltfSpotConesAndCamerasOnTheirNodes) {
     // The host keeps the horizontal angle: 2 atan(aspect tan(vertical / 2)).
     EXPECT_NEAR(camera->GetFOV(0), 2 * std::atan(1.5f * std::tan(0.35f)), 1e-5f);
     expectNear(eye->GetNodeTM(0).GetTrans(), {0.5f, 0.5f, 3.0f}, "the camera's place");
+    // Without an aspect ratio, the viewport's.
+    auto* free = dynamic_cast<Camera*>(host.scene().findNode("Free")->GetObjectRef());
+    ASSERT_NE(free, nullptr);
+    EXPECT_NEAR(free->GetFOV(0), 2 * std::atan(2.0f * std::tan(0.25f)), 1e-5f);
+}
+
+// Material values glTF gives on scales of its own, and names several nodes share: a skin's bone is
+// the node of its name that stands where the skin binds it; channels of a shared name are named.
+TEST(ForeignRead, GltfMaterialValuesAndNamesNodesShare) {
+    Gltf g;
+    const int positions = g.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+    const int joints = g.shorts({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "VEC4");
+    const int weights = g.floats({1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}, "VEC4");
+    const int inverseBind = g.floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -5, 0, 0, 1}, "MAT4");
+    const int times = g.floats({0, 1}, "SCALAR");
+    const int moves = g.floats({0, 0, 0, 0, 1, 0}, "VEC3");
+    const json materials[] = {
+        {{"name", "Glossy"}, {"extensions", {{"KHR_materials_pbrSpecularGlossiness", {{"glossinessFactor", 0.3}}}}}},
+        {{"name", "Rough"}, {"pbrMetallicRoughness", {{"roughnessFactor", 0.2}, {"metallicFactor", 0}}}},
+        {{"name", "Masked"}, {"pbrMetallicRoughness", {{"baseColorFactor", {1, 1, 1, 0.8}}}}, {"alphaMode", "MASK"}},
+        {{"name", "Glowing"},
+         {"pbrMetallicRoughness", {{"baseColorFactor", {0.8, 0.4, 0, 1}}}},
+         {"emissiveFactor", {0.4, 0.2, 0}}},
+    };
+    g.doc["extensionsUsed"] = {"KHR_materials_pbrSpecularGlossiness"};
+    g.doc["scene"] = 0;
+    g.doc["scenes"] = {{{"nodes", {0, 1, 2, 3, 4, 6}}}};
+    g.doc["nodes"] = json::array();
+    for (int m = 0; m < 4; ++m) {
+        g.doc["materials"].push_back(materials[m]);
+        g.doc["meshes"].push_back({{"primitives", {{{"attributes", {{"POSITION", positions}}}, {"material", m}}}}});
+        g.doc["nodes"].push_back({{"name", materials[m]["name"]}, {"mesh", m}});
+    }
+    // Two rigs of a "Bone" each, the second at x = 5, which the skin binds.
+    g.doc["nodes"][3]["children"] = {5};
+    g.doc["nodes"].push_back({{"name", "RigB"}, {"translation", {5, 0, 0}}, {"children", {7}}});
+    g.doc["nodes"].push_back({{"name", "Bone"}});
+    g.doc["nodes"].push_back({{"name", "Body"}, {"mesh", 4}, {"skin", 0}});
+    g.doc["nodes"].push_back({{"name", "Bone"}});
+    g.doc["meshes"].push_back(
+        {{"primitives", {{{"attributes", {{"POSITION", positions}, {"JOINTS_0", joints}, {"WEIGHTS_0", weights}}}}}}});
+    g.doc["skins"] = {{{"joints", {7}}, {"inverseBindMatrices", inverseBind}}};
+    json sampler = {{"input", times}, {"output", moves}};
+    json channel = {{"sampler", 0}, {"target", {{"node", 7}, {"path", "translation"}}}};
+    g.doc["animations"] = json::array({{{"samplers", json::array({sampler})}, {"channels", json::array({channel})}}});
+    Scratch scratch;
+    Host host;
+    const ForeignReadReport report = loadForeignScene(host, scratch.file("shared.gltf", g.text()));
+
+    auto material = [&](const char* name) {
+        auto* found = dynamic_cast<StdMat*>(host.scene().findNode(name)->GetMtl());
+        if (!found) throw std::runtime_error(std::string("no standard material on ") + name);
+        return found;
+    };
+    EXPECT_NEAR(material("Glossy")->GetShininess(0), 0.3f, 1e-5f);
+    EXPECT_NEAR(material("Rough")->GetShininess(0), 0.64f, 1e-5f);  // (1 - roughness)^2
+    EXPECT_EQ(material("Masked")->GetOpacity(0), 1.0f);               // alpha 0.8 reaches the cutoff 0.5
+    EXPECT_NEAR(material("Glowing")->GetSelfIllum(0), 0.5f, 1e-5f);
+
+    auto* stack = dynamic_cast<IDerivedObject*>(host.scene().findNode("Body")->GetObjectRef());
+    ASSERT_NE(stack, nullptr);
+    auto* skin = dynamic_cast<SkinModifier*>(stack->GetModifier(0));
+    ASSERT_NE(skin, nullptr);
+    ASSERT_EQ(skin->bones().size(), 1u);
+    EXPECT_EQ(skin->bones()[0].node->GetParentNode(), host.scene().findNode("RigB"));
+    const std::string warnings = [&] {
+        std::string all;
+        for (const std::string& line : report.warnings) all += line + "\n";
+        return all;
+    }();
+    EXPECT_NE(warnings.find("1 node name (\"Bone\") shared by several nodes"), std::string::npos) << warnings;
 }
 
 // A mesh of more vertices than a host mesh takes is cut into sibling pieces in its node's place,

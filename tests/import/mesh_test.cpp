@@ -337,6 +337,14 @@ INSTANTIATE_TEST_SUITE_P(
                     r.vertexBuffers->add(vertexBuffer(2, {A::POSITION, A::NORMAL}, 3, floatBytes({0, 0, 0, 1, 0, 0, 0, 1, 0})));
                 },
                 "too short for its attributes"},
+        BadMesh{"VerticesThatWouldOverlap",
+                [](Zeq2& r) {
+                    // 48 bytes for 5 vertices of 12: the last one ends at the end, but at a stride of
+                    // 9 each would overlap the next.
+                    r.indexBuffers->add(indexBuffer(2, {0, 1, 2}));
+                    r.vertexBuffers->add(vertexBuffer(2, {A::POSITION}, 5, floatBytes({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0})));
+                },
+                "too short for its attributes"},
         BadMesh{"BuffersWithFewerVertices",
                 [](Zeq2& r) {
                     // The last buffer sets the mesh's vertex count (3); the positions hold only 1.

@@ -597,8 +597,12 @@ TEST_F(SceneImport, KeysHoldByTheFilesFrameWhichTheSceneTakesWhereItsOwnMissesKe
         track.objectName = name;
         for (int k = 0; k < 3; ++k) track.keyframes.add({c.keys[k] / 4800.0f, moveTo(float(k), 1, 0)});
         root.tracks.emplace().add(track);
+        const std::size_t earlier = warnings().size();
         import(root);
         EXPECT_EQ(host_.GetTicksPerFrame(), c.frame) << name;
+        // Keys closer than the scene's frames are named: an export samples the frames alone.
+        EXPECT_EQ(warnings().find("fall between the scene's frames", earlier) != std::string::npos, c.hold < c.frame)
+            << name;
         EXPECT_EQ(node(name)->GetNodeTM(c.keys[2] - c.hold).GetTrans(), Point3(1, 1, 0)) << name;
         EXPECT_NE(node(name)->GetNodeTM(c.keys[2] - c.hold / 2).GetTrans(), Point3(1, 1, 0)) << name;
         node(name)->DeleteThis();  // the next case's scene has no animation
