@@ -30,6 +30,20 @@ std::string writtenName(const std::string& text, const std::string& suffix = {})
 // The written name as Assimp holds it.
 aiString toAssimpString(const std::string& text);
 
+// Names kept apart by a suffix: a name taken already becomes "<name>_2", "<name>_3" ... (written
+// names, the suffix within what Assimp holds), the least number free. Names are never given back,
+// so the search for a name goes on where its last one stopped: n copies of a name take linear time.
+class UniqueNames {
+public:
+    // Takes name, or its least suffixed form that is free and not among `reserved` (names that
+    // suffixed forms leave to others).
+    std::string take(const std::string& name, const std::set<std::string>* reserved = nullptr);
+
+private:
+    std::set<std::string> used_;
+    std::map<std::string, int> nextSuffix_;
+};
+
 // What the scene builder collects while it walks the nodes.
 struct ForeignSceneParts {
     std::vector<aiMesh*> meshes;
@@ -50,7 +64,7 @@ struct ForeignSceneParts {
     // whose readers tie faces to a material by its name): the names taken so far, and the names of
     // the scene's materials, which a new name does not take from a material written later.
     bool materialNamesApart = false;
-    std::set<std::string> materialNames;
+    UniqueNames materialNames;
     std::set<std::string> sceneMaterialNames;
 
     ForeignSceneParts() = default;

@@ -117,14 +117,7 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material) {
     // only in stray bytes, or beyond the cut, are still told apart; a suffix goes within the cut.
     auto uniqueName = [&](const std::string& raw) {
         const std::string base = toAssimpString(raw).C_Str();
-        std::string name = base;
-        if (parts.materialNamesApart && !parts.materialNames.insert(name).second) {
-            for (int n = 2; parts.sceneMaterialNames.count(name = writtenName(base, "_" + std::to_string(n))) ||
-                            !parts.materialNames.insert(name).second;
-                 ++n) {
-            }
-        }
-        return toAssimpString(name);
+        return toAssimpString(parts.materialNamesApart ? parts.materialNames.take(base, &parts.sceneMaterialNames) : base);
     };
     if (material == nullptr) {
         const aiString defaultName = uniqueName(AI_DEFAULT_MATERIAL_NAME);

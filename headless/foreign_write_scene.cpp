@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <set>
+#include <unordered_set>
 
 namespace headless {
 
@@ -46,6 +47,15 @@ std::string writtenName(const std::string& text, const std::string& suffix) {
     return utf8 + suffix;
 }
 
+std::string UniqueNames::take(const std::string& name, const std::set<std::string>* reserved) {
+    if (used_.insert(name).second) return name;
+    int& n = nextSuffix_.try_emplace(name, 2).first->second;
+    for (;; ++n) {
+        std::string suffixed = writtenName(name, "_" + std::to_string(n));
+        if (!(reserved && reserved->count(suffixed)) && used_.insert(suffixed).second) return suffixed;
+    }
+}
+
 aiString toAssimpString(const std::string& text) {
     aiString s;
     s.Set(writtenName(text));
@@ -74,14 +84,12 @@ void handOver(std::vector<T*>& items, T**& array, unsigned& count) {
 
 // Unique node names: Assimp ties bones, lights, cameras and animation channels to nodes by name.
 // A repeated name (as written) gets "_2", "_3" ...; an empty one is named after its position.
-void nameNodes(INode* node, ForeignSceneParts& parts, std::set<std::string>& used) {
+void nameNodes(INode* node, ForeignSceneParts& parts, UniqueNames& used) {
     for (int i = 0; i < node->NumberOfChildren(); ++i) {
         INode* child = node->GetChildNode(i);
         std::string base = writtenName(child->GetName());
         if (base.empty()) base = "Node" + std::to_string(parts.nodeNames.size() + 1);
-        std::string name = base;
-        for (int n = 2; !used.insert(name).second; ++n) name = writtenName(base, "_" + std::to_string(n));
-        parts.nodeNames[child] = name;
+        parts.nodeNames[child] = used.take(base);
         nameNodes(child, parts, used);
     }
 }
@@ -211,11 +219,17 @@ aiNode* buildNode(ForeignSceneParts& parts, INode* node, TimeValue t, float aspe
     return out;
 }
 
-// The names of a material and of the materials below it.
-void collectMaterialNames(Mtl* material, std::set<std::string>& names, int depth = 0) {
-    if (!material || depth > 64) return;
-    names.insert(writtenName(material->GetName() ? material->GetName() : ""));
-    for (int i = 0; i < material->NumSubMtls(); ++i) collectMaterialNames(material->GetSubMtl(i), names, depth + 1);
+// The names of a material and of the materials below it, each material once (materials share
+// sub-materials: visited again, a graph of shared ones would take exponential time).
+void collectMaterialNames(Mtl* material, std::set<std::string>& names, std::unordered_set<Mtl*>& seen) {
+    std::vector<Mtl*> pending{material};
+    while (!pending.empty()) {
+        Mtl* next = pending.back();
+        pending.pop_back();
+        if (!next || !seen.insert(next).second) continue;
+        names.insert(writtenName(next->GetName() ? next->GetName() : ""));
+        for (int i = 0; i < next->NumSubMtls(); ++i) pending.push_back(next->GetSubMtl(i));
+    }
 }
 
 }  // namespace
@@ -225,18 +239,19 @@ std::unique_ptr<aiScene> buildForeignScene(Host& host, const ForeignSceneStyle& 
     parts.shareMeshes = style.shareMeshes;
     parts.materialNamesApart = style.materialNamesApart;
     Scene& scene = host.scene();
-    if (style.materialNamesApart)
-        for (Node* node : scene.nodes()) collectMaterialNames(node->GetMtl(), parts.sceneMaterialNames);
+    if (style.materialNamesApart) {
+        std::unordered_set<Mtl*> seen;
+        for (Node* node : scene.nodes()) collectMaterialNames(node->GetMtl(), parts.sceneMaterialNames, seen);
+    }
     const TimeValue t = host.GetTime();
     const float aspect = host.GetRendHeight() > 0 ? float(host.GetRendWidth()) / float(host.GetRendHeight()) : 0.0f;
 
-    std::set<std::string> used;
+    UniqueNames used;
     nameNodes(scene.root(), parts, used);
     // The root's name is one no node has: a node of the root's name would have its channels and
     // bones tied to the root.
-    const std::string rootBase = scene.root()->GetName()[0] != '\0' ? writtenName(scene.root()->GetName()) : "Root";
-    std::string rootName = rootBase;
-    for (int n = 2; !used.insert(rootName).second; ++n) rootName = writtenName(rootBase, "_" + std::to_string(n));
+    const std::string rootName =
+        used.take(scene.root()->GetName()[0] != '\0' ? writtenName(scene.root()->GetName()) : "Root");
 
     auto result = std::make_unique<aiScene>();
     result->mRootNode = new aiNode(rootName);
@@ -245,8 +260,7 @@ std::unique_ptr<aiScene> buildForeignScene(Host& host, const ForeignSceneStyle& 
     // The scene's ambient colour, when it has one, as an ambient light on a node of its own.
     const Point3 ambient = host.GetAmbient(t);
     if (style.ambientLight && (ambient.x > 0.0f || ambient.y > 0.0f || ambient.z > 0.0f)) {
-        std::string name = "Ambient";
-        for (int n = 2; !used.insert(name).second; ++n) name = "Ambient_" + std::to_string(n);
+        const std::string name = used.take("Ambient");
         auto* node = new aiNode(name);
         node->mParent = result->mRootNode;
         aiNode* root = result->mRootNode;

@@ -128,10 +128,13 @@ Matrix3 Node::GetNodeTM(TimeValue t, Interval* valid) {
         return Matrix3();
     }
     // A node's world is its local transform times its parent's world. Worked out from the nearest
-    // ancestor that knows its world at t down to this node, each keeping what it found, so that
-    // asking every node of a deep chain costs one step a node.
+    // ancestor that knows its world at t (found at t, or at a time whose world holds over t) down to
+    // this node, each keeping what it found, so that asking every node of a deep chain costs one
+    // step a node, and asking one node at frame after frame costs one step where its ancestors stand
+    // still.
+    auto knows = [t](const Node* n) { return n->world_.known && (n->world_.t == t || n->world_.validity.InInterval(t)); };
     std::vector<Node*> chain;
-    for (Node* n = this; n && !n->isRoot_ && !(n->world_.known && n->world_.t == t); n = n->parent_) chain.push_back(n);
+    for (Node* n = this; n && !n->isRoot_ && !knows(n); n = n->parent_) chain.push_back(n);
     for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
         Node& n = **at;
         const Node* p = n.worldParent();

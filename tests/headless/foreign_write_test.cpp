@@ -476,6 +476,17 @@ TEST(ForeignWrite, MaterialsOfOneNameAndInstancesComeBackApart) {
         paint->SetDiffuse(Color(reds[i], 0, 0), 0);
         node->SetMtl(paint);
     }
+    // Multi-materials 40 deep, each holding the next one twice: each is named once, not once a path.
+    Mtl* layers = host.scene().newStdMat("Layer");
+    for (int depth = 0; depth < 40; ++depth) {
+        MultiMaterial* multi = host.scene().newMultiMtl("Layers", 2);
+        multi->SetSubMtl(0, layers);
+        multi->SetSubMtl(1, layers);
+        layers = multi;
+    }
+    Node* deep = host.scene().createNode("Deep");
+    deep->SetObjectRef(shared);
+    deep->SetMtl(layers);
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
         Host back;
