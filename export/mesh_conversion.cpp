@@ -205,9 +205,18 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
     welded.nextOfHost.reserve(expected);
     welded.keys.reserve(expected * welded.keyWidth);
 
-    // Index lists per material id, ascending.
+    // Index lists per material id, ascending, and the tangent frames of their faces. Frames are
+    // summed into their vertices in the file's triangle order (material ids ascending), which an
+    // imported mesh gives back where the host's order across materials is lost: float sums depend
+    // on their order.
+    struct FaceFrame {
+        uint32_t corners[3];
+        Point3 tangent, bitangent;
+    };
     std::map<uint16_t, std::vector<uint32_t>> indicesByMaterial;
+    std::map<uint16_t, std::vector<FaceFrame>> framesByMaterial;
     std::vector<uint32_t>* currentList = nullptr;
+    std::vector<FaceFrame>* currentFrames = nullptr;
     uint16_t currentMaterial = 0;
 
     bool warnedNoChannel = false;
@@ -220,6 +229,7 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
         const uint16_t material = face.getMatID();
         if (currentList == nullptr || material != currentMaterial) {
             currentList = &indicesByMaterial[material];
+            currentFrames = &framesByMaterial[material];
             currentMaterial = material;
         }
 
@@ -284,7 +294,7 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
 
         if (options.tangents) {
             if (framed) {
-                for (uint32_t v : out) addTangent(welded.tangents[v], welded.normals[v], tangent, bitangent);
+                currentFrames->push_back({{out[0], out[1], out[2]}, tangent, bitangent});
             } else if (channelCount == 0 && !warnedNoChannel) {
                 warnedNoChannel = true;
                 MessageBox(GetActiveWindow(), "Model don't have uv channel, unable to calculate TBN", "ZeqExport",
@@ -294,6 +304,10 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
 
         for (uint32_t index : out) currentList->push_back(index);
     }
+
+    for (const auto& [material, frames] : framesByMaterial)
+        for (const FaceFrame& frame : frames)
+            for (uint32_t v : frame.corners) addTangent(welded.tangents[v], welded.normals[v], frame.tangent, frame.bitangent);
 
     // Index buffer and ranges, material ids ascending.
     std::size_t written = 0;
