@@ -81,21 +81,59 @@ std::vector<PlannedNode*> recordsOfTracks(SceneRun& run, const TArray<Zeq2Track>
         return identity ? 1 : 0;
     };
 
+    // A node that moves moves everything below it in the world, and the exporter keys each such
+    // node: a record whose nodes, itself and those below it, hold more of some name than there are
+    // tracks of that name does not move. Asked only of records of a name that has more records than
+    // tracks (the choice of the others changes nothing); a walk that goes past kWalkLimit nodes
+    // leaves the record as one that may move.
+    std::unordered_map<std::string, std::size_t> tracksNamed;
+    for (const Zeq2Track& track : tracks) ++tracksNamed[track.objectName];
+    std::vector<std::vector<std::size_t>> children;
+    auto mayMove = [&](const PlannedNode* planned) {
+        const auto records = byName.find(planned->name);
+        if (records == byName.end() || records->second.size() <= tracksNamed[planned->name]) return true;
+        if (children.empty()) {
+            children.resize(run.planned.size());
+            for (std::size_t n = 0; n < run.planned.size(); ++n)
+                if (const auto up = run.hierarchy.parentOf(n)) children[*up].push_back(n);
+        }
+        constexpr std::size_t kWalkLimit = 100000;
+        std::unordered_map<std::string, std::size_t> below;
+        std::vector<std::size_t> pending{static_cast<std::size_t>(planned - run.planned.data())};
+        std::unordered_set<std::size_t> seen;
+        while (!pending.empty()) {
+            const std::size_t n = pending.back();
+            pending.pop_back();
+            if (!seen.insert(n).second) continue;
+            if (seen.size() > kWalkLimit) return true;
+            const PlannedNode& node = run.planned[n];
+            if (node.named && !node.pivotHolder) {
+                const auto tracked = tracksNamed.find(node.name);
+                if (++below[node.name] > (tracked == tracksNamed.end() ? 0 : tracked->second)) return false;
+            }
+            pending.insert(pending.end(), children[n].begin(), children[n].end());
+        }
+        return true;
+    };
+
     std::vector<PlannedNode*> records(tracks.size(), nullptr);
     std::set<const PlannedNode*> keyed;
     auto take = [&](std::size_t track, PlannedNode* planned) {
         records[track] = planned;
         keyed.insert(planned);
     };
-    // Surest first; at equal agreement the lower id.
+    // Surest first; at equal agreement a record that may move before one that does not, then the
+    // lower id.
     for (int level = 2; level >= 1; --level) {
-        for (std::size_t i = 0; i < tracks.size(); ++i) {
-            const auto found = byName.find(tracks.items[i].objectName);
-            if (records[i] || found == byName.end()) continue;
-            for (PlannedNode* planned : found->second) {
-                if (!keyed.count(planned) && agreement(i, planned) >= level) {
-                    take(i, planned);
-                    break;
+        for (const bool anyRecord : {false, true}) {
+            for (std::size_t i = 0; i < tracks.size(); ++i) {
+                const auto found = byName.find(tracks.items[i].objectName);
+                if (records[i] || found == byName.end()) continue;
+                for (PlannedNode* planned : found->second) {
+                    if (!keyed.count(planned) && agreement(i, planned) >= level && (anyRecord || mayMove(planned))) {
+                        take(i, planned);
+                        break;
+                    }
                 }
             }
         }

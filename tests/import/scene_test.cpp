@@ -497,6 +497,12 @@ TEST_F(SceneImport, TracksOfARepeatedNameKeyTheRecordsTheyAgreeWith) {
     child.transform = moveTo(0, 1, 0);
     child.visible = true;
     root.joints.emplace().add(child);
+    // Two still "Gate" records agree alike with the track of that name; the one whose child has no
+    // track stands still, as the exporter keys every node below a moving one.
+    root.objects->add(objectRecord(10, "Gate"));
+    root.objects->add(objectRecord(11, "Latch", 10, moveTo(0, 1, 0)));
+    root.objects->add(objectRecord(12, "Gate"));
+    root.objects->add(objectRecord(13, "Hinge", 12, moveTo(0, 1, 0)));
     root.tracks.emplace();
     auto track = [&](const char* name, std::initializer_list<Zeq2Keyframe> keys) {
         Zeq2Track t;
@@ -507,6 +513,8 @@ TEST_F(SceneImport, TracksOfARepeatedNameKeyTheRecordsTheyAgreeWith) {
     track("Door", {{0, moveTo(-5, 0, 0)}, {1, moveTo(-5, 0, 3)}});
     track("X", {{0.5f, moveTo(5, 0, 0)}, {1, moveTo(10, 0, 0)}});
     track("X", {{0, moveTo(0, 1, 0)}, {0.5f, moveTo(0, 1, 0)}, {1, moveTo(0, 1, 0)}});
+    track("Gate", {{0.5f, moveTo(0, 0, 0)}, {1, moveTo(0, 0, 4)}});
+    track("Hinge", {{0, moveTo(0, 1, 0)}, {0.5f, moveTo(0, 1, 0)}, {1, moveTo(0, 1, 0)}});
     import(root);
     EXPECT_TRUE(warnings().empty()) << warnings();
     std::map<std::string, Point3> at4800;  // ProtocolID -> place at 1 s
@@ -517,7 +525,9 @@ TEST_F(SceneImport, TracksOfARepeatedNameKeyTheRecordsTheyAgreeWith) {
     }
     const std::map<std::string, Point3> expected{{"1", Point3(5, 0, 0)},  {"2", Point3(-5, 0, 3)},
                                                  {"3", Point3(10, 0, 0)}, {"4", Point3(10, 1, 0)},
-                                                 {"5", Point3(5, 5, 5)}};
+                                                 {"5", Point3(5, 5, 5)},  {"10", Point3(0, 0, 0)},
+                                                 {"11", Point3(0, 1, 0)}, {"12", Point3(0, 0, 4)},
+                                                 {"13", Point3(0, 1, 4)}};
     EXPECT_EQ(at4800, expected);
 }
 
