@@ -146,6 +146,9 @@ void buildAnimation(ReadState& state) {
     // writes the file's own keys rather than samples between them.
     std::sort(keyTicks.begin(), keyTicks.end());
     keyTicks.erase(std::unique(keyTicks.begin(), keyTicks.end()), keyTicks.end());
+    // A key one tick before the next holds the value before a step (see holdStepKeys): no frame.
+    for (std::size_t k = keyTicks.size(); k-- > 1;)
+        if (keyTicks[k] - keyTicks[k - 1] == 1) keyTicks.erase(keyTicks.begin() + static_cast<std::ptrdiff_t>(k - 1));
     int64_t step = 0, shortestGap = INT64_MAX;
     for (std::size_t k = 0; k < keyTicks.size(); ++k) {
         step = std::gcd(step, int64_t{keyTicks[k]} - first);

@@ -9,10 +9,16 @@
 #include <assimp/Logger.hpp>
 #include <assimp/ProgressHandler.hpp>
 #include <assimp/config.h>
+#include <assimp/anim.h>
 #include <assimp/postprocess.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <string>
 #include <string_view>
@@ -138,6 +144,72 @@ unsigned readFlags() {
            aiProcess_ValidateDataStructure;
 }
 
+// The JSON text of a glTF file: the file itself, or a .glb's first chunk. Empty when there is none.
+std::string gltfJson(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() < 20 || bytes.compare(0, 4, "glTF") != 0) return bytes;
+    uint32_t length = 0;
+    std::memcpy(&length, bytes.data() + 12, 4);  // little-endian, as the format and this machine are
+    if (bytes.compare(16, 4, "JSON") != 0 || length > bytes.size() - 20) return {};
+    return bytes.substr(20, length);
+}
+
+// Assimp's glTF reader takes every sampler as linear, but a step sampler holds each key until the
+// next: before each key of such a sampler the previous value is kept, one host tick earlier, so
+// that the keys between read the held value.
+void holdStepKeys(const std::filesystem::path& path, const aiScene& scene) {
+    if (scene.mNumAnimations == 0) return;
+    const nlohmann::json doc = nlohmann::json::parse(gltfJson(path), nullptr, false);
+    if (!doc.is_object() || !doc.contains("animations") || !doc["animations"].is_array() ||
+        doc["animations"].empty() || !doc.contains("nodes") || !doc["nodes"].is_array())
+        return;
+    const nlohmann::json& animation = doc["animations"][0];
+    const nlohmann::json& nodes = doc["nodes"];
+    if (!animation.is_object() || !animation.contains("channels") || !animation.contains("samplers")) return;
+    const nlohmann::json& samplers = animation["samplers"];
+    aiAnimation& target = *scene.mAnimations[0];
+    // One host tick in the animation's time unit.
+    const double tick = (target.mTicksPerSecond > 0.0 ? target.mTicksPerSecond : 1000.0) / 4800.0;
+    auto hold = [tick](auto*& keys, unsigned& count) {
+        using Key = std::remove_pointer_t<std::remove_reference_t<decltype(keys)>>;
+        std::vector<Key> held;
+        for (unsigned k = 0; k < count; ++k) {
+            if (k > 0 && keys[k].mTime - tick > keys[k - 1].mTime)
+                held.push_back(Key(keys[k].mTime - tick, keys[k - 1].mValue));
+            held.push_back(keys[k]);
+        }
+        if (held.size() == count) return;
+        delete[] keys;
+        keys = new Key[held.size()];
+        std::copy(held.begin(), held.end(), keys);
+        count = static_cast<unsigned>(held.size());
+    };
+    for (const nlohmann::json& channel : animation["channels"]) {
+        if (!channel.is_object() || !channel.contains("sampler") || !channel.contains("target")) continue;
+        const nlohmann::json& sampler = channel["sampler"];
+        const nlohmann::json& where = channel["target"];
+        if (!sampler.is_number_unsigned() || sampler.get<std::size_t>() >= samplers.size() || !where.is_object())
+            continue;
+        const nlohmann::json& used = samplers[sampler.get<std::size_t>()];
+        if (!used.is_object() || used.value("interpolation", "") != "STEP") continue;
+        const nlohmann::json node = where.value("node", nlohmann::json());
+        if (!node.is_number_unsigned() || node.get<std::size_t>() >= nodes.size() || !nodes[node.get<std::size_t>()].is_object())
+            continue;
+        // Assimp names a node without a name "nodes[N]".
+        const std::string name = nodes[node.get<std::size_t>()].value(
+            "name", "nodes[" + std::to_string(node.get<std::size_t>()) + "]");
+        const std::string part = where.value("path", "");
+        for (unsigned c = 0; c < target.mNumChannels; ++c) {
+            aiNodeAnim& keys = *target.mChannels[c];
+            if (name != keys.mNodeName.C_Str()) continue;
+            if (part == "translation") hold(keys.mPositionKeys, keys.mNumPositionKeys);
+            else if (part == "rotation") hold(keys.mRotationKeys, keys.mNumRotationKeys);
+            else if (part == "scale") hold(keys.mScalingKeys, keys.mNumScalingKeys);
+        }
+    }
+}
+
 }  // namespace
 
 std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadOptions& options, int sceneFd) {
@@ -186,6 +258,13 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     // A scene without meshes (BVH motion) passes the data structure check only when marked
     // incomplete, as the readers of other such files mark theirs.
     if (read && read->mNumMeshes == 0) const_cast<aiScene*>(read)->mFlags |= AI_SCENE_FLAGS_INCOMPLETE;
+    if (read && (extension == "gltf" || extension == "glb")) {
+        try {
+            holdStepKeys(path, *read);
+        } catch (const nlohmann::json::exception&) {
+            // A value of another type than glTF gives it: the file's own reader took it as it could.
+        }
+    }
     if (read) read = importer.ApplyPostProcessing(readFlags());
     if (!read) {
         const std::string why = importer.GetErrorString();

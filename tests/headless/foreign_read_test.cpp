@@ -481,13 +481,20 @@ TEST(ForeignRead, KeysScaleBeforeTheyTurnAndHoldExactly) {
     // A second node holds a turn of 20° about Z from 0 to 0.5 s, then turns on.
     const int holdTimes = g.floats({0, 0.5f, 1}, "SCALAR");
     const int turns = g.floats({0, 0, 0.173648193f, 0.98480773f, 0, 0, 0.173648193f, 0.98480773f, 0, 0, s, s}, "VEC4");
+    // A third steps from x = 0 to x = 5 at 1 s.
+    const int steps = g.floats({0, 0, 0, 5, 0, 0}, "VEC3");
     g.doc["scene"] = 0;
-    g.doc["scenes"] = {{{"nodes", {0, 1}}}};
-    g.doc["nodes"] = {{{"name", "Squash"}, {"rotation", {0, 0, s, s}}, {"mesh", 0}}, {{"name", "Hold"}, {"mesh", 0}}};
+    g.doc["scenes"] = {{{"nodes", {0, 1, 2}}}};
+    g.doc["nodes"] = {{{"name", "Squash"}, {"rotation", {0, 0, s, s}}, {"mesh", 0}},
+                      {{"name", "Hold"}, {"mesh", 0}},
+                      {{"name", "Step"}, {"mesh", 0}}};
     g.doc["meshes"] = {{{"primitives", {{{"attributes", {{"POSITION", position}}}}}}}};
-    g.doc["animations"] = {{{"samplers", {{{"input", times}, {"output", scales}}, {{"input", holdTimes}, {"output", turns}}}},
+    g.doc["animations"] = {{{"samplers", {{{"input", times}, {"output", scales}},
+                                          {{"input", holdTimes}, {"output", turns}},
+                                          {{"input", times}, {"output", steps}, {"interpolation", "STEP"}}}},
                             {"channels", {{{"sampler", 0}, {"target", {{"node", 0}, {"path", "scale"}}}},
-                                          {{"sampler", 1}, {"target", {{"node", 1}, {"path", "rotation"}}}}}}}};
+                                          {{"sampler", 1}, {"target", {{"node", 1}, {"path", "rotation"}}}},
+                                          {{"sampler", 2}, {"target", {{"node", 2}, {"path", "translation"}}}}}}}};
     Scratch scratch;
     Host host;
     loadForeignScene(host, scratch.file("squash.gltf", g.text()));
@@ -500,6 +507,11 @@ TEST(ForeignRead, KeysScaleBeforeTheyTurnAndHoldExactly) {
     const std::vector<TransformKey>& held = host.scene().findNode("Hold")->track().Keys();
     ASSERT_EQ(held.size(), 3u);
     EXPECT_TRUE(held[0].tm == held[1].tm);
+    // A step holds its value until the next key, where Assimp's reader would blend.
+    Node* step = host.scene().findNode("Step");
+    EXPECT_EQ(step->GetNodeTM(4799).GetTrans(), Point3(0, 0, 0));
+    EXPECT_EQ(step->GetNodeTM(4800).GetTrans(), Point3(5, 0, 0));
+    EXPECT_EQ(host.GetTicksPerFrame(), 160);
 }
 
 // Keys on a grid of frames (to the nearest tick: a rounded frame time drifts), two of them a frame
