@@ -71,6 +71,9 @@ std::string readDocumentText(const std::string& path) {
         text.append(chunk, static_cast<std::size_t>(got));
         tooLarge = text.size() > kMaxDocumentSize;
         if (start == Start::Unknown && (start = startOf(text)) == Start::NotJson) break;
+        // No JSON text holds a zero byte: a stream of binary data (from /dev/zero or a device) is
+        // refused at the first, not read to the size limit.
+        if (std::memchr(chunk, 0, static_cast<std::size_t>(got))) break;
     }
     ::close(fd);
     if (error == EISDIR) throw SceneDocumentError(kDirectoryText);

@@ -268,7 +268,12 @@ void Capture::fillObject(ObjectModel& out, Object* object) {
         if (auto* generic = dynamic_cast<GenericObject*>(object)) {
             const Mesh& mesh = generic->mesh();
             g.conversion = generic->meshConversion();
-            if (g.conversion != MeshConversion::None || !mesh.verts.empty() || !mesh.faces.empty()) g.mesh = mesh;
+            // A mesh that holds anything is kept, channels or normals without vertices included.
+            bool holds = g.conversion != MeshConversion::None || !mesh.verts.empty() || !mesh.faces.empty() ||
+                         mesh.GetSpecifiedNormals() != nullptr;
+            for (int c = 0; c < mesh.getNumMaps() && !holds; ++c)
+                holds = mesh.Map(c).flags != 0 || !mesh.Map(c).tv.empty() || !mesh.Map(c).tf.empty();
+            if (holds) g.mesh = mesh;
         }
         if (auto* source = dynamic_cast<IObjectSource*>(object->GetInterface(OBJECT_SOURCE_INTERFACE_ID)))
             if (Object* sourceObject = source->GetSourceObject(0)) g.source = this->object(sourceObject, partId(out.id, " source"));

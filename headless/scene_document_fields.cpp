@@ -581,7 +581,13 @@ void emplaceAt(V& variant, size_t index, std::index_sequence<I...>) {
 template <class M, const auto& names>
 Field<M> kindField() {
     Field<M> f{"kind", true, nullptr, nullptr, nullptr};
-    f.read = [](Reader&, const Item&, M&) {};  // chosen before the object is read
+    // Chosen before the object is read, by its first "kind"; the walk reads the last one, which
+    // must agree (elsewhere the last value of a key given twice counts).
+    f.read = [](Reader&, const Item& item, M& m) {
+        const std::string_view kind = item.string();
+        if (kind != names[m.kind.index()])
+            item.fail("\"kind\" is given twice: " + inQuotes(names[m.kind.index()]) + ", then " + inQuotes(kind));
+    };
     f.write = [](Writer& w, const M& m) { w.out.string(names[m.kind.index()]); };
     return f;
 }
@@ -1038,10 +1044,14 @@ struct Edges {
 };
 
 // One map channel of a mesh (writing only reads through the pointer).
+// A channel of a mesh. Read into a map of its own, which goes into the mesh once the whole entry
+// is read: the entry's keys are read again, from a fresh start, when one is given twice.
 struct Channel {
     Mesh* mesh;
     int channel = 0;
-    MeshMap& map() const { return mesh->Map(channel); }
+    bool reading = false;
+    mutable MeshMap read;
+    MeshMap& map() const { return reading ? read : mesh->Map(channel); }
 };
 
 // The flags of a channel that the document leaves out.
@@ -1051,7 +1061,6 @@ const Field<Channel> kChannelFields[] = {
     {"channel", true,
      [](Reader&, const Item& item, Channel& c) {
          c.channel = item.intValue(0, kMaxMapChannels - 1);
-         if (c.channel >= c.mesh->getNumMaps()) c.mesh->setNumMaps(c.channel + 1, true);
      },
      nullptr, [](Writer& w, const Channel& c) { w.out.integer(c.channel); }},
     {"vertices", false,
@@ -1259,13 +1268,15 @@ const Field<Mesh> kMeshFields[] = {
      [](Reader& r, const Item& item, Mesh& mesh) {
          std::vector<bool> seen(kMaxMapChannels, false);
          item.forEach([&](const Item& entry) {
-             Channel channel{&mesh};
+             Channel channel{&mesh, 0, true};
              readObject(r, entry, channel);
              if (seen[channel.channel]) {
                  const Path path = childPath(entry, "channel");
                  Item(entry.value(), &path).fail("channel " + std::to_string(channel.channel) + " is given twice");
              }
              seen[channel.channel] = true;
+             if (channel.channel >= mesh.getNumMaps()) mesh.setNumMaps(channel.channel + 1, true);
+             mesh.Map(channel.channel) = std::move(channel.read);
          });
      },
      [](const Mesh& mesh) { return usedChannels(mesh).empty(); },

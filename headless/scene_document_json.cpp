@@ -89,6 +89,10 @@ std::string_view Item::string() const {
     simdjson::ondemand::raw_json_string raw;
     if (const auto error = value_.get_raw_json_string().get(raw)) invalidJson(error);
     string_ = stringText(raw.raw(), unescaped_);
+    // The host keeps names, file names and texts up to their first zero character: a "\u0000"
+    // would cut them without a word (and make names that differ after it one).
+    if (string_->find('\0') != std::string_view::npos)
+        fail("text holds a zero character (\\u0000), which the host cannot keep");
     return *string_;
 }
 

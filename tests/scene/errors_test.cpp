@@ -54,6 +54,8 @@ const BadField kBadFields[] = {
     {"missing node in a parameter table", [](Doc& d) { d["objects"][1]["paramBlocks"][0]["params"][0]["value"][0] = "Z"; },
      R"(objects[1].paramBlocks[0].params[0].value[0]: no node "Z")"},
     {"wrong type", [](Doc& d) { d["nodes"][0]["name"] = 5; }, "nodes[0].name: expected a string, got a number"},
+    {"zero character", [](Doc& d) { d["nodes"][0]["name"] = std::string("A\0B", 3); },
+     R"(nodes[0].name: text holds a zero character (\u0000), which the host cannot keep)"},
     {"wrong type of a parameter value", [](Doc& d) { d["objects"][1]["paramBlocks"][0]["params"][0]["value"][0] = 3; },
      "objects[1].paramBlocks[0].params[0].value[0]: expected the id of a node or null, got a number"},
     {"not an object", [](Doc& d) { d["nodes"][1] = Doc::array(); }, "nodes[1]: expected an object, got an array"},

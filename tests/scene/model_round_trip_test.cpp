@@ -342,6 +342,27 @@ TEST(SceneDocumentModel, EscapedAndReorderedKeysReadTheSame) {
     } catch (const SceneDocumentError& e) {
         EXPECT_STREQ(e.what(), "nodes[0].object: no object \"Q\"");
     }
+    // A channel given twice within its entry counts as the last, as every key does (it once left
+    // both channels in the mesh); a "kind" given twice, which chooses the entry's keys, must agree.
+    auto channels = [](const std::string& entry) {
+        return R"({"objects": [{"id": "P", "kind": "poly", "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]],
+            "faces": [[0, 1, 2]], "channels": [)" + entry + "]}}]}";
+    };
+    EXPECT_EQ(modelRoundTrip(channels(R"({"channel": 1, "vertices": [[0.5, 0.5]], "channel": 2})")),
+              modelRoundTrip(channels(R"({"channel": 2, "vertices": [[0.5, 0.5]]})")));
+    Host kinds;
+    try {
+        loadSceneDocumentText(kinds, R"({"objects": [{"id": "C", "kind": "camera", "kind": "light"}]})");
+        ADD_FAILURE() << "no error";
+    } catch (const SceneDocumentError& e) {
+        EXPECT_STREQ(e.what(), R"(objects[0].kind: "kind" is given twice: "camera", then "light")");
+    }
+    // An object's mesh of channels alone is saved too.
+    Host bare;
+    loadSceneDocumentText(bare, R"({"objects": [{"id": "G", "kind": "object", "superClass": "helper", "classId": [1, 2],
+        "mesh": {"vertices": [], "faces": [], "channels": [{"channel": 2, "vertices": [[0.25, 0.75]]}]}}],
+        "nodes": [{"name": "G", "object": "G"}]})");
+    EXPECT_NE(saveSceneDocumentText(bare).find("[0.25,0.75]"), std::string::npos);
     Host host;
     try {
         loadSceneDocumentText(host, R"({"nodes": [{"name": [1,, 2], "name": "N"}]})");
