@@ -9,18 +9,6 @@
 #include <numeric>
 #include <vector>
 
-namespace {
-
-// Union-find over the faces around one vertex.
-int findRoot(std::vector<int>& parent, int i) {
-    while (parent[i] != i) {
-        parent[i] = parent[parent[i]];
-        i = parent[i];
-    }
-    return i;
-}
-
-}  // namespace
 
 bool MeshNormalSpec::SetNumFaces(int n) {
     faces_.resize(n > 0 ? static_cast<size_t>(n) : 0);
@@ -78,43 +66,65 @@ void MeshNormalSpec::BuildNormals() {
         SetNumFaces(numFaces);
     }
 
-    // Faces around each vertex (corners naming a vertex outside the mesh are left without normal).
-    // slotOf[3 * face + corner] is the corner's place in facesAt of its vertex.
-    std::vector<std::vector<int>> facesAt(numVerts);
+    // Faces around each vertex, in face order, in one array: those of vertex v at first[v] up to
+    // first[v + 1] (corners naming a vertex outside the mesh are left without normal). A face that
+    // names a vertex twice is there once. slotOf[3 * face + corner] is the corner's place among the
+    // faces of its vertex.
+    std::vector<int> first(static_cast<size_t>(numVerts) + 1, 0), lastFace(static_cast<size_t>(numVerts), -1);
+    for (int fi = 0; fi < numFaces; ++fi)
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t v = mesh.faces[fi].v[k];
+            if (v >= static_cast<uint32_t>(numVerts) || lastFace[v] == fi) continue;
+            lastFace[v] = fi;
+            ++first[v + 1];
+        }
+    for (int v = 0; v < numVerts; ++v) first[v + 1] += first[v];
+    std::vector<int> facesAt(static_cast<size_t>(first[numVerts]));
+    std::vector<int> filled(first.begin(), first.end() - 1);
     std::vector<int> slotOf(static_cast<size_t>(numFaces) * 3, -1);
+    std::fill(lastFace.begin(), lastFace.end(), -1);
     for (int fi = 0; fi < numFaces; ++fi)
         for (int k = 0; k < 3; ++k) {
             const uint32_t v = mesh.faces[fi].v[k];
             if (v >= static_cast<uint32_t>(numVerts)) continue;
-            if (facesAt[v].empty() || facesAt[v].back() != fi) facesAt[v].push_back(fi);
-            slotOf[static_cast<size_t>(fi) * 3 + k] = static_cast<int>(facesAt[v].size()) - 1;
+            if (lastFace[v] != fi) {
+                lastFace[v] = fi;
+                facesAt[static_cast<size_t>(filled[v]++)] = fi;
+            }
+            slotOf[static_cast<size_t>(fi) * 3 + k] = filled[v] - 1 - first[v];
         }
 
     // Per vertex, cluster its faces: faces sharing a smoothing bit join one cluster, each face the
     // first face around the vertex with each of its bits, so that a vertex of many faces (a fan)
-    // costs no more than its faces. clusterOf[v][j] = cluster index of facesAt[v][j].
-    std::vector<std::vector<int>> clusterOf(numVerts);
+    // costs no more than its faces. clusterOf[first[v] + j] is the cluster (the place of its first
+    // face) of the j-th face around v.
+    std::vector<int> clusterOf(facesAt.size());
     for (int v = 0; v < numVerts; ++v) {
-        const auto& around = facesAt[v];
-        std::vector<int> parent(around.size());
-        std::iota(parent.begin(), parent.end(), 0);
+        int* parent = clusterOf.data() + first[v];
+        const int count = first[v + 1] - first[v];
+        std::iota(parent, parent + count, 0);
+        auto root = [parent](int i) {
+            while (parent[i] != i) {
+                parent[i] = parent[parent[i]];
+                i = parent[i];
+            }
+            return i;
+        };
         int firstWithBit[32];
         std::fill(std::begin(firstWithBit), std::end(firstWithBit), -1);
-        for (size_t a = 0; a < around.size(); ++a) {
-            const uint32_t smA = mesh.faces[around[a]].smGroup;
+        for (int a = 0; a < count; ++a) {
+            const uint32_t smA = mesh.faces[facesAt[static_cast<size_t>(first[v] + a)]].smGroup;
             for (int bit = 0; bit < 32; ++bit) {
                 if (!(smA >> bit & 1)) continue;
-                if (firstWithBit[bit] < 0) firstWithBit[bit] = static_cast<int>(a);
-                else parent[findRoot(parent, static_cast<int>(a))] = findRoot(parent, firstWithBit[bit]);
+                if (firstWithBit[bit] < 0) firstWithBit[bit] = a;
+                else parent[root(a)] = root(firstWithBit[bit]);
             }
         }
-        clusterOf[v].resize(around.size());
-        for (size_t a = 0; a < around.size(); ++a) clusterOf[v][a] = findRoot(parent, static_cast<int>(a));
+        for (int a = 0; a < count; ++a) parent[a] = root(a);
     }
 
     // Hand out normal ids in face order: a corner takes its cluster's id, made on first use.
-    std::vector<std::vector<int>> clusterId(numVerts);
-    for (int v = 0; v < numVerts; ++v) clusterId[v].assign(facesAt[v].size(), -1);
+    std::vector<int> clusterId(facesAt.size(), -1);
     for (int fi = 0; fi < numFaces; ++fi) {
         MeshNormalFace& nf = faces_[fi];
         for (int k = 0; k < 3; ++k) {
@@ -125,7 +135,7 @@ void MeshNormalSpec::BuildNormals() {
                 continue;
             }
             const int j = slotOf[static_cast<size_t>(fi) * 3 + k];
-            int& id = clusterId[v][clusterOf[v][j]];
+            int& id = clusterId[static_cast<size_t>(first[v] + clusterOf[static_cast<size_t>(first[v] + j)])];
             if (id < 0) {
                 id = GetNumNormals();
                 SetNumNormals(id + 1);
