@@ -16,6 +16,7 @@
 #include "format/records.h"
 #include "format/register.h"
 #include "format/scene_file.h"
+#include "tools/zeq/huge_pages.h"
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>
@@ -316,6 +317,7 @@ void printSummary(const Case& c) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    zeq::cli::restartInHugePages(argv);
     registerCase(&gKeyframes);
     registerCase(&gGeometry);
     benchmark::Initialize(&argc, argv);

@@ -6,6 +6,7 @@
 //   as in the host), target at most 0.5;
 // and compares the packet's compressed size with zlib's (target: within 1 %).
 #include "bench/ratio_reporter.h"
+#include "tools/zeq/huge_pages.h"
 #include "codec/protocol.h"
 #include "export/context.h"
 #include "export/geometry.h"
@@ -175,6 +176,7 @@ BENCHMARK(BM_ZlibCompressBody)->Unit(benchmark::kMillisecond)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
+    zeq::cli::restartInHugePages(argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     zeq::bench::RatioReporter reporter;

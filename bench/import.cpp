@@ -5,6 +5,7 @@
 // the two (target: at most 1). The packet's own inflation (decodePacket) is measured on its own too.
 #include "bench/grid_records.h"
 #include "bench/ratio_reporter.h"
+#include "tools/zeq/huge_pages.h"
 #include "format/scene_file.h"
 #include "headless/host.h"
 #include "host/output_file.h"
@@ -139,6 +140,7 @@ BENCHMARK(BM_DecodePacket)->Unit(benchmark::kMillisecond)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
+    zeq::cli::restartInHugePages(argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     zeq::bench::RatioReporter reporter;

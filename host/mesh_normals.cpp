@@ -4,6 +4,7 @@
 #include "host/mesh.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <iterator>
 #include <numeric>
@@ -113,9 +114,10 @@ void MeshNormalSpec::BuildNormals() {
         int firstWithBit[32];
         std::fill(std::begin(firstWithBit), std::end(firstWithBit), -1);
         for (int a = 0; a < count; ++a) {
-            const uint32_t smA = mesh.faces[facesAt[static_cast<size_t>(first[v] + a)]].smGroup;
-            for (int bit = 0; bit < 32; ++bit) {
-                if (!(smA >> bit & 1)) continue;
+            // The face's smoothing bits, lowest first.
+            const uint32_t groups = mesh.faces[facesAt[static_cast<size_t>(first[v] + a)]].smGroup;
+            for (uint32_t bits = groups; bits != 0; bits &= bits - 1) {
+                const int bit = std::countr_zero(bits);
                 if (firstWithBit[bit] < 0) firstWithBit[bit] = a;
                 else parent[root(a)] = root(firstWithBit[bit]);
             }
@@ -125,6 +127,7 @@ void MeshNormalSpec::BuildNormals() {
 
     // Hand out normal ids in face order: a corner takes its cluster's id, made on first use.
     std::vector<int> clusterId(facesAt.size(), -1);
+    int normalCount = GetNumNormals();
     for (int fi = 0; fi < numFaces; ++fi) {
         MeshNormalFace& nf = faces_[fi];
         for (int k = 0; k < 3; ++k) {
@@ -136,13 +139,11 @@ void MeshNormalSpec::BuildNormals() {
             }
             const int j = slotOf[static_cast<size_t>(fi) * 3 + k];
             int& id = clusterId[static_cast<size_t>(first[v] + clusterOf[static_cast<size_t>(first[v] + j)])];
-            if (id < 0) {
-                id = GetNumNormals();
-                SetNumNormals(id + 1);
-            }
+            if (id < 0) id = normalCount++;
             nf.SetNormalID(k, id);
         }
     }
+    SetNumNormals(normalCount);
     SetFlag(MESH_NORMAL_NORMALS_BUILT);
     ClearFlag(MESH_NORMAL_NORMALS_COMPUTED);
 }

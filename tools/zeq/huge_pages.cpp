@@ -50,10 +50,14 @@ bool startedAsItself() { return ::getauxval(AT_BASE) != 0; }
 }  // namespace
 
 void restartInHugePagesForLargeFiles(int argc, char** argv) {
+    if (givenLargeFile(argc, argv)) restartInHugePages(argv);
+}
+
+void restartInHugePages(char** argv) {
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     const char* tunables = std::getenv("GLIBC_TUNABLES");
     if (tunables && std::strstr(tunables, kTunable)) return;
-    if (!givenLargeFile(argc, argv) || !hugePagesOnRequest() || !startedAsItself()) return;
+    if (!hugePagesOnRequest() || !startedAsItself()) return;
     const std::string before = tunables ? tunables : "";
     const std::string value = (before.empty() ? "" : before + ":") + kTunable + "=1";
     if (::setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0) return;
@@ -62,7 +66,6 @@ void restartInHugePagesForLargeFiles(int argc, char** argv) {
     if (tunables) ::setenv("GLIBC_TUNABLES", before.c_str(), 1);
     else ::unsetenv("GLIBC_TUNABLES");
 #else
-    (void)argc;
     (void)argv;
 #endif
 }

@@ -8,4 +8,8 @@ namespace zeq::cli {
 // is wanted or it failed.
 void restartInHugePagesForLargeFiles(int argc, char** argv);
 
+// The same start whatever the arguments (for programs that always work on large data: the
+// benchmarks, so that they measure as zeq runs).
+void restartInHugePages(char** argv);
+
 }  // namespace zeq::cli
