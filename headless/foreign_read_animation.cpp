@@ -135,7 +135,7 @@ void buildAnimation(ReadState& state) {
         state.report.warnings.push_back("animation: " + countOf(shared.size(), "node name", "node names") + " (\"" +
                                          *shared.begin() + "\"" + (shared.size() > 1 ? " ..." : "") +
                                          ") shared by several nodes: the channels of a name key its nodes in "
-                                         "the order of the node tree");
+                                         "the order of the node tree, which need not be the model's pairing");
     if (state.report.animatedNodes == 0) return;
     state.host.SetAnimRange(Interval(first, std::max(last, first + 1)));
     // Tools bake animation into a key every frame: keys on a grid of frames from the start of the

@@ -22,6 +22,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -185,6 +186,7 @@ void holdStepKeys(const std::filesystem::path& path, const aiScene& scene) {
         std::copy(held.begin(), held.end(), keys);
         count = static_cast<unsigned>(held.size());
     };
+    std::unordered_map<std::string, std::size_t> namesakes;  // nodes of each name (made on first use)
     for (const nlohmann::json& channel : animation["channels"]) {
         if (!channel.is_object() || !channel.contains("sampler") || !channel.contains("target")) continue;
         const nlohmann::json& sampler = channel["sampler"];
@@ -196,9 +198,17 @@ void holdStepKeys(const std::filesystem::path& path, const aiScene& scene) {
         const nlohmann::json node = where.value("node", nlohmann::json());
         if (!node.is_number_unsigned() || node.get<std::size_t>() >= nodes.size() || !nodes[node.get<std::size_t>()].is_object())
             continue;
-        // Assimp names a node without a name "nodes[N]".
-        const std::string name = nodes[node.get<std::size_t>()].value(
-            "name", "nodes[" + std::to_string(node.get<std::size_t>()) + "]");
+        // Assimp names a node without a name "nodes[N]". Its channels name their node alone: where
+        // nodes share the name, they cannot be told apart, and are left as they are.
+        auto nameOf = [&](std::size_t index) {
+            const nlohmann::json& entry = nodes[index];
+            return entry.is_object() && entry.contains("name") ? entry["name"].get<std::string>()
+                                                                : "nodes[" + std::to_string(index) + "]";
+        };
+        if (namesakes.empty())
+            for (std::size_t index = 0; index < nodes.size(); ++index) ++namesakes[nameOf(index)];
+        const std::string name = nameOf(node.get<std::size_t>());
+        if (namesakes[name] > 1) continue;
         const std::string part = where.value("path", "");
         for (unsigned c = 0; c < target.mNumChannels; ++c) {
             aiNodeAnim& keys = *target.mChannels[c];

@@ -114,7 +114,10 @@ Mtl* makeStandard(ReadState& state, const aiMaterial& source, unsigned index) {
     if (readColor(source, AI_MATKEY_COLOR_SPECULAR, color)) material->SetSpecular(color, 0);
     // An emissive colour is the diffuse colour lit by itself: its share of the diffuse is the
     // self-illumination (the writers write it so).
-    if (readColor(source, AI_MATKEY_COLOR_EMISSIVE, color) && std::max({color.r, color.g, color.b}) > 0.0f) {
+    // (Assimp's FBX writer writes it as the older "Emissive", which its reader keeps only raw.)
+    const auto glows = [&] { return std::max({color.r, color.g, color.b}) > 0.0f; };
+    if ((readColor(source, AI_MATKEY_COLOR_EMISSIVE, color) && glows()) ||
+        (readColor(source, "$raw.Emissive", 0, 0, color) && glows())) {
         const Color diffuse = material->GetDiffuse(0);
         const float base = std::max({diffuse.r, diffuse.g, diffuse.b});
         const float glow = std::max({color.r, color.g, color.b});

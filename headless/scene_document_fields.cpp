@@ -1455,9 +1455,10 @@ struct UserProperties {
             // that would not come back as it is, or a value that would break its line, is refused.
             constexpr std::string_view kBlank = " \t\r\n";
             if (key.empty() || kBlank.find(key.front()) != std::string_view::npos ||
-                kBlank.find(key.back()) != std::string_view::npos || key.find_first_of("=\r\n") != std::string_view::npos)
-                value.fail("a user property key is not empty, holds no \"=\" or line break and has no spaces at its ends; got " +
-                           inQuotes(key));
+                kBlank.find(key.back()) != std::string_view::npos ||
+                key.find_first_of(std::string_view("=\r\n\0", 4)) != std::string_view::npos)
+                value.fail("a user property key is not empty, holds no \"=\", line break or zero character and has no "
+                           "spaces at its ends; got " + inQuotes(key));
             // Numbers and booleans are taken as their text, as the host stores every property.
             std::string text;
             if (value.isString()) text = std::string(value.string());

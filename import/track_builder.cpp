@@ -33,7 +33,6 @@
 #include <map>
 #include <numeric>
 #include <optional>
-#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -89,7 +88,8 @@ std::vector<PlannedNode*> recordsOfTracks(SceneRun& run, const TArray<Zeq2Track>
     std::unordered_map<std::string, std::size_t> tracksNamed;
     for (const Zeq2Track& track : tracks) ++tracksNamed[track.objectName];
     std::vector<std::vector<std::size_t>> children;
-    auto mayMove = [&](const PlannedNode* planned) {
+    std::vector<int8_t> moves(run.planned.size(), -1);  // what mayMove found for each record
+    auto walkMayMove = [&](const PlannedNode* planned) {
         const auto records = byName.find(planned->name);
         if (records == byName.end() || records->second.size() <= tracksNamed[planned->name]) return true;
         if (children.empty()) {
@@ -115,12 +115,28 @@ std::vector<PlannedNode*> recordsOfTracks(SceneRun& run, const TArray<Zeq2Track>
         }
         return true;
     };
+    auto mayMove = [&](const PlannedNode* planned) {
+        int8_t& known = moves[static_cast<std::size_t>(planned - run.planned.data())];
+        if (known < 0) known = walkMayMove(planned) ? 1 : 0;
+        return known == 1;
+    };
 
     std::vector<PlannedNode*> records(tracks.size(), nullptr);
-    std::set<const PlannedNode*> keyed;
+    std::vector<char> keyed(run.planned.size(), 0);
+    auto isKeyed = [&](const PlannedNode* planned) {
+        return keyed[static_cast<std::size_t>(planned - run.planned.data())] != 0;
+    };
     auto take = [&](std::size_t track, PlannedNode* planned) {
         records[track] = planned;
-        keyed.insert(planned);
+        keyed[static_cast<std::size_t>(planned - run.planned.data())] = 1;
+    };
+    // The records of a name before its cursor are all keyed: a search starts there, so that many
+    // tracks of one name, each taking the next record, take time linear in their number.
+    std::unordered_map<std::string, std::size_t> cursor;
+    auto unkeyed = [&](const std::string& name, const std::vector<PlannedNode*>& list) {
+        std::size_t& from = cursor[name];
+        while (from < list.size() && isKeyed(list[from])) ++from;
+        return from;
     };
     // Surest first; at equal agreement a record that may move before one that does not, then the
     // lower id.
@@ -129,8 +145,10 @@ std::vector<PlannedNode*> recordsOfTracks(SceneRun& run, const TArray<Zeq2Track>
             for (std::size_t i = 0; i < tracks.size(); ++i) {
                 const auto found = byName.find(tracks.items[i].objectName);
                 if (records[i] || found == byName.end()) continue;
-                for (PlannedNode* planned : found->second) {
-                    if (!keyed.count(planned) && agreement(i, planned) >= level && (anyRecord || mayMove(planned))) {
+                const std::vector<PlannedNode*>& list = found->second;
+                for (std::size_t c = unkeyed(found->first, list); c < list.size(); ++c) {
+                    PlannedNode* planned = list[c];
+                    if (!isKeyed(planned) && agreement(i, planned) >= level && (anyRecord || mayMove(planned))) {
                         take(i, planned);
                         break;
                     }
@@ -143,14 +161,8 @@ std::vector<PlannedNode*> recordsOfTracks(SceneRun& run, const TArray<Zeq2Track>
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const auto found = byName.find(tracks.items[i].objectName);
         if (records[i] || found == byName.end() || found->second.empty()) continue;
-        PlannedNode* chosen = found->second.back();
-        for (PlannedNode* planned : found->second) {
-            if (!keyed.count(planned)) {
-                chosen = planned;
-                break;
-            }
-        }
-        take(i, chosen);
+        const std::size_t c = unkeyed(found->first, found->second);
+        take(i, c < found->second.size() ? found->second[c] : found->second.back());
     }
     return records;
 }
@@ -362,8 +374,9 @@ void buildTracks(SceneRun& run) {
     // Keys closer than the frames the scene keeps (none shorter than 1/240 s) hold between them, but
     // an export samples the frames alone.
     if (step > 0 && step % frame != 0)
-        run.report.skip("tracks: keys " + std::to_string(step) + " ticks apart fall between the scene's frames of " +
-                        std::to_string(frame) + " ticks; an export samples the frames alone");
+        run.report.skip("tracks: key times on a grid of " + std::to_string(step) + (step == 1 ? " tick" : " ticks") +
+                        " fall between the scene's frames of " + std::to_string(frame) +
+                        " ticks; an export samples the frames alone");
     // The range grows to the first frame at or after the last key, which the export then samples.
     int64_t end = sceneRange.End();
     if (lastKey && *lastKey > end)

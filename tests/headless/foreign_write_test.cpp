@@ -519,6 +519,7 @@ TEST(ForeignWrite, MaterialValuesComeBack) {
     material->SetShininess(0.25f, 0);
     material->SetShinStr(0.3f, 0);
     material->SetOpacity(0.75f, 0);
+    material->SetSelfIllum(0.5f, 0);
     material->SetSubTexmap(ID_SH, host.scene().newBitmapTex("gloss.png", 1));
     // glTF names images by URI: "%", "#" and spaces come back as they were.
     material->SetSubTexmap(ID_BU, host.scene().newBitmapTex("tex 50%20off #1.png", 1));
@@ -536,6 +537,7 @@ TEST(ForeignWrite, MaterialValuesComeBack) {
         expectNear(aiVector3D(specular.r, specular.g, specular.b), {0.5f, 0.25f, 0.125f});
         EXPECT_NEAR(paint->GetShininess(0), 0.25f, 1e-5f);
         EXPECT_NEAR(paint->GetOpacity(0), 0.75f, 1e-5f);
+        EXPECT_NEAR(paint->GetSelfIllum(0), 0.5f, 1e-5f);
         // Of the writable formats only FBX holds a specular level; OBJ and FBX hold a glossiness map.
         if (format.extension == "fbx") {
             EXPECT_NEAR(paint->GetShinStr(0), 0.3f, 1e-5f);

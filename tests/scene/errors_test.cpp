@@ -112,7 +112,7 @@ const BadField kBadFields[] = {
      "objects[3].intensity: number out of the range of a float"},
     {"newer version", [](Doc& d) { d["version"] = 2; }, "version: version 2 is newer than this program reads (1)"},
     {"user property key the host would trim", [](Doc& d) { d["nodes"][0]["userProperties"][" pad "] = "x"; },
-     R"(nodes[0].userProperties. pad : a user property key is not empty, holds no "=" or line break and has no spaces at its ends; got " pad ")"},
+     R"(nodes[0].userProperties. pad : a user property key is not empty, holds no "=", line break or zero character and has no spaces at its ends; got " pad ")"},
     {"user property value on two lines", [](Doc& d) { d["nodes"][0]["userProperties"]["note"] = "a\nb"; },
      "nodes[0].userProperties.note: a user property value holds no line break"},
     {"other format", [](Doc& d) { d["format"] = "gltf"; }, R"(format: expected "zeq-scene", got "gltf")"},
