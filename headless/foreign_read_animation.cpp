@@ -147,8 +147,12 @@ void buildAnimation(ReadState& state) {
     std::sort(keyTicks.begin(), keyTicks.end());
     keyTicks.erase(std::unique(keyTicks.begin(), keyTicks.end()), keyTicks.end());
     // A key one tick before the next holds the value before a step (see holdStepKeys): no frame.
-    for (std::size_t k = keyTicks.size(); k-- > 1;)
-        if (keyTicks[k] - keyTicks[k - 1] == 1) keyTicks.erase(keyTicks.begin() + static_cast<std::ptrdiff_t>(k - 1));
+    std::vector<TimeValue> onFrames;
+    onFrames.reserve(keyTicks.size());
+    for (std::size_t k = keyTicks.size(); k-- > 0;)
+        if (onFrames.empty() || onFrames.back() - keyTicks[k] != 1) onFrames.push_back(keyTicks[k]);
+    std::reverse(onFrames.begin(), onFrames.end());
+    keyTicks.swap(onFrames);
     int64_t step = 0, shortestGap = INT64_MAX;
     for (std::size_t k = 0; k < keyTicks.size(); ++k) {
         step = std::gcd(step, int64_t{keyTicks[k]} - first);

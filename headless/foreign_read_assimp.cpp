@@ -145,15 +145,25 @@ unsigned readFlags() {
            aiProcess_ValidateDataStructure;
 }
 
-// The JSON text of a glTF file: the file itself, or a .glb's first chunk. Empty when there is none.
+// The JSON text of a glTF file: the file itself, or a .glb's first chunk (read alone, without the
+// binary data after it). Empty when there is none.
 std::string gltfJson(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 20 || bytes.compare(0, 4, "glTF") != 0) return bytes;
-    uint32_t length = 0;
-    std::memcpy(&length, bytes.data() + 12, 4);  // little-endian, as the format and this machine are
-    if (bytes.compare(16, 4, "JSON") != 0 || length > bytes.size() - 20) return {};
-    return bytes.substr(20, length);
+    char header[20] = {};
+    in.read(header, sizeof header);
+    if (in.gcount() == sizeof header && std::memcmp(header, "glTF", 4) == 0) {
+        uint32_t length = 0;
+        std::memcpy(&length, header + 12, 4);  // little-endian, as the format and this machine are
+        std::error_code error;
+        const auto size = std::filesystem::file_size(path, error);
+        if (error || std::memcmp(header + 16, "JSON", 4) != 0 || length > size - sizeof header) return {};
+        std::string json(length, '\0');
+        in.read(json.data(), length);
+        return in.gcount() == static_cast<std::streamsize>(length) ? json : std::string();
+    }
+    in.clear();
+    in.seekg(0);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // Assimp's glTF reader takes every sampler as linear, but a step sampler holds each key until the
@@ -202,8 +212,9 @@ void holdStepKeys(const std::filesystem::path& path, const aiScene& scene) {
         // nodes share the name, they cannot be told apart, and are left as they are.
         auto nameOf = [&](std::size_t index) {
             const nlohmann::json& entry = nodes[index];
-            return entry.is_object() && entry.contains("name") ? entry["name"].get<std::string>()
-                                                                : "nodes[" + std::to_string(index) + "]";
+            const bool named = entry.is_object() && entry.contains("name") && entry["name"].is_string() &&
+                               !entry["name"].get_ref<const std::string&>().empty();
+            return named ? entry["name"].get<std::string>() : "nodes[" + std::to_string(index) + "]";
         };
         if (namesakes.empty())
             for (std::size_t index = 0; index < nodes.size(); ++index) ++namesakes[nameOf(index)];
