@@ -196,7 +196,19 @@ void holdStepKeys(const std::filesystem::path& path, const aiScene& scene) {
         std::copy(held.begin(), held.end(), keys);
         count = static_cast<unsigned>(held.size());
     };
-    std::unordered_map<std::string, std::size_t> namesakes;  // nodes of each name (made on first use)
+    // Assimp names a node without a name "nodes[N]". Channels name their node alone: where nodes
+    // share the name, they cannot be told apart, and are left as they are.
+    auto nameOf = [&](std::size_t index) {
+        const nlohmann::json& entry = nodes[index];
+        const bool named = entry.is_object() && entry.contains("name") && entry["name"].is_string() &&
+                           !entry["name"].get_ref<const std::string&>().empty();
+        return named ? entry["name"].get<std::string>() : "nodes[" + std::to_string(index) + "]";
+    };
+    std::unordered_map<std::string, std::size_t> namesakes;  // nodes of each name
+    for (std::size_t index = 0; index < nodes.size(); ++index) ++namesakes[nameOf(index)];
+    std::unordered_map<std::string, std::vector<aiNodeAnim*>> channelsOf;  // Assimp's channels by node name
+    for (unsigned c = 0; c < target.mNumChannels; ++c)
+        channelsOf[target.mChannels[c]->mNodeName.C_Str()].push_back(target.mChannels[c]);
     for (const nlohmann::json& channel : animation["channels"]) {
         if (!channel.is_object() || !channel.contains("sampler") || !channel.contains("target")) continue;
         const nlohmann::json& sampler = channel["sampler"];
@@ -206,27 +218,15 @@ void holdStepKeys(const std::filesystem::path& path, const aiScene& scene) {
         const nlohmann::json& used = samplers[sampler.get<std::size_t>()];
         if (!used.is_object() || used.value("interpolation", "") != "STEP") continue;
         const nlohmann::json node = where.value("node", nlohmann::json());
-        if (!node.is_number_unsigned() || node.get<std::size_t>() >= nodes.size() || !nodes[node.get<std::size_t>()].is_object())
-            continue;
-        // Assimp names a node without a name "nodes[N]". Its channels name their node alone: where
-        // nodes share the name, they cannot be told apart, and are left as they are.
-        auto nameOf = [&](std::size_t index) {
-            const nlohmann::json& entry = nodes[index];
-            const bool named = entry.is_object() && entry.contains("name") && entry["name"].is_string() &&
-                               !entry["name"].get_ref<const std::string&>().empty();
-            return named ? entry["name"].get<std::string>() : "nodes[" + std::to_string(index) + "]";
-        };
-        if (namesakes.empty())
-            for (std::size_t index = 0; index < nodes.size(); ++index) ++namesakes[nameOf(index)];
+        if (!node.is_number_unsigned() || node.get<std::size_t>() >= nodes.size()) continue;
         const std::string name = nameOf(node.get<std::size_t>());
-        if (namesakes[name] > 1) continue;
+        const auto found = channelsOf.find(name);
+        if (namesakes[name] > 1 || found == channelsOf.end()) continue;
         const std::string part = where.value("path", "");
-        for (unsigned c = 0; c < target.mNumChannels; ++c) {
-            aiNodeAnim& keys = *target.mChannels[c];
-            if (name != keys.mNodeName.C_Str()) continue;
-            if (part == "translation") hold(keys.mPositionKeys, keys.mNumPositionKeys);
-            else if (part == "rotation") hold(keys.mRotationKeys, keys.mNumRotationKeys);
-            else if (part == "scale") hold(keys.mScalingKeys, keys.mNumScalingKeys);
+        for (aiNodeAnim* keys : found->second) {
+            if (part == "translation") hold(keys->mPositionKeys, keys->mNumPositionKeys);
+            else if (part == "rotation") hold(keys->mRotationKeys, keys->mNumRotationKeys);
+            else if (part == "scale") hold(keys->mScalingKeys, keys->mNumScalingKeys);
         }
     }
 }
