@@ -37,6 +37,68 @@ namespace {
 
 using Kind = Zeq2VertexAttributes;
 
+// Floats in an order where neighbours differ by one: the distance of two values in float steps.
+int64_t floatSteps(float a, float b) {
+    auto ordered = [](float f) {
+        const int32_t bits = std::bit_cast<int32_t>(f);
+        return bits < 0 ? int64_t(INT32_MIN) - bits : int64_t(bits);
+    };
+    return std::abs(ordered(a) - ordered(b));
+}
+
+// The bone matrix a bind transform stands for. The exporter writes the inverse of the bone's
+// matrix; the inverse of the stored transform, rounded to floats, need not invert back to the
+// same floats, and the next export would then write other bits. So the inverse is moved by float
+// steps, one or two components at a time, while that brings its own inverse nearer the stored
+// one: most such matrices have a neighbour that inverts back exactly. (A component near zero
+// beside large ones may have none: a step of any input moves it by many of its own steps.) A
+// singular transform keeps the zero matrix Inverse gives it.
+Matrix3 boneMatrixOf(const Matrix3& bind) {
+    Matrix3 bone = Inverse(bind);
+    auto stepsOff = [&](const Matrix3& candidate) {
+        const Matrix3 back = Inverse(candidate);
+        int64_t steps = 0;
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 3; ++c) steps += floatSteps(back.m[r][c], bind.m[r][c]);
+        return steps;
+    };
+    int64_t best = stepsOff(bone);
+    // Moves of one component by one or two steps, then of two components by a step each.
+    auto step = [](float value, int steps) {
+        for (; steps > 0; --steps) value = std::nextafter(value, INFINITY);
+        for (; steps < 0; ++steps) value = std::nextafter(value, -INFINITY);
+        return value;
+    };
+    auto tryMove = [&](int e, int se, int f, int sf) {
+        Matrix3 candidate = bone;
+        float& a = candidate.m[e / 3][e % 3];
+        a = step(a, se);
+        if (f >= 0) {
+            float& b = candidate.m[f / 3][f % 3];
+            b = step(b, sf);
+        }
+        const int64_t steps = stepsOff(candidate);
+        if (steps >= best) return false;
+        bone = candidate;
+        best = steps;
+        return true;
+    };
+    constexpr int kRounds = 32;
+    for (int round = 0; round < kRounds && best != 0; ++round) {
+        bool moved = false;
+        for (int e = 0; e < 12 && !moved; ++e)
+            for (int s : {1, -1, 2, -2})
+                if (!moved) moved = tryMove(e, s, -1, 0);
+        for (int e = 0; e < 12 && !moved; ++e)
+            for (int f = e + 1; f < 12 && !moved; ++f)
+                for (int se : {1, -1})
+                    for (int sf : {1, -1})
+                        if (!moved) moved = tryMove(e, se, f, sf);
+        if (!moved) break;
+    }
+    return bone;
+}
+
 // The skin modifier on a node made by makeSkinObject; null when the node has none.
 Modifier* skinModifierOf(INode* node) {
     auto* stack = dynamic_cast<IDerivedObject*>(node->GetObjectRef());
@@ -245,7 +307,7 @@ void buildSkin(SceneRun& run, PlannedNode& planned) {
         // one the bone's matrix at the start is taken.
         const auto found = bindOf.find(bones.jointIds[b]);
         const Zeq2JointBindTransform* bind = found == bindOf.end() ? nullptr : found->second;
-        const Matrix3 boneTm = bind ? Inverse(toMatrix3(bind->bindPoseTransform)) : boneNodes[b]->GetNodeTM(0);
+        const Matrix3 boneTm = bind ? boneMatrixOf(toMatrix3(bind->bindPoseTransform)) : boneNodes[b]->GetNodeTM(0);
         data->SetBoneTm(boneNodes[b], boneTm, boneTm);
     }
     for (std::size_t v = 0; v < influences.size(); ++v) {
@@ -260,21 +322,20 @@ void buildSkin(SceneRun& run, PlannedNode& planned) {
 }
 
 // Whether the vertices moved back by `skin` have the bounds of the skin's box record.
-bool matchesBox(const SceneRun& run, const Zeq2Skin& record, const Mesh& mesh, const Matrix3& skin) {
+bool matchesBox(const SceneRun& run, const Zeq2Skin& record, const std::vector<Point3>& points, const Matrix3& skin) {
     const Zeq2Box* box = run.boxOf(record.boundBoxId);
-    if (!box || mesh.getNumVerts() == 0) return false;
+    if (!box || points.empty()) return false;
     const Matrix3 back = Inverse(skin);
-    Point3 low = back.PointTransform(mesh.verts[0]), high = low;
-    for (int v = 1; v < mesh.getNumVerts(); ++v) {
-        const Point3 p = back.PointTransform(mesh.verts[v]);
+    Point3 low = back.PointTransform(points[0]), high = low;
+    for (const Point3& point : points) {
+        const Point3 p = back.PointTransform(point);
         low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
         high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
     }
     // Moving the vertices rounds them, in 16-bit files much more so, and moving them back by a
     // matrix that stretches (the inverse of one that shrinks) stretches the rounding too.
     float scale = 1.0f, stretch = 1.0f;
-    for (int v = 0; v < mesh.getNumVerts(); ++v)
-        scale = std::max({scale, std::fabs(mesh.verts[v].x), std::fabs(mesh.verts[v].y), std::fabs(mesh.verts[v].z)});
+    for (const Point3& p : points) scale = std::max({scale, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
     for (int c = 0; c < 3; ++c)
         stretch = std::max(stretch, std::fabs(back.m[0][c]) + std::fabs(back.m[1][c]) + std::fabs(back.m[2][c]));
     const float tolerance = (run.minorVersion == kMinorVersionHalf ? 4e-3f : 1e-5f) * scale * stretch;
@@ -374,6 +435,102 @@ Point3 ontoBounds(const SceneRun& run, const Matrix3& move, const Point3& stored
         }
     }
     return p;
+}
+
+// The positions of a skin's geometry as the file holds them (none when it holds none).
+std::vector<Point3> positionsOf(SceneRun& run, const Zeq2Mesh& view) {
+    const VertexLayout& layout = run.meshes.check(view).layout;
+    std::vector<Point3> points;
+    if (layout.of(Kind::POSITION).empty()) return points;
+    const AttributeReader positions(layout.of(Kind::POSITION).front(), run.minorVersion);
+    points.reserve(static_cast<size_t>(std::max(0, layout.vertexCount)));
+    for (int32_t v = 0; v < layout.vertexCount; ++v) points.push_back(positions.point3(v));
+    return points;
+}
+
+// The node's matrix moved so that the written vertices moved back by it lie on the skin's box:
+// the skin's matrix of a node moved after its skin was applied (the exporter moves the vertices by
+// the skin's matrix, not by the node's). The move measured from the box is rounded; each component
+// of the translation is then stepped a float at a time while that puts more of the vertices that
+// gave the box's bounds back on them, each writing its stored position again: with all of them,
+// the next export gives the same box and positions. Null when there is no box or no position to
+// go by, or when the node's matrix cannot be undone.
+std::optional<Matrix3> movedOntoBox(const SceneRun& run, const Zeq2Skin& record, const std::vector<Point3>& points,
+                                    const Matrix3& world) {
+    const Zeq2Box* box = run.boxOf(record.boundBoxId);
+    const Matrix3 back = Inverse(world);
+    if (!box || points.empty() || back == Matrix3(false)) return std::nullopt;
+    // The vertices at the least and the greatest value of each axis, moved back.
+    size_t extreme[6] = {};
+    Point3 low = back.PointTransform(points[0]), high = low;
+    for (size_t v = 1; v < points.size(); ++v) {
+        const Point3 p = back.PointTransform(points[v]);
+        for (int axis = 0; axis < 3; ++axis) {
+            if (p[axis] < low[axis]) low[axis] = p[axis], extreme[axis] = v;
+            if (p[axis] > high[axis]) high[axis] = p[axis], extreme[axis + 3] = v;
+        }
+    }
+    // In the node's frame the vertices stand `shift` off the box: the skin's matrix is the node's
+    // moved by that much.
+    const Point3 shift = low - Point3(box->box.items[0], box->box.items[1], box->box.items[2]);
+    Matrix3 moved = world;
+    moved.SetTrans(world.GetTrans() + world.VectorTransform(shift));
+    // How well the six bounds come back from their vertices under `move`: for each, whether its
+    // vertex goes back on it, and which of the stored position's components that vertex writes
+    // again (a component of the translation moves one component of the written positions).
+    constexpr int kAll = 6 * 4;
+    auto boundsKept = [&](const Matrix3& move) {
+        const Matrix3 undo = Inverse(move);
+        int kept = 0;
+        for (int i = 0; i < 6; ++i) {
+            const Point3& stored = points[extreme[i]];
+            const Point3 p = ontoBounds(run, move, stored, unmovedPoint(run, move, undo, stored), box->box.items);
+            const Point3 again = move.PointTransform(p);
+            kept += p[i % 3] == box->box.items[static_cast<std::size_t>(i)];
+            for (int c = 0; c < 3; ++c) {
+                Point3 component = stored;
+                component[c] = again[c];
+                kept += writes(run, component, stored);
+            }
+        }
+        return kept;
+    };
+    // A step is a float step; in 16-bit files, where many translations write the same positions,
+    // a quarter of a 16-bit step.
+    const int64_t unit = run.minorVersion == kMinorVersionHalf ? int64_t(1) << 11 : 1;
+    auto stepped = [unit](float value, int steps) {
+        const int32_t bits = std::bit_cast<int32_t>(value);
+        const int64_t ordered = (bits < 0 ? int64_t(INT32_MIN) - bits : int64_t(bits)) + steps * unit;
+        if (ordered > INT32_MAX || ordered < -int64_t(INT32_MAX)) return value;
+        const float next = std::bit_cast<float>(static_cast<int32_t>(ordered < 0 ? int64_t(INT32_MIN) - ordered : ordered));
+        return std::isfinite(next) ? next : value;
+    };
+    // Steps of one component up to 16 steps away, then, where those stop short, of two components
+    // together up to 8 steps each (the vertices' recovery ties the components together).
+    int best = boundsKept(moved);
+    for (const int reach : {16, 8}) {
+        for (bool improved = true; improved && best < kAll;) {
+            improved = false;
+            const Matrix3 from = moved;
+            for (int a = 0; a < 3; ++a) {
+                for (int b = reach == 16 ? a : a + 1; b < 3; ++b) {
+                    for (int da = -reach; da <= reach; ++da) {
+                        for (int db = a == b ? 0 : -reach; db <= (a == b ? 0 : reach); ++db) {
+                            Matrix3 candidate = from;
+                            candidate.m[3][a] = stepped(from.m[3][a], da);
+                            candidate.m[3][b] = stepped(candidate.m[3][b], db);
+                            if (const int kept = boundsKept(candidate); kept > best) {
+                                best = kept;
+                                moved = candidate;
+                                improved = true;
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return moved;
 }
 
 // The normal to give the host for a skin's stored normal, which the exporter turned by the skin's
@@ -588,34 +745,52 @@ Object* skinStack(SceneRun& run, PlannedNode& planned, TriObject* tri, const Zeq
 Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
     const Zeq2Skin& record = run.root.skins->items[planned.record];
     const Zeq2Mesh view = meshViewOf(record);
-    const Matrix3 world = run.hierarchy.world(static_cast<std::size_t>(&planned - run.planned.data()));
-    for (const Matrix3& skinTm : {world, Matrix3()}) {
+    auto shareWith = [&](const Matrix3& skinTm) -> Object* {
         const Zeq2Mesh* mesh = nullptr;
-        if (TriObject* shared = sharedTriObject(run, record, skinTm, mesh)) {
-            planned.skinBase = skinTm;
-            return skinStack(run, planned, shared, *mesh);
+        TriObject* shared = sharedTriObject(run, record, skinTm, mesh);
+        if (!shared) return nullptr;
+        planned.skinBase = skinTm;
+        return skinStack(run, planned, shared, *mesh);
+    };
+    // The skin's matrix is the node's or none when moving the vertices back by it gives the box;
+    // else the node's moved onto the box (a node moved after its skin was applied). None fitting,
+    // the vertices stay as written.
+    const Matrix3 world = run.hierarchy.world(static_cast<std::size_t>(&planned - run.planned.data()));
+    if (Object* shared = shareWith(world)) return shared;
+    if (Object* shared = shareWith(Matrix3())) return shared;
+    const std::vector<Point3> written = positionsOf(run, view);
+    const Matrix3* skinTm = nullptr;
+    std::optional<Matrix3> moved;
+    if (matchesBox(run, record, written, world)) {
+        skinTm = &world;
+    } else if (!matchesBox(run, record, written, Matrix3())) {
+        moved = movedOntoBox(run, record, written, world);
+        if (moved && matchesBox(run, record, written, *moved)) {
+            if (Object* shared = shareWith(*moved)) return shared;
+            skinTm = &*moved;
         }
     }
     TriObject* tri = run.meshes.buildTriObject(view);
     // Geometry that another mesh or skin shows too is left as written.
-    if (run.geometryUses[meshKey(view)] == 1 && matchesBox(run, record, tri->GetMesh(), world)) {
+    if (run.geometryUses[meshKey(view)] != 1) skinTm = nullptr;
+    if (skinTm) {
         Mesh& mesh = tri->GetMesh();
-        const Matrix3 back = Inverse(world);
+        const Matrix3 back = Inverse(*skinTm);
         const auto& bounds = run.boxOf(record.boundBoxId)->box.items;
         for (int v = 0; v < mesh.getNumVerts(); ++v) {
-            const Point3 written = mesh.verts[v];
-            mesh.verts[v] = ontoBounds(run, world, written, unmovedPoint(run, world, back, written), bounds);
+            const Point3 point = mesh.verts[v];
+            mesh.verts[v] = ontoBounds(run, *skinTm, point, unmovedPoint(run, *skinTm, back, point), bounds);
         }
         // The exporter turned the normals with the vertices: they are turned back.
         const VertexLayout& layout = run.meshes.check(view).layout;
         MeshNormalSpec* normals = mesh.GetSpecifiedNormals();
-        const SkinTurn turn(world);
+        const SkinTurn turn(*skinTm);
         if (normals && turn.turns() && !layout.of(Kind::NORMAL).empty()) {
             const AttributeReader stored(layout.of(Kind::NORMAL).front(), run.minorVersion);
             for (int i = 0; i < normals->GetNumNormals() && i < layout.vertexCount; ++i)
                 normals->Normal(i) = unturnedNormal(run, turn, stored.point3(i));
         }
-        planned.skinBase = world;
+        planned.skinBase = *skinTm;
     }
     return skinStack(run, planned, tri, view);
 }

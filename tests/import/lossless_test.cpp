@@ -328,21 +328,28 @@ TEST_F(Lossless, ObjectOfASkinAndAMeshIsWrittenOnceAgain) {
 
 // A skin applied with the node's matrix has its vertices, normals and tangents moved and turned
 // with it; they are moved and turned back on import, to vertices and normals from which the
-// exporter writes the same bits again: under a turned and unevenly scaled matrix, and under one
-// that shrinks the skin far from the origin (moving back stretches the rounding of the file).
+// exporter writes the same bits again: under a turned and unevenly scaled matrix, under one that
+// shrinks the skin far from the origin (moving back stretches the rounding of the file), and for a
+// node moved after its skin was applied (its matrix is no longer the skin's). The bone's bind
+// matrix comes back as one whose inverse is the stored bind transform again.
 TEST_F(Lossless, VerticesAndNormalsOfATurnedSkinComeBackTheSame) {
-    for (const char* matrix : {R"({"translation": [1, 2, 3], "rotation": [10, 20, 30], "scale": [1.5, 0.5, 2]})",
-                               R"({"translation": [5, 2, 3], "scale": [0.001, 0.001, 0.001]})"}) {
-        SCOPED_TRACE(matrix);
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"translation": [1, 2, 3], "rotation": [10, 20, 30], "scale": [1.5, 0.5, 2]})", nullptr},
+        {R"({"translation": [5, 2, 3], "scale": [0.001, 0.001, 0.001]})", nullptr},
+        {R"({"translation": [1, 2, 3], "rotation": [10, 20, 30]})", R"({"translation": [6, -2, 3.5], "rotation": [10, 20, 30]})"},
+    };
+    for (const auto& [skinMatrix, moved] : cases) {
+        SCOPED_TRACE(skinMatrix);
         const std::string document = path("turned.json");
         std::ofstream(document) << R"json({"format": "zeq-scene", "version": 1, "objects": [
           {"id": "Quad", "kind": "mesh",
            "mesh": {"vertices": [[0,0,0], [13,0,0], [13,7,2], [0,9,1]], "faces": [[0,1,2], [2,3,0]]}},
-          {"id": "Skinned", "kind": "stack", "base": "Quad", "modifiers": [{"kind": "skin", "bones": [{"node": "J1"}],
-            "skinMatrix": )json" << matrix << R"json(, "weights": [[[0, 1]], [[0, 1]], [[0, 1]], [[0, 1]]]}]},
+          {"id": "Skinned", "kind": "stack", "base": "Quad", "modifiers": [{"kind": "skin", "bones": [{"node": "J1",
+            "initialMatrix": {"translation": [0.3, 7, -2], "rotation": [33, 12, 71], "scale": [1.7, 1.7, 1.7]}}],
+            "skinMatrix": )json" << skinMatrix << R"json(, "weights": [[[0, 1]], [[0, 1]], [[0, 1]], [[0, 1]]]}]},
           {"id": "Bone", "kind": "object", "superClass": "geometry", "classId": ["0x28BF6E8D", "0x2ECCA840"]}],
          "nodes": [{"name": "J1", "object": "Bone"},
-                   {"name": "Body", "object": "Skinned", "transform": )json" << matrix << "}]}";
+                   {"name": "Body", "object": "Skinned", "transform": )json" << (moved ? moved : skinMatrix) << "}]}";
         const auto files = roundTrips("'" + document + "'", "--normals --tangents", 2);
         if (HasFatalFailure()) return;
         expectSameFile(files[0], files[1], "first round trip");
