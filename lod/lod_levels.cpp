@@ -117,12 +117,19 @@ void LODObject::rebuildView() {
     if (currentLevel_ >= count) currentLevel_ = 0;
     for (int i = 0; i < count; ++i) {
         INode* node = levelNode(i);
-        const bool current = i == currentLevel_;
-        hideTree(node, !current);
-        const std::string text = viewText(node, levelDistance(node), current);
+        const std::string text = viewText(node, levelDistance(node), i == currentLevel_);
         const char* entry = text.c_str();
         pblock2->Append(LOD_PARAM_NODES_VIEW, 1, &entry);
     }
+    showCurrentLevelOnly();
+}
+
+void LODObject::showCurrentLevelOnly() {
+    // The current level is shown last: a node listed twice (a saved scene may hold that) is hidden
+    // as another line and shown as the current one.
+    for (int i = 0; i < levelCount(); ++i)
+        if (i != currentLevel_) hideTree(levelNode(i), true);
+    if (currentLevel_ >= 0 && currentLevel_ < levelCount()) hideTree(levelNode(currentLevel_), false);
 }
 
 bool LODObject::viewMatchesLevels() {
@@ -252,9 +259,12 @@ void LODObject::synchronizeChildren(TimeValue t) {
         std::unordered_set<INode*> sceneNodes;
         if (Interface* ip = GetCOREInterface()) collectTree(ip->GetRootNode(), sceneNodes);
         std::vector<int> gone;
+        std::unordered_set<INode*> listed;
         for (int i = 0; i < count; ++i) {
             INode* level = levelNode(i);
-            if (!level || !sceneNodes.count(level) || level == owner || isInSubtree(owner, level)) {
+            // A node listed again is one level: its later lines go.
+            if (!level || !sceneNodes.count(level) || level == owner || isInSubtree(owner, level) ||
+                !listed.insert(level).second) {
                 gone.push_back(i);
                 continue;
             }
@@ -276,7 +286,7 @@ void LODObject::synchronizeChildren(TimeValue t) {
         // "Nodes view" is not stored: a loaded or imported object starts without it.
         rebuildView();
     }
-    for (int i = 0; i < levelCount(); ++i) hideTree(levelNode(i), i != currentLevel_);
+    showCurrentLevelOnly();
 }
 
 }  // namespace zeq

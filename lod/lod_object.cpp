@@ -57,10 +57,17 @@ ViewPBAccessor gViewAccessor;
 
 // LodDialogHandler: list-box selection and the "Select" button of the object's page.
 intptr_t LodDialogHandler(DialogWindow* dialog, uint32_t message, uintptr_t wParam, intptr_t) {
-    if (message != WM_COMMAND) return 0;
     auto* lod = dynamic_cast<LODObject*>(SimpleObject::editOb);
     if (!lod) return 0;
     const int control = static_cast<int>(wParam & 0xFFFF);
+    // A distance edit re-sorts the levels: the list box highlights the edited level where it went,
+    // so that "Select" and "Delete" act on the line the artist sees highlighted.
+    if ((message == CC_SPINNER_CHANGE || message == WM_CUSTEDIT_ENTER) &&
+        (control == IDC_DISTANCE_SPIN || control == IDC_DISTANCE_EDIT)) {
+        dialog->SetListSelection(IDC_LEVEL_LIST, lod->selectedLine());
+        return 0;
+    }
+    if (message != WM_COMMAND) return 0;
     const int notification = static_cast<int>(wParam >> 16);
     if (control == IDC_LEVEL_LIST && notification == LBN_SELCHANGE) {
         lod->selectLine(dialog->GetListSelection(IDC_LEVEL_LIST));
@@ -233,6 +240,7 @@ ReferenceTarget* LODObject::Clone(RemapDir& remap) {
     if (clone->pblock2) clone->pblock2->SetCount(LOD_PARAM_NODES_LIST, 0);
     clone->reparentAfterClone_ = true;
     clone->adoptVisibleLevel_ = false;  // the clone's current level is the copy of this one's
+    clone->currentLevel_ = -1;          // none, unless this one shows a level
 
     Interface* ip = GetCOREInterface();
     INode* owner = ownerNode();

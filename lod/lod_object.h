@@ -64,6 +64,8 @@ public:
     void addLevel(INode* picked, TimeValue t);
     // Rewrites "Nodes view" from the levels and shows only the current level.
     void rebuildView();
+    // Hides every level but the current one, which is shown.
+    void showCurrentLevelOnly();
     // Whether "Nodes view" holds one line per level, as rebuildView writes it.
     bool viewMatchesLevels();
     // Makes level k current; an index outside the levels leaves no current level (every level is

@@ -74,6 +74,7 @@ TEST_F(LodLevels, DistancesSortTheLevelsThroughThePage) {
         ASSERT_TRUE(page->selectItem(IDC_LEVEL_LIST, line));
         ASSERT_TRUE(page->enterValue(IDC_DISTANCE_SPIN, distance));
         EXPECT_EQ(lod->levelNode(lod->selectedLine()), node);
+        EXPECT_EQ(page->GetListSelection(IDC_LEVEL_LIST), lod->selectedLine());
     }
     EXPECT_EQ(levelNames(lod), (std::vector<std::string>{"B", "C", "A"}));
     EXPECT_EQ(lod->currentLevel(), 2);
@@ -257,6 +258,14 @@ TEST_F(LodLevels, CurrentLevelAndRemoval) {
     lod->Display(0, lodNode, &view, 0);
     EXPECT_EQ(viewLines(lod), (std::vector<std::string>{"Next [10.00]", ">>Last [20.00]<<"}));
     EXPECT_FALSE(last->IsHidden());
+
+    // A node listed twice (a saved scene may hold that) is one level, shown when current.
+    INode* again = last;
+    lod->pblock2->Append(LOD_PARAM_NODES_LIST, 1, &again);
+    lod->setCurrentLevel(1);
+    lod->Display(0, lodNode, &view, 0);
+    EXPECT_EQ(levelNames(lod), (std::vector<std::string>{"Next", "Last"}));
+    EXPECT_FALSE(last->IsHidden());
 }
 
 TEST_F(LodLevels, CloneCopiesTheLevelsAndAdoptsThemOnFirstDisplay) {
@@ -305,6 +314,13 @@ TEST_F(LodLevels, CloneCopiesTheLevelsAndAdoptsThemOnFirstDisplay) {
     // The original keeps its levels.
     EXPECT_EQ(lod->levelNode(0), high);
     EXPECT_EQ(high->GetParentNode(), lodNode);
+
+    // A clone of an object that shows no level shows none either.
+    lod->setCurrentLevel(-1);
+    headless::RemapTable noneRemap;
+    auto* none = dynamic_cast<LODObject*>(lod->Clone(noneRemap));
+    ASSERT_NE(none, nullptr);
+    EXPECT_EQ(none->currentLevel(), -1);
 }
 
 // A clone's first display adopts its levels even where its node holds as many children already (the
