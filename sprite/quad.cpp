@@ -13,7 +13,9 @@ float FocalLength(float fov, int renderWidth, int renderHeight) {
 }
 
 float NodeScale(const Matrix3& objectTM) {
-    return (objectTM.m[0][0] + objectTM.m[1][1] + objectTM.m[2][2]) * 0.33333334f;
+    // The lengths of the axes, not the diagonal: a turn leaves them as they are (the diagonal of a
+    // node turned 120° about z sums to zero, which drew the sprite as a point).
+    return (Length(objectTM.GetRow(0)) + Length(objectTM.GetRow(1)) + Length(objectTM.GetRow(2))) * 0.33333334f;
 }
 
 SpriteCorners ComputeSpriteCorners(const Matrix3& objectTM, const QuadView& view, const QuadSettings& settings) {

@@ -33,7 +33,7 @@ struct QuadSettings {
 // no render size overflows), the root is taken in single precision.
 float FocalLength(float fov, int renderWidth, int renderHeight);
 
-// The mean of the diagonal of the 3 × 3 part: the sprite's scale under a node transform.
+// The mean length of the X, Y and Z axes: the sprite's scale under a node transform, whatever it turns.
 float NodeScale(const Matrix3& objectTM);
 
 // The corners for a node whose object transform is objectTM. The size is scaled by NodeScale; in a

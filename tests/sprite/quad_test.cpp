@@ -137,16 +137,21 @@ TEST_F(QuadTest, ANodeInTheCameraPlaneOrAnUnusableFocalLengthIsNotScaledByDepth)
     EXPECT_TRUE(finite(sprite->mesh));
 }
 
-TEST_F(QuadTest, NodeScaleIsTheMeanOfTheDiagonal) {
+TEST_F(QuadTest, NodeScaleIsTheMeanAxisLength) {
     Sprite* sprite = addSprite(ScaleMatrix({2, 2, 2}));
     sprite->updateQuad(0, node, &view);
     EXPECT_NEAR(worldWidth(sprite), 64.0f, 1e-4f);
     EXPECT_NEAR(worldHeight(sprite), 64.0f, 1e-4f);
 
-    // A quarter turn about z leaves only the z entry on the diagonal: a third of the size.
-    node->setLocalTM(RotateZMatrix(kQuarterTurn));
-    sprite->updateQuad(0, node, &view);
-    EXPECT_NEAR(worldWidth(sprite), 32.0f / 3, 1e-3f);
+    // Turns keep the size (the matrix diagonal would shrink it to a third at a quarter turn, and to
+    // nothing at a third of a turn); uneven scales count by their mean.
+    for (const Matrix3& tm : {RotateZMatrix(kQuarterTurn), RotateZMatrix(kQuarterTurn * 4 / 3),
+                              ScaleMatrix({1, 2, 3}) * RotateXMatrix(1.0f)}) {
+        node->setLocalTM(tm);
+        sprite->updateQuad(0, node, &view);
+        const float scale = (Length(tm.GetRow(0)) + Length(tm.GetRow(1)) + Length(tm.GetRow(2))) / 3;
+        EXPECT_NEAR(worldWidth(sprite), 32.0f * scale, 1e-3f);
+    }
 }
 
 TEST_F(QuadTest, SingularNodeTransformCollapsesTheQuadWithoutNaN) {
