@@ -36,13 +36,18 @@ std::string mapName(BitmapTex* texture) {
     return name != nullptr ? name : "";
 }
 
-// Whether a bitmap names a picture: a file name, not nothing or a folder alone ("C:\maps\"), which
+// Whether a name names a picture: a file name, not nothing or a folder alone ("C:\maps\"), which
 // would give an image without a name (or named ".atf").
-bool namesPicture(BitmapTex* texture) {
-    const std::string name = mapName(texture);
+bool namesFile(const std::string& name) {
     const std::size_t folder = name.find_last_of("\\/");
     return name.size() > (folder == std::string::npos ? 0 : folder + 1);
 }
+
+bool namesPicture(BitmapTex* texture) { return namesFile(mapName(texture)); }
+
+// The image of a file is keyed by its url: two files that give one url ("C:\a\wood.png" and
+// "D:\b\wood.png") are one image to the engine, and would be one after an import.
+std::string urlOf(const std::string& fileName) { return imageUrl(fileName, exportOptions().atfExtensions); }
 
 }  // namespace
 
@@ -62,10 +67,10 @@ std::string imageUrl(const std::string& fileName, bool atf) {
     return url;
 }
 
-std::optional<Zeq2Image> ImageFactory::create(const std::string& fileName) {
+std::optional<Zeq2Image> ImageFactory::create(const std::string& url) {
     Zeq2Image image;
     image.id = nextId();
-    image.url = imageUrl(fileName, exportOptions().atfExtensions);
+    image.url = url;
     return image;
 }
 
@@ -75,7 +80,7 @@ std::optional<Zeq2Map> MapFactory::create(BitmapTex* const& texture) {
     if (texture == nullptr) throw std::invalid_argument("The material has a map slot without a bitmap texture");
     Zeq2Map map;
     map.id = nextId();
-    map.imageId = images_.getID(mapName(texture));
+    map.imageId = images_.getID(urlOf(mapName(texture)));
     map.channel = static_cast<uint16_t>(texture->GetMapChannel());
     return map;
 }
@@ -90,7 +95,7 @@ std::optional<Zeq2CubeMap> CubeMapFactory::create(Texmap* const& texture) {
     cube.id = nextId();
     if (texture == nullptr) return std::nullopt;
     if (BitmapTex* bitmap = asBitmap(texture)) {
-        cube.imageId6 = images_.getID(mapName(bitmap));
+        cube.imageId6 = images_.getID(urlOf(mapName(bitmap)));
         return cube;
     }
     if (texture->ClassID() != ACUBIC_CLASS_ID) return std::nullopt;
@@ -100,12 +105,13 @@ std::optional<Zeq2CubeMap> CubeMapFactory::create(Texmap* const& texture) {
     for (int face = 0; face < 6; ++face) {
         const char* name = nullptr;
         Interval valid = FOREVER;
-        if (block->GetValue(ACUBIC_BITMAP_NAMES_PARAM, 0, name, valid, face) && name != nullptr) faces[face] = name;
+        if (block->GetValue(ACUBIC_BITMAP_NAMES_PARAM, 0, name, valid, face) && name != nullptr && namesFile(name))
+            faces[face] = name;
     }
     if (faces[0].empty()) return std::nullopt;
-    cube.imageId6 = images_.getID(faces[0]);
+    cube.imageId6 = images_.getID(urlOf(faces[0]));
     for (int face = 1; face < 6; ++face)
-        if (!faces[face].empty()) cube.*kFaceFields[face] = images_.getID(faces[face]);
+        if (!faces[face].empty()) cube.*kFaceFields[face] = images_.getID(urlOf(faces[face]));
     return cube;
 }
 
@@ -136,11 +142,11 @@ std::optional<Zeq2Material> MaterialFactory::create(Mtl* const& material) {
             }
         } else if (slot == kSlotBump) {
             // A bump texture wrapping bitmaps (a normal-map texture, for example): the last bitmap
-            // among its own slots is the normal map.
-            const int inner = texture->NumSubTexmaps();
-            for (int i = 0; i < inner; ++i)
-                if (BitmapTex* inner = asBitmap(texture->GetSubTexmap(i)); inner && namesPicture(inner))
-                    record.normalMapId = maps_.getID(inner);
+            // among its own slots is the normal map, and the only one written.
+            BitmapTex* last = nullptr;
+            for (int i = 0; i < texture->NumSubTexmaps(); ++i)
+                if (BitmapTex* inner = asBitmap(texture->GetSubTexmap(i)); inner && namesPicture(inner)) last = inner;
+            if (last) record.normalMapId = maps_.getID(last);
         } else if (slot == kSlotReflection) {
             const int32_t cubeId = cubeMaps_.getID(texture);
             if (cubeId >= 0) record.reflectionCubeMapId = cubeId;

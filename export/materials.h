@@ -60,10 +60,10 @@ private:
     TArray<Record> records_;
 };
 
-// Image file name (exact text) -> Zeq2Image.
+// Image url (imageUrl of the file name) -> Zeq2Image.
 class ImageFactory : public Factory<Zeq2Image, std::string> {
 protected:
-    std::optional<Zeq2Image> create(const std::string& fileName) override;
+    std::optional<Zeq2Image> create(const std::string& url) override;
 };
 
 // The url of an image file: with `atf`, the extension (text after the last ".") becomes ".atf";

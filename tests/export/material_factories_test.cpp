@@ -109,10 +109,12 @@ TEST_F(MaterialFactoryTest, BumpSlotTakesTheLastBitmapInsideAWrapper) {
     materials.getID(m);
     materials.getID(empty);
     Zeq2Material bumped = materialRecord(0);
-    bumped.normalMapId = 1;
+    bumped.normalMapId = 0;
     EXPECT_EQ(materials.records().get(0), bumped);
     EXPECT_EQ(materials.records().get(1), materialRecord(1));
-    EXPECT_EQ(images.records().get(1).url, "second.png");
+    // The bitmaps passed over get no map or image that nothing names.
+    EXPECT_EQ(maps.records().size(), 1u);
+    EXPECT_EQ(images.records(), (TArray<Zeq2Image>{{0, "second.png"}}));
 }
 
 TEST_F(MaterialFactoryTest, ReflectionCubeMapsFromStdCubic) {
@@ -139,9 +141,10 @@ TEST_F(MaterialFactoryTest, ReflectionWithoutAFaceZeroPictureGivesNoCubeMapButUs
     for (int id = 0; id < 9; ++id) block->addParam(id, std::string(1, char('a' + id)), TYPE_INT);
     smallBlock->setParamBlock(block);
     headless::CubeMap* noFaceZero = scene().newCubeMap({"", "g1.png", "g2.png"});
+    headless::CubeMap* folderFaceZero = scene().newCubeMap({"C:\\sky\\", "g1.png", "g2.png"});
     headless::GenericTexmap* other = scene().newTexmap(Class_ID(0x999, 0), "other");
 
-    Texmap* const textures[] = {noBlock, smallBlock, noFaceZero, other};
+    Texmap* const textures[] = {noBlock, smallBlock, noFaceZero, folderFaceZero, other};
     for (std::size_t i = 0; i < std::size(textures); ++i) {
         headless::StandardMaterial* m = material("broken chrome");
         m->SetSubTexmap(ID_RL, textures[i]);
@@ -151,8 +154,11 @@ TEST_F(MaterialFactoryTest, ReflectionWithoutAFaceZeroPictureGivesNoCubeMapButUs
     }
     EXPECT_TRUE(images.records().empty()) << "no picture of a cube map that was not made";
     headless::CubeMap* good = scene().newCubeMap({"b.png"});
-    EXPECT_EQ(cubeMaps.getID(good), 8) << "each failed create used a counter value";
-    EXPECT_EQ(cubeMaps.records(), (TArray<Zeq2CubeMap>{cubeMap(8, 0)}));
+    EXPECT_EQ(cubeMaps.getID(good), 10) << "each failed create used a counter value";
+    EXPECT_EQ(cubeMaps.records(), (TArray<Zeq2CubeMap>{cubeMap(10, 0)}));
+    // A face that names a folder alone has no picture.
+    EXPECT_EQ(cubeMaps.getID(scene().newCubeMap({"f0.png", "C:\\sky\\"})), 11);
+    EXPECT_FALSE(cubeMaps.records().get(1).imageId2.has_value());
 }
 
 TEST_F(MaterialFactoryTest, MapChannelAndMapFactoryNullCheck) {
@@ -189,12 +195,21 @@ TEST(ImageUrl, CutsAtLastBackslashAndReplacesTheFileNamesExtension) {
     EXPECT_EQ(imageUrl("dir\\", false), "");
 }
 
-TEST_F(MaterialFactoryTest, ImageNamesFollowTheAtfOption) {
-    exportOptions().atfExtensions = true;
-    EXPECT_EQ(images.getID("C:\\maps\\wood.png"), 0);
-    EXPECT_EQ(images.getID("C:\\Maps\\wood.png"), 1) << "keys are the exact, case-sensitive text";
-    EXPECT_EQ(images.getID("C:\\maps\\wood.png"), 0);
-    EXPECT_EQ(images.records(), (TArray<Zeq2Image>{{0, "wood.atf"}, {1, "wood.atf"}}));
+// Files that give one url are one image: the engine knows the url alone.
+TEST_F(MaterialFactoryTest, ImagesAreOnePerUrl) {
+    for (const bool atf : {false, true}) {
+        SCOPED_TRACE(atf);
+        exportOptions().atfExtensions = atf;
+        ImageFactory urls;
+        MapFactory bitmaps(urls);
+        for (const char* file : {"C:\\maps\\wood.png", "D:\\Maps\\wood.png", "wood.png", "textures/Wood.png"})
+            bitmaps.getID(bitmap(file));
+        bitmaps.getID(bitmap("C:\\maps\\wood.tga"));
+        const std::string wood = atf ? "wood.atf" : "wood.png";
+        TArray<Zeq2Image> expected{{0, wood}, {1, atf ? "textures/Wood.atf" : "textures/Wood.png"}};
+        if (!atf) expected.add({2, "wood.tga"});
+        EXPECT_EQ(urls.records(), expected);
+    }
 }
 
 }  // namespace
