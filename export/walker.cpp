@@ -215,19 +215,20 @@ int64_t SceneWalker::createRecord(INode* node, NodeKind kind, bool pivotOffset, 
     return append(lists_.objects, makeNodeRecord<Zeq2Object>(node, pivotOffset));
 }
 
-bool SceneWalker::hangsBelow(INode* node, INode* top) const {
-    for (INode* n = node; n; n = n->GetParentNode())
-        if (n == top) return true;
+std::optional<std::unordered_set<INode*>> SceneWalker::nodesAbove(INode* node) const {
+    std::unordered_set<INode*> above;
+    for (INode* n = node; n; n = n->GetParentNode()) above.insert(n);
     // A record hangs below the record of its scene parent, or a level's below its LOD node's; a node
-    // not written yet will hang below its scene parent's. (A chain that came round would be a loop
-    // already: then nothing more may join it.)
+    // not written yet will hang below its scene parent's. A chain that came round is a loop already:
+    // then nothing more may join it.
     std::unordered_set<INode*> seen;
     for (INode* n = node; n;) {
-        if (n == top || !seen.insert(n).second) return true;
+        if (!seen.insert(n).second) return std::nullopt;
+        above.insert(n);
         const auto written = recordParent_.find(n);
         n = written != recordParent_.end() ? written->second : exportedParent(n);
     }
-    return false;
+    return above;
 }
 
 // Both LOD kinds hang their levels below the LOD node's own record, whose world matrix is the
@@ -251,14 +252,16 @@ void SceneWalker::walkLodLevels(INode* node, const std::function<void(INode*)>& 
     if (!block) return;
     const int count = block->Count(LOD_PARAM_NODES_LIST);
     std::unordered_set<INode*> listed;
+    // The LOD node itself or a node it hangs below cannot be its level: written below the LOD record
+    // it would make the parent chain a loop. The object drops its ancestors too. Walking levels
+    // changes no record above the LOD node, so the nodes above are gathered once.
+    const std::optional<std::unordered_set<INode*>> above = nodesAbove(node);
     for (int i = 0; i < count; ++i) {
         // An entry whose node was deleted from the scene holds no node: it is no level. A node
         // listed twice (a saved scene may hold that) is one level, at its first place.
         INode* level = block->GetINode(LOD_PARAM_NODES_LIST, 0, i);
         if (!level || !listed.insert(level).second) continue;
-        // The LOD node itself or a node it hangs below cannot be its level: written below the LOD
-        // record it would make the parent chain a loop. The object drops its ancestors too.
-        if (hangsBelow(node, level)) continue;
+        if (!above || above->count(level)) continue;
         walk(level, levelParent, NodeKind::Object, node);
         visit(level);
     }

@@ -120,8 +120,9 @@ private:
     // Walks the levels of a LOD object below its node and calls level(levelNode) for each, in list
     // order (none when the object has no parameter block).
     void walkLodLevels(INode* node, const std::function<void(INode*)>& level);
-    // Whether node is top or below it, in the scene or in the records written and to be written.
-    bool hangsBelow(INode* node, INode* top) const;
+    // The nodes that node is or hangs below, in the scene or in the records written and to be
+    // written; none when that chain of records comes round (a loop already).
+    std::optional<std::unordered_set<INode*>> nodesAbove(INode* node) const;
     Zeq2LOD createLodFromNames(INode* node, bool pivotOffset);
 
     Interface* ip_;
