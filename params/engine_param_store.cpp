@@ -151,19 +151,22 @@ EngineObjectKind classifyNode(INode* node) {
 
 namespace {
 
-// Depth-first from node: a node showing one of the objects takes the alpha and ends its branch.
-void applyAlphaBelow(EngineParamStore& store, INode* node, const std::vector<Object*>& objects, float a) {
+// Depth-first from node: every node showing one of the objects shows the alpha, and its object
+// stores it. A node below another that took the alpha inherits it (visibility 1, inheriting), so
+// that the alpha is not applied twice; the walk goes on below such nodes, which may show other
+// selected objects or instances with their inheritance switched off.
+void applyAlphaBelow(EngineParamStore& store, INode* node, const std::vector<Object*>& objects, float a, bool under) {
     for (int i = 0; i < node->NumberOfChildren(); ++i) {
         INode* child = node->GetChildNode(i);
         if (!child) continue;
         Object* base = EngineParamStore::baseObject(child);
-        if (base && std::find(objects.begin(), objects.end(), base) != objects.end()) {
+        const bool shows = base && std::find(objects.begin(), objects.end(), base) != objects.end();
+        if (shows) {
             child->SetInheritVisibility(true);
-            child->SetVisibility(0, a);
+            child->SetVisibility(0, under ? 1.0f : a);
             store.writeFloat(base, ALPHA, a);
-        } else {
-            applyAlphaBelow(store, child, objects, a);
         }
+        applyAlphaBelow(store, child, objects, a, under || shows);
     }
 }
 
@@ -175,7 +178,7 @@ void applyAlpha(EngineParamStore& store, float a) {
     std::vector<Object*> objects;
     for (INode* node : EngineParamStore::targetSet(ip))
         if (Object* base = EngineParamStore::baseObject(node)) objects.push_back(base);
-    if (INode* root = ip->GetRootNode()) applyAlphaBelow(store, root, objects, a);
+    if (INode* root = ip->GetRootNode()) applyAlphaBelow(store, root, objects, a, false);
     ip->RedrawViews(ip->GetTime());
 }
 

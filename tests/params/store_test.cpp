@@ -123,24 +123,33 @@ TEST_F(ParamStore, Classification) {
     EXPECT_EQ(classifyNode(head), K::CONTAINER);
 }
 
-TEST_F(ParamStore, AlphaReachesEveryInstanceAndStopsThere) {
+// Every node showing a selected object shows the alpha once: directly, or inherited from a node
+// above that took it (an instance below an instance, even one that did not inherit, and another
+// selected object below such an instance).
+TEST_F(ParamStore, AlphaReachesEveryInstanceOnce) {
     headless::Node* parent = meshNode("Parent");
     headless::Node* child = meshNode("Child", parent);
     child->SetObjectRef(parent->GetObjectRef());  // an instance below an instance
+    child->SetInheritVisibility(false);
+    headless::Node* below = meshNode("Below", child);
     headless::Node* group = scene.createNode("Group");
     headless::Node* nested = scene.createNode("Nested", group);
     nested->SetObjectRef(parent->GetObjectRef());
     headless::Node* other = meshNode("Other");
-    select({parent});
+    select({parent, below});
     const int redraws = host.redrawCount();
     applyAlpha(store, 0.5f);
 
     EXPECT_EQ(parent->GetVisibility(0), 0.5f);
     EXPECT_TRUE(parent->GetInheritVisibility());
     EXPECT_EQ(nested->GetVisibility(0), 0.5f);
-    EXPECT_EQ(child->GetVisibility(0), 1.0f);  // below a node that took the alpha
+    for (INode* inheriting : {child, below}) {
+        EXPECT_EQ(inheriting->GetVisibility(0), 1.0f) << inheriting->GetName();
+        EXPECT_TRUE(inheriting->GetInheritVisibility()) << inheriting->GetName();
+    }
     EXPECT_EQ(other->GetVisibility(0), 1.0f);
     EXPECT_EQ(store.alpha(nested), 0.5f);
+    EXPECT_EQ(store.alpha(below), 0.5f);
     EXPECT_EQ(store.alpha(other), 1.0f);
     EXPECT_EQ(host.redrawCount(), redraws + 1);
 }
