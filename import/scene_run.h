@@ -100,6 +100,9 @@ struct SceneRun {
     std::map<TriObject*, std::string> surfacesGivenBy;
     // The box records by id (the last of an id).
     std::unordered_map<int32_t, const Zeq2Box*> boxesById;
+    // Trials left to the search for the matrices of skins whose nodes moved after skinning: a file
+    // of many skins that no trial fits stops the search rather than the import (about a second).
+    int64_t skinMoveTrials = 20000;
 
     // The planned node a record id refers to (the later record when an id repeats); null for none.
     PlannedNode* byId(int64_t id);

@@ -37,13 +37,22 @@ namespace {
 
 using Kind = Zeq2VertexAttributes;
 
-// Floats in an order where neighbours differ by one: the distance of two values in float steps.
-int64_t floatSteps(float a, float b) {
-    auto ordered = [](float f) {
-        const int32_t bits = std::bit_cast<int32_t>(f);
-        return bits < 0 ? int64_t(INT32_MIN) - bits : int64_t(bits);
-    };
-    return std::abs(ordered(a) - ordered(b));
+// Floats in an order where neighbours differ by one (-0 and +0 are one apart).
+int64_t orderedFloat(float f) {
+    const int32_t bits = std::bit_cast<int32_t>(f);
+    return bits < 0 ? int64_t(INT32_MIN) - bits : int64_t(bits);
+}
+
+// The distance of two floats in float steps.
+int64_t floatSteps(float a, float b) { return std::abs(orderedFloat(a) - orderedFloat(b)); }
+
+// The float `steps` float steps from value (up when positive); value itself where that would pass
+// the finite floats.
+float floatStepped(float value, int64_t steps) {
+    const int64_t ordered = orderedFloat(value) + steps;
+    if (ordered > INT32_MAX || ordered < int64_t(INT32_MIN) - INT32_MAX) return value;
+    const float stepped = std::bit_cast<float>(static_cast<int32_t>(ordered < 0 ? int64_t(INT32_MIN) - ordered : ordered));
+    return std::isfinite(stepped) ? stepped : value;
 }
 
 // The bone matrix a bind transform stands for. The exporter writes the inverse of the bone's
@@ -64,18 +73,13 @@ Matrix3 boneMatrixOf(const Matrix3& bind) {
     };
     int64_t best = stepsOff(bone);
     // Moves of one component by one or two steps, then of two components by a step each.
-    auto step = [](float value, int steps) {
-        for (; steps > 0; --steps) value = std::nextafter(value, INFINITY);
-        for (; steps < 0; ++steps) value = std::nextafter(value, -INFINITY);
-        return value;
-    };
     auto tryMove = [&](int e, int se, int f, int sf) {
         Matrix3 candidate = bone;
         float& a = candidate.m[e / 3][e % 3];
-        a = step(a, se);
+        a = floatStepped(a, se);
         if (f >= 0) {
             float& b = candidate.m[f / 3][f % 3];
-            b = step(b, sf);
+            b = floatStepped(b, sf);
         }
         const int64_t steps = stepsOff(candidate);
         if (steps >= best) return false;
@@ -370,16 +374,11 @@ using SkinTurn = DirectionTurn<Matrix3, Point3>;
 // components whose bits are set in `axes` (1 x, 2 y, 4 z) only.
 template <class Fits>
 std::optional<Point3> withinSteps(const Point3& around, int reach, Fits&& fits, unsigned axes = 7) {
-    auto step = [](float value, int steps) {
-        for (; steps > 0; --steps) value = std::nextafter(value, HUGE_VALF);
-        for (; steps < 0; ++steps) value = std::nextafter(value, -HUGE_VALF);
-        return value;
-    };
     auto reachOf = [&](int axis) { return axes >> axis & 1 ? reach : 0; };
     for (int dx = -reachOf(0); dx <= reachOf(0); ++dx)
         for (int dy = -reachOf(1); dy <= reachOf(1); ++dy)
             for (int dz = -reachOf(2); dz <= reachOf(2); ++dz) {
-                const Point3 candidate(step(around.x, dx), step(around.y, dy), step(around.z, dz));
+                const Point3 candidate(floatStepped(around.x, dx), floatStepped(around.y, dy), floatStepped(around.z, dz));
                 if (fits(candidate)) return candidate;
             }
     return std::nullopt;
@@ -450,12 +449,13 @@ std::vector<Point3> positionsOf(SceneRun& run, const Zeq2Mesh& view) {
 
 // The node's matrix moved so that the written vertices moved back by it lie on the skin's box:
 // the skin's matrix of a node moved after its skin was applied (the exporter moves the vertices by
-// the skin's matrix, not by the node's). The move measured from the box is rounded; each component
-// of the translation is then stepped a float at a time while that puts more of the vertices that
-// gave the box's bounds back on them, each writing its stored position again: with all of them,
-// the next export gives the same box and positions. Null when there is no box or no position to
-// go by, or when the node's matrix cannot be undone.
-std::optional<Matrix3> movedOntoBox(const SceneRun& run, const Zeq2Skin& record, const std::vector<Point3>& points,
+// the skin's matrix, not by the node's). The move measured from the box is rounded: where it fits
+// the box, each component of its translation is stepped (a float step at a time; in 16-bit files
+// a quarter of a 16-bit step) while that puts more of the vertices that gave the box's bounds back
+// on them, each writing its stored position again; with all of them, the next export gives the
+// same box and positions. Null when there is no box or no position to go by, when the node's
+// matrix cannot be undone, or when the move does not fit the box.
+std::optional<Matrix3> movedOntoBox(SceneRun& run, const Zeq2Skin& record, const std::vector<Point3>& points,
                                     const Matrix3& world) {
     const Zeq2Box* box = run.boxOf(record.boundBoxId);
     const Matrix3 back = Inverse(world);
@@ -475,11 +475,13 @@ std::optional<Matrix3> movedOntoBox(const SceneRun& run, const Zeq2Skin& record,
     const Point3 shift = low - Point3(box->box.items[0], box->box.items[1], box->box.items[2]);
     Matrix3 moved = world;
     moved.SetTrans(world.GetTrans() + world.VectorTransform(shift));
+    if (!matchesBox(run, record, points, moved)) return std::nullopt;
     // How well the six bounds come back from their vertices under `move`: for each, whether its
     // vertex goes back on it, and which of the stored position's components that vertex writes
     // again (a component of the translation moves one component of the written positions).
     constexpr int kAll = 6 * 4;
     auto boundsKept = [&](const Matrix3& move) {
+        --run.skinMoveTrials;
         const Matrix3 undo = Inverse(move);
         int kept = 0;
         for (int i = 0; i < 6; ++i) {
@@ -495,40 +497,30 @@ std::optional<Matrix3> movedOntoBox(const SceneRun& run, const Zeq2Skin& record,
         }
         return kept;
     };
-    // A step is a float step; in 16-bit files, where many translations write the same positions,
-    // a quarter of a 16-bit step.
     const int64_t unit = run.minorVersion == kMinorVersionHalf ? int64_t(1) << 11 : 1;
-    auto stepped = [unit](float value, int steps) {
-        const int32_t bits = std::bit_cast<int32_t>(value);
-        const int64_t ordered = (bits < 0 ? int64_t(INT32_MIN) - bits : int64_t(bits)) + steps * unit;
-        if (ordered > INT32_MAX || ordered < -int64_t(INT32_MAX)) return value;
-        const float next = std::bit_cast<float>(static_cast<int32_t>(ordered < 0 ? int64_t(INT32_MIN) - ordered : ordered));
-        return std::isfinite(next) ? next : value;
-    };
-    // Steps of one component up to 16 steps away, then, where those stop short, of two components
-    // together up to 8 steps each (the vertices' recovery ties the components together).
+    // Steps of one component up to 16 steps away, then of two components together up to 4 steps
+    // each (the vertices' recovery ties the components together), from the best found so far.
     int best = boundsKept(moved);
-    for (const int reach : {16, 8}) {
-        for (bool improved = true; improved && best < kAll;) {
-            improved = false;
-            const Matrix3 from = moved;
-            for (int a = 0; a < 3; ++a) {
-                for (int b = reach == 16 ? a : a + 1; b < 3; ++b) {
-                    for (int da = -reach; da <= reach; ++da) {
-                        for (int db = a == b ? 0 : -reach; db <= (a == b ? 0 : reach); ++db) {
-                            Matrix3 candidate = from;
-                            candidate.m[3][a] = stepped(from.m[3][a], da);
-                            candidate.m[3][b] = stepped(candidate.m[3][b], db);
-                            if (const int kept = boundsKept(candidate); kept > best) {
-                                best = kept;
-                                moved = candidate;
-                                improved = true;
-                            }
+    for (int pass = 0; pass < 4 && best < kAll && run.skinMoveTrials > 0; ++pass) {
+        const Matrix3 from = moved;
+        for (int a = 0; a < 3; ++a) {
+            for (int b = a; b < 3; ++b) {
+                const int reach = a == b ? 16 : 4;
+                for (int da = -reach; da <= reach; ++da) {
+                    for (int db = a == b ? 0 : -reach; db <= (a == b ? 0 : reach); ++db) {
+                        if (run.skinMoveTrials <= 0 || best == kAll) return moved;
+                        Matrix3 candidate = from;
+                        candidate.m[3][a] = floatStepped(from.m[3][a], da * unit);
+                        candidate.m[3][b] = floatStepped(candidate.m[3][b], db * unit);
+                        if (const int kept = boundsKept(candidate); kept > best) {
+                            best = kept;
+                            moved = candidate;
                         }
                     }
                 }
             }
         }
+        if (moved == from) break;
     }
     return moved;
 }
@@ -765,7 +757,7 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
         skinTm = &world;
     } else if (!matchesBox(run, record, written, Matrix3())) {
         moved = movedOntoBox(run, record, written, world);
-        if (moved && matchesBox(run, record, written, *moved)) {
+        if (moved) {
             if (Object* shared = shareWith(*moved)) return shared;
             skinTm = &*moved;
         }
