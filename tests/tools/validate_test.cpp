@@ -237,7 +237,7 @@ TEST(Validate, EachDamageIsReportedOnceNamingRecordAndProblem) {
         {"values outside the rules of their fields",
          [](SceneFile& f) {
              f.root.ambientLights->items[0].color = 0xFF202020;
-             f.root.tracks->items[0].objectName = "Lamp";
+             f.root.tracks->items[0].objectName = "Lamp\nerror: \"x\"";  // one finding, one line
              f.root.cubeMaps->items[0].imageId2 = 41;
              f.root.maps->items[0].channel = 0;
              Zeq2VertexBuffer joints;  // no vertices, so its data length is right
@@ -246,7 +246,7 @@ TEST(Validate, EachDamageIsReportedOnceNamingRecordAndProblem) {
              f.root.vertexBuffers->add(joints);
          },
          {"warning: ambientLights[0] (id 105): color 0xFF202020 has bits above 0xRRGGBB set",
-          "warning: tracks[0] (id 60): objectName \"Lamp\" names no scene node",
+          "warning: tracks[0] (id 60): objectName \"Lamp\\nerror: \\\"x\\\"\" names no scene node",
           "warning: cubeMaps[0] (id 50): holds 2 of its six images; a cube map holds imageId6 alone or all six",
           "warning: maps[0] (id 30): channel 0 names no texture channel (they count from 1)",
           "warning: vertexBuffers[2] (id 9): attributes hold 5 JOINTS entries; a vertex takes at most 4 "

@@ -4,10 +4,13 @@
 #include "format/records.h"
 #include "tools/zeq/inspect_vertices.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -15,6 +18,12 @@
 
 namespace zeq::inspect {
 namespace {
+
+// Text of the file as a JSON string (quotes, escapes, bad UTF-8 replaced): a name holding a line
+// break or a quote cannot end its finding's line or pose as another finding.
+std::string quoted(const std::string& text) {
+    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
 
 std::string subjectOf(std::string_view list, std::size_t index, int64_t id) {
     return std::string(list) + "[" + std::to_string(index) + "] (id " + std::to_string(id) + ")";
@@ -245,6 +254,18 @@ private:
     }
 
     // The largest index an index buffer holds, computed once per buffer (meshes share buffers).
+    // The first position of an index at or beyond vertexCount (the buffer holds one), found once
+    // for each buffer and count: meshes that share a buffer share the search.
+    int64_t firstIndexBeyond(const Zeq2IndexBuffer& buffer, int32_t vertexCount) {
+        const auto [it, added] = firstBeyond_.try_emplace({&buffer, vertexCount}, -1);
+        if (added) {
+            const int64_t count = storedIndexCount(buffer);
+            for (int64_t i = 0; i < count && it->second < 0; ++i)
+                if (storedIndex(buffer, i) >= vertexCount) it->second = i;
+        }
+        return it->second;
+    }
+
     int32_t largestIndex(const Zeq2IndexBuffer& buffer) {
         const auto [it, added] = largestIndex_.emplace(&buffer, -1);
         if (added) {
@@ -290,26 +311,24 @@ private:
         if (indices) {
             available = std::min<int64_t>(std::max(indices->indexCount, 0), storedIndexCount(*indices));
             if (!buffers.empty() && largestIndex(*indices) >= vertexCount) {
-                const int64_t count = storedIndexCount(*indices);
-                for (int64_t i = 0; i < count; ++i) {
-                    if (storedIndex(*indices, i) >= vertexCount) {
-                        error(subject, "indexBufferId", "index buffer " + std::to_string(indices->id) + " holds index " +
-                                           std::to_string(storedIndex(*indices, i)) + " at position " + std::to_string(i) +
-                                           ", beyond the " + std::to_string(vertexCount) +
-                                           " vertices of its vertex buffers");
-                        break;
-                    }
-                }
+                const int64_t i = firstIndexBeyond(*indices, vertexCount);
+                error(subject, "indexBufferId", "index buffer " + std::to_string(indices->id) + " holds index " +
+                                   std::to_string(storedIndex(*indices, i)) + " at position " + std::to_string(i) +
+                                   ", beyond the " + std::to_string(vertexCount) + " vertices of its vertex buffers");
             }
         }
 
-        std::unordered_set<int32_t> mapsChecked;
+        std::unordered_set<int32_t> materialsChecked, mapsChecked;
+        int64_t channels = 0;
+        for (const Zeq2VertexBuffer* buffer : buffers)
+            channels += std::count(buffer->attributes.begin(), buffer->attributes.end(), Zeq2VertexAttributes::TEXCOORDS);
         for (std::size_t s = 0; s < node.surfaces.size(); ++s) {
             const Zeq2Surface& surface = node.surfaces.items[s];
             const std::string name = at("surfaces", s);
             if (surface.materialId) {
                 requireResource(materials_, *surface.materialId, subject, name + ".materialId", "material");
-                if (!buffers.empty()) checkMapChannels(*surface.materialId, buffers, mapsChecked, subject, name + ".materialId");
+                if (!buffers.empty() && materialsChecked.insert(*surface.materialId).second)
+                    checkMapChannels(*surface.materialId, channels, mapsChecked, subject, name + ".materialId");
             }
             if (surface.indexBegin < 0 || surface.numTriangles < 0) {
                 error(subject, name, name + " has indexBegin " + std::to_string(surface.indexBegin) + " and numTriangles " +
@@ -329,15 +348,13 @@ private:
     }
 
     // Channel n of a map reads the n-th TEXCOORDS entry of the vertex buffers of the geometry its
-    // material is on; a channel beyond them has no coordinates to read. Each map once per node.
-    void checkMapChannels(int32_t materialId, const std::vector<const Zeq2VertexBuffer*>& buffers,
-                          std::unordered_set<int32_t>& checked, const std::string& subject, const std::string& field) {
+    // material is on (`channels` entries); a channel beyond them has no coordinates to read. Each
+    // map once per node.
+    void checkMapChannels(int32_t materialId, int64_t channels, std::unordered_set<int32_t>& checked,
+                          const std::string& subject, const std::string& field) {
         const auto material = materials_.byId.find(materialId);
         if (material == materials_.byId.end()) return;
         const Zeq2Material& m = root_.materials->items[material->second];
-        int64_t channels = 0;
-        for (const Zeq2VertexBuffer* buffer : buffers)
-            channels += std::count(buffer->attributes.begin(), buffer->attributes.end(), Zeq2VertexAttributes::TEXCOORDS);
         for (const std::optional<int32_t>* mapId : {&m.diffuseMapId, &m.glossinessMapId, &m.lightMapId, &m.normalMapId,
                                                     &m.opacityMapId, &m.specularMapId}) {
             if (!*mapId || !checked.insert(**mapId).second) continue;
@@ -549,6 +566,7 @@ private:
             error(subject, "distances", "distances has " + std::to_string(lod.distances.size()) + " entries, objectIds " +
                                std::to_string(lod.objectIds.size()));
         }
+        std::unordered_map<int64_t, std::size_t> firstAt;  // the first entry naming each node
         for (std::size_t i = 0; i < lod.objectIds.size(); ++i) {
             const int64_t id = lod.objectIds.items[i];
             requireNode(id, subject, at("objectIds", i));
@@ -556,10 +574,8 @@ private:
             // is no level of its own.
             const std::string field = at("objectIds", i);
             if (id == lod.id) warning(subject, field, field + " names the group itself");
-            const auto first = std::find(lod.objectIds.begin(), lod.objectIds.begin() + std::ptrdiff_t(i), id);
-            if (first != lod.objectIds.begin() + std::ptrdiff_t(i))
-                warning(subject, field, field + " names node " + std::to_string(id) + ", as " +
-                                            at("objectIds", std::size_t(first - lod.objectIds.begin())) + " does");
+            if (const auto [first, added] = firstAt.emplace(id, i); !added)
+                warning(subject, field, field + " names node " + std::to_string(id) + ", as " + at("objectIds", first->second) + " does");
         }
     }
 
@@ -651,7 +667,7 @@ private:
             // A file of tracks alone (an animation-only export) animates the nodes of another file.
             if (!nodes_.empty() && !nodeNames_.count(track.objectName)) {
                 warning(subjectOf("tracks", i, track.id), "objectName",
-                        "objectName \"" + track.objectName + "\" names no scene node");
+                        "objectName " + quoted(track.objectName) + " names no scene node");
             }
             // Keys out of order are reported once a track; a time that is no point in time each
             // time, and the order is checked on among the others.
@@ -684,6 +700,7 @@ private:
     std::vector<int64_t> nodeOrder_;  // node ids in list order, each once
     std::unordered_set<std::string> nodeNames_;
     std::unordered_map<const Zeq2IndexBuffer*, int32_t> largestIndex_;
+    std::map<std::pair<const Zeq2IndexBuffer*, int32_t>, int64_t> firstBeyond_;
 };
 
 }  // namespace
