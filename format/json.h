@@ -240,7 +240,12 @@ void valueFromJson(const Json& json, T& value, const std::string& where) {
         if (!json.is_boolean()) fail(where, "expected true or false");
         value = json.get<bool>();
     } else if constexpr (std::is_floating_point_v<T>) {
-        if (json.is_number()) {
+        // An integer is rounded to T once (through a double it would be rounded twice).
+        if (json.is_number_unsigned()) {
+            value = static_cast<T>(json.get<uint64_t>());
+        } else if (json.is_number_integer()) {
+            value = static_cast<T>(json.get<int64_t>());
+        } else if (json.is_number()) {
             value = roundedNumber<T>(json.get<double>(), where);
         } else if (json.is_string() && nanFromText(std::string_view(json.get_ref<const std::string&>()), value)) {
         } else if (json == "Infinity") {

@@ -125,6 +125,7 @@ TEST_F(Pack, RefusesDocumentsThatDescribeNoValidRecords) {
         {twice, "Zeq2Extra2: a key given twice in one object"},
         {twiceInList, "Zeq2.meshes[0].name: a key given twice in one object"},
         {std::string(100000, '[') + std::string(100000, ']'), "[0][0][0]"},
+        {"{\"majorVersion\": 2, \"Zeq2\": {\"tracks\": [{\"id\": -1e400}]}}", "Zeq2.tracks[0].id: number out of range"},
     };
     for (const auto& [text, problem] : damaged) {
         const std::string dump = scratch.file("damaged.json");
@@ -133,6 +134,32 @@ TEST_F(Pack, RefusesDocumentsThatDescribeNoValidRecords) {
         EXPECT_EQ(result.status, 1);
         EXPECT_THAT(result.err, StartsWith("zeq: " + dump + ": " + problem));
         EXPECT_EQ(readText(output), "keep");
+    }
+}
+
+// A number is rounded to a float once, from its text: through a double first, these two would be
+// stored a float step low.
+TEST_F(Pack, NumbersRoundToTheNearestFloat) {
+    const std::string source = scratch.file("valid.zeq");
+    writeBytes(source, encodeSceneFile(validScene()));
+    const RunResult dumped = runZeq("dump --raw " + quoted(source), scratch);
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    const std::pair<const char*, float> cases[] = {
+        {"1.00000005960464477539062500001", std::nextafter(1.0f, 2.0f)},
+        {"1152921573326323713", std::ldexp(1.0f, 60) + std::ldexp(1.0f, 37)},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(text);
+        std::string document = dumped.out;
+        const std::size_t at = document.find("\"time\": 0.5") + 8;
+        ASSERT_NE(at, std::string::npos + 8);
+        document.replace(at, 3, text);
+        const std::string dump = scratch.file("rounded.json");
+        const std::string packed = scratch.file("rounded.zeq");
+        writeText(dump, document);
+        const RunResult result = runZeq("pack " + quoted(dump) + " -o " + quoted(packed), scratch);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(decodeSceneFile(readFileBytes(packed)).root.tracks->items[0].keyframes.items[1].time, expected);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "format/scene_file.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -98,7 +99,23 @@ struct DocumentBuilder : nlohmann::detail::json_sax_dom_parser<zeq::Json> {
         return element() && Base::number_integer(value);
     }
     bool number_unsigned(number_unsigned_t value) { return element() && Base::number_unsigned(value); }
-    bool number_float(number_float_t value, const string_t& text) { return element() && Base::number_float(value, text); }
+    // Records hold floats: a decimal is rounded to a float from its text, once. (The parser rounds it
+    // to a double first, and that double's float can be a step off, as for 1.00000005960464477539062500001.)
+    // The double held is then that float; numbers beyond a float stay as read, for the range checks.
+    bool number_float(number_float_t value, const string_t& text) {
+        float rounded = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rounded);
+        if (error == std::errc() && end == text.data() + text.size()) value = rounded;
+        return element() && Base::number_float(value, text);
+    }
+    // A number beyond a double is refused at its JSON path, as the numbers beyond a float are.
+    template <class Exception>
+    bool parse_error(std::size_t position, const std::string& token, const Exception& e) {
+        if (e.id != 406) return Base::parse_error(position, token, e);
+        element();
+        overflow = pathHere();
+        return false;
+    }
     bool string(string_t& value) { return element() && Base::string(value); }
     bool binary(binary_t& value) { return element() && Base::binary(value); }
     bool start_object(std::size_t n) {
@@ -133,6 +150,7 @@ struct DocumentBuilder : nlohmann::detail::json_sax_dom_parser<zeq::Json> {
 
     const UpToZero::Place& place;
     std::string duplicate;
+    std::string overflow;  // the path of a number beyond a double
     // A dump nests a few levels; a document nested far deeper is no dump, and building it would
     // take a hundred times its size in memory. The path where it went too deep.
     static constexpr std::size_t kMaxDepth = 64;
@@ -182,6 +200,7 @@ zeq::Json readDocument(const std::string& file) {
             if (!builder.duplicate.empty()) {
                 throw zeq::cli::CommandError(path, builder.duplicate + ": a key given twice in one object");
             }
+            if (!builder.overflow.empty()) throw zeq::cli::CommandError(path, builder.overflow + ": number out of range");
             if (!builder.tooDeep.empty()) {
                 throw zeq::cli::CommandError(path, builder.tooDeep + ": nested more than " +
                                                        std::to_string(DocumentBuilder::kMaxDepth) + " levels deep");
