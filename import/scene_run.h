@@ -11,6 +11,7 @@
 #include "import/mesh_builder.h"
 #include "import/node_hierarchy.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -100,9 +101,15 @@ struct SceneRun {
     std::map<TriObject*, std::string> surfacesGivenBy;
     // The box records by id (the last of an id).
     std::unordered_map<int32_t, const Zeq2Box*> boxesById;
-    // Trials left to the search for the matrices of skins whose nodes moved after skinning: a file
-    // of many skins that no trial fits stops the search rather than the import (about a second).
-    int64_t skinMoveTrials = 20000;
+    // Vertices the search for the matrices of skins whose nodes moved after skinning may still
+    // move back: a file of many skins that no trial fits ends the search (after about a second),
+    // not the import; later such skins keep their vertices as written.
+    int64_t skinMoveTrials = 500000;
+    // Bone matrices found for bind transforms (by their bits), and the inversions their search may
+    // still take: a file of many badly conditioned binds ends the search (after about half a
+    // second), not the import; later binds take the plain inverse.
+    std::map<std::array<uint32_t, 12>, Matrix3> boneMatrices;
+    int64_t boneInversions = 10000000;
 
     // The planned node a record id refers to (the later record when an id repeats); null for none.
     PlannedNode* byId(int64_t id);

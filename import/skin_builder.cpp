@@ -61,10 +61,16 @@ float floatStepped(float value, int64_t steps) {
 // steps, one or two components at a time, while that brings its own inverse nearer the stored
 // one: most such matrices have a neighbour that inverts back exactly. (A component near zero
 // beside large ones may have none: a step of any input moves it by many of its own steps.) A
-// singular transform keeps the zero matrix Inverse gives it.
-Matrix3 boneMatrixOf(const Matrix3& bind) {
+// singular transform keeps the zero matrix Inverse gives it. Each bind transform is sought once a
+// file, and a file's searches share a budget of inversions, past which the plain inverse is taken.
+Matrix3 boneMatrixOf(SceneRun& run, const Matrix3& bind) {
+    std::array<uint32_t, 12> bits;
+    std::memcpy(bits.data(), bind.m, sizeof bits);
+    const auto [known, added] = run.boneMatrices.try_emplace(bits);
+    if (!added) return known->second;
     Matrix3 bone = Inverse(bind);
     auto stepsOff = [&](const Matrix3& candidate) {
+        --run.boneInversions;
         const Matrix3 back = Inverse(candidate);
         int64_t steps = 0;
         for (int r = 0; r < 4; ++r)
@@ -88,7 +94,7 @@ Matrix3 boneMatrixOf(const Matrix3& bind) {
         return true;
     };
     constexpr int kRounds = 32;
-    for (int round = 0; round < kRounds && best != 0; ++round) {
+    for (int round = 0; round < kRounds && best != 0 && run.boneInversions > 0; ++round) {
         bool moved = false;
         for (int e = 0; e < 12 && !moved; ++e)
             for (int s : {1, -1, 2, -2})
@@ -100,6 +106,7 @@ Matrix3 boneMatrixOf(const Matrix3& bind) {
                         if (!moved) moved = tryMove(e, se, f, sf);
         if (!moved) break;
     }
+    known->second = bone;
     return bone;
 }
 
@@ -311,7 +318,7 @@ void buildSkin(SceneRun& run, PlannedNode& planned) {
         // one the bone's matrix at the start is taken.
         const auto found = bindOf.find(bones.jointIds[b]);
         const Zeq2JointBindTransform* bind = found == bindOf.end() ? nullptr : found->second;
-        const Matrix3 boneTm = bind ? boneMatrixOf(toMatrix3(bind->bindPoseTransform)) : boneNodes[b]->GetNodeTM(0);
+        const Matrix3 boneTm = bind ? boneMatrixOf(run, toMatrix3(bind->bindPoseTransform)) : boneNodes[b]->GetNodeTM(0);
         data->SetBoneTm(boneNodes[b], boneTm, boneTm);
     }
     for (std::size_t v = 0; v < influences.size(); ++v) {
@@ -450,11 +457,11 @@ std::vector<Point3> positionsOf(SceneRun& run, const Zeq2Mesh& view) {
 // The node's matrix moved so that the written vertices moved back by it lie on the skin's box:
 // the skin's matrix of a node moved after its skin was applied (the exporter moves the vertices by
 // the skin's matrix, not by the node's). The move measured from the box is rounded: where it fits
-// the box, each component of its translation is stepped (a float step at a time; in 16-bit files
-// a quarter of a 16-bit step) while that puts more of the vertices that gave the box's bounds back
-// on them, each writing its stored position again; with all of them, the next export gives the
-// same box and positions. Null when there is no box or no position to go by, when the node's
-// matrix cannot be undone, or when the move does not fit the box.
+// the box, its translation is sought, stepped a component or two at a time, until the vertices
+// that gave the box's bounds go back on them and every vertex writes its stored position again,
+// so that the next export gives the same box and positions. Null when there is no box or no
+// position to go by, when the node's matrix cannot be undone, when the move does not fit the box,
+// or when no translation is found that keeps every position.
 std::optional<Matrix3> movedOntoBox(SceneRun& run, const Zeq2Skin& record, const std::vector<Point3>& points,
                                     const Matrix3& world) {
     const Zeq2Box* box = run.boxOf(record.boundBoxId);
@@ -476,19 +483,20 @@ std::optional<Matrix3> movedOntoBox(SceneRun& run, const Zeq2Skin& record, const
     Matrix3 moved = world;
     moved.SetTrans(world.GetTrans() + world.VectorTransform(shift));
     if (!matchesBox(run, record, points, moved)) return std::nullopt;
-    // How well the six bounds come back from their vertices under `move`: for each, whether its
-    // vertex goes back on it, and which of the stored position's components that vertex writes
-    // again (a component of the translation moves one component of the written positions).
-    constexpr int kAll = 6 * 4;
-    auto boundsKept = [&](const Matrix3& move) {
-        --run.skinMoveTrials;
+    // The vertices the search goes by: those that gave the six bounds, then any found not to
+    // come back. How well a translation does: for each bound whether its vertex goes back on it,
+    // and for each vertex which components of its stored position it writes again (a component
+    // of the translation moves one component of the written positions).
+    std::vector<size_t> watched(extreme, extreme + 6);
+    auto score = [&](const Matrix3& move) {
+        run.skinMoveTrials -= static_cast<int64_t>(watched.size());
         const Matrix3 undo = Inverse(move);
         int kept = 0;
-        for (int i = 0; i < 6; ++i) {
-            const Point3& stored = points[extreme[i]];
+        for (size_t i = 0; i < watched.size(); ++i) {
+            const Point3& stored = points[watched[i]];
             const Point3 p = ontoBounds(run, move, stored, unmovedPoint(run, move, undo, stored), box->box.items);
             const Point3 again = move.PointTransform(p);
-            kept += p[i % 3] == box->box.items[static_cast<std::size_t>(i)];
+            if (i < 6) kept += p[static_cast<int>(i % 3)] == box->box.items[i];
             for (int c = 0; c < 3; ++c) {
                 Point3 component = stored;
                 component[c] = again[c];
@@ -497,32 +505,75 @@ std::optional<Matrix3> movedOntoBox(SceneRun& run, const Zeq2Skin& record, const
         }
         return kept;
     };
-    const int64_t unit = run.minorVersion == kMinorVersionHalf ? int64_t(1) << 11 : 1;
-    // Steps of one component up to 16 steps away, then of two components together up to 4 steps
-    // each (the vertices' recovery ties the components together), from the best found so far.
-    int best = boundsKept(moved);
-    for (int pass = 0; pass < 4 && best < kAll && run.skinMoveTrials > 0; ++pass) {
-        const Matrix3 from = moved;
+    // Translations to try around the best so far: each component alone stepped up to 16 float
+    // steps of its own (a quarter of a 16-bit step each in 16-bit files) or set to 0; steps along
+    // each axis of the node's matrix, of an eighth of a float step of the vertices' size, up to 8
+    // such float steps (a move along an axis shifts the vertices' own coordinate on it alone, so
+    // one pair of bounds at a time); and two components together up to 8 steps each.
+    const bool half = run.minorVersion == kMinorVersionHalf;
+    const int64_t unit = half ? int64_t(1) << 11 : 1;
+    float size = 0.0f;
+    for (const Point3& p : points) size = std::max({size, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+    if (!std::isfinite(size)) return std::nullopt;
+    const float vertexStep = (std::nextafter(size, HUGE_VALF) - size) * static_cast<float>(unit);
+    auto translationsAround = [&](const Point3& t) {
+        std::vector<Point3> out;
         for (int a = 0; a < 3; ++a) {
-            for (int b = a; b < 3; ++b) {
-                const int reach = a == b ? 16 : 4;
-                for (int da = -reach; da <= reach; ++da) {
-                    for (int db = a == b ? 0 : -reach; db <= (a == b ? 0 : reach); ++db) {
-                        if (run.skinMoveTrials <= 0 || best == kAll) return moved;
-                        Matrix3 candidate = from;
-                        candidate.m[3][a] = floatStepped(from.m[3][a], da * unit);
-                        candidate.m[3][b] = floatStepped(candidate.m[3][b], db * unit);
-                        if (const int kept = boundsKept(candidate); kept > best) {
-                            best = kept;
-                            moved = candidate;
-                        }
+            Point3 zero = t;
+            zero[a] = 0.0f;
+            out.push_back(zero);
+            const Point3 axis = Normalize(world.GetRow(a));
+            for (int k = -16; k <= 16; ++k) {
+                if (k == 0) continue;
+                Point3 own = t;
+                own[a] = floatStepped(t[a], k * unit);
+                out.push_back(own);
+            }
+            for (int k = -64; k <= 64; ++k)
+                if (k != 0) out.push_back(t + axis * (static_cast<float>(k) * vertexStep / 8));
+            for (int b = a + 1; b < 3; ++b)
+                for (int da = -8; da <= 8; ++da)
+                    for (int db = -8; db <= 8; ++db) {
+                        Point3 both = t;
+                        both[a] = floatStepped(t[a], da * unit);
+                        both[b] = floatStepped(t[b], db * unit);
+                        out.push_back(both);
                     }
+        }
+        return out;
+    };
+    // The translation is taken only when every vertex writes its stored position again: else the
+    // vertices stay as written, exact, and only the box is lost. A vertex that does not is watched
+    // too, and the search goes on (a few times).
+    for (int round = 0; round < 8 && run.skinMoveTrials > 0; ++round) {
+        const int all = 6 + 3 * static_cast<int>(watched.size());
+        int best = score(moved);
+        for (int pass = 0; pass < 4 && best < all && run.skinMoveTrials > 0; ++pass) {
+            const Matrix3 from = moved;
+            for (const Point3& t : translationsAround(from.GetTrans())) {
+                if (run.skinMoveTrials <= 0 || best == all) break;
+                Matrix3 candidate = from;
+                candidate.SetTrans(t);
+                if (const int kept = score(candidate); kept > best) {
+                    best = kept;
+                    moved = candidate;
                 }
             }
+            if (moved == from) break;
         }
-        if (moved == from) break;
+        if (best < all) return std::nullopt;
+        const Matrix3 undo = Inverse(moved);
+        run.skinMoveTrials -= static_cast<int64_t>(points.size());
+        size_t failing = points.size();
+        for (size_t v = 0; v < points.size() && failing == points.size(); ++v) {
+            const Point3& stored = points[v];
+            const Point3 p = ontoBounds(run, moved, stored, unmovedPoint(run, moved, undo, stored), box->box.items);
+            if (!writes(run, moved.PointTransform(p), stored)) failing = v;
+        }
+        if (failing == points.size()) return moved;
+        watched.push_back(failing);
     }
-    return moved;
+    return std::nullopt;
 }
 
 // The normal to give the host for a skin's stored normal, which the exporter turned by the skin's

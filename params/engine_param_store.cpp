@@ -152,9 +152,9 @@ EngineObjectKind classifyNode(INode* node) {
 namespace {
 
 // Depth-first from node: every node showing one of the objects shows the alpha, and its object
-// stores it. A node below another that took the alpha inherits it (visibility 1, inheriting), so
-// that the alpha is not applied twice; the walk goes on below such nodes, which may show other
-// selected objects or instances with their inheritance switched off.
+// stores it. A node below another that took the alpha, through nodes that all inherit visibility,
+// inherits it (visibility 1, inheriting), so that the alpha is not applied twice; the walk goes on
+// below such nodes, which may show other selected objects or instances.
 void applyAlphaBelow(EngineParamStore& store, INode* node, const std::vector<Object*>& objects, float a, bool under) {
     for (int i = 0; i < node->NumberOfChildren(); ++i) {
         INode* child = node->GetChildNode(i);
@@ -166,7 +166,8 @@ void applyAlphaBelow(EngineParamStore& store, INode* node, const std::vector<Obj
             child->SetVisibility(0, under ? 1.0f : a);
             store.writeFloat(base, ALPHA, a);
         }
-        applyAlphaBelow(store, child, objects, a, under || shows);
+        // A node that does not inherit visibility passes none on: below it the alpha is set again.
+        applyAlphaBelow(store, child, objects, a, shows || (under && child->GetInheritVisibility()));
     }
 }
 

@@ -132,6 +132,10 @@ TEST_F(ParamStore, AlphaReachesEveryInstanceOnce) {
     child->SetObjectRef(parent->GetObjectRef());  // an instance below an instance
     child->SetInheritVisibility(false);
     headless::Node* below = meshNode("Below", child);
+    headless::Node* cut = meshNode("Cut", below);  // inherits nothing, so passes nothing on
+    cut->SetInheritVisibility(false);
+    headless::Node* underCut = scene.createNode("UnderCut", cut);
+    underCut->SetObjectRef(parent->GetObjectRef());
     headless::Node* group = scene.createNode("Group");
     headless::Node* nested = scene.createNode("Nested", group);
     nested->SetObjectRef(parent->GetObjectRef());
@@ -143,6 +147,7 @@ TEST_F(ParamStore, AlphaReachesEveryInstanceOnce) {
     EXPECT_EQ(parent->GetVisibility(0), 0.5f);
     EXPECT_TRUE(parent->GetInheritVisibility());
     EXPECT_EQ(nested->GetVisibility(0), 0.5f);
+    EXPECT_EQ(underCut->GetVisibility(0), 0.5f);
     for (INode* inheriting : {child, below}) {
         EXPECT_EQ(inheriting->GetVisibility(0), 1.0f) << inheriting->GetName();
         EXPECT_TRUE(inheriting->GetInheritVisibility()) << inheriting->GetName();
