@@ -37,7 +37,7 @@ namespace {
 
 using Kind = Zeq2VertexAttributes;
 
-// Floats in an order where neighbours differ by one (-0 and +0 are one apart).
+// Floats in an order where neighbours differ by one (-0 and +0 are both 0).
 int64_t orderedFloat(float f) {
     const int32_t bits = std::bit_cast<int32_t>(f);
     return bits < 0 ? int64_t(INT32_MIN) - bits : int64_t(bits);
@@ -49,6 +49,7 @@ int64_t floatSteps(float a, float b) { return std::abs(orderedFloat(a) - ordered
 // The float `steps` float steps from value (up when positive); value itself where that would pass
 // the finite floats.
 float floatStepped(float value, int64_t steps) {
+    if (steps == 0) return value;  // -0 stays -0
     const int64_t ordered = orderedFloat(value) + steps;
     if (ordered > INT32_MAX || ordered < int64_t(INT32_MIN) - INT32_MAX) return value;
     const float stepped = std::bit_cast<float>(static_cast<int32_t>(ordered < 0 ? int64_t(INT32_MIN) - ordered : ordered));
@@ -69,6 +70,7 @@ Matrix3 boneMatrixOf(SceneRun& run, const Matrix3& bind) {
     const auto [known, added] = run.boneMatrices.try_emplace(bits);
     if (!added) return known->second;
     Matrix3 bone = Inverse(bind);
+    if (bone == Matrix3(false)) return known->second = bone;  // singular: nothing to seek
     auto stepsOff = [&](const Matrix3& candidate) {
         --run.boneInversions;
         const Matrix3 back = Inverse(candidate);
