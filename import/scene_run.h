@@ -62,6 +62,9 @@ struct PlannedNode {
     INode* node = nullptr;
 };
 
+// Vertices the search for the matrices of moved skins may move back in one file (about a second).
+inline constexpr int64_t kSkinMoveTrials = 500000;
+
 struct SceneRun {
     SceneRun(ImpInterface* ii, const Zeq2& root, const Zeq2Extra1& extra1, const Zeq2Extra2& extra2,
              uint16_t minorVersion, ImportReport& report)
@@ -104,7 +107,7 @@ struct SceneRun {
     // Vertices the search for the matrices of skins whose nodes moved after skinning may still
     // move back: a file of many skins that no trial fits ends the search (after about a second),
     // not the import; later such skins keep their vertices as written.
-    int64_t skinMoveTrials = 500000;
+    int64_t skinMoveTrials = kSkinMoveTrials;
     // Bone matrices found for bind transforms (by their bits), and the inversions their search may
     // still take: a file of many badly conditioned binds ends the search (after about half a
     // second), not the import; later binds take the plain inverse.

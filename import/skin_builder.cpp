@@ -51,7 +51,7 @@ int64_t floatSteps(float a, float b) { return std::abs(orderedFloat(a) - ordered
 float floatStepped(float value, int64_t steps) {
     if (steps == 0) return value;  // -0 stays -0
     const int64_t ordered = orderedFloat(value) + steps;
-    if (ordered > INT32_MAX || ordered < int64_t(INT32_MIN) - INT32_MAX) return value;
+    if (ordered > INT32_MAX || ordered < -int64_t(INT32_MAX)) return value;
     const float stepped = std::bit_cast<float>(static_cast<int32_t>(ordered < 0 ? int64_t(INT32_MIN) - ordered : ordered));
     return std::isfinite(stepped) ? stepped : value;
 }
@@ -469,11 +469,18 @@ std::optional<Matrix3> movedOntoBox(SceneRun& run, const Zeq2Skin& record, const
     const Zeq2Box* box = run.boxOf(record.boundBoxId);
     const Matrix3 back = Inverse(world);
     if (!box || points.empty() || back == Matrix3(false)) return std::nullopt;
-    // The vertices at the least and the greatest value of each axis, moved back.
+    // The vertices at the least and the greatest value of each axis, moved back (in double: far
+    // from the origin, float would leave the measure many steps of the translation off).
+    auto movedBack = [&](const Point3& w) {
+        const double d[3] = {double(w.x) - world.m[3][0], double(w.y) - world.m[3][1], double(w.z) - world.m[3][2]};
+        std::array<double, 3> p{};
+        for (int c = 0; c < 3; ++c) p[c] = d[0] * back.m[0][c] + d[1] * back.m[1][c] + d[2] * back.m[2][c];
+        return p;
+    };
     size_t extreme[6] = {};
-    Point3 low = back.PointTransform(points[0]), high = low;
+    std::array<double, 3> low = movedBack(points[0]), high = low;
     for (size_t v = 1; v < points.size(); ++v) {
-        const Point3 p = back.PointTransform(points[v]);
+        const std::array<double, 3> p = movedBack(points[v]);
         for (int axis = 0; axis < 3; ++axis) {
             if (p[axis] < low[axis]) low[axis] = p[axis], extreme[axis] = v;
             if (p[axis] > high[axis]) high[axis] = p[axis], extreme[axis + 3] = v;
@@ -481,15 +488,21 @@ std::optional<Matrix3> movedOntoBox(SceneRun& run, const Zeq2Skin& record, const
     }
     // In the node's frame the vertices stand `shift` off the box: the skin's matrix is the node's
     // moved by that much.
-    const Point3 shift = low - Point3(box->box.items[0], box->box.items[1], box->box.items[2]);
+    double shift[3];
+    for (int c = 0; c < 3; ++c) shift[c] = low[c] - double(box->box.items[static_cast<size_t>(c)]);
     Matrix3 moved = world;
-    moved.SetTrans(world.GetTrans() + world.VectorTransform(shift));
+    for (int c = 0; c < 3; ++c)
+        moved.m[3][c] = static_cast<float>(double(world.m[3][c]) + shift[0] * world.m[0][c] + shift[1] * world.m[1][c] +
+                                           shift[2] * world.m[2][c]);
     if (!matchesBox(run, record, points, moved)) return std::nullopt;
     // The vertices the search goes by: those that gave the six bounds, then any found not to
     // come back. How well a translation does: for each bound whether its vertex goes back on it,
     // and for each vertex which components of its stored position it writes again (a component
     // of the translation moves one component of the written positions).
     std::vector<size_t> watched(extreme, extreme + 6);
+    // A skin may spend a twentieth of the file's budget: skins that no translation fits leave
+    // some to those after them.
+    const int64_t budgetLeft = run.skinMoveTrials - kSkinMoveTrials / 20;
     auto score = [&](const Matrix3& move) {
         run.skinMoveTrials -= static_cast<int64_t>(watched.size());
         const Matrix3 undo = Inverse(move);
@@ -547,13 +560,14 @@ std::optional<Matrix3> movedOntoBox(SceneRun& run, const Zeq2Skin& record, const
     // The translation is taken only when every vertex writes its stored position again: else the
     // vertices stay as written, exact, and only the box is lost. A vertex that does not is watched
     // too, and the search goes on (a few times).
-    for (int round = 0; round < 8 && run.skinMoveTrials > 0; ++round) {
+    auto spent = [&] { return run.skinMoveTrials <= std::max<int64_t>(0, budgetLeft); };
+    for (int round = 0; round < 8 && !spent(); ++round) {
         const int all = 6 + 3 * static_cast<int>(watched.size());
         int best = score(moved);
-        for (int pass = 0; pass < 4 && best < all && run.skinMoveTrials > 0; ++pass) {
+        for (int pass = 0; pass < 4 && best < all && !spent(); ++pass) {
             const Matrix3 from = moved;
             for (const Point3& t : translationsAround(from.GetTrans())) {
-                if (run.skinMoveTrials <= 0 || best == all) break;
+                if (spent() || best == all) break;
                 Matrix3 candidate = from;
                 candidate.SetTrans(t);
                 if (const int kept = score(candidate); kept > best) {
