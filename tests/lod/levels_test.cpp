@@ -320,6 +320,7 @@ TEST_F(LodLevels, CloneCopiesTheLevelsAndAdoptsThemOnFirstDisplay) {
     headless::RemapTable noneRemap;
     auto* none = dynamic_cast<LODObject*>(lod->Clone(noneRemap));
     ASSERT_NE(none, nullptr);
+    host.scene().createNode("Copy of none")->SetObjectRef(none);
     EXPECT_EQ(none->currentLevel(), -1);
 }
 
