@@ -3,6 +3,7 @@
 
 #include "format/json.h"
 #include "format/records.h"
+#include "tools/zeq/inspect_json.h"
 #include "tools/zeq/inspect_vertices.h"
 
 #include <nlohmann/json.hpp>
@@ -67,7 +68,7 @@ public:
 
     void string(std::string_view text) {
         // Decoded strings are valid UTF-8; replacing anything else keeps the output valid JSON.
-        put(nlohmann::json(std::string(text)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+        put(jsonString(text));
     }
 
     void hex(const uint8_t* bytes, int32_t n) {

@@ -2,9 +2,8 @@
 #include "tools/zeq/inspect_validate.h"
 
 #include "format/records.h"
+#include "tools/zeq/inspect_json.h"
 #include "tools/zeq/inspect_vertices.h"
-
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <charconv>
@@ -18,12 +17,6 @@
 
 namespace zeq::inspect {
 namespace {
-
-// Text of the file as a JSON string (quotes, escapes, bad UTF-8 replaced): a name holding a line
-// break or a quote cannot end its finding's line or pose as another finding.
-std::string quoted(const std::string& text) {
-    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
 
 std::string subjectOf(std::string_view list, std::size_t index, int64_t id) {
     return std::string(list) + "[" + std::to_string(index) + "] (id " + std::to_string(id) + ")";
@@ -667,7 +660,7 @@ private:
             // A file of tracks alone (an animation-only export) animates the nodes of another file.
             if (!nodes_.empty() && !nodeNames_.count(track.objectName)) {
                 warning(subjectOf("tracks", i, track.id), "objectName",
-                        "objectName " + quoted(track.objectName) + " names no scene node");
+                        "objectName " + jsonString(track.objectName) + " names no scene node");
             }
             // Keys out of order are reported once a track; a time that is no point in time each
             // time, and the order is checked on among the others.
