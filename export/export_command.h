@@ -16,7 +16,7 @@ inline constexpr const char* kProgressEncoding = "Encoding...";
 inline constexpr const char* kProgressCompressing = "Compressing...";
 inline constexpr const char* kProgressWriting = "Writing to file...";
 inline constexpr const char* kErrorCaption = "Error";
-inline constexpr const char* kExportFailedText = "The export failed for an unexpected reason";
+inline constexpr const char* kExportFailedText = "EXPORT FAILED";
 
 // Runs steps 2 onwards of the export command: the conversion of the scene of `ip` into the file
 // `path` with selectedOnly from bit 0 of `optionBits`. Always returns 1 (IMPEXP_SUCCESS); a

@@ -284,7 +284,7 @@ TEST(FailureTextTest, EachKindOfFailureHasItsText) {
     EXPECT_EQ(textOf([] { throw VertexBufferException(70000); }), "Too many vertices in the mesh ");
     EXPECT_EQ(textOf([] { throw std::runtime_error("The export made a material, map or image record without an id"); }),
               "The export made a material, map or image record without an id");
-    EXPECT_EQ(textOf([] { throw 42; }), "The export failed for an unexpected reason");
+    EXPECT_EQ(textOf([] { throw 42; }), "EXPORT FAILED");
 }
 
 }  // namespace
