@@ -812,8 +812,8 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
         return skinStack(run, planned, shared, *mesh);
     };
     // The skin's matrix is the node's or none when moving the vertices back by it gives the box;
-    // else the node's moved onto the box (a node moved after its skin was applied). None fitting,
-    // the vertices stay as written.
+    // else the node's, or none, moved onto the box (a node moved, or turned, after its skin was
+    // applied). None fitting, the vertices stay as written.
     const Matrix3 world = run.hierarchy.world(static_cast<std::size_t>(&planned - run.planned.data()));
     if (Object* shared = shareWith(world)) return shared;
     if (Object* shared = shareWith(Matrix3())) return shared;
@@ -823,7 +823,10 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
     if (matchesBox(run, record, written, world)) {
         skinTm = &world;
     } else if (!matchesBox(run, record, written, Matrix3())) {
+        // Moved after its skin was applied; or turned or scaled too, where the skin was applied
+        // with a matrix that only moved it (a model built upright, skinned where it stood).
         moved = movedOntoBox(run, record, written, world);
+        if (!moved) moved = movedOntoBox(run, record, written, Matrix3());
         if (moved) {
             if (Object* shared = shareWith(*moved)) return shared;
             skinTm = &*moved;

@@ -337,6 +337,7 @@ TEST_F(Lossless, VerticesAndNormalsOfATurnedSkinComeBackTheSame) {
         {R"({"translation": [1, 2, 3], "rotation": [10, 20, 30], "scale": [1.5, 0.5, 2]})", nullptr},
         {R"({"translation": [5, 2, 3], "scale": [0.001, 0.001, 0.001]})", nullptr},
         {R"({"translation": [1, 2, 3], "rotation": [10, 20, 30]})", R"({"translation": [6, -2, 3.5], "rotation": [10, 20, 30]})"},
+        {R"({"translation": [1, 2, 3]})", R"({"translation": [6, -2, 3.5], "rotation": [0, 0, 90], "scale": [2, 2, 2]})"},
     };
     for (const auto& [skinMatrix, moved] : cases) {
         SCOPED_TRACE(skinMatrix);
