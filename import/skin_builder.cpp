@@ -826,7 +826,9 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
         // Moved after its skin was applied; or turned or scaled too, where the skin was applied
         // with a matrix that only moved it (a model built upright, skinned where it stood).
         moved = movedOntoBox(run, record, written, world);
-        if (!moved) moved = movedOntoBox(run, record, written, Matrix3());
+        Matrix3 unturned = world;
+        unturned.SetTrans(Point3(0, 0, 0));
+        if (!moved && !(unturned == Matrix3())) moved = movedOntoBox(run, record, written, Matrix3());
         if (moved) {
             if (Object* shared = shareWith(*moved)) return shared;
             skinTm = &*moved;
