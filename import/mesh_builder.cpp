@@ -139,6 +139,11 @@ MeshCacheEntry& MeshBuilder::entryFor(const Zeq2Mesh& mesh) {
 
 const MeshCacheEntry& MeshBuilder::check(const Zeq2Mesh& mesh) { return entryFor(mesh); }
 
+void MeshBuilder::orderLike(const Zeq2Mesh& mesh, const TArray<Zeq2Surface>& surfaces) {
+    MeshCacheEntry& entry = entryFor(mesh);
+    if (!entry.object && !entry.orderSurfaces && surfaces.size() >= 2) entry.orderSurfaces = surfaces;
+}
+
 TriObject* MeshBuilder::buildTriObject(const Zeq2Mesh& mesh) {
     MeshCacheEntry& entry = entryFor(mesh);
     if (!entry.problem.empty()) return nullptr;

@@ -73,6 +73,9 @@ public:
     // The mesh's triangle object: the cached one for its key, or a new one built from the records.
     // Null when check() found a problem.
     TriObject* buildTriObject(const Zeq2Mesh& mesh);
+    // Gives the geometry of `mesh` the face order of `surfaces` (those of another record showing
+    // its triangles) where no record of its own gave one and it is not built yet.
+    void orderLike(const Zeq2Mesh& mesh, const TArray<Zeq2Surface>& surfaces);
 
     const MeshCache& cache() const { return cache_; }
 

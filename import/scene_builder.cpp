@@ -567,6 +567,16 @@ void SceneBuilder::run(const Zeq2& root, const Zeq2Extra1& extra1, const Zeq2Ext
         planList(run, RecordKind::Joint, root.joints);
         planGeometry(run, RecordKind::Mesh, root.meshes);
         planGeometry(run, RecordKind::Skin, root.skins);
+        // A skin of a mesh's index buffer and box shows the mesh's object (see the skin import):
+        // where the mesh's records have one material, the skin's surfaces give its face order.
+        for (const Zeq2Skin& skin : listOf(root.skins).items) {
+            const auto sharing = run.meshesByIndexBuffer.find(skin.indexBufferId);
+            if (sharing == run.meshesByIndexBuffer.end()) continue;
+            for (std::size_t node : sharing->second) {
+                const Zeq2Mesh& mesh = root.meshes->items[run.planned[node].record];
+                if (mesh.boundBoxId == skin.boundBoxId) run.meshes.orderLike(mesh, skin.surfaces);
+            }
+        }
         planList(run, RecordKind::DirectionalLight, root.directionalLights);
         planList(run, RecordKind::OmniLight, root.omniLights);
         planList(run, RecordKind::SpotLight, root.spotLights);

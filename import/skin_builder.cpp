@@ -674,9 +674,10 @@ void chooseTurnedHalfNormals(SceneRun& run, const Zeq2VertexBuffer& plain, const
 // The exporter writes one host object shown by a mesh node and a skinned node once: one index
 // buffer and one box for both, the mesh's vertex buffer as converted, and the skin's a copy with
 // the positions moved by the skin's matrix and the joint data appended. When a skin and a mesh
-// record share index buffer, box and surface ranges like that, and the skin's vertex data is the
-// mesh's with the positions moved by `skin` (the node's matrix or the identity), the skinned node
-// gets the mesh's object back under its skin, so that exporting again writes the geometry once.
+// record share index buffer and box like that (and surface ranges, where both nodes have
+// multi-materials), and the skin's vertex data is the mesh's with the positions moved by `skin`
+// (the node's matrix or the identity), the skinned node gets the mesh's object back under its
+// skin, so that exporting again writes the geometry once.
 // Returns the mesh's triangle object, its vertices set to points from which the exporter writes
 // both the mesh's and the skin's positions again (16-bit files may need points inside the step
 // of the mesh's values), and sets `from` to the mesh record it was built from; null, with nothing
@@ -688,8 +689,11 @@ TriObject* sharedTriObject(SceneRun& run, const Zeq2Skin& skin, const Matrix3& s
     const Zeq2Mesh* mesh = nullptr;
     for (std::size_t node : sharing->second) {
         const Zeq2Mesh& candidate = run.root.meshes->items[run.planned[node].record];
+        // Nodes of one material take the object as it is; two multi-materials must split its
+        // faces alike, as the faces hold one set of material ids.
+        const bool oneMaterial = candidate.surfaces.size() <= 1 || skin.surfaces.size() <= 1;
         if (candidate.boundBoxId == skin.boundBoxId && candidate.vertexBufferIds.size() == 1 &&
-            rangesOf(candidate.surfaces) == rangesOf(skin.surfaces)) {
+            (oneMaterial || rangesOf(candidate.surfaces) == rangesOf(skin.surfaces))) {
             mesh = &candidate;
             break;
         }

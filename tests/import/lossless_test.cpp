@@ -284,7 +284,8 @@ TEST_F(Lossless, HalfFloatSkinNormalsHoldStill) {
 
 // One object shown by a skinned node and a plain mesh node: the file holds its index buffer and
 // box once, and so does the file exported after the import, whichever node comes first and
-// whether the skin's matrix is the node's, the identity, or one that 16-bit data rounds. Its
+// whether the skin's matrix is the node's, the identity, or one that 16-bit data rounds, and
+// whether the mesh node has the skin's multi-material or one material of its own. Its
 // faces' materials are out of surface order, so the skin's surfaces must take the faces in the
 // order the mesh's import gave them.
 TEST_F(Lossless, ObjectOfASkinAndAMeshIsWrittenOnceAgain) {
@@ -294,19 +295,22 @@ TEST_F(Lossless, ObjectOfASkinAndAMeshIsWrittenOnceAgain) {
         const char* body;
         const char* options;
         bool skinFirst;
+        const char* plateMaterial;
     };
     const Case cases[] = {
-        {"moved skin", R"({"translation": [0, 0, 1]})", R"({"translation": [0, 0, 1]})", "--normals", true},
-        {"identity skin", "{}", R"({"translation": [4, 2, 1]})", "", false},
+        {"moved skin", R"({"translation": [0, 0, 1]})", R"({"translation": [0, 0, 1]})", "--normals", true, "Both"},
+        {"identity skin", "{}", R"({"translation": [4, 2, 1]})", "", false, "Both"},
         {"16-bit, far and turned", R"({"translation": [3000, 1000, 500], "rotation": [10, 20, 30]})",
-         R"({"translation": [3000, 1000, 500], "rotation": [10, 20, 30]})", "--half --normals", false},
+         R"({"translation": [3000, 1000, 500], "rotation": [10, 20, 30]})", "--half --normals", false, "Both"},
+        {"mesh of one material first", "{}", "{}", "", false, "Wood"},
+        {"mesh of one material after", "{}", "{}", "--normals", true, "Iron"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string body =
             std::string(R"({"name": "Body", "object": "Skinned", "material": "Both", "transform": )") + c.body + "}";
-        const std::string plate =
-            R"({"name": "Plate", "object": "Quad", "material": "Both", "transform": {"translation": [5, 0, 0]}})";
+        const std::string plate = std::string(R"({"name": "Plate", "object": "Quad", "material": ")") +
+                                  c.plateMaterial + R"(", "transform": {"translation": [5, 0, 0]}})";
         const std::string document = path("shared.json");
         std::ofstream(document) << R"json({"format": "zeq-scene", "version": 1,
           "materials": [{"id": "Wood", "kind": "standard"}, {"id": "Iron", "kind": "standard"}, {"id": "Both",
