@@ -23,10 +23,10 @@ void addTangent(TangentSum& vertex, const Point3& normal, const Point3& faceTang
                 const Point3& faceBitangent = Point3(0, 0, 0));
 
 // The tangent and handedness written for a vertex: the averaged, normalised sum A, with
-// handedness -1 where N x A runs along the bitangents' sum, as texture coordinates usually run,
-// and +1 where it runs against it (coordinates mirrored, so that the bitangent the engine makes,
-// N x A times the handedness, follows them). A vertex without contribution (or whose
-// contributions cancel out) gets a zero tangent and handedness +1.
+// handedness +1 where N x A runs along the bitangents' sum and -1 where it runs against it (as it
+// does for unmirrored texture coordinates), so that the bitangent the engine makes, N x A times
+// the handedness, follows the coordinates. A vertex without contribution (or whose contributions
+// cancel out) gets a zero tangent and handedness +1.
 void finishTangent(const TangentSum& vertex, const Point3& normal, Point3& tangent, float& handedness);
 
 }  // namespace zeq

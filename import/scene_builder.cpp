@@ -182,10 +182,6 @@ void setSurfaceMaterialIds(SceneRun& run, const std::string& owner, Mesh& mesh, 
     const int64_t faceCount = mesh.getNumFaces();
     const int64_t first = range.indexBegin / 3;
     const int64_t end = first + range.numTriangles;
-    if (first < 0 || range.numTriangles < 0 || end > faceCount) {
-        run.report.skip(owner + ": surface " + std::to_string(surface) + " covers triangles outside the mesh's " +
-                        std::to_string(faceCount) + "; only those inside got its material");
-    }
     for (int64_t j = std::max<int64_t>(first, 0); j < std::min(end, faceCount); ++j)
         mesh.faces[static_cast<std::size_t>(faceOf.empty() ? j : faceOf[static_cast<std::size_t>(j)])].setMatID(
             static_cast<MtlID>(surface));
@@ -197,18 +193,25 @@ void applySurfaces(SceneRun& run, INode* node, TriObject* tri, const std::string
                    const TArray<Zeq2Surface>& list, const std::string& owner, const std::vector<int32_t>& faceOf) {
     const auto& surfaces = list.items;
     if (surfaces.empty()) return;
-    // Triangles of no surface are not drawn by the engine; the host has no face without a
-    // material, so they take a surface's and would be drawn after the next export.
+    // Triangles of no surface are not drawn by the engine, and those of two are drawn twice; the
+    // host's faces have one material each, so after the next export each is drawn once.
     const std::size_t faceCount = static_cast<std::size_t>(tri->GetMesh().getNumFaces());
-    std::vector<bool> covered(faceCount, false);
-    for (const Zeq2Surface& range : surfaces) {
-        const int64_t first = std::max<int64_t>(range.indexBegin / 3, 0);
-        const int64_t end = std::min<int64_t>(int64_t(range.indexBegin / 3) + range.numTriangles, int64_t(faceCount));
-        for (int64_t j = first; j < end; ++j) covered[static_cast<std::size_t>(j)] = true;
+    std::vector<uint8_t> covered(faceCount, 0);
+    for (std::size_t i = 0; i < surfaces.size(); ++i) {
+        const Zeq2Surface& range = surfaces[i];
+        const int64_t begin = range.indexBegin / 3, end = begin + range.numTriangles;
+        if (begin < 0 || range.numTriangles < 0 || end > int64_t(faceCount))
+            run.report.skip(owner + ": surface " + std::to_string(i) + " covers triangles outside the mesh's " +
+                            std::to_string(faceCount) + (surfaces.size() > 1 ? "; only those inside got its material" : ""));
+        for (int64_t j = std::max<int64_t>(begin, 0); j < std::min(end, int64_t(faceCount)); ++j)
+            covered[static_cast<std::size_t>(j)] = static_cast<uint8_t>(std::min(covered[static_cast<std::size_t>(j)] + 1, 2));
     }
-    if (const auto uncovered = std::count(covered.begin(), covered.end(), false); uncovered > 0)
+    if (const auto uncovered = std::count(covered.begin(), covered.end(), 0); uncovered > 0)
         run.report.skip(owner + ": " + std::to_string(uncovered) + " of " + std::to_string(faceCount) +
                         " triangles belong to no surface; they take a surface's material");
+    if (const auto twice = std::count(covered.begin(), covered.end(), 2); twice > 0)
+        run.report.skip(owner + ": " + std::to_string(twice) + " of " + std::to_string(faceCount) +
+                        " triangles belong to two surfaces or more; they take the last one's material");
     if (surfaces.size() == 1) {
         if (Mtl* mtl = run.materials.makeMaterial(surfaces.front(), owner, run.report)) node->SetMtl(mtl);
         return;

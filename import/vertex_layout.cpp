@@ -32,8 +32,11 @@ float middleOfHalfStep(float value) {
 }
 
 bool cutsToHalf(float value, float half) {
-    if (std::signbit(value) != std::signbit(half) || !std::isfinite(value)) return false;
+    if (std::signbit(value) != std::signbit(half) || std::isnan(value) || std::isnan(half)) return false;
     const float magnitude = std::fabs(value), low = std::fabs(half);
+    // Values past the largest 16-bit value, infinity among them, are written as infinity.
+    if (std::isinf(low)) return magnitude > kLargestHalf;
+    if (std::isinf(magnitude)) return false;
     if (low == kLargestHalf) return magnitude == low;
     return low <= magnitude && magnitude < low + halfStepAt(low);
 }

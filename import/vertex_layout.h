@@ -20,8 +20,8 @@ namespace zeq {
 // The middle of the 16-bit step that starts at `value` (a value of the 16-bit grid), away from
 // zero; zero, the largest 16-bit values and non-finite values are kept.
 float middleOfHalfStep(float value);
-// Whether cutting `value` toward zero to 16 bits gives `half` (a finite value of the 16-bit grid),
-// sign included.
+// Whether the exporter writes `value` as `half` (a value of the 16-bit grid), sign included: cut
+// toward zero, or infinity past the largest 16-bit value.
 bool cutsToHalf(float value, float half);
 
 // The explicit normal to give the host for a normal a 16-bit file stores: a vector that, as the

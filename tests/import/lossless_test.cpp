@@ -220,15 +220,17 @@ TEST_F(Lossless, ParentsOfBonesKeepTheirPlaceAmongTheirSiblings) {
 
 // A 16-bit file holds positions cut to 16 bits and the box of the positions they were cut from;
 // the first round trip gives that box again, for a box thinner than a 16-bit step too (z), and
-// keeps a vertex at zero where the box ends within the first 16-bit step above it.
+// keeps a vertex at zero where the box ends within the first 16-bit step above it, and a vertex
+// past the largest 16-bit value, which is written as infinity.
 TEST_F(Lossless, HalfFloatMeshKeepsItsBox) {
     const std::string document = path("box.json");
     std::ofstream(document) << R"json({"format": "zeq-scene", "version": 1, "objects": [
       {"id": "Tri", "kind": "mesh", "mesh": {"vertices": [[0.1, 0.2, 40.01], [13.37, 0.3, 40.02], [5.55, 9.99, 40.015]],
                                             "faces": [[0, 1, 2]]}},
       {"id": "Ramp", "kind": "mesh",
-       "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [1, 1, 0.0004]], "faces": [[0, 1, 2]]}}],
-     "nodes": [{"name": "Plate", "object": "Tri"}, {"name": "Ramp", "object": "Ramp"}]})json";
+       "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [1, 1, 0.0004]], "faces": [[0, 1, 2]]}},
+      {"id": "Far", "kind": "mesh", "mesh": {"vertices": [[0, 0, 0], [280000, 0, 0], [1, -70000, 2]], "faces": [[0, 1, 2]]}}],
+     "nodes": [{"name": "Plate", "object": "Tri"}, {"name": "Ramp", "object": "Ramp"}, {"name": "Far", "object": "Far"}]})json";
     const auto files = roundTrips("'" + document + "'", "--half", 1);
     if (HasFatalFailure()) return;
     expectSameFile(files[0], files[1], "first round trip");

@@ -337,8 +337,13 @@ TEST_F(SceneImport, SeveralSurfacesMakeAMultiMaterialAndFaceIds) {
     gap.surfaces.add({0, 1, 1});
     gap.surfaces.add({6, 1, 1});
     root.meshes->add(gap);
+    Zeq2Mesh one = meshRecord(4, "One", 3, {3});  // one surface, starting before the triangles
+    one.surfaces.add({-3, 1, 3});
+    root.meshes->add(one);
     import(root);
     EXPECT_NE(warnings().find("mesh \"Gap\" (id 3): 1 of 3 triangles belong to no surface"), std::string::npos) << warnings();
+    EXPECT_NE(warnings().find("mesh \"One\" (id 4): surface 0 covers triangles outside the mesh's 3\n"), std::string::npos)
+        << warnings();
     EXPECT_EQ(warnings().find("mesh \"Quad\" (id 1): 0"), std::string::npos) << warnings();
 
     auto* multi = dynamic_cast<MultiMtl*>(node("Quad")->GetMtl());
@@ -360,6 +365,8 @@ TEST_F(SceneImport, SurfacesOutsideTheTrianglesAreClipped) {
     importMesh(materialScene(), {{0, 1, 1}, {-300, 1, 2000000000}});
     EXPECT_EQ(triOf("M")->GetMesh().faces[0].getMatID(), 1);
     EXPECT_NE(warnings().find("surface 1 covers triangles outside"), std::string::npos) << warnings();
+    EXPECT_NE(warnings().find("1 of 1 triangles belong to two surfaces or more; they take the last one's material"),
+              std::string::npos) << warnings();
 }
 
 TEST_F(SceneImport, OneMaterialIdOnTwoMeshesGivesOneSharedMaterial) {
