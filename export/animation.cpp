@@ -57,9 +57,13 @@ Zeq2Track sampleTrack(INode* node, Interval range, int ticksPerFrame, INode* rel
 }
 
 void TrackList::recordTrack(INode* node, INode* relativeTo) {
-    Zeq2Track track = sampleTrack(node, ip_->GetAnimRange(), ip_->GetTicksPerFrame(), relativeTo);
-    // A node that never moves gives one keyframe at most: nothing to animate.
-    if (track.keyframes.size() < 2) return;
+    const Interval range = ip_->GetAnimRange();
+    Zeq2Track track = sampleTrack(node, range, ip_->GetTicksPerFrame(), relativeTo);
+    // A node that never moves gives one keyframe at most, at the range's start: nothing to animate.
+    // A single keyframe after the start is a node that left the identity once: it moved.
+    const auto& keys = track.keyframes;
+    if (keys.empty() || (keys.size() == 1 && keys.get(0).time == static_cast<float>(range.Start()) * kSecondsPerTick))
+        return;
     track.id = nextId_++;
     tracks_.add(std::move(track));
 }

@@ -32,8 +32,9 @@ public:
     // Range and frame length come from the host interface `ip`.
     explicit TrackList(Interface* ip) : ip_(ip) {}
 
-    // Samples the node over the host's animation range and keeps the track when it has at least two
-    // keyframes; only kept tracks take an id. relativeTo as for sampleTrack.
+    // Samples the node over the host's animation range and keeps the track when it has two
+    // keyframes or more, or one after the range's start (a node that left the identity once); only
+    // kept tracks take an id. relativeTo as for sampleTrack.
     void recordTrack(INode* node, INode* relativeTo = nullptr);
 
     const TArray<Zeq2Track>& tracks() const { return tracks_; }

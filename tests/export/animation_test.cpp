@@ -15,17 +15,25 @@ std::vector<float> timesOf(const Zeq2Track& track) {
     return times;
 }
 
+// A node that never moves gives no track; one that leaves the identity once, after the range's
+// start, keeps its one keyframe (else the file would hold it still).
 TEST_F(AnimationTest, NodeThatNeverMovesGivesNoTrack) {
     headless::Node* still = helperNode("Still");
     still->setLocalTM(TransMatrix({1, 2, 3}));
     EXPECT_EQ(sampleTrack(still, Interval(0, 1600), 160).keyframes.size(), 1u);
     headless::Node* origin = helperNode("Origin");
     EXPECT_TRUE(sampleTrack(origin, Interval(0, 1600), 160).keyframes.empty());
+    headless::Node* jump = helperNode("Jump");
+    jump->addKey(160, Matrix3());
+    jump->addKey(320, TransMatrix({0, 0, 4}));
 
     exportOptions().animation = true;
+    host.SetAnimRange(Interval(0, 1600));
     const Roots roots = convert();
     ASSERT_TRUE(roots.root.tracks);
-    EXPECT_TRUE(roots.root.tracks->empty());
+    ASSERT_EQ(roots.root.tracks->size(), 1u);
+    EXPECT_EQ(roots.root.tracks->get(0).objectName, "Jump");
+    EXPECT_EQ(timesOf(roots.root.tracks->get(0)), std::vector<float>{320 * kSecondsPerTick});
 }
 
 TEST_F(AnimationTest, FirstKeyframeIsWhereTheNodeFirstLeavesTheIdentity) {
