@@ -61,7 +61,9 @@ NodeRecordFields nodeRecordFields(INode* node, bool pivotOffset) {
 
 bool hasPivotOffset(INode* node, NodeKind kind) {
     if (kind == NodeKind::Joint || kind == NodeKind::Helper || kind == NodeKind::Object) return false;
-    return !node->GetNodeTM(0).Equals(node->GetObjectTM(0), 1e-6f);
+    // The offset itself, not the world matrices it gives: a node scaled to nothing at time 0 (one
+    // that grows in later) has the same world and object matrices there, whatever its offset.
+    return !node->GetObjectOffsetTM().Equals(Matrix3(), 1e-6f);
 }
 
 // ---- LayerCollector ---------------------------------------------------------------------------

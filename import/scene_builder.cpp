@@ -160,8 +160,8 @@ void foldPivotOffsets(SceneRun& run) {
         if (children[c] != 0 || holder.visible != content.visible) continue;
         if (tracks[content.name] >= records[content.name] || keyedOnItsOwn(o, c)) continue;
         if (layersOfId(holder.id) != layersOfId(content.id)) continue;
-        const Matrix3& world = run.hierarchy.world(o);
-        if ((run.hierarchy.local(c) * world).Equals(world, 1e-6f)) continue;
+        // The exporter writes the pair for an offset that is not the identity.
+        if (run.hierarchy.local(c).IsIdentity(1e-6f)) continue;
         holder.content = c;
         content.pivotHolder = o;
     }

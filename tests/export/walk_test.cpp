@@ -175,6 +175,15 @@ TEST_F(WalkTest, PivotOffsetGivesAnObjectAndAContentRecordBothInTheLayer) {
     const Zeq2Layer* props = findByName(roots.extra1.layers, "Props");
     ASSERT_TRUE(props);
     EXPECT_EQ(props->objectIds, (TArray<int64_t>{holder->id, mesh->id}));
+
+    // Scaled to nothing (as a node that grows in starts), the node keeps its offset.
+    headless::Node* grown = meshNode("Grown");
+    grown->setLocalTM(ScaleMatrix({0, 0, 0}));
+    grown->setObjectOffset(TransMatrix({0, 0, -2}));
+    const Roots again = convert();
+    const Zeq2Mesh* grownMesh = findByName(again.root.meshes, "Grown");
+    ASSERT_TRUE(grownMesh && findByName(again.root.objects, "Grown"));
+    EXPECT_EQ(grownMesh->transform, transformOf(TransMatrix({0, 0, -2})));
 }
 
 TEST_F(WalkTest, PlainObjectsHelpersAndJointsIgnoreTheirPivotOffset) {
