@@ -4,11 +4,12 @@
 // record transform agrees with it. The exporter writes record transforms at the start of the
 // animation range and a key only where the transform changed, starting from the identity: a track
 // keyed from the start begins with its node's record transform, and a track whose keys begin later
-// belongs to a node at the identity then. Where that tells nothing apart, the k-th track of a name
-// keys the k-th node of that name (in id order, leaving out the content record of a pivot offset,
-// which the scene builder folded into the node of its object record, whose track it shares). A name
-// the file does not create is looked up in the scene (a file of tracks alone animates the scene it
-// is imported into); a name found nowhere gets a dummy helper, so that no animation is lost.
+// belongs to a node at the identity then (in the world and relative to its parent). Where that
+// tells nothing apart, the k-th track of a name keys the k-th node of that name (in id order,
+// leaving out the content record of a pivot offset, which the scene builder folded into the node
+// of its object record, whose track it shares). A name the file does not create is looked up in
+// the scene (a file of tracks alone animates the scene it is imported into); a name found nowhere
+// gets a dummy helper, so that no animation is lost.
 //
 // The exporter samples every frame and keeps a key only where the transform changed. So the node
 // held its last key's transform until the frame before the next key: a key of that transform is
@@ -72,9 +73,12 @@ std::vector<PlannedNode*> recordsOfTracks(SceneRun& run, const TArray<Zeq2Track>
     // with the node at the identity), 0 when nothing tells.
     auto agreement = [&](std::size_t track, const PlannedNode* planned) {
         if (keys[track].empty()) return 0;
-        const Matrix3& record = run.hierarchy.local(static_cast<std::size_t>(planned - run.planned.data()));
+        const std::size_t n = static_cast<std::size_t>(planned - run.planned.data());
+        const Matrix3& record = run.hierarchy.local(n);
         const auto& [time, first] = *keys[track].begin();
-        const bool identity = record.IsIdentity(kSameTransform);
+        // The exporter keys a node from the identity, in the world and relative to its parent: one
+        // whose first key comes later stood at the identity in both.
+        const bool identity = record.IsIdentity(kSameTransform) && run.hierarchy.world(n).IsIdentity(kSameTransform);
         if (time > firstKey) return identity ? 2 : 0;
         if (record.Equals(first, kSameTransform)) return 2;
         return identity ? 1 : 0;

@@ -510,6 +510,11 @@ TEST_F(SceneImport, TracksOfARepeatedNameKeyTheRecordsTheyAgreeWith) {
     root.objects->add(objectRecord(11, "Latch", 10, moveTo(0, 1, 0)));
     root.objects->add(objectRecord(12, "Gate"));
     root.objects->add(objectRecord(13, "Hinge", 12, moveTo(0, 1, 0)));
+    // A track whose keys begin later keys a "Y" at the identity in the world, not the child of a
+    // moved parent (which the exporter would have keyed from the start).
+    root.objects->add(objectRecord(20, "B", std::nullopt, moveTo(0, 0, 1)));
+    root.objects->add(objectRecord(21, "Y", 20));
+    root.objects->add(objectRecord(22, "Y"));
     root.tracks.emplace();
     auto track = [&](const char* name, std::initializer_list<Zeq2Keyframe> keys) {
         Zeq2Track t;
@@ -522,6 +527,7 @@ TEST_F(SceneImport, TracksOfARepeatedNameKeyTheRecordsTheyAgreeWith) {
     track("X", {{0, moveTo(0, 1, 0)}, {0.5f, moveTo(0, 1, 0)}, {1, moveTo(0, 1, 0)}});
     track("Gate", {{0.5f, moveTo(0, 0, 0)}, {1, moveTo(0, 0, 4)}});
     track("Hinge", {{0, moveTo(0, 1, 0)}, {0.5f, moveTo(0, 1, 0)}, {1, moveTo(0, 1, 0)}});
+    track("Y", {{0.5f, moveTo(3, 0, 0)}, {1, moveTo(6, 0, 0)}});
     import(root);
     EXPECT_TRUE(warnings().empty()) << warnings();
     std::map<std::string, Point3> at4800;  // ProtocolID -> place at 1 s
@@ -534,7 +540,8 @@ TEST_F(SceneImport, TracksOfARepeatedNameKeyTheRecordsTheyAgreeWith) {
                                                  {"3", Point3(10, 0, 0)}, {"4", Point3(10, 1, 0)},
                                                  {"5", Point3(5, 5, 5)},  {"10", Point3(0, 0, 0)},
                                                  {"11", Point3(0, 1, 0)}, {"12", Point3(0, 0, 4)},
-                                                 {"13", Point3(0, 1, 4)}};
+                                                 {"13", Point3(0, 1, 4)}, {"20", Point3(0, 0, 1)},
+                                                 {"21", Point3(0, 0, 1)}, {"22", Point3(6, 0, 0)}};
     EXPECT_EQ(at4800, expected);
 }
 
