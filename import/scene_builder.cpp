@@ -15,6 +15,7 @@
 #include <map>
 #include <numeric>
 #include <optional>
+#include <set>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -118,6 +119,33 @@ void foldPivotOffsets(SceneRun& run) {
         return at != placeInLayer.end() && before != placeInLayer.end() && at->second.first == before->second.first &&
                at->second.second == before->second.second + 1;
     };
+    // Whether the layer lists content record c after object record o as the exporter does: right
+    // after it, but for the levels of c's LOD group (and records below them), which the exporter
+    // walks in between. Records that no layer lists are taken as listed so.
+    auto listedAsAPair = [&](std::size_t o, std::size_t c) {
+        const PlannedNode& holder = run.planned[o];
+        const PlannedNode& content = run.planned[c];
+        const auto at = placeInLayer.find(content.id), before = placeInLayer.find(holder.id);
+        if (at == placeInLayer.end() && before == placeInLayer.end()) return true;
+        if (at == placeInLayer.end() || before == placeInLayer.end() || at->second.first != before->second.first ||
+            at->second.second <= before->second.second)
+            return false;
+        std::set<int64_t> levels;
+        if (content.kind == RecordKind::Lod)
+            for (int64_t level : listOf(run.extra2.lods).items[content.record].objectIds) levels.insert(level);
+        const auto& ids = listOf(layers[at->second.first].objectIds).items;
+        for (std::size_t p = before->second.second + 1; p < at->second.second; ++p) {
+            // A level, or a record below one.
+            const PlannedNode* between = run.byId(ids[p]);
+            std::size_t steps = 0;
+            while (between && !levels.count(between->id) && steps++ < run.planned.size()) {
+                const auto up = run.hierarchy.parentOf(static_cast<std::size_t>(between - run.planned.data()));
+                between = up ? &run.planned[*up] : nullptr;
+            }
+            if (!between || !levels.count(between->id)) return false;
+        }
+        return true;
+    };
 
     std::vector<std::size_t> children(count, 0);
     // The content record of each plain parent that has a child of its name.
@@ -159,7 +187,7 @@ void foldPivotOffsets(SceneRun& run) {
         PlannedNode& content = run.planned[c];
         if (children[c] != 0 || holder.visible != content.visible) continue;
         if (tracks[content.name] >= records[content.name] || keyedOnItsOwn(o, c)) continue;
-        if (layersOfId(holder.id) != layersOfId(content.id)) continue;
+        if (layersOfId(holder.id) != layersOfId(content.id) || !listedAsAPair(o, c)) continue;
         // The exporter writes the pair for an offset that is not the identity.
         if (run.hierarchy.local(c).IsIdentity(1e-6f)) continue;
         holder.content = c;

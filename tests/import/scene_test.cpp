@@ -547,17 +547,20 @@ TEST_F(SceneImport, TracksOfARepeatedNameKeyTheRecordsTheyAgreeWith) {
 
 // A node with a pivot offset comes as a plain object with a content record of its name below it,
 // listed right after it in its layer, and no track of its own. A child of the same name that its
-// own track keys, or that the layer does not list so (a lower id does not make it the content), stays
-// a child: here "Box" folds with light 7, not with light 2, and "Wheel" folds with nothing.
+// own track keys, or that the layer does not list so (a lower id does not make it the content, and
+// a sibling listed between the two is no LOD level), stays a child: here "Box" folds with light 7,
+// not with light 2, and "Wheel" and "Gear" fold with nothing.
 TEST_F(SceneImport, PivotOffsetsFoldOnlyTheRecordsTheExporterPairs) {
     SceneFile file;
     file.minorVersion = kMinorVersionFloat32;
     Zeq2& root = file.root;
     root.objects.emplace().add(objectRecord(1, "Box", std::nullopt, moveTo(5, 0, 0)));
     root.objects->add(objectRecord(3, "Wheel", std::nullopt, moveTo(0, 5, 0)));
+    root.objects->add(objectRecord(5, "Gear", std::nullopt, moveTo(0, 0, 5)));
+    root.objects->add(objectRecord(6, "Pin", 5));
     root.omniLights.emplace();
     for (auto [id, name, parent, offset] : {std::tuple{2, "Box", 1, moveTo(0, 1, 0)}, {7, "Box", 1, moveTo(0, 0, 2)},
-                                            {4, "Wheel", 3, moveTo(0, 1, 0)}}) {
+                                            {4, "Wheel", 3, moveTo(0, 1, 0)}, {8, "Gear", 5, moveTo(1, 0, 0)}}) {
         Zeq2OmniLight omni;
         omni.id = id;
         omni.name = name;
@@ -574,7 +577,7 @@ TEST_F(SceneImport, PivotOffsetsFoldOnlyTheRecordsTheExporterPairs) {
     Zeq2Layer layer;
     layer.id = 1;
     layer.name = "0";
-    layer.objectIds = TArray<int64_t>{1, 7, 2, 3, 4};
+    layer.objectIds = TArray<int64_t>{1, 7, 2, 3, 4, 5, 6, 8};
     file.extra1.layers.emplace().add(layer);
     ASSERT_EQ(importFile(writeScene(file)), IMPEXP_SUCCESS);
 
@@ -588,7 +591,10 @@ TEST_F(SceneImport, PivotOffsetsFoldOnlyTheRecordsTheExporterPairs) {
         {"Box", {Point3(5, 0, 0), Point3(5, 0, 2)}},
         {"Box child", {Point3(5, 1, 0), Point3(5, 1, 0)}},
         {"Wheel", {Point3(0, 5, 0), Point3(0, 5, 0)}},
-        {"Wheel child", {Point3(0, 6, 3), Point3(0, 6, 3)}}};
+        {"Wheel child", {Point3(0, 6, 3), Point3(0, 6, 3)}},
+        {"Gear", {Point3(0, 0, 5), Point3(0, 0, 5)}},
+        {"Gear child", {Point3(1, 0, 5), Point3(1, 0, 5)}},
+        {"Pin child", {Point3(0, 0, 5), Point3(0, 0, 5)}}};
     EXPECT_EQ(placed, expected);
 }
 
