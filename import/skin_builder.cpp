@@ -463,9 +463,10 @@ std::vector<Point3> positionsOf(SceneRun& run, const Zeq2Mesh& view) {
 // that gave the box's bounds go back on them and every vertex writes its stored position again,
 // so that the next export gives the same box and positions. Null when there is no box or no
 // position to go by, when the node's matrix cannot be undone, when the move does not fit the box,
-// or when no translation is found that keeps every position.
+// or when no translation is found that keeps every position. The search stops where the file's
+// budget of trials comes down to `budgetLeft`.
 std::optional<Matrix3> movedOntoBox(SceneRun& run, const Zeq2Skin& record, const std::vector<Point3>& points,
-                                    const Matrix3& world) {
+                                    const Matrix3& world, int64_t budgetLeft) {
     const Zeq2Box* box = run.boxOf(record.boundBoxId);
     const Matrix3 back = Inverse(world);
     if (!box || points.empty() || back == Matrix3(false)) return std::nullopt;
@@ -500,9 +501,6 @@ std::optional<Matrix3> movedOntoBox(SceneRun& run, const Zeq2Skin& record, const
     // and for each vertex which components of its stored position it writes again (a component
     // of the translation moves one component of the written positions).
     std::vector<size_t> watched(extreme, extreme + 6);
-    // A skin may spend a twentieth of the file's budget: skins that no translation fits leave
-    // some to those after them.
-    const int64_t budgetLeft = run.skinMoveTrials - kSkinMoveTrials / 20;
     auto score = [&](const Matrix3& move) {
         run.skinMoveTrials -= static_cast<int64_t>(watched.size());
         const Matrix3 undo = Inverse(move);
@@ -829,10 +827,13 @@ Object* makeSkinObject(SceneRun& run, PlannedNode& planned) {
     } else if (!matchesBox(run, record, written, Matrix3())) {
         // Moved after its skin was applied; or turned or scaled too, where the skin was applied
         // with a matrix that only moved it (a model built upright, skinned where it stood).
-        moved = movedOntoBox(run, record, written, world);
+        // A skin may spend a twentieth of the file's budget: skins that no translation fits leave
+        // some to those after them.
+        const int64_t budgetLeft = run.skinMoveTrials - kSkinMoveTrials / 20;
+        moved = movedOntoBox(run, record, written, world, budgetLeft);
         Matrix3 unturned = world;
         unturned.SetTrans(Point3(0, 0, 0));
-        if (!moved && !(unturned == Matrix3())) moved = movedOntoBox(run, record, written, Matrix3());
+        if (!moved && !(unturned == Matrix3())) moved = movedOntoBox(run, record, written, Matrix3(), budgetLeft);
         if (moved) {
             if (Object* shared = shareWith(*moved)) return shared;
             skinTm = &*moved;
