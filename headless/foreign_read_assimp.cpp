@@ -10,6 +10,8 @@
 #include <assimp/ProgressHandler.hpp>
 #include <assimp/config.h>
 #include <assimp/anim.h>
+#include <assimp/commonMetaData.h>
+#include <assimp/material.h>
 #include <assimp/postprocess.h>
 #include <nlohmann/json.hpp>
 
@@ -166,6 +168,24 @@ std::string gltfJson(const std::filesystem::path& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// Assimp's glTF 1.0 reader gives shininess as the file's specular exponent, where its glTF 2.0
+// reader gives glossiness times 1000, and leaves cameras looking down +Z, where glTF cameras look
+// down -Z: a glTF 1.0 scene is made what the glTF 2.0 reader gives, which the reading expects.
+void asGltf2Scene(const aiScene& scene) {
+    aiString format;
+    if (!scene.mMetaData || !scene.mMetaData->Get(AI_METADATA_SOURCE_FORMAT, format) ||
+        std::string_view(format.C_Str()) != "glTF Importer")
+        return;
+    for (unsigned i = 0; i < scene.mNumMaterials; ++i) {
+        aiMaterial& material = *scene.mMaterials[i];
+        float exponent = 0.0f;
+        if (material.Get(AI_MATKEY_SHININESS, exponent) != AI_SUCCESS) continue;
+        const float glossiness = exponent * 10.0f;
+        material.AddProperty(&glossiness, 1, AI_MATKEY_SHININESS);
+    }
+    for (unsigned i = 0; i < scene.mNumCameras; ++i) scene.mCameras[i]->mLookAt = aiVector3D(0.0f, 0.0f, -1.0f);
+}
+
 // Assimp's glTF reader takes every sampler as linear, but a step sampler holds each key until the
 // next: before each key of such a sampler the previous value is kept, one host tick earlier, so
 // that the keys between read the held value.
@@ -280,6 +300,7 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     // incomplete, as the readers of other such files mark theirs.
     if (read && read->mNumMeshes == 0) const_cast<aiScene*>(read)->mFlags |= AI_SCENE_FLAGS_INCOMPLETE;
     if (read && (extension == "gltf" || extension == "glb")) {
+        asGltf2Scene(*read);
         try {
             holdStepKeys(path, *read);
         } catch (const nlohmann::json::exception&) {

@@ -348,6 +348,36 @@ TEST(ForeignRead, GltfSpotConesAndCamerasOnTheirNodes) {
     auto* free = dynamic_cast<Camera*>(host.scene().findNode("Free")->GetObjectRef());
     ASSERT_NE(free, nullptr);
     EXPECT_NEAR(free->GetFOV(0), 2 * std::atan(2.0f * std::tan(0.25f)), 1e-5f);
+
+    // glTF 1.0: its cameras look down -Z too, and its shininess is a specular exponent.
+    const auto old = scratch.file("old.gltf", R"({"asset": {"version": "1.0"}, "extensionsUsed": ["KHR_materials_common"],
+      "buffers": {"b": {"byteLength": 44, "type": "arraybuffer",
+        "uri": "data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAABAAIAAAA="}},
+      "bufferViews": {"v": {"buffer": "b", "byteOffset": 0, "byteLength": 36, "target": 34962},
+                      "i": {"buffer": "b", "byteOffset": 36, "byteLength": 6, "target": 34963}},
+      "accessors": {"p": {"bufferView": "v", "byteOffset": 0, "byteStride": 12, "componentType": 5126, "count": 3,
+                          "type": "VEC3", "min": [0, 0, 0], "max": [1, 1, 0]},
+                    "x": {"bufferView": "i", "byteOffset": 0, "componentType": 5123, "count": 3, "type": "SCALAR"}},
+      "materials": {"m": {"name": "Shiny", "extensions": {"KHR_materials_common": {"technique": "PHONG",
+        "values": {"diffuse": [0.8, 0.1, 0.1, 1], "shininess": 50}}}}},
+      "meshes": {"me": {"primitives": [{"attributes": {"POSITION": "p"}, "indices": "x", "material": "m", "mode": 4}]}},
+      "cameras": {"c": {"type": "perspective", "perspective": {"aspectRatio": 2.0, "yfov": 0.5, "znear": 0.1}}},
+      "nodes": {"nd": {"name": "Tri", "meshes": ["me"]}, "cn": {"name": "Cam", "camera": "c", "translation": [0, 0, 5]}},
+      "scenes": {"s": {"nodes": ["nd", "cn"]}}, "scene": "s"})");
+    Host first;
+    loadForeignScene(first, old);
+    Node* triangle = first.scene().findNode("nd");  // glTF 1.0 nodes are named by their keys
+    ASSERT_NE(triangle, nullptr);
+    auto* shiny = dynamic_cast<StdMat*>(triangle->GetMtl());
+    ASSERT_NE(shiny, nullptr);
+    EXPECT_NEAR(shiny->GetShininess(0), 0.5f, 1e-6f);
+    bool looked = false;
+    for (Node* node : first.scene().nodes()) {
+        if (!dynamic_cast<Camera*>(node->GetObjectRef())) continue;
+        expectNear(node->GetNodeTM(0).GetRow(2), {0.0f, 0.0f, 1.0f}, "the camera's Z axis (it looks down -Z)");
+        looked = true;
+    }
+    EXPECT_TRUE(looked);
 }
 
 // Material values glTF gives on scales of its own, and names several nodes share: a skin's bone is
