@@ -186,6 +186,18 @@ void asGltf2Scene(const aiScene& scene) {
     for (unsigned i = 0; i < scene.mNumCameras; ++i) scene.mCameras[i]->mLookAt = aiVector3D(0.0f, 0.0f, -1.0f);
 }
 
+// Assimp's 3DS reader gives the place of a camera or light that the file animates twice: as its
+// position, and as the transform of its node, which the position then moves again. The node's
+// place is kept; a node of the identity (nothing placed it) takes the position.
+void placedOnce(const aiScene& scene) {
+    auto once = [&](const aiString& name, aiVector3D& position) {
+        const aiNode* node = scene.mRootNode ? scene.mRootNode->FindNode(name) : nullptr;
+        if (node && !node->mTransformation.IsIdentity()) position = aiVector3D();
+    };
+    for (unsigned i = 0; i < scene.mNumCameras; ++i) once(scene.mCameras[i]->mName, scene.mCameras[i]->mPosition);
+    for (unsigned i = 0; i < scene.mNumLights; ++i) once(scene.mLights[i]->mName, scene.mLights[i]->mPosition);
+}
+
 // Assimp's glTF reader takes every sampler as linear, but a step sampler holds each key until the
 // next: before each key of such a sampler the previous value is kept, one host tick earlier, so
 // that the keys between read the held value.
@@ -295,6 +307,7 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     static constexpr std::string_view kTurnedRoots[] = {"dae", "zae", "3ds", "ase", "dxf", "md2", "md5mesh", "mdc", "iqm"};
     if (read && read->mRootNode && std::ranges::find(kTurnedRoots, extension) != std::end(kTurnedRoots))
         read->mRootNode->mTransformation = aiMatrix4x4();
+    if (read && extension == "3ds") placedOnce(*read);
     if (read && hasFaceWithoutCorners(*read)) throw ForeignSceneError("a face without corners");
     // A scene without meshes (BVH motion) passes the data structure check only when marked
     // incomplete, as the readers of other such files mark theirs.
