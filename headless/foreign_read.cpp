@@ -182,6 +182,9 @@ void buildLights(foreign::ReadState& state) {
         const float intensity = peak > 1.0f ? peak : 1.0f;
         light->SetRGBColor(0, Point3(c.r, c.g, c.b) / intensity);
         light->SetIntensity(0, intensity);
+        // Falloff by the square of the distance, by the distance, or none (constant attenuation).
+        if (state.lightDecay)
+            light->SetDecayType(source.mAttenuationQuadratic > 0.0f ? 2 : source.mAttenuationLinear > 0.0f ? 1 : 0);
         if (type == FSPOT_LIGHT) {
             constexpr float kDegrees = 180.0f / std::numbers::pi_v<float>;
             const float whole = state.gltf ? 2.0f : 1.0f;
@@ -349,7 +352,8 @@ void checkBeforeReading(const std::filesystem::path& path) {
         throw ForeignSceneError("PLY header has a malformed element line or more elements than the file has bytes");
 }
 
-ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignReadOptions& options, bool gltf) {
+ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignReadOptions& options, std::string_view format) {
+    const bool gltf = format == "gltf" || format == "glb";
     const aiScene* ai = &read;
     if (!ai->mRootNode) throw ForeignSceneError("the file holds no scene");
     // Readers mark a scene without meshes incomplete; lights, cameras or animation alone are a scene.
@@ -378,6 +382,7 @@ ForeignReadReport buildFromScene(Host& host, const aiScene& read, const ForeignR
 
     ForeignReadReport report;
     foreign::ReadState state{host, host.scene(), *ai, options, report, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, gltf};
+    state.lightDecay = gltf || format == "dae" || format == "zae" || format == "fbx";
     for (unsigned m = 0; m < ai->mNumMeshes; ++m)
         for (unsigned b = 0; b < ai->mMeshes[m]->mNumBones; ++b) state.boneNames.insert(ai->mMeshes[m]->mBones[b]->mName.C_Str());
     foreign::nameEmbeddedTextures(state);
@@ -425,7 +430,7 @@ ForeignReadReport loadForeignScene(Host& host, const std::filesystem::path& path
         [&](int sceneFd) { return foreign::readWithAssimp(path, options, sceneFd); }, limits, &notes);
     std::string extension = path.extension().string();
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    ForeignReadReport report = foreign::buildFromScene(host, *owned, options, extension == ".gltf" || extension == ".glb");
+    ForeignReadReport report = foreign::buildFromScene(host, *owned, options, std::string_view(extension).substr(extension.empty() ? 0 : 1));
     std::vector<std::string> warnings;
     for (const std::string& note : notes) {
         if (!note.empty() && note.front() == foreign::kFileReadNote) report.filesRead.emplace_back(note.substr(1));

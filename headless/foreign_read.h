@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -76,6 +77,9 @@ struct ReadState {
     // its cameras sit at their node's origin (the reader copies the node's translation into the
     // camera's position, which would move it twice).
     bool gltf = false;
+    // The reader gives a light's falloff with distance as its attenuation (Collada, FBX, glTF):
+    // it becomes the light's decay. Other readers leave Assimp's default there.
+    bool lightDecay = false;
     // Textures whose material's meshes have no coordinates to place them.
     std::size_t texturesWithoutCoordinates = 0;
     // Textures placed by an offset, scale or turn of their coordinates, which bitmaps do not hold.
@@ -131,7 +135,9 @@ using BorrowedArrays = std::vector<BorrowedArray>;
 // never finish), and the host scene built from a scene read (ForeignSceneError for a scene the loader
 // refuses).
 void checkBeforeReading(const std::filesystem::path& path);
-ForeignReadReport buildFromScene(Host& host, const aiScene& ai, const ForeignReadOptions& options, bool gltf = false);
+// `format` is the file's extension in lower case, without its dot ("gltf", "dae" ...).
+ForeignReadReport buildFromScene(Host& host, const aiScene& ai, const ForeignReadOptions& options,
+                                 std::string_view format = {});
 
 // foreign_read_assimp.cpp: reads the file with Assimp and packs the scene into `sceneFd` (what the
 // reading process runs); ForeignSceneError with Assimp's reason when it cannot. Returns what the

@@ -628,7 +628,8 @@ TEST(ForeignWrite, NamesKeysAndShearsTheFormatsCannotTakeAsTheyAre) {
 
 // Lights come back as bright as they were through the formats that hold them: FBX, whose writer
 // writes every light ten times as bright as its colour, and Collada. The ambient colour comes back
-// through Collada; FBX has no ambient light, and it must not come back as a point light.
+// through Collada; FBX has no ambient light, and it must not come back as a point light. Collada
+// keeps the light's decay too.
 TEST(ForeignWrite, LightsComeBackAsBrightAsTheyWere) {
     Host host;
     host.SetAmbient(0, Point3(0.2f, 0.2f, 0.3f));
@@ -636,6 +637,7 @@ TEST(ForeignWrite, LightsComeBackAsBrightAsTheyWere) {
     Light* light = host.scene().newLight(OMNI_LIGHT);
     light->SetRGBColor(0, Point3(0.5f, 0.25f, 1.0f));
     light->SetIntensity(0, 2.0f);
+    light->SetDecayType(2);
     bulb->SetObjectRef(light);
     for (const std::string extension : {"dae", "fbx"}) {
         SCOPED_TRACE(extension);
@@ -647,6 +649,7 @@ TEST(ForeignWrite, LightsComeBackAsBrightAsTheyWere) {
         ASSERT_EQ(lights.size(), 1u);
         expectNear(apply(aiMatrix4x4(), lights[0]->GetRGBColor(0) * lights[0]->GetIntensity(0)), {1.0f, 0.5f, 2.0f}, 1e-4f);
         expectNear(apply(aiMatrix4x4(), back.GetAmbient(0)), extension == "dae" ? Point3(0.2f, 0.2f, 0.3f) : Point3(0, 0, 0), 1e-4f);
+        if (extension == "dae") EXPECT_EQ(lights[0]->GetDecayType(), 2);
     }
 }
 
