@@ -224,6 +224,9 @@ std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Objec
     if (colours) channels.push_back(0);
     const size_t keyWidth = 1 + channels.size();
 
+    // An offset that mirrors, baked into the vertices, turns the faces' corner order round: two
+    // corners swap so that the faces still face out.
+    const bool mirrors = DotProd(CrossProd(offset.GetRow(0), offset.GetRow(1)), offset.GetRow(2)) < 0.0f;
     const size_t numVerts = mesh.verts.size();
     std::vector<Group> groups;
     std::map<Mtl*, size_t> groupOf;
@@ -238,7 +241,8 @@ std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Objec
             groups.back().material = material;
         }
         Group& group = groups[it->second];
-        for (int corner = 0; corner < 3; ++corner) {
+        for (int k = 0; k < 3; ++k) {
+            const int corner = mirrors && k > 0 ? 3 - k : k;
             const uint32_t v = face.v[corner];
             if (v >= numVerts) throw std::runtime_error(std::string("node \"") + node->GetName() +
                                                         "\": a face names a vertex the mesh does not have");

@@ -344,12 +344,15 @@ TEST(ForeignWrite, FbxKeepsScaleKeysAndTurnsTheShortWay) {
 
 // OBJ writes vertices and normals moved into world space: the normal of a face on a node scaled
 // along Y is that of the scaled face, of unit length, not the face's normal stretched along Y; on a
-// mirrored node the face's corners turn round with it, so that they wind about that normal.
+// mirrored node, or under a mirroring object offset, the face's corners turn round with it, so that
+// they wind about that normal.
 TEST(ForeignWrite, ObjNormalsOfScaledNodesStandOnTheirFaces) {
-    for (const float mirror : {1.0f, -1.0f}) {
+    for (const auto& [mirror, byOffset] : {std::pair{1.0f, false}, {-1.0f, false}, {-1.0f, true}}) {
+        SCOPED_TRACE(byOffset ? "mirroring offset" : "mirroring node");
         Host host;
         Node* node = host.scene().createNode("Scaled");
-        node->setLocalTM(ScaleMatrix(Point3(mirror, 4.0f, 1.0f)));
+        node->setLocalTM(ScaleMatrix(Point3(byOffset ? 1.0f : mirror, 4.0f, 1.0f)));
+        if (byOffset) node->setObjectOffset(ScaleMatrix(Point3(mirror, 1.0f, 1.0f)));
         node->SetObjectRef(host.scene().newTriObject(meshOf({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2}})));
         std::string text;
         for (const ForeignFile& file : renderForeignScene(host, "scaled.obj"))
