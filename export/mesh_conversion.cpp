@@ -31,50 +31,6 @@ std::vector<int> usedTextureChannels(const Mesh& mesh) {
     return channels;
 }
 
-// Makes sure every face corner has a normal that is up to date before the normals are read. The
-// host builds and computes them (MeshNormalSpec::CheckNormals) when the mesh has none, when they
-// cover other faces than the mesh has, when a corner has no normal, or when a normal the host
-// computes has never been computed; otherwise a (0, 0, 0) or stale normal would be written.
-MeshNormalSpec* prepareNormals(Mesh& mesh) {
-    MeshNormalSpec* specified = mesh.GetSpecifiedNormals();
-    if (specified == nullptr || specified->GetNumFaces() == 0) {
-        mesh.SpecifyNormals();
-        specified = mesh.GetSpecifiedNormals();
-    }
-    if (specified == nullptr) return nullptr;
-    bool complete = specified->GetNumFaces() == mesh.getNumFaces();
-    const bool computed = specified->GetFlag(MESH_NORMAL_NORMALS_COMPUTED);
-    for (int f = 0; complete && f < mesh.getNumFaces(); ++f) {
-        MeshNormalFace& face = specified->Face(f);
-        for (int corner = 0; corner < 3; ++corner) {
-            const int id = face.GetNormalID(corner);
-            if (id < 0 || id >= specified->GetNumNormals()) {
-                complete = false;
-            } else if (!computed && !specified->GetNormalExplicit(id)) {
-                complete = false;
-            }
-        }
-    }
-    if (complete) return specified;
-    // A corner without a normal is built anew from the smoothing groups, even when it is marked as
-    // specified (a specified corner keeps its id, and it has none to keep); the others keep theirs.
-    if (specified->GetNumFaces() == mesh.getNumFaces()) {
-        for (int f = 0; f < mesh.getNumFaces(); ++f) {
-            MeshNormalFace& face = specified->Face(f);
-            for (int corner = 0; corner < 3; ++corner) {
-                const int id = face.GetNormalID(corner);
-                if (id < 0 || id >= specified->GetNumNormals()) {
-                    face.SpecifyNormalID(corner, false);
-                    specified->ClearFlag(MESH_NORMAL_NORMALS_BUILT);
-                }
-            }
-        }
-    }
-    specified->SetParent(&mesh);
-    specified->CheckNormals();
-    return specified;
-}
-
 // The welded output vertices. Corners weld when host vertex, normal id and every texture-vertex
 // index are equal, and, with tangents, when their faces' texture coordinates are mirrored alike: a
 // vertex on the seam of a mirrored layout, shared by faces of both sides, would otherwise average
@@ -189,7 +145,7 @@ ConvertedGeometry convertMesh(Mesh& mesh, BufferLists& lists, const ExportOption
     for (std::size_t c = 0; c < writtenChannels; ++c) vertexBuffer.attributes.add(Zeq2VertexAttributes::TEXCOORDS);
     if (options.tangents) vertexBuffer.attributes.add(Zeq2VertexAttributes::TANGENT4);
 
-    const MeshNormalSpec* normalSpec = options.normals ? prepareNormals(mesh) : nullptr;
+    const MeshNormalSpec* normalSpec = options.normals ? PrepareCornerNormals(mesh) : nullptr;
 
     WeldedVertices welded;
     const bool tangentFrames = options.tangents && channelCount > 0;

@@ -204,13 +204,9 @@ std::vector<unsigned> addNodeMeshes(ForeignSceneParts& parts, INode* node, Objec
     Mesh mesh = tri->GetMesh();
     if (converted != object) converted->DeleteThis();
     if (mesh.faces.empty() || mesh.verts.empty()) return {};
-    if (mesh.GetSpecifiedNormals() == nullptr || mesh.GetSpecifiedNormals()->GetNumFaces() != mesh.getNumFaces()) {
-        mesh.SpecifyNormals();
-        MeshNormalSpec* specified = mesh.GetSpecifiedNormals();
-        specified->SetParent(&mesh);
-        specified->CheckNormals();
-    }
-    MeshNormalSpec& normals = *mesh.GetSpecifiedNormals();
+    MeshNormalSpec* prepared = PrepareCornerNormals(mesh);
+    if (prepared == nullptr) return {};
+    MeshNormalSpec& normals = *prepared;
 
     // Written channels: texture channels 1..highest used (unused ones in between as zeros, so that
     // channel c stays set c - 1), and channel 0 as the vertex colours.

@@ -187,3 +187,44 @@ void MeshNormalSpec::ClearAndFree() {
     faces_.clear();
     flags_ &= ~(MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED);
 }
+
+// Without it, a (0, 0, 0) or stale normal would be read for such corners.
+MeshNormalSpec* PrepareCornerNormals(Mesh& mesh) {
+    MeshNormalSpec* specified = mesh.GetSpecifiedNormals();
+    if (specified == nullptr || specified->GetNumFaces() == 0) {
+        mesh.SpecifyNormals();
+        specified = mesh.GetSpecifiedNormals();
+    }
+    if (specified == nullptr) return nullptr;
+    bool complete = specified->GetNumFaces() == mesh.getNumFaces();
+    const bool computed = specified->GetFlag(MESH_NORMAL_NORMALS_COMPUTED);
+    for (int f = 0; complete && f < mesh.getNumFaces(); ++f) {
+        MeshNormalFace& face = specified->Face(f);
+        for (int corner = 0; corner < 3; ++corner) {
+            const int id = face.GetNormalID(corner);
+            if (id < 0 || id >= specified->GetNumNormals()) {
+                complete = false;
+            } else if (!computed && !specified->GetNormalExplicit(id)) {
+                complete = false;
+            }
+        }
+    }
+    if (complete) return specified;
+    // A corner without a normal is built anew from the smoothing groups, even when it is marked as
+    // specified (a specified corner keeps its id, and it has none to keep); the others keep theirs.
+    if (specified->GetNumFaces() == mesh.getNumFaces()) {
+        for (int f = 0; f < mesh.getNumFaces(); ++f) {
+            MeshNormalFace& face = specified->Face(f);
+            for (int corner = 0; corner < 3; ++corner) {
+                const int id = face.GetNormalID(corner);
+                if (id < 0 || id >= specified->GetNumNormals()) {
+                    face.SpecifyNormalID(corner, false);
+                    specified->ClearFlag(MESH_NORMAL_NORMALS_BUILT);
+                }
+            }
+        }
+    }
+    specified->SetParent(&mesh);
+    specified->CheckNormals();
+    return specified;
+}

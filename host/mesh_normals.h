@@ -83,3 +83,9 @@ private:
     std::vector<MeshNormalFace> faces_;
     uint32_t flags_ = 0;
 };
+
+// Makes sure every face corner of `mesh` has a normal that is up to date before the normals are
+// read: builds and computes them where the mesh has none, where they cover other faces, where a
+// corner has no normal, or where a normal the host computes has never been computed. Returns the
+// mesh's normals (null only when it can hold none).
+MeshNormalSpec* PrepareCornerNormals(Mesh& mesh);

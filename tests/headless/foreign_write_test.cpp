@@ -379,6 +379,35 @@ TEST(ForeignWrite, ObjNormalsOfScaledNodesStandOnTheirFaces) {
     }
 }
 
+// Corners without a normal, and normals the host computes but never computed, are built before the
+// mesh is written: no corner is written with a (0, 0, 0) normal.
+TEST(ForeignWrite, EveryCornerIsWrittenWithANormal) {
+    for (const bool withoutIds : {true, false}) {
+        Host host;
+        Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+        mesh.SpecifyNormals();
+        MeshNormalSpec& normals = *mesh.GetSpecifiedNormals();
+        normals.SetNumFaces(1);
+        normals.SetNumNormals(1);
+        normals.Normal(0) = withoutIds ? Point3(0, 0, 1) : Point3(0, 0, 0);
+        normals.SetNormalExplicit(0, withoutIds);
+        for (int corner = 0; corner < 3; ++corner) normals.Face(0).SetNormalID(corner, withoutIds && corner > 0 ? -1 : 0);
+        host.scene().createNode("Tri")->SetObjectRef(host.scene().newTriObject(mesh));
+        std::string text;
+        for (const ForeignFile& file : renderForeignScene(host, "tri.obj"))
+            if (file.path.ends_with(".obj")) text.assign(file.bytes.begin(), file.bytes.end());
+        std::istringstream lines(text);
+        int written = 0;
+        for (std::string line; std::getline(lines, line);) {
+            aiVector3D normal;
+            if (std::sscanf(line.c_str(), "vn %f %f %f", &normal.x, &normal.y, &normal.z) != 3) continue;
+            expectNear(normal, Point3(0, 0, 1));
+            ++written;
+        }
+        EXPECT_GT(written, 0) << text;
+    }
+}
+
 // FBX readers take a light to shine down its node's -Y; the scene's lights shine down -Z. An animated
 // spot light with a child comes back through FBX shining where it did (it shone along -Y), with the
 // child where it was, at the keys and between them; a still light without children on its own node.
