@@ -1593,14 +1593,21 @@ void collectIds(Reader& reader, const Item& root) {
         list.forEach([&](const Item& entry) {
             std::string id;
             const char* idKey = nullptr;  // the last "id", else the last node "name"
+            std::optional<SceneDocumentError> notText;  // that value's problem (an earlier one counts for nothing)
             forEachKey(entry, [&](std::string_view field, const Item& value) {
                 const bool byName = field == "name" && table == static_cast<size_t>(Ref::Node);
                 if (field == "id" || (byName && !(idKey && idKey[0] == 'i'))) {
-                    id = std::string(value.string());
                     idKey = byName ? "name" : "id";
+                    notText.reset();
+                    try {
+                        id = std::string(value.string());
+                    } catch (const SceneDocumentError& error) {
+                        notText = error;
+                    }
                 }
                 return true;
             });
+            if (notText) throw *notText;
             if (!idKey) entry.fail(table == static_cast<size_t>(Ref::Node) ? "missing field \"name\"" : "missing field \"id\"");
             const Path idPath = childPath(entry, idKey);
             const Item idItem(entry.value(), &idPath);

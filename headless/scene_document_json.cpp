@@ -129,13 +129,12 @@ int64_t Item::integer(int64_t low, int64_t high) const {
     }
     int64_t value = 0;
     uint64_t u = 0;
-    if (kind == simdjson::ondemand::number_type::signed_integer) {
-        if (const auto error = value_.get_int64().get(value)) invalidJson(error);
+    if (kind == simdjson::ondemand::number_type::signed_integer && !value_.get_int64().get(value)) {
     } else if (kind == simdjson::ondemand::number_type::unsigned_integer && !value_.get_uint64().get(u)) {
         if (u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) fail("integer out of range");
         value = static_cast<int64_t>(u);
     } else {
-        // A fraction, an exponent or an integer beyond 64 bits.
+        // A fraction, an exponent or an integer beyond 64 bits (below -2^63 too).
         double d = 0;
         if (value_.get_double().get(d) || !(std::fabs(d) < 9.0e15) || d != std::floor(d))
             fail("expected an integer, got " + numberText());

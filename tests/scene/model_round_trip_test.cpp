@@ -285,6 +285,7 @@ TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
         {R"({"ambient": [3.4028236e+38, 0, 1]})", "ambient[0]: number out of the range of a float"},
         {R"({"ambient": [1e400, 0, 1]})", "ambient[0]: number out of the range of a float"},
         {R"({"time": -1e400})", "time: expected an integer, got -1e400"},
+        {R"({"time": -9223372036854775809})", "time: expected an integer, got -9223372036854775809"},
         {"{\n  \"ambient\": [1, 0, 1]]}", "invalid JSON: parse error at line 2, column 23"},
         // Columns count characters, as editors do, not bytes.
         {R"({"nodes":[{"name":"é€😀", "hidden": 1]})", "invalid JSON: parse error at line 1, column 37"},
@@ -320,11 +321,11 @@ TEST(SceneDocumentModel, NegativeZeroesAreNoIdentity) {
 
 // Keys and strings written with escapes, keys in any order or given twice (the last value counts),
 // and a byte order mark before the text, read as in the plain form; an earlier value of a key given
-// twice must still be JSON.
+// twice must still be JSON, of any type.
 TEST(SceneDocumentModel, EscapedAndReorderedKeysReadTheSame) {
     const std::string plain = R"({"objects": [{"id": "P", "kind": "poly", "mesh": {"vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]],
         "faces": [[0, 1, 2]]}}], "nodes": [{"name": "N", "object": "P"}, {"name": "M", "parent": "N"}]})";
-    const std::string other = R"({"nodes": [{"object": "P", "name": "N"}, {"parent": "N", "name": "X", "name": "M"}],
+    const std::string other = R"({"nodes": [{"object": "P", "name": "N"}, {"parent": "N", "name": 5, "name": "M"}],
         "objects": [{"mesh": {"faces": [[0, 1, 2]], "vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]]}, "kind": "poly",
         "id": "P"}]})";
     EXPECT_EQ(modelRoundTrip(other), modelRoundTrip(plain));
