@@ -109,6 +109,7 @@ float Item::floatValue() const {
         if (text == "inf") return std::numeric_limits<float>::infinity();
         if (text == "-inf") return -std::numeric_limits<float>::infinity();
         if (text == "nan") return std::numeric_limits<float>::quiet_NaN();
+        if (text == "-nan") return -std::numeric_limits<float>::quiet_NaN();
         fail("expected a number, got " + inQuotes(text));
     }
     if (!isNumber()) fail("expected a number, got " + describe());
@@ -302,7 +303,7 @@ void JsonWriter::integer(int64_t value) {
 }
 
 void JsonWriter::floatValue(float value) {
-    if (std::isnan(value)) return string("nan");
+    if (std::isnan(value)) return string(std::signbit(value) ? "-nan" : "nan");
     if (std::isinf(value)) return string(value > 0 ? "inf" : "-inf");
     beforeValue();
     // "-0" would read back as the integer 0; the fraction keeps the sign.

@@ -75,7 +75,7 @@ public:
     // The value as the given kind, or fail with "expected ..., got ...".
     std::string_view string() const;
     bool boolean() const;
-    float floatValue() const;  // numbers and "inf", "-inf", "nan"
+    float floatValue() const;  // numbers and "inf", "-inf", "nan", "-nan"
     int64_t integer(int64_t low, int64_t high) const;
     int intValue(int low = INT32_MIN, int high = INT32_MAX) const { return static_cast<int>(integer(low, high)); }
     // A 32-bit id: a number, or "0x" and one to eight hex digits.
@@ -148,7 +148,7 @@ public:
     void boolean(bool value);
     void integer(int64_t value);
     // The shortest text that reads back as the same float; infinities and NaN as the strings
-    // "inf", "-inf" and "nan", which JSON numbers cannot hold.
+    // "inf", "-inf", "nan" and "-nan" (a NaN with its sign bit set), which JSON numbers cannot hold.
     void floatValue(float value);
     void string(std::string_view text);
 

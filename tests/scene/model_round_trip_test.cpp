@@ -280,6 +280,12 @@ TEST(SceneDocumentModel, LongIntegersLoadAndBadNumbersAreLocated) {
     Host again;
     loadSceneDocumentText(again, saveSceneDocumentText(host));
     EXPECT_EQ(again.GetAmbient(0), Point3(kLargest, -kLargest, 1.0f));
+    // A NaN keeps its sign (the host makes negative ones: inf times 0).
+    loadSceneDocumentText(host, R"({"ambient": ["-nan", "nan", 1]})");
+    Host signs;
+    loadSceneDocumentText(signs, saveSceneDocumentText(host));
+    const Point3 nans = signs.GetAmbient(0);
+    EXPECT_TRUE(std::isnan(nans.x) && std::signbit(nans.x) && std::isnan(nans.y) && !std::signbit(nans.y));
     using namespace std::string_literals;
     const std::pair<std::string, const char*> bad[] = {
         {R"({"ambient": [3.4028236e+38, 0, 1]})", "ambient[0]: number out of the range of a float"},
