@@ -83,15 +83,21 @@ void handOver(std::vector<T*>& items, T**& array, unsigned& count) {
 }
 
 // Unique node names: Assimp ties bones, lights, cameras and animation channels to nodes by name.
-// A repeated name (as written) gets "_2", "_3" ...; an empty one is named after its position.
-void nameNodes(INode* node, ForeignSceneParts& parts, UniqueNames& used) {
-    for (int i = 0; i < node->NumberOfChildren(); ++i) {
-        INode* child = node->GetChildNode(i);
-        std::string base = writtenName(child->GetName());
-        if (base.empty()) base = "Node" + std::to_string(parts.nodeNames.size() + 1);
-        parts.nodeNames[child] = used.take(base);
-        nameNodes(child, parts, used);
+// A repeated name (as written) gets "_2", "_3" ...; an empty one is named after its place in the
+// tree ("NodeN"), once every named node has its name.
+void nameNodes(INode* root, ForeignSceneParts& parts, UniqueNames& used) {
+    std::vector<INode*> order;  // depth first, parents before children
+    std::vector<INode*> pending{root};
+    while (!pending.empty()) {
+        INode* node = pending.back();
+        pending.pop_back();
+        if (node != root) order.push_back(node);
+        for (int i = node->NumberOfChildren() - 1; i >= 0; --i) pending.push_back(node->GetChildNode(i));
     }
+    for (INode* node : order)
+        if (std::string name = writtenName(node->GetName()); !name.empty()) parts.nodeNames[node] = used.take(name);
+    for (std::size_t i = 0; i < order.size(); ++i)
+        if (writtenName(order[i]->GetName()).empty()) parts.nodeNames[order[i]] = used.take("Node" + std::to_string(i + 1));
 }
 
 void addLight(ForeignSceneParts& parts, const std::string& name, GenLight* light, TimeValue t) {

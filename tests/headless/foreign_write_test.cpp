@@ -629,6 +629,9 @@ TEST(ForeignWrite, NamesKeysAndShearsTheFormatsCannotTakeAsTheyAre) {
         material->SetDiffuse(colour, 0);
         tinted->SetMtl(material);
     }
+    // A node without a name is named after its place ("Node8"), but not with a name a node has.
+    scene.createNode("");
+    scene.createNode("Node8")->setLocalTM(TransMatrix({0, 7, 0}));
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
         const auto noted = notesWriting(host, format.extension);
@@ -649,7 +652,9 @@ TEST(ForeignWrite, NamesKeysAndShearsTheFormatsCannotTakeAsTheyAre) {
             ASSERT_NE(dynamic_cast<BitmapTex*>(paint->GetSubTexmap(ID_BU)), nullptr);
             EXPECT_STREQ(dynamic_cast<BitmapTex*>(paint->GetSubTexmap(ID_BU))->GetMapName(), "caf\xE9.png");
         }
-        if (format.extension == "obj") continue;  // no animation
+        if (format.extension == "obj") continue;  // no animation, nor nodes without geometry
+        ASSERT_NE(back.scene().findNode("Node8"), nullptr);
+        EXPECT_EQ(back.scene().findNode("Node8")->GetNodeTM(0).GetTrans(), Point3(0, 7, 0));
         Node* keyed = back.scene().findNode(rootName);
         ASSERT_NE(keyed, nullptr);
         ASSERT_EQ(keyed->track().Keys().size(), 2u);
