@@ -320,7 +320,12 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
             // A value of another type than glTF gives it: the file's own reader took it as it could.
         }
     }
-    if (read) read = importer.ApplyPostProcessing(readFlags());
+    if (read) {
+        // Corners of other colours or later texture sets stay apart through the joining.
+        const CornerMarks marks = markCorners(const_cast<aiScene&>(*read), false);
+        read = importer.ApplyPostProcessing(readFlags());
+        if (read) unmarkCorners(const_cast<aiScene&>(*read), marks);
+    }
     if (!read) {
         const std::string why = importer.GetErrorString();
         if (why.find("bad_alloc") != std::string::npos) throw std::bad_alloc();

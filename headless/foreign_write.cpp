@@ -2,6 +2,7 @@
 // system so that every file they produce comes back to the caller instead of landing on disk.
 #include "headless/foreign_write.h"
 
+#include "headless/foreign_read.h"
 #include "headless/foreign_scene.h"
 #include "headless/foreign_write_build.h"
 #include "headless/host.h"
@@ -766,6 +767,9 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
                                 " writes such numbers below " + text(format->largest) + " only");
     }
 
+    // Some writers (glTF's) join identical vertices first: corners of other colours or later
+    // texture sets stay apart.
+    foreign::markCorners(*scene, true);
     std::deque<ForeignFile> captured;
     Assimp::Exporter exporter;
     exporter.SetIOHandler(new CapturingFileSystem(captured));  // the exporter owns it

@@ -17,6 +17,7 @@
 #include <functional>
 #include <limits>
 #include <numbers>
+#include <set>
 #include <sstream>
 
 #include <unistd.h>
@@ -197,6 +198,37 @@ TEST(ForeignWrite, FacesSplitByMaterialWithChannelsAsSetsAndColours) {
     ASSERT_EQ(woodOut->GetTexture(aiTextureType_DIFFUSE, 0, &file, nullptr, &uvSet), AI_SUCCESS);
     EXPECT_EQ(std::string(file.C_Str()), "wood.png");
     EXPECT_EQ(uvSet, 2u);
+}
+
+// Corners that differ only in colour or in a later texture set stay apart: through glTF, whose
+// writer joins identical vertices, and through reading, which joins them too.
+TEST(ForeignWrite, CornersOfOtherColoursStayApart) {
+    Host host;
+    Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 2, 3}});
+    for (int channel : {0, 2}) {
+        mesh.setMapSupport(channel);
+        MeshMap& map = mesh.Map(channel);
+        map.setNumVerts(6);
+        for (int i = 0; i < 6; ++i) map.tv[i] = UVVert(float(i) / 8, float(channel) / 4, 0.0f);
+        map.tf[0].setTVerts(0, 1, 2);
+        map.tf[1].setTVerts(3, 4, 5);
+    }
+    host.scene().createNode("Quad")->SetObjectRef(host.scene().newTriObject(mesh));
+    for (const std::string extension : {"glb", "dae"}) {
+        SCOPED_TRACE(extension);
+        Host back;
+        throughFile(host, extension, back);
+        Node* quad = back.scene().findNode("Quad");
+        ASSERT_NE(quad, nullptr);
+        const Mesh& read = static_cast<TriObject*>(quad->GetObjectRef())->mesh;
+        for (int channel : {0, 2}) {
+            ASSERT_TRUE(read.mapSupport(channel)) << channel;
+            std::set<float> values;
+            for (int f = 0; f < read.getNumFaces(); ++f)
+                for (int k = 0; k < 3; ++k) values.insert(read.Map(channel).tv[read.Map(channel).tf[f].t[k]].x);
+            EXPECT_EQ(values.size(), 6u) << channel;
+        }
+    }
 }
 
 TEST(ForeignWrite, SkinsCarryBonesBindMatricesAndWeights) {
@@ -605,10 +637,10 @@ TEST(ForeignWrite, NamesKeysAndShearsTheFormatsCannotTakeAsTheyAre) {
     Node* shear = scene.createNode("Shear");
     shear->SetObjectRef(scene.newTriObject(mesh));
     // Material names that differ only in stray bytes stay two materials; a file name keeps its bytes.
-    StandardMaterial* red = scene.newStdMat("R\xE9d");
+    StandardMaterial* red = scene.newStdMat("R\xE9" "d");
     red->SetDiffuse(Color(1, 0, 0), 0);
     terrain->SetMtl(red);
-    StandardMaterial* blue = scene.newStdMat("R\xE8d");
+    StandardMaterial* blue = scene.newStdMat("R\xE8" "d");
     blue->SetDiffuse(Color(0, 0, 1), 0);
     blue->SetSubTexmap(ID_BU, scene.newBitmapTex("caf\xE9.png", 1));
     shear->SetMtl(blue);
@@ -686,7 +718,9 @@ TEST(ForeignWrite, LightsComeBackAsBrightAsTheyWere) {
         ASSERT_EQ(lights.size(), 1u);
         expectNear(apply(aiMatrix4x4(), lights[0]->GetRGBColor(0) * lights[0]->GetIntensity(0)), {1.0f, 0.5f, 2.0f}, 1e-4f);
         expectNear(apply(aiMatrix4x4(), back.GetAmbient(0)), extension == "dae" ? Point3(0.2f, 0.2f, 0.3f) : Point3(0, 0, 0), 1e-4f);
-        if (extension == "dae") EXPECT_EQ(lights[0]->GetDecayType(), 2);
+        if (extension == "dae") {
+            EXPECT_EQ(lights[0]->GetDecayType(), 2);
+        }
     }
 }
 
