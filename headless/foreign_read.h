@@ -131,6 +131,10 @@ struct BorrowedArray {
 };
 using BorrowedArrays = std::vector<BorrowedArray>;
 
+// foreign_read_material.cpp: text with its %XX escapes turned back into the bytes they stand for
+// (URIs of glTF files).
+std::string percentDecoded(const std::string& text);
+
 // foreign_corners.cpp: Assimp joins identical vertices comparing their positions, normals, tangents
 // and first texture set alone, so vertices that differ only in colour or in a later texture set
 // would become one. markCorners gives the third component of the first set of every mesh with

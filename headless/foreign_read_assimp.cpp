@@ -39,6 +39,14 @@ public:
     explicit NotingIOSystem(std::vector<std::string>& opened) : opened_(opened) {}
     Assimp::IOStream* Open(const char* file, const char* mode) override {
         Assimp::IOStream* stream = DefaultIOSystem::Open(file, mode);
+        // glTF names its buffer files by URI ("my%20model.bin"), which Assimp's reader opens as it
+        // is written: a file of that name is taken first, else the file the URI names.
+        std::string decoded;
+        if (!stream && file && std::strchr(file, '%')) {
+            decoded = percentDecoded(file);
+            stream = DefaultIOSystem::Open(decoded.c_str(), mode);
+            if (stream) file = decoded.c_str();
+        }
         std::error_code ec;
         if (stream && file) {
             const std::string path = std::filesystem::absolute(file, ec).lexically_normal().string();

@@ -13,6 +13,20 @@
 
 namespace headless::foreign {
 
+std::string percentDecoded(const std::string& text) {
+    auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) && hex(text[i + 2])) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 namespace {
 
 // A file extension from a texture's format hint: letters and digits only, lower case.
@@ -35,21 +49,6 @@ bool readFloat(const aiMaterial& material, const char* key, unsigned type, unsig
     if (material.Get(key, type, index, value) != AI_SUCCESS) return false;
     out = static_cast<float>(value);
     return true;
-}
-
-// Text with its %XX escapes turned back into the bytes they stand for.
-std::string percentDecoded(const std::string& text) {
-    auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) && hex(text[i + 2])) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
 }
 
 // The coordinate sets the meshes of a material have, at most.

@@ -228,25 +228,43 @@ void unstarTextureFiles(aiScene& scene) {
     });
 }
 
-// Texture file names as URIs (glTF names images by URI): a backslash (the host's folder separator)
-// as "/", every other byte but letters, digits, "-._~" and "/" as %XX, so that a name holding "%",
-// "#" or spaces reads back as it was.
-void textureFilesAsUris(aiScene& scene) {
-    renameTextureFiles(scene, [](std::string_view file) -> std::optional<std::string> {
-        std::string uri;
-        for (const char c : file) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (c == '\\') {
-                uri += '/';
-            } else if (std::isalnum(byte) || std::strchr("-._~/", c)) {
-                uri += c;
-            } else {
-                static constexpr char kHex[] = "0123456789ABCDEF";
-                uri += {'%', kHex[byte >> 4], kHex[byte & 15]};
-            }
+// A file name as a URI (glTF names images and buffers by URI): a backslash (the host's folder
+// separator) as "/", every other byte but letters, digits, "-._~" and "/" as %XX, so that a name
+// holding "%", "#" or spaces reads back as it was.
+std::string asUri(std::string_view file) {
+    std::string uri;
+    for (const char c : file) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            uri += '/';
+        } else if (std::isalnum(byte) || std::strchr("-._~/", c)) {
+            uri += c;
+        } else {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            uri += {'%', kHex[byte >> 4], kHex[byte & 15]};
         }
-        return uri;
-    });
+    }
+    return uri;
+}
+
+void textureFilesAsUris(aiScene& scene) {
+    renameTextureFiles(scene, [](std::string_view file) -> std::optional<std::string> { return asUri(file); });
+}
+
+// The writer names the buffer file in the .gltf text as it is: its name goes in as a URI.
+void bufferFilesAsUris(ForeignFile& gltf, const std::vector<ForeignFile>& files) {
+    std::string text(gltf.bytes.begin(), gltf.bytes.end());
+    bool changed = false;
+    for (const ForeignFile& file : files) {
+        if (&file == &gltf) continue;
+        const std::string name = std::filesystem::path(file.path).filename().string();
+        const std::string written = "\"uri\": \"" + name + "\"";
+        if (const std::size_t at = text.find(written); at != std::string::npos && asUri(name) != name) {
+            text.replace(at, written.size(), "\"uri\": \"" + asUri(name) + "\"");
+            changed = true;
+        }
+    }
+    if (changed) gltf.bytes.assign(text.begin(), text.end());
 }
 
 // Shininess on glTF's scale: its writer takes 0 to 1000 for glossiness 0 to 1, where the materials
@@ -788,6 +806,7 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
     // The main file last, so that it is renamed into place once everything it names is there.
     std::stable_partition(files.begin(), files.end(), [&](const ForeignFile& f) { return f.path != path; });
     if (files.empty() || files.back().path != path) throw ForeignWriteError("the exporter wrote no file");
+    if (format->gltfRules && !format->format.extension.ends_with("glb")) bufferFilesAsUris(files.back(), files);
     if (format->fbxCurves && scene->mNumAnimations > 0) {
         std::string text(files.back().bytes.begin(), files.back().bytes.end());
         mendFbxCurves(text);

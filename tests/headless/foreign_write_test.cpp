@@ -820,6 +820,23 @@ TEST(ForeignWrite, RendersEveryFormatAndRefusesUnknownExtensions) {
             EXPECT_EQ(back->mNumMeshes, 1u) << format.extension;
         }
     }
+    // A .gltf file names its buffer by URI: a file name with a space or "#" is written escaped, and
+    // reads back.
+    {
+        const std::filesystem::path dir =
+            std::filesystem::temp_directory_path() / ("zeq-uri-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        const std::string path = (dir / "a b#c.gltf").string();
+        const std::vector<ForeignFile> files = renderForeignScene(host, path);
+        for (const ForeignFile& file : files)
+            std::ofstream(file.path, std::ios::binary).write(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
+        EXPECT_NE(std::string(files.back().bytes.begin(), files.back().bytes.end()).find(R"("uri": "a%20b%23c.bin")"),
+                  std::string::npos);
+        Host back;
+        loadForeignScene(back, path);
+        EXPECT_NE(back.scene().findNode("Tri"), nullptr);
+        std::filesystem::remove_all(dir);
+    }
     // A name with a double quote: written by every format but FBX, which says which name it cannot hold.
     host.scene().nodes().front()->SetName("Tri \"one\"");
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
