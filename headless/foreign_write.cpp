@@ -399,11 +399,17 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
     // Geometry the writer gives no mesh: shapes (which it does not convert), objects without a mesh
     // form, such as those of plug-ins that are not loaded, and sprites, whose rectangle faces the
     // viewer. Bones and the LOD helper are nodes of the tree as they are.
-    std::size_t formless = 0, sprites = 0;
+    std::size_t formless = 0, sprites = 0, farChannels = 0;
     const TimeValue t = host.GetTime();
     for (Node* node : host.scene().nodes()) {
         Object* object = node->EvalWorldState(t).obj;
         if (!object) continue;
+        // Texture channels past the sets a model holds.
+        if (auto* tri = dynamic_cast<TriObject*>(object)) {
+            const Mesh& mesh = tri->GetMesh();
+            for (int c = AI_MAX_NUMBER_OF_TEXTURECOORDS + 1; c < mesh.getNumMaps(); ++c)
+                farChannels += mesh.mapSupport(c) && mesh.Map(c).getNumFaces() > 0;
+        }
         const SClass_ID kind = object->SuperClassID();
         const Class_ID id = object->ClassID();
         if (kind == GEOMOBJECT_CLASS_ID && id == zeq::SPRITE_CLASS_ID) {
@@ -416,6 +422,10 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
     if (formless > 0)
         notes.push_back(countOf(formless, "object", "objects") + " without a triangle mesh left out (shapes, or objects " +
                         "of plug-ins that are not loaded): " + writer + " writes triangle meshes");
+    if (farChannels > 0)
+        notes.push_back(countOf(farChannels, "map channel", "map channels") + " past " +
+                        std::to_string(AI_MAX_NUMBER_OF_TEXTURECOORDS) + " left out: " + writer + " writes " +
+                        std::to_string(AI_MAX_NUMBER_OF_TEXTURECOORDS) + " texture coordinate sets at most");
     if (sprites > 0)
         notes.push_back(countOf(sprites, "sprite", "sprites") +
                         (sprites == 1 ? " written as a plain node: " : " written as plain nodes: ") + writer +

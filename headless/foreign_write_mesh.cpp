@@ -165,8 +165,10 @@ unsigned materialFor(ForeignSceneParts& parts, Mtl* material) {
         // A file name keeps its bytes, UTF-8 or not: it names a file (glTF percent-encodes it).
         aiString file;
         file.Set(std::string(bitmap->GetMapName()).substr(0, MAXLEN - 1));
-        // Map channel c reads texture coordinate set c - 1 (channels are written 1..n as sets 0..n-1).
-        const int uvSet = std::max(0, bitmap->GetMapChannel() - 1);
+        // Map channel c reads texture coordinate set c - 1 (channels are written 1..n as sets 0..n-1);
+        // a channel past the sets a model holds is not written, and its bitmap reads the first set.
+        int uvSet = std::max(0, bitmap->GetMapChannel() - 1);
+        if (uvSet >= AI_MAX_NUMBER_OF_TEXTURECOORDS) uvSet = 0;
         out->AddProperty(&file, AI_MATKEY_TEXTURE(type, 0));
         out->AddProperty(&uvSet, 1, AI_MATKEY_UVWSRC(type, 0));
         if (type == aiTextureType_DIFFUSE) {

@@ -766,9 +766,16 @@ TEST(ForeignWrite, WhatAFormatLeavesOutIsNamed) {
     GenericObject* outline = scene.newObject(SHAPE_CLASS_ID, Class_ID(0xA, 0));
     outline->setMesh(mesh, MeshConversion::Triangle);
     scene.createNode("Outline")->SetObjectRef(outline);
+    // Map channel 12: no format has a thirteenth texture coordinate set.
+    Mesh lit = meshOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    lit.setMapSupport(12);
+    lit.Map(12).tv = lit.verts;
+    lit.Map(12).tf[0].setTVerts(0, 1, 2);
+    scene.createNode("Lit")->SetObjectRef(scene.newTriObject(lit));
     for (const ForeignWriteFormat& format : foreignWriteFormats()) {
         SCOPED_TRACE(format.extension);
         const auto noted = notesWriting(host, format.extension);
+        EXPECT_TRUE(noted("1 map channel past 8 left out"));
         Host back;
         throughFile(host, format.extension, back);
         bool lights = false, cameras = false, skins = false;
