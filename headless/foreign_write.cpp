@@ -433,6 +433,22 @@ std::vector<std::string> leftOutNotes(Host& host, const aiScene& scene, const Fo
     return notes;
 }
 
+// The vertices of skinned meshes that no bone weighs.
+std::size_t unweightedVertices(const aiScene& scene) {
+    std::size_t count = 0;
+    for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+        const aiMesh& mesh = *scene.mMeshes[m];
+        if (!mesh.HasBones()) continue;
+        std::vector<bool> weighted(mesh.mNumVertices, false);
+        for (unsigned b = 0; b < mesh.mNumBones; ++b)
+            for (unsigned w = 0; w < mesh.mBones[b]->mNumWeights; ++w)
+                if (mesh.mBones[b]->mWeights[w].mVertexId < mesh.mNumVertices && mesh.mBones[b]->mWeights[w].mWeight > 0.0f)
+                    weighted[mesh.mBones[b]->mWeights[w].mVertexId] = true;
+        count += static_cast<std::size_t>(std::count(weighted.begin(), weighted.end(), false));
+    }
+    return count;
+}
+
 // Keeps the `most` largest bone influences of every vertex, scaled to add up to what all of them
 // did; returns how many vertices lost influences.
 std::size_t limitInfluences(aiScene& scene, unsigned most) {
@@ -746,6 +762,10 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
                             (cut == 1 ? "its " : "their ") + std::to_string(format->influences) +
                             " largest bone influences, scaled to the same sum: " + writer + " writes " +
                             std::to_string(format->influences) + " a vertex");
+    if (format->influences > 0)
+        if (const std::size_t unweighted = unweightedVertices(*scene); unweighted > 0)
+            notes.push_back(std::to_string(unweighted) + (unweighted == 1 ? " skinned vertex has" : " skinned vertices have") +
+                            " no bone weights: " + writer + " writes them with weights of 0, which readers may draw at the origin");
     if (format->oneBindPose)
         if (const std::size_t apart = bonesBoundApart(*scene); apart > 0)
             notes.push_back(std::to_string(apart) + (apart == 1 ? " bone is" : " bones are") +
