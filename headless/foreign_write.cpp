@@ -268,16 +268,18 @@ void bufferFilesAsUris(ForeignFile& gltf, const std::vector<ForeignFile>& files)
 }
 
 // Shininess on glTF's scale: its writer takes 0 to 1000 for glossiness 0 to 1, where the materials
-// hold the usual exponent of 0 to 100. The roughness is given too, as 1 - glossiness (as the
-// specular-glossiness extension, which the writer also fills, defines it): else the writer makes one
-// up from the glossiness and the specular colour.
+// hold the usual exponent of 0 to 100. The glossiness of the specular-glossiness extension is given
+// as it is, and the roughness as 1 - sqrt(glossiness), which reading turns back into the glossiness
+// ((1 - roughness)^2): else the writer makes a roughness up from the glossiness and the specular
+// colour, and takes the extension's glossiness from that.
 void shininessOnGltfScale(aiScene& scene) {
     for (unsigned i = 0; i < scene.mNumMaterials; ++i) {
         aiMaterial& material = *scene.mMaterials[i];
         float shininess = 0.0f;
         if (material.Get(AI_MATKEY_SHININESS, shininess) != AI_SUCCESS) continue;
-        const float roughness = 1.0f - std::clamp(shininess / 100.0f, 0.0f, 1.0f);
+        const float glossiness = std::clamp(shininess / 100.0f, 0.0f, 1.0f), roughness = 1.0f - std::sqrt(glossiness);
         material.AddProperty(&roughness, 1, AI_MATKEY_ROUGHNESS_FACTOR);
+        material.AddProperty(&glossiness, 1, AI_MATKEY_GLOSSINESS_FACTOR);
         shininess *= 10.0f;
         material.AddProperty(&shininess, 1, AI_MATKEY_SHININESS);
     }

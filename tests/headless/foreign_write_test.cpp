@@ -618,11 +618,11 @@ TEST(ForeignWrite, MaterialValuesComeBack) {
             EXPECT_STREQ(bump->GetMapName(), "tex 50%20off #1.png");
         }
     }
-    // glTF readers of metallic-roughness alone read the roughness: 1 - glossiness, whatever the
-    // specular colour.
+    // glTF readers of metallic-roughness alone read the roughness: 1 - sqrt(glossiness), whatever the
+    // specular colour, which reads back as the glossiness.
     const std::vector<ForeignFile> gltf = renderForeignScene(host, "/nonexistent/paint.gltf");
     const nlohmann::json written = nlohmann::json::parse(gltf.back().bytes.begin(), gltf.back().bytes.end());
-    EXPECT_NEAR(written["materials"][0]["pbrMetallicRoughness"]["roughnessFactor"].get<float>(), 0.75f, 1e-5f);
+    EXPECT_NEAR(written["materials"][0]["pbrMetallicRoughness"]["roughnessFactor"].get<float>(), 0.5f, 1e-5f);
 }
 
 // What formats cannot take as it is: a node named like the scene root keeps its name and keys, a
