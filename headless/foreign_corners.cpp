@@ -42,7 +42,7 @@ bool joinsSome(const aiMesh& mesh) {
 
 }  // namespace
 
-CornerMarks markCorners(aiScene& scene, bool whereJoined) {
+CornerMarks markCorners(aiScene& scene, bool whereJoined, bool addSets) {
     CornerMarks marks;
     // Ids a float holds exactly: a scene of more such corners (16 million) is left as it is.
     std::size_t corners = 0;
@@ -52,9 +52,9 @@ CornerMarks markCorners(aiScene& scene, bool whereJoined) {
     std::unordered_map<std::string, uint32_t> ids;
     for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
         aiMesh& mesh = *scene.mMeshes[m];
-        if (!carriesMore(mesh) || !mesh.mVertices || (whereJoined && !joinsSome(mesh))) continue;
-        // A mesh of colours or later sets alone gets a first set of zeros to carry the ids.
         const bool added = !mesh.mTextureCoords[0];
+        if (!carriesMore(mesh) || !mesh.mVertices || (added && !addSets) || (whereJoined && !joinsSome(mesh))) continue;
+        // A mesh of colours or later sets alone gets a first set of zeros to carry the ids.
         if (added) {
             mesh.mTextureCoords[0] = new aiVector3D[mesh.mNumVertices]();
             mesh.mNumUVComponents[0] = 2;

@@ -140,14 +140,15 @@ std::string percentDecoded(const std::string& text);
 // would become one. markCorners gives the third component of the first set of every mesh with
 // colours or later sets an id per distinct rest of the vertex (colours, later sets, that
 // component), so that only vertices equal in everything are joined (with `whereJoined`, only
-// meshes in which the joining would join some); a mesh without a first set gets one of zeros.
-// unmarkCorners puts the components back, and takes away the sets markCorners added.
+// meshes in which the joining would join some); a mesh without a first set gets one of zeros with
+// `addSets`, else it is left as it is. unmarkCorners puts the components back, and takes away the
+// sets markCorners added.
 struct CornerMark {
     float thirdComponent;
     bool added;
 };
 using CornerMarks = std::vector<CornerMark>;
-CornerMarks markCorners(aiScene& scene, bool whereJoined);
+CornerMarks markCorners(aiScene& scene, bool whereJoined, bool addSets);
 void unmarkCorners(aiScene& scene, const CornerMarks& marks);
 
 // foreign_read.cpp: the checks of a file before it is read (refusing at once what a reader would

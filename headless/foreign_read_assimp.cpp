@@ -330,7 +330,7 @@ std::string readWithAssimp(const std::filesystem::path& path, const ForeignReadO
     }
     if (read) {
         // Corners of other colours or later texture sets stay apart through the joining.
-        const CornerMarks marks = markCorners(const_cast<aiScene&>(*read), false);
+        const CornerMarks marks = markCorners(const_cast<aiScene&>(*read), false, true);
         read = importer.ApplyPostProcessing(readFlags());
         if (read) unmarkCorners(const_cast<aiScene&>(*read), marks);
     }

@@ -821,9 +821,9 @@ std::vector<ForeignFile> renderForeignScene(Host& host, const std::string& path,
                                 " writes such numbers below " + text(format->largest) + " only");
     }
 
-    // Some writers (glTF's) join identical vertices first: corners of other colours or later
-    // texture sets stay apart.
-    foreign::markCorners(*scene, true);
+    // glTF's writers join identical vertices first: corners of other colours or later texture sets
+    // stay apart, where a first texture set (written with two numbers) can carry the marks.
+    if (format->gltfRules) foreign::markCorners(*scene, true, false);
     std::deque<ForeignFile> captured;
     Assimp::Exporter exporter;
     exporter.SetIOHandler(new CapturingFileSystem(captured));  // the exporter owns it

@@ -202,7 +202,8 @@ TEST(ForeignWrite, FacesSplitByMaterialWithChannelsAsSetsAndColours) {
 }
 
 // Corners that differ only in colour or in a later texture set stay apart: through glTF, whose
-// writer joins identical vertices, and through reading, which joins them too.
+// writer joins identical vertices, and through reading, which joins them too. No format gains a
+// texture set on the way.
 TEST(ForeignWrite, CornersOfOtherColoursStayApart) {
     Host host;
     Mesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 2, 3}});
@@ -215,10 +216,19 @@ TEST(ForeignWrite, CornersOfOtherColoursStayApart) {
         map.tf[1].setTVerts(3, 4, 5);
     }
     host.scene().createNode("Quad")->SetObjectRef(host.scene().newTriObject(mesh));
-    for (const std::string extension : {"glb", "dae"}) {
+    Mesh painted = meshOf({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 2, 3}});
+    painted.setMapSupport(0);
+    painted.Map(0).tv = mesh.Map(0).tv;
+    painted.Map(0).tf = mesh.Map(0).tf;
+    host.scene().createNode("Painted")->SetObjectRef(host.scene().newTriObject(painted));
+    for (const std::string extension : {"glb", "dae", "obj", "fbx"}) {
         SCOPED_TRACE(extension);
         Host back;
         throughFile(host, extension, back);
+        Node* paintedBack = back.scene().findNode("Painted");
+        ASSERT_NE(paintedBack, nullptr);
+        EXPECT_FALSE(static_cast<TriObject*>(paintedBack->GetObjectRef())->mesh.mapSupport(1));
+        if (extension == "obj" || extension == "fbx") continue;
         Node* quad = back.scene().findNode("Quad");
         ASSERT_NE(quad, nullptr);
         const Mesh& read = static_cast<TriObject*>(quad->GetObjectRef())->mesh;
