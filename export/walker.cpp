@@ -61,9 +61,10 @@ NodeRecordFields nodeRecordFields(INode* node, bool pivotOffset) {
 
 bool hasPivotOffset(INode* node, NodeKind kind) {
     if (kind == NodeKind::Joint || kind == NodeKind::Helper || kind == NodeKind::Object) return false;
-    // The offset itself, not the world matrices it gives: a node scaled to nothing at time 0 (one
-    // that grows in later) has the same world and object matrices there, whatever its offset.
-    return !node->GetObjectOffsetTM().Equals(Matrix3(), 1e-6f);
+    // The world matrices the offset gives differ, or the offset itself does: a node scaled to
+    // nothing at time 0 (one that grows in later) has the same world and object matrices there,
+    // whatever its offset, and a node scaled far up moves its object by much more than its offset.
+    return !node->GetNodeTM(0).Equals(node->GetObjectTM(0), 1e-6f) || !node->GetObjectOffsetTM().Equals(Matrix3(), 1e-6f);
 }
 
 // ---- LayerCollector ---------------------------------------------------------------------------

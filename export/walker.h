@@ -54,8 +54,9 @@ Record makeNodeRecord(INode* node, bool pivotOffset) {
     return record;
 }
 
-// True when the node's object sits away from its pivot (its object offset differs from the
-// identity beyond 0.000001) and the kind is one that carries its own content record.
+// True when the node's object sits away from its pivot (its world and object matrices at time 0,
+// or its object offset and the identity, differ beyond 0.000001) and the kind is one that carries
+// its own content record.
 bool hasPivotOffset(INode* node, NodeKind kind);
 
 // Layers met during the walk, in the order they were first met, each with the ids of its records.

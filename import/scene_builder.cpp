@@ -189,7 +189,7 @@ void foldPivotOffsets(SceneRun& run) {
         if (tracks[content.name] >= records[content.name] || keyedOnItsOwn(o, c)) continue;
         if (layersOfId(holder.id) != layersOfId(content.id) || !listedAsAPair(o, c)) continue;
         // The exporter writes the pair for an offset that is not the identity.
-        if (run.hierarchy.local(c).IsIdentity(1e-6f)) continue;
+        if (run.hierarchy.local(c) == Matrix3()) continue;
         holder.content = c;
         content.pivotHolder = o;
     }

@@ -176,14 +176,20 @@ TEST_F(WalkTest, PivotOffsetGivesAnObjectAndAContentRecordBothInTheLayer) {
     ASSERT_TRUE(props);
     EXPECT_EQ(props->objectIds, (TArray<int64_t>{holder->id, mesh->id}));
 
-    // Scaled to nothing (as a node that grows in starts), the node keeps its offset.
+    // Scaled to nothing (as a node that grows in starts), or so far up that a tiny offset moves its
+    // object a long way, the node keeps its offset.
     headless::Node* grown = meshNode("Grown");
     grown->setLocalTM(ScaleMatrix({0, 0, 0}));
     grown->setObjectOffset(TransMatrix({0, 0, -2}));
+    headless::Node* huge = meshNode("Huge");
+    huge->setLocalTM(ScaleMatrix({1e5f, 1e5f, 1e5f}));
+    huge->setObjectOffset(TransMatrix(Point3(0.0f, 0.0f, 9e-7f)));
     const Roots again = convert();
-    const Zeq2Mesh* grownMesh = findByName(again.root.meshes, "Grown");
-    ASSERT_TRUE(grownMesh && findByName(again.root.objects, "Grown"));
-    EXPECT_EQ(grownMesh->transform, transformOf(TransMatrix({0, 0, -2})));
+    for (const auto& [name, offset] : {std::pair{"Grown", -2.0f}, {"Huge", 9e-7f}}) {
+        const Zeq2Mesh* content = findByName(again.root.meshes, name);
+        ASSERT_TRUE(content && findByName(again.root.objects, name)) << name;
+        EXPECT_EQ(content->transform, transformOf(TransMatrix(Point3(0.0f, 0.0f, offset)))) << name;
+    }
 }
 
 TEST_F(WalkTest, PlainObjectsHelpersAndJointsIgnoreTheirPivotOffset) {
