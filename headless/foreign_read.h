@@ -131,8 +131,8 @@ struct BorrowedArray {
 };
 using BorrowedArrays = std::vector<BorrowedArray>;
 
-// foreign_read_material.cpp: text with its %XX escapes turned back into the bytes they stand for
-// (URIs of glTF files).
+// foreign_transfer.cpp: text with its %XX escapes turned back into the bytes they stand for (URIs
+// of glTF files).
 std::string percentDecoded(const std::string& text);
 
 // foreign_corners.cpp: Assimp joins identical vertices comparing their positions, normals, tangents
